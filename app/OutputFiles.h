@@ -1,0 +1,14 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+
+// Before a chosen output file is written: a file without its owner's write permission counts as locked, and
+// the user is asked whether to unlock it. True when the file may be written (it does not exist, is writable,
+// or was unlocked); false when the user said No or it could not be unlocked.
+bool ConfirmUnlockedOutput(QWidget* parent, const QString& path);
+
+// Replaces a file through a temporary file beside it, so a failed write never destroys the old one.
+// Files holding personal data are made readable by their owner only.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, bool privateFile = false);

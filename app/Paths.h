@@ -1,0 +1,22 @@
+#pragma once
+#include <QString>
+
+// The folders every part of the program shares. Paths use "/" and folder paths end with "/".
+
+// The folder of the executable; it holds the shipped Group.mdb and the Help pages.
+QString ProgramFolder();
+void SetProgramFolderForTesting(const QString& folder);
+
+// The per-user data folder (Group.mdb, History, ImportBody). Set once at start-up.
+QString DataPath();
+void SetDataPath(const QString& folder);
+
+// The data folder for a given application-data folder (empty when none could be had): the program
+// folder's "Application Data/" is the fallback. Creates the folders it names.
+QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder);
+
+// The private per-user temporary folder (mode 0700), created on first use.
+QString TempFolder();
+
+// The user's database file: always the copy in DataPath, never the shipped one.
+QString UserDatabasePath();

@@ -1,0 +1,92 @@
+#include "tests/support/TestEnvironment.h"
+
+#include "app/Paths.h"
+#include "app/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <cstdlib>
+
+namespace testenv {
+
+namespace {
+QString& root() {
+    static QString r;
+    return r;
+}
+} // namespace
+
+void PrepareProcessEnvironment() {
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/velanto-test-XXXXXX"));
+    root() = dir.path();
+    const char* names[] = {"HOME",           "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                           "XDG_CACHE_HOME", "TMPDIR",          "XDG_RUNTIME_DIR"};
+    for (const char* name : names) {
+        const QString path = root() + QLatin1Char('/') + QString::fromLatin1(name).toLower();
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv(name, QFile::encodeName(path));
+    }
+}
+
+QString ShippedDatabase() {
+    return ProgramFolder() + QStringLiteral("Group.mdb");
+}
+
+QString FreshDataPath() {
+    const QString path = root() + QStringLiteral("/data-") + QUuid::createUuid().toString(QUuid::Id128) + "/";
+    QDir().mkpath(path);
+    QFile::copy(ShippedDatabase(), path + QStringLiteral("Group.mdb"));
+    QFile::setPermissions(path + QStringLiteral("Group.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+    SetDataPath(path);
+    return path;
+}
+
+void ClearSettings() {
+    QFile::remove(SettingsFilePath());
+}
+
+MessageBoxRecorder::MessageBoxRecorder() {
+    SetMessageBoxHook([this](const MessageBoxRequest& r) {
+        m_seen.push_back(r);
+        if (!m_answers.empty()) {
+            const auto a = m_answers.front();
+            m_answers.pop_front();
+            return a;
+        }
+        for (auto b : {QMessageBox::Ok, QMessageBox::Yes})
+            if (r.buttons & b)
+                return b;
+        return QMessageBox::Ok;
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder() {
+    SetMessageBoxHook(nullptr);
+}
+
+QStringList MessageBoxRecorder::texts() const {
+    QStringList out;
+    for (const auto& r : m_seen)
+        out << r.text;
+    return out;
+}
+
+FileDialogAnswers::FileDialogAnswers() {
+    SetFileDialogHook([this](const FileDialogRequest& r) {
+        m_seen.push_back(r);
+        if (m_answers.empty())
+            return QString();
+        const QString a = m_answers.front();
+        m_answers.pop_front();
+        return a;
+    });
+}
+
+FileDialogAnswers::~FileDialogAnswers() {
+    SetFileDialogHook(nullptr);
+}
+
+} // namespace testenv
