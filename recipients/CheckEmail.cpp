@@ -1,0 +1,36 @@
+#include "recipients/CheckEmail.h"
+
+#include "app/MessageBoxes.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// The pattern names every letter class in both cases, so it needs no case-insensitive option. Leaving
+// that option off matters: with it, the engine folds Unicode case and "[a-z]" would also accept the
+// Kelvin sign (U+212A) or the long s (U+017F). Without Unicode properties "\w" is [A-Za-z0-9_].
+const QString& emailPattern() {
+    static const QString pattern = QStringLiteral("^(([\\w-]+\\.)+[\\w-]+|([a-zA-Z]{1}|[\\w-]{2,}))@") +
+                                   QStringLiteral("((([0-1]?[0-9]{1,2}|25[0-5]|2[0-4][0-9])\\.([0-1]?") +
+                                   QStringLiteral("[0-9]{1,2}|25[0-5]|2[0-4][0-9])\\.") +
+                                   QStringLiteral("([0-1]?[0-9]{1,2}|25[0-5]|2[0-4][0-9])\\.([0-1]?") +
+                                   QStringLiteral("[0-9]{1,2}|25[0-5]|2[0-4][0-9])){1}|") +
+                                   QStringLiteral("([a-zA-Z0-9]+[\\w-]+\\.)+[a-zA-Z]{2,4})$");
+    return pattern;
+}
+
+} // namespace
+
+bool ValidateEmailSilent(const QString& email) {
+    static const QRegularExpression rule(emailPattern());
+    const QRegularExpressionMatch match = rule.match(email);
+    // "$" also matches before a final line break; only a match that ends at the very end counts.
+    return match.hasMatch() && match.capturedStart(0) == 0 && match.capturedEnd(0) == email.size();
+}
+
+bool ValidateEmail(const QString& email, QWidget* parent) {
+    if (ValidateEmailSilent(email))
+        return true;
+    ShowMessage(parent, QStringLiteral("Invalid email address."), QMessageBox::Warning);
+    return false;
+}

@@ -1,0 +1,28 @@
+#include "recipients/GroupCount.h"
+
+#include "app/Database.h"
+#include "app/MainFormControls.h"
+
+qint32 CountGroupRecipients(const QString& groupName) {
+    Connection connection;
+    if (!connection.Open())
+        return 0;
+    const qint32 id = GroupByName(connection, groupName);
+    if (id == 0)
+        return 0;
+    Recordset rs = connection.Execute(QStringLiteral("SELECT [G-Email] FROM [Emails] WHERE ([G-ID] = '") +
+                                      QString::number(id) + QStringLiteral(" ')"));
+    qint32 count = 0;
+    while (!rs.Eof()) {
+        ++count;
+        rs.MoveNext();
+    }
+    rs.Close();
+    connection.Close();
+    return count;
+}
+
+qint32 CountToGroupRecipients() {
+    QComboBox* to = MainFormUi().ToComboBox;
+    return to ? CountGroupRecipients(to->currentText()) : 0;
+}

@@ -1,0 +1,9 @@
+#pragma once
+#include <QString>
+
+// The number of recipients of the named group (letter case and trailing blanks of the name ignored);
+// 0 for an unknown or empty name and when the database cannot be read.
+qint32 CountGroupRecipients(const QString& groupName);
+
+// The recipients of the group chosen in the main window's group list (MainFormUi().ToComboBox).
+qint32 CountToGroupRecipients();

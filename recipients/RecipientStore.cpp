@@ -1,0 +1,361 @@
+#include "recipients/RecipientStore.h"
+
+#include "app/RecipientFields.h"
+
+namespace {
+
+const QString kEmailsWhereGroup = QStringLiteral("SELECT * FROM [Emails] WHERE (([G-ID] = '");
+
+// The rows of a group with this address (letter case and trailing blanks ignored).
+QString sameAddressSql(qint32 groupId, const QString& email, bool blankAfterId) {
+    return kEmailsWhereGroup + QString::number(groupId) +
+           (blankAfterId ? QStringLiteral(" ')") : QStringLiteral("')")) +
+           QStringLiteral(" AND ([G-Email] = '") + SqlQuote(email) + QStringLiteral("'))");
+}
+
+RecipientValues readValues(const Recordset& rs) {
+    RecipientValues values;
+    for (size_t i = 0; i < RecipientFields.size(); ++i)
+        values[i] = rs.Field(QLatin1String(RecipientFields[i].column));
+    return values;
+}
+
+StoreResult writeResult(qint32 touched) {
+    if (touched < 0)
+        return StoreResult::Failed;
+    return touched == 0 ? StoreResult::NotFound : StoreResult::Done;
+}
+
+// A character with a different other-case form.
+bool hasCaseForms(char32_t c) {
+    return QChar::toLower(c) != c || QChar::toUpper(c) != c;
+}
+
+// LIKE ignores letter case only for ASCII. A term with other cased letters is matched with GLOB, in
+// which each such letter becomes a class of its forms ("[éÉ]") and the wildcards are bracketed.
+QString globPattern(const QString& term, bool anyBefore, bool anyAfter) {
+    QString pattern;
+    if (anyBefore)
+        pattern += QLatin1Char('*');
+    for (char32_t c : term.toUcs4()) {
+        const QString text = QString::fromUcs4(&c, 1);
+        if (c == U'*' || c == U'?' || c == U'[') {
+            pattern += QLatin1Char('[') + text + QLatin1Char(']');
+        } else if (hasCaseForms(c)) {
+            const char32_t lower = QChar::toLower(c);
+            const char32_t upper = QChar::toUpper(c);
+            const char32_t title = QChar::toTitleCase(c);
+            QString forms = QString::fromUcs4(&lower, 1);
+            for (char32_t f : {upper, title, c})
+                if (!forms.contains(QString::fromUcs4(&f, 1)))
+                    forms += QString::fromUcs4(&f, 1);
+            pattern += QLatin1Char('[') + forms + QLatin1Char(']');
+        } else {
+            pattern += text;
+        }
+    }
+    if (anyAfter)
+        pattern += QLatin1Char('*');
+    return pattern;
+}
+
+QString likePattern(const QString& term, bool anyBefore, bool anyAfter) {
+    QString escaped;
+    for (QChar c : term) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return (anyBefore ? QStringLiteral("%") : QString()) + escaped +
+           (anyAfter ? QStringLiteral("%") : QString());
+}
+
+bool needsGlob(const QString& term) {
+    for (char32_t c : term.toUcs4())
+        if (c > 0x7f && hasCaseForms(c))
+            return true;
+    return false;
+}
+
+} // namespace
+
+// ---- Groups
+
+QStringList ReadGroupNames() {
+    QStringList names;
+    Connection connection;
+    if (!connection.Open())
+        return names;
+    Recordset rs = connection.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups] ORDER BY [ID]"));
+    while (!rs.Eof()) {
+        names << rs.Field(QStringLiteral("GroupName"));
+        rs.MoveNext();
+    }
+    return names;
+}
+
+bool IsGroupNameCharacter(QChar c) {
+    return c.isLetter() || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(' ') ||
+           c == QLatin1Char('-');
+}
+
+QString FilterGroupName(const QString& name) {
+    QString kept;
+    for (QChar c : name)
+        if (IsGroupNameCharacter(c))
+            kept += c;
+    return kept;
+}
+
+bool GroupNameTaken(const QString& name, const QStringList& names) {
+    const QString lower = name.toLower();
+    for (const QString& item : names)
+        if (item.toLower() == lower)
+            return true;
+    return false;
+}
+
+StoreResult CreateGroup(const QString& name) {
+    Connection connection;
+    if (!connection.Open())
+        return StoreResult::Failed;
+    // The lists may be older than the file: the store decides whether the name is free.
+    if (GroupByName(connection, name) != 0)
+        return StoreResult::Duplicate;
+    const qint32 touched =
+        connection.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('") +
+                                SqlQuote(name) + QStringLiteral("')"));
+    return touched == 1 ? StoreResult::Done : StoreResult::Failed;
+}
+
+StoreResult RenameGroup(const QString& oldName, const QString& newName) {
+    Connection connection;
+    if (!connection.Open())
+        return StoreResult::Failed;
+    const qint32 other = GroupByName(connection, newName);
+    if (other != 0 && other != GroupByName(connection, oldName))
+        return StoreResult::Duplicate;
+    return writeResult(connection.ExecuteWrite(QStringLiteral("Update [Groups] Set [GroupName] = '") +
+                                               SqlQuote(newName) + QStringLiteral("' Where [GroupName] = '") +
+                                               SqlQuote(oldName) + QStringLiteral("'")));
+}
+
+StoreResult DeleteGroup(const QString& name) {
+    Connection connection;
+    if (!connection.Open() || !connection.BeginTransaction())
+        return StoreResult::Failed;
+    const qint32 id = GroupByName(connection, name);
+    const qint32 groups = connection.ExecuteWrite(
+        QStringLiteral("DELETE from [Groups] Where [GroupName] = '") + SqlQuote(name) + QStringLiteral("'"));
+    if (groups <= 0 || id == 0) {
+        connection.Rollback();
+        return groups < 0 ? StoreResult::Failed : StoreResult::NotFound;
+    }
+    const qint32 recipients = connection.ExecuteWrite(
+        QStringLiteral("DELETE from [Emails] Where [G-ID] = '") + QString::number(id) + QStringLiteral("'"));
+    if (recipients < 0 || !connection.Commit()) {
+        connection.Rollback();
+        return StoreResult::Failed;
+    }
+    return StoreResult::Done;
+}
+
+// ---- Recipients
+
+StoreResult AddRecipient(const QString& groupName, const RecipientValues& values) {
+    Connection connection;
+    if (!connection.Open())
+        return StoreResult::Failed;
+    const qint32 id = GroupByName(connection, groupName);
+    if (id == 0)
+        return StoreResult::NotFound;
+    Recordset same = connection.Execute(sameAddressSql(id, values[0], true));
+    if (same.Failed())
+        return StoreResult::Failed;
+    if (!same.Eof())
+        return StoreResult::Duplicate;
+    same.Close();
+
+    QString sql = QStringLiteral(
+        "INSERT INTO [Emails] ([G-ID] , [G-Email] , [G-Title], [G-FirstName], [G-LastName], [G-Country], "
+        "[G-State], [G-City], [G-Address1], [G-Address2], [G-ZIPCode], [G-Phone], [G-Fax], [G-Company], "
+        "[G-JobTitle], [G-WebSite], [G-IP], [G-Date], [G-Add] ) VALUES ( ");
+    sql += QString::number(id) + QStringLiteral(" , '") + SqlQuote(values[0]);
+    for (size_t i = 1; i < values.size(); ++i)
+        sql += QStringLiteral("' , '") + SqlQuote(values[i]);
+    sql += QStringLiteral("') ");
+    return connection.ExecuteWrite(sql) == 1 ? StoreResult::Done : StoreResult::Failed;
+}
+
+StoredRecipient ReadRecipient(const QString& groupName, const QString& email) {
+    StoredRecipient found;
+    Connection connection;
+    if (!connection.Open())
+        return found;
+    found.groupId = GroupByName(connection, groupName);
+    if (found.groupId == 0)
+        return found;
+    Recordset rs = connection.Execute(sameAddressSql(found.groupId, email, false));
+    qint32 recordId = 0;
+    if (rs.FieldInt(QStringLiteral("ID"), &recordId)) {
+        found.recordId = recordId;
+        found.values = readValues(rs);
+    }
+    return found;
+}
+
+StoreResult ModifyRecipient(qint32 groupId, qint32 recordId, const RecipientValues& values) {
+    if (groupId == 0 || recordId == 0)
+        return StoreResult::NotFound;
+    Connection connection;
+    if (!connection.Open())
+        return StoreResult::Failed;
+    Recordset same = connection.Execute(sameAddressSql(groupId, values[0], false));
+    if (same.Failed())
+        return StoreResult::Failed;
+    // Any other row of the group with this address makes it a duplicate, not only the first one found.
+    for (; !same.Eof(); same.MoveNext()) {
+        qint32 id = 0;
+        if (!same.FieldInt(QStringLiteral("ID"), &id) || id != recordId)
+            return StoreResult::Duplicate;
+    }
+    if (same.Failed())
+        return StoreResult::Failed;
+    same.Close();
+
+    static const char* const kSetters[] = {"UPDATE [Emails] SET [G-Email] = '",
+                                           "' , [G-Title] = '",
+                                           "', [G-FirstName] = '",
+                                           "', [G-LastName] = '",
+                                           "', [G-Country] = '",
+                                           "', [G-State] = '",
+                                           "', [G-City] = '",
+                                           "', [G-Address1] = '",
+                                           "', [G-Address2] = '",
+                                           "', [G-ZIPCode] = '",
+                                           "', [G-Phone] = '",
+                                           "', [G-Fax] = '",
+                                           "', [G-Company] = '",
+                                           "', [G-JobTitle] = '",
+                                           "', [G-WebSite] = '",
+                                           "', [G-IP] = '",
+                                           "', [G-Date] = '",
+                                           "', [G-Add] = '"};
+    QString sql;
+    for (size_t i = 0; i < values.size(); ++i)
+        sql += QLatin1String(kSetters[i]) + SqlQuote(values[i]);
+    sql += QStringLiteral("' WHERE ([ID]=") + QString::number(recordId) + QStringLiteral(")");
+    return writeResult(connection.ExecuteWrite(sql));
+}
+
+StoreResult DeleteRecipient(const QString& groupName, const QString& email) {
+    Connection connection;
+    if (!connection.Open())
+        return StoreResult::Failed;
+    const qint32 groupId = GroupByName(connection, groupName);
+    Recordset rs = connection.Execute(sameAddressSql(groupId, email, false));
+    qint32 recordId = 0;
+    const bool found = rs.FieldInt(QStringLiteral("ID"), &recordId);
+    const bool failed = rs.Failed();
+    rs.Close();
+    if (!found)
+        return failed ? StoreResult::Failed : StoreResult::NotFound;
+    return writeResult(connection.ExecuteWrite(QStringLiteral("DELETE FROM [Emails] WHERE ([ID]=") +
+                                               QString::number(recordId) + QStringLiteral(")")));
+}
+
+// ---- Search
+
+QStringList SearchFieldLabels() {
+    QStringList labels{QStringLiteral("Email")};
+    for (size_t i = 1; i < RecipientFields.size(); ++i)
+        labels << QLatin1String(RecipientFields[i].label);
+    return labels;
+}
+
+QStringList SearchCompareLabels() {
+    return {QStringLiteral("Equals"), QStringLiteral("Contains"), QStringLiteral("Starts with"),
+            QStringLiteral("Ends with")};
+}
+
+QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, const QString& term) {
+    const QString column = fieldLabel == QLatin1String("Email")           ? QStringLiteral("G-Email")
+                           : fieldLabel == QLatin1String("Email Address") ? QString()
+                                                                          : ColumnForLabel(fieldLabel);
+    if (column.isEmpty())
+        return QString();
+    const QString col = QStringLiteral("([") + column + QStringLiteral("] ");
+    if (compareLabel == QLatin1String("Equals"))
+        return col + QStringLiteral("= '") + SqlQuote(term) + QStringLiteral("')");
+    bool before = false;
+    bool after = false;
+    if (compareLabel == QLatin1String("Contains"))
+        before = after = true;
+    else if (compareLabel == QLatin1String("Starts with"))
+        after = true;
+    else if (compareLabel == QLatin1String("Ends with"))
+        before = true;
+    else
+        return QString();
+    if (needsGlob(term))
+        return col + QStringLiteral("GLOB '") + SqlQuote(globPattern(term, before, after)) +
+               QStringLiteral("')");
+    return col + QStringLiteral("Like '") + SqlQuote(likePattern(term, before, after)) +
+           QStringLiteral("' ESCAPE '\\')");
+}
+
+std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,
+                                            const QString& compareLabel, const QString& term) {
+    std::vector<GridRecipient> hits;
+    const QString condition = SearchCondition(fieldLabel, compareLabel, term);
+    if (condition.isEmpty())
+        return hits;
+    Connection connection;
+    if (!connection.Open())
+        return hits;
+    const qint32 id = GroupByName(connection, groupName);
+    if (id == 0)
+        return hits;
+    Recordset rs =
+        connection.Execute(QStringLiteral("SELECT * From [Emails] WHERE (([G-ID] = '") + QString::number(id) +
+                           QStringLiteral("') AND ") + condition + QStringLiteral(")"));
+    for (; !rs.Eof(); rs.MoveNext())
+        hits.push_back({rs.Field(QStringLiteral("G-FirstName")), rs.Field(QStringLiteral("G-LastName")),
+                        rs.Field(QStringLiteral("G-Email"))});
+    return hits;
+}
+
+// ---- Loading a group
+
+bool GroupLoader::Start(const QString& groupName) {
+    Finish();
+    if (!m_connection.Open())
+        return false;
+    Recordset group = m_connection.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([GroupName] = '") +
+                                           SqlQuote(groupName) + QStringLiteral(" ')"));
+    qint32 id = 0;
+    if (!group.FieldInt(QStringLiteral("ID"), &id))
+        return false;
+    const QString sortSql = group.Field(QStringLiteral("SortSQL")).trimmed();
+    group.Close();
+    // Without an order of the group's own, rows come in the order they were added.
+    m_rows = m_connection.Execute(
+        QStringLiteral("SELECT [G-Email], [G-FirstName], [G-LastName] FROM [Emails] WHERE ([G-ID] = '") +
+        QString::number(id) + QStringLiteral(" ')") + QStringLiteral(" ORDER BY ") +
+        (sortSql.isEmpty() ? QStringLiteral("[ID]") : sortSql));
+    return !m_rows.Failed();
+}
+
+bool GroupLoader::Read(int maxRows, std::vector<GridRecipient>& rows) {
+    for (int n = 0; n < maxRows && !m_rows.Eof(); ++n) {
+        rows.push_back({m_rows.Field(QStringLiteral("G-FirstName")),
+                        m_rows.Field(QStringLiteral("G-LastName")), m_rows.Field(QStringLiteral("G-Email"))});
+        m_rows.MoveNext();
+    }
+    return !m_rows.Eof();
+}
+
+void GroupLoader::Finish() {
+    m_rows.Close();
+    m_connection.Close();
+}

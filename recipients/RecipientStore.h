@@ -1,0 +1,89 @@
+#pragma once
+#include "app/Database.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+// What the recipient windows do in Group.mdb, apart from the windows: each call opens its own
+// connection and closes it before it returns. A write counts as done only when the store reports the
+// row written; a refused or failed write is reported as such and never shown as done.
+
+// The 18 recipient field texts in the order of RecipientFields (e-mail first).
+using RecipientValues = std::array<QString, 18>;
+
+// One row of a recipient grid: the three columns it shows.
+struct GridRecipient {
+    QString firstName;
+    QString lastName;
+    QString email;
+};
+
+enum class StoreResult {
+    Done,
+    Duplicate, // the name or address is already taken
+    NotFound,  // the group or recipient does not exist (any more); nothing written
+    Failed,    // the database could not be read or written; nothing written
+};
+
+// ---- Groups
+
+// Every group name in table order; empty when the database cannot be read.
+QStringList ReadGroupNames();
+
+// Group names hold letters, digits, blanks and "-" only.
+bool IsGroupNameCharacter(QChar c);
+// The name with every other character removed, as typing it would have left it.
+QString FilterGroupName(const QString& name);
+// True when one of the names equals name, letter case ignored.
+bool GroupNameTaken(const QString& name, const QStringList& names);
+
+StoreResult CreateGroup(const QString& name);
+StoreResult RenameGroup(const QString& oldName, const QString& newName);
+// Removes the group and all of its recipients together, or nothing.
+StoreResult DeleteGroup(const QString& name);
+
+// ---- Recipients
+
+StoreResult AddRecipient(const QString& groupName, const RecipientValues& values);
+
+// A recipient as found for the modify dialog: its group and row ids and its stored fields.
+struct StoredRecipient {
+    qint32 groupId = 0;
+    qint32 recordId = 0; // 0 when no row was found
+    RecipientValues values;
+};
+StoredRecipient ReadRecipient(const QString& groupName, const QString& email);
+// Writes the fields to the row recordId of group groupId; refuses an address another row of the group has.
+StoreResult ModifyRecipient(qint32 groupId, qint32 recordId, const RecipientValues& values);
+StoreResult DeleteRecipient(const QString& groupName, const QString& email);
+
+// ---- Search
+
+// The search window's field list ("Email", "Title", ...) and comparisons ("Equals", ...).
+QStringList SearchFieldLabels();
+QStringList SearchCompareLabels();
+// The condition for one field, comparison and term; empty for a field or comparison not in the lists.
+// The term is found as typed: quotes are doubled, and "%", "_" and "\" match themselves. Letter case is
+// ignored, also for letters outside ASCII.
+QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, const QString& term);
+// The hits in the store's order; empty when nothing matches or the search cannot run.
+std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,
+                                            const QString& compareLabel, const QString& term);
+
+// ---- Loading a group
+
+// Reads a group's recipients a batch at a time, so a window can stay responsive between batches.
+class GroupLoader {
+public:
+    // Looks the group up and starts the read, in the group's own order (SortSQL) or the order of adding.
+    bool Start(const QString& groupName);
+    // Appends up to maxRows rows; false once every row has been read.
+    bool Read(int maxRows, std::vector<GridRecipient>& rows);
+    void Finish();
+
+private:
+    Connection m_connection;
+    Recordset m_rows;
+};

@@ -1,0 +1,11 @@
+#pragma once
+#include <functional>
+
+class QWidget;
+
+// The Group Manager's Import and Export buttons open the import and export windows through these
+// hooks, so this area need not link them. The transfer area (or the program's start-up) sets them; the
+// hook shows its window modally over the given parent and returns when it has closed. While a hook is
+// empty the button does nothing after its checks.
+std::function<void(QWidget* parent)>& OpenRecipientImportWindow();
+std::function<void(QWidget* parent)>& OpenRecipientExportWindow();
