@@ -125,7 +125,10 @@ private:
     qint32 BeginOperation();
     void EndOperation();
     qint32 OpenConversation();
-    qint32 Transaction();
+    qint32 OpenServer(const QString& host);
+    qint32 Hello(SmtpConversation& c);
+    qint32 Authenticate(SmtpConversation& c);
+    qint32 Transaction(const QByteArray& message);
     qint32 CloseConversation();
 
     MessageSpec m_spec;
@@ -145,7 +148,9 @@ private:
     int m_replyTimeout = 60000;
     QList<QSslCertificate> m_extraCas;
     std::unique_ptr<SmtpConversation> m_conv;
+    bool m_keepOpen = false; // Connect was called: a Send keeps the connection it opens
     bool m_busy = false;
+    bool m_resetPending = false;
     bool m_cancelled = false;
     bool m_deletePending = false;
 };
