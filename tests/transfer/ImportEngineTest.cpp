@@ -1,0 +1,207 @@
+#include "tests/transfer/TransferFixture.h"
+#include "transfer/RecipientImporter.h"
+
+#include <QStringEncoder>
+
+namespace {
+
+class ImportEngine : public TransferFixture {
+protected:
+    ImportResult importEmails(const QString& path, const QString& group = QStringLiteral("Clients")) {
+        ImportOptions o;
+        o.filePath = path;
+        o.groupName = group;
+        return RecipientImporter(o).Run();
+    }
+    ImportResult importFields(const QString& path, QChar delimiter, std::array<int, 18> mapping,
+                              bool quotes = false, const ImportRunHooks& hooks = {}) {
+        ImportOptions o;
+        o.filePath = path;
+        o.groupName = QStringLiteral("Clients");
+        o.mode = ImportMode::Fields;
+        o.delimiter = delimiter;
+        o.stripQuotes = quotes;
+        o.mapping = mapping;
+        return RecipientImporter(o).Run(hooks);
+    }
+    static std::array<int, 18> emailFirstLast() {
+        std::array<int, 18> m{};
+        m[0] = 1; // Email Address
+        m[2] = 2; // First Name
+        m[3] = 3; // Last Name
+        return m;
+    }
+    static QString row(const QString& email, const QString& first = QString(),
+                       const QString& last = QString()) {
+        QStringList f(18);
+        f[0] = email;
+        f[2] = first;
+        f[3] = last;
+        return f.join(QLatin1Char('|'));
+    }
+};
+
+TEST_F(ImportEngine, EmailModeAddsOnceReportsDuplicatesAndKeepsLongLabels) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    const QByteArray bytes = "Contact: Zo\xC3\xAB <zoe@example.com>\r\nzoe@example.com, ZOE@Example.com\n"
+                             "also x@y.museum and nobody@z";
+    const ImportResult r = importEmails(writeFile(QStringLiteral("list.txt"), bytes));
+    EXPECT_EQ(ImportResult::Status::Completed, r.status);
+    EXPECT_EQ(2, r.added);
+    EXPECT_EQ(2, r.duplicates);
+    EXPECT_EQ(QStringList({row("zoe@example.com"), row("x@y.museum")}), rowsOf(id));
+    EXPECT_EQ(QStringLiteral("0 invalid recipients ignored.\n2 duplicate recipients ignored.\n"
+                             "2 recipients imported successfully."),
+              ImportSummaryText(r));
+    EXPECT_EQ(QStringLiteral("Import Started\r\n--------------\r\n\r\n"
+                             "Email Added : zoe@example.com\r\n"
+                             "Email Duplicated : zoe@example.com\r\n"
+                             "Email Duplicated : ZOE@Example.com\r\n"
+                             "Email Added : x@y.museum\r\n"
+                             "\r\nProcessed : %1 Bytes\r\n\r\n"
+                             "Added : 2\r\nDuplicates : 2\r\n\r\n----------------\r\nImport Completed")
+                  .arg(bytes.size()),
+              reportText());
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
+              QFile::permissions(ImportReportPath()) &
+                  (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
+                   QFile::WriteGroup | QFile::WriteOther));
+}
+
+TEST_F(ImportEngine, FieldModeStoresEveryEncodingAndLineEnd) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    const QString text = QStringLiteral("zoe@example.com;Zoë;Łódź\r\n"
+                                        "obrien@example.com;Seán;O'Brien\n"
+                                        "bad address;X;Y\r"
+                                        "\r\n"
+                                        "short@example.com\r\n"
+                                        "zoe@example.com;Dup;Licate");
+    QStringEncoder le(QStringConverter::Utf16LE), be(QStringConverter::Utf16BE);
+    const std::vector<QByteArray> files = {
+        text.toUtf8(),
+        "\xEF\xBB\xBF" + text.toUtf8(),
+        QByteArray("\xFF\xFE") + QByteArray(le.encode(text)),
+        QByteArray(be.encode(text)),
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails]"));
+        const ImportResult r = importFields(writeFile(QStringLiteral("f%1.txt").arg(i), files[i]),
+                                            QLatin1Char(';'), emailFirstLast());
+        EXPECT_EQ(3, r.added);
+        EXPECT_EQ(2, r.ignored);
+        EXPECT_EQ(1, r.duplicates);
+        EXPECT_EQ(qint64(files[i].size()), r.processedBytes);
+        EXPECT_EQ(QStringList({row("zoe@example.com", "Zoë", "Łódź"),
+                               row("obrien@example.com", "Seán", "O'Brien"), row("short@example.com")}),
+                  rowsOf(id));
+    }
+    const QString report = reportText();
+    EXPECT_TRUE(report.contains(QStringLiteral("\r\nEmail Added : obrien@example.com\r\n"
+                                               "Email Ignored : bad address\r\n"
+                                               "Email Ignored : \r\n"
+                                               "Email Added : short@example.com\r\n"
+                                               "Email Duplicated : zoe@example.com\r\n")));
+    EXPECT_TRUE(report.endsWith(QStringLiteral("Added : 3\r\nIgnored : 2\r\nDuplicates : 1\r\n\r\n"
+                                               "----------------\r\nImport Completed")));
+
+    // Windows-1252 (no valid UTF-8), quoted fields.
+    db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails]"));
+    const ImportResult r = importFields(
+        writeFile(QStringLiteral("ansi.txt"), "\"zoe@example.com\",\"Zo\xEB\",\"O'Brien \"\"Jr\"\"\"\r\n"),
+        QLatin1Char(','), emailFirstLast(), true);
+    EXPECT_EQ(1, r.added);
+    EXPECT_EQ(QStringList({row("zoe@example.com", "Zoë", "O'Brien \"Jr\"")}), rowsOf(id));
+}
+
+TEST_F(ImportEngine, BadInputImportsWithoutACrashAndATruthfulReport) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    std::array<int, 18> all{};
+    for (int j = 0; j < 18; ++j)
+        all[size_t(j)] = j + 1;
+
+    // 20 fields where 18 are offered; NUL bytes; a very long line; no line end at the very end.
+    QByteArray bytes = "a@example.com";
+    for (int k = 2; k <= 20; ++k)
+        bytes += "\tf" + QByteArray::number(k);
+    static const char withNul[] = "\r\nb@exa\0mple.com\tNul\0Name\n";
+    bytes += QByteArray(withNul, sizeof(withNul) - 1);
+    bytes += "c@example.com\t" + QByteArray(2'000'000, 'L') + "\nd@example.com\tlast";
+    ImportResult r = importFields(writeFile(QStringLiteral("bad.txt"), bytes), QLatin1Char('\t'), all);
+    EXPECT_EQ(4, r.added);
+    const QStringList rows = rowsOf(id);
+    ASSERT_EQ(4, rows.size());
+    EXPECT_TRUE(rows[0].endsWith(QStringLiteral("|f18"))) << "fields past the 18th are not used";
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral("b@example.com|NulName|")));
+    EXPECT_EQ(2'000'000 + 1 + 13 + 16, rows[2].size());
+    EXPECT_TRUE(rows[3].startsWith(QStringLiteral("d@example.com|last|")));
+
+    // Binary data: whatever it holds is reported as processed, nothing crashes.
+    QByteArray binary;
+    for (int i = 0; i < 65536; ++i)
+        binary += char((i * 7919 + 13) % 251);
+    binary += "\r\nq@example.com\tok";
+    r = importFields(writeFile(QStringLiteral("bin.dat"), binary), QLatin1Char('\t'), all);
+    EXPECT_EQ(ImportResult::Status::Completed, r.status);
+    EXPECT_EQ(1, r.added);
+    EXPECT_EQ(r.added + r.ignored + r.duplicates, reportText().count(QStringLiteral("\r\nEmail ")));
+    r = importEmails(writeFile(QStringLiteral("bin2.dat"), binary));
+    EXPECT_EQ(0, r.added);
+    EXPECT_EQ(1, r.duplicates);
+
+    // A file that is gone: a run without records, zeros reported.
+    r = importEmails(dir.filePath(QStringLiteral("missing.txt")));
+    EXPECT_FALSE(r.fileRead);
+    EXPECT_TRUE(r.reportWritten);
+    EXPECT_TRUE(
+        reportText().contains(QStringLiteral("Processed : 0 Bytes\r\n\r\nAdded : 0\r\nDuplicates : 0")));
+}
+
+TEST_F(ImportEngine, MissingGroupStopsBeforeAnythingIsStored) {
+    addGroup(QStringLiteral("Clients"));
+    const ImportResult r =
+        importEmails(writeFile(QStringLiteral("l.txt"), "a@example.com"), QStringLiteral("Gone"));
+    EXPECT_EQ(ImportResult::Status::GroupNotFound, r.status);
+    EXPECT_TRUE(rowsOf(0).isEmpty());
+    EXPECT_TRUE(db.Execute(QStringLiteral("SELECT * FROM [Emails]")).Eof());
+}
+
+TEST_F(ImportEngine, FailedInsertsAreNeverCountedAsAdded) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    // The database refuses one address; the others go in.
+    ASSERT_GE(db.ExecuteWrite(QStringLiteral(
+                  "CREATE TRIGGER refuse BEFORE INSERT ON [Emails] WHEN NEW.[G-Email] = 'no@example.com' "
+                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")),
+              0);
+    const ImportResult r =
+        importEmails(writeFile(QStringLiteral("l.txt"), "yes@example.com no@example.com also@example.com"));
+    EXPECT_EQ(2, r.added);
+    EXPECT_EQ(1, r.failed);
+    EXPECT_EQ(QStringList({"yes@example.com", "also@example.com"}), emailsOf(id));
+    EXPECT_TRUE(reportText().contains(QStringLiteral("Email Not Added : no@example.com\r\n")));
+    EXPECT_TRUE(reportText().contains(QStringLiteral("Added : 2\r\nDuplicates : 0\r\nNot Added : 1\r\n")));
+    EXPECT_TRUE(ImportSummaryText(r).endsWith(QStringLiteral("\n1 recipients could not be added.")));
+}
+
+TEST_F(ImportEngine, CancelStopsAfterOneMoreRecordAndStillReports) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    QByteArray bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += "r" + QByteArray::number(i) + "@example.com\r\n";
+    bool cancel = false;
+    int yields = 0;
+    ImportRunHooks hooks;
+    hooks.cancelRequested = [&] { return cancel; };
+    hooks.yield = [&] { cancel = ++yields == 1500; };
+    std::array<int, 18> m{};
+    m[0] = 1;
+    const ImportResult r =
+        importFields(writeFile(QStringLiteral("many.txt"), bytes), QLatin1Char(';'), m, false, hooks);
+    EXPECT_EQ(ImportResult::Status::Cancelled, r.status);
+    EXPECT_EQ(1501, r.added);
+    EXPECT_EQ(1501, emailsOf(id).size()) << "the batch in progress is committed";
+    EXPECT_TRUE(reportText().endsWith(QStringLiteral("Added : 1501\r\nIgnored : 0\r\nDuplicates : 0\r\n\r\n"
+                                                     "----------------\r\nImport Completed")));
+}
+
+} // namespace

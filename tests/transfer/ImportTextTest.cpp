@@ -1,0 +1,126 @@
+#include "transfer/ImportText.h"
+#include "transfer/RecipientImporter.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringEncoder>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray utf16(const QString& text, QStringConverter::Encoding e) {
+    QStringEncoder encoder(e, QStringConverter::Flag::Stateless);
+    return encoder.encode(text);
+}
+
+TEST(ImportText, EncodingIsDetected) {
+    const QString names = QStringLiteral("Zoë;O'Brien;Łódź\r\n");
+    const QByteArray utf8 = names.toUtf8();
+    EXPECT_EQ(names, DecodeImportText(utf8));
+    EXPECT_EQ(names, DecodeImportText("\xEF\xBB\xBF" + utf8)) << "UTF-8 BOM dropped";
+    EXPECT_EQ(names, DecodeImportText("\xFF\xFE" + utf16(names, QStringConverter::Utf16LE)));
+    EXPECT_EQ(names, DecodeImportText("\xFE\xFF" + utf16(names, QStringConverter::Utf16BE)));
+    EXPECT_EQ(names, DecodeImportText(utf16(names, QStringConverter::Utf16LE))) << "UTF-16 LE without BOM";
+    EXPECT_EQ(names, DecodeImportText(utf16(names, QStringConverter::Utf16BE))) << "UTF-16 BE without BOM";
+    // Not valid UTF-8: Windows-1252, with its own characters in 0x80-0x9F.
+    EXPECT_EQ(QStringLiteral("Zoë O’Brien €5"), DecodeImportText("Zo\xEB O\x92"
+                                                                 "Brien \x80"
+                                                                 "5"));
+}
+
+TEST(ImportText, OnlyALeadingMarkIsABom) {
+    // "ï»¿" inside the text is text (in UTF-8 and in Windows-1252 alike), never deleted.
+    EXPECT_EQ(QStringLiteral("a;ï»¿b"), DecodeImportText("\xEF\xBB\xBF"
+                                                         "a;\xC3\xAF\xC2\xBB\xC2\xBF"
+                                                         "b"));
+    EXPECT_EQ(QStringLiteral("a;ï»¿b"), DecodeImportText("a;\xEF\xBB\xBF"
+                                                         "b\xFF")
+                                            .chopped(1));
+    EXPECT_EQ(QStringList({QStringLiteral("ï»¿x"), QStringLiteral("y")}),
+              SplitImportLine(QStringLiteral("ï»¿x;y"), QLatin1Char(';'), false));
+}
+
+TEST(ImportText, NulBytesAndBinaryNeverBreakTheText) {
+    EXPECT_EQ(QStringLiteral("ab@c.com;x"), DecodeImportText(QByteArray("ab@c.\0com;x", 11)));
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += char((i * 37 + 11) % 256);
+    const QString text = DecodeImportText(binary);
+    EXPECT_FALSE(text.contains(QChar(0)));
+    EXPECT_GT(text.size(), 4000);
+}
+
+TEST(ImportText, LinesEndAtCrLfLfOrCr) {
+    EXPECT_EQ(QStringList({"a", "b", "c", "", "d"}), SplitImportLines(QStringLiteral("a\r\nb\nc\r\rd")));
+    EXPECT_EQ(QStringList({"a", "b"}), SplitImportLines(QStringLiteral("a\r\nb\r\n")))
+        << "no empty last line";
+    EXPECT_EQ(QStringList({"only"}), SplitImportLines(QStringLiteral("only")));
+    EXPECT_EQ(QStringList({"", "", "x"}), SplitImportLines(QStringLiteral("\n\rx")))
+        << "LF then CR is two ends";
+    EXPECT_TRUE(SplitImportLines(QString()).isEmpty());
+}
+
+TEST(ImportText, SplitLineCutsTrimsAndStripsRealQuotes) {
+    const QChar comma(QLatin1Char(','));
+    EXPECT_EQ(QStringList({"x", "", "z"}), SplitImportLine(QStringLiteral("x,,z"), comma, false));
+    EXPECT_EQ(QStringList({"x", ""}), SplitImportLine(QStringLiteral(" x ,"), comma, false));
+    EXPECT_EQ(QStringList({"\tx"}), SplitImportLine(QStringLiteral("\tx "), comma, false)) << "tabs stay";
+    EXPECT_TRUE(SplitImportLine(QString(), comma, false).isEmpty());
+    // Only a field enclosed in quotes loses them; doubled quotes inside become one.
+    EXPECT_EQ(QStringList({"x", "abc", "a", "say \"hi\"", ""}),
+              SplitImportLine(QStringLiteral("\"x\",abc,a,\"say \"\"hi\"\"\",\"\""), comma, true));
+    // A delimiter inside quotes still cuts; the halves are not enclosed, so they keep their quote.
+    EXPECT_EQ(QStringList({"\"a", "b\""}), SplitImportLine(QStringLiteral("\"a,b\""), comma, true));
+    EXPECT_EQ(QChar(QLatin1Char('\t')), DelimiterForName(QStringLiteral("Tab")));
+    EXPECT_EQ(QChar(QLatin1Char(' ')), DelimiterForName(QStringLiteral("Space")));
+    EXPECT_EQ(QChar(QLatin1Char(';')), DelimiterForName(QStringLiteral("Semicolon")));
+    EXPECT_EQ(QChar(QLatin1Char(':')), DelimiterForName(QStringLiteral("Colon")));
+}
+
+TEST(ImportText, MappingTextsNameTheirField) {
+    EXPECT_EQ(0, MappedFieldNumber(QStringLiteral("Ignore")));
+    EXPECT_EQ(1, MappedFieldNumber(QStringLiteral("Field 1 = x")));
+    EXPECT_EQ(1, MappedFieldNumber(QStringLiteral("Field 1 = ")));
+    EXPECT_EQ(10, MappedFieldNumber(QStringLiteral("Field 10 = y")));
+    EXPECT_EQ(18, MappedFieldNumber(QStringLiteral("Field 18 = ")));
+    EXPECT_EQ(0, MappedFieldNumber(QStringLiteral("Field 19 = ")));
+}
+
+TEST(ImportText, ByteCountsAreGrouped) {
+    const QString sep = QLocale().groupSeparator();
+    EXPECT_EQ(QStringLiteral("0"), FormatByteCount(0));
+    EXPECT_EQ(QStringLiteral("999"), FormatByteCount(999));
+    EXPECT_EQ(QStringLiteral("1") + sep + QStringLiteral("234") + sep + QStringLiteral("567"),
+              FormatByteCount(1234567));
+}
+
+} // namespace
+
+namespace {
+
+TEST(AddressExtraction, FindsWhatThePatternFindsAndKeepsLongLabels) {
+    EXPECT_EQ(QStringList({"x@y.museum"}), ExtractAddresses(QStringLiteral("write to x@y.museum today")));
+    EXPECT_TRUE(ExtractAddresses(QStringLiteral("a@b.c")).isEmpty()) << "one-letter label";
+    const QStringList samples = {
+        QStringLiteral("Zoë <zoe@example.com>, \"O'Brien\" obrien@mail.example.co.uk; bad@x, @y.com"),
+        QStringLiteral("a@b@c.com a.b-c_d@e.f.gh. x@y.com2 first@one.org,second@two.net"),
+        QStringLiteral("..@..com a@.b.cd -@-.de mixed@Case.COM tail@end.de."),
+        QStringLiteral("no addresses here at all"),
+        QStringLiteral("x@y.z1ab.cd@e.fg"),
+    };
+    const QRegularExpression pattern(AddressExtractionPattern(), QRegularExpression::CaseInsensitiveOption);
+    for (const QString& text : samples) {
+        QStringList expected;
+        for (auto it = pattern.globalMatch(text); it.hasNext();)
+            expected << it.next().captured(0);
+        EXPECT_EQ(expected, ExtractAddresses(text)) << text.toStdString();
+    }
+}
+
+TEST(AddressExtraction, LongRunsStayLinear) {
+    // A megabyte of address characters before an "@" with no domain: no quadratic scan.
+    const QString text = QString(1 << 20, QLatin1Char('a')) + QStringLiteral("@ and a@b.cd");
+    EXPECT_EQ(QStringList({"a@b.cd"}), ExtractAddresses(text));
+}
+
+} // namespace

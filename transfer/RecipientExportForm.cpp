@@ -1,0 +1,331 @@
+#include "transfer/RecipientExportForm.h"
+
+#include "app/Database.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBoxes.h"
+#include "app/OutputFiles.h"
+#include "app/WindowConventions.h"
+#include "transfer/ImportText.h"
+#include "transfer/RecipientExporter.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+constexpr int kRowHeight = 20;
+} // namespace
+
+RecipientExportForm::RecipientExportForm(QWidget* parent) : QDialog(parent) {
+    SetUpDialog(this, QStringLiteral("Export Recipients"), QStringLiteral("Group Manager 3.htm"));
+    setFixedSize(480, 600);
+
+    auto label = [this](const char* name, const QString& text, int x, int y, int w) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(x, y, w, 18);
+        return l;
+    };
+    auto button = [this](const char* name, const QString& text, int x, int y, int w = 88) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(x, y, w, 26);
+        return b;
+    };
+
+    m_label1 = label("Label1", QStringLiteral("Group to Export :"), 12, 6, 200);
+    m_groupComboBox = new QComboBox(this);
+    m_groupComboBox->setObjectName(QStringLiteral("GroupComboBox"));
+    m_groupComboBox->setGeometry(12, 24, 454, 22);
+    m_label2 = label("Label2", QStringLiteral("Export the data to file :"), 12, 52, 250);
+    m_browseTextBox = new QLineEdit(this);
+    m_browseTextBox->setObjectName(QStringLiteral("BrowseTextBox"));
+    m_browseTextBox->setReadOnly(true);
+    m_browseTextBox->setGeometry(12, 70, 356, 22);
+    m_browseButton = button("BrowseButton", QStringLiteral("Browse"), 378, 68);
+
+    m_label3 = label("Label3", QStringLiteral("Field(s) to Export :"), 12, 100, 120);
+    m_radioButton1 = new QRadioButton(QStringLiteral("Only Email Address"), this);
+    m_radioButton1->setObjectName(QStringLiteral("RadioButton1"));
+    m_radioButton1->setGeometry(140, 98, 150, 22);
+    m_radioButton2 = new QRadioButton(QStringLiteral("Select Fields"), this);
+    m_radioButton2->setObjectName(QStringLiteral("RadioButton2"));
+    m_radioButton2->setGeometry(300, 98, 150, 22);
+
+    m_listFields = new QListWidget(this);
+    m_listFields->setObjectName(QStringLiteral("ListFields"));
+    m_listFields->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listFields->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listFields->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listFields->setUniformItemSizes(true);
+    m_listFields->setGeometry(12, 126, 300, 18 * kRowHeight + 2 * m_listFields->frameWidth());
+    for (int k = 0; k < 18; ++k) {
+        auto* item = new QListWidgetItem(ExportRowLabel(k), m_listFields);
+        item->setSizeHint(QSize(0, kRowHeight));
+    }
+    // The check boxes lie over the left end of the rows and stay there when rows move.
+    for (int k = 0; k < 18; ++k) {
+        auto* box = new QCheckBox(m_listFields->viewport());
+        box->setObjectName(QStringLiteral("CheckBox"));
+        box->setProperty("index", k);
+        box->setGeometry(3, k * kRowHeight + 2, 18, kRowHeight - 4);
+        m_checkBoxes[size_t(k)] = box;
+    }
+    m_upButton = button("UpButton", QStringLiteral("Move Row Up"), 326, 126, 140);
+    m_downButton = button("DownButton", QStringLiteral("Move Row Down"), 326, 158, 140);
+    m_selectPushButton = button("SelectPushButton", QStringLiteral("Select All"), 326, 206, 140);
+    m_unselectPushButton = button("UnselectPushButton", QStringLiteral("Unselect All"), 326, 238, 140);
+
+    const int below = m_listFields->geometry().bottom() + 10;
+    m_label4 = label("Label4", QStringLiteral("Data Delimiter :"), 12, below + 3, 100);
+    m_delimitComboBox = new QComboBox(this);
+    m_delimitComboBox->setObjectName(QStringLiteral("DelimitComboBox"));
+    m_delimitComboBox->setGeometry(116, below, 120, 22);
+
+    m_frame = new QGroupBox(QStringLiteral("Export Progress"), this);
+    m_frame->setObjectName(QStringLiteral("Frame"));
+    m_frame->setGeometry(8, below + 30, 464, 52);
+    m_progressBar = new QProgressBar(m_frame);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setGeometry(10, 22, 444, 20);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setRange(0, 1);
+    m_progressBar->setValue(0);
+    m_exportButton = button("ExportButton", QStringLiteral("Export"), 282, below + 92);
+    m_cancelButton = button("CancelButton", QStringLiteral("Cancel"), 378, below + 92);
+    setFixedSize(480, below + 126);
+
+    connect(m_browseButton, &QPushButton::clicked, this, &RecipientExportForm::browse);
+    connect(m_radioButton1, &QRadioButton::clicked, this, &RecipientExportForm::chooseEmailOnly);
+    connect(m_radioButton2, &QRadioButton::clicked, this, &RecipientExportForm::chooseFields);
+    connect(m_listFields, &QListWidget::currentRowChanged, this, &RecipientExportForm::listClicked);
+    connect(m_listFields, &QListWidget::itemClicked, this, &RecipientExportForm::listClicked);
+    connect(m_listFields, &QListWidget::itemDoubleClicked, this, &RecipientExportForm::toggleSelectedRow);
+    connect(m_upButton, &QPushButton::clicked, this, &RecipientExportForm::moveRowUp);
+    connect(m_downButton, &QPushButton::clicked, this, &RecipientExportForm::moveRowDown);
+    connect(m_selectPushButton, &QPushButton::clicked, this, &RecipientExportForm::selectAll);
+    connect(m_unselectPushButton, &QPushButton::clicked, this, &RecipientExportForm::unselectAll);
+    connect(m_exportButton, &QPushButton::clicked, this, &RecipientExportForm::exportRecipients);
+    connect(m_cancelButton, &QPushButton::clicked, this, &RecipientExportForm::cancelClicked);
+
+    // Load.
+    HookRightClick(m_browseTextBox);
+    m_delimitComboBox->addItems(DelimiterNames());
+    m_delimitComboBox->setCurrentIndex(0);
+    m_radioButton1->setChecked(true);
+    chooseEmailOnly();
+    Connection db;
+    if (db.Open())
+        for (Recordset rs = db.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups]")); !rs.Eof();
+             rs.MoveNext())
+            m_groupComboBox->addItem(rs.Field(QStringLiteral("GroupName")));
+    m_groupComboBox->setCurrentIndex(-1);
+}
+
+bool RecipientExportForm::isRunning() const {
+    return !m_exportButton->isEnabled();
+}
+
+void RecipientExportForm::browse() {
+    const QString path = GetSaveFileName(this, QStringLiteral("Export Recipients"),
+                                         QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    if (path.isEmpty() || !ConfirmUnlockedOutput(this, path))
+        return;
+    m_browseTextBox->setText(path);
+}
+
+void RecipientExportForm::chooseEmailOnly() {
+    for (QCheckBox* box : m_checkBoxes) {
+        box->setChecked(false);
+        box->setEnabled(false);
+    }
+    m_listFields->setCurrentRow(-1);
+    m_listFields->clearSelection();
+    m_listFields->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_upButton, m_downButton, m_selectPushButton,
+                                                      m_unselectPushButton, m_label4})
+        w->setEnabled(false);
+    m_delimitComboBox->setCurrentIndex(0);
+    m_delimitComboBox->setEnabled(false);
+}
+
+void RecipientExportForm::chooseFields() {
+    for (QCheckBox* box : m_checkBoxes)
+        box->setEnabled(true);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_listFields, m_upButton, m_downButton, m_selectPushButton,
+                                         m_unselectPushButton, m_label4, m_delimitComboBox})
+        w->setEnabled(true);
+}
+
+void RecipientExportForm::listClicked() {
+    const int row = m_listFields->currentRow();
+    if (row < 0)
+        return;
+    m_upButton->setEnabled(row != 0);
+    m_downButton->setEnabled(row != 17);
+}
+
+void RecipientExportForm::toggleSelectedRow() {
+    const int row = m_listFields->currentRow();
+    if (row >= 0)
+        m_checkBoxes[size_t(row)]->toggle();
+}
+
+void RecipientExportForm::moveRow(int step) {
+    const int i = m_listFields->currentRow();
+    const int j = i + step;
+    if (i < 0 || j < 0 || j > 17)
+        return;
+    QCheckBox* a = m_checkBoxes[size_t(i)];
+    QCheckBox* b = m_checkBoxes[size_t(j)];
+    if (a->isChecked() != b->isChecked()) {
+        const bool checked = a->isChecked();
+        a->setChecked(b->isChecked());
+        b->setChecked(checked);
+    }
+    const QString label = m_listFields->item(i)->text();
+    m_listFields->item(i)->setText(m_listFields->item(j)->text());
+    m_listFields->item(j)->setText(label);
+    m_listFields->setCurrentRow(j);
+    listClicked();
+}
+
+void RecipientExportForm::moveRowUp() {
+    moveRow(-1);
+}
+
+void RecipientExportForm::moveRowDown() {
+    moveRow(1);
+}
+
+void RecipientExportForm::selectAll() {
+    for (QCheckBox* box : m_checkBoxes)
+        box->setChecked(true);
+}
+
+void RecipientExportForm::unselectAll() {
+    for (QCheckBox* box : m_checkBoxes)
+        box->setChecked(false);
+}
+
+void RecipientExportForm::disableExportControls() {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_label1, m_groupComboBox, m_label2, m_browseTextBox, m_browseButton,
+                                         m_label3, m_radioButton1, m_radioButton2, m_listFields})
+        w->setEnabled(false);
+    for (QCheckBox* box : m_checkBoxes)
+        box->setEnabled(false);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_upButton, m_downButton, m_selectPushButton, m_unselectPushButton,
+                                         m_label4, m_delimitComboBox, m_exportButton})
+        w->setEnabled(false);
+}
+
+void RecipientExportForm::enableExportControls() {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_label1, m_groupComboBox, m_label2, m_browseTextBox, m_browseButton,
+                                         m_label3, m_radioButton1, m_radioButton2})
+        w->setEnabled(true);
+    if (m_radioButton2->isChecked())
+        chooseFields();
+    m_exportButton->setEnabled(true);
+}
+
+void RecipientExportForm::exportRecipients() {
+    if (m_groupComboBox->count() == 0) {
+        ShowMessage(this, QStringLiteral("There is no group to export."), QMessageBox::Warning);
+        return;
+    }
+    if (m_groupComboBox->currentText().isEmpty()) {
+        ShowMessage(this, QStringLiteral("Please select a group."), QMessageBox::Warning);
+        return;
+    }
+    if (m_browseTextBox->text().isEmpty()) {
+        ShowMessage(this, QStringLiteral("Please specify a file."), QMessageBox::Warning);
+        return;
+    }
+    ExportOptions options;
+    options.mode = m_radioButton2->isChecked() ? ExportMode::Fields : ExportMode::EmailOnly;
+    if (options.mode == ExportMode::Fields) {
+        for (int k = 0; k < 18; ++k)
+            if (m_checkBoxes[size_t(k)]->isChecked())
+                options.columns << ColumnForExportRowLabel(m_listFields->item(k)->text());
+        if (options.columns.isEmpty()) {
+            ShowMessage(this, QStringLiteral("Please select at least one field to export."),
+                        QMessageBox::Warning);
+            return;
+        }
+    }
+    options.groupName = m_groupComboBox->currentText();
+    options.outputPath = m_browseTextBox->text();
+    options.delimiter = DelimiterForName(m_delimitComboBox->currentText());
+
+    m_exportCancelRequested = false;
+    m_progressBar->setRange(0, 1);
+    m_progressBar->setValue(0);
+    disableExportControls();
+    ExportRunHooks hooks;
+    hooks.progress = [this](qint32 value, qint32 maximum) {
+        if (m_progressBar->maximum() != maximum)
+            m_progressBar->setRange(0, maximum);
+        m_progressBar->setValue(std::min(value, maximum));
+    };
+    hooks.cancelRequested = [this] { return m_exportCancelRequested; };
+    hooks.yield = [] { QCoreApplication::processEvents(); };
+    const ExportResult result = RecipientExporter(options).Run(hooks);
+    switch (result.status) {
+    case ExportResult::Status::GroupNotFound:
+        ShowMessage(this, QStringLiteral("The selected group could not be found."), QMessageBox::Warning);
+        break;
+    case ExportResult::Status::WriteFailed:
+        ShowMessage(this, QStringLiteral("The output file could not be written."), QMessageBox::Warning);
+        break;
+    case ExportResult::Status::Completed:
+    case ExportResult::Status::Cancelled:
+        ShowMessage(this,
+                    QString::number(result.count) + QStringLiteral(" recipients exported successfully."),
+                    QMessageBox::Information);
+        break;
+    }
+    enableExportControls();
+}
+
+bool RecipientExportForm::askToCancel() {
+    return ShowMessage(this, QStringLiteral("Are you sure you want to cancel the export process?"),
+                       QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void RecipientExportForm::cancelClicked() {
+    if (isRunning()) {
+        if (askToCancel())
+            m_exportCancelRequested = true;
+        return;
+    }
+    close();
+}
+
+void RecipientExportForm::closeEvent(QCloseEvent* event) {
+    if (isRunning()) {
+        event->ignore();
+        if (askToCancel())
+            m_exportCancelRequested = true;
+        return;
+    }
+    UnhookRightClick(m_browseTextBox);
+    QDialog::closeEvent(event);
+}
+
+void RecipientExportForm::reject() {
+    if (isRunning())
+        return;
+    QDialog::reject();
+}

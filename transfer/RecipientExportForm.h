@@ -1,0 +1,71 @@
+#pragma once
+#include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+// The window that writes a group's recipients to a delimited text file ("Export Recipients"). It collects
+// the choices and shows progress; RecipientExporter does the run.
+class RecipientExportForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit RecipientExportForm(QWidget* parent = nullptr);
+
+    // The check box over list position k (the check state belongs to the position, not to the label).
+    QCheckBox* checkBox(int position) const { return m_checkBoxes[size_t(position)]; }
+    bool isRunning() const;
+    bool exportCancelRequested() const { return m_exportCancelRequested; }
+
+public slots:
+    void browse();
+    void chooseEmailOnly();
+    void chooseFields();
+    void moveRowUp();
+    void moveRowDown();
+    void selectAll();
+    void unselectAll();
+    void exportRecipients();
+    void cancelClicked();
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void listClicked();
+    void toggleSelectedRow();
+    void moveRow(int step);
+    void disableExportControls();
+    void enableExportControls();
+    bool askToCancel();
+
+    QLabel* m_label1;
+    QComboBox* m_groupComboBox;
+    QLabel* m_label2;
+    QLineEdit* m_browseTextBox;
+    QPushButton* m_browseButton;
+    QLabel* m_label3;
+    QRadioButton* m_radioButton1;
+    QRadioButton* m_radioButton2;
+    QListWidget* m_listFields;
+    std::array<QCheckBox*, 18> m_checkBoxes{};
+    QPushButton* m_upButton;
+    QPushButton* m_downButton;
+    QPushButton* m_selectPushButton;
+    QPushButton* m_unselectPushButton;
+    QLabel* m_label4;
+    QComboBox* m_delimitComboBox;
+    QGroupBox* m_frame;
+    QProgressBar* m_progressBar;
+    QPushButton* m_exportButton;
+    QPushButton* m_cancelButton;
+    bool m_exportCancelRequested = false;
+};

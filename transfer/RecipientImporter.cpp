@@ -1,0 +1,327 @@
+#include "transfer/RecipientImporter.h"
+
+#include "app/Database.h"
+#include "app/Paths.h"
+#include "recipients/CheckEmail.h"
+#include "transfer/ImportText.h"
+
+#include <QFile>
+#include <QLocale>
+#include <vector>
+
+namespace {
+
+bool isLocalChar(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+           c == u'-' || c == u'.';
+}
+bool isLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+} // namespace
+
+// A regular-expression engine would backtrack quadratically over long runs of address characters; this
+// finds the same matches in one linear pass.
+QStringList ExtractAddresses(const QString& text) {
+    QStringList found;
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype n = text.size();
+    qsizetype searchFrom = 0;
+    for (qsizetype at = 0; at < n; ++at) {
+        if (s[at] != u'@')
+            continue;
+        qsizetype start = at;
+        while (start > searchFrom && isLocalChar(s[start - 1]))
+            --start;
+        if (start == at)
+            continue;
+        qsizetype runEnd = at + 1;
+        while (runEnd < n && isLocalChar(s[runEnd]))
+            ++runEnd;
+        // The domain runs to the last dot that has something before it and two letters after it; the
+        // top-level label is every letter after that dot, however many.
+        qsizetype end = -1;
+        for (qsizetype dot = runEnd - 1; dot > at + 1; --dot) {
+            if (s[dot] != u'.')
+                continue;
+            qsizetype label = dot + 1;
+            while (label < runEnd && isLetter(s[label]))
+                ++label;
+            if (label - dot - 1 >= 2) {
+                end = label;
+                break;
+            }
+        }
+        if (end < 0)
+            continue;
+        found.append(text.mid(start, end - start));
+        searchFrom = end;
+        at = end - 1;
+    }
+    return found;
+}
+
+namespace {
+
+enum class Outcome { Added, Duplicated, Ignored, NotAdded };
+
+// The report and the rows of one run. Rows go in through transactions of BatchSize; the report lines of
+// a batch are held back until it is committed, so a batch the database loses is never reported as added.
+class ImportRun {
+public:
+    ImportRun(Connection& db, QFile& report, ImportResult& result)
+        : m_db(db), m_report(report), m_result(result) {}
+
+    void writeLine(const QString& line, bool lineEnd = true) {
+        QByteArray bytes = line.toUtf8();
+        if (lineEnd)
+            bytes += "\r\n";
+        if (m_report.isOpen() && m_report.write(bytes) != bytes.size())
+            m_reportFailed = true;
+    }
+
+    bool isDuplicate(const QString& idText, const QString& quotedAddress) {
+        Recordset rs =
+            m_db.Execute(QStringLiteral("SELECT * FROM [Emails] WHERE (([G-ID] = '") + idText +
+                         QStringLiteral(" ') AND ([G-Email] = '") + quotedAddress + QStringLiteral("'))"));
+        return !rs.Eof();
+    }
+
+    void insert(const QString& sql, const QString& address) {
+        if (!m_inTransaction)
+            m_inTransaction = m_db.BeginTransaction();
+        if (m_db.ExecuteWrite(sql) == 1) {
+            record(Outcome::Added, address);
+            ++m_result.added;
+        } else {
+            record(Outcome::NotAdded, address);
+            ++m_result.failed;
+        }
+        if (++m_rowsInBatch >= RecipientImporter::BatchSize)
+            flush();
+    }
+
+    void record(Outcome outcome, const QString& address) {
+        if (outcome == Outcome::Duplicated)
+            ++m_result.duplicates;
+        else if (outcome == Outcome::Ignored)
+            ++m_result.ignored;
+        m_pending.emplace_back(outcome, address);
+        if (!m_inTransaction)
+            flush();
+    }
+
+    void flush() {
+        if (m_inTransaction) {
+            if (!m_db.Commit()) {
+                m_db.Rollback();
+                for (auto& [outcome, address] : m_pending) {
+                    if (outcome == Outcome::Added) {
+                        outcome = Outcome::NotAdded;
+                        --m_result.added;
+                        ++m_result.failed;
+                    }
+                }
+            }
+            m_inTransaction = false;
+        }
+        m_rowsInBatch = 0;
+        for (const auto& [outcome, address] : m_pending) {
+            switch (outcome) {
+            case Outcome::Added:
+                writeLine(QStringLiteral("Email Added : ") + address);
+                break;
+            case Outcome::Duplicated:
+                writeLine(QStringLiteral("Email Duplicated : ") + address);
+                break;
+            case Outcome::Ignored:
+                writeLine(QStringLiteral("Email Ignored : ") + address);
+                break;
+            case Outcome::NotAdded:
+                writeLine(QStringLiteral("Email Not Added : ") + address);
+                break;
+            }
+        }
+        m_pending.clear();
+    }
+
+    bool reportFailed() const { return m_reportFailed; }
+
+private:
+    Connection& m_db;
+    QFile& m_report;
+    ImportResult& m_result;
+    std::vector<std::pair<Outcome, QString>> m_pending;
+    bool m_inTransaction = false;
+    int m_rowsInBatch = 0;
+    bool m_reportFailed = false;
+};
+
+qint32 clampCount(qsizetype n) {
+    return n > std::numeric_limits<qint32>::max() ? std::numeric_limits<qint32>::max() : qint32(n);
+}
+
+} // namespace
+
+int MappedFieldNumber(const QString& boxText) {
+    const QString head = boxText.left(8);
+    for (int k = 1; k <= 18; ++k) {
+        const QString wanted =
+            k < 10 ? QStringLiteral("Field %1 ").arg(k) : QStringLiteral("Field %1").arg(k);
+        if (head == wanted)
+            return k;
+    }
+    return 0;
+}
+
+QString ImportReportPath() {
+    return TempFolder() + QStringLiteral("ReportButton.txt");
+}
+
+QString AddressExtractionPattern() {
+    // The top-level label takes every letter there is: a bounded count would cut "x@y.museum" short.
+    return QStringLiteral("([a-zA-Z0-9_\\-\\.]+)@([a-zA-Z0-9_\\-\\.]+)\\.([a-zA-Z]{2,})");
+}
+
+QString FormatByteCount(qint64 bytes) {
+    const QString digits = QString::number(bytes);
+    const QString separator = QLocale().groupSeparator();
+    QString out;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += separator;
+        out += digits[i];
+    }
+    return out;
+}
+
+QString ImportSummaryText(const ImportResult& result) {
+    QString text = QString::number(result.ignored) + QStringLiteral(" invalid recipients ignored.\n") +
+                   QString::number(result.duplicates) + QStringLiteral(" duplicate recipients ignored.\n") +
+                   QString::number(result.added) + QStringLiteral(" recipients imported successfully.");
+    if (result.failed > 0)
+        text += QLatin1Char('\n') + QString::number(result.failed) +
+                QStringLiteral(" recipients could not be added.");
+    return text;
+}
+
+ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
+    ImportResult result;
+    const QString reportPath = ImportReportPath();
+    if (QFile::exists(reportPath)) {
+        QFile::setPermissions(reportPath, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(reportPath);
+    }
+
+    Connection db;
+    db.Open();
+    const qint32 groupId = GroupByName(db, m_options.groupName);
+    if (groupId <= 0) {
+        // Rows of group 0 would belong to no group and could never be seen again.
+        result.status = ImportResult::Status::GroupNotFound;
+        return result;
+    }
+    const QString idText = QString::number(groupId);
+
+    QFile report(reportPath);
+    report.open(QIODevice::WriteOnly | QIODevice::Truncate, QFile::ReadOwner | QFile::WriteOwner);
+    ImportRun run(db, report, result);
+    run.writeLine(QStringLiteral("Import Started"));
+    run.writeLine(QStringLiteral("--------------"));
+    run.writeLine(QString());
+
+    QString text;
+    result.fileRead = ReadImportFile(m_options.filePath, &text, &result.processedBytes);
+
+    qint32 done = 0;
+    auto afterRecord = [&](qint32 maximum) {
+        ++done;
+        if (hooks.progress)
+            hooks.progress(done, maximum);
+        if (hooks.cancelRequested && hooks.cancelRequested()) {
+            result.status = ImportResult::Status::Cancelled;
+            return false;
+        }
+        if (hooks.yield)
+            hooks.yield();
+        return true;
+    };
+
+    if (m_options.mode == ImportMode::EmailOnly) {
+        const QStringList matches = ExtractAddresses(text);
+        text.clear();
+        const qint32 maximum = clampCount(matches.size());
+        if (hooks.progress)
+            hooks.progress(0, std::max(maximum, 1));
+        for (const QString& address : matches) {
+            const QString quoted = SqlQuote(address);
+            if (run.isDuplicate(idText, quoted))
+                run.record(Outcome::Duplicated, address);
+            else
+                run.insert(QStringLiteral("INSERT INTO [Emails] ([G-ID] , [G-Email]) VALUES ( '") + idText +
+                               QStringLiteral("' , '") + quoted + QStringLiteral("')"),
+                           address);
+            if (!afterRecord(maximum))
+                break;
+        }
+    } else {
+        const QStringList lines = SplitImportLines(text);
+        text.clear();
+        const qint32 maximum = clampCount(lines.size());
+        if (hooks.progress)
+            hooks.progress(0, std::max(maximum, 1));
+        std::array<QString, 18> row;
+        for (const QString& line : lines) {
+            const QStringList fields = SplitImportLine(line, m_options.delimiter, m_options.stripQuotes);
+            for (size_t j = 0; j < row.size(); ++j) {
+                const int k = m_options.mapping[j];
+                row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
+            }
+            const QString& address = row[0];
+            if (!ValidateEmailSilent(address)) {
+                run.record(Outcome::Ignored, address);
+            } else if (run.isDuplicate(idText, SqlQuote(address))) {
+                run.record(Outcome::Duplicated, address);
+            } else {
+                QString sql =
+                    QStringLiteral(
+                        "INSERT INTO [Emails] ([G-ID] , [G-Email] , [G-Title], [G-FirstName], "
+                        "[G-LastName], [G-Country], [G-State], [G-City], [G-Address1], [G-Address2], "
+                        "[G-ZIPCode], [G-Phone], [G-Fax], [G-Company], [G-JobTitle], [G-WebSite], "
+                        "[G-IP], [G-Date], [G-Add] ) ") +
+                    QStringLiteral("VALUES ( ") + idText + QStringLiteral(" , '");
+                for (size_t j = 0; j < row.size(); ++j) {
+                    if (j > 0)
+                        sql += QStringLiteral("' , '");
+                    sql += SqlQuote(row[j]);
+                }
+                sql += QStringLiteral("') ");
+                run.insert(sql, address);
+            }
+            for (QString& entry : row)
+                entry.clear();
+            if (!afterRecord(maximum))
+                break;
+        }
+    }
+    run.flush();
+
+    run.writeLine(QString());
+    run.writeLine(QStringLiteral("Processed : ") + FormatByteCount(result.processedBytes) +
+                  QStringLiteral(" Bytes"));
+    run.writeLine(QString());
+    run.writeLine(QStringLiteral("Added : ") + QString::number(result.added));
+    if (m_options.mode == ImportMode::Fields)
+        run.writeLine(QStringLiteral("Ignored : ") + QString::number(result.ignored));
+    run.writeLine(QStringLiteral("Duplicates : ") + QString::number(result.duplicates));
+    if (result.failed > 0)
+        run.writeLine(QStringLiteral("Not Added : ") + QString::number(result.failed));
+    run.writeLine(QString());
+    run.writeLine(QStringLiteral("----------------"));
+    run.writeLine(QStringLiteral("Import Completed"), false);
+    result.reportWritten = report.isOpen() && !run.reportFailed() && report.flush();
+    report.close();
+    db.Close();
+    return result;
+}
