@@ -722,6 +722,7 @@ qint32 Smtp::OpenServer(const QString& host) {
             return rc;
         if (reply.code != 220)
             return c.Fail(9);
+        c.in.clear(); // nothing sent before the hand-shake may count as an answer after it
         c.socket.startClientEncryption();
         rc = c.Wait([&] { return c.socket.isEncrypted(); }, m_connectTimeout, 22, 9);
         if (rc != 0) {

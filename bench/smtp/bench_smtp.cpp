@@ -1,0 +1,145 @@
+// Sends N personalised 1 KB HTML messages through the SMTP class over one connection to smtp-sink on
+// the loopback, then the same N messages with Python's smtplib, and prints both rates and their ratio.
+//
+//   bench_smtp [-n COUNT]       (default 5000)
+#include "platform/mail/Smtp.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const char kTemplate[] = R"(<html><head><meta charset="utf-8"><title>Offer</title></head><body>
+<p>Dear $*MergeFirstName*$,</p>
+<p>Thank you for staying with us this year. As one of our regular customers you get early access to
+the spring collection: light jackets, linen shirts and the new walking shoes, all with free delivery
+until the end of the month. Simply quote your customer name when you order.</p>
+<table border="0" cellpadding="4"><tr><td><b>Light jacket</b></td><td>49.00</td></tr>
+<tr><td><b>Linen shirt</b></td><td>29.00</td></tr><tr><td><b>Walking shoes</b></td><td>79.00</td></tr></table>
+<p>We look forward to seeing you, $*MergeFirstName*$. If you no longer wish to receive our letters,
+reply with the word "stop" and we will take you off the list the same day.</p>
+<p>Kind regards,<br>The shop team</p>
+</body></html>
+)";
+
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool WaitForListener(quint16 port) {
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (s.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int count = 5000;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == u"-n" && i + 1 < args.size())
+            count = args[++i].toInt();
+    }
+    if (count <= 0) {
+        std::fprintf(stderr, "usage: bench_smtp [-n COUNT]\n");
+        return 2;
+    }
+
+    QTemporaryDir dir;
+    const QString templatePath = dir.filePath(QStringLiteral("letter.htm"));
+    QFile file(templatePath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(kTemplate) < 0)
+        return 1;
+    file.close();
+
+    const quint16 port = FreePort();
+    QProcess sink;
+    QStringList sinkArgs;
+    if (getuid() == 0)
+        sinkArgs << QStringLiteral("-u") << QStringLiteral("nobody");
+    sinkArgs << QStringLiteral("127.0.0.1:%1").arg(port) << QStringLiteral("64");
+    sink.start(QStringLiteral("/usr/sbin/smtp-sink"), sinkArgs);
+    if (!sink.waitForStarted(5000) || !WaitForListener(port)) {
+        std::fprintf(stderr, "smtp-sink did not start\n");
+        return 1;
+    }
+
+    // The SMTP class, the way a send run uses it: one connection, per message import, merge, send, clear.
+    mail::Smtp smtp;
+    smtp.SetMailServer(QStringLiteral("127.0.0.1"));
+    smtp.SetPort(port);
+    smtp.SetClientHostName(QStringLiteral("bench.test"));
+    smtp.SetFromName(QStringLiteral("Bench Sender"));
+    smtp.SetFromAddress(QStringLiteral("sender@bench.test"));
+    smtp.SetCharset(QStringLiteral("utf-8"));
+    smtp.SetBodyEncoding(1);
+    smtp.SetPartEncoding(1);
+    smtp.AddHeader(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel 1.0"));
+    QElapsedTimer timer;
+    timer.start();
+    int failed = 0;
+    qint32 rc = smtp.Connect(0);
+    if (rc != 0) {
+        std::fprintf(stderr, "Connect failed with code %d\n", rc);
+        return 1;
+    }
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("Recipient %1").arg(i);
+        smtp.AddRecipient(name, QStringLiteral("r%1@bench.test").arg(i), 1);
+        smtp.SetSubject(QStringLiteral("Offer for recipient %1").arg(i));
+        smtp.SetBodyFormat(1);
+        smtp.ImportBodyFile(templatePath, 2);
+        smtp.ReplaceMergeField(QStringLiteral("$*MergeFirstName*$"), name, 1);
+        if (smtp.Send() != 0)
+            ++failed;
+        smtp.ClearMessage(3);
+    }
+    rc = smtp.Disconnect(0);
+    const double ours = timer.nsecsElapsed() / 1e9;
+    if (failed != 0 || rc != 0) {
+        std::fprintf(stderr, "%d messages failed, Disconnect %d\n", failed, rc);
+        return 1;
+    }
+
+    QProcess python;
+    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(BENCH_SMTP_DIR "/smtplib_reference.py"), QStringLiteral("127.0.0.1"),
+                  QString::number(port), QString::number(count), templatePath});
+    if (!python.waitForFinished(-1) || python.exitCode() != 0) {
+        std::fprintf(stderr, "the smtplib reference failed\n");
+        return 1;
+    }
+    const double reference = python.readAllStandardOutput().trimmed().toDouble();
+    sink.terminate();
+    sink.waitForFinished(3000);
+
+    const double ourRate = count / ours;
+    const double referenceRate = reference > 0 ? count / reference : 0;
+    std::printf("messages:        %d (1 KB personalised HTML, one connection, smtp-sink on 127.0.0.1)\n",
+                count);
+    std::printf("Smtp class:      %.0f messages/s (%.3f s)\n", ourRate, ours);
+    std::printf("Python smtplib:  %.0f messages/s (%.3f s)\n", referenceRate, reference);
+    std::printf("ratio:           %.2f x smtplib\n", referenceRate > 0 ? ourRate / referenceRate : 0.0);
+    return 0;
+}
