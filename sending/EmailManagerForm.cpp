@@ -1,0 +1,471 @@
+#include "sending/EmailManagerForm.h"
+
+#include "app/CharacterSettings.h"
+#include "app/FileDialogs.h"
+#include "app/GetComputerName.h"
+#include "app/MainFormControls.h"
+#include "app/MessageBoxes.h"
+#include "app/RecipientFields.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "app/TextUtil.h"
+#include "app/WindowConventions.h"
+#include "app/WriteSendStatus.h"
+#include "platform/mail/Smtp.h"
+#include "recipients/CheckEmail.h"
+#include "sending/ThreadForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString A = QString::fromLatin1(Sections::Account);
+
+QString Stored(const char* key, const QString& defaultValue = QString()) {
+    return GetSetting(A, QString::fromLatin1(key), defaultValue);
+}
+
+void Store(const char* key, const QString& value) {
+    SaveSetting(A, QString::fromLatin1(key), value);
+}
+
+QComboBox* DropDown(QWidget* parent, const char* name, const QStringList& items) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEditable(false);
+    box->addItems(items);
+    return box;
+}
+
+// A drop-down list shows a stored text only when it is one of its items.
+void ShowText(QComboBox* box, const QString& text) {
+    const int i = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0)
+        box->setCurrentIndex(i);
+}
+
+QLabel* Label(QWidget* parent, const char* name, const char* text) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QLineEdit* TextBox(QWidget* parent, const char* name, int maxLength) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    if (maxLength > 0)
+        box->setMaxLength(maxLength);
+    return box;
+}
+
+const QStringList Encodings{QStringLiteral("None"), QStringLiteral("Quoted Printable"),
+                            QStringLiteral("Base 64")};
+} // namespace
+
+bool IsValidPortText(const QString& port) {
+    if (port.isEmpty())
+        return false;
+    for (const QChar c : port) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    const int value = port.toInt();
+    return value >= 1 && value <= 65535;
+}
+
+qint32 RunAccountTest(mail::Smtp& smtp, const AccountTestInput& input) {
+    const int mode = SmtpThreadModeValue();
+    if (mode >= 0)
+        smtp.SetThreadMode(mode);
+    smtp.SetMailServer(input.server);
+    bool ok = false;
+    const qint32 port = input.port.toInt(&ok);
+    if (ok)
+        smtp.SetPort(port);
+    if (input.auth) {
+        smtp.SetUserName(input.username);
+        smtp.SetPassword(input.password);
+        if (input.authMode == QLatin1String("AUTH LOGIN"))
+            smtp.SetAuthMode(mail::Smtp::AuthLogin);
+        else if (input.authMode == QLatin1String("CRAM MD5"))
+            smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
+        else if (input.authMode == QLatin1String("NTLM"))
+            smtp.SetAuthMode(mail::Smtp::AuthNtlm);
+        smtp.EnableEsmtp(1);
+    }
+    smtp.SetClientHostName(GetLocalComputerName());
+    const qint32 rc = smtp.Connect(0);
+    smtp.Disconnect(0);
+    return rc;
+}
+
+QString AccountTestResultText(qint32 rc) {
+    return rc == 0 ? QStringLiteral("Your SMTP settings appear to be functioning correctly.")
+                   : SmtpResultText(rc, false);
+}
+
+EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("EmailManagerForm"));
+    SetUpDialog(this, QStringLiteral("Email Manager"), QStringLiteral("Email Manager 1.htm"));
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("TabControl"));
+
+    // Mail Account page.
+    auto* page0 = new QWidget;
+    auto* frame1 = new QGroupBox(page0);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    m_name = TextBox(frame1, "FullNameTextBox", 64);
+    m_email = TextBox(frame1, "EmailTextBox", 255);
+    m_server = TextBox(frame1, "ServerTextBox", 64);
+    m_port = TextBox(frame1, "PortTextBox", 5);
+    m_port->setText(QStringLiteral("25"));
+    MakeDigitsOnly(m_port);
+    // The up-down control steps the number in the port box.
+    m_portUpDown = new QWidget(frame1);
+    m_portUpDown->setObjectName(QStringLiteral("PortUpDown"));
+    auto* arrows = new QVBoxLayout(m_portUpDown);
+    arrows->setContentsMargins(0, 0, 0, 0);
+    arrows->setSpacing(0);
+    for (const bool up : {true, false}) {
+        auto* arrow = new QToolButton(m_portUpDown);
+        arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+        arrow->setAutoRepeat(true);
+        arrow->setFixedSize(18, 11);
+        arrows->addWidget(arrow);
+        connect(arrow, &QToolButton::clicked, this, [this, up] {
+            m_port->setText(QString::number(qBound(0, m_port->text().toInt() + (up ? 1 : -1), 65535)));
+        });
+    }
+    m_auth = new QCheckBox(QStringLiteral("My server requires authentication"), frame1);
+    m_auth->setObjectName(QStringLiteral("AuthCheckBox"));
+    m_userLabel = Label(frame1, "Label5", "Username :");
+    m_username = TextBox(frame1, "UsernameTextBox", 255);
+    m_passwordLabel = Label(frame1, "Label6", "Password :");
+    m_password = TextBox(frame1, "PasswordTextBox", 255);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_authLabel = Label(frame1, "AuthLabel", "Authentication Mode :");
+    m_authMode = DropDown(frame1, "AuthModeComboBox",
+                          {QStringLiteral("AUTH LOGIN"), QStringLiteral("CRAM MD5"), QStringLiteral("NTLM")});
+    m_test = new QPushButton(QStringLiteral("Test SMTP Settings"), frame1);
+    m_test->setObjectName(QStringLiteral("TestPushButton"));
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(m_port);
+    portRow->addWidget(m_portUpDown);
+    portRow->addStretch();
+    auto* g1 = new QFormLayout(frame1);
+    g1->addRow(Label(frame1, "Label1", "Name :"), m_name);
+    g1->addRow(Label(frame1, "Label2", "Email :"), m_email);
+    g1->addRow(Label(frame1, "Label3", "Mail Server :"), m_server);
+    g1->addRow(Label(frame1, "Label4", "Port :"), portRow);
+    g1->addRow(m_auth);
+    g1->addRow(m_userLabel, m_username);
+    g1->addRow(m_passwordLabel, m_password);
+    g1->addRow(m_authLabel, m_authMode);
+    g1->addRow(m_test);
+    (new QVBoxLayout(page0))->addWidget(frame1);
+    m_tabs->addTab(page0, QStringLiteral("Mail Account"));
+
+    // Send Mode page.
+    auto* page1 = new QWidget;
+    auto* frame2 = new QGroupBox(page1);
+    frame2->setObjectName(QStringLiteral("Frame2"));
+    m_personal = new QRadioButton(QStringLiteral("Personal Sending"), frame2);
+    m_personal->setObjectName(QStringLiteral("PersonalRadioButton"));
+    m_bulk = new QRadioButton(QStringLiteral("Bulk Sending"), frame2);
+    m_bulk->setObjectName(QStringLiteral("BulkRadioButton"));
+    m_third = new QRadioButton(QStringLiteral("3rd Party Sending"), frame2);
+    m_third->setObjectName(QStringLiteral("ThirdRadioButton"));
+    m_personal->setChecked(true);
+    QStringList labels;
+    for (const RecipientField& f : RecipientFields)
+        labels << QString::fromLatin1(f.label);
+    m_toFieldLabel = Label(frame2, "Label8", "To Field :");
+    m_toField = DropDown(frame2, "ToFieldComboBox", labels);
+    m_bccLabel = Label(frame2, "Label9", "BCC Field :");
+    m_bcc = TextBox(frame2, "BCCFieldTextBox", 64);
+    m_thirdFieldLabel = Label(frame2, "Label10", "Queuing Agent :");
+    m_thirdField = DropDown(frame2, "ThirdFieldComboBox",
+                            {QStringLiteral("Torvale SMTP Server"), QStringLiteral("Microsoft SMTP Service"),
+                             QStringLiteral("Ipswitch IMail Server"), QStringLiteral("Merak Mail Server")});
+    m_thirdPathLabel = Label(frame2, "Label11", "Queue Directory :");
+    m_thirdPath = TextBox(frame2, "ThirdPathTextBox", 0);
+    m_thirdPath->setReadOnly(true);
+    m_thirdBrowse = new QPushButton(QStringLiteral("..."), frame2);
+    m_thirdBrowse->setObjectName(QStringLiteral("ThirdCommandButton"));
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(m_thirdPath);
+    pathRow->addWidget(m_thirdBrowse);
+    auto* g2 = new QFormLayout(frame2);
+    g2->addRow(m_personal);
+    g2->addRow(m_bulk);
+    g2->addRow(m_third);
+    g2->addRow(m_toFieldLabel, m_toField);
+    g2->addRow(m_bccLabel, m_bcc);
+    g2->addRow(m_thirdFieldLabel, m_thirdField);
+    g2->addRow(m_thirdPathLabel, pathRow);
+    (new QVBoxLayout(page1))->addWidget(frame2);
+    m_tabs->addTab(page1, QStringLiteral("Send Mode"));
+
+    // Message Settings page.
+    auto* page2 = new QWidget;
+    auto* frame3 = new QGroupBox(page2);
+    frame3->setObjectName(QStringLiteral("Frame3"));
+    QStringList charsets;
+    for (const CharsetName& c : CharsetTable)
+        charsets << QString::fromLatin1(c.displayName);
+    m_headerEncoding = DropDown(frame3, "HeaderEncodingComboBox", Encodings);
+    m_contentEncoding = DropDown(frame3, "ContentEncodingComboBox", Encodings);
+    m_attachmentEncoding = DropDown(frame3, "AttachmentEncodingComboBox", Encodings);
+    m_charSet = DropDown(frame3, "CharSetComboBox", charsets);
+    m_notify = DropDown(
+        frame3, "NotifyComboBox",
+        {QStringLiteral("Do not send command to server"), QStringLiteral("Do whatever the server default is"),
+         QStringLiteral("Notify me in all conditions"), QStringLiteral("Notify me if message fails"),
+         QStringLiteral("Notify me if message is sent"), QStringLiteral("Notify me if message is delayed")});
+    m_return = DropDown(frame3, "ReturnComboBox",
+                        {QStringLiteral("Do not send command to server"),
+                         QStringLiteral("Return whatever the server default is"),
+                         QStringLiteral("Return only the header of the message"),
+                         QStringLiteral("Return the full message")});
+    m_textPart =
+        new QCheckBox(QStringLiteral("Automatically generate the text part for HTML messages"), frame3);
+    m_textPart->setObjectName(QStringLiteral("TextPartCheckBox"));
+    m_extended = new QCheckBox(QStringLiteral("Enable extended international character set support"), frame3);
+    m_extended->setObjectName(QStringLiteral("ExtendedCheckBox"));
+    auto* g3 = new QFormLayout(frame3);
+    g3->addRow(Label(frame3, "Label12", "Header Encoding :"), m_headerEncoding);
+    g3->addRow(Label(frame3, "Label13", "Content Encoding :"), m_contentEncoding);
+    g3->addRow(Label(frame3, "Label14", "Attachment Encoding :"), m_attachmentEncoding);
+    g3->addRow(Label(frame3, "Label15", "Character Set :"), m_charSet);
+    g3->addRow(Label(frame3, "Label17", "Delivery Status Notify Flag :"), m_notify);
+    g3->addRow(Label(frame3, "Label18", "Delivery Status Return Flag :"), m_return);
+    g3->addRow(m_textPart);
+    g3->addRow(m_extended);
+    (new QVBoxLayout(page2))->addWidget(frame3);
+    m_tabs->addTab(page2, QStringLiteral("Message Settings"));
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OKButton"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    auto* reset = new QPushButton(QStringLiteral("Reset"), this);
+    reset->setObjectName(QStringLiteral("ResetButton"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(reset);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    connect(ok, &QPushButton::clicked, this, &EmailManagerForm::OKButton_Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(reset, &QPushButton::clicked, this, &EmailManagerForm::ResetButton_Click);
+    connect(m_test, &QPushButton::clicked, this, &EmailManagerForm::TestPushButton_Click);
+    connect(m_thirdBrowse, &QPushButton::clicked, this, &EmailManagerForm::ThirdCommandButton_Click);
+    connect(m_auth, &QCheckBox::clicked, this, &EmailManagerForm::authToggled);
+    connect(m_personal, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);
+    connect(m_bulk, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);
+    connect(m_third, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);
+    HookRightClick(m_port);
+    HookRightClick(m_thirdPath);
+
+    // Load.
+    m_name->setText(Stored(Keys::Name));
+    m_email->setText(Stored(Keys::Email));
+    m_server->setText(Stored(Keys::Server));
+    m_port->setText(Stored(Keys::Port, QStringLiteral("25")));
+    m_auth->setChecked(Stored(Keys::Auth, QStringLiteral("0")) == QLatin1String("1"));
+    m_username->setText(Stored(Keys::Username));
+    m_password->setText(Stored(Keys::Password));
+    ShowText(m_authMode, Stored(Keys::AuthMode, QStringLiteral("AUTH LOGIN")));
+    // Credentials stored with authentication off are not shown and are dropped at the next OK.
+    authToggled(m_auth->isChecked());
+    const QString method = Stored(Keys::Method, QStringLiteral("Personal"));
+    if (method == QLatin1String("Bulk"))
+        m_bulk->setChecked(true);
+    else if (method == QLatin1String("Third"))
+        m_third->setChecked(true);
+    methodChosen();
+    ShowText(m_toField, Stored(Keys::ToField, QStringLiteral("Email Address")));
+    m_bcc->setText(Stored(Keys::BCCField, QStringLiteral("Group")));
+    ShowText(m_thirdField, Stored(Keys::ThirdField, QStringLiteral("Torvale SMTP Server")));
+    m_thirdPath->setText(Stored(Keys::ThirdPath));
+    ShowText(m_headerEncoding, Stored(Keys::HeaderEncoding, QStringLiteral("None")));
+    ShowText(m_contentEncoding, Stored(Keys::Encoding, QStringLiteral("Quoted Printable")));
+    ShowText(m_attachmentEncoding, Stored(Keys::AttachmentEncoding, QStringLiteral("Base 64")));
+    ShowText(m_charSet, Stored(Keys::CharSet, QStringLiteral("Western European (Windows)")));
+    m_textPart->setChecked(Stored(Keys::TextPart, QStringLiteral("1")) == QLatin1String("1"));
+    m_extended->setChecked(Stored(Keys::Extended, QStringLiteral("0")) == QLatin1String("1"));
+    ShowText(m_notify, Stored(Keys::DSNNotify, QStringLiteral("Do not send command to server")));
+    ShowText(m_return, Stored(Keys::DSNReturn, QStringLiteral("Do not send command to server")));
+}
+
+void EmailManagerForm::authToggled(bool checked) {
+    for (QWidget* w : {static_cast<QWidget*>(m_userLabel), static_cast<QWidget*>(m_username),
+                       static_cast<QWidget*>(m_passwordLabel), static_cast<QWidget*>(m_password),
+                       static_cast<QWidget*>(m_authLabel), static_cast<QWidget*>(m_authMode)})
+        w->setEnabled(checked);
+    if (!checked) {
+        m_username->clear();
+        m_password->clear();
+        m_authMode->setCurrentIndex(0);
+    }
+}
+
+void EmailManagerForm::methodChosen() {
+    const bool personal = m_personal->isChecked();
+    const bool bulk = m_bulk->isChecked();
+    const bool third = m_third->isChecked();
+    m_toFieldLabel->setEnabled(personal);
+    m_toField->setEnabled(personal);
+    m_bccLabel->setEnabled(bulk);
+    m_bcc->setEnabled(bulk);
+    for (QWidget* w : {static_cast<QWidget*>(m_thirdFieldLabel), static_cast<QWidget*>(m_thirdField),
+                       static_cast<QWidget*>(m_thirdPathLabel), static_cast<QWidget*>(m_thirdPath),
+                       static_cast<QWidget*>(m_thirdBrowse)})
+        w->setEnabled(third);
+}
+
+void EmailManagerForm::trimEntries() {
+    for (QLineEdit* box : {m_name, m_email, m_server, m_username, m_bcc})
+        box->setText(TrimBlanks(box->text()));
+}
+
+void EmailManagerForm::refuse(QWidget* field, int page, const QString& text) {
+    m_tabs->setCurrentIndex(page);
+    WarnAndFocus(field, text);
+}
+
+void EmailManagerForm::ThirdCommandButton_Click() {
+    QString folder = GetExistingFolder(this, QStringLiteral("Please select the destination folder."));
+    if (folder.isEmpty())
+        return;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    m_thirdPath->setText(folder);
+}
+
+void EmailManagerForm::OKButton_Click() {
+    trimEntries();
+    if (m_name->text().isEmpty())
+        return refuse(m_name, 0, QStringLiteral("Please enter your name."));
+    if (!ValidateEmail(m_email->text(), this)) {
+        m_tabs->setCurrentIndex(0);
+        m_email->setFocus();
+        return;
+    }
+    if (m_server->text().isEmpty())
+        return refuse(m_server, 0, QStringLiteral("Please enter your mail server."));
+    if (m_port->text().isEmpty())
+        return refuse(m_port, 0, QStringLiteral("Please enter your port."));
+    if (!IsValidPortText(m_port->text()))
+        return refuse(m_port, 0, QStringLiteral("Please enter a valid port."));
+    if (m_auth->isChecked()) {
+        if (m_username->text().isEmpty())
+            return refuse(m_username, 0, QStringLiteral("Please enter your username."));
+        if (m_password->text().isEmpty())
+            return refuse(m_password, 0, QStringLiteral("Please enter your password."));
+    }
+    if (m_bulk->isChecked() && m_bcc->text().isEmpty())
+        return refuse(m_bcc, 1, QStringLiteral("Please enter the BCC Field."));
+    if (m_third->isChecked()) {
+        if (m_thirdPath->text().isEmpty())
+            return refuse(m_thirdBrowse, 1, QStringLiteral("Please enter the queue directory."));
+        if (QDir(m_thirdPath->text()).isRoot())
+            return refuse(m_thirdBrowse, 1, QStringLiteral("You cannot select root directory."));
+    }
+
+    Store(Keys::Name, m_name->text());
+    Store(Keys::Email, m_email->text());
+    Store(Keys::Server, m_server->text());
+    Store(Keys::Port, m_port->text());
+    Store(Keys::Auth, m_auth->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    Store(Keys::Username, m_username->text());
+    Store(Keys::Password, m_password->text());
+    Store(Keys::AuthMode, m_authMode->currentText());
+    QString methodText;
+    if (m_personal->isChecked()) {
+        Store(Keys::Method, QStringLiteral("Personal"));
+        methodText = QStringLiteral("Personal Sending");
+    } else if (m_bulk->isChecked()) {
+        Store(Keys::Method, QStringLiteral("Bulk"));
+        methodText = QStringLiteral("Bulk Sending");
+    } else {
+        Store(Keys::Method, QStringLiteral("Third"));
+        methodText = QStringLiteral("3rd Party Sending");
+    }
+    if (QComboBox* method = MainFormUi().SendingMethodComboBox) {
+        const int i = method->findText(methodText);
+        if (i >= 0)
+            method->setCurrentIndex(i);
+        else
+            method->setCurrentText(methodText);
+    }
+    Store(Keys::ToField, m_toField->currentText());
+    Store(Keys::BCCField, m_bcc->text());
+    Store(Keys::ThirdField, m_thirdField->currentText());
+    Store(Keys::ThirdPath, m_thirdPath->text());
+    Store(Keys::HeaderEncoding, m_headerEncoding->currentText());
+    Store(Keys::Encoding, m_contentEncoding->currentText());
+    Store(Keys::AttachmentEncoding, m_attachmentEncoding->currentText());
+    Store(Keys::CharSet, m_charSet->currentText());
+    Store(Keys::TextPart, m_textPart->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    Store(Keys::Extended, m_extended->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    Store(Keys::DSNNotify, m_notify->currentText());
+    Store(Keys::DSNReturn, m_return->currentText());
+
+    if (QComboBox* from = MainFormUi().FromComboBox) {
+        from->clear();
+        from->addItem(Stored(Keys::Name) + QStringLiteral(" <") + Stored(Keys::Email) + QStringLiteral(">"));
+        from->setCurrentIndex(0);
+    }
+    accept();
+}
+
+void EmailManagerForm::ResetButton_Click() {
+    if (!AskYesNo(this, QStringLiteral("You are just about to wipe out your email settings.\r\n"
+                                       "Are you sure you want to proceed?")))
+        return;
+    DeleteSetting(A);
+    if (QComboBox* from = MainFormUi().FromComboBox)
+        from->clear();
+    accept();
+}
+
+void EmailManagerForm::TestPushButton_Click() {
+    trimEntries();
+    if (m_server->text().isEmpty())
+        return WarnAndFocus(m_server, QStringLiteral("Please enter your mail server."));
+    if (m_auth->isChecked()) {
+        if (m_username->text().isEmpty())
+            return WarnAndFocus(m_username, QStringLiteral("Please enter your username."));
+        if (m_password->text().isEmpty())
+            return WarnAndFocus(m_password, QStringLiteral("Please enter your password."));
+    }
+    m_test->setEnabled(false);
+    m_tabs->setFocus();
+    AccountTestInput input{m_server->text(),   m_port->text(),     m_auth->isChecked(),
+                           m_username->text(), m_password->text(), m_authMode->currentText()};
+    auto* smtp = new mail::Smtp(this);
+    const qint32 rc = RunAccountTest(*smtp, input);
+    smtp->deleteLater();
+    ShowMessage(this, AccountTestResultText(rc), rc == 0 ? QMessageBox::Information : QMessageBox::Warning);
+    m_test->setEnabled(true);
+    m_test->setFocus();
+}

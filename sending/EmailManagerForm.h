@@ -1,0 +1,90 @@
+#pragma once
+// The mail account dialog: sender, server, authentication, sending method and message settings, with
+// a connection test of what is typed.
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace mail {
+class Smtp;
+}
+
+// What the connection test uses of the dialog.
+struct AccountTestInput {
+    QString server;
+    QString port;
+    bool auth = false;
+    QString username;
+    QString password;
+    QString authMode;
+};
+
+// Sets up the SMTP object from the input and the stored thread mode, connects, reports, disconnects.
+// Returns Connect's result (0 = the connection was opened).
+qint32 RunAccountTest(mail::Smtp& smtp, const AccountTestInput& input);
+
+// The text the test shows for a Connect result.
+QString AccountTestResultText(qint32 rc);
+
+// True when the text is a port number the dialog accepts (digits, 1 to 65535).
+bool IsValidPortText(const QString& port);
+
+class EmailManagerForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit EmailManagerForm(QWidget* parent = nullptr);
+
+public slots:
+    void OKButton_Click();
+    void ResetButton_Click();
+    void TestPushButton_Click();
+    void ThirdCommandButton_Click();
+
+private:
+    void authToggled(bool checked);
+    void methodChosen();
+    void trimEntries();
+    // A failed check: the warning, the tab page to the front, the focus on the field.
+    void refuse(QWidget* field, int page, const QString& text);
+
+    QTabWidget* m_tabs = nullptr;
+    QLineEdit* m_name = nullptr;
+    QLineEdit* m_email = nullptr;
+    QLineEdit* m_server = nullptr;
+    QLineEdit* m_port = nullptr;
+    QWidget* m_portUpDown = nullptr;
+    QCheckBox* m_auth = nullptr;
+    QLabel* m_userLabel = nullptr;
+    QLineEdit* m_username = nullptr;
+    QLabel* m_passwordLabel = nullptr;
+    QLineEdit* m_password = nullptr;
+    QLabel* m_authLabel = nullptr;
+    QComboBox* m_authMode = nullptr;
+    QPushButton* m_test = nullptr;
+    QRadioButton* m_personal = nullptr;
+    QRadioButton* m_bulk = nullptr;
+    QRadioButton* m_third = nullptr;
+    QLabel* m_toFieldLabel = nullptr;
+    QComboBox* m_toField = nullptr;
+    QLabel* m_bccLabel = nullptr;
+    QLineEdit* m_bcc = nullptr;
+    QLabel* m_thirdFieldLabel = nullptr;
+    QComboBox* m_thirdField = nullptr;
+    QLabel* m_thirdPathLabel = nullptr;
+    QLineEdit* m_thirdPath = nullptr;
+    QPushButton* m_thirdBrowse = nullptr;
+    QComboBox* m_headerEncoding = nullptr;
+    QComboBox* m_contentEncoding = nullptr;
+    QComboBox* m_attachmentEncoding = nullptr;
+    QComboBox* m_charSet = nullptr;
+    QComboBox* m_notify = nullptr;
+    QComboBox* m_return = nullptr;
+    QCheckBox* m_textPart = nullptr;
+    QCheckBox* m_extended = nullptr;
+};

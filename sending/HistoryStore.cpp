@@ -1,0 +1,61 @@
+#include "sending/HistoryStore.h"
+
+#include "app/OutputFiles.h"
+#include "app/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+QString SubjectToFileName(const QString& text) {
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == ' ' ||
+            u == '-')
+            kept.append(c);
+    }
+    return kept.isEmpty() ? QStringLiteral("No Subject") : kept;
+}
+
+QString HistoryFolder() {
+    return DataPath() + QStringLiteral("History/");
+}
+
+QString HistoryBase(const QDateTime& start, const QString& subject) {
+    // Fixed "-" separators whatever the user's regional settings.
+    const QLocale c = QLocale::c();
+    return HistoryFolder() + c.toString(start.date(), QStringLiteral("MM-dd-yyyy")) + QLatin1Char('_') +
+           c.toString(start.time(), QStringLiteral("HH-mm-ss")) + QLatin1Char('_') +
+           SubjectToFileName(subject).left(64);
+}
+
+QString HistoryDetails(const QString& logFileName) {
+    const QStringList parts =
+        logFileName.chopped(qMin<qsizetype>(4, logFileName.size())).split(QLatin1Char('_'));
+    if (parts.size() < 3)
+        return QString();
+    return QStringLiteral("Date = ") + parts[0] + QStringLiteral("  -  Time = ") + parts[1] +
+           QStringLiteral(" - Subject = ") + parts[2];
+}
+
+QStringList ListHistoryLogs() {
+    // Hidden files (a leading dot) stay out of the list, as hidden files did on the original system,
+    // whose folder listing came back in name order.
+    QDir dir(HistoryFolder());
+    return dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+}
+
+bool WriteHistoryText(const QString& base, const QString& log) {
+    QDir().mkpath(HistoryFolder());
+    return WriteFileAtomically(base + QStringLiteral(".txt"), (log + QStringLiteral("\r\n")).toUtf8(), true);
+}
+
+bool DeleteHistory() {
+    QDir dir(HistoryFolder());
+    bool all = true;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        all = QFile::remove(dir.filePath(name)) && all;
+    return all;
+}

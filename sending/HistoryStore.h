@@ -1,0 +1,29 @@
+#pragma once
+// The history of send runs: per run a log (.txt) and the first message built (.eml) in DataPath's
+// "History" folder, both named by one base made of the run's start time and its subject.
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// Keeps only a-z, A-Z, 0-9, blank and "-"; "No Subject" when nothing is left.
+QString SubjectToFileName(const QString& text);
+
+// DataPath() + "History/".
+QString HistoryFolder();
+
+// The base path (no extension) of a run started at `start` with the subject as typed:
+// "mm-dd-yyyy_hh-mm-ss_" + the first 64 characters of SubjectToFileName(subject).
+QString HistoryBase(const QDateTime& start, const QString& subject);
+
+// The Details column of the History Manager for a log file name ("....txt"): "Date = d  -  Time = t -
+// Subject = s", or an empty text when the name does not split into date, time and subject.
+QString HistoryDetails(const QString& logFileName);
+
+// The log files of the folder (names only, ".txt", ordinary files), in name order.
+QStringList ListHistoryLogs();
+
+// Writes the run's log followed by CR LF to base + ".txt" as UTF-8, readable by the owner only.
+bool WriteHistoryText(const QString& base, const QString& log);
+
+// Deletes every file of the history folder (the folder stays). False when a file stayed.
+bool DeleteHistory();

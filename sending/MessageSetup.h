@@ -1,0 +1,37 @@
+#pragma once
+// Preparing the SMTP object from the account settings: the connection set-up done once per object and
+// the content rules applied to each message. Settings are read at each call, so a change in the
+// account dialog takes effect at the next set-up.
+#include <QString>
+#include <QStringList>
+
+namespace mail {
+class Smtp;
+}
+
+// "Torvale Velanto Ostrel " + major + "." + minor: the X-Mailer of every message.
+QString MailerName();
+
+// Thread mode and option flags (the first two steps of the set-up).
+void SetUpThreadAndOptions(mail::Smtp& smtp);
+
+// Sender, server and port, authentication with the delivery-status requests, content encoding,
+// charset, X-Mailer, boundary prefix, priority (the main window's priority text) and read receipt.
+void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt);
+
+// Both parts of the set-up, in order.
+void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt);
+
+// Attaches each file with the stored attachment encoding (read again per file); results are ignored.
+void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths);
+
+// Plain-text body.
+void ApplyTextBody(mail::Smtp& smtp, const QString& text);
+
+// HTML body imported from a file by the "TextPart" rule. Returns the import's result code, or -1 when
+// the stored value imports nothing.
+qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile);
+
+// Sets the subject by the "HeaderEncoding" rule. False when the text could not be header-encoded (the
+// raw text is then set); true otherwise, including when the rule sets no subject.
+bool ApplySubject(mail::Smtp& smtp, const QString& subject);

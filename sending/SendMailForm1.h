@@ -1,0 +1,56 @@
+#pragma once
+// The sending window: starts a send run of the main window's message to its group, shows the live
+// log and progress, cancels, sends a part of the group, and may shut the system down afterwards.
+#include "sending/SendRun.h"
+
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+class SendMailForm1 : public QDialog {
+    Q_OBJECT
+public:
+    explicit SendMailForm1(QWidget* parent = nullptr);
+
+    // Where a run's input comes from (the main window's controls unless a test says otherwise).
+    void setInputSource(std::function<SendRunInput()> source) { m_inputSource = std::move(source); }
+    SendRun& run() { return m_run; }
+    const PartialRange& partialRange() const { return m_partial; }
+    bool isRunning() const { return m_run.isRunning(); }
+
+public slots:
+    void SendButton_Click();
+    void PartialButton_Click();
+    void CancelButton_Click();
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void startRun();
+    // A close or Cancel during a run: asks, and on Yes cancels the run. The window stays open.
+    void askToCancel();
+    void flushLog();
+
+    SendRun m_run;
+    PartialRange m_partial;
+    std::function<SendRunInput()> m_inputSource;
+    QPushButton* m_send = nullptr;
+    QPushButton* m_partialButton = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QProgressBar* m_messageProgress = nullptr;
+    QProgressBar* m_overallProgress = nullptr;
+    QPlainTextEdit* m_report = nullptr;
+    QCheckBox* m_shutDown = nullptr;
+    QLineEdit* m_textSubject = nullptr;
+    QString m_pendingLog;
+    QTimer* m_flushTimer = nullptr;
+};

@@ -1,0 +1,244 @@
+#include "sending/SendRun.h"
+
+#include "app/Database.h"
+#include "app/MainFormControls.h"
+#include "app/Paths.h"
+#include "app/RecipientFields.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "platform/editor/HtmlEditor.h"
+#include "platform/mail/Smtp.h"
+#include "recipients/GroupCount.h"
+#include "sending/HistoryStore.h"
+#include "sending/MergeMacros.h"
+#include "sending/MessageSetup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+const QString CRLF = QStringLiteral("\r\n");
+
+// The group's own order of its recipients ("" when it has none).
+QString GroupSortSql(Connection& db, qint32 groupId) {
+    Recordset rs =
+        db.Execute(QStringLiteral("SELECT [SortSQL] FROM [Groups] WHERE ([ID] = %1)").arg(groupId));
+    return rs.Eof() ? QString() : rs.Field(QStringLiteral("SortSQL"));
+}
+} // namespace
+
+QString WriteEditorBody() {
+    HtmlEditor* editor = MainFormUi().Editor;
+    if (!editor)
+        return QString();
+    // An untitled document is written to the temporary preview file; a document with a file of its
+    // own is written to that file, and the body is taken from wherever the editor now says it lives.
+    const QString preview = TempFolder() + QStringLiteral("Preview.htm");
+    QFile::setPermissions(preview, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(preview);
+    const QString current = editor->CurrentDocumentPath();
+    if (!editor->SaveDocument(current.isEmpty() ? preview : current))
+        return QString();
+    return editor->CurrentDocumentPath();
+}
+
+SendRunInput SendRunInputFromMainForm() {
+    const MainFormControls& ui = MainFormUi();
+    SendRunInput in;
+    if (ui.SubjectTextBox)
+        in.subject = ui.SubjectTextBox->text();
+    if (ui.ToComboBox)
+        in.groupName = ui.ToComboBox->currentText();
+    if (ui.FormatComboBox)
+        in.format = ui.FormatComboBox->currentText();
+    if (ui.PriorityComboBox)
+        in.priority = ui.PriorityComboBox->currentText();
+    if (ui.RRRCheckBox)
+        in.readReceipt = ui.RRRCheckBox->isChecked();
+    if (ui.AttachmentComboBox) {
+        for (int i = 0; i < ui.AttachmentComboBox->count(); ++i)
+            in.attachments << ui.AttachmentComboBox->itemText(i);
+    }
+    in.writeHtmlBody = &WriteEditorBody;
+    in.plainBody = [] {
+        HtmlEditor* editor = MainFormUi().Editor;
+        return editor ? editor->DOM().bodyOuterText() : QString();
+    };
+    return in;
+}
+
+bool IsValidPartialRange(qint32 from, qint32 to, qint32 count) {
+    return 1 <= from && from <= to && to <= count;
+}
+
+SendRun::SendRun(QObject* parent) : QObject(parent) {}
+
+SendRun::~SendRun() = default;
+
+void SendRun::append(const QString& text) {
+    m_log += text;
+    emit logAppended(text);
+}
+
+void SendRun::requestCancel() {
+    if (!m_running)
+        return;
+    m_cancelRequested = true;
+    if (m_smtp)
+        m_smtp->Cancel();
+}
+
+SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial, const QDateTime& start) {
+    m_cancelRequested = false;
+    m_running = true;
+    m_sent = 0;
+    m_failed = 0;
+    m_log.clear();
+    emit overallValue(0);
+    emit messageProgress(0, 100);
+    append(QStringLiteral("Personal Sending process has been started.") + CRLF);
+
+    if (partial.enabled) {
+        const qint32 n = partial.to - partial.from + 1;
+        emit overallMaximum(n);
+        append(QStringLiteral("Partial Sending to %1 recipients (from #%2 to #%3).")
+                   .arg(n)
+                   .arg(partial.from)
+                   .arg(partial.to) +
+               CRLF + CRLF);
+    } else {
+        const qint32 n = CountGroupRecipients(input.groupName);
+        emit overallMaximum(n);
+        append(QStringLiteral("Sending to %1 recipients.").arg(n) + CRLF + CRLF);
+    }
+
+    auto* smtp = new mail::Smtp;
+    m_smtp = smtp;
+    connect(smtp, &mail::Smtp::ConnectLog, this, [this](const QString& text, qint32) { append(text); });
+    connect(smtp, &mail::Smtp::Progress, this, &SendRun::messageProgress);
+    SetUpThreadAndOptions(*smtp);
+
+    m_historyBase = HistoryBase(start, input.subject);
+    QDir().mkpath(HistoryFolder());
+    const QString historyMessage = m_historyBase + QStringLiteral(".eml");
+
+    SetUpSenderAndServer(*smtp, input.priority, input.readReceipt);
+
+    qint32 rc = smtp->Connect(0);
+    if (rc != 0)
+        AppendSendStatus(this, rc);
+
+    Connection db;
+    db.Open();
+    const qint32 groupId = GroupByName(db, input.groupName);
+    Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId)));
+
+    // The modal sending window keeps the document from changing during the run, so it is written once;
+    // each message imports it afresh because ClearMessage empties the body.
+    const bool html = input.format == QLatin1String("HTML");
+    const bool text = input.format == QLatin1String("Text");
+    const QString htmlFile = html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
+    const QString plainText = text && input.plainBody ? input.plainBody() : QString();
+    const QString toColumn =
+        ColumnForLabel(GetSetting(Sections::Account, Keys::ToField, QStringLiteral("Email Address")));
+    const QString emailColumn = QStringLiteral("G-Email");
+
+    qint32 position = 0;
+    qint32 handled = 0;
+    End end = End::Normal;
+    while (!rows.Eof()) {
+        ++position;
+        if (partial.enabled && position > partial.to)
+            break;
+        if (!(partial.enabled && position < partial.from)) {
+            emit recipientStarted(position);
+            ApplyAttachments(*smtp, input.attachments);
+            if (!toColumn.isEmpty())
+                smtp->AddRecipient(rows.Field(toColumn), rows.Field(emailColumn), 1);
+            if (text) {
+                ApplyTextBody(*smtp, plainText);
+            } else if (html) {
+                smtp->SetBodyFormat(1);
+                switch (ApplyHtmlBody(*smtp, htmlFile)) {
+                case 1:
+                    append(QStringLiteral("Error 1: Failure opening file.") + CRLF + CRLF);
+                    break;
+                case 2:
+                    append(QStringLiteral("Error 2: Failure reading file.") + CRLF + CRLF);
+                    break;
+                case 3:
+                    append(QStringLiteral("Error 3: Invalid parameter.") + CRLF + CRLF);
+                    break;
+                case 101:
+                    append(QStringLiteral("Error 101: Exception was thrown during parsing.") + CRLF + CRLF);
+                    break;
+                default:
+                    break;
+                }
+            }
+            for (const MergeMacro& m : MergeMacros)
+                smtp->ReplaceMergeField(QString::fromLatin1(m.macro),
+                                        rows.Field(QString::fromLatin1(m.column)), 1);
+
+            const QString subject =
+                MergeSubject(input.subject, [&rows](const QString& column) { return rows.Field(column); });
+            emit subjectPersonalised(subject);
+            if (!ApplySubject(*smtp, subject))
+                append(QStringLiteral("Error encoding subject.") + CRLF + CRLF);
+
+            if (!QFileInfo::exists(historyMessage)) {
+                if (smtp->SaveMessageFile(historyMessage) == 0)
+                    QFile::setPermissions(historyMessage, QFile::ReadOwner | QFile::WriteOwner);
+            }
+
+            rc = smtp->Send();
+            if (rc == 0) {
+                ++m_sent;
+                append(QStringLiteral("Message sent successfully.") + CRLF + CRLF);
+            } else {
+                ++m_failed;
+                AppendSendStatus(this, rc);
+            }
+            emit overallValue(++handled);
+            smtp->ClearMessage(3);
+        }
+        rows.MoveNext();
+        if (m_cancelRequested) {
+            end = End::Cancelled;
+            break;
+        }
+        QCoreApplication::processEvents();
+        // A cancel confirmed while the run yielded starts no further message.
+        if (m_cancelRequested) {
+            end = End::Cancelled;
+            break;
+        }
+    }
+    rows.Close();
+    db.Close();
+    finish(end);
+    return end;
+}
+
+void SendRun::finish(End end) {
+    mail::Smtp* smtp = m_smtp;
+    // QUIT must reach the server before the session state is dropped.
+    const qint32 rc = smtp->Disconnect(0);
+    if (rc != 0)
+        AppendSendStatus(this, rc);
+    if (end == End::Normal)
+        smtp->ResetSession();
+
+    append(QStringLiteral("Personal Sending process has been completed.") + CRLF);
+    if (m_sent > 0)
+        append(QStringLiteral("%1 messages sent during process.").arg(m_sent) + CRLF);
+    if (m_failed > 0)
+        append(QStringLiteral("%1 messages failed during process.").arg(m_failed) + CRLF);
+    WriteHistoryText(m_historyBase, m_log);
+
+    m_smtp = nullptr;
+    delete smtp;
+    m_running = false;
+}

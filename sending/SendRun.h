@@ -1,0 +1,92 @@
+#pragma once
+// The send run: one SMTP connection, one personalised message per recipient of a group, a log of
+// everything in the program's own text (CR LF line ends), counts, the history files, and an orderly
+// end on cancel. The sending window drives it; tests call it directly.
+#include "app/WriteSendStatus.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace mail {
+class Smtp;
+}
+
+// What one run sends: read from the main window's controls when the run starts.
+struct SendRunInput {
+    QString subject;   // as typed, macros not yet replaced
+    QString groupName; // the To box
+    QString format;    // "HTML" or "Text"
+    QString priority;  // "Low", "Normal", "High"
+    bool readReceipt = false;
+    QStringList attachments;
+    // HTML format: writes the document to a file and returns its path (empty when it could not).
+    std::function<QString()> writeHtmlBody;
+    // Text format: the document's visible text.
+    std::function<QString()> plainBody;
+};
+
+// The main window's controls as a run input (the editor saves to the temporary "Preview.htm" when the
+// document has no file of its own).
+SendRunInput SendRunInputFromMainForm();
+
+// 1-based positions in the group's reading order, both ends included.
+struct PartialRange {
+    bool enabled = false;
+    qint32 from = 0;
+    qint32 to = 0;
+};
+
+// True for 1 <= from <= to <= count.
+bool IsValidPartialRange(qint32 from, qint32 to, qint32 count);
+
+class SendRun : public QObject, public SendLog {
+    Q_OBJECT
+public:
+    enum class End { Normal, Cancelled };
+
+    explicit SendRun(QObject* parent = nullptr);
+    ~SendRun() override;
+
+    // Runs to the end; returns how it ended. `start` names the history files.
+    End run(const SendRunInput& input, const PartialRange& partial,
+            const QDateTime& start = QDateTime::currentDateTime());
+
+    // Asks the running run to stop after the current recipient (the running SMTP operation is aborted).
+    void requestCancel();
+    bool isRunning() const { return m_running; }
+
+    // The whole log of the current or last run.
+    const QString& log() const { return m_log; }
+    qint32 sentCount() const { return m_sent; }
+    qint32 failedCount() const { return m_failed; }
+    QString historyBase() const { return m_historyBase; }
+    // The SMTP object while a run lasts (null otherwise).
+    mail::Smtp* smtp() const { return m_smtp; }
+
+    // SendLog: appends to the log.
+    void append(const QString& text) override;
+
+signals:
+    void logAppended(const QString& text);
+    void overallMaximum(qint32 maximum);
+    void overallValue(qint32 value);
+    void messageProgress(qint32 value, qint32 maximum);
+    // A recipient's message is about to be built (position from 1).
+    void recipientStarted(qint32 position);
+    void subjectPersonalised(const QString& subject);
+
+private:
+    void finish(End end);
+
+    QString m_log;
+    qint32 m_sent = 0;
+    qint32 m_failed = 0;
+    bool m_running = false;
+    bool m_cancelRequested = false;
+    QString m_historyBase;
+    mail::Smtp* m_smtp = nullptr;
+};

@@ -1,0 +1,214 @@
+// The send run against a real SMTP server on 127.0.0.1.
+#include "sending/SendRun.h"
+#include "app/Database.h"
+#include "app/Paths.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "app/WriteSendStatus.h"
+#include "sending/HistoryStore.h"
+#include "sending/SendMailForm1.h"
+#include "sending/ShutDownForm.h"
+#include "tests/sending/SendingFixture.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace sendingtest;
+
+namespace {
+
+QString WriteBodyFile(const QString& html) {
+    const QString path = TempFolder() + QStringLiteral("TestBody.htm");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(html.toUtf8());
+    return path;
+}
+
+SendRunInput HtmlInput(const QString& subject = QStringLiteral("Offer for $*MergeFirstName*$")) {
+    SendRunInput in;
+    in.subject = subject;
+    in.groupName = QStringLiteral("Friends");
+    in.format = QStringLiteral("HTML");
+    in.priority = QStringLiteral("Normal");
+    in.writeHtmlBody = [] {
+        return WriteBodyFile(QStringLiteral("<html><body><p>Dear $*MergeFirstName*$ $*MergeLastName*$,</p>"
+                                            "<p>mail for $*MergeEmail*$</p></body></html>"));
+    };
+    return in;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class FakePowerOff : public PowerOffService {
+public:
+    bool requestPowerOff() override {
+        ++calls;
+        return false;
+    }
+    int calls = 0;
+};
+
+} // namespace
+
+TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
+    MakeGroup(3);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRun run;
+    const QDateTime start(QDate(2026, 12, 8), QTime(1, 31, 5));
+    EXPECT_EQ(run.run(HtmlInput(), PartialRange{}, start), SendRun::End::Normal);
+
+    ASSERT_EQ(peer.messageCount(), 3);
+    const int connection = peer.envelope(0).value(QStringLiteral("peer")).toInt();
+    for (int i = 0; i < 3; ++i) {
+        const QString n = QString::number(i + 1);
+        const QJsonObject env = peer.envelope(i);
+        EXPECT_EQ(env.value(QStringLiteral("to")).toArray().size(), 1);
+        EXPECT_EQ(env.value(QStringLiteral("to")).toArray().at(0).toString(),
+                  QStringLiteral("r%1@example.test").arg(n));
+        EXPECT_EQ(env.value(QStringLiteral("peer")).toInt(), connection);
+        const QByteArray msg = peer.message(i);
+        EXPECT_TRUE(msg.contains(("Subject: Offer for First" + n + "\r\n").toUtf8())) << msg.constData();
+        EXPECT_TRUE(msg.contains(("Dear First" + n + " Last" + n).toUtf8()));
+        EXPECT_TRUE(msg.contains("X-Mailer: Torvale Velanto Ostrel 14.0\r\n"));
+        EXPECT_FALSE(msg.contains("$*Merge"));
+    }
+    EXPECT_EQ(peer.quits(), QStringList{QString::number(connection)});
+
+    const QString log = run.log();
+    EXPECT_TRUE(log.startsWith(
+        QStringLiteral("Personal Sending process has been started.\r\nSending to 3 recipients.\r\n\r\n")));
+    EXPECT_EQ(log.count(QStringLiteral("Message sent successfully.\r\n\r\n")), 3);
+    EXPECT_TRUE(log.endsWith(QStringLiteral(
+        "Personal Sending process has been completed.\r\n3 messages sent during process.\r\n")));
+    EXPECT_FALSE(log.contains(QStringLiteral("failed during process")));
+    EXPECT_EQ(run.sentCount(), 3);
+
+    // History: the first recipient's message and the whole log plus CR LF, private to the user.
+    const QString base = HistoryFolder() + QStringLiteral("12-08-2026_01-31-05_Offer for MergeFirstName");
+    EXPECT_EQ(run.historyBase(), base);
+    const QByteArray eml = ReadAll(base + QStringLiteral(".eml"));
+    EXPECT_TRUE(eml.contains("Subject: Offer for First1\r\n"));
+    EXPECT_TRUE(eml.contains("r1@example.test"));
+    EXPECT_FALSE(eml.contains("r2@example.test"));
+    EXPECT_EQ(ReadAll(base + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
+    EXPECT_EQ(QFile::permissions(base + QStringLiteral(".txt")) & 0x0077, 0);
+    EXPECT_EQ(QFile::permissions(base + QStringLiteral(".eml")) & 0x0077, 0);
+}
+
+TEST(SendRun, RefusedRecipientCountsAsOneFailureAndTheRunGoesOn) {
+    MakeGroup(3);
+    SmtpPeer peer({QStringLiteral("r2@example.test")});
+    StoreAccount(peer.port());
+    SaveSetting(Sections::Account, Keys::ToField, QStringLiteral("First Name"));
+    SendRun run;
+    run.run(HtmlInput(), PartialRange{});
+
+    EXPECT_EQ(peer.messageCount(), 2);
+    EXPECT_TRUE(peer.message(0).contains("To: First1 <r1@example.test>")) << peer.message(0).constData();
+    const QString log = run.log();
+    EXPECT_EQ(log.count(QStringLiteral("Error 8: ")), 1);
+    EXPECT_TRUE(log.contains(SmtpResultText(8) + QStringLiteral("\r\n\r\n")));
+    EXPECT_TRUE(log.endsWith(QStringLiteral("2 messages sent during process.\r\n"
+                                            "1 messages failed during process.\r\n")));
+    EXPECT_EQ(peer.quits().size(), 1);
+}
+
+TEST(SendRun, ClosedPortLogsTheConnectErrorAndOnlyFailures) {
+    MakeGroup(3);
+    StoreAccount(ClosedPort());
+    SendRun run;
+    EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Normal);
+    const QString log = run.log();
+    // The connect failure, then each message's own failure.
+    EXPECT_EQ(log.count(QStringLiteral("\nError ")), 4) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Message sent successfully.")));
+    EXPECT_FALSE(log.contains(QStringLiteral("sent during process")));
+    EXPECT_TRUE(log.endsWith(QStringLiteral("completed.\r\n3 messages failed during process.\r\n")));
+    EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
+}
+
+TEST(SendRun, PartialRangeSendsExactlyThoseRecipients) {
+    MakeGroup(5);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRun run;
+    EXPECT_EQ(run.run(HtmlInput(), PartialRange{true, 2, 3}), SendRun::End::Normal);
+    ASSERT_EQ(peer.messageCount(), 2);
+    EXPECT_EQ(peer.envelope(0).value(QStringLiteral("to")).toArray().at(0).toString(),
+              QStringLiteral("r2@example.test"));
+    EXPECT_EQ(peer.envelope(1).value(QStringLiteral("to")).toArray().at(0).toString(),
+              QStringLiteral("r3@example.test"));
+    EXPECT_TRUE(
+        run.log().contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\r\n\r\n")));
+    // The history message is the first message the run built, the partial range's first recipient.
+    EXPECT_TRUE(ReadAll(run.historyBase() + QStringLiteral(".eml")).contains("r2@example.test"));
+}
+
+TEST(SendRun, MergeValuesNeverBreakTheSubjectHeader) {
+    MakeGroup(1);
+    {
+        Connection db;
+        db.Open();
+        db.ExecuteWrite(QStringLiteral("UPDATE [Emails] SET [G-FirstName] = 'Ann' || char(13) || char(10) || "
+                                       "'Bcc: victim@example.test'"));
+    }
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRun run;
+    run.run(HtmlInput(QStringLiteral("Hi $*MergeFirstName*$ and $*mergefirstname*$")), PartialRange{});
+    ASSERT_EQ(peer.messageCount(), 1);
+    const QByteArray msg = peer.message(0);
+    EXPECT_TRUE(msg.contains("Subject: Hi Ann Bcc: victim@example.test and $*mergefirstname*$\r\n"))
+        << msg.constData();
+    const QByteArray header = msg.left(msg.indexOf("\r\n\r\n"));
+    EXPECT_FALSE(header.contains("\r\nBcc:")) << msg.constData();
+    EXPECT_EQ(peer.envelope(0).value(QStringLiteral("to")).toArray().size(), 1);
+}
+
+TEST(SendMailForm1Window, CancelAnsweredYesDuringTheThirdMessageEndsTheRunWithoutShutdown) {
+    MakeGroup(5);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    FakePowerOff powerOff;
+    SetPowerOffService(&powerOff);
+    testenv::MessageBoxRecorder boxes;
+    boxes.answer(QMessageBox::No); // the first cancel question is declined: the run goes on
+    boxes.answer(QMessageBox::Yes);
+
+    SendMailForm1 form;
+    form.setInputSource([] { return HtmlInput(); });
+    form.findChild<QCheckBox*>(QStringLiteral("ShutDownCheckBox"))->setChecked(true);
+    auto* cancel = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
+    QObject::connect(&form.run(), &SendRun::recipientStarted, &form, [&](qint32 position) {
+        if (position == 3)
+            QTimer::singleShot(0, &form, [&] {
+                EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+                form.close(); // the close box asks too, and the window stays open
+                cancel->click();
+            });
+    });
+    form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
+
+    EXPECT_EQ(boxes.texts(),
+              QStringList(2, QStringLiteral("Are you sure you want to cancel the sending process?")));
+    EXPECT_GE(peer.messageCount(), 2);
+    EXPECT_LE(peer.messageCount(), 3);
+    const QString log = form.run().log();
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("Personal Sending process has been completed.\r\n2 messages sent")));
+    EXPECT_EQ(powerOff.calls, 0);
+    EXPECT_EQ(cancel->text(), QStringLiteral("Close"));
+    EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("SendButton"))->isEnabled());
+    EXPECT_EQ(ReadAll(form.run().historyBase() + QStringLiteral(".txt")),
+              (log + QStringLiteral("\r\n")).toUtf8());
+    SetPowerOffService(nullptr);
+}

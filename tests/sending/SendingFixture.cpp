@@ -1,0 +1,98 @@
+#include "tests/sending/SendingFixture.h"
+
+#include "app/Database.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+namespace sendingtest {
+
+SmtpPeer::SmtpPeer(const QStringList& refused) {
+    QStringList args{QStringLiteral(SENDING_PEER_SCRIPT), QStringLiteral("--dir"), m_dir.path()};
+    for (const QString& r : refused)
+        args << QStringLiteral("--refuse") << r;
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral("/usr/bin/python3"), args);
+    if (!m_process.waitForStarted(5000))
+        ADD_FAILURE() << "the SMTP peer did not start";
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+    }
+    m_port = quint16(m_process.readLine().trimmed().toUInt());
+    if (m_port == 0)
+        ADD_FAILURE() << "the SMTP peer gave no port";
+}
+
+SmtpPeer::~SmtpPeer() {
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+int SmtpPeer::messageCount() const {
+    return int(QDir(m_dir.path()).entryList({QStringLiteral("*.eml")}, QDir::Files).size());
+}
+
+QByteArray SmtpPeer::message(int index) const {
+    QFile f(m_dir.filePath(QStringLiteral("%1.eml").arg(index + 1, 3, 10, QLatin1Char('0'))));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QJsonObject SmtpPeer::envelope(int index) const {
+    QFile f(m_dir.filePath(QStringLiteral("%1.json").arg(index + 1, 3, 10, QLatin1Char('0'))));
+    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+}
+
+QStringList SmtpPeer::quits() const {
+    QFile f(m_dir.filePath(QStringLiteral("quit.log")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+quint16 ClosedPort() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+qint32 MakeGroup(int count, const QString& name) {
+    testenv::FreshDataPath();
+    testenv::ClearSettings();
+    Connection db;
+    EXPECT_TRUE(db.Open());
+    EXPECT_EQ(db.ExecuteWrite(
+                  QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('%1')").arg(SqlQuote(name))),
+              1);
+    const qint32 id = GroupByName(db, name);
+    db.BeginTransaction();
+    for (int i = 1; i <= count; ++i) {
+        db.ExecuteWrite(
+            QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName], [G-LastName]) "
+                           "VALUES (%1, 'r%2@example.test', 'First%2', 'Last%2')")
+                .arg(id)
+                .arg(i));
+    }
+    db.Commit();
+    return id;
+}
+
+void StoreAccount(quint16 port) {
+    const char* A = Sections::Account;
+    SaveSetting(A, Keys::Name, QStringLiteral("Sender Name"));
+    SaveSetting(A, Keys::Email, QStringLiteral("sender@example.test"));
+    SaveSetting(A, Keys::Server, QStringLiteral("127.0.0.1"));
+    SaveSetting(A, Keys::Port, QString::number(port));
+    SaveSetting(A, Keys::HeaderEncoding, QStringLiteral("None"));
+    SaveSetting(A, Keys::Encoding, QStringLiteral("None"));
+}
+
+} // namespace sendingtest

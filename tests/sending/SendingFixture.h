@@ -1,0 +1,42 @@
+#pragma once
+// Shared set-up of the sending tests: an SMTP peer on 127.0.0.1, a fresh database with one group, an
+// account pointing at the peer.
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace sendingtest {
+
+// python3-aiosmtpd behind tests/sending/peers/smtp_peer.py.
+class SmtpPeer {
+public:
+    explicit SmtpPeer(const QStringList& refused = {});
+    ~SmtpPeer();
+    quint16 port() const { return m_port; }
+    // Stored messages in arrival order.
+    int messageCount() const;
+    QByteArray message(int index) const;   // from 0
+    QJsonObject envelope(int index) const; // from, to, peer
+    QStringList quits() const;             // client ports that said QUIT
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens.
+quint16 ClosedPort();
+
+// A fresh data folder and settings; a group "Friends" with `count` recipients r1..rN@example.test whose
+// first names are First1..FirstN and last names Last1..LastN. Returns the group id.
+qint32 MakeGroup(int count, const QString& name = QStringLiteral("Friends"));
+
+// Stores an account that sends to 127.0.0.1:port with plain headers.
+void StoreAccount(quint16 port);
+
+} // namespace sendingtest
