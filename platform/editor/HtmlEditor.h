@@ -5,9 +5,11 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QWidget>
 
 class HtmlDocument;
+class QPrinter;
 
 // Editing command numbers, as the command set and tool bar pass them.
 namespace EditCommand {
@@ -67,6 +69,13 @@ public:
     // The two display options (details and borders); the composer switches both off.
     void SetDisplayOptions(bool showDetails, bool showBorders);
 
+    // The printer PrintDocument prints on: the default printer until a print dialog or a test sets it up
+    // (a test makes it a PDF file). One for the whole program, like the system's current printer.
+    static QPrinter& CurrentPrinter();
+    // Runs a script in the editor's own script world (never the page's) and returns its value; for tests
+    // and tools that need to look at the document more closely than the members above.
+    QVariant EvaluateScript(const QString& script);
+
 signals:
     // The user asked for a context menu at this position (editor coordinates).
     void ShowContextMenu(const QPoint& position);
@@ -75,8 +84,11 @@ signals:
     // The document was changed by the user or by a command (IsDirty is now true).
     void DocumentChanged();
 
-private:
+public:
+    // The implementation; its helpers (page, view, document object) live beside it in the source.
     class Private;
+
+private:
     Private* d;
 };
 
