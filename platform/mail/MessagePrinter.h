@@ -1,0 +1,42 @@
+#pragma once
+// Prints a message loaded by Message (through its handle) on the default printer: a page header,
+// the message headers (From, To, Cc, Subject, Date) and the body, as text or as rendered HTML.
+#include <QString>
+
+namespace mail {
+
+enum PrintResult : qint32 {
+    PrintOk = 0,
+    PrintInvalidPrinter = 202,
+    PrintCannotInitialize = 203,
+    PrintCannotWrite = 204,
+    PrintCancelled = 255,
+};
+
+// Page header style bits.
+enum HeaderStyleBits : qint32 { HeaderCenter = 1, HeaderBold = 2, HeaderUnderline = 4 };
+
+class MessagePrinter {
+public:
+    // Margins in millimetres, 1 to 99 (values outside are brought into that range). The bottom margin
+    // follows the top margin.
+    void SetLeftMargin(qint32 millimetres);
+    void SetRightMargin(qint32 millimetres);
+    void SetTopMargin(qint32 millimetres);
+    void SetHeaderText(const QString& text);
+    void SetHeaderStyle(qint32 style);
+    // Prints the message of a handle from Message::GetMessageHandle. options (511) is accepted as the
+    // callers pass it. Returns a PrintResult.
+    qint32 PrintMessage(qint32 handle, qint32 options = 511);
+
+    // Tests print into this PDF file instead of the default printer.
+    void SetOutputFileForTesting(const QString& pdfPath) { pdfPath_ = pdfPath; }
+
+private:
+    qint32 left_ = 20, right_ = 20, top_ = 20;
+    QString headerText_;
+    qint32 headerStyle_ = 0;
+    QString pdfPath_;
+};
+
+} // namespace mail
