@@ -344,9 +344,8 @@ TEST_F(SmtpPeerTest, DeleteLaterDuringAnOperationWaitsForItsEnd) {
     EXPECT_TRUE(smtp.isNull());
 }
 
-// STARTTLS is used whenever offered; the certificate must be trusted, otherwise the connect fails.
-TEST(SmtpTls, StartTlsWhenOfferedAndCertificateChecked) {
-    QTemporaryDir dir;
+// A self-signed certificate for 127.0.0.1 in dir: {certificate, key}.
+static QStringList MakeCertificate(const QTemporaryDir& dir) {
     const QString cert = dir.filePath(QStringLiteral("cert.pem"));
     const QString key = dir.filePath(QStringLiteral("key.pem"));
     QProcess openssl;
@@ -358,7 +357,17 @@ TEST(SmtpTls, StartTlsWhenOfferedAndCertificateChecked) {
                    QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
                    QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), key,
                    QStringLiteral("-out"), cert});
-    ASSERT_TRUE(openssl.waitForFinished(10000) && openssl.exitCode() == 0);
+    if (!openssl.waitForFinished(10000) || openssl.exitCode() != 0)
+        return {};
+    return {cert, key};
+}
+
+// STARTTLS is used whenever offered; the certificate must be trusted, otherwise the connect fails.
+TEST(SmtpTls, StartTlsWhenOfferedAndCertificateChecked) {
+    QTemporaryDir dir;
+    const QStringList files = MakeCertificate(dir);
+    ASSERT_EQ(files.size(), 2);
+    const QString cert = files[0], key = files[1];
     PythonPeer peer({QStringLiteral("--tls"), cert, key, QStringLiteral("--user"), kUser,
                      QStringLiteral("--password"), kPassword});
     ASSERT_TRUE(peer.ok());
@@ -397,4 +406,25 @@ TEST(SmtpSink, ManyMessagesOverOneConnection) {
         smtp->ClearMessage(3);
     }
     EXPECT_EQ(smtp->Disconnect(0), 0);
+}
+
+// Port 465 speaks TLS from the first byte. Binding it needs root; elsewhere the case is skipped.
+TEST(SmtpTls, ImplicitTlsOnPort465) {
+    QTemporaryDir dir;
+    const QStringList files = MakeCertificate(dir);
+    ASSERT_EQ(files.size(), 2);
+    PythonPeer peer({QStringLiteral("--implicit-tls"), files[0], files[1], QStringLiteral("--port"),
+                     QStringLiteral("465")});
+    if (!peer.ok())
+        GTEST_SKIP() << "127.0.0.1:465 cannot be bound here";
+    QString log;
+    auto untrusted = MakeSmtp(465, &log);
+    EXPECT_EQ(untrusted->Connect(0), 9);
+    auto smtp = MakeSmtp(465, &log);
+    smtp->AddCaCertificates(QSslCertificate::fromPath(files[0]));
+    ASSERT_EQ(smtp->Connect(0), 0) << log.toStdString();
+    Message(*smtp, QStringLiteral("a@rcpt.test"), QStringLiteral("S"), QStringLiteral("B"));
+    EXPECT_EQ(smtp->Send(), 0);
+    EXPECT_EQ(smtp->Disconnect(0), 0);
+    EXPECT_EQ(peer.envelopes().size(), 1);
 }

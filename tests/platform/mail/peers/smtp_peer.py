@@ -12,6 +12,8 @@ Options:
   --refuse-rcpt A         answer RCPT TO:<A> with 550
   --drop-rcpt A           a message for A makes the server close the connection in the middle of DATA
   --tls CERT KEY          offer STARTTLS with this certificate
+  --implicit-tls CERT KEY TLS from the first byte (as on port 465)
+  --port N                listen on N instead of a free port
 """
 import argparse
 import asyncio
@@ -168,15 +170,19 @@ def main():
     parser.add_argument("--refuse-rcpt")
     parser.add_argument("--drop-rcpt")
     parser.add_argument("--tls", nargs=2)
+    parser.add_argument("--implicit-tls", nargs=2)
+    parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
     # Refused hand-shakes and dropped connections are what the tests provoke: keep stderr quiet.
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
     warnings.simplefilter("ignore")
 
-    probe = socket.socket()
-    probe.bind(("127.0.0.1", 0))
-    port = probe.getsockname()[1]
-    probe.close()
+    port = args.port
+    if port == 0:
+        probe = socket.socket()
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+        probe.close()
 
     kwargs = {"auth_require_tls": False}
     if args.user is not None:
@@ -187,9 +193,17 @@ def main():
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(args.tls[0], args.tls[1])
         kwargs["tls_context"] = context
+    implicit = None
+    if args.implicit_tls:
+        implicit = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        implicit.load_cert_chain(args.implicit_tls[0], args.implicit_tls[1])
     handler = Handler()
-    controller = PeerController(handler, hostname="127.0.0.1", port=port, **kwargs)
-    controller.start()
+    controller = PeerController(handler, hostname="127.0.0.1", port=port, ssl_context=implicit, **kwargs)
+    try:
+        controller.start()
+    except Exception as error:
+        print("FAILED %s" % error, flush=True)
+        return
     print("PORT %d" % port, flush=True)
     sys.stdin.read()
     controller.stop()
