@@ -329,6 +329,7 @@ std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QStr
 
 bool GroupLoader::Start(const QString& groupName) {
     Finish();
+    m_expected = 0;
     if (!m_connection.Open())
         return false;
     Recordset group = m_connection.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([GroupName] = '") +
@@ -338,6 +339,13 @@ bool GroupLoader::Start(const QString& groupName) {
         return false;
     const QString sortSql = group.Field(QStringLiteral("SortSQL")).trimmed();
     group.Close();
+    // Counted the way CountGroupRecipients counts, on this connection.
+    m_expected = 0;
+    Recordset all = m_connection.Execute(QStringLiteral("SELECT [G-Email] FROM [Emails] WHERE ([G-ID] = '") +
+                                         QString::number(id) + QStringLiteral(" ')"));
+    for (; !all.Eof(); all.MoveNext())
+        ++m_expected;
+    all.Close();
     // Without an order of the group's own, rows come in the order they were added.
     m_rows = m_connection.Execute(
         QStringLiteral("SELECT [G-Email], [G-FirstName], [G-LastName] FROM [Emails] WHERE ([G-ID] = '") +

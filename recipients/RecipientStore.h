@@ -77,8 +77,11 @@ std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QStr
 // Reads a group's recipients a batch at a time, so a window can stay responsive between batches.
 class GroupLoader {
 public:
-    // Looks the group up and starts the read, in the group's own order (SortSQL) or the order of adding.
+    // Looks the group up, counts its recipients and starts the read, in the group's own order (SortSQL)
+    // or the order of adding.
     bool Start(const QString& groupName);
+    // The number of recipients counted at the start.
+    qint32 Expected() const { return m_expected; }
     // Appends up to maxRows rows; false once every row has been read.
     bool Read(int maxRows, std::vector<GridRecipient>& rows);
     void Finish();
@@ -86,4 +89,5 @@ public:
 private:
     Connection m_connection;
     Recordset m_rows;
+    qint32 m_expected = 0;
 };

@@ -1,0 +1,185 @@
+#include "recipients/GroupForms.h"
+
+#include "app/MainFormControls.h"
+#include "app/MessageBoxes.h"
+#include "app/TextUtil.h"
+#include "app/WindowConventions.h"
+#include "recipients/RecipientForms.h"
+#include "recipients/RecipientStore.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QValidator>
+
+namespace {
+
+constexpr const char* kNameTaken =
+    "A Group with the name you specified already exists. Specify a different name.";
+
+// Refuses every edit that would put a character into the box that a group name cannot hold, whether it
+// is typed or pasted.
+class GroupNameValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar c : input)
+            if (!IsGroupNameCharacter(c))
+                return Invalid;
+        return Acceptable;
+    }
+};
+
+} // namespace
+
+void RefillGroupLists(QComboBox* managerGroups, bool keepSelection) {
+    const QStringList names = ReadGroupNames();
+    if (managerGroups) {
+        const QString selected = managerGroups->currentText();
+        const bool blocked = managerGroups->blockSignals(true);
+        managerGroups->clear();
+        managerGroups->addItems(names);
+        managerGroups->setCurrentIndex(
+            keepSelection && !selected.isEmpty() ? managerGroups->findText(selected) : -1);
+        managerGroups->blockSignals(blocked);
+    }
+    if (QComboBox* to = MainFormUi().ToComboBox) {
+        to->clear();
+        to->addItems(names);
+        to->setCurrentIndex(names.isEmpty() ? -1 : 0);
+    }
+}
+
+GroupNameDialog::GroupNameDialog(const QString& caption, const QString& label, QComboBox* managerGroups,
+                                 QWidget* parent)
+    : QDialog(parent), m_groups(managerGroups) {
+    SetUpDialog(this, caption, QStringLiteral("Group Manager 1.htm"));
+    auto* text = new QLabel(label, this);
+    text->setObjectName(QStringLiteral("Label"));
+    m_name = new QLineEdit(this);
+    m_name->setObjectName(QStringLiteral("GroupNameTextBox"));
+    m_name->setMaxLength(64);
+    m_name->setValidator(new GroupNameValidator(m_name));
+    text->setBuddy(m_name);
+    HookRightClick(m_name);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OKButton"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    connect(ok, &QPushButton::clicked, this, &GroupNameDialog::OKButton_Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(text);
+    row->addWidget(m_name, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addLayout(buttons);
+    resize(360, sizeHint().height());
+}
+
+GroupNameDialog::~GroupNameDialog() {
+    UnhookRightClick(m_name);
+}
+
+QString GroupNameDialog::TakeName() {
+    // Text set from outside the box bypasses its validator: it is cleaned the way typing would have.
+    const QString name = TrimBlanks(FilterGroupName(m_name->text()));
+    m_name->setText(name);
+    return name;
+}
+
+QStringList GroupNameDialog::ManagerItems() const {
+    QStringList items;
+    if (m_groups)
+        for (int i = 0; i < m_groups->count(); ++i)
+            items << m_groups->itemText(i);
+    return items;
+}
+
+// ---- New
+
+GroupNewForm::GroupNewForm(QComboBox* managerGroups, QWidget* parent)
+    : GroupNameDialog(QStringLiteral("New Group"), QStringLiteral("Name :"), managerGroups, parent) {
+    setObjectName(QStringLiteral("GroupNewForm"));
+}
+
+void GroupNewForm::OKButton_Click() {
+    const QString name = TakeName();
+    if (name.isEmpty()) {
+        WarnAndFocus(NameBox(), QStringLiteral("Please enter a name."));
+        return;
+    }
+    if (GroupNameTaken(name, ManagerItems())) {
+        ShowMessage(this, QString::fromLatin1(kNameTaken), QMessageBox::Warning);
+        return;
+    }
+    switch (CreateGroup(name)) {
+    case StoreResult::Done:
+        RefillGroupLists(ManagerGroups(), true);
+        accept();
+        return;
+    case StoreResult::Duplicate:
+        // Another window made the group meanwhile: show the lists as they are now.
+        RefillGroupLists(ManagerGroups(), true);
+        ShowMessage(this, QString::fromLatin1(kNameTaken), QMessageBox::Warning);
+        return;
+    case StoreResult::NotFound:
+    case StoreResult::Failed:
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+}
+
+// ---- Rename
+
+GroupRenameForm::GroupRenameForm(QComboBox* managerGroups, QWidget* parent)
+    : GroupNameDialog(QStringLiteral("Rename Group"), QStringLiteral("New Name :"), managerGroups, parent),
+      m_oldName(managerGroups ? managerGroups->currentText() : QString()) {
+    setObjectName(QStringLiteral("GroupRenameForm"));
+    NameBox()->setText(m_oldName);
+}
+
+void GroupRenameForm::OKButton_Click() {
+    const QString name = TakeName();
+    if (name.isEmpty()) {
+        WarnAndFocus(NameBox(), QStringLiteral("Please enter a name."));
+        return;
+    }
+    if (name == m_oldName) {
+        ShowMessage(this, QStringLiteral("You didn't modify the group name."), QMessageBox::Warning);
+        return;
+    }
+    if (GroupNameTaken(name, ManagerItems())) {
+        ShowMessage(this, QString::fromLatin1(kNameTaken), QMessageBox::Warning);
+        return;
+    }
+    switch (RenameGroup(m_oldName, name)) {
+    case StoreResult::Done:
+        RefillGroupLists(ManagerGroups(), false);
+        accept();
+        return;
+    case StoreResult::Duplicate:
+        RefillGroupLists(ManagerGroups(), false);
+        ShowMessage(this, QString::fromLatin1(kNameTaken), QMessageBox::Warning);
+        return;
+    case StoreResult::NotFound:
+        // The group is gone: the lists show what the database holds now.
+        RefillGroupLists(ManagerGroups(), false);
+        ShowMessage(this, QString::fromLatin1(GroupNotFoundText), QMessageBox::Warning);
+        reject();
+        return;
+    case StoreResult::Failed:
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+}

@@ -1,0 +1,348 @@
+#include "recipients/GroupManagerForm.h"
+
+#include "app/MessageBoxes.h"
+#include "app/WindowConventions.h"
+#include "recipients/FlexGrid.h"
+#include "recipients/GroupForms.h"
+#include "recipients/HandBack.h"
+#include "recipients/RecipientForms.h"
+#include "recipients/RecipientGrid.h"
+#include "recipients/RecipientSearchForm.h"
+#include "recipients/RecipientStore.h"
+#include "recipients/TransferWindows.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr const char* kSpecifyGroup = "Please specify a group.";
+constexpr const char* kNoRecipients = "The selected group does not contain any recipients.";
+// Rows read between two turns of the message loop while a group loads.
+constexpr int kLoadBatch = 2000;
+
+void clearHandBack() {
+    ModifiedFirstName.clear();
+    ModifiedLastName.clear();
+    ModifiedEmail.clear();
+}
+
+} // namespace
+
+GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("GroupManagerForm"));
+    SetUpDialog(this, QStringLiteral("Group Manager"), QStringLiteral("Group Manager 1.htm"));
+
+    m_nameLabel = new QLabel(QStringLiteral("Groups:"), this);
+    m_nameLabel->setObjectName(QStringLiteral("NameLabel"));
+    m_groups = new QComboBox(this);
+    m_groups->setObjectName(QStringLiteral("GroupComboBox"));
+    m_groups->setMinimumWidth(240);
+    m_nameLabel->setBuddy(m_groups);
+
+    m_model = new RecipientGridModel(this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("MSFlexGrid"));
+    m_grid->setModel(m_model);
+    SetUpFlexGrid(m_grid, {750, 2197, 2197, 2197});
+    FG_AlternateRowColors(m_grid, GridEvenRowColor, GridOddRowColor);
+
+    auto* totalLabel = new QLabel(QStringLiteral("Total Recipients :"), this);
+    totalLabel->setObjectName(QStringLiteral("Label"));
+    m_total = new QLabel(this);
+    m_total->setObjectName(QStringLiteral("Total"));
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ProgressBar"));
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+
+    struct ButtonSpec {
+        const char* name;
+        const char* caption;
+        void (GroupManagerForm::*slot)();
+    };
+    const ButtonSpec specs[] = {
+        {"NewGroupButton", "New Group", &GroupManagerForm::NewGroupButton_Click},
+        {"RenameGroupButton", "Rename Group", &GroupManagerForm::RenameGroupButton_Click},
+        {"DeleteGroupButton", "Delete Group", &GroupManagerForm::DeleteGroupButton_Click},
+        {"AddButton", "Add Recipient", &GroupManagerForm::AddButton_Click},
+        {"ModifyButton", "Modify Recipient", &GroupManagerForm::ModifyButton_Click},
+        {"DeleteButton", "Delete Recipient", &GroupManagerForm::DeleteButton_Click},
+        {"SearchButton", "Search Recipient", &GroupManagerForm::SearchButton_Click},
+        {"ImportButton", "Import", &GroupManagerForm::ImportButton_Click},
+        {"ExportButton", "Export", &GroupManagerForm::ExportButton_Click},
+    };
+    auto* buttonColumn = new QVBoxLayout;
+    for (const ButtonSpec& spec : specs) {
+        auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
+        button->setObjectName(QString::fromLatin1(spec.name));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, spec.slot);
+        buttonColumn->addWidget(button);
+        m_buttons << button;
+    }
+    buttonColumn->addStretch();
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("CloseButton"));
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &GroupManagerForm::reject);
+    buttonColumn->addWidget(close);
+
+    connect(m_groups, &QComboBox::activated, this, &GroupManagerForm::LoadGroupRecipients);
+    connect(m_grid, &QTableView::doubleClicked, this, [this] {
+        if (m_model->rowCount() > 0)
+            ModifyButton_Click();
+    });
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_nameLabel);
+    top->addWidget(m_groups, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(totalLabel);
+    bottom->addWidget(m_total);
+    bottom->addWidget(m_progress, 1);
+    auto* left = new QVBoxLayout;
+    left->addLayout(top);
+    left->addWidget(m_grid, 1);
+    left->addLayout(bottom);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttonColumn);
+    resize(820, 480);
+
+    m_groups->addItems(ReadGroupNames());
+    m_groups->setCurrentIndex(-1);
+    ClearGrid();
+}
+
+void GroupManagerForm::reject() {
+    // A load in progress sees this at its next turn of the message loop and stops.
+    m_stopLoading = true;
+    QDialog::reject();
+}
+
+void GroupManagerForm::SetTotal(int total) {
+    m_total->setText(QString::number(total));
+}
+
+void GroupManagerForm::ClearGrid() {
+    m_model->clear();
+    m_grid->setEnabled(false);
+    SetTotal(0);
+}
+
+void GroupManagerForm::UpdateGridState() {
+    const bool hasRows = m_model->rowCount() > 0;
+    m_grid->setEnabled(hasRows);
+    if (hasRows && !m_grid->currentIndex().isValid())
+        m_grid->setCurrentIndex(m_model->index(0, 1));
+}
+
+int GroupManagerForm::CurrentRow() const {
+    const int row = m_grid->currentIndex().row();
+    return row >= 0 ? row : 0;
+}
+
+void GroupManagerForm::SetLoadingState(bool loading) {
+    m_nameLabel->setEnabled(!loading);
+    m_groups->setEnabled(!loading);
+    for (QPushButton* button : std::as_const(m_buttons))
+        button->setEnabled(!loading);
+    m_grid->setVisible(!loading);
+    m_progress->setVisible(loading);
+    QPalette palette = m_total->palette();
+    palette.setColor(QPalette::WindowText, loading ? Qt::red : Qt::black);
+    m_total->setPalette(palette);
+}
+
+void GroupManagerForm::LoadGroupRecipients() {
+    const QString name = m_groups->currentText();
+    if (name.isEmpty() || m_loading)
+        return;
+    m_loading = true;
+    m_stopLoading = false;
+    m_total->setText(QStringLiteral("Reading Group"));
+    m_grid->setEnabled(false);
+    SetLoadingState(true);
+    m_model->clear();
+
+    QPointer<GroupManagerForm> self(this);
+    GroupLoader loader;
+    bool more = loader.Start(name);
+    m_progress->setRange(0, qMax(1, loader.Expected()));
+    m_progress->setValue(0);
+    while (more) {
+        std::vector<GridRecipient> batch;
+        batch.reserve(kLoadBatch);
+        more = loader.Read(kLoadBatch, batch);
+        m_model->append(std::move(batch));
+        m_progress->setValue(qMin(m_model->rowCount(), m_progress->maximum()));
+        QCoreApplication::processEvents();
+        if (!self)
+            return; // the window is gone; the loader still closes its connection
+        if (m_stopLoading)
+            break;
+    }
+    loader.Finish();
+
+    SetLoadingState(false);
+    if (m_stopLoading) {
+        // Closed while loading: show no half-read group.
+        m_groups->setCurrentIndex(-1);
+        ClearGrid();
+    } else {
+        SetTotal(m_model->rowCount());
+        UpdateGridState();
+    }
+    m_loading = false;
+}
+
+bool GroupManagerForm::CheckGroup() {
+    if (m_groups->currentText().isEmpty()) {
+        WarnAndFocus(m_groups, QString::fromLatin1(kSpecifyGroup));
+        return false;
+    }
+    return true;
+}
+
+bool GroupManagerForm::CheckRecipients() {
+    if (!CheckGroup())
+        return false;
+    if (m_model->rowCount() == 0) {
+        WarnAndFocus(m_groups, QString::fromLatin1(kNoRecipients));
+        return false;
+    }
+    return true;
+}
+
+void GroupManagerForm::NewGroupButton_Click() {
+    GroupNewForm form(m_groups, this);
+    form.exec();
+}
+
+void GroupManagerForm::RenameGroupButton_Click() {
+    if (!CheckGroup())
+        return;
+    {
+        GroupRenameForm form(m_groups, this);
+        form.exec();
+    }
+    // A rename (or a group found gone) refills the list without a selection: nothing is shown then.
+    if (m_groups->currentIndex() < 0)
+        ClearGrid();
+}
+
+void GroupManagerForm::DeleteGroupButton_Click() {
+    if (!CheckGroup())
+        return;
+    const QString name = m_groups->currentText();
+    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete '") + name + QStringLiteral("'?")))
+        return;
+    const StoreResult result = DeleteGroup(name);
+    if (result == StoreResult::Failed) {
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+    RefillGroupLists(m_groups, false);
+    ClearGrid();
+    if (result == StoreResult::NotFound)
+        ShowMessage(this, QString::fromLatin1(GroupNotFoundText), QMessageBox::Warning);
+}
+
+void GroupManagerForm::AddButton_Click() {
+    if (!CheckGroup())
+        return;
+    RecipientAdded = false;
+    clearHandBack();
+    {
+        RecipientAddForm form(m_groups->currentText(), this);
+        form.exec();
+    }
+    if (!RecipientAdded)
+        return;
+    // The new row goes at the end whatever the group's order; a reload puts it in place.
+    std::vector<GridRecipient> row{{ModifiedFirstName, ModifiedLastName, ModifiedEmail}};
+    m_model->append(std::move(row));
+    UpdateGridState();
+    SetTotal(m_total->text().toInt() + 1);
+}
+
+void GroupManagerForm::ModifyButton_Click() {
+    if (!CheckRecipients())
+        return;
+    const int row = CurrentRow();
+    RecipientModified = false;
+    clearHandBack();
+    {
+        RecipientModifyForm form(m_groups->currentText(), m_model->recipient(row).email, this);
+        form.exec();
+    }
+    if (RecipientModified) {
+        m_model->setRecipient(row, {ModifiedFirstName, ModifiedLastName, ModifiedEmail});
+        UpdateGridState();
+    }
+}
+
+void GroupManagerForm::DeleteButton_Click() {
+    if (!CheckRecipients())
+        return;
+    const int row = CurrentRow();
+    const QString email = m_model->recipient(row).email;
+    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete '") + email + QStringLiteral("'?")))
+        return;
+    switch (DeleteRecipient(m_groups->currentText(), email)) {
+    case StoreResult::Done:
+        m_model->removeRecipient(row);
+        UpdateGridState();
+        SetTotal(m_total->text().toInt() - 1);
+        return;
+    case StoreResult::NotFound:
+    case StoreResult::Duplicate:
+        ShowMessage(this, QString::fromLatin1(RecipientNotFoundText), QMessageBox::Warning);
+        return;
+    case StoreResult::Failed:
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+}
+
+void GroupManagerForm::SearchButton_Click() {
+    if (!CheckRecipients())
+        return;
+    {
+        RecipientSearchForm form(m_groups->currentText(), this);
+        form.exec();
+    }
+    // What the search changed shows when the group is chosen again.
+    m_groups->setCurrentIndex(-1);
+    ClearGrid();
+}
+
+void GroupManagerForm::ImportButton_Click() {
+    if (m_groups->count() == 0) {
+        WarnAndFocus(m_groups, QStringLiteral("There is no group to import the data to."));
+        return;
+    }
+    RecipientsImported = false;
+    if (auto& open = OpenRecipientImportWindow())
+        open(this);
+    if (RecipientsImported)
+        LoadGroupRecipients();
+}
+
+void GroupManagerForm::ExportButton_Click() {
+    if (m_groups->count() == 0) {
+        WarnAndFocus(m_groups, QStringLiteral("There is no group to export the data from."));
+        return;
+    }
+    if (auto& open = OpenRecipientExportWindow())
+        open(this);
+}

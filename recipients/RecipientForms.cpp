@@ -1,0 +1,225 @@
+#include "recipients/RecipientForms.h"
+
+#include "app/MessageBoxes.h"
+#include "app/TextUtil.h"
+#include "app/WindowConventions.h"
+#include "recipients/CheckEmail.h"
+#include "recipients/HandBack.h"
+#include "recipients/RecipientLists.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+struct FieldControl {
+    const char* label;
+    const char* name;
+    int maxLength;
+    int list; // 0 none, 1 titles, 2 countries, 3 states
+};
+
+constexpr std::array<FieldControl, 18> kControls{{
+    {"Email :", "EmailTextBox", 255, 0},
+    {"Title :", "TitleComboBox", 16, 1},
+    {"First Name :", "FirstNameTextBox", 64, 0},
+    {"Last Name :", "LastNameTextBox", 64, 0},
+    {"Country :", "CountryComboBox", 64, 2},
+    {"State :", "StateComboBox", 64, 3},
+    {"City :", "CityTextBox", 64, 0},
+    {"Address 1 :", "Address1TextBox", 64, 0},
+    {"Address 2 :", "Address2TextBox", 64, 0},
+    {"ZIP Code :", "ZIPTextBox", 64, 0},
+    {"Phone :", "PhoneTextBox", 64, 0},
+    {"Fax :", "FaxTextBox", 64, 0},
+    {"Company :", "CompanyTextBox", 64, 0},
+    {"Job Title :", "JobTextBox", 64, 0},
+    {"Web Site :", "SiteTextBox", 64, 0},
+    {"IP Address :", "IPTextBox", 64, 0},
+    {"Date Added :", "DateTextBox", 64, 0},
+    {"Additional Field :", "AddTextBox", 64, 0},
+}};
+
+template <size_t N>
+void fillList(QComboBox* box, const std::array<const char*, N>& items) {
+    for (const char* item : items)
+        box->addItem(QString::fromUtf8(item));
+}
+
+QString textOf(QWidget* field) {
+    if (auto* box = qobject_cast<QComboBox*>(field))
+        return box->currentText();
+    return static_cast<QLineEdit*>(field)->text();
+}
+
+void setTextOf(QWidget* field, const QString& text) {
+    if (auto* box = qobject_cast<QComboBox*>(field))
+        box->setEditText(text);
+    else
+        static_cast<QLineEdit*>(field)->setText(text);
+}
+
+constexpr const char* kHelpTopic = "Group Manager 1.htm";
+
+} // namespace
+
+RecipientFieldsDialog::RecipientFieldsDialog(const QString& caption, QWidget* parent) : QDialog(parent) {
+    SetUpDialog(this, caption, QString::fromLatin1(kHelpTopic));
+    auto* frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("Frame"));
+    auto* grid = new QGridLayout(frame);
+    QWidget* previous = nullptr;
+    for (size_t i = 0; i < kControls.size(); ++i) {
+        const FieldControl& c = kControls[i];
+        auto* label = new QLabel(QString::fromLatin1(c.label), frame);
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        QWidget* field = nullptr;
+        if (c.list) {
+            auto* box = new QComboBox(frame);
+            box->setEditable(true);
+            box->setInsertPolicy(QComboBox::NoInsert);
+            box->lineEdit()->setMaxLength(c.maxLength);
+            if (c.list == 1)
+                fillList(box, TitleListItems);
+            else if (c.list == 2)
+                fillList(box, CountryListItems);
+            else
+                fillList(box, StateListItems);
+            box->setCurrentIndex(-1);
+            box->setEditText(QString());
+            field = box;
+        } else {
+            auto* box = new QLineEdit(frame);
+            box->setMaxLength(c.maxLength);
+            field = box;
+        }
+        field->setObjectName(QString::fromLatin1(c.name));
+        label->setBuddy(field);
+        grid->addWidget(label, int(i), 0);
+        // The title field is narrow; every other field reaches the same right edge.
+        grid->addWidget(field, int(i), 1, 1, c.list == 1 ? 1 : 2);
+        if (c.list == 1)
+            field->setFixedWidth(1000 / 15);
+        if (previous)
+            setTabOrder(previous, field);
+        previous = field;
+        m_fields[i] = field;
+    }
+    grid->setColumnMinimumWidth(1, 3435 / 15);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OKButton"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    setTabOrder(previous, ok);
+    setTabOrder(ok, cancel);
+    connect(ok, &QPushButton::clicked, this, &RecipientFieldsDialog::OKButton_Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addStretch();
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+}
+
+RecipientValues RecipientFieldsDialog::TrimFields() {
+    RecipientValues values;
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        values[i] = TrimBlanks(textOf(m_fields[i]));
+        setTextOf(m_fields[i], values[i]);
+    }
+    return values;
+}
+
+void RecipientFieldsDialog::SetFields(const RecipientValues& values) {
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        setTextOf(m_fields[i], values[i]);
+}
+
+void RecipientFieldsDialog::HandBackStored(const RecipientValues& values) {
+    ModifiedEmail = values[0];
+    ModifiedFirstName = values[2];
+    ModifiedLastName = values[3];
+}
+
+QLineEdit* RecipientFieldsDialog::EmailBox() const {
+    return static_cast<QLineEdit*>(m_fields[0]);
+}
+
+// ---- Add
+
+RecipientAddForm::RecipientAddForm(const QString& groupName, QWidget* parent)
+    : RecipientFieldsDialog(QStringLiteral("Add Recipient"), parent), m_groupName(groupName) {
+    setObjectName(QStringLiteral("RecipientAddForm"));
+}
+
+void RecipientAddForm::OKButton_Click() {
+    const RecipientValues values = TrimFields();
+    if (!ValidateEmail(values[0], this)) {
+        EmailBox()->setFocus();
+        return;
+    }
+    switch (AddRecipient(m_groupName, values)) {
+    case StoreResult::Done:
+        RecipientAdded = true;
+        HandBackStored(values);
+        accept();
+        return;
+    case StoreResult::Duplicate:
+        ShowMessage(this, QString::fromLatin1(RecipientExistsText), QMessageBox::Warning);
+        return;
+    case StoreResult::NotFound:
+        ShowMessage(this, QString::fromLatin1(GroupNotFoundText), QMessageBox::Warning);
+        return;
+    case StoreResult::Failed:
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+}
+
+// ---- Modify
+
+RecipientModifyForm::RecipientModifyForm(const QString& groupName, const QString& email, QWidget* parent)
+    : RecipientFieldsDialog(QStringLiteral("Modify Recipient"), parent) {
+    setObjectName(QStringLiteral("RecipientModifyForm"));
+    // The row is found once, here; OK writes to this row and no other.
+    const StoredRecipient stored = ReadRecipient(groupName, email);
+    m_groupId = stored.groupId;
+    m_recordId = stored.recordId;
+    if (m_recordId != 0)
+        SetFields(stored.values);
+}
+
+void RecipientModifyForm::OKButton_Click() {
+    const RecipientValues values = TrimFields();
+    if (!ValidateEmail(values[0], this)) {
+        EmailBox()->setFocus();
+        return;
+    }
+    switch (ModifyRecipient(m_groupId, m_recordId, values)) {
+    case StoreResult::Done:
+        RecipientModified = true;
+        HandBackStored(values);
+        accept();
+        return;
+    case StoreResult::Duplicate:
+        ShowMessage(this, QString::fromLatin1(RecipientExistsText), QMessageBox::Warning);
+        return;
+    case StoreResult::NotFound:
+        ShowMessage(this, QString::fromLatin1(RecipientNotFoundText), QMessageBox::Warning);
+        return;
+    case StoreResult::Failed:
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include "recipients/RecipientStore.h"
+
+#include <QDialog>
+#include <array>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// Messages of the recipient windows for writes the store refused.
+inline constexpr const char* RecipientExistsText = "A recipient with the email you specified already exists.";
+inline constexpr const char* GroupNotFoundText = "The selected group could not be found.";
+inline constexpr const char* RecipientNotFoundText = "The recipient could not be found.";
+inline constexpr const char* NotStoredText = "The recipient database could not be updated.";
+
+// The 18 recipient fields in one frame (EmailTextBox, TitleComboBox, ... AddTextBox) with OK and Cancel:
+// the body of the add and the modify dialogs.
+class RecipientFieldsDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The texts of the fields in the order of RecipientFields, each trimmed of blanks and written back.
+    RecipientValues TrimFields();
+    void SetFields(const RecipientValues& values);
+
+public slots:
+    // Checks and stores the recipient; the dialog closes only when the row was stored.
+    virtual void OKButton_Click() = 0;
+
+protected:
+    RecipientFieldsDialog(const QString& caption, QWidget* parent);
+    // Hands the stored first name, last name and e-mail back to the opener.
+    void HandBackStored(const RecipientValues& values);
+    QLineEdit* EmailBox() const;
+
+private:
+    std::array<QWidget*, 18> m_fields{};
+};
+
+// "Add Recipient": adds one recipient to the named group; sets RecipientAdded when it was stored.
+class RecipientAddForm : public RecipientFieldsDialog {
+    Q_OBJECT
+public:
+    RecipientAddForm(const QString& groupName, QWidget* parent = nullptr);
+    void OKButton_Click() override;
+
+private:
+    QString m_groupName;
+};
+
+// "Modify Recipient": shows the stored fields of the recipient with this address in the named group and
+// writes them back to that same row; sets RecipientModified when it was stored. Both the Group Manager
+// and the search window open it with the address of their grid's current row.
+class RecipientModifyForm : public RecipientFieldsDialog {
+    Q_OBJECT
+public:
+    RecipientModifyForm(const QString& groupName, const QString& email, QWidget* parent = nullptr);
+    void OKButton_Click() override;
+
+private:
+    qint32 m_groupId = 0;
+    qint32 m_recordId = 0;
+};

@@ -1,0 +1,155 @@
+#include "recipients/RecipientSearchForm.h"
+
+#include "app/MessageBoxes.h"
+#include "app/TextUtil.h"
+#include "app/WindowConventions.h"
+#include "recipients/FlexGrid.h"
+#include "recipients/HandBack.h"
+#include "recipients/RecipientForms.h"
+#include "recipients/RecipientGrid.h"
+#include "recipients/RecipientStore.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+
+namespace {
+constexpr const char* kNoAddress = "Please specify an email address.";
+}
+
+RecipientSearchForm::RecipientSearchForm(const QString& groupName, QWidget* parent)
+    : QDialog(parent), m_groupName(groupName) {
+    setObjectName(QStringLiteral("RecipientSearchForm"));
+    SetUpDialog(this, QStringLiteral("Search Recipient"), QStringLiteral("Group Manager 1.htm"));
+
+    auto* label = new QLabel(QStringLiteral("Find recipients if :"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    m_field = new QComboBox(this);
+    m_field->setObjectName(QStringLiteral("FieldComboBox"));
+    m_field->addItems(SearchFieldLabels());
+    m_field->setCurrentIndex(0);
+    m_compare = new QComboBox(this);
+    m_compare->setObjectName(QStringLiteral("CompareComboBox"));
+    m_compare->addItems(SearchCompareLabels());
+    m_compare->setCurrentIndex(0);
+    m_entry = new QLineEdit(this);
+    m_entry->setObjectName(QStringLiteral("EntryTextBox"));
+    auto* search = new QPushButton(QStringLiteral("Search"), this);
+    search->setObjectName(QStringLiteral("SearchButton"));
+    search->setDefault(true);
+
+    m_model = new RecipientGridModel(this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("MSFlexGrid"));
+    m_grid->setModel(m_model);
+    SetUpFlexGrid(m_grid, {750, 2075, 2075, 2075});
+    FG_AlternateRowColors(m_grid, GridEvenRowColor, GridOddRowColor);
+    m_grid->setEnabled(false);
+
+    auto* modify = new QPushButton(QStringLiteral("Modify"), this);
+    modify->setObjectName(QStringLiteral("ModifyButton"));
+    auto* remove = new QPushButton(QStringLiteral("Delete"), this);
+    remove->setObjectName(QStringLiteral("DeleteButton"));
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("CloseButton"));
+
+    connect(search, &QPushButton::clicked, this, &RecipientSearchForm::SearchButton_Click);
+    connect(modify, &QPushButton::clicked, this, &RecipientSearchForm::ModifyButton_Click);
+    connect(remove, &QPushButton::clicked, this, &RecipientSearchForm::DeleteButton_Click);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_grid, &QTableView::doubleClicked, this, [this] {
+        if (m_model->rowCount() > 0)
+            ModifyButton_Click();
+    });
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(label);
+    top->addWidget(m_field);
+    top->addWidget(m_compare);
+    top->addWidget(m_entry, 1);
+    top->addWidget(search);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(modify);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(buttons);
+    resize(680, 420);
+}
+
+int RecipientSearchForm::CurrentRow() const {
+    const int row = m_grid->currentIndex().row();
+    return row >= 0 ? row : 0;
+}
+
+void RecipientSearchForm::UpdateGridState() {
+    const bool hasRows = m_model->rowCount() > 0;
+    m_grid->setEnabled(hasRows);
+    if (hasRows && !m_grid->currentIndex().isValid())
+        m_grid->setCurrentIndex(m_model->index(0, 1));
+}
+
+void RecipientSearchForm::SearchButton_Click() {
+    const QString term = TrimBlanks(m_entry->text());
+    m_entry->setText(term);
+    if (term.isEmpty()) {
+        WarnAndFocus(m_entry, QStringLiteral("Please enter your search term."));
+        return;
+    }
+    m_grid->setEnabled(false);
+    m_model->clear();
+    m_model->append(SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term));
+    UpdateGridState();
+}
+
+void RecipientSearchForm::ModifyButton_Click() {
+    if (m_model->rowCount() == 0) {
+        ShowMessage(this, QString::fromLatin1(kNoAddress), QMessageBox::Warning);
+        return;
+    }
+    const int row = CurrentRow();
+    RecipientModified = false;
+    ModifiedFirstName.clear();
+    ModifiedLastName.clear();
+    ModifiedEmail.clear();
+    {
+        RecipientModifyForm form(m_groupName, m_model->recipient(row).email, this);
+        form.exec();
+    }
+    // A modified recipient stays in the list even if it no longer meets the search.
+    if (RecipientModified) {
+        m_model->setRecipient(row, {ModifiedFirstName, ModifiedLastName, ModifiedEmail});
+        UpdateGridState();
+    }
+}
+
+void RecipientSearchForm::DeleteButton_Click() {
+    if (m_model->rowCount() == 0) {
+        ShowMessage(this, QString::fromLatin1(kNoAddress), QMessageBox::Warning);
+        return;
+    }
+    const int row = CurrentRow();
+    const QString email = m_model->recipient(row).email;
+    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete '") + email + QStringLiteral("'?")))
+        return;
+    switch (DeleteRecipient(m_groupName, email)) {
+    case StoreResult::Done:
+        m_model->removeRecipient(row);
+        UpdateGridState();
+        return;
+    case StoreResult::NotFound:
+    case StoreResult::Duplicate:
+        ShowMessage(this, QString::fromLatin1(RecipientNotFoundText), QMessageBox::Warning);
+        return;
+    case StoreResult::Failed:
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+}
