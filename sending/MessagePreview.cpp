@@ -1,0 +1,78 @@
+#include "sending/MessagePreview.h"
+
+#include "app/CharacterSettings.h"
+#include "app/GetBoundaryMarkPrefix.h"
+#include "app/MainFormControls.h"
+#include "app/Paths.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "app/TextUtil.h"
+#include "platform/mail/Smtp.h"
+#include "sending/MessageSetup.h"
+#include "sending/ShellOpener.h"
+#include "sending/ThreadForm.h"
+
+#include <QFile>
+#include <QLineEdit>
+
+void BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
+    const int mode = SmtpThreadModeValue();
+    if (mode >= 0)
+        smtp.SetThreadMode(mode);
+    smtp.SetFromName(GetSetting(Sections::Account, Keys::Name));
+    smtp.SetFromAddress(GetSetting(Sections::Account, Keys::Email));
+    smtp.AddRecipient(input.groupName, input.groupName, 1);
+    // A subject that cannot be encoded goes out as typed; the preview reports nothing.
+    ApplySubject(smtp, input.subject);
+    const QString encoding =
+        GetSetting(Sections::Account, Keys::Encoding, QStringLiteral("Quoted Printable"));
+    const int value = encoding == QLatin1String("None")               ? 0
+                      : encoding == QLatin1String("Quoted Printable") ? 1
+                      : encoding == QLatin1String("Base 64")          ? 2
+                                                                      : -1;
+    if (value >= 0) {
+        smtp.SetBodyEncoding(value);
+        smtp.SetPartEncoding(value);
+    }
+    smtp.SetCharset(GetCharset());
+    smtp.AddHeader(QStringLiteral("X-Mailer"), MailerName());
+    smtp.SetBoundaryPrefix(MakeBoundaryPrefix());
+    if (input.priority == QLatin1String("Low"))
+        smtp.SetPriority(QStringLiteral("5"));
+    else if (input.priority == QLatin1String("Normal"))
+        smtp.SetPriority(QStringLiteral("3"));
+    else if (input.priority == QLatin1String("High"))
+        smtp.SetPriority(QStringLiteral("1"));
+    if (input.readReceipt)
+        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"),
+                       GetSetting(Sections::Account, Keys::Email));
+    ApplyAttachments(smtp, input.attachments);
+    if (input.format == QLatin1String("HTML")) {
+        smtp.SetBodyFormat(1);
+        const QString file = input.writeHtmlBody ? input.writeHtmlBody() : QString();
+        ApplyHtmlBody(smtp, file);
+    } else if (input.format == QLatin1String("Text")) {
+        ApplyTextBody(smtp, input.plainBody ? input.plainBody() : QString());
+    }
+}
+
+QString SavePreview(const SendRunInput& input) {
+    mail::Smtp smtp;
+    BuildPreviewMessage(smtp, input);
+    const QString path = TempFolder() + QStringLiteral("Preview.eml");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(path);
+    if (smtp.SaveMessageFile(path) != 0)
+        return QString();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    return path;
+}
+
+void ShowMessagePreview(QWidget* parent) {
+    Q_UNUSED(parent)
+    if (QLineEdit* subject = MainFormUi().SubjectTextBox)
+        subject->setText(TrimBlanks(subject->text()));
+    const QString path = SavePreview(SendRunInputFromMainForm());
+    if (!path.isEmpty())
+        CurrentFileOpener().openFile(path);
+}

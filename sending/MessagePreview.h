@@ -1,0 +1,18 @@
+#pragma once
+// The message as it would be sent, without merging and without a server: saved as "Preview.eml" in the
+// temporary folder and opened with the desktop's mail program.
+#include "sending/SendRun.h"
+
+namespace mail {
+class Smtp;
+}
+
+// Builds the preview message on smtp from the input and the settings (the group name is its one
+// recipient; merge macros stay as they are).
+void BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input);
+
+// Builds and saves the preview file; returns its path, or an empty text when it could not be saved.
+QString SavePreview(const SendRunInput& input);
+
+// The Preview command: trims the subject box, saves the preview of the main window's message and opens it.
+void ShowMessagePreview(QWidget* parent);

@@ -1,0 +1,74 @@
+#include "sending/SignatureManagerForm.h"
+
+#include "app/MessageBoxes.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "app/WindowConventions.h"
+#include "platform/editor/HtmlEditor.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+QString BuiltInSignature() {
+    return QStringLiteral("<html><head><title></title><style>a:hover { color: red }</style></head><body "
+                          "link=\"#0000FF\" "
+                          "vlink=\"#0000FF\" alink=\"#0000FF\"><p>&nbsp;</p><hr>") +
+           QStringLiteral(
+               "<p><font face=\"Verdana\" size=\"2\">Information contained in this email is confidential "
+               "information. If you received this message by mistake then please notify the sender "
+               "immediately "
+               "and delete all copies of the email and its associated files from your system.</font></p>"
+               "</body></html>");
+}
+
+SignatureManagerForm::SignatureManagerForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SignatureManagerForm"));
+    SetUpDialog(this, QStringLiteral("Signature Manager"), QStringLiteral("Signature Manager.htm"));
+
+    m_use = new QCheckBox(QStringLiteral("Add signature to all outgoing emails"), this);
+    m_use->setObjectName(QStringLiteral("SignatureCheckBox"));
+    m_editor = new HtmlEditor(this);
+    m_editor->setObjectName(QStringLiteral("Editor"));
+    m_editor->setMinimumSize(520, 260);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OKButton"));
+    auto* reset = new QPushButton(QStringLiteral("Reset"), this);
+    reset->setObjectName(QStringLiteral("ResetButton"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_use);
+    layout->addWidget(m_editor, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(reset);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &SignatureManagerForm::OKButton_Click);
+    connect(reset, &QPushButton::clicked, this, &SignatureManagerForm::ResetButton_Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_editor->SetDisplayOptions(false, false);
+    m_use->setChecked(GetSetting(Sections::Signature, Keys::Status, QStringLiteral("0")) ==
+                      QLatin1String("1"));
+    m_editor->SetDocumentHTML(GetSetting(Sections::Signature, Keys::Message, BuiltInSignature()));
+}
+
+void SignatureManagerForm::OKButton_Click() {
+    SaveSetting(Sections::Signature, Keys::Status,
+                m_use->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Sections::Signature, Keys::Message, m_editor->DocumentHTML());
+    accept();
+}
+
+void SignatureManagerForm::ResetButton_Click() {
+    if (!AskYesNo(this, QStringLiteral("You are just about to wipe out your signature settings.\r\n"
+                                       "Are you sure you want to proceed?")))
+        return;
+    DeleteSetting(Sections::Signature);
+    accept();
+}

@@ -1,0 +1,189 @@
+// The history store and its window, the shutdown countdown, the thread options.
+#include "app/Globals.h"
+#include "app/Paths.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "sending/HistoryManagerForm.h"
+#include "sending/HistoryStore.h"
+#include "sending/ShellOpener.h"
+#include "sending/ShutDownForm.h"
+#include "sending/ThreadForm.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+namespace {
+class RecordingOpener : public FileOpener {
+public:
+    RecordingOpener() { SetFileOpener(this); }
+    ~RecordingOpener() override { SetFileOpener(nullptr); }
+    bool openFile(const QString& path) override {
+        opened << path;
+        return true;
+    }
+    QStringList opened;
+};
+
+class FakePowerOff : public PowerOffService {
+public:
+    explicit FakePowerOff(bool accept) : m_accept(accept) { SetPowerOffService(this); }
+    ~FakePowerOff() override { SetPowerOffService(nullptr); }
+    bool requestPowerOff() override {
+        ++calls;
+        return m_accept;
+    }
+    int calls = 0;
+
+private:
+    bool m_accept;
+};
+
+void Touch(const QString& name) {
+    QDir().mkpath(HistoryFolder());
+    QFile f(HistoryFolder() + name);
+    f.open(QIODevice::WriteOnly);
+    f.write("x");
+}
+} // namespace
+
+TEST(HistoryStore, NamesRunsByStartTimeAndCleanedSubject) {
+    testenv::FreshDataPath();
+    const QDateTime start(QDate(2026, 12, 8), QTime(1, 31, 5));
+    EXPECT_EQ(HistoryBase(start, QStringLiteral("Spring offer: 20% off!")),
+              HistoryFolder() + QStringLiteral("12-08-2026_01-31-05_Spring offer 20 off"));
+    EXPECT_EQ(SubjectToFileName(QString()), QStringLiteral("No Subject"));
+    EXPECT_EQ(SubjectToFileName(QStringLiteral("_é!?")), QStringLiteral("No Subject"));
+    EXPECT_EQ(SubjectToFileName(QStringLiteral("a_b-c d\u00e9")), QStringLiteral("ab-c d"));
+    EXPECT_EQ(HistoryBase(start, QString(100, QLatin1Char('k'))).section(QLatin1Char('_'), 2).size(), 64);
+    EXPECT_EQ(HistoryDetails(QStringLiteral("12-08-2026_01-31-05_Spring offer 20 off.txt")),
+              QStringLiteral("Date = 12-08-2026  -  Time = 01-31-05 - Subject = Spring offer 20 off"));
+    EXPECT_EQ(HistoryDetails(QStringLiteral("notes.txt")), QString());
+}
+
+TEST(HistoryManager, ListsLogsOpensThemAndDeletesTheWholeHistory) {
+    testenv::FreshDataPath();
+    Touch(QStringLiteral("12-08-2026_01-31-05_Spring.txt"));
+    Touch(QStringLiteral("12-08-2026_01-31-05_Spring.eml"));
+    Touch(QStringLiteral("notes.txt"));
+    Touch(QStringLiteral("other.eml"));
+    RecordingOpener opener;
+    testenv::MessageBoxRecorder boxes;
+
+    HistoryManagerForm form;
+    auto* grid = form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid"));
+    ASSERT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->item(0, 0)->text(), QStringLiteral("1"));
+    EXPECT_EQ(grid->item(0, 1)->text(),
+              QStringLiteral("Date = 12-08-2026  -  Time = 01-31-05 - Subject = Spring"));
+    EXPECT_EQ(grid->item(1, 1)->text(), QString());
+
+    grid->setCurrentCell(0, 1);
+    form.OpenLogButton_Click();
+    form.OpenMessageButton_Click();
+    EXPECT_EQ(opener.opened,
+              (QStringList{HistoryFolder() + QStringLiteral("12-08-2026_01-31-05_Spring.txt"),
+                           HistoryFolder() + QStringLiteral("12-08-2026_01-31-05_Spring.eml")}));
+    grid->setCurrentCell(1, 1);
+    form.OpenMessageButton_Click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("Original Message is not available."));
+    QFile::remove(HistoryFolder() + QStringLiteral("notes.txt"));
+    form.OpenLogButton_Click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("Server Log is not available."));
+
+    boxes.answer(QMessageBox::No);
+    form.DeleteHistoryButton_Click();
+    EXPECT_EQ(QDir(HistoryFolder()).entryList(QDir::Files).size(), 3);
+    boxes.answer(QMessageBox::Yes);
+    form.DeleteHistoryButton_Click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("Are you sure you want to delete your history?"));
+    EXPECT_TRUE(QDir(HistoryFolder()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(HistoryFolder()).exists());
+}
+
+TEST(HistoryManager, MessagesWithoutLogsListNothing) {
+    testenv::FreshDataPath();
+    Touch(QStringLiteral("12-08-2026_01-31-05_Spring.eml"));
+    testenv::MessageBoxRecorder boxes;
+    HistoryManagerForm form;
+    EXPECT_FALSE(form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid"))->isEnabled());
+    form.DeleteHistoryButton_Click();
+    form.OpenLogButton_Click();
+    form.OpenMessageButton_Click();
+    EXPECT_EQ(boxes.texts(), (QStringList{QStringLiteral("There is no history to delete."),
+                                          QStringLiteral("There is no log to view."),
+                                          QStringLiteral("There is no message to view.")}));
+}
+
+TEST(ShutDownCountdown, PowersOffAfterSixtySecondsAndClosesTheSendingWindow) {
+    FakePowerOff powerOff(true);
+    ShuttingDown = false;
+    QDialog sendingWindow;
+    sendingWindow.show();
+    ShutDownForm form(&sendingWindow);
+    form.show();
+    auto* counter = form.findChild<QLabel*>(QStringLiteral("Label4"));
+    EXPECT_EQ(counter->text(), QStringLiteral("60"));
+    for (int i = 0; i < 59; ++i)
+        form.tick();
+    EXPECT_EQ(counter->text(), QStringLiteral("1"));
+    EXPECT_EQ(powerOff.calls, 0);
+    // Neither Escape nor the close request ends the countdown.
+    form.reject();
+    form.close();
+    EXPECT_TRUE(form.isVisible());
+    form.tick();
+    EXPECT_EQ(powerOff.calls, 1);
+    EXPECT_TRUE(ShuttingDown);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(sendingWindow.isVisible());
+    ShuttingDown = false;
+}
+
+TEST(ShutDownCountdown, RefusedPowerOffClearsTheFlagAndTellsTheUser) {
+    FakePowerOff powerOff(false);
+    testenv::MessageBoxRecorder boxes;
+    ShuttingDown = false;
+    ShutDownForm form(nullptr);
+    for (int i = 0; i < 60; ++i)
+        form.tick();
+    EXPECT_EQ(powerOff.calls, 1);
+    EXPECT_FALSE(ShuttingDown);
+    EXPECT_EQ(boxes.texts().size(), 1);
+}
+
+TEST(ShutDownCountdown, CancelStopsIt) {
+    FakePowerOff powerOff(true);
+    ShutDownForm form(nullptr);
+    form.show();
+    for (int i = 0; i < 59; ++i)
+        form.tick();
+    form.findChild<QPushButton*>(QStringLiteral("CancelButton"))->click();
+    EXPECT_FALSE(form.isVisible());
+    form.tick();
+    EXPECT_EQ(powerOff.calls, 0);
+    EXPECT_FALSE(ShuttingDown);
+}
+
+TEST(ThreadOptions, ShowsAndStoresEachSectionsMode) {
+    testenv::ClearSettings();
+    SaveSetting(Sections::Pop3Thread, Keys::Mode, QStringLiteral("Odd"));
+    SaveSetting(Sections::Imap4Thread, Keys::Mode, QStringLiteral("No"));
+    ThreadForm form;
+    auto radio = [&](int i) { return form.findChild<QRadioButton*>(QStringLiteral("RadioButton%1").arg(i)); };
+    EXPECT_TRUE(radio(3)->isChecked());
+    EXPECT_FALSE(radio(4)->isChecked() || radio(5)->isChecked() || radio(6)->isChecked());
+    EXPECT_TRUE(radio(7)->isChecked());
+    radio(2)->setChecked(true);
+    form.OKButton_Click();
+    EXPECT_EQ(GetSetting(Sections::SmtpThread, Keys::Mode), QStringLiteral("Single"));
+    EXPECT_EQ(GetSetting(Sections::Pop3Thread, Keys::Mode), QStringLiteral("Odd"));
+    EXPECT_EQ(GetSetting(Sections::Imap4Thread, Keys::Mode), QStringLiteral("No"));
+    EXPECT_EQ(SmtpThreadModeValue(), 0);
+    EXPECT_EQ(ThreadModeValue(QStringLiteral("second")), -1);
+}
