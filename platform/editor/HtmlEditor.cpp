@@ -286,6 +286,7 @@ HtmlEditor::Private::Private(HtmlEditor* owner) : q(owner) {
     auto* layout = new QVBoxLayout(q);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
+    q->setFocusProxy(view); // giving the editor the focus puts it into the document
 
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (!loading)
@@ -611,15 +612,8 @@ bool HtmlEditor::PrintDocument(qint32 flags) {
         if (self)
             emit self->progress();
     };
-    QMetaObject::Connection connection;
-    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
-        connection = connect(d->page, &QWebEnginePage::pdfPrintingFinished, d,
-                             [finish](const QString&, bool ok) { finish(ok); });
-        d->page->printToPdf(printer.outputFileName(), printer.pageLayout(), printer.pageRanges());
-    } else {
-        connection = connect(d->view, &QWebEngineView::printFinished, d, finish);
-        d->view->print(&printer);
-    }
+    const QMetaObject::Connection connection = connect(d->view, &QWebEngineView::printFinished, d, finish);
+    d->view->print(&printer);
     d->waitFor([&result] { return result->done; }, LoadTimeoutMs);
     disconnect(connection);
     return result->ok;
