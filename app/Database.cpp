@@ -73,10 +73,25 @@ std::shared_ptr<sqlite3> openFile(const QString& file, int flags, QString* error
 // ---- Recordset
 
 Recordset::Recordset(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db) : m_stmt(stmt), m_db(std::move(db)) {
-    const int n = sqlite3_column_count(m_stmt);
-    for (int i = 0; i < n; ++i)
-        m_columns.insert(QString::fromUtf8(sqlite3_column_name(m_stmt, i)).toLower(), i);
     step();
+}
+
+int Recordset::columnIndex(const QString& column) const {
+    if (m_columns.isEmpty()) {
+        // Built on the first read only: a statement run to test whether a row exists never needs it. Each
+        // column is found by its name as the statement spells it and in lower case, so the usual lookup
+        // (the name as written) needs no case conversion.
+        const int n = sqlite3_column_count(m_stmt);
+        for (int i = 0; i < n; ++i) {
+            const QString name = QString::fromUtf8(sqlite3_column_name(m_stmt, i));
+            m_columns.insert(name.toLower(), i);
+            m_columns.insert(name, i);
+        }
+    }
+    auto it = m_columns.constFind(column);
+    if (it == m_columns.constEnd())
+        it = m_columns.constFind(column.toLower());
+    return it == m_columns.constEnd() ? -1 : *it;
 }
 
 Recordset::Recordset(Recordset&& other) noexcept {
@@ -115,11 +130,11 @@ void Recordset::step() {
 QString Recordset::Field(const QString& column) const {
     if (!m_hasRow)
         return QString();
-    const auto it = m_columns.constFind(column.toLower());
-    if (it == m_columns.constEnd())
+    const int i = columnIndex(column);
+    if (i < 0)
         return QString();
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, *it));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, *it)) : QString();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i)) : QString();
 }
 
 bool Recordset::FieldInt(const QString& column, qint32* value) const {

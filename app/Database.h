@@ -36,10 +36,11 @@ private:
     friend class Connection;
     Recordset(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db);
     void step();
+    int columnIndex(const QString& column) const;
 
     sqlite3_stmt* m_stmt = nullptr;
-    std::shared_ptr<sqlite3> m_db; // keeps the connection alive while rows are read
-    QHash<QString, int> m_columns;
+    std::shared_ptr<sqlite3> m_db;         // keeps the connection alive while rows are read
+    mutable QHash<QString, int> m_columns; // column name -> index, built on the first read
     bool m_hasRow = false;
     bool m_failed = false;
 };
