@@ -254,3 +254,27 @@ TEST_F(RecipientDialogs, ModifyOfARecipientGoneMeanwhileWritesNothing) {
     EXPECT_EQ(boxes.last(), W("The recipient could not be found."));
     EXPECT_EQ(Column(friends, W("G-FirstName")), QStringList({W("Ann")}));
 }
+
+TEST_F(RecipientDialogs, IdsBeyondSixteenBitsWork) {
+    {
+        Connection db;
+        db.Open();
+        db.ExecuteWrite(W("INSERT INTO [Groups] ([ID], [GroupName]) VALUES (50000, 'Wide')"));
+        db.ExecuteWrite(
+            W("INSERT INTO [Emails] ([ID], [G-ID], [G-Email]) VALUES (70000, 50000, 'w@example.com')"));
+    }
+    RecipientAddForm add(W("Wide"));
+    SetText(&add, "EmailTextBox", W("v@example.com"));
+    add.OKButton_Click();
+    EXPECT_EQ(add.result(), QDialog::Accepted);
+    EXPECT_EQ(Column(50000, W("G-Email")), QStringList({W("w@example.com"), W("v@example.com")}));
+
+    RecipientModifyForm modify(W("Wide"), W("w@example.com"));
+    SetText(&modify, "FirstNameTextBox", W("Wanda"));
+    modify.OKButton_Click();
+    EXPECT_EQ(modify.result(), QDialog::Accepted);
+    EXPECT_EQ(Column(50000, W("G-FirstName")).first(), W("Wanda"));
+
+    EXPECT_EQ(DeleteRecipient(W("Wide"), W("w@example.com")), StoreResult::Done);
+    EXPECT_EQ(Column(50000, W("G-Email")), QStringList({W("v@example.com")}));
+}
