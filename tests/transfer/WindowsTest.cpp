@@ -1,10 +1,13 @@
 #include "recipients/HandBack.h"
+#include "recipients/TransferWindows.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/RecipientExportForm.h"
 #include "transfer/RecipientImportForm.h"
 #include "transfer/RecipientImporter.h"
+#include "transfer/RegisterTransferWindows.h"
 #include "transfer/ReportOpener.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -232,6 +235,24 @@ TEST_F(Windows, ExportRowsMoveWithTheirCheckMarks) {
     form.exportRecipients();
     EXPECT_EQ(QStringLiteral("The output file could not be written."), boxes.last());
     EXPECT_TRUE(child<QPushButton>(&form, "ExportButton")->isEnabled());
+}
+
+TEST_F(Windows, TheGroupManagerButtonsOpenTheseWindows) {
+    RegisterTransferWindows();
+    for (auto* open : {&OpenRecipientImportWindow(), &OpenRecipientExportWindow()}) {
+        ASSERT_TRUE(bool(*open));
+        QString caption;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            ASSERT_NE(nullptr, modal);
+            caption = modal->windowTitle();
+            modal->close();
+        });
+        (*open)(nullptr);
+        EXPECT_EQ(open == &OpenRecipientImportWindow() ? QStringLiteral("Import Recipients")
+                                                       : QStringLiteral("Export Recipients"),
+                  caption);
+    }
 }
 
 } // namespace
