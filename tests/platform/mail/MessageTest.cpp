@@ -224,3 +224,28 @@ TEST(Message, HostileFilesGiveCodesAndStayInsideTheWorkFolder) {
     EXPECT_EQ(missing.GetMessageHandle(), 0);
     EXPECT_TRUE(missing.GetSubject().isEmpty());
 }
+
+TEST(Message, ReadsTheCharsetsIconvLacks) {
+    Folder folder;
+    const QString eml = folder.path(QStringLiteral("c.eml"));
+    const QList<QPair<QString, QString>> cases = {
+        {QStringLiteral("hz-gb-2312"), QStringLiteral("你好~世界")},
+        {QStringLiteral("x-user-defined"), QStringLiteral("ab") + QChar(0xF7C1)},
+        {QStringLiteral("iso-ir-149"), QStringLiteral("안녕하세요")},
+        {QStringLiteral("iso-8859-8-i"), QStringLiteral("שלום")},
+    };
+    for (const auto& [charset, text] : cases) {
+        SCOPED_TRACE(charset.toStdString());
+        MessageSpec spec;
+        spec.fromAddress = QStringLiteral("a@example.org");
+        spec.charset = charset;
+        spec.subject = EncodeHeaderText(text, charset, HeaderBase64);
+        ASSERT_TRUE(spec.subject.contains(charset));
+        spec.bodyText = text;
+        ASSERT_EQ(SaveMessageFile(spec, eml), 0);
+        Message message;
+        ASSERT_EQ(message.ImportMessageFile(eml, BodyPartText, 0), 0);
+        EXPECT_EQ(message.GetSubject(), text);
+        EXPECT_EQ(message.GetTextBody().trimmed(), text);
+    }
+}

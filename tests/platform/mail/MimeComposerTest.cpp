@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -344,4 +345,25 @@ TEST(MimeComposer, FailuresGiveTheirCodes) {
     EXPECT_TRUE(f.readAll().startsWith("From: "));
     EXPECT_EQ(SaveMessageFile(spec, folder.path(QStringLiteral("no/such/folder/x.eml"))),
               ComposeCannotOpenFile);
+}
+
+TEST(MimeComposer, ImportReadsTheFileInItsOwnCharsetAndFindsImagesByUrl) {
+    Folder folder;
+    folder.write(QStringLiteral("my pic.gif"), QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14));
+    const QString gifUrl = QUrl::fromLocalFile(folder.path(QStringLiteral("my pic.gif"))).toString();
+    folder.write(QStringLiteral("w.htm"),
+                 "<p>caf\xE9</p><img src=\"my%20pic.gif\"><td background=\"" + gifUrl.toUtf8() +
+                     "\"><img src=\"data:image/png;base64,AAAA\"><img src=\"cid:keep\">");
+    folder.write(QStringLiteral("k.htm"), "<meta charset=\"koi8-r\"><p>\xF0\xD2\xC9\xD7\xC5\xD4</p>");
+    MessageSpec spec = BaseSpec();
+    ASSERT_EQ(ImportBodyFile(spec, folder.path(QStringLiteral("w.htm")), ImportHtmlOnly), 0);
+    EXPECT_TRUE(spec.htmlBody.startsWith(QStringLiteral("<p>café</p>")));
+    ASSERT_EQ(spec.related.size(), 1) << "two references to one file";
+    EXPECT_EQ(spec.related[0].mimeType, QStringLiteral("image/gif"));
+    EXPECT_EQ(spec.htmlBody.count(QStringLiteral("cid:") + spec.related[0].contentId), 2);
+    EXPECT_TRUE(spec.htmlBody.contains(QStringLiteral("data:image/png;base64,AAAA")));
+    EXPECT_TRUE(spec.htmlBody.contains(QStringLiteral("cid:keep")));
+    ASSERT_EQ(ImportBodyFile(spec, folder.path(QStringLiteral("k.htm")), ImportHtmlWithText), 0);
+    EXPECT_TRUE(spec.related.isEmpty());
+    EXPECT_EQ(spec.bodyText, QStringLiteral("Привет"));
 }
