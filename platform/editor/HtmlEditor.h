@@ -40,7 +40,8 @@ enum : int {
 };
 } // namespace EditCommand
 
-// Execution option of ExecCommand: 1 shows the command's dialog (font, hyperlink, picture, find).
+// Execution option of ExecCommand: 1 shows the command's dialog (font, hyperlink, picture, find). Those four
+// commands have nothing to act on without their dialog, so they show it with either option.
 namespace ExecOption {
 enum : int { Default = 0, PromptUser = 1 };
 }
@@ -61,12 +62,16 @@ public:
     bool PrintDocument(qint32 flags = 0);
     bool IsDirty() const;
     QString CurrentDocumentPath() const;
+    // The whole document: doctype (when it has one) and the html element's markup.
     QString DocumentHTML() const;
+    // Replaces the document (any size); the path stays, and the new content counts as a change not saved.
     void SetDocumentHTML(const QString& html);
     HtmlDocument& DOM();
     // Items of the next context menu: an empty caption is a separator; states: 0 enabled, else disabled.
     void SetContextMenu(const QStringList& captions, const QList<qint32>& states);
-    // The two display options (details and borders); the composer switches both off.
+    // The two display options, both on until switched off (the composer switches both off). Details: dashed
+    // outlines round paragraphs and divisions, and a mark at named anchors. Borders: dotted lines round the
+    // cells of tables that have no border of their own. Neither is ever part of the document's markup.
     void SetDisplayOptions(bool showDetails, bool showBorders);
 
     // The printer PrintDocument prints on: the default printer until a print dialog or a test sets it up

@@ -254,7 +254,28 @@ TEST_F(HtmlEditorTest, DialogCommandsApplyWhatTheDialogCollected) {
     EXPECT_TRUE(Body().contains(QStringLiteral("logo%20one.png\" alt=\"Our &quot;logo&quot;\"")))
         << Body().toStdString();
     EXPECT_FALSE(Body().contains(QStringLiteral("today"))) << Body().toStdString();
+    EXPECT_TRUE(WaitUntil([] {
+        return editor->EvaluateScript(QStringLiteral("document.images[0].naturalWidth")).toInt() == 4;
+    }));
     EXPECT_TRUE(editor->IsDirty());
+}
+
+TEST_F(HtmlEditorTest, CancelledDialogsChangeNothing) {
+    Load("<html><body><p id=\"a\">Plain text</p></body></html>");
+    const QString before = editor->DocumentHTML();
+    SetEditorDialogHook([](EditorDialogKind, EditorDialogValues& v) {
+        v.url = QStringLiteral("http://example.com/");
+        v.fontFace = QStringLiteral("Arial");
+        v.picturePath = QStringLiteral("/nonexistent.png");
+        return false;
+    });
+    Select("a", 0, 5);
+    for (int command : {EditCommand::Hyperlink, EditCommand::Font, EditCommand::Image, EditCommand::Find})
+        editor->ExecCommand(command, ExecOption::PromptUser);
+    SetEditorDialogHook({});
+    EXPECT_EQ(editor->DocumentHTML(), before);
+    EXPECT_EQ(editor->DOM().selectionText(), QStringLiteral("Plain"));
+    EXPECT_FALSE(editor->IsDirty());
 }
 
 TEST_F(HtmlEditorTest, PasteHtmlGoesToTheCaretOrReplacesTheSelection) {
