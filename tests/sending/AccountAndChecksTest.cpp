@@ -1,0 +1,338 @@
+// The account dialog and its connection test, the message set-up, the send checks, the preview and the
+// signature dialog.
+#include "app/MainFormControls.h"
+#include "app/Paths.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "platform/editor/HtmlEditor.h"
+#include "platform/mail/Smtp.h"
+#include "sending/EmailManagerForm.h"
+#include "sending/MessagePreview.h"
+#include "sending/MessageSetup.h"
+#include "sending/SendChecks.h"
+#include "sending/ShellOpener.h"
+#include "sending/SignatureManagerForm.h"
+#include "tests/sending/SendingFixture.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+using namespace sendingtest;
+
+namespace {
+template <typename T>
+T* Find(QWidget& w, const char* name) {
+    T* child = w.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+QString Account(const char* key) {
+    return GetSetting(Sections::Account, key, QStringLiteral("<missing>"));
+}
+
+// Main-window controls of the test's making, in place for one test.
+struct MainWindowControls {
+    QComboBox from, to, method, priority, format, attachments;
+    QLineEdit subject;
+    QCheckBox rrr;
+    MainWindowControls() {
+        MainFormControls& ui = MainFormUi();
+        ui.FromComboBox = &from;
+        ui.ToComboBox = &to;
+        ui.SendingMethodComboBox = &method;
+        ui.PriorityComboBox = &priority;
+        ui.FormatComboBox = &format;
+        ui.AttachmentComboBox = &attachments;
+        ui.SubjectTextBox = &subject;
+        ui.RRRCheckBox = &rrr;
+        method.addItems({QStringLiteral("Personal Sending"), QStringLiteral("Bulk Sending"),
+                         QStringLiteral("3rd Party Sending")});
+        method.setCurrentIndex(2);
+    }
+    ~MainWindowControls() { MainFormUi() = MainFormControls{}; }
+};
+} // namespace
+
+TEST(EmailManager, ShowsDefaultsAndStoresWhatOkAccepts) {
+    testenv::ClearSettings();
+    SaveSetting(Sections::Account, Keys::Username, QStringLiteral("olduser"));
+    SaveSetting(Sections::Account, Keys::Password, QStringLiteral("oldpass"));
+    SaveSetting(Sections::Account, Keys::Method, QStringLiteral("Odd"));
+    MainWindowControls main;
+    testenv::MessageBoxRecorder boxes;
+    EmailManagerForm form;
+    EXPECT_EQ(Find<QLineEdit>(form, "PortTextBox")->text(), QStringLiteral("25"));
+    EXPECT_FALSE(Find<QCheckBox>(form, "AuthCheckBox")->isChecked());
+    EXPECT_EQ(Find<QLineEdit>(form, "UsernameTextBox")->text(), QString());
+    EXPECT_EQ(Find<QLineEdit>(form, "PasswordTextBox")->text(), QString());
+    EXPECT_TRUE(Find<QRadioButton>(form, "PersonalRadioButton")->isChecked());
+    EXPECT_FALSE(Find<QLineEdit>(form, "BCCFieldTextBox")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>(form, "BCCFieldTextBox")->text(), QStringLiteral("Group"));
+    EXPECT_EQ(Find<QComboBox>(form, "HeaderEncodingComboBox")->currentText(), QStringLiteral("None"));
+    EXPECT_EQ(Find<QComboBox>(form, "ContentEncodingComboBox")->currentText(),
+              QStringLiteral("Quoted Printable"));
+    EXPECT_EQ(Find<QComboBox>(form, "CharSetComboBox")->currentText(),
+              QStringLiteral("Western European (Windows)"));
+    EXPECT_TRUE(Find<QCheckBox>(form, "TextPartCheckBox")->isChecked());
+    EXPECT_EQ(Find<QComboBox>(form, "ToFieldComboBox")->count(), 18);
+
+    auto* port = Find<QLineEdit>(form, "PortTextBox");
+    Find<QLineEdit>(form, "FullNameTextBox")->setText(QStringLiteral("  Ann Sender  "));
+    Find<QLineEdit>(form, "EmailTextBox")->setText(QStringLiteral("ann@example.test"));
+    Find<QLineEdit>(form, "ServerTextBox")->setText(QStringLiteral("mail.example.test"));
+    for (const char* bad : {"0", "65536", ""}) {
+        port->setText(QString::fromLatin1(bad));
+        form.OKButton_Click();
+        EXPECT_EQ(boxes.last(), *bad ? QStringLiteral("Please enter a valid port.")
+                                     : QStringLiteral("Please enter your port."));
+        EXPECT_EQ(Account(Keys::Name), QStringLiteral("<missing>"));
+    }
+    EXPECT_EQ(Find<QLineEdit>(form, "FullNameTextBox")->text(), QStringLiteral("Ann Sender"));
+    Find<QCheckBox>(form, "AuthCheckBox")->click();
+    port->setText(QStringLiteral("0025"));
+    form.OKButton_Click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please enter your username."));
+    Find<QCheckBox>(form, "AuthCheckBox")->click();
+    form.OKButton_Click();
+
+    EXPECT_EQ(Account(Keys::Name), QStringLiteral("Ann Sender"));
+    EXPECT_EQ(Account(Keys::Port), QStringLiteral("0025"));
+    EXPECT_EQ(Account(Keys::Username), QString());
+    EXPECT_EQ(Account(Keys::Password), QString());
+    EXPECT_EQ(Account(Keys::Method), QStringLiteral("Personal"));
+    EXPECT_EQ(Account(Keys::HeaderEncoding), QStringLiteral("None"));
+    EXPECT_EQ(Account(Keys::DSNReturn), QStringLiteral("Do not send command to server"));
+    EXPECT_EQ(main.method.currentText(), QStringLiteral("Personal Sending"));
+    ASSERT_EQ(main.from.count(), 1);
+    EXPECT_EQ(main.from.currentText(), QStringLiteral("Ann Sender <ann@example.test>"));
+}
+
+TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
+    testenv::ClearSettings();
+    SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann"));
+    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
+    SaveSetting(Sections::Account, Keys::Server, QStringLiteral("mail.example.test"));
+    MainWindowControls main;
+    main.from.addItem(QStringLiteral("Ann <ann@example.test>"));
+    testenv::MessageBoxRecorder boxes;
+    testenv::FileDialogAnswers folders;
+    {
+        EmailManagerForm form;
+        Find<QRadioButton>(form, "BulkRadioButton")->setChecked(true);
+        Find<QLineEdit>(form, "BCCFieldTextBox")->setText(QStringLiteral("   "));
+        form.OKButton_Click();
+        EXPECT_EQ(boxes.last(), QStringLiteral("Please enter the BCC Field."));
+        EXPECT_EQ(Find<QTabWidget>(form, "TabControl")->currentIndex(), 1);
+        Find<QRadioButton>(form, "ThirdRadioButton")->setChecked(true);
+        form.OKButton_Click();
+        EXPECT_EQ(boxes.last(), QStringLiteral("Please enter the queue directory."));
+        folders.answer(QStringLiteral("/"));
+        form.ThirdCommandButton_Click();
+        form.OKButton_Click();
+        EXPECT_EQ(boxes.last(), QStringLiteral("You cannot select root directory."));
+        folders.answer(QStringLiteral("/var/spool/queue"));
+        form.ThirdCommandButton_Click();
+        EXPECT_EQ(Find<QLineEdit>(form, "ThirdPathTextBox")->text(), QStringLiteral("/var/spool/queue/"));
+        EXPECT_EQ(Account(Keys::Method), QStringLiteral("<missing>"));
+    }
+    {
+        EmailManagerForm form;
+        boxes.answer(QMessageBox::No);
+        form.ResetButton_Click();
+        EXPECT_EQ(Account(Keys::Name), QStringLiteral("Ann"));
+        boxes.answer(QMessageBox::Yes);
+        form.ResetButton_Click();
+        EXPECT_EQ(boxes.last(), QStringLiteral("You are just about to wipe out your email settings.\r\n"
+                                               "Are you sure you want to proceed?"));
+        EXPECT_EQ(Account(Keys::Name), QStringLiteral("<missing>"));
+        EXPECT_EQ(main.from.count(), 0);
+    }
+}
+
+TEST(AccountTest, ReportsTheConnectionResultOfWhatIsTyped) {
+    testenv::ClearSettings();
+    SaveSetting(Sections::SmtpThread, Keys::Mode, QStringLiteral("No"));
+    SmtpPeer peer;
+    testenv::MessageBoxRecorder boxes;
+    EmailManagerForm form;
+    Find<QLineEdit>(form, "ServerTextBox")->setText(QStringLiteral("   "));
+    form.TestPushButton_Click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please enter your mail server."));
+    Find<QLineEdit>(form, "ServerTextBox")->setText(QStringLiteral("127.0.0.1"));
+    Find<QLineEdit>(form, "PortTextBox")->setText(QString::number(peer.port()));
+    form.TestPushButton_Click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("Your SMTP settings appear to be functioning correctly."));
+    EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Information);
+    EXPECT_TRUE(Find<QPushButton>(form, "TestPushButton")->isEnabled());
+    EXPECT_EQ(peer.quits().size(), 1);
+    Find<QLineEdit>(form, "PortTextBox")->setText(QString::number(ClosedPort()));
+    form.TestPushButton_Click();
+    EXPECT_TRUE(boxes.last().startsWith(QStringLiteral("Error "))) << boxes.last().toStdString();
+    EXPECT_EQ(Account(Keys::Server), QStringLiteral("<missing>"));
+
+    mail::Smtp smtp;
+    AccountTestInput input;
+    input.server = QStringLiteral("127.0.0.1");
+    input.port = QString::number(peer.port());
+    EXPECT_EQ(RunAccountTest(smtp, input), 0);
+    EXPECT_EQ(smtp.ThreadMode(), 2);
+    EXPECT_EQ(AccountTestResultText(6), QStringLiteral("Error 6: Unknown Error."));
+    EXPECT_EQ(AccountTestResultText(17), QStringLiteral("Error 17: Could not resolve host."));
+}
+
+TEST(MessageSetup, FollowsTheAccountSettings) {
+    testenv::ClearSettings();
+    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
+    SaveSetting(Sections::Account, Keys::Extended, QStringLiteral("1"));
+    SaveSetting(Sections::Account, Keys::Encoding, QStringLiteral("Base 64"));
+    {
+        mail::Smtp smtp;
+        SetUpSmtp(smtp, QStringLiteral("Normal"), true);
+        const mail::MessageSpec& spec = smtp.Spec();
+        EXPECT_EQ(spec.optionFlags, 272);
+        EXPECT_EQ(smtp.ThreadMode(), 1);
+        EXPECT_EQ(spec.priority, QStringLiteral("3"));
+        EXPECT_EQ(spec.bodyEncoding, 2);
+        EXPECT_EQ(spec.partEncoding, 2);
+        EXPECT_EQ(spec.boundaryPrefix.size(), 10);
+        EXPECT_TRUE(spec.headers.contains(
+            qMakePair(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel 14.0"))));
+        EXPECT_TRUE(spec.headers.contains(
+            qMakePair(QStringLiteral("Disposition-Notification-To"), QStringLiteral("ann@example.test"))));
+        // A missing header encoding means quoted-printable.
+        EXPECT_TRUE(ApplySubject(smtp, QStringLiteral("Grüße")));
+        EXPECT_TRUE(smtp.Spec().subject.startsWith(QStringLiteral("=?")))
+            << smtp.Spec().subject.toStdString();
+    }
+    SaveSetting(Sections::Account, Keys::Extended, QStringLiteral("0"));
+    SaveSetting(Sections::Account, Keys::HeaderEncoding, QStringLiteral("Base 64"));
+    mail::Smtp smtp;
+    SetUpSmtp(smtp, QStringLiteral("Urgent"), false);
+    EXPECT_EQ(smtp.Spec().optionFlags, 256);
+    EXPECT_EQ(smtp.Spec().priority, QString());
+    EXPECT_EQ(smtp.Spec().headers.size(), 1);
+    EXPECT_TRUE(ApplySubject(smtp, QString()));
+    EXPECT_EQ(smtp.Spec().subject, QString());
+    SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("2"));
+    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), -1);
+    SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("0"));
+    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), 1);
+}
+
+TEST(SendChecks, SubjectAndBodyRules) {
+    for (const char* s : {"Re: hello", "fw : x", "FW:", "rE:"})
+        EXPECT_TRUE(IsReplyOrForwardSubject(QString::fromLatin1(s))) << s;
+    for (const char* s : {"Fwd: x", "RE hello", "Hello RE:", ""})
+        EXPECT_FALSE(IsReplyOrForwardSubject(QString::fromLatin1(s))) << s;
+    EXPECT_TRUE(IsEmptyBodyText(QString()));
+    EXPECT_TRUE(IsEmptyBodyText(QStringLiteral("  \r\n \r\n")));
+    EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\t")));
+    EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\n")));
+    EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\r \n")));
+    EXPECT_FALSE(IsEmptyBodyText(QString(QChar(160))));
+}
+
+TEST(SendChecks, StopAtTheFirstFailingCheck) {
+    MakeGroup(2);
+    MainWindowControls main;
+    testenv::MessageBoxRecorder boxes;
+    main.subject.setText(QStringLiteral("   "));
+    SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann"));
+    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
+    SaveSetting(Sections::Account, Keys::Server, QStringLiteral("127.0.0.1"));
+    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please fill out the Mail Account section in Email Manager."));
+    EXPECT_EQ(main.subject.text(), QString());
+    SaveSetting(Sections::Account, Keys::Port, QStringLiteral("25"));
+    main.to.setEditable(true);
+    main.to.setEditText(QStringLiteral("Friends"));
+    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please create at least one group of recipients."));
+    main.to.addItems({QStringLiteral("Friends"), QStringLiteral("Nobody")});
+    main.to.setCurrentIndex(1);
+    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_EQ(boxes.last(), QStringLiteral("The selected group does not contain any recipients."));
+    main.to.setCurrentIndex(0);
+    boxes.answer(QMessageBox::No);
+    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_EQ(boxes.last(), QStringLiteral("This message has no subject. Are you sure you want to send it?"));
+    const size_t asked = boxes.seen().size();
+    main.subject.setText(QStringLiteral("RE: offer"));
+    boxes.answer(QMessageBox::Yes);
+    boxes.answer(QMessageBox::No);
+    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_EQ(boxes.seen().size(), asked + 2);
+    EXPECT_EQ(boxes.last(), QStringLiteral("Are you sure you want to send an empty message?"));
+    EXPECT_TRUE(RunSendChecks(nullptr)); // every question answered Yes
+}
+
+TEST(MessagePreview, SavesTheUnmergedMessageAndOpensIt) {
+    testenv::ClearSettings();
+    SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann"));
+    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
+    SaveSetting(Sections::Account, Keys::HeaderEncoding, QStringLiteral("None"));
+    SaveSetting(Sections::Account, Keys::Encoding, QStringLiteral("None"));
+    MainWindowControls main;
+    main.subject.setText(QStringLiteral("  Hello $*MergeFirstName*$ "));
+    main.to.addItem(QStringLiteral("Friends"));
+    main.format.addItem(QStringLiteral("Text"));
+    main.priority.addItem(QStringLiteral("High"));
+    struct Opener : FileOpener {
+        QStringList opened;
+        bool openFile(const QString& path) override {
+            opened << path;
+            return true;
+        }
+    } opener;
+    SetFileOpener(&opener);
+    ShowMessagePreview(nullptr);
+    SetFileOpener(nullptr);
+    EXPECT_EQ(main.subject.text(), QStringLiteral("Hello $*MergeFirstName*$"));
+    ASSERT_EQ(opener.opened, QStringList{TempFolder() + QStringLiteral("Preview.eml")});
+    QFile f(opener.opened.front());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray eml = f.readAll();
+    EXPECT_TRUE(eml.contains("Subject: Hello $*MergeFirstName*$\r\n")) << eml.constData();
+    EXPECT_TRUE(eml.contains("X-Mailer: Torvale Velanto Ostrel 14.0\r\n"));
+    EXPECT_TRUE(eml.contains("Friends"));
+}
+
+TEST(SignatureManager, StoresTheEditedSignatureAndResets) {
+    testenv::ClearSettings();
+    testenv::MessageBoxRecorder boxes;
+    {
+        SignatureManagerForm form;
+        EXPECT_FALSE(Find<QCheckBox>(form, "SignatureCheckBox")->isChecked());
+        EXPECT_TRUE(form.editor()->DocumentHTML().contains(QStringLiteral("confidential information")));
+        form.OKButton_Click();
+    }
+    EXPECT_EQ(GetSetting(Sections::Signature, Keys::Status), QStringLiteral("0"));
+    EXPECT_TRUE(
+        GetSetting(Sections::Signature, Keys::Message).contains(QStringLiteral("confidential information")));
+    {
+        SignatureManagerForm form;
+        Find<QCheckBox>(form, "SignatureCheckBox")->setChecked(true);
+        form.editor()->SetDocumentHTML(QStringLiteral("<html><body><p>Regards, Ann</p></body></html>"));
+        form.OKButton_Click();
+    }
+    EXPECT_EQ(GetSetting(Sections::Signature, Keys::Status), QStringLiteral("1"));
+    EXPECT_TRUE(GetSetting(Sections::Signature, Keys::Message).contains(QStringLiteral("Regards, Ann")));
+    {
+        SignatureManagerForm form;
+        boxes.answer(QMessageBox::No);
+        form.ResetButton_Click();
+        EXPECT_EQ(GetSetting(Sections::Signature, Keys::Status), QStringLiteral("1"));
+        boxes.answer(QMessageBox::Yes);
+        form.ResetButton_Click();
+        EXPECT_EQ(GetSetting(Sections::Signature, Keys::Status, QStringLiteral("<missing>")),
+                  QStringLiteral("<missing>"));
+    }
+}
