@@ -195,8 +195,16 @@ QString OneLine(const QString& value) {
 // when the charset cannot hold it).
 QString HeaderText(const QString& value, const QString& charset) {
     const QString line = OneLine(value);
-    if (IsAscii(line))
+    if (IsAscii(line)) {
+        // a word too long to fold would make a line longer than SMTP allows: encoded words split it
+        int run = 0;
+        for (QChar c : line) {
+            run = c == QLatin1Char(' ') ? 0 : run + 1;
+            if (run > 900)
+                return EncodeWords(line, QStringLiteral("us-ascii"), HeaderQuotedPrintable);
+        }
         return line;
+    }
     QByteArray probe;
     const QString label = EncodeCharset(line, charset, &probe) ? charset : QStringLiteral("utf-8");
     qsizetype nonAscii = 0;

@@ -191,10 +191,13 @@ TEST(MimeComposer, PlainBodyEncodingsAndPriorities) {
     MessageSpec spec = BaseSpec();
     spec.bodyText = QString(2000, QLatin1Char('x'));
     spec.bodyEncoding = EncodingNone;
+    spec.headers.append({QStringLiteral("X-Long"), QString(2000, QLatin1Char('y'))});
     qint32 rc = -1;
     const QByteArray bytes = ComposeMessage(spec, &rc);
     ExpectWireSafe(bytes);
-    const QList<QJsonObject> leaves = PythonLeaves(PythonSummary(bytes));
+    const QJsonObject py = PythonSummary(bytes);
+    EXPECT_EQ(H(py, "X-Long"), QString(2000, QLatin1Char('y')));
+    const QList<QJsonObject> leaves = PythonLeaves(py);
     ASSERT_EQ(leaves.size(), 1);
     EXPECT_EQ(leaves[0].value(QStringLiteral("text")).toString().trimmed(), QString(2000, QLatin1Char('x')));
 }
