@@ -1,0 +1,277 @@
+#include "app/MainForm.h"
+
+#include "app/Globals.h"
+#include "app/MainFormControls.h"
+#include "app/MainFormLogic.h"
+#include "app/SaveChanges.h"
+#include "app/Settings.h"
+#include "app/SettingsKeys.h"
+#include "app/Version.h"
+#include "app/WindowConventions.h"
+#include "platform/editor/HtmlEditor.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr auto kIdleMessage = "For Help Press F1";
+
+QLabel* makeLabel(QWidget* parent, const char* name, const char* caption) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const char* caption) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+QComboBox* makeList(QWidget* parent, const char* name) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QString::fromLatin1(name));
+    list->setEditable(false);
+    return list;
+}
+
+QLabel* makePane(QWidget* parent, const char* name, const char* text) {
+    auto* pane = makeLabel(parent, name, text);
+    pane->setFrameShape(QFrame::Panel);
+    pane->setFrameShadow(QFrame::Sunken);
+    pane->setAlignment(Qt::AlignCenter);
+    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("CAPS")) + 16);
+    // An indicator that is off shows its text greyed.
+    pane->setEnabled(false);
+    return pane;
+}
+
+} // namespace
+
+MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromLatin1(MainWindowTitle));
+    buildControls();
+
+    MainFormControls& ui = MainFormUi();
+    ui.FromComboBox = m_fromComboBox;
+    ui.ToComboBox = m_toComboBox;
+    ui.SubjectTextBox = m_subjectTextBox;
+    ui.Editor = m_editor;
+    ui.SendingMethodComboBox = m_sendingMethodComboBox;
+    ui.PriorityComboBox = m_priorityComboBox;
+    ui.FormatComboBox = m_formatComboBox;
+    ui.RRRCheckBox = m_rrrCheckBox;
+    ui.AttachmentComboBox = m_attachmentComboBox;
+    ui.Window = this;
+
+    load();
+    // Every key of every window of the program passes its top-level window first; that is where the
+    // keyboard indicators are followed.
+    qApp->installEventFilter(this);
+}
+
+MainForm::~MainForm() {
+    qApp->removeEventFilter(this);
+}
+
+void MainForm::buildControls() {
+    ApplyAppearance(this);
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(central);
+
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(8);
+    fields->addWidget(makeLabel(central, "Label1", "From :"), 0, 0);
+    fields->addWidget(makeLabel(central, "Label2", "To :"), 1, 0);
+    fields->addWidget(makeLabel(central, "Label3", "Subject :"), 2, 0);
+    m_fromComboBox = makeList(central, "FromComboBox");
+    m_toComboBox = makeList(central, "ToComboBox");
+    m_subjectTextBox = new QLineEdit(central);
+    m_subjectTextBox->setObjectName(QStringLiteral("SubjectTextBox"));
+    fields->addWidget(m_fromComboBox, 0, 1);
+    fields->addWidget(m_toComboBox, 1, 1);
+    fields->addWidget(m_subjectTextBox, 2, 1);
+
+    // The formatting buttons stand in a column left of the editor; the editor takes all the room the
+    // window gives.
+    auto* formatting = new QVBoxLayout;
+    formatting->setSpacing(6);
+    for (const auto& [name, caption] : {std::pair{"FontButton", "Font"},
+                                        {"BodyButton", "Body"},
+                                        {"LineButton", "Line"},
+                                        {"TableButton", "Table"},
+                                        {"PictureButton", "Picture"},
+                                        {"HyperlinkButton", "Hyperlink"}})
+        formatting->addWidget(makeButton(central, name, caption));
+    formatting->addStretch(1);
+    m_editor = new HtmlEditor(central);
+    m_editor->setObjectName(QStringLiteral("Editor"));
+    m_editor->setMinimumHeight(120);
+    fields->addLayout(formatting, 3, 0);
+    fields->addWidget(m_editor, 3, 1);
+    fields->setRowStretch(3, 1);
+    fields->setColumnStretch(1, 1);
+
+    // The send options keep their size and stay centred under the editor.
+    m_frame = new QGroupBox(central);
+    m_frame->setObjectName(QStringLiteral("Frame"));
+    m_frame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto* frame = new QGridLayout(m_frame);
+    frame->setHorizontalSpacing(8);
+    frame->setVerticalSpacing(8);
+
+    m_sendingMethodComboBox = makeList(m_frame, "SendingMethodComboBox");
+    m_priorityComboBox = makeList(m_frame, "PriorityComboBox");
+    m_formatComboBox = makeList(m_frame, "FormatComboBox");
+    m_rrrCheckBox = new QCheckBox(QStringLiteral("Request read receipt"), m_frame);
+    m_rrrCheckBox->setObjectName(QStringLiteral("RRRCheckBox"));
+    auto* method = new QHBoxLayout;
+    method->addWidget(makeLabel(m_frame, "Label6", "Sending Method :"));
+    method->addWidget(m_sendingMethodComboBox, 1);
+    auto* priority = new QHBoxLayout;
+    priority->addWidget(makeLabel(m_frame, "Label7", "Priority :"));
+    priority->addWidget(m_priorityComboBox, 1);
+    auto* format = new QHBoxLayout;
+    format->addWidget(makeLabel(m_frame, "Label8", "Format :"));
+    format->addWidget(m_formatComboBox, 1);
+    frame->addLayout(method, 0, 0, 1, 2);
+    frame->addLayout(priority, 0, 2);
+    frame->addLayout(format, 0, 3);
+    frame->addWidget(m_rrrCheckBox, 0, 4);
+
+    m_attachmentComboBox = makeList(m_frame, "AttachmentComboBox");
+    frame->addWidget(makeButton(m_frame, "FileAttachmentButton", "File Attachment"), 1, 0);
+    frame->addWidget(m_attachmentComboBox, 1, 1, 1, 3);
+    frame->addWidget(makeButton(m_frame, "DeleteAttachmentButton", "Delete Attachment"), 1, 4);
+
+    auto* email = makeButton(m_frame, "EmailButton", "Email Manager");
+    auto* group = makeButton(m_frame, "GroupButton", "Group Manager");
+    auto* history = makeButton(m_frame, "HistoryButton", "History Manager");
+    auto* signature = makeButton(m_frame, "SignatureButton", "Signature Manager");
+    auto* send = makeButton(m_frame, "SendButton", "Send");
+    int column = 0;
+    for (QPushButton* b : {email, group, history, signature, send})
+        frame->addWidget(b, 2, column++);
+    for (int c = 0; c < 5; ++c)
+        frame->setColumnStretch(c, 1);
+    connect(email, &QPushButton::clicked, this, &MainForm::EmailButtonClicked);
+    connect(group, &QPushButton::clicked, this, &MainForm::GroupButtonClicked);
+    connect(history, &QPushButton::clicked, this, &MainForm::HistoryButtonClicked);
+    connect(signature, &QPushButton::clicked, this, &MainForm::SignatureButtonClicked);
+    connect(send, &QPushButton::clicked, this, &MainForm::SendButtonClicked);
+
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(6, 8, 14, 6);
+    outer->addLayout(fields, 1);
+    outer->addWidget(m_frame, 0, Qt::AlignHCenter);
+}
+
+void MainForm::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    // The message pane: menu and tool-bar descriptions replace it while they show, and it comes back
+    // when they clear, so it doubles as the bar's idle message.
+    bar->addWidget(makeLabel(bar, "MessagePane", kIdleMessage), 1);
+    m_insPane = makePane(bar, "InsPane", "INS");
+    m_capsPane = makePane(bar, "CapsPane", "CAPS");
+    m_numPane = makePane(bar, "NumPane", "NUM");
+    bar->addPermanentWidget(m_insPane);
+    bar->addPermanentWidget(m_capsPane);
+    bar->addPermanentWidget(m_numPane);
+    bar->setVisible(true);
+}
+
+void MainForm::load() {
+    buildStatusBar();
+
+    const QString name = GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(Keys::Name));
+    const QString email =
+        GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(Keys::Email));
+    const QString sender = SenderItemText(name, email);
+    if (!sender.isEmpty()) {
+        m_fromComboBox->addItem(sender);
+        m_fromComboBox->setCurrentIndex(0);
+    }
+
+    m_toComboBox->addItems(ReadGroupNames());
+    m_toComboBox->setCurrentIndex(m_toComboBox->count() > 0 ? 0 : -1);
+
+    m_editor->SetDisplayOptions(false, false);
+
+    const QString signatureStatus =
+        GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Status), 0);
+    if (signatureStatus.trimmed().toInt() == 1) {
+        m_editor->NewDocument();
+        m_editor->SetDocumentHTML(
+            GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Message)));
+    }
+
+    m_sendingMethodComboBox->addItems({QStringLiteral("Personal Sending"), QStringLiteral("Bulk Sending"),
+                                       QStringLiteral("3rd Party Sending")});
+    const QString method =
+        SendingMethodText(GetSetting(QString::fromLatin1(Sections::Account),
+                                     QString::fromLatin1(Keys::Method), QStringLiteral("Personal")));
+    m_sendingMethodComboBox->setCurrentIndex(m_sendingMethodComboBox->findText(method));
+
+    m_priorityComboBox->addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High")});
+    m_priorityComboBox->setCurrentText(QStringLiteral("Normal"));
+
+    m_formatComboBox->addItems({QStringLiteral("HTML"), QStringLiteral("Text")});
+    m_formatComboBox->setCurrentText(QStringLiteral("HTML"));
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+    // During a shutdown after sending nobody is there to answer; unsaved changes go.
+    if (!ShuttingDown && !PromptSaveChanges(this, m_editor)) {
+        event->ignore();
+        return;
+    }
+    DeleteTemporaryFiles();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible())
+            window->close();
+    }
+    event->accept();
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWindowType()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        static const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+        if (m_keys.keyEvent(type == QEvent::KeyPress, key->key(), key->isAutoRepeat(), key->nativeModifiers(),
+                            x11))
+            showKeyboardIndicators();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainForm::showKeyboardIndicators() {
+    m_insPane->setEnabled(m_keys.insertOn());
+    m_capsPane->setEnabled(m_keys.capsOn());
+    m_numPane->setEnabled(m_keys.numOn());
+}
+
+void MainForm::EmailButtonClicked() {}
+
+void MainForm::GroupButtonClicked() {}
+
+void MainForm::HistoryButtonClicked() {}
+
+void MainForm::SignatureButtonClicked() {}
+
+void MainForm::SendButtonClicked() {}

@@ -1,0 +1,57 @@
+#pragma once
+#include "app/KeyboardIndicators.h"
+
+#include <QMainWindow>
+
+class HtmlEditor;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The message composer: the program's main window. Other windows reach its controls through
+// MainFormUi(), which the constructor fills.
+class MainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainForm(QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    HtmlEditor* editor() const { return m_editor; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    // The manager windows and the send run belong to other parts of the program; they are connected
+    // here when those windows join the main window.
+    void EmailButtonClicked();
+    void GroupButtonClicked();
+    void HistoryButtonClicked();
+    void SignatureButtonClicked();
+    void SendButtonClicked();
+
+private:
+    void buildControls();
+    void buildStatusBar();
+    void load();
+    void showKeyboardIndicators();
+
+    QComboBox* m_fromComboBox = nullptr;
+    QComboBox* m_toComboBox = nullptr;
+    QLineEdit* m_subjectTextBox = nullptr;
+    HtmlEditor* m_editor = nullptr;
+    QGroupBox* m_frame = nullptr;
+    QComboBox* m_sendingMethodComboBox = nullptr;
+    QComboBox* m_priorityComboBox = nullptr;
+    QComboBox* m_formatComboBox = nullptr;
+    QCheckBox* m_rrrCheckBox = nullptr;
+    QComboBox* m_attachmentComboBox = nullptr;
+    QLabel* m_insPane = nullptr;
+    QLabel* m_capsPane = nullptr;
+    QLabel* m_numPane = nullptr;
+    KeyboardIndicators m_keys;
+};

@@ -1,0 +1,108 @@
+#include "app/MainFormLogic.h"
+
+#include "app/Database.h"
+#include "app/Paths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+constexpr auto kImportBody = "ImportBody";
+
+void removeFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    // A read-only file counts as locked elsewhere in the program; here it goes all the same.
+    if (!info.isSymLink())
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(path);
+}
+
+// Read-only folders inside the tree would stop the removal of what they hold, so open them up first.
+// Links are never followed: only the link itself goes.
+void removeTree(const QString& folder) {
+    const QFileInfo top(folder);
+    if (top.isSymLink()) {
+        QFile::remove(folder);
+        return;
+    }
+    if (!top.isDir())
+        return;
+    QFile::setPermissions(folder, QFile::permissions(folder) | QFile::ReadOwner | QFile::WriteOwner |
+                                      QFile::ExeOwner);
+    QDirIterator it(folder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString dir = it.next();
+        if (!QFileInfo(dir).isSymLink())
+            QFile::setPermissions(dir, QFile::permissions(dir) | QFile::ReadOwner | QFile::WriteOwner |
+                                           QFile::ExeOwner);
+    }
+    QDir(folder).removeRecursively();
+}
+
+bool isInside(const QString& path, const QString& folder) {
+    const QString cleanFolder = QDir::cleanPath(folder);
+    const QString cleanPath = QDir::cleanPath(path);
+    return cleanPath.startsWith(cleanFolder + QLatin1Char('/'));
+}
+
+} // namespace
+
+QString SenderItemText(const QString& name, const QString& email) {
+    if (name.isEmpty() || email.isEmpty())
+        return QString();
+    return name + QStringLiteral(" <") + email + QLatin1Char('>');
+}
+
+QStringList ReadGroupNames() {
+    QStringList names;
+    Connection connection;
+    if (!connection.Open())
+        return names;
+    Recordset rows = connection.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups]"));
+    while (!rows.Eof()) {
+        names << rows.Field(QStringLiteral("GroupName"));
+        rows.MoveNext();
+    }
+    rows.Close();
+    connection.Close();
+    return names;
+}
+
+QString SendingMethodText(const QString& storedMethod) {
+    if (storedMethod == QLatin1String("Personal"))
+        return QStringLiteral("Personal Sending");
+    if (storedMethod == QLatin1String("Bulk"))
+        return QStringLiteral("Bulk Sending");
+    if (storedMethod == QLatin1String("Third"))
+        return QStringLiteral("3rd Party Sending");
+    return QString();
+}
+
+bool IsUntitledDocumentPath(const QString& path) {
+    if (path.isEmpty())
+        return true;
+    if (QDir::cleanPath(path) == QDir::cleanPath(TempFolder() + QStringLiteral("Preview.htm")))
+        return true;
+    return !DataPath().isEmpty() && isInside(path, DataPath() + QLatin1String(kImportBody));
+}
+
+void DeleteTemporaryFiles() {
+    removeFile(TempFolder() + QStringLiteral("Preview.eml"));
+    removeFile(TempFolder() + QStringLiteral("Preview.htm"));
+
+    // Only the program folder's own files, never its subfolders; "*.TMP" counts too.
+    const QDir program(ProgramFolder(), QStringLiteral("*.tmp"), QDir::NoSort,
+                       QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : program.entryList())
+        removeFile(program.filePath(name));
+
+    // Without a data folder the name would resolve against the working folder: leave it alone.
+    if (!DataPath().isEmpty())
+        removeTree(DataPath() + QLatin1String(kImportBody));
+}

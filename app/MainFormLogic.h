@@ -1,0 +1,24 @@
+#pragma once
+// What the main window decides at load and at close, apart from its widgets.
+#include <QString>
+#include <QStringList>
+
+// The sender line of the From list: Name + " <" + Email + ">", or empty unless both are set.
+QString SenderItemText(const QString& name, const QString& email);
+
+// The group names of the recipient database in the order the table holds them; empty when the
+// database cannot be read.
+QStringList ReadGroupNames();
+
+// The sending-method list's text for the stored "Account" / "Method" value ("Personal", "Bulk",
+// "Third"); empty for any other value.
+QString SendingMethodText(const QString& storedMethod);
+
+// A document counts as untitled (Save goes through the save dialog) when it has no file, or when its
+// file is one of the program's own temporary copies: the preview's "Preview.htm" or a body imported
+// into DataPath's "ImportBody" folder. Both are deleted when the program closes.
+bool IsUntitledDocumentPath(const QString& path);
+
+// The close clean-up: the preview files in the temporary folder, the "*.tmp" files of the program
+// folder and DataPath's "ImportBody" folder with everything in it. A file that cannot be deleted stays.
+void DeleteTemporaryFiles();

@@ -1,0 +1,47 @@
+#include "app/SaveChanges.h"
+
+#include "app/FileDialogs.h"
+#include "app/MainFormLogic.h"
+#include "app/MessageBoxes.h"
+#include "app/OutputFiles.h"
+#include "platform/editor/HtmlEditor.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+SaveOutcome SaveDocumentTo(QWidget* parent, HtmlEditor* editor, const QString& path) {
+    if (editor->SaveDocument(path))
+        return SaveOutcome::Saved;
+    // Going on as if saved would let the close or the next document throw the changes away.
+    ShowMessage(parent,
+                QStringLiteral("The document could not be saved to '") + QDir::toNativeSeparators(path) +
+                    QStringLiteral("'."),
+                QMessageBox::Warning);
+    return SaveOutcome::Failed;
+}
+
+SaveOutcome SaveDocumentAs(QWidget* parent, HtmlEditor* editor) {
+    const QString path = GetSaveFileName(parent, QStringLiteral("Save"),
+                                         QStringLiteral("HTML Files (*.html *.htm);;All Files (*)"));
+    if (path.isEmpty())
+        return SaveOutcome::NotSaved;
+    if (!ConfirmUnlockedOutput(parent, path))
+        return SaveOutcome::NotSaved;
+    return SaveDocumentTo(parent, editor, path);
+}
+
+bool PromptSaveChanges(QWidget* parent, HtmlEditor* editor) {
+    if (!editor->IsDirty())
+        return true;
+    const auto answer =
+        ShowMessage(parent, QStringLiteral("Do you want to save the changes?"), QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::No)
+        return true;
+    if (answer != QMessageBox::Yes)
+        return false;
+    const QString current = editor->CurrentDocumentPath();
+    const SaveOutcome outcome = IsUntitledDocumentPath(current) ? SaveDocumentAs(parent, editor)
+                                                                : SaveDocumentTo(parent, editor, current);
+    return outcome == SaveOutcome::Saved;
+}

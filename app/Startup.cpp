@@ -1,0 +1,167 @@
+#include "app/Startup.h"
+
+#include "app/GetWinVer.h"
+#include "app/Globals.h"
+#include "app/MainForm.h"
+#include "app/MainFormControls.h"
+#include "app/MessageBoxes.h"
+#include "app/Paths.h"
+#include "app/SplashForm.h"
+#include "app/TipForm.h"
+#include "app/WindowConventions.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+
+QString withSlash(QString folder) {
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+void critical(const char* text) {
+    ShowMessage(nullptr, QString::fromLatin1(text), QMessageBox::Critical);
+}
+
+} // namespace
+
+StartupEnvironment StartupEnvironment::System() {
+    StartupEnvironment env;
+    env.systemName = GetWindowsName();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        env.screenSize = screen->size();
+    env.programFolder = ProgramFolder();
+    env.appDataFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    // The runtime folder is the user's own (mode 0700); without one, our private temporary folder.
+    env.instanceFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (env.instanceFolder.isEmpty())
+        env.instanceFolder = TempFolder();
+    return env;
+}
+
+SingleInstance::SingleInstance(const QString& folder, QObject* parent)
+    : QObject(parent), m_socketPath(withSlash(folder) + QStringLiteral("Velanto.socket")),
+      m_lock(withSlash(folder) + QStringLiteral("Velanto.lock")) {
+    // A lock is stale only when the copy that took it is gone, however long it has been running.
+    m_lock.setStaleLockTime(0);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::acquire() {
+    if (!m_lock.tryLock(0))
+        return false;
+    // We hold the lock, so a socket left behind is from a copy that ended without cleaning up.
+    QLocalServer::removeServer(m_socketPath);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (m_server->listen(m_socketPath))
+        connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onConnection);
+    return true;
+}
+
+void SingleInstance::askFirstCopyForAttention() {
+    QLocalSocket socket;
+    socket.connectToServer(m_socketPath);
+    if (!socket.waitForConnected(1000))
+        return;
+    socket.write("attention\n");
+    socket.waitForBytesWritten(1000);
+    socket.disconnectFromServer();
+}
+
+void SingleInstance::onConnection() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // The first copy may still be starting up; then there is no window to flash yet.
+        if (QWidget* window = MainFormUi().Window)
+            QApplication::alert(window, 1000);
+        emit attentionRequested();
+    }
+}
+
+Startup::Startup(StartupEnvironment environment)
+    : m_env(std::move(environment)), m_instance(std::make_unique<SingleInstance>(m_env.instanceFolder)) {}
+
+StartupOutcome Startup::run() {
+    if (!m_instance->acquire()) {
+        m_instance->askFirstCopyForAttention();
+        return StartupOutcome::AlreadyRunning;
+    }
+    if (m_env.systemName == QLatin1String(UnknownWindows)) {
+        critical("Velanto is not compatible with the current operating system.");
+        return StartupOutcome::UnsupportedSystem;
+    }
+    if (m_env.screenSize.width() < 800 || m_env.screenSize.height() < 600) {
+        critical("The screen resolution is not adequate for running Velanto.");
+        return StartupOutcome::ScreenTooSmall;
+    }
+    const QString programFolder = withSlash(m_env.programFolder);
+    const QString shipped = programFolder + QStringLiteral("Group.mdb");
+    if (!QFileInfo(shipped).isFile()) {
+        critical("Velanto has failed to start because Group.mdb was not found.");
+        return StartupOutcome::DatabaseMissing;
+    }
+    QFile::setPermissions(shipped, QFile::permissions(shipped) | QFile::ReadOwner | QFile::WriteOwner);
+
+    const QString dataPath = ResolveDataPath(m_env.appDataFolder, programFolder);
+    SetDataPath(dataPath);
+
+    // The user's copy is never overwritten: from the first start on it holds the user's recipients.
+    const QString userDatabase = DataPath() + QStringLiteral("Group.mdb");
+    if (!QFileInfo::exists(userDatabase) && QFile::copy(shipped, userDatabase))
+        QFile::setPermissions(userDatabase, QFile::ReadOwner | QFile::WriteOwner);
+    QDir().mkdir(DataPath() + QStringLiteral("History"));
+
+    if (showWindows)
+        showWindows(m_env);
+    return StartupOutcome::Started;
+}
+
+void Startup::ShowStartupWindows(const StartupEnvironment& environment) {
+    auto* splash = new SplashForm;
+    splash->WinVer()->setText(environment.systemName);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        splash->move(screen->availableGeometry().center() - splash->rect().center());
+    splash->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    for (int step = 1; step <= 500; ++step) {
+        splash->ProgressBar()->setValue(step);
+        if (step % 25 == 0)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
+    auto* mainForm = new MainForm;
+    mainForm->setAttribute(Qt::WA_DeleteOnClose);
+    mainForm->resize(mainForm->sizeHint().expandedTo(QSize(760, 580)));
+
+    // The splash stays up a moment longer while the window settles.
+    QEventLoop wait;
+    QTimer::singleShot(1000, &wait, &QEventLoop::quit);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    delete splash;
+
+    mainForm->show();
+    QApplication::restoreOverrideCursor();
+
+    TipForced = false;
+    const QPointer<MainForm> window = mainForm;
+    TipForm::ShowTip(mainForm);
+    // The main window may have been closed while the tip was up.
+    if (window)
+        HookMinWinSize(window);
+}

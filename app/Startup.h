@@ -1,0 +1,76 @@
+#pragma once
+#include <QLockFile>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QLocalServer;
+
+// What start-up needs to know of the machine. System() reads the real values; tests make their own.
+struct StartupEnvironment {
+    QString systemName;     // GetWindowsName()
+    QSize screenSize;       // the primary screen, in logical pixels
+    QString programFolder;  // holds the shipped Group.mdb
+    QString appDataFolder;  // the user's data folder; empty when the system gives none
+    QString instanceFolder; // where the single-instance lock and socket live (private to the user)
+
+    static StartupEnvironment System();
+};
+
+// One running copy of the program per user: a lock file taken first thing, and a local socket through
+// which a second copy asks the first for attention.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // True when this is the only copy; it then listens for later copies.
+    bool acquire();
+    // From a second copy: asks the first copy to draw attention to its main window.
+    void askFirstCopyForAttention();
+
+signals:
+    // A second copy was started. The main window (when there is one yet) flashes for about a second.
+    void attentionRequested();
+
+private:
+    void onConnection();
+
+    QString m_socketPath;
+    QLockFile m_lock;
+    QLocalServer* m_server = nullptr;
+};
+
+enum class StartupOutcome {
+    Started,
+    AlreadyRunning,    // ended without a message
+    UnsupportedSystem, // "Velanto is not compatible with the current operating system."
+    ScreenTooSmall,    // "The screen resolution is not adequate for running Velanto."
+    DatabaseMissing,   // "Velanto has failed to start because Group.mdb was not found."
+};
+
+// The program's start: refuse a second copy, systems and screens it cannot run on and a missing
+// shipped database (those end the program and leave nothing behind), then the data folder with its
+// first-run database copy and history folder, then the windows.
+class Startup {
+public:
+    explicit Startup(StartupEnvironment environment);
+
+    StartupOutcome run();
+
+    // The splash, the main window and the tip of the day. Tests replace it; empty shows nothing.
+    std::function<void(const StartupEnvironment&)> showWindows = ShowStartupWindows;
+
+    SingleInstance& instance() { return *m_instance; }
+
+    // The windows of start-up: the splash while the main window loads, then the main window and the
+    // tip of the day, then the main window's minimum size.
+    static void ShowStartupWindows(const StartupEnvironment& environment);
+
+private:
+    StartupEnvironment m_env;
+    std::unique_ptr<SingleInstance> m_instance;
+};

@@ -1,0 +1,153 @@
+#include "app/Startup.h"
+#include "app/MessageBoxes.h"
+#include "app/Paths.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        QDir().mkpath(programFolder());
+        QDir().mkpath(appData());
+        QDir().mkpath(instances());
+        ASSERT_TRUE(QFile::copy(testenv::ShippedDatabase(), shipped()));
+    }
+
+    QString programFolder() const { return root.path() + QStringLiteral("/program/"); }
+    QString appData() const { return root.path() + QStringLiteral("/appdata"); }
+    QString instances() const { return root.path() + QStringLiteral("/run"); }
+    QString shipped() const { return programFolder() + QStringLiteral("Group.mdb"); }
+    QString userFolder() const { return appData() + QStringLiteral("/Torvale/Velanto Ostrel/"); }
+
+    StartupEnvironment environment() const {
+        return {QStringLiteral("Debian GNU/Linux 12 (bookworm)"), QSize(1024, 768), programFolder(),
+                appData(), instances()};
+    }
+
+    // A start-up that records whether it went on to its windows instead of showing them.
+    std::unique_ptr<Startup> makeStartup(const StartupEnvironment& env) {
+        auto startup = std::make_unique<Startup>(env);
+        startup->showWindows = [this](const StartupEnvironment&) { ++windowsShown; };
+        return startup;
+    }
+
+    QTemporaryDir root;
+    testenv::MessageBoxRecorder boxes;
+    int windowsShown = 0;
+};
+
+TEST_F(StartupTest, RefusalsShowTheirMessageAndCreateNothing) {
+    struct Case {
+        const char* what;
+        StartupOutcome outcome;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"unknown system", StartupOutcome::UnsupportedSystem,
+         "Velanto is not compatible with the current operating system."},
+        {"799 wide", StartupOutcome::ScreenTooSmall,
+         "The screen resolution is not adequate for running Velanto."},
+        {"599 high", StartupOutcome::ScreenTooSmall,
+         "The screen resolution is not adequate for running Velanto."},
+        {"no Group.mdb", StartupOutcome::DatabaseMissing,
+         "Velanto has failed to start because Group.mdb was not found."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartupEnvironment env = environment();
+        const QString what = QString::fromLatin1(c.what);
+        if (what == QLatin1String("unknown system"))
+            env.systemName = QStringLiteral("Unknown Windows");
+        else if (what == QLatin1String("799 wide"))
+            env.screenSize = QSize(799, 600);
+        else if (what == QLatin1String("599 high"))
+            env.screenSize = QSize(800, 599);
+        else
+            env.programFolder = root.path() + QStringLiteral("/empty-program/");
+        const size_t before = boxes.seen().size();
+        EXPECT_EQ(makeStartup(env)->run(), c.outcome);
+        ASSERT_EQ(boxes.seen().size(), before + 1);
+        EXPECT_EQ(boxes.last(), QString::fromLatin1(c.message));
+        EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Critical);
+        EXPECT_TRUE(QDir(appData()).isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(env.programFolder + QStringLiteral("Application Data")));
+    }
+    EXPECT_EQ(windowsShown, 0);
+}
+
+TEST_F(StartupTest, ExactlyTheSmallestScreenStarts) {
+    StartupEnvironment env = environment();
+    env.screenSize = QSize(800, 600);
+    EXPECT_EQ(makeStartup(env)->run(), StartupOutcome::Started);
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
+TEST_F(StartupTest, FirstStartCopiesTheDatabaseAndLaterStartsKeepTheUsersCopy) {
+    QFile::setPermissions(shipped(), QFile::ReadOwner);
+    {
+        auto startup = makeStartup(environment());
+        ASSERT_EQ(startup->run(), StartupOutcome::Started);
+    }
+    EXPECT_EQ(windowsShown, 1);
+    EXPECT_TRUE(boxes.seen().empty());
+    // The shipped file is made writable at every start.
+    EXPECT_TRUE(QFile::permissions(shipped()) & QFile::WriteOwner);
+    EXPECT_EQ(DataPath(), userFolder());
+    const QString copy = userFolder() + QStringLiteral("Group.mdb");
+    ASSERT_TRUE(QFileInfo::exists(copy));
+    EXPECT_EQ(readAll(copy), readAll(shipped()));
+    EXPECT_EQ(QFile::permissions(copy) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_TRUE(QFileInfo(userFolder() + QStringLiteral("History")).isDir());
+
+    // The user's database is theirs from now on, whatever the program ships next time.
+    QFile user(copy);
+    ASSERT_TRUE(user.open(QIODevice::Append));
+    user.write("the user's own data");
+    user.close();
+    const QByteArray users = readAll(copy);
+    ASSERT_EQ(makeStartup(environment())->run(), StartupOutcome::Started);
+    EXPECT_EQ(readAll(copy), users);
+}
+
+TEST_F(StartupTest, WithoutAnApplicationDataFolderTheProgramFolderHoldsTheData) {
+    StartupEnvironment env = environment();
+    env.appDataFolder.clear();
+    ASSERT_EQ(makeStartup(env)->run(), StartupOutcome::Started);
+    const QString fallback = programFolder() + QStringLiteral("Application Data/");
+    EXPECT_EQ(DataPath(), fallback);
+    EXPECT_EQ(readAll(fallback + QStringLiteral("Group.mdb")), readAll(shipped()));
+    EXPECT_TRUE(QFileInfo(fallback + QStringLiteral("History")).isDir());
+}
+
+TEST_F(StartupTest, ASecondCopyEndsSilentlyAndAsksTheFirstForAttention) {
+    auto first = makeStartup(environment());
+    ASSERT_EQ(first->run(), StartupOutcome::Started);
+    QSignalSpy attention(&first->instance(), &SingleInstance::attentionRequested);
+
+    // The second copy stops before any check: not even a missing database is reported.
+    StartupEnvironment env = environment();
+    env.programFolder = root.path() + QStringLiteral("/elsewhere/");
+    EXPECT_EQ(makeStartup(env)->run(), StartupOutcome::AlreadyRunning);
+    EXPECT_TRUE(boxes.seen().empty());
+    EXPECT_EQ(windowsShown, 1);
+    EXPECT_TRUE(attention.wait(3000));
+
+    // Once the first copy has ended, the program starts again.
+    first.reset();
+    EXPECT_EQ(makeStartup(environment())->run(), StartupOutcome::Started);
+}
+
+} // namespace
