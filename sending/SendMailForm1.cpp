@@ -120,21 +120,29 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
     buttons->addWidget(m_cancel);
     layout->addLayout(buttons);
 
-    // The log is shown in batches so a fast run does not lay the view out again for every line.
+    // The log and the progress are shown in batches, so a fast run does not lay out and paint the
+    // window again for every line and every block of bytes.
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
     m_flushTimer->setInterval(50);
     connect(m_flushTimer, &QTimer::timeout, this, &SendMailForm1::flushLog);
     connect(&m_run, &SendRun::logAppended, this, [this](const QString& text) {
         m_pendingLog += text;
-        if (!m_flushTimer->isActive())
-            m_flushTimer->start();
+        scheduleFlush();
     });
-    connect(&m_run, &SendRun::overallMaximum, m_overallProgress, &QProgressBar::setMaximum);
-    connect(&m_run, &SendRun::overallValue, m_overallProgress, &QProgressBar::setValue);
+    // Progress bars repaint at once when their value changes; the newest values are shown with the log.
+    connect(&m_run, &SendRun::overallMaximum, this, [this](qint32 maximum) {
+        m_overallMaximum = maximum;
+        scheduleFlush();
+    });
+    connect(&m_run, &SendRun::overallValue, this, [this](qint32 value) {
+        m_overallValue = value;
+        scheduleFlush();
+    });
     connect(&m_run, &SendRun::messageProgress, this, [this](qint32 value, qint32 maximum) {
-        m_messageProgress->setMaximum(maximum);
-        m_messageProgress->setValue(value);
+        m_messageValue = value;
+        m_messageMaximum = maximum;
+        scheduleFlush();
     });
     connect(&m_run, &SendRun::subjectPersonalised, m_textSubject, &QLineEdit::setText);
 
@@ -143,8 +151,17 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
     connect(m_cancel, &QPushButton::clicked, this, &SendMailForm1::CancelButton_Click);
 }
 
+void SendMailForm1::scheduleFlush() {
+    if (!m_flushTimer->isActive())
+        m_flushTimer->start();
+}
+
 void SendMailForm1::flushLog() {
     m_flushTimer->stop();
+    m_overallProgress->setMaximum(m_overallMaximum);
+    m_overallProgress->setValue(m_overallValue);
+    m_messageProgress->setMaximum(m_messageMaximum);
+    m_messageProgress->setValue(m_messageValue);
     if (m_pendingLog.isEmpty())
         return;
     // The log keeps CR LF; the view shows line ends as its own paragraphs.
@@ -164,6 +181,8 @@ void SendMailForm1::startRun() {
     m_cancel->setText(QStringLiteral("Cancel"));
     m_pendingLog.clear();
     m_report->clear();
+    m_overallValue = 0;
+    m_messageValue = 0;
     m_overallProgress->setValue(0);
     m_messageProgress->setValue(0);
 

@@ -38,6 +38,7 @@ private:
     void startRun();
     // A close or Cancel during a run: asks, and on Yes cancels the run. The window stays open.
     void askToCancel();
+    void scheduleFlush();
     void flushLog();
 
     SendRun m_run;
@@ -52,5 +53,9 @@ private:
     QCheckBox* m_shutDown = nullptr;
     QLineEdit* m_textSubject = nullptr;
     QString m_pendingLog;
+    qint32 m_overallValue = 0;
+    qint32 m_overallMaximum = 100;
+    qint32 m_messageValue = 0;
+    qint32 m_messageMaximum = 100;
     QTimer* m_flushTimer = nullptr;
 };
