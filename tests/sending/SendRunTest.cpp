@@ -11,8 +11,12 @@
 #include "tests/sending/SendingFixture.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -211,4 +215,42 @@ TEST(SendMailForm1Window, CancelAnsweredYesDuringTheThirdMessageEndsTheRunWithou
     EXPECT_EQ(ReadAll(form.run().historyBase() + QStringLiteral(".txt")),
               (log + QStringLiteral("\r\n")).toUtf8());
     SetPowerOffService(nullptr);
+}
+
+TEST(SendMailForm1Window, PartialSendingAsksForAValidRangeThenSendsIt) {
+    MakeGroup(5);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    testenv::MessageBoxRecorder boxes;
+    SendMailForm1 form;
+    form.setInputSource([] { return HtmlInput(); });
+    int attempts = 0;
+    std::function<void()> fill = [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("PartialSendingForm")) {
+            QTimer::singleShot(10, fill);
+            return;
+        }
+        auto* from = dialog->findChild<QLineEdit*>(QStringLiteral("FromTextBox"));
+        auto* to = dialog->findChild<QLineEdit*>(QStringLiteral("ToTextBox"));
+        const bool first = attempts++ == 0;
+        from->setText(first ? QStringLiteral("4") : QStringLiteral("2"));
+        to->setText(first ? QStringLiteral("6") : QStringLiteral("3")); // 6 is beyond the group
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        if (first)
+            QTimer::singleShot(0, fill);
+    };
+    QTimer::singleShot(0, fill);
+    form.PartialButton_Click();
+    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(peer.messageCount(), 2);
+    EXPECT_TRUE(form.partialRange().enabled);
+    EXPECT_EQ(form.partialRange().from, 2);
+    EXPECT_EQ(form.partialRange().to, 3);
+    EXPECT_TRUE(form.findChild<QPlainTextEdit*>(QStringLiteral("Report"))
+                    ->toPlainText()
+                    .contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\n")));
+    form.close();
+    EXPECT_FALSE(form.partialRange().enabled);
 }
