@@ -132,7 +132,7 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
     });
     // Progress bars repaint at once when their value changes; the newest values are shown with the log.
     connect(&m_run, &SendRun::overallMaximum, this, [this](qint32 maximum) {
-        m_overallMaximum = maximum;
+        m_overallMaximum = qMax(1, maximum); // an empty run shows an empty bar, not a busy one
         scheduleFlush();
     });
     connect(&m_run, &SendRun::overallValue, this, [this](qint32 value) {
