@@ -240,6 +240,17 @@ QString GroupRecipientsSql(qint32 groupId, const QString& sortSql) {
     return sql;
 }
 
+QStringList ReadGroupNames() {
+    QStringList names;
+    Connection connection;
+    if (!connection.Open())
+        return names;
+    for (Recordset rs = connection.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups]")); !rs.Eof();
+         rs.MoveNext())
+        names << rs.Field(QStringLiteral("GroupName"));
+    return names;
+}
+
 qint32 GroupByName(Connection& connection, const QString& name) {
     // The blank before the closing quote is harmless: the comparison ignores trailing blanks.
     Recordset rs = connection.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([GroupName] = '") +

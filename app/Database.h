@@ -1,6 +1,7 @@
 #pragma once
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 struct sqlite3;
@@ -77,6 +78,9 @@ QString SqlQuote(const QString& value);
 // The read of a whole group's recipients: ordered by the group's SortSQL when it has one, otherwise in
 // the order they were added.
 QString GroupRecipientsSql(qint32 groupId, const QString& sortSql);
+
+// Every group name, in the table's order (the order the groups were made).
+QStringList ReadGroupNames();
 
 // The group id for a name (letter case and trailing blanks ignored), 0 when no group has it.
 qint32 GroupByName(Connection& connection, const QString& name);

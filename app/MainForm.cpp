@@ -9,6 +9,8 @@
 #include "app/Version.h"
 #include "app/WindowConventions.h"
 #include "platform/editor/HtmlEditor.h"
+#include "recipients/GroupManagerForm.h"
+#include "sending/SendingCommands.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -266,12 +268,25 @@ void MainForm::showKeyboardIndicators() {
     m_numPane->setEnabled(m_keys.numOn());
 }
 
-void MainForm::EmailButtonClicked() {}
+// The managers are modal; nothing is read back from them here: the windows that change the main
+// window's lists (accounts, groups) update them through MainFormUi() themselves.
+void MainForm::EmailButtonClicked() {
+    ShowEmailManager(this);
+}
 
-void MainForm::GroupButtonClicked() {}
+void MainForm::GroupButtonClicked() {
+    GroupManagerForm manager(this);
+    manager.exec();
+}
 
-void MainForm::HistoryButtonClicked() {}
+void MainForm::HistoryButtonClicked() {
+    ShowHistoryManager(this);
+}
 
-void MainForm::SignatureButtonClicked() {}
+void MainForm::SignatureButtonClicked() {
+    ShowSignatureManager(this);
+}
 
-void MainForm::SendButtonClicked() {}
+void MainForm::SendButtonClicked() {
+    RunSendCommand(this);
+}

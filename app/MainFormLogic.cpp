@@ -59,21 +59,6 @@ QString SenderItemText(const QString& name, const QString& email) {
     return name + QStringLiteral(" <") + email + QLatin1Char('>');
 }
 
-QStringList ReadGroupNames() {
-    QStringList names;
-    Connection connection;
-    if (!connection.Open())
-        return names;
-    Recordset rows = connection.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups]"));
-    while (!rows.Eof()) {
-        names << rows.Field(QStringLiteral("GroupName"));
-        rows.MoveNext();
-    }
-    rows.Close();
-    connection.Close();
-    return names;
-}
-
 QString SendingMethodText(const QString& storedMethod) {
     if (storedMethod == QLatin1String("Personal"))
         return QStringLiteral("Personal Sending");

@@ -1,14 +1,11 @@
 #pragma once
 // What the main window decides at load and at close, apart from its widgets.
+#include "app/Database.h"
 #include <QString>
 #include <QStringList>
 
 // The sender line of the From list: Name + " <" + Email + ">", or empty unless both are set.
 QString SenderItemText(const QString& name, const QString& email);
-
-// The group names of the recipient database in the order the table holds them; empty when the
-// database cannot be read.
-QStringList ReadGroupNames();
 
 // The sending-method list's text for the stored "Account" / "Method" value ("Personal", "Bulk",
 // "Third"); empty for any other value.

@@ -1,5 +1,6 @@
 #include "app/MainFormControls.h"
 #include "app/Startup.h"
+#include "transfer/RegisterTransferWindows.h"
 
 #include <QApplication>
 #include <unistd.h>
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
+    // The Group Manager's Import and Export buttons open these windows.
+    RegisterTransferWindows();
     Startup startup(StartupEnvironment::System());
     switch (startup.run()) {
     case StartupOutcome::Started:

@@ -81,19 +81,6 @@ bool needsGlob(const QString& term) {
 
 // ---- Groups
 
-QStringList ReadGroupNames() {
-    QStringList names;
-    Connection connection;
-    if (!connection.Open())
-        return names;
-    Recordset rs = connection.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups] ORDER BY [ID]"));
-    while (!rs.Eof()) {
-        names << rs.Field(QStringLiteral("GroupName"));
-        rs.MoveNext();
-    }
-    return names;
-}
-
 bool IsGroupNameCharacter(QChar c) {
     return c.isLetter() || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(' ') ||
            c == QLatin1Char('-');

@@ -29,9 +29,6 @@ enum class StoreResult {
 
 // ---- Groups
 
-// Every group name in table order; empty when the database cannot be read.
-QStringList ReadGroupNames();
-
 // Group names hold letters, digits, blanks and "-" only.
 bool IsGroupNameCharacter(QChar c);
 // The name with every other character removed, as typing it would have left it.
