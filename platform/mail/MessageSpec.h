@@ -35,17 +35,17 @@ struct MessageSpec {
     QString fromName;
     QString fromAddress;
     QList<Recipient> recipients;
-    QString subject; // raw text, or already header-encoded ("=?charset?Q?...?=")
-    qint32 bodyFormat = 0; // 1 HTML, 0 plain text
-    QString bodyText;      // the plain-text body, or the text alternative of an HTML body
-    QString htmlBody;      // the imported HTML body (cid: references for related parts)
+    QString subject;              // raw text, or already header-encoded ("=?charset?Q?...?=")
+    qint32 bodyFormat = 0;        // 1 HTML, 0 plain text
+    QString bodyText;             // the plain-text body, or the text alternative of an HTML body
+    QString htmlBody;             // the imported HTML body (cid: references for related parts)
     bool textAlternative = false; // send bodyText as the alternative of htmlBody
     QList<RelatedPart> related;
     QList<Attachment> attachments;
     QString charset = QStringLiteral("utf-8");
     qint32 bodyEncoding = EncodingQuotedPrintable;
     qint32 partEncoding = EncodingQuotedPrintable;
-    QString priority; // "1" high, "3" normal, "5" low; empty sets no priority headers
+    QString priority;                       // "1" high, "3" normal, "5" low; empty sets no priority headers
     QList<QPair<QString, QString>> headers; // extra header lines, in the order added
     QString boundaryPrefix;
     qint32 optionFlags = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // The MIME half of the SMTP class: turns a MessageSpec into the bytes of an RFC 5322 message and
-// keeps the HTML body, its text alternative and its related images in the spec, so a send run can
+// keeps the HTML body, its text alternative and its related images in the MessageSpec, so a send run can
 // personalise and compose one message per recipient without reading or analysing the HTML again.
 #include "platform/mail/MessageSpec.h"
 
