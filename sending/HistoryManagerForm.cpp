@@ -2,9 +2,9 @@
 
 #include "app/MessageBoxes.h"
 #include "app/WindowConventions.h"
+#include "platform/system/ShellOpener.h"
 #include "recipients/FlexGrid.h"
 #include "sending/HistoryStore.h"
-#include "sending/ShellOpener.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,7 +80,7 @@ void HistoryManagerForm::OpenLogButton_Click() {
     }
     const QString path = HistoryFolder() + currentLogName();
     if (QFileInfo(path).isFile())
-        CurrentFileOpener().openFile(path);
+        OpenWithAssociatedProgram(path);
     else
         ShowMessage(this, QStringLiteral("Server Log is not available."), QMessageBox::Warning);
 }
@@ -92,7 +92,7 @@ void HistoryManagerForm::OpenMessageButton_Click() {
     }
     const QString path = HistoryFolder() + currentLogName().chopped(4) + QStringLiteral(".eml");
     if (QFileInfo(path).isFile())
-        CurrentFileOpener().openFile(path);
+        OpenWithAssociatedProgram(path);
     else
         ShowMessage(this, QStringLiteral("Original Message is not available."), QMessageBox::Warning);
 }

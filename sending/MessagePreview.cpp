@@ -8,8 +8,8 @@
 #include "app/SettingsKeys.h"
 #include "app/TextUtil.h"
 #include "platform/mail/Smtp.h"
+#include "platform/system/ShellOpener.h"
 #include "sending/MessageSetup.h"
-#include "sending/ShellOpener.h"
 #include "sending/ThreadForm.h"
 
 #include <QFile>
@@ -74,5 +74,5 @@ void ShowMessagePreview(QWidget* parent) {
         subject->setText(TrimBlanks(subject->text()));
     const QString path = SavePreview(SendRunInputFromMainForm());
     if (!path.isEmpty())
-        CurrentFileOpener().openFile(path);
+        OpenWithAssociatedProgram(path);
 }

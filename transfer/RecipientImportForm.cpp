@@ -4,10 +4,10 @@
 #include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
 #include "app/WindowConventions.h"
+#include "platform/system/ShellOpener.h"
 #include "recipients/HandBack.h"
 #include "transfer/ImportText.h"
 #include "transfer/RecipientImporter.h"
-#include "transfer/ReportOpener.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

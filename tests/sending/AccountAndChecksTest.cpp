@@ -6,11 +6,11 @@
 #include "app/SettingsKeys.h"
 #include "platform/editor/HtmlEditor.h"
 #include "platform/mail/Smtp.h"
+#include "platform/system/ShellOpener.h"
 #include "sending/EmailManagerForm.h"
 #include "sending/MessagePreview.h"
 #include "sending/MessageSetup.h"
 #include "sending/SendChecks.h"
-#include "sending/ShellOpener.h"
 #include "sending/SignatureManagerForm.h"
 #include "tests/sending/SendingFixture.h"
 #include "tests/support/TestEnvironment.h"
@@ -285,16 +285,15 @@ TEST(MessagePreview, SavesTheUnmergedMessageAndOpensIt) {
     main.to.addItem(QStringLiteral("Friends"));
     main.format.addItem(QStringLiteral("Text"));
     main.priority.addItem(QStringLiteral("High"));
-    struct Opener : FileOpener {
+    struct {
         QStringList opened;
-        bool openFile(const QString& path) override {
-            opened << path;
-            return true;
-        }
     } opener;
-    SetFileOpener(&opener);
+    SetFileOpenerForTesting([&opener](const QString& path) {
+        opener.opened << path;
+        return true;
+    });
     ShowMessagePreview(nullptr);
-    SetFileOpener(nullptr);
+    SetFileOpenerForTesting(nullptr);
     EXPECT_EQ(main.subject.text(), QStringLiteral("Hello $*MergeFirstName*$"));
     ASSERT_EQ(opener.opened, QStringList{TempFolder() + QStringLiteral("Preview.eml")});
     QFile f(opener.opened.front());

@@ -3,9 +3,9 @@
 #include "app/Paths.h"
 #include "app/Settings.h"
 #include "app/SettingsKeys.h"
+#include "platform/system/ShellOpener.h"
 #include "sending/HistoryManagerForm.h"
 #include "sending/HistoryStore.h"
-#include "sending/ShellOpener.h"
 #include "sending/ShutDownForm.h"
 #include "sending/ThreadForm.h"
 #include "tests/support/TestEnvironment.h"
@@ -19,14 +19,16 @@
 #include <gtest/gtest.h>
 
 namespace {
-class RecordingOpener : public FileOpener {
+// Records what would be opened while it lives.
+class RecordingOpener {
 public:
-    RecordingOpener() { SetFileOpener(this); }
-    ~RecordingOpener() override { SetFileOpener(nullptr); }
-    bool openFile(const QString& path) override {
-        opened << path;
-        return true;
+    RecordingOpener() {
+        SetFileOpenerForTesting([this](const QString& path) {
+            opened << path;
+            return true;
+        });
     }
+    ~RecordingOpener() { SetFileOpenerForTesting(nullptr); }
     QStringList opened;
 };
 

@@ -1,3 +1,4 @@
+#include "platform/system/ShellOpener.h"
 #include "recipients/HandBack.h"
 #include "recipients/TransferWindows.h"
 #include "tests/transfer/TransferFixture.h"
@@ -5,7 +6,6 @@
 #include "transfer/RecipientImportForm.h"
 #include "transfer/RecipientImporter.h"
 #include "transfer/RegisterTransferWindows.h"
-#include "transfer/ReportOpener.h"
 
 #include <QApplication>
 #include <QCheckBox>
