@@ -1,5 +1,6 @@
 #include "sending/SendingCommands.h"
 
+#include "app/ModalDialog.h"
 #include "sending/EmailManagerForm.h"
 #include "sending/HistoryManagerForm.h"
 #include "sending/SendChecks.h"
@@ -11,26 +12,21 @@
 void RunSendCommand(QWidget* parent) {
     if (!RunSendChecks(parent))
         return;
-    SendMailForm1 form(parent);
-    form.exec();
+    ShowModalDialog<SendMailForm1>(parent);
 }
 
 void ShowEmailManager(QWidget* parent) {
-    EmailManagerForm form(parent);
-    form.exec();
+    ShowModalDialog<EmailManagerForm>(parent);
 }
 
 void ShowHistoryManager(QWidget* parent) {
-    HistoryManagerForm form(parent);
-    form.exec();
+    ShowModalDialog<HistoryManagerForm>(parent);
 }
 
 void ShowSignatureManager(QWidget* parent) {
-    SignatureManagerForm form(parent);
-    form.exec();
+    ShowModalDialog<SignatureManagerForm>(parent);
 }
 
 void ShowThreadOptions(QWidget* parent) {
-    ThreadForm form(parent);
-    form.exec();
+    ShowModalDialog<ThreadForm>(parent);
 }

@@ -1,17 +1,16 @@
 #include "transfer/RegisterTransferWindows.h"
 
+#include "app/ModalDialog.h"
 #include "recipients/TransferWindows.h"
 #include "transfer/RecipientExportForm.h"
 #include "transfer/RecipientImportForm.h"
 
 void ShowRecipientImportForm(QWidget* parent) {
-    RecipientImportForm form(parent);
-    form.exec();
+    ShowModalDialog<RecipientImportForm>(parent);
 }
 
 void ShowRecipientExportForm(QWidget* parent) {
-    RecipientExportForm form(parent);
-    form.exec();
+    ShowModalDialog<RecipientExportForm>(parent);
 }
 
 void RegisterTransferWindows() {
