@@ -1,6 +1,5 @@
 #include "transfer/RecipientExportForm.h"
 
-#include "app/Database.h"
 #include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
 #include "app/OutputFiles.h"
@@ -9,14 +8,10 @@
 #include "transfer/RecipientExporter.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -24,7 +19,7 @@ namespace {
 constexpr int kRowHeight = 20;
 } // namespace
 
-RecipientExportForm::RecipientExportForm(QWidget* parent) : QDialog(parent) {
+RecipientExportForm::RecipientExportForm(QWidget* parent) : TransferRunDialog(parent) {
     SetUpDialog(this, QStringLiteral("Export Recipients"), QStringLiteral("Group Manager 3.htm"));
     setFixedSize(480, 600);
 
@@ -90,17 +85,10 @@ RecipientExportForm::RecipientExportForm(QWidget* parent) : QDialog(parent) {
     m_delimitComboBox->setObjectName(QStringLiteral("DelimitComboBox"));
     m_delimitComboBox->setGeometry(116, below, 120, 22);
 
-    m_frame = new QGroupBox(QStringLiteral("Export Progress"), this);
-    m_frame->setObjectName(QStringLiteral("Frame"));
-    m_frame->setGeometry(8, below + 30, 464, 52);
-    m_progressBar = new QProgressBar(m_frame);
-    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
-    m_progressBar->setGeometry(10, 22, 444, 20);
-    m_progressBar->setTextVisible(false);
-    m_progressBar->setRange(0, 1);
-    m_progressBar->setValue(0);
+    addProgressFrame(QStringLiteral("Export Progress"), below + 30);
     m_exportButton = button("ExportButton", QStringLiteral("Export"), 282, below + 92);
     m_cancelButton = button("CancelButton", QStringLiteral("Cancel"), 378, below + 92);
+    setStartButton(m_exportButton);
     setFixedSize(480, below + 126);
 
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientExportForm::browse);
@@ -117,21 +105,12 @@ RecipientExportForm::RecipientExportForm(QWidget* parent) : QDialog(parent) {
     connect(m_cancelButton, &QPushButton::clicked, this, &RecipientExportForm::cancelClicked);
 
     // Load.
-    HookRightClick(m_browseTextBox);
+    hookFileBox(m_browseTextBox);
     m_delimitComboBox->addItems(DelimiterNames());
     m_delimitComboBox->setCurrentIndex(0);
     m_radioButton1->setChecked(true);
     chooseEmailOnly();
-    Connection db;
-    if (db.Open())
-        for (Recordset rs = db.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups]")); !rs.Eof();
-             rs.MoveNext())
-            m_groupComboBox->addItem(rs.Field(QStringLiteral("GroupName")));
-    m_groupComboBox->setCurrentIndex(-1);
-}
-
-bool RecipientExportForm::isRunning() const {
-    return !m_exportButton->isEnabled();
+    fillGroupList(m_groupComboBox);
 }
 
 void RecipientExportForm::browse() {
@@ -269,18 +248,8 @@ void RecipientExportForm::exportRecipients() {
     options.outputPath = m_browseTextBox->text();
     options.delimiter = DelimiterForName(m_delimitComboBox->currentText());
 
-    m_exportCancelRequested = false;
-    m_progressBar->setRange(0, 1);
-    m_progressBar->setValue(0);
+    const ExportRunHooks hooks = startRun<ExportRunHooks>();
     disableExportControls();
-    ExportRunHooks hooks;
-    hooks.progress = [this](qint32 value, qint32 maximum) {
-        if (m_progressBar->maximum() != maximum)
-            m_progressBar->setRange(0, maximum);
-        m_progressBar->setValue(std::min(value, maximum));
-    };
-    hooks.cancelRequested = [this] { return m_exportCancelRequested; };
-    hooks.yield = [] { QCoreApplication::processEvents(); };
     const ExportResult result = RecipientExporter(options).Run(hooks);
     switch (result.status) {
     case ExportResult::Status::GroupNotFound:
@@ -302,30 +271,4 @@ void RecipientExportForm::exportRecipients() {
 bool RecipientExportForm::askToCancel() {
     return ShowMessage(this, QStringLiteral("Are you sure you want to cancel the export process?"),
                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
-void RecipientExportForm::cancelClicked() {
-    if (isRunning()) {
-        if (askToCancel())
-            m_exportCancelRequested = true;
-        return;
-    }
-    close();
-}
-
-void RecipientExportForm::closeEvent(QCloseEvent* event) {
-    if (isRunning()) {
-        event->ignore();
-        if (askToCancel())
-            m_exportCancelRequested = true;
-        return;
-    }
-    UnhookRightClick(m_browseTextBox);
-    QDialog::closeEvent(event);
-}
-
-void RecipientExportForm::reject() {
-    if (isRunning())
-        return;
-    QDialog::reject();
 }

@@ -1,28 +1,26 @@
 #pragma once
-#include <QDialog>
+#include "transfer/TransferRunDialog.h"
+
 #include <array>
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
 // The window that writes a group's recipients to a delimited text file ("Export Recipients"). It collects
 // the choices and shows progress; RecipientExporter does the run.
-class RecipientExportForm : public QDialog {
+class RecipientExportForm : public TransferRunDialog {
     Q_OBJECT
 public:
     explicit RecipientExportForm(QWidget* parent = nullptr);
 
     // The check box over list position k (the check state belongs to the position, not to the label).
     QCheckBox* checkBox(int position) const { return m_checkBoxes[size_t(position)]; }
-    bool isRunning() const;
-    bool exportCancelRequested() const { return m_exportCancelRequested; }
+    bool exportCancelRequested() const { return cancelRequested(); }
 
 public slots:
     void browse();
@@ -33,11 +31,9 @@ public slots:
     void selectAll();
     void unselectAll();
     void exportRecipients();
-    void cancelClicked();
-    void reject() override;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    bool askToCancel() override;
 
 private:
     void listClicked();
@@ -45,7 +41,6 @@ private:
     void moveRow(int step);
     void disableExportControls();
     void enableExportControls();
-    bool askToCancel();
 
     QLabel* m_label1;
     QComboBox* m_groupComboBox;
@@ -63,9 +58,6 @@ private:
     QPushButton* m_unselectPushButton;
     QLabel* m_label4;
     QComboBox* m_delimitComboBox;
-    QGroupBox* m_frame;
-    QProgressBar* m_progressBar;
     QPushButton* m_exportButton;
     QPushButton* m_cancelButton;
-    bool m_exportCancelRequested = false;
 };

@@ -1,6 +1,5 @@
 #include "transfer/RecipientImportForm.h"
 
-#include "app/Database.h"
 #include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
 #include "app/WindowConventions.h"
@@ -10,14 +9,10 @@
 #include "transfer/RecipientImporter.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -39,7 +34,7 @@ const QString kNoGroup = QStringLiteral("The selected group could not be found."
 
 } // namespace
 
-RecipientImportForm::RecipientImportForm(QWidget* parent) : QDialog(parent) {
+RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(parent) {
     SetUpDialog(this, QStringLiteral("Import Recipients"), QStringLiteral("Group Manager 2.htm"));
     setFixedSize(480, 530);
 
@@ -108,19 +103,12 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : QDialog(parent) {
     m_vScrollBar->setPageStep(1);
     m_vScrollBar->setGeometry(446, px(2670), 18, 12 * px(300));
 
-    m_frame = new QGroupBox(QStringLiteral("Import Progress"), this);
-    m_frame->setObjectName(QStringLiteral("Frame"));
-    m_frame->setGeometry(8, 432, 464, 52);
-    m_progressBar = new QProgressBar(m_frame);
-    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
-    m_progressBar->setGeometry(10, 22, 444, 20);
-    m_progressBar->setTextVisible(false);
-    m_progressBar->setRange(0, 1);
-    m_progressBar->setValue(0);
+    addProgressFrame(QStringLiteral("Import Progress"), 432);
 
     m_importButton = button("ImportButton", QStringLiteral("Import"), 186, 494);
     m_reportButton = button("ReportButton", QStringLiteral("Report"), 282, 494);
     m_cancelButton = button("CancelButton", QStringLiteral("Cancel"), 378, 494);
+    setStartButton(m_importButton);
 
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientImportForm::browse);
     connect(m_radioButton1, &QRadioButton::clicked, this, &RecipientImportForm::chooseEmailOnly);
@@ -132,22 +120,13 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : QDialog(parent) {
     connect(m_cancelButton, &QPushButton::clicked, this, &RecipientImportForm::cancelClicked);
 
     // Load.
-    HookRightClick(m_browseTextBox);
+    hookFileBox(m_browseTextBox);
     m_delimitComboBox->addItems(DelimiterNames());
     m_delimitComboBox->setCurrentIndex(0);
     m_radioButton1->setChecked(true);
     chooseEmailOnly();
     layoutMappingPanel(0);
-    Connection db;
-    if (db.Open())
-        for (Recordset rs = db.Execute(QStringLiteral("SELECT [GroupName] FROM [Groups]")); !rs.Eof();
-             rs.MoveNext())
-            m_dataComboBox->addItem(rs.Field(QStringLiteral("GroupName")));
-    m_dataComboBox->setCurrentIndex(-1);
-}
-
-bool RecipientImportForm::isRunning() const {
-    return !m_importButton->isEnabled();
+    fillGroupList(m_dataComboBox);
 }
 
 void RecipientImportForm::layoutMappingPanel(int value) {
@@ -300,18 +279,8 @@ void RecipientImportForm::startImport() {
     options.delimiter = DelimiterForName(m_delimitComboBox->currentText());
     options.stripQuotes = m_quotationCheckBox->isChecked();
 
-    m_importCancelRequested = false;
-    m_progressBar->setRange(0, 1);
-    m_progressBar->setValue(0);
+    const ImportRunHooks hooks = startRun<ImportRunHooks>();
     disableImportControls();
-    ImportRunHooks hooks;
-    hooks.progress = [this](qint32 value, qint32 maximum) {
-        if (m_progressBar->maximum() != maximum)
-            m_progressBar->setRange(0, maximum);
-        m_progressBar->setValue(std::min(value, maximum));
-    };
-    hooks.cancelRequested = [this] { return m_importCancelRequested; };
-    hooks.yield = [] { QCoreApplication::processEvents(); };
     const ImportResult result = RecipientImporter(options).Run(hooks);
     if (result.status == ImportResult::Status::GroupNotFound) {
         ShowMessage(this, kNoGroup, QMessageBox::Warning);
@@ -334,31 +303,4 @@ void RecipientImportForm::openReport() {
 bool RecipientImportForm::askToCancel() {
     return ShowMessage(this, QStringLiteral("Are you sure you want to cancel the import process?"),
                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::No;
-}
-
-void RecipientImportForm::cancelClicked() {
-    if (isRunning()) {
-        if (askToCancel())
-            m_importCancelRequested = true;
-        return;
-    }
-    close();
-}
-
-void RecipientImportForm::closeEvent(QCloseEvent* event) {
-    if (isRunning()) {
-        event->ignore();
-        if (askToCancel())
-            m_importCancelRequested = true;
-        return;
-    }
-    UnhookRightClick(m_browseTextBox);
-    QDialog::closeEvent(event);
-}
-
-void RecipientImportForm::reject() {
-    // Escape during a run must not close the window under the run.
-    if (isRunning())
-        return;
-    QDialog::reject();
 }

@@ -1,20 +1,19 @@
 #pragma once
-#include <QDialog>
+#include "transfer/TransferRunDialog.h"
+
 #include <array>
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
 
 // The window that imports recipients from a text file into a group ("Import Recipients"). It collects
 // the choices and shows progress; RecipientImporter does the run.
-class RecipientImportForm : public QDialog {
+class RecipientImportForm : public TransferRunDialog {
     Q_OBJECT
 public:
     explicit RecipientImportForm(QWidget* parent = nullptr);
@@ -22,8 +21,7 @@ public:
     // The mapping box of one recipient field (0 = "Email Address :", ...).
     QComboBox* mappingBox(int row) const { return m_boxes[size_t(row)]; }
     QLabel* mappingLabel(int row) const { return m_labels[size_t(row)]; }
-    bool isRunning() const;
-    bool importCancelRequested() const { return m_importCancelRequested; }
+    bool importCancelRequested() const { return cancelRequested(); }
 
     // The mapping panel shows twelve of the 18 rows; value = the first row shown (0 to 6).
     void layoutMappingPanel(int value);
@@ -35,16 +33,13 @@ public slots:
     void getData();
     void startImport();
     void openReport();
-    void cancelClicked();
-    void reject() override;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    bool askToCancel() override;
 
 private:
     void disableImportControls();
     void enableImportControls();
-    bool askToCancel();
 
     QLabel* m_label1;
     QLineEdit* m_browseTextBox;
@@ -65,7 +60,4 @@ private:
     QPushButton* m_importButton;
     QPushButton* m_reportButton;
     QPushButton* m_cancelButton;
-    QGroupBox* m_frame;
-    QProgressBar* m_progressBar;
-    bool m_importCancelRequested = false;
 };
