@@ -2,7 +2,6 @@
 
 #include "app/MessageBoxes.h"
 #include "app/WindowConventions.h"
-#include "recipients/FlexGrid.h"
 #include "recipients/GroupForms.h"
 #include "recipients/HandBack.h"
 #include "recipients/RecipientForms.h"
@@ -29,12 +28,6 @@ constexpr const char* kNoRecipients = "The selected group does not contain any r
 // Rows read between two turns of the message loop while a group loads.
 constexpr int kLoadBatch = 2000;
 
-void clearHandBack() {
-    ModifiedFirstName.clear();
-    ModifiedLastName.clear();
-    ModifiedEmail.clear();
-}
-
 } // namespace
 
 GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
@@ -49,11 +42,7 @@ GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
     m_nameLabel->setBuddy(m_groups);
 
     m_model = new RecipientGridModel(this);
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("MSFlexGrid"));
-    m_grid->setModel(m_model);
-    SetUpFlexGrid(m_grid, {750, 2197, 2197, 2197});
-    FG_AlternateRowColors(m_grid, GridEvenRowColor, GridOddRowColor);
+    m_grid = MakeRecipientGrid(this, m_model, {750, 2197, 2197, 2197}, [this] { ModifyButton_Click(); });
 
     auto* totalLabel = new QLabel(QStringLiteral("Total Recipients :"), this);
     totalLabel->setObjectName(QStringLiteral("Label"));
@@ -97,10 +86,6 @@ GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
     buttonColumn->addWidget(close);
 
     connect(m_groups, &QComboBox::activated, this, &GroupManagerForm::LoadGroupRecipients);
-    connect(m_grid, &QTableView::doubleClicked, this, [this] {
-        if (m_model->rowCount() > 0)
-            ModifyButton_Click();
-    });
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_nameLabel);
@@ -137,18 +122,6 @@ void GroupManagerForm::ClearGrid() {
     m_model->clear();
     m_grid->setEnabled(false);
     SetTotal(0);
-}
-
-void GroupManagerForm::UpdateGridState() {
-    const bool hasRows = m_model->rowCount() > 0;
-    m_grid->setEnabled(hasRows);
-    if (hasRows && !m_grid->currentIndex().isValid())
-        m_grid->setCurrentIndex(m_model->index(0, 1));
-}
-
-int GroupManagerForm::CurrentRow() const {
-    const int row = m_grid->currentIndex().row();
-    return row >= 0 ? row : 0;
 }
 
 void GroupManagerForm::SetLoadingState(bool loading) {
@@ -200,7 +173,7 @@ void GroupManagerForm::LoadGroupRecipients() {
         ClearGrid();
     } else {
         SetTotal(m_model->rowCount());
-        UpdateGridState();
+        UpdateRecipientGridState(m_grid);
     }
     m_loading = false;
 }
@@ -261,7 +234,7 @@ void GroupManagerForm::AddButton_Click() {
     if (!CheckGroup())
         return;
     RecipientAdded = false;
-    clearHandBack();
+    ClearHandBackTexts();
     {
         RecipientAddForm form(m_groups->currentText(), this);
         form.exec();
@@ -271,47 +244,24 @@ void GroupManagerForm::AddButton_Click() {
     // The new row goes at the end whatever the group's order; a reload puts it in place.
     std::vector<GridRecipient> row{{ModifiedFirstName, ModifiedLastName, ModifiedEmail}};
     m_model->append(std::move(row));
-    UpdateGridState();
+    UpdateRecipientGridState(m_grid);
     SetTotal(m_total->text().toInt() + 1);
 }
 
 void GroupManagerForm::ModifyButton_Click() {
     if (!CheckRecipients())
         return;
-    const int row = CurrentRow();
-    RecipientModified = false;
-    clearHandBack();
-    {
-        RecipientModifyForm form(m_groups->currentText(), m_model->recipient(row).email, this);
-        form.exec();
-    }
-    if (RecipientModified) {
-        m_model->setRecipient(row, {ModifiedFirstName, ModifiedLastName, ModifiedEmail});
-        UpdateGridState();
-    }
+    if (ModifyGridRecipient(this, m_groups->currentText(), m_model, CurrentRecipientRow(m_grid)))
+        UpdateRecipientGridState(m_grid);
 }
 
 void GroupManagerForm::DeleteButton_Click() {
     if (!CheckRecipients())
         return;
-    const int row = CurrentRow();
-    const QString email = m_model->recipient(row).email;
-    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete '") + email + QStringLiteral("'?")))
+    if (!DeleteGridRecipient(this, m_groups->currentText(), m_model, CurrentRecipientRow(m_grid)))
         return;
-    switch (DeleteRecipient(m_groups->currentText(), email)) {
-    case StoreResult::Done:
-        m_model->removeRecipient(row);
-        UpdateGridState();
-        SetTotal(m_total->text().toInt() - 1);
-        return;
-    case StoreResult::NotFound:
-    case StoreResult::Duplicate:
-        ShowMessage(this, QString::fromLatin1(RecipientNotFoundText), QMessageBox::Warning);
-        return;
-    case StoreResult::Failed:
-        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
-        return;
-    }
+    UpdateRecipientGridState(m_grid);
+    SetTotal(m_total->text().toInt() - 1);
 }
 
 void GroupManagerForm::SearchButton_Click() {

@@ -42,8 +42,6 @@ private:
     void SetLoadingState(bool loading);
     // No group shown: header row only, grid disabled, Total "0".
     void ClearGrid();
-    void UpdateGridState();
-    int CurrentRow() const;
     void SetTotal(int total);
 
     QLabel* m_nameLabel = nullptr;

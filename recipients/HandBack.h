@@ -13,3 +13,10 @@ inline bool RecipientModified = false;
 inline QString ModifiedFirstName;
 inline QString ModifiedLastName;
 inline QString ModifiedEmail;
+
+// Empties the texts right before a dialog that may hand them back is shown.
+inline void ClearHandBackTexts() {
+    ModifiedFirstName.clear();
+    ModifiedLastName.clear();
+    ModifiedEmail.clear();
+}

@@ -5,6 +5,7 @@
 #include "app/WindowConventions.h"
 #include "recipients/CheckEmail.h"
 #include "recipients/HandBack.h"
+#include "recipients/RecipientGrid.h"
 #include "recipients/RecipientLists.h"
 
 #include <QComboBox>
@@ -156,6 +157,35 @@ QLineEdit* RecipientFieldsDialog::EmailBox() const {
     return static_cast<QLineEdit*>(m_fields[0]);
 }
 
+std::optional<RecipientValues> RecipientFieldsDialog::CheckedFields() {
+    const RecipientValues values = TrimFields();
+    if (!ValidateEmail(values[0], this)) {
+        EmailBox()->setFocus();
+        return std::nullopt;
+    }
+    return values;
+}
+
+void RecipientFieldsDialog::FinishStore(StoreResult result, const RecipientValues& values, bool& storedFlag,
+                                        const char* notFoundText) {
+    switch (result) {
+    case StoreResult::Done:
+        storedFlag = true;
+        HandBackStored(values);
+        accept();
+        return;
+    case StoreResult::Duplicate:
+        ShowMessage(this, QString::fromLatin1(RecipientExistsText), QMessageBox::Warning);
+        return;
+    case StoreResult::NotFound:
+        ShowMessage(this, QString::fromLatin1(notFoundText), QMessageBox::Warning);
+        return;
+    case StoreResult::Failed:
+        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return;
+    }
+}
+
 // ---- Add
 
 RecipientAddForm::RecipientAddForm(const QString& groupName, QWidget* parent)
@@ -164,27 +194,8 @@ RecipientAddForm::RecipientAddForm(const QString& groupName, QWidget* parent)
 }
 
 void RecipientAddForm::OKButton_Click() {
-    const RecipientValues values = TrimFields();
-    if (!ValidateEmail(values[0], this)) {
-        EmailBox()->setFocus();
-        return;
-    }
-    switch (AddRecipient(m_groupName, values)) {
-    case StoreResult::Done:
-        RecipientAdded = true;
-        HandBackStored(values);
-        accept();
-        return;
-    case StoreResult::Duplicate:
-        ShowMessage(this, QString::fromLatin1(RecipientExistsText), QMessageBox::Warning);
-        return;
-    case StoreResult::NotFound:
-        ShowMessage(this, QString::fromLatin1(GroupNotFoundText), QMessageBox::Warning);
-        return;
-    case StoreResult::Failed:
-        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
-        return;
-    }
+    if (const std::optional<RecipientValues> values = CheckedFields())
+        FinishStore(AddRecipient(m_groupName, *values), *values, RecipientAdded, GroupNotFoundText);
 }
 
 // ---- Modify
@@ -201,25 +212,41 @@ RecipientModifyForm::RecipientModifyForm(const QString& groupName, const QString
 }
 
 void RecipientModifyForm::OKButton_Click() {
-    const RecipientValues values = TrimFields();
-    if (!ValidateEmail(values[0], this)) {
-        EmailBox()->setFocus();
-        return;
+    if (const std::optional<RecipientValues> values = CheckedFields())
+        FinishStore(ModifyRecipient(m_groupId, m_recordId, *values), *values, RecipientModified,
+                    RecipientNotFoundText);
+}
+
+// ---- Grid rows
+
+bool ModifyGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row) {
+    RecipientModified = false;
+    ClearHandBackTexts();
+    {
+        RecipientModifyForm form(groupName, model->recipient(row).email, parent);
+        form.exec();
     }
-    switch (ModifyRecipient(m_groupId, m_recordId, values)) {
+    if (!RecipientModified)
+        return false;
+    model->setRecipient(row, {ModifiedFirstName, ModifiedLastName, ModifiedEmail});
+    return true;
+}
+
+bool DeleteGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row) {
+    const QString email = model->recipient(row).email;
+    if (!AskYesNo(parent, QStringLiteral("Are you sure you want to delete '") + email + QStringLiteral("'?")))
+        return false;
+    switch (DeleteRecipient(groupName, email)) {
     case StoreResult::Done:
-        RecipientModified = true;
-        HandBackStored(values);
-        accept();
-        return;
-    case StoreResult::Duplicate:
-        ShowMessage(this, QString::fromLatin1(RecipientExistsText), QMessageBox::Warning);
-        return;
+        model->removeRecipient(row);
+        return true;
     case StoreResult::NotFound:
-        ShowMessage(this, QString::fromLatin1(RecipientNotFoundText), QMessageBox::Warning);
-        return;
+    case StoreResult::Duplicate:
+        ShowMessage(parent, QString::fromLatin1(RecipientNotFoundText), QMessageBox::Warning);
+        return false;
     case StoreResult::Failed:
-        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
-        return;
+        ShowMessage(parent, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
+        return false;
     }
+    return false;
 }

@@ -3,8 +3,10 @@
 
 #include <QDialog>
 #include <array>
+#include <optional>
 
 class QComboBox;
+class RecipientGridModel;
 class QLineEdit;
 class QPushButton;
 
@@ -29,11 +31,18 @@ public slots:
 
 protected:
     RecipientFieldsDialog(const QString& caption, QWidget* parent);
+    // The trimmed fields, or none when the address is refused (the focus is then back in its box).
+    std::optional<RecipientValues> CheckedFields();
+    // What the store did with the row: stored, it sets storedFlag, is handed back and closes the dialog;
+    // refused, the reason is shown (notFoundText when the group or the row is gone) and the dialog stays.
+    void FinishStore(StoreResult result, const RecipientValues& values, bool& storedFlag,
+                     const char* notFoundText);
+
+private:
     // Hands the stored first name, last name and e-mail back to the opener.
     void HandBackStored(const RecipientValues& values);
     QLineEdit* EmailBox() const;
 
-private:
     std::array<QWidget*, 18> m_fields{};
 };
 
@@ -61,3 +70,11 @@ private:
     qint32 m_groupId = 0;
     qint32 m_recordId = 0;
 };
+
+// "Modify Recipient" for one row of a recipient grid; when the row was stored its new texts are shown
+// in place. True when the row changed.
+bool ModifyGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row);
+
+// Asks, then deletes the recipient of one grid row from the group; a refused delete is explained. True
+// when it was deleted (the row is then gone from the grid as well).
+bool DeleteGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row);

@@ -1,5 +1,9 @@
 #include "recipients/RecipientGrid.h"
 
+#include "recipients/FlexGrid.h"
+
+#include <QTableView>
+
 int RecipientGridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_rows.size());
 }
@@ -64,4 +68,30 @@ void RecipientGridModel::removeRecipient(int row) {
     // The numbers of every later row change.
     if (size_t(row) < m_rows.size())
         emit dataChanged(index(row, 0), index(rowCount() - 1, 0));
+}
+
+QTableView* MakeRecipientGrid(QWidget* parent, RecipientGridModel* model, const QList<int>& columnWidthsTwips,
+                              std::function<void()> modifyRow) {
+    auto* grid = new QTableView(parent);
+    grid->setObjectName(QStringLiteral("MSFlexGrid"));
+    grid->setModel(model);
+    SetUpFlexGrid(grid, columnWidthsTwips);
+    FG_AlternateRowColors(grid, GridEvenRowColor, GridOddRowColor);
+    QObject::connect(grid, &QTableView::doubleClicked, parent, [model, modifyRow = std::move(modifyRow)] {
+        if (model->rowCount() > 0)
+            modifyRow();
+    });
+    return grid;
+}
+
+void UpdateRecipientGridState(QTableView* grid) {
+    const bool hasRows = grid->model()->rowCount() > 0;
+    grid->setEnabled(hasRows);
+    if (hasRows && !grid->currentIndex().isValid())
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+}
+
+int CurrentRecipientRow(const QTableView* grid) {
+    const int row = grid->currentIndex().row();
+    return row >= 0 ? row : 0;
 }

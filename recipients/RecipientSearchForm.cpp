@@ -3,8 +3,6 @@
 #include "app/MessageBoxes.h"
 #include "app/TextUtil.h"
 #include "app/WindowConventions.h"
-#include "recipients/FlexGrid.h"
-#include "recipients/HandBack.h"
 #include "recipients/RecipientForms.h"
 #include "recipients/RecipientGrid.h"
 #include "recipients/RecipientStore.h"
@@ -43,11 +41,7 @@ RecipientSearchForm::RecipientSearchForm(const QString& groupName, QWidget* pare
     search->setDefault(true);
 
     m_model = new RecipientGridModel(this);
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("MSFlexGrid"));
-    m_grid->setModel(m_model);
-    SetUpFlexGrid(m_grid, {750, 2075, 2075, 2075});
-    FG_AlternateRowColors(m_grid, GridEvenRowColor, GridOddRowColor);
+    m_grid = MakeRecipientGrid(this, m_model, {750, 2075, 2075, 2075}, [this] { ModifyButton_Click(); });
     m_grid->setEnabled(false);
 
     auto* modify = new QPushButton(QStringLiteral("Modify"), this);
@@ -61,10 +55,6 @@ RecipientSearchForm::RecipientSearchForm(const QString& groupName, QWidget* pare
     connect(modify, &QPushButton::clicked, this, &RecipientSearchForm::ModifyButton_Click);
     connect(remove, &QPushButton::clicked, this, &RecipientSearchForm::DeleteButton_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_grid, &QTableView::doubleClicked, this, [this] {
-        if (m_model->rowCount() > 0)
-            ModifyButton_Click();
-    });
 
     auto* top = new QHBoxLayout;
     top->addWidget(label);
@@ -84,18 +74,6 @@ RecipientSearchForm::RecipientSearchForm(const QString& groupName, QWidget* pare
     resize(680, 420);
 }
 
-int RecipientSearchForm::CurrentRow() const {
-    const int row = m_grid->currentIndex().row();
-    return row >= 0 ? row : 0;
-}
-
-void RecipientSearchForm::UpdateGridState() {
-    const bool hasRows = m_model->rowCount() > 0;
-    m_grid->setEnabled(hasRows);
-    if (hasRows && !m_grid->currentIndex().isValid())
-        m_grid->setCurrentIndex(m_model->index(0, 1));
-}
-
 void RecipientSearchForm::SearchButton_Click() {
     const QString term = TrimBlanks(m_entry->text());
     m_entry->setText(term);
@@ -106,7 +84,7 @@ void RecipientSearchForm::SearchButton_Click() {
     m_grid->setEnabled(false);
     m_model->clear();
     m_model->append(SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term));
-    UpdateGridState();
+    UpdateRecipientGridState(m_grid);
 }
 
 void RecipientSearchForm::ModifyButton_Click() {
@@ -114,20 +92,9 @@ void RecipientSearchForm::ModifyButton_Click() {
         ShowMessage(this, QString::fromLatin1(kNoAddress), QMessageBox::Warning);
         return;
     }
-    const int row = CurrentRow();
-    RecipientModified = false;
-    ModifiedFirstName.clear();
-    ModifiedLastName.clear();
-    ModifiedEmail.clear();
-    {
-        RecipientModifyForm form(m_groupName, m_model->recipient(row).email, this);
-        form.exec();
-    }
     // A modified recipient stays in the list even if it no longer meets the search.
-    if (RecipientModified) {
-        m_model->setRecipient(row, {ModifiedFirstName, ModifiedLastName, ModifiedEmail});
-        UpdateGridState();
-    }
+    if (ModifyGridRecipient(this, m_groupName, m_model, CurrentRecipientRow(m_grid)))
+        UpdateRecipientGridState(m_grid);
 }
 
 void RecipientSearchForm::DeleteButton_Click() {
@@ -135,21 +102,6 @@ void RecipientSearchForm::DeleteButton_Click() {
         ShowMessage(this, QString::fromLatin1(kNoAddress), QMessageBox::Warning);
         return;
     }
-    const int row = CurrentRow();
-    const QString email = m_model->recipient(row).email;
-    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete '") + email + QStringLiteral("'?")))
-        return;
-    switch (DeleteRecipient(m_groupName, email)) {
-    case StoreResult::Done:
-        m_model->removeRecipient(row);
-        UpdateGridState();
-        return;
-    case StoreResult::NotFound:
-    case StoreResult::Duplicate:
-        ShowMessage(this, QString::fromLatin1(RecipientNotFoundText), QMessageBox::Warning);
-        return;
-    case StoreResult::Failed:
-        ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
-        return;
-    }
+    if (DeleteGridRecipient(this, m_groupName, m_model, CurrentRecipientRow(m_grid)))
+        UpdateRecipientGridState(m_grid);
 }

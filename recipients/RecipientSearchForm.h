@@ -19,9 +19,6 @@ public slots:
     void DeleteButton_Click();
 
 private:
-    int CurrentRow() const;
-    void UpdateGridState();
-
     QString m_groupName;
     QComboBox* m_field = nullptr;
     QComboBox* m_compare = nullptr;
