@@ -6,6 +6,7 @@
 #include "app/Paths.h"
 #include "app/Settings.h"
 #include "app/SettingsKeys.h"
+#include "bench/support/BenchSupport.h"
 #include "platform/editor/HtmlEditor.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
@@ -15,39 +16,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
-quint16 FreePort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-bool WaitForListener(quint16 port) {
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(100))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
 // About 1 KB of HTML with five merge macros.
 QString BodyHtml() {
     QString html = QStringLiteral("<html><head><title>Spring offer</title></head><body>"
@@ -76,12 +55,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
-    int count = 2000;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == u"-n" && i + 1 < args.size())
-            count = args[++i].toInt();
-    }
+    const int count = bench::CountArgument(app.arguments(), 2000);
     if (count <= 0) {
         std::fprintf(stderr, "usage: bench_sendrun [-n COUNT]\n");
         return 2;
@@ -125,17 +99,10 @@ int main(int argc, char** argv) {
         db.Commit();
     }
 
-    const quint16 port = FreePort();
-    QProcess sink;
-    QStringList sinkArgs;
-    if (getuid() == 0)
-        sinkArgs << QStringLiteral("-u") << QStringLiteral("nobody");
-    sinkArgs << QStringLiteral("127.0.0.1:%1").arg(port) << QStringLiteral("64");
-    sink.start(QStringLiteral("/usr/sbin/smtp-sink"), sinkArgs);
-    if (!sink.waitForStarted(5000) || !WaitForListener(port)) {
-        std::fprintf(stderr, "smtp-sink did not start\n");
+    bench::SmtpSink sink;
+    if (!sink.Start())
         return 1;
-    }
+    const quint16 port = sink.port();
 
     const char* A = Sections::Account;
     SaveSetting(A, Keys::Name, QStringLiteral("Bench Sender"));
@@ -165,10 +132,9 @@ int main(int argc, char** argv) {
 
     SendMailForm1 form;
     form.show();
-    QElapsedTimer timer;
-    timer.start();
+    const bench::Stopwatch stopwatch;
     form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
-    const double ours = timer.nsecsElapsed() / 1e9;
+    const double ours = stopwatch.seconds();
     if (form.run().sentCount() != count) {
         std::fprintf(stderr, "the send run sent %d of %d messages\n", form.run().sentCount(), count);
         return 1;
@@ -191,26 +157,19 @@ int main(int argc, char** argv) {
             return 1;
         f.write(QJsonDocument(reference).toJson(QJsonDocument::Compact));
     }
-    QProcess python;
-    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(BENCH_SENDRUN_DIR "/smtplib_sendrun.py"), QStringLiteral("127.0.0.1"),
-                  QString::number(port), dataFile});
-    if (!python.waitForFinished(-1) || python.exitCode() != 0) {
-        std::fprintf(stderr, "the smtplib reference failed\n");
+    const std::optional<double> theirs =
+        bench::RunPythonReference(QStringLiteral(BENCH_SENDRUN_DIR "/smtplib_sendrun.py"),
+                                  {QStringLiteral("127.0.0.1"), QString::number(port), dataFile});
+    if (!theirs)
         return 1;
-    }
-    const double theirs = python.readAllStandardOutput().trimmed().toDouble();
-    sink.terminate();
-    sink.waitForFinished(3000);
+    sink.Stop();
 
-    const double oursRate = count / ours;
-    const double theirsRate = theirs > 0 ? count / theirs : 0;
+    const bench::Rates rates = bench::CompareRates(count, ours, *theirs);
     std::printf(
         "recipients:        %d (1 KB HTML, five merge macros, one connection, smtp-sink on 127.0.0.1)\n",
         count);
-    std::printf("send run:          %.2f s, %.1f messages/s\n", ours, oursRate);
-    std::printf("smtplib:           %.2f s, %.1f messages/s\n", theirs, theirsRate);
-    std::printf("ratio run/smtplib: %.2f\n", theirsRate > 0 ? oursRate / theirsRate : 0.0);
+    std::printf("send run:          %.2f s, %.1f messages/s\n", ours, rates.ours);
+    std::printf("smtplib:           %.2f s, %.1f messages/s\n", *theirs, rates.reference);
+    std::printf("ratio run/smtplib: %.2f\n", rates.ratio);
     return 0;
 }

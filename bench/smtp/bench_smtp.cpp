@@ -2,20 +2,14 @@
 // the loopback, then the same N messages with Python's smtplib, and prints both rates and their ratio.
 //
 //   bench_smtp [-n COUNT]       (default 5000)
+#include "bench/support/BenchSupport.h"
 #include "platform/mail/Smtp.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -32,34 +26,11 @@ reply with the word "stop" and we will take you off the list the same day.</p>
 </body></html>
 )";
 
-quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool WaitForListener(quint16 port) {
-    QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired()) {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port);
-        if (s.waitForConnected(200))
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int count = 5000;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == u"-n" && i + 1 < args.size())
-            count = args[++i].toInt();
-    }
+    const int count = bench::CountArgument(app.arguments(), 5000);
     if (count <= 0) {
         std::fprintf(stderr, "usage: bench_smtp [-n COUNT]\n");
         return 2;
@@ -72,17 +43,10 @@ int main(int argc, char** argv) {
         return 1;
     file.close();
 
-    const quint16 port = FreePort();
-    QProcess sink;
-    QStringList sinkArgs;
-    if (getuid() == 0)
-        sinkArgs << QStringLiteral("-u") << QStringLiteral("nobody");
-    sinkArgs << QStringLiteral("127.0.0.1:%1").arg(port) << QStringLiteral("64");
-    sink.start(QStringLiteral("/usr/sbin/smtp-sink"), sinkArgs);
-    if (!sink.waitForStarted(5000) || !WaitForListener(port)) {
-        std::fprintf(stderr, "smtp-sink did not start\n");
+    bench::SmtpSink sink;
+    if (!sink.Start())
         return 1;
-    }
+    const quint16 port = sink.port();
 
     // The SMTP class, the way a send run uses it: one connection, per message import, merge, send, clear.
     mail::Smtp smtp;
@@ -95,8 +59,7 @@ int main(int argc, char** argv) {
     smtp.SetBodyEncoding(1);
     smtp.SetPartEncoding(1);
     smtp.AddHeader(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel 1.0"));
-    QElapsedTimer timer;
-    timer.start();
+    const bench::Stopwatch stopwatch;
     int failed = 0;
     qint32 rc = smtp.Connect(0);
     if (rc != 0) {
@@ -115,31 +78,24 @@ int main(int argc, char** argv) {
         smtp.ClearMessage(3);
     }
     rc = smtp.Disconnect(0);
-    const double ours = timer.nsecsElapsed() / 1e9;
+    const double ours = stopwatch.seconds();
     if (failed != 0 || rc != 0) {
         std::fprintf(stderr, "%d messages failed, Disconnect %d\n", failed, rc);
         return 1;
     }
 
-    QProcess python;
-    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(BENCH_SMTP_DIR "/smtplib_reference.py"), QStringLiteral("127.0.0.1"),
-                  QString::number(port), QString::number(count), templatePath});
-    if (!python.waitForFinished(-1) || python.exitCode() != 0) {
-        std::fprintf(stderr, "the smtplib reference failed\n");
+    const std::optional<double> reference = bench::RunPythonReference(
+        QStringLiteral(BENCH_SMTP_DIR "/smtplib_reference.py"),
+        {QStringLiteral("127.0.0.1"), QString::number(port), QString::number(count), templatePath});
+    if (!reference)
         return 1;
-    }
-    const double reference = python.readAllStandardOutput().trimmed().toDouble();
-    sink.terminate();
-    sink.waitForFinished(3000);
+    sink.Stop();
 
-    const double ourRate = count / ours;
-    const double referenceRate = reference > 0 ? count / reference : 0;
+    const bench::Rates rates = bench::CompareRates(count, ours, *reference);
     std::printf("messages:        %d (1 KB personalised HTML, one connection, smtp-sink on 127.0.0.1)\n",
                 count);
-    std::printf("Smtp class:      %.0f messages/s (%.3f s)\n", ourRate, ours);
-    std::printf("Python smtplib:  %.0f messages/s (%.3f s)\n", referenceRate, reference);
-    std::printf("ratio:           %.2f x smtplib\n", referenceRate > 0 ? ourRate / referenceRate : 0.0);
+    std::printf("Smtp class:      %.0f messages/s (%.3f s)\n", rates.ours, ours);
+    std::printf("Python smtplib:  %.0f messages/s (%.3f s)\n", rates.reference, *reference);
+    std::printf("ratio:           %.2f x smtplib\n", rates.ratio);
     return 0;
 }
