@@ -302,5 +302,5 @@ void RecipientImportForm::openReport() {
 
 bool RecipientImportForm::askToCancel() {
     return ShowMessage(this, QStringLiteral("Are you sure you want to cancel the import process?"),
-                       QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::No;
+                       QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
