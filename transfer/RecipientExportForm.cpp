@@ -258,6 +258,10 @@ void RecipientExportForm::exportRecipients() {
     case ExportResult::Status::WriteFailed:
         ShowMessage(this, QStringLiteral("The output file could not be written."), QMessageBox::Warning);
         break;
+    case ExportResult::Status::ReadFailed:
+        ShowMessage(this, QStringLiteral("The recipients of the selected group could not be read."),
+                    QMessageBox::Warning);
+        break;
     case ExportResult::Status::Completed:
     case ExportResult::Status::Cancelled:
         ShowMessage(this,

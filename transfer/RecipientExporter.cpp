@@ -76,8 +76,16 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
         if (hooks.yield)
             hooks.yield();
     }
+    // A read that broke off (a sort order naming no column, a damaged file) must not pass for a
+    // complete export, nor replace an earlier file with a partial one.
+    const bool readFailed = rows.Failed();
     rows.Close();
     db.Close();
+    if (readFailed) {
+        file.cancelWriting();
+        result.status = ExportResult::Status::ReadFailed;
+        return result;
+    }
     writeOk = writeOk && file.write(buffer) == buffer.size();
     if (!writeOk || !file.commit()) {
         file.cancelWriting();

@@ -32,6 +32,7 @@ struct ExportResult {
         Cancelled,     // stopped on request; the file holds the lines written so far
         GroupNotFound, // nothing written
         WriteFailed,   // the output file could not be written; an earlier file there is left as it was
+        ReadFailed,    // the group's recipients could not be read (e.g. a broken sort order); nothing written
     };
     Status status = Status::Completed;
     qint32 count = 0;

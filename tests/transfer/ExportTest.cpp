@@ -83,6 +83,14 @@ TEST_F(Export, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept) {
     }
 }
 
+TEST_F(Export, AReadThatFailsIsReportedAndTheOldFileKept) {
+    const QString path = writeFile(QStringLiteral("kept.txt"), "old content");
+    db.ExecuteWrite(QStringLiteral("UPDATE [Groups] SET [SortSQL] = '[NoSuchColumn]'"));
+    EXPECT_EQ(ExportResult::Status::ReadFailed,
+              run(ExportMode::EmailOnly, {}, QLatin1Char('\t'), path).status);
+    EXPECT_EQ(QByteArray("old content"), readFile(path));
+}
+
 TEST_F(Export, CancelKeepsTheLinesWrittenSoFar) {
     const QString path = dir.filePath(QStringLiteral("part.txt"));
     bool cancel = false;
