@@ -149,6 +149,12 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
     qint32 handled = 0;
     End end = End::Normal;
     while (!rows.Eof()) {
+        // A cancel confirmed while Connect ran starts no message at all: a Send would open a new
+        // connection and deliver one after the user said stop.
+        if (m_cancelRequested) {
+            end = End::Cancelled;
+            break;
+        }
         ++position;
         if (partial.enabled && position > partial.to)
             break;

@@ -254,3 +254,21 @@ TEST(SendMailForm1Window, PartialSendingAsksForAValidRangeThenSendsIt) {
     form.close();
     EXPECT_FALSE(form.partialRange().enabled);
 }
+
+TEST(SendRun, CancelDuringConnectSendsNothing) {
+    MakeGroup(3);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRun run;
+    QObject::connect(&run, &SendRun::logAppended, &run, [&run](const QString& text) {
+        if (text.startsWith(QStringLiteral("Connecting to")))
+            run.requestCancel();
+    });
+    EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
+    EXPECT_EQ(peer.messageCount(), 0);
+    const QString log = run.log();
+    EXPECT_TRUE(log.contains(SmtpResultText(20) + QStringLiteral("\r\n\r\n"))) << log.toStdString();
+    EXPECT_TRUE(log.endsWith(QStringLiteral("Personal Sending process has been completed.\r\n")));
+    EXPECT_FALSE(QFile::exists(run.historyBase() + QStringLiteral(".eml")));
+    EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
+}
