@@ -142,9 +142,10 @@ public:
     enum class Phase { Connecting, Handshake, Talking };
 
     explicit SmtpConversation(Smtp& owner) : o(owner) {
+        // Only bytes we write extend a wait: a server that trickles its reply a byte at a time must
+        // not hold the conversation beyond the reply time-out.
         QObject::connect(&socket, &QSslSocket::readyRead, &socket, [this] {
             in.append(socket.readAll());
-            ++activity;
             Wake();
         });
         QObject::connect(&socket, &QSslSocket::connected, &socket, [this] { Wake(); });

@@ -3,6 +3,8 @@
 #include "tests/platform/mail/SmtpPeers.h"
 
 #include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -68,6 +70,28 @@ TEST(SmtpFailures, HugeGreetingIsCutOffAtOnce) {
     FakeServer oneLine;
     oneLine.greeting = "220 " + QByteArray(10 * 1024 * 1024, 'y');
     EXPECT_EQ(Client(oneLine.port(), nullptr, 5000)->Connect(0), 18);
+}
+
+TEST(SmtpFailures, TricklingGreetingEndsAtTheReplyTimeOut) {
+    // A greeting that never ends, one byte every 50 ms: the wait is not extended by what comes in.
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QTimer drip;
+    QList<QTcpSocket*> peers;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* s = server.nextPendingConnection())
+            peers << s;
+    });
+    QObject::connect(&drip, &QTimer::timeout, [&] {
+        for (QTcpSocket* s : std::as_const(peers))
+            s->write("2");
+    });
+    drip.start(50);
+    QTimer::singleShot(2500, &drip, &QTimer::stop); // a client that waits for the end fails, not hangs
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(Client(server.serverPort())->Connect(0), 27);
+    EXPECT_LT(timer.elapsed(), 1500);
 }
 
 TEST(SmtpFailures, ServerListNamesAndPorts) {
