@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -28,7 +27,10 @@ QString& dataPath() {
 }
 
 // A folder we own, that is a real folder (not a link) and that only we can enter.
-bool isPrivateFolder(const QString& path) {
+bool isPrivateFolder(QString path) {
+    // "dir/" would make lstat follow a link named dir.
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
     struct stat st {};
     if (lstat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
@@ -73,7 +75,8 @@ QString ResolveDataPath(const QString& appDataFolder, const QString& programFold
 QString TempFolder() {
     static QString folder;
     static std::unique_ptr<QTemporaryDir> fallback;
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+    // Checked again on every use: the folder may have been removed, or replaced by a link.
+    if (!folder.isEmpty() && isPrivateFolder(folder))
         return folder;
     const QString wanted = QDir::tempPath() + QStringLiteral("/velanto-") + QString::number(getuid());
     ::mkdir(QFile::encodeName(wanted).constData(), 0700);

@@ -108,6 +108,16 @@ TEST(Folders, DataPathAndPrivateTemp) {
     EXPECT_TRUE(temp.endsWith('/'));
     EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner,
               QFile::permissions(temp) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser));
+
+    // A link planted in place of the folder is never written through.
+    const QString elsewhere = QDir::tempPath() + QStringLiteral("/planted-target");
+    QDir().mkpath(elsewhere);
+    ASSERT_TRUE(QDir(temp).removeRecursively());
+    ASSERT_TRUE(QFile::link(elsewhere, temp.chopped(1)));
+    const QString replacement = TempFolder();
+    EXPECT_NE(temp, replacement);
+    EXPECT_FALSE(QFileInfo(replacement.chopped(1)).isSymLink());
+    QFile::remove(temp.chopped(1));
 }
 
 } // namespace
