@@ -1,10 +1,10 @@
 #include "app/AboutForm.h"
 
-#include "app/GetWinVer.h"
-#include "app/Pictures.h"
 #include "app/SystemInfoForm.h"
-#include "app/Version.h"
-#include "app/WindowConventions.h"
+#include "core/GetWinVer.h"
+#include "core/Version.h"
+#include "ui/Pictures.h"
+#include "ui/WindowConventions.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,16 +1,16 @@
 #include "app/MainForm.h"
 
-#include "app/Globals.h"
-#include "app/MainFormControls.h"
 #include "app/MainFormLogic.h"
 #include "app/SaveChanges.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "app/Version.h"
-#include "app/WindowConventions.h"
-#include "platform/editor/HtmlEditor.h"
+#include "core/Globals.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/Version.h"
+#include "editor/HtmlEditor.h"
 #include "recipients/GroupManagerForm.h"
 #include "sending/SendingCommands.h"
+#include "ui/MainFormControls.h"
+#include "ui/WindowConventions.h"
 
 #include <QApplication>
 #include <QCheckBox>

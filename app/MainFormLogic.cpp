@@ -1,7 +1,7 @@
 #include "app/MainFormLogic.h"
 
-#include "app/Database.h"
-#include "app/Paths.h"
+#include "core/Database.h"
+#include "core/Paths.h"
 
 #include <QDir>
 #include <QDirIterator>

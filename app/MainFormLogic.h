@@ -1,6 +1,6 @@
 #pragma once
 // What the main window decides at load and at close, apart from its widgets.
-#include "app/Database.h"
+#include "core/Database.h"
 #include <QString>
 #include <QStringList>
 

@@ -1,10 +1,10 @@
 #include "app/SaveChanges.h"
 
-#include "app/FileDialogs.h"
 #include "app/MainFormLogic.h"
-#include "app/MessageBoxes.h"
-#include "app/OutputFiles.h"
-#include "platform/editor/HtmlEditor.h"
+#include "editor/HtmlEditor.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageBoxes.h"
+#include "ui/OutputFiles.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "app/SplashForm.h"
 
-#include "app/Pictures.h"
-#include "app/Version.h"
-#include "app/WindowConventions.h"
+#include "core/Version.h"
+#include "ui/Pictures.h"
+#include "ui/WindowConventions.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,14 +1,14 @@
 #include "app/Startup.h"
 
-#include "app/GetWinVer.h"
-#include "app/Globals.h"
 #include "app/MainForm.h"
-#include "app/MainFormControls.h"
-#include "app/MessageBoxes.h"
-#include "app/Paths.h"
 #include "app/SplashForm.h"
 #include "app/TipForm.h"
-#include "app/WindowConventions.h"
+#include "core/GetWinVer.h"
+#include "core/Globals.h"
+#include "core/Paths.h"
+#include "ui/MainFormControls.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowConventions.h"
 
 #include <QApplication>
 #include <QDir>

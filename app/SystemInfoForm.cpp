@@ -1,7 +1,7 @@
 #include "app/SystemInfoForm.h"
 
-#include "app/GetComputerName.h"
-#include "app/WindowConventions.h"
+#include "core/GetComputerName.h"
+#include "ui/WindowConventions.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,11 +1,11 @@
 #include "app/TipForm.h"
 
-#include "app/Globals.h"
-#include "app/Pictures.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
 #include "app/Tips.h"
-#include "app/WindowConventions.h"
+#include "core/Globals.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "ui/Pictures.h"
+#include "ui/WindowConventions.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,7 +1,7 @@
 #include "app/Tips.h"
 
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
 
 #include <QRandomGenerator>
 

@@ -1,6 +1,6 @@
-#include "app/MainFormControls.h"
+#include "app/AreaWindows.h"
 #include "app/Startup.h"
-#include "transfer/RegisterTransferWindows.h"
+#include "ui/MainFormControls.h"
 
 #include <QApplication>
 #include <unistd.h>
@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
-    // The Group Manager's Import and Export buttons open these windows.
-    RegisterTransferWindows();
+    // The windows the main window and the Group Manager open through hooks.
+    RegisterAreaWindows();
     Startup startup(StartupEnvironment::System());
     switch (startup.run()) {
     case StartupOutcome::Started:

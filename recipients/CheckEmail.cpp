@@ -1,6 +1,6 @@
 #include "recipients/CheckEmail.h"
 
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 #include "recipients/GroupCount.h"
 
-#include "app/Database.h"
-#include "app/MainFormControls.h"
+#include "core/Database.h"
+#include "ui/MainFormControls.h"
 
 qint32 CountGroupRecipients(const QString& groupName) {
     Connection connection;

@@ -1,11 +1,11 @@
 #include "recipients/GroupForms.h"
 
-#include "app/MainFormControls.h"
-#include "app/MessageBoxes.h"
-#include "app/TextUtil.h"
-#include "app/WindowConventions.h"
+#include "core/TextUtil.h"
 #include "recipients/RecipientForms.h"
 #include "recipients/RecipientStore.h"
+#include "ui/MainFormControls.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowConventions.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,7 +1,5 @@
 #include "recipients/GroupManagerForm.h"
 
-#include "app/MessageBoxes.h"
-#include "app/WindowConventions.h"
 #include "recipients/GroupForms.h"
 #include "recipients/HandBack.h"
 #include "recipients/RecipientForms.h"
@@ -9,6 +7,8 @@
 #include "recipients/RecipientSearchForm.h"
 #include "recipients/RecipientStore.h"
 #include "recipients/TransferWindows.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowConventions.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

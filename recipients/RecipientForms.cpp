@@ -1,12 +1,12 @@
 #include "recipients/RecipientForms.h"
 
-#include "app/MessageBoxes.h"
-#include "app/TextUtil.h"
-#include "app/WindowConventions.h"
+#include "core/TextUtil.h"
 #include "recipients/CheckEmail.h"
 #include "recipients/HandBack.h"
 #include "recipients/RecipientGrid.h"
 #include "recipients/RecipientLists.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowConventions.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "recipients/RecipientStore.h"
 
-#include "app/RecipientFields.h"
+#include "core/RecipientFields.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/Database.h"
+#include "core/Database.h"
 
 #include <QString>
 #include <QStringList>

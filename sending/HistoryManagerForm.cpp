@@ -1,10 +1,10 @@
 #include "sending/HistoryManagerForm.h"
 
-#include "app/MessageBoxes.h"
-#include "app/WindowConventions.h"
-#include "platform/system/ShellOpener.h"
 #include "recipients/FlexGrid.h"
 #include "sending/HistoryStore.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ShellOpener.h"
+#include "ui/WindowConventions.h"
 
 #include <QFile>
 #include <QFileInfo>

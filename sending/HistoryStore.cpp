@@ -1,7 +1,7 @@
 #include "sending/HistoryStore.h"
 
-#include "app/OutputFiles.h"
-#include "app/Paths.h"
+#include "core/Paths.h"
+#include "ui/OutputFiles.h"
 
 #include <QDir>
 #include <QFile>

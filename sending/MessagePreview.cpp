@@ -1,16 +1,16 @@
 #include "sending/MessagePreview.h"
 
-#include "app/CharacterSettings.h"
-#include "app/GetBoundaryMarkPrefix.h"
-#include "app/MainFormControls.h"
-#include "app/Paths.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "app/TextUtil.h"
-#include "platform/mail/Smtp.h"
-#include "platform/system/ShellOpener.h"
+#include "core/CharacterSettings.h"
+#include "core/GetBoundaryMarkPrefix.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/TextUtil.h"
+#include "mail/Smtp.h"
 #include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
+#include "ui/MainFormControls.h"
+#include "ui/ShellOpener.h"
 
 #include <QFile>
 #include <QLineEdit>

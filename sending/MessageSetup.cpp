@@ -1,11 +1,11 @@
 #include "sending/MessageSetup.h"
 
-#include "app/CharacterSettings.h"
-#include "app/GetBoundaryMarkPrefix.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "app/Version.h"
-#include "platform/mail/Smtp.h"
+#include "core/CharacterSettings.h"
+#include "core/GetBoundaryMarkPrefix.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/Version.h"
+#include "mail/Smtp.h"
 #include "sending/ThreadForm.h"
 
 namespace {

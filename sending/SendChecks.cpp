@@ -1,12 +1,12 @@
 #include "sending/SendChecks.h"
 
-#include "app/MainFormControls.h"
-#include "app/MessageBoxes.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "app/TextUtil.h"
-#include "platform/editor/HtmlEditor.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/TextUtil.h"
+#include "editor/HtmlEditor.h"
 #include "recipients/GroupCount.h"
+#include "ui/MainFormControls.h"
+#include "ui/MessageBoxes.h"
 
 #include <QLineEdit>
 

@@ -1,9 +1,9 @@
 #include "sending/SendMailForm1.h"
 
-#include "app/MessageBoxes.h"
-#include "app/WindowConventions.h"
 #include "recipients/GroupCount.h"
 #include "sending/ShutDownForm.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowConventions.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,17 +1,17 @@
 #include "sending/SendRun.h"
 
-#include "app/Database.h"
-#include "app/MainFormControls.h"
-#include "app/Paths.h"
-#include "app/RecipientFields.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "platform/editor/HtmlEditor.h"
-#include "platform/mail/Smtp.h"
+#include "core/Database.h"
+#include "core/Paths.h"
+#include "core/RecipientFields.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "editor/HtmlEditor.h"
+#include "mail/Smtp.h"
 #include "recipients/GroupCount.h"
 #include "sending/HistoryStore.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
+#include "ui/MainFormControls.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // The send run: one SMTP connection, one personalised message per recipient of a group, a log of
 // everything in the program's own text (CR LF line ends), counts, the history files, and an orderly
 // end on cancel. The sending window drives it; tests call it directly.
-#include "app/WriteSendStatus.h"
+#include "core/WriteSendStatus.h"
 
 #include <QDateTime>
 #include <QObject>

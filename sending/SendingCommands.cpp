@@ -1,12 +1,12 @@
 #include "sending/SendingCommands.h"
 
-#include "app/ModalDialog.h"
 #include "sending/EmailManagerForm.h"
 #include "sending/HistoryManagerForm.h"
 #include "sending/SendChecks.h"
 #include "sending/SendMailForm1.h"
 #include "sending/SignatureManagerForm.h"
 #include "sending/ThreadForm.h"
+#include "ui/ModalDialog.h"
 
 // Windows are made for each showing; a sending window the countdown closed is gone with its run.
 void RunSendCommand(QWidget* parent) {

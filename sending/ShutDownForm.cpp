@@ -1,8 +1,8 @@
 #include "sending/ShutDownForm.h"
 
-#include "app/Globals.h"
-#include "app/MessageBoxes.h"
-#include "app/WindowConventions.h"
+#include "core/Globals.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowConventions.h"
 
 #include <QCloseEvent>
 #include <QDBusConnection>

@@ -1,10 +1,10 @@
 #include "sending/SignatureManagerForm.h"
 
-#include "app/MessageBoxes.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "app/WindowConventions.h"
-#include "platform/editor/HtmlEditor.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "editor/HtmlEditor.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowConventions.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "sending/ThreadForm.h"
 
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "app/WindowConventions.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "ui/WindowConventions.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

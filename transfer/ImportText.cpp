@@ -1,6 +1,6 @@
 #include "transfer/ImportText.h"
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 
 #include <QFile>
 #include <QStringDecoder>

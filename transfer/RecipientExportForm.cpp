@@ -1,11 +1,11 @@
 #include "transfer/RecipientExportForm.h"
 
-#include "app/FileDialogs.h"
-#include "app/MessageBoxes.h"
-#include "app/OutputFiles.h"
-#include "app/WindowConventions.h"
 #include "transfer/ImportText.h"
 #include "transfer/RecipientExporter.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageBoxes.h"
+#include "ui/OutputFiles.h"
+#include "ui/WindowConventions.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "transfer/RecipientExporter.h"
 
-#include "app/Database.h"
-#include "app/RecipientFields.h"
+#include "core/Database.h"
+#include "core/RecipientFields.h"
 
 #include <QSaveFile>
 

@@ -1,12 +1,12 @@
 #include "transfer/RecipientImportForm.h"
 
-#include "app/FileDialogs.h"
-#include "app/MessageBoxes.h"
-#include "app/WindowConventions.h"
-#include "platform/system/ShellOpener.h"
 #include "recipients/HandBack.h"
 #include "transfer/ImportText.h"
 #include "transfer/RecipientImporter.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ShellOpener.h"
+#include "ui/WindowConventions.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "transfer/RecipientImporter.h"
 
-#include "app/Database.h"
-#include "app/Paths.h"
+#include "core/Database.h"
+#include "core/Paths.h"
 #include "recipients/CheckEmail.h"
 #include "transfer/ImportText.h"
 

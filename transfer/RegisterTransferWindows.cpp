@@ -1,9 +1,9 @@
 #include "transfer/RegisterTransferWindows.h"
 
-#include "app/ModalDialog.h"
 #include "recipients/TransferWindows.h"
 #include "transfer/RecipientExportForm.h"
 #include "transfer/RecipientImportForm.h"
+#include "ui/ModalDialog.h"
 
 void ShowRecipientImportForm(QWidget* parent) {
     ShowModalDialog<RecipientImportForm>(parent);

@@ -1,7 +1,7 @@
 #include "transfer/TransferRunDialog.h"
 
-#include "app/Database.h"
-#include "app/WindowConventions.h"
+#include "core/Database.h"
+#include "ui/WindowConventions.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // Times the Group Manager's load of a 40,000-recipient group against a bare SELECT of the same rows
 // through the sqlcipher command line tool, on the same fresh database in the same run.
-#include "app/Database.h"
-#include "app/Paths.h"
+#include "core/Database.h"
+#include "core/Paths.h"
 #include "recipients/GroupManagerForm.h"
 
 #include <QApplication>

@@ -1,16 +1,16 @@
 // The real send run for a group of recipients (sending window, HTML editor offscreen, recipient
 // database) against smtp-sink on 127.0.0.1, and the same personalised messages sent by Python's
 // smtplib from the same data. Prints both rates and their ratio. Usage: bench_sendrun [-n COUNT]
-#include "app/Database.h"
-#include "app/MainFormControls.h"
-#include "app/Paths.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
 #include "bench/support/BenchSupport.h"
-#include "platform/editor/HtmlEditor.h"
+#include "core/Database.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "editor/HtmlEditor.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
 #include "sending/SendMailForm1.h"
+#include "ui/MainFormControls.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 //
 //   bench_smtp [-n COUNT]       (default 5000)
 #include "bench/support/BenchSupport.h"
-#include "platform/mail/Smtp.h"
+#include "mail/Smtp.h"
 
 #include <QCoreApplication>
 #include <QFile>

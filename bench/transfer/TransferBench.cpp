@@ -1,7 +1,7 @@
 // Imports 100,000 generated recipients (18 fields, 2% duplicates) into an empty group through the
 // real import engine, exports the group again, and prints records per second for both.
-#include "app/Database.h"
-#include "app/Paths.h"
+#include "core/Database.h"
+#include "core/Paths.h"
 #include "transfer/RecipientExporter.h"
 #include "transfer/RecipientImporter.h"
 

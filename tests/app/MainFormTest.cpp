@@ -1,14 +1,14 @@
 #include "app/MainForm.h"
-#include "app/Database.h"
-#include "app/Globals.h"
 #include "app/KeyboardIndicators.h"
-#include "app/MainFormControls.h"
 #include "app/MainFormLogic.h"
-#include "app/Paths.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "platform/editor/HtmlEditor.h"
+#include "core/Database.h"
+#include "core/Globals.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "editor/HtmlEditor.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/MainFormControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>

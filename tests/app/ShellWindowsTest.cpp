@@ -1,12 +1,12 @@
 #include "app/AboutForm.h"
-#include "app/GetWinVer.h"
-#include "app/Globals.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
 #include "app/SplashForm.h"
 #include "app/SystemInfoForm.h"
 #include "app/TipForm.h"
 #include "app/Tips.h"
+#include "core/GetWinVer.h"
+#include "core/Globals.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>

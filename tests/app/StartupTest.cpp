@@ -1,7 +1,7 @@
 #include "app/Startup.h"
-#include "app/MessageBoxes.h"
-#include "app/Paths.h"
+#include "core/Paths.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/MessageBoxes.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "recipients/CheckEmail.h"
 #include "recipients/GroupCount.h"
 
-#include "app/Database.h"
-#include "app/MainFormControls.h"
+#include "core/Database.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/MainFormControls.h"
 
 #include <QComboBox>
 #include <gtest/gtest.h>

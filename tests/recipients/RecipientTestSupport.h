@@ -1,9 +1,9 @@
 #pragma once
 // Helpers shared by the recipient window tests: a fresh database with groups and recipients, rows read
 // back, and a way to act on the modal dialog a button opens.
-#include "app/Database.h"
-#include "app/MainFormControls.h"
+#include "core/Database.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/MainFormControls.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,12 +1,10 @@
 // The account dialog and its connection test, the message set-up, the send checks, the preview and the
 // signature dialog.
-#include "app/MainFormControls.h"
-#include "app/Paths.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "platform/editor/HtmlEditor.h"
-#include "platform/mail/Smtp.h"
-#include "platform/system/ShellOpener.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "editor/HtmlEditor.h"
+#include "mail/Smtp.h"
 #include "sending/EmailManagerForm.h"
 #include "sending/MessagePreview.h"
 #include "sending/MessageSetup.h"
@@ -14,6 +12,8 @@
 #include "sending/SignatureManagerForm.h"
 #include "tests/sending/SendingFixture.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/MainFormControls.h"
+#include "ui/ShellOpener.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,14 +1,14 @@
 // The history store and its window, the shutdown countdown, the thread options.
-#include "app/Globals.h"
-#include "app/Paths.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
-#include "platform/system/ShellOpener.h"
+#include "core/Globals.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
 #include "sending/HistoryManagerForm.h"
 #include "sending/HistoryStore.h"
 #include "sending/ShutDownForm.h"
 #include "sending/ThreadForm.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/ShellOpener.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "tests/sending/SendingFixture.h"
 
-#include "app/Database.h"
-#include "app/Settings.h"
-#include "app/SettingsKeys.h"
+#include "core/Database.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "tests/support/TestEnvironment.h"
 
-#include "app/Paths.h"
-#include "app/Settings.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/FileDialogs.h"
-#include "app/MessageBoxes.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageBoxes.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
-#include "app/Database.h"
-#include "app/Paths.h"
-#include "app/RecipientFields.h"
+#include "core/Database.h"
+#include "core/Paths.h"
+#include "core/RecipientFields.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QFile>

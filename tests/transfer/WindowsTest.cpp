@@ -1,4 +1,3 @@
-#include "platform/system/ShellOpener.h"
 #include "recipients/HandBack.h"
 #include "recipients/TransferWindows.h"
 #include "tests/transfer/TransferFixture.h"
@@ -6,6 +5,7 @@
 #include "transfer/RecipientImportForm.h"
 #include "transfer/RecipientImporter.h"
 #include "transfer/RegisterTransferWindows.h"
+#include "ui/ShellOpener.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,0 +1,7 @@
+#include "app/AreaWindows.h"
+
+#include "transfer/RegisterTransferWindows.h"
+
+void RegisterAreaWindows() {
+    RegisterTransferWindows();
+}

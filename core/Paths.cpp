@@ -1,0 +1,95 @@
+#include "core/Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString withSlash(QString folder) {
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+QString& programFolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+QString& dataPath() {
+    static QString path;
+    return path;
+}
+
+// A folder we own, that is a real folder (not a link) and that only we can enter.
+bool isPrivateFolder(QString path) {
+    // "dir/" would make lstat follow a link named dir.
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    struct stat st {};
+    if (lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
+QString ProgramFolder() {
+    if (!programFolderOverride().isEmpty())
+        return programFolderOverride();
+    return withSlash(QCoreApplication::applicationDirPath());
+}
+
+void SetProgramFolderForTesting(const QString& folder) {
+    programFolderOverride() = withSlash(folder);
+}
+
+QString DataPath() {
+    return dataPath();
+}
+
+void SetDataPath(const QString& folder) {
+    dataPath() = withSlash(folder);
+}
+
+QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder) {
+    QDir dir;
+    if (appDataFolder.isEmpty()) {
+        const QString fallback = withSlash(programFolder) + QStringLiteral("Application Data/");
+        dir.mkpath(fallback);
+        return fallback;
+    }
+    const QString torvale = withSlash(appDataFolder) + QStringLiteral("Torvale/");
+    const QString path = torvale + QStringLiteral("Velanto Ostrel/");
+    dir.mkpath(path);
+    // The folder holds the recipient database and the history: private to the user.
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QString TempFolder() {
+    static QString folder;
+    static std::unique_ptr<QTemporaryDir> fallback;
+    // Checked again on every use: the folder may have been removed, or replaced by a link.
+    if (!folder.isEmpty() && isPrivateFolder(folder))
+        return folder;
+    const QString wanted = QDir::tempPath() + QStringLiteral("/velanto-") + QString::number(getuid());
+    ::mkdir(QFile::encodeName(wanted).constData(), 0700);
+    if (isPrivateFolder(wanted)) {
+        folder = withSlash(wanted);
+    } else {
+        // Someone else's folder, or a link planted in our way: never write there.
+        fallback = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/velanto-XXXXXX"));
+        folder = withSlash(fallback->path());
+    }
+    return folder;
+}
+
+QString UserDatabasePath() {
+    return DataPath() + QStringLiteral("Group.mdb");
+}

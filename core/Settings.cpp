@@ -1,0 +1,54 @@
+#include "core/Settings.h"
+
+#include <QFile>
+#include <QSettings>
+
+namespace {
+
+QSettings openStore() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Torvale"),
+                     QStringLiteral("Velanto Ostrel"));
+}
+
+QString path(const QString& section, const QString& key) {
+    return section + QLatin1Char('/') + key;
+}
+
+// The store can hold the account password: keep it readable by its owner only.
+void restrictAndSync(QSettings& s) {
+    s.sync();
+    QFile::setPermissions(s.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace
+
+QString GetSetting(const QString& section, const QString& key, const QString& defaultValue) {
+    QSettings s = openStore();
+    const QVariant v = s.value(path(section, key));
+    if (!v.isValid())
+        return defaultValue;
+    // An unquoted value with a comma (written by hand) reads back as a list; keep it as the text it was.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+
+QString GetSetting(const QString& section, const QString& key, int defaultValue) {
+    return GetSetting(section, key, QString::number(defaultValue));
+}
+
+void SaveSetting(const QString& section, const QString& key, const QString& value) {
+    QSettings s = openStore();
+    s.setValue(path(section, key), value);
+    restrictAndSync(s);
+}
+
+void DeleteSetting(const QString& section) {
+    QSettings s = openStore();
+    s.remove(section);
+    restrictAndSync(s);
+}
+
+QString SettingsFilePath() {
+    return openStore().fileName();
+}

@@ -1,0 +1,342 @@
+#include "mail/MailCharsets.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace mail {
+
+namespace {
+
+enum class Special { None, Utf8, Ascii, Hz, UserDefined };
+
+struct Resolved {
+    Special special = Special::None;
+    QByteArray iconvName; // for Special::None and Hz (the GB2312 inner encoding)
+};
+
+Resolved Resolve(const QString& label) {
+    const QString l = label.trimmed().toLower();
+    if (l.isEmpty() || l == QLatin1String("utf-8") || l == QLatin1String("utf8"))
+        return {Special::Utf8, {}};
+    if (l == QLatin1String("us-ascii") || l == QLatin1String("ascii"))
+        return {Special::Ascii, {}};
+    if (l == QLatin1String("hz-gb-2312"))
+        return {Special::Hz, QByteArrayLiteral("GB2312")};
+    if (l == QLatin1String("x-user-defined"))
+        return {Special::UserDefined, {}};
+    if (l == QLatin1String("iso-ir-149") || l == QLatin1String("ks_c_5601-1987"))
+        return {Special::None, QByteArrayLiteral("CP949")};
+    if (l == QLatin1String("iso-8859-8-i"))
+        return {Special::None, QByteArrayLiteral("ISO-8859-8")};
+    if (l == QLatin1String("shift-jis"))
+        return {Special::None, QByteArrayLiteral("SHIFT_JIS")};
+    return {Special::None, l.toLatin1()};
+}
+
+// iconv descriptors are costly to open and the composer converts per message: keep one per direction
+// and name for each thread.
+iconv_t Descriptor(const QByteArray& to, const QByteArray& from) {
+    thread_local QHash<QByteArray, iconv_t> cache;
+    const QByteArray key = to + '\0' + from;
+    auto it = cache.find(key);
+    if (it != cache.end()) {
+        if (it.value() != reinterpret_cast<iconv_t>(-1))
+            iconv(it.value(), nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        return it.value();
+    }
+    iconv_t cd = iconv_open(to.constData(), from.constData());
+    cache.insert(key, cd);
+    return cd;
+}
+
+bool Iconv(const QByteArray& to, const QByteArray& from, const QByteArray& in, QByteArray* out) {
+    iconv_t cd = Descriptor(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    out->resize(in.size() * 2 + 16);
+    char* inPtr = const_cast<char*>(in.constData());
+    size_t inLeft = static_cast<size_t>(in.size());
+    size_t used = 0;
+    for (;;) {
+        char* outPtr = out->data() + used;
+        size_t outLeft = static_cast<size_t>(out->size()) - used;
+        size_t r = inLeft ? iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft)
+                          : iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+        used = static_cast<size_t>(outPtr - out->data());
+        if (r != static_cast<size_t>(-1)) {
+            if (inLeft == 0) {
+                // flush the shift state of stateful encodings (ISO-2022, UTF-7)
+                outPtr = out->data() + used;
+                outLeft = static_cast<size_t>(out->size()) - used;
+                if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+                    if (errno != E2BIG)
+                        return false;
+                    out->resize(out->size() * 2);
+                    continue;
+                }
+                used = static_cast<size_t>(outPtr - out->data());
+                out->resize(static_cast<qsizetype>(used));
+                return true;
+            }
+            continue;
+        }
+        if (errno == E2BIG) {
+            out->resize(out->size() * 2 + 16);
+            continue;
+        }
+        // EILSEQ: a character the target cannot hold (iconv may also count it as a lossy conversion)
+        return false;
+    }
+}
+
+bool IconvEncode(const QString& text, const QByteArray& name, QByteArray* out) {
+    const QByteArray utf8 = text.toUtf8();
+    // glibc reports characters it replaced in an irreversible way as a positive count; treat a
+    // conversion as lossless only when a round trip gives back the text.
+    if (!Iconv(name, QByteArrayLiteral("UTF-8"), utf8, out))
+        return false;
+    QByteArray back;
+    return Iconv(QByteArrayLiteral("UTF-8"), name, *out, &back) && back == utf8;
+}
+
+bool HzEncode(const QString& text, QByteArray* out) {
+    out->clear();
+    bool gbMode = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x80) {
+            if (gbMode) {
+                out->append("~}");
+                gbMode = false;
+            }
+            if (c == QLatin1Char('~'))
+                out->append("~~");
+            else
+                out->append(static_cast<char>(c.unicode()));
+            continue;
+        }
+        QByteArray gb;
+        if (c.isHighSurrogate() || !IconvEncode(QString(c), QByteArrayLiteral("GB2312"), &gb) ||
+            gb.size() != 2)
+            return false;
+        if (!gbMode) {
+            out->append("~{");
+            gbMode = true;
+        }
+        out->append(static_cast<char>(gb.at(0) & 0x7F));
+        out->append(static_cast<char>(gb.at(1) & 0x7F));
+    }
+    if (gbMode)
+        out->append("~}");
+    return true;
+}
+
+bool HzDecode(const QByteArray& in, QString* out) {
+    out->clear();
+    bool gbMode = false;
+    bool clean = true;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char b = in.at(i);
+        if (b == '~' && i + 1 < in.size()) {
+            const char n = in.at(i + 1);
+            if (!gbMode && n == '~') {
+                out->append(QLatin1Char('~'));
+                ++i;
+                continue;
+            }
+            if (n == '{' || n == '}') {
+                gbMode = n == '{';
+                ++i;
+                continue;
+            }
+            if (n == '\n') { // line continuation
+                ++i;
+                continue;
+            }
+        }
+        if (gbMode && b != '\r' && b != '\n' && i + 1 < in.size()) {
+            QByteArray gb;
+            gb.append(static_cast<char>(b | 0x80));
+            gb.append(static_cast<char>(in.at(i + 1) | 0x80));
+            QByteArray utf8;
+            if (Iconv(QByteArrayLiteral("UTF-8"), QByteArrayLiteral("GB2312"), gb, &utf8)) {
+                out->append(QString::fromUtf8(utf8));
+            } else {
+                out->append(QChar(0xFFFD));
+                clean = false;
+            }
+            ++i;
+            continue;
+        }
+        if (gbMode && (b == '\r' || b == '\n'))
+            gbMode = false; // a line end always returns to ASCII
+        out->append(QLatin1Char(b));
+    }
+    return clean;
+}
+
+} // namespace
+
+bool IsKnownCharset(const QString& label) {
+    const Resolved r = Resolve(label);
+    if (r.special != Special::None)
+        return true;
+    QByteArray probe;
+    return Iconv(r.iconvName, QByteArrayLiteral("UTF-8"), QByteArrayLiteral("a"), &probe);
+}
+
+bool EncodeCharset(const QString& text, const QString& label, QByteArray* out) {
+    const Resolved r = Resolve(label);
+    switch (r.special) {
+    case Special::Utf8:
+        *out = text.toUtf8();
+        return true;
+    case Special::Ascii:
+        for (QChar c : text)
+            if (c.unicode() >= 0x80)
+                return false;
+        *out = text.toLatin1();
+        return true;
+    case Special::Hz:
+        return HzEncode(text, out);
+    case Special::UserDefined:
+        out->clear();
+        out->reserve(text.size());
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u < 0x80)
+                out->append(static_cast<char>(u));
+            else if (u >= 0xF780 && u <= 0xF7FF)
+                out->append(static_cast<char>(u - 0xF780 + 0x80));
+            else
+                return false;
+        }
+        return true;
+    case Special::None:
+        break;
+    }
+    return IconvEncode(text, r.iconvName, out);
+}
+
+bool DecodeCharset(const QByteArray& bytes, const QString& label, QString* out) {
+    const Resolved r = Resolve(label);
+    switch (r.special) {
+    case Special::Hz:
+        return HzDecode(bytes, out);
+    case Special::UserDefined:
+        out->clear();
+        out->reserve(bytes.size());
+        for (char b : bytes) {
+            const auto u = static_cast<unsigned char>(b);
+            out->append(u < 0x80 ? QChar(u) : QChar(static_cast<char16_t>(0xF780 + u - 0x80)));
+        }
+        return true;
+    case Special::Ascii:
+    case Special::Utf8:
+    case Special::None: {
+        QByteArray utf8;
+        if (r.special == Special::None && Iconv(QByteArrayLiteral("UTF-8"), r.iconvName, bytes, &utf8)) {
+            *out = QString::fromUtf8(utf8);
+            return true;
+        }
+        QStringDecoder dec(QStringDecoder::Utf8);
+        *out = dec.decode(bytes);
+        if (!dec.hasError())
+            return r.special != Special::None;
+        if (Iconv(QByteArrayLiteral("UTF-8"), QByteArrayLiteral("WINDOWS-1252"), bytes, &utf8))
+            *out = QString::fromUtf8(utf8);
+        else
+            *out = QString::fromLatin1(bytes);
+        return false;
+    }
+    }
+    return false;
+}
+
+QString DecodeHeaderWords(const QByteArray& raw) {
+    QString result;
+    qsizetype i = 0;
+    bool lastWasWord = false;
+    QString pendingSpace;
+    while (i < raw.size()) {
+        if (raw.at(i) == '=' && i + 1 < raw.size() && raw.at(i + 1) == '?') {
+            // =?charset?E?text?=
+            const qsizetype q1 = raw.indexOf('?', i + 2);
+            const qsizetype q2 = q1 < 0 ? -1 : raw.indexOf('?', q1 + 1);
+            const qsizetype end = q2 < 0 ? -1 : raw.indexOf("?=", q2 + 1);
+            if (q1 > 0 && q2 == q1 + 2 && end > 0) {
+                QByteArray charset = raw.mid(i + 2, q1 - i - 2);
+                const qsizetype star = charset.indexOf('*'); // RFC 2231 language suffix
+                if (star >= 0)
+                    charset.truncate(star);
+                const char enc = static_cast<char>(raw.at(q1 + 1) | 0x20);
+                const QByteArray text = raw.mid(q2 + 1, end - q2 - 1);
+                QByteArray bytes;
+                bool ok = true;
+                if (enc == 'b') {
+                    auto decoded = QByteArray::fromBase64Encoding(text);
+                    ok = decoded.decodingStatus == QByteArray::Base64DecodingStatus::Ok;
+                    bytes = decoded.decoded;
+                } else if (enc == 'q') {
+                    for (qsizetype k = 0; k < text.size(); ++k) {
+                        const char c = text.at(k);
+                        if (c == '_') {
+                            bytes.append(' ');
+                        } else if (c == '=' && k + 2 < text.size()) {
+                            bool hexOk = false;
+                            const int v = text.mid(k + 1, 2).toInt(&hexOk, 16);
+                            if (hexOk) {
+                                bytes.append(static_cast<char>(v));
+                                k += 2;
+                            } else {
+                                bytes.append(c);
+                            }
+                        } else {
+                            bytes.append(c);
+                        }
+                    }
+                } else {
+                    ok = false;
+                }
+                if (ok) {
+                    QString decoded;
+                    DecodeCharset(bytes, QString::fromLatin1(charset), &decoded);
+                    if (!lastWasWord)
+                        result += pendingSpace; // white space between two encoded words is dropped
+                    pendingSpace.clear();
+                    result += decoded;
+                    lastWasWord = true;
+                    i = end + 2;
+                    continue;
+                }
+            }
+        }
+        const char c = raw.at(i);
+        if (c == ' ' || c == '\t') {
+            pendingSpace += QLatin1Char(c);
+            ++i;
+            continue;
+        }
+        // plain text up to the next blank
+        qsizetype j = i;
+        while (j < raw.size() && raw.at(j) != ' ' && raw.at(j) != '\t' &&
+               !(raw.at(j) == '=' && j + 1 < raw.size() && raw.at(j + 1) == '?' && j > i))
+            ++j;
+        result += pendingSpace;
+        pendingSpace.clear();
+        QString piece;
+        DecodeCharset(raw.mid(i, j - i), QStringLiteral("utf-8"), &piece);
+        result += piece;
+        lastWasWord = false;
+        i = j;
+    }
+    if (!lastWasWord)
+        result += pendingSpace;
+    return result;
+}
+
+} // namespace mail

@@ -1,0 +1,582 @@
+#include "mail/Message.h"
+
+#include "mail/GMimeInclude.h"
+#include "mail/MailCharsets.h"
+#include "mail/MimeSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <QTimeZone>
+#include <QUrl>
+
+#include <new>
+
+namespace mail {
+
+struct ParsedMessage : PrintableMessage {
+    QList<MessageRecipient> recipients;
+    QList<ReceivedHeader> received;
+    QList<BodyPart> parts;
+};
+
+namespace {
+
+constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
+constexpr int kMaxDepth = 32;    // multipart nesting followed; deeper parts are left out
+constexpr int kMaxParts = 10000; // leaf parts kept
+constexpr qsizetype kMaxHeaderChars = 64 * 1024;
+
+// Handles of loaded messages for the printer.
+QMutex registryLock;
+QHash<qint32, std::weak_ptr<ParsedMessage>> registry;
+qint32 nextHandle = 1;
+
+qint32 Register(const std::shared_ptr<ParsedMessage>& m) {
+    QMutexLocker l(&registryLock);
+    qint32 h = nextHandle++;
+    if (nextHandle <= 0)
+        nextHandle = 1;
+    registry.insert(h, m);
+    return h;
+}
+
+void Unregister(qint32 handle) {
+    QMutexLocker l(&registryLock);
+    registry.remove(handle);
+}
+
+QByteArray Unfold(const char* raw) {
+    QByteArray v(raw ? raw : "");
+    if (v.size() > kMaxHeaderChars)
+        v.truncate(kMaxHeaderChars);
+    v.replace("\r", "");
+    v.replace("\n", "");
+    return v.trimmed();
+}
+
+QString CrLfLines(const QString& text) {
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return t;
+}
+
+// A file name that stays inside the folder it is joined to: the last component only, without
+// control characters or leading dots, at most 150 characters.
+QString SafeName(const QString& raw, const QString& fallback) {
+    QString name = raw;
+    const qsizetype cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    if (cut >= 0)
+        name = name.mid(cut + 1);
+    QString clean;
+    for (QChar c : name)
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F && c != QLatin1Char(':') && c != QLatin1Char('*') &&
+            c != QLatin1Char('?') && c != QLatin1Char('"') && c != QLatin1Char('<') &&
+            c != QLatin1Char('>') && c != QLatin1Char('|'))
+            clean += c;
+    clean = clean.trimmed();
+    while (clean.startsWith(QLatin1Char('.')))
+        clean.remove(0, 1);
+    if (clean.size() > 150)
+        clean = clean.left(100) + clean.right(50);
+    return clean.isEmpty() ? fallback : clean;
+}
+
+QString Unique(const QString& name, QSet<QString>* used) {
+    QString candidate = name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    const QString ext = dot > 0 ? name.mid(dot) : QString();
+    for (int n = 2; used->contains(candidate.toLower()); ++n)
+        candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
+    used->insert(candidate.toLower());
+    return candidate;
+}
+
+QString ExtensionFor(const QByteArray& type) {
+    if (type == "text/plain")
+        return QStringLiteral(".txt");
+    if (type == "text/html")
+        return QStringLiteral(".htm");
+    if (type == "message/rfc822")
+        return QStringLiteral(".eml");
+    if (type.startsWith("image/"))
+        return QLatin1Char('.') + QString::fromLatin1(type.mid(6));
+    return QStringLiteral(".dat");
+}
+
+// Splits an address list: "Name <a@b>, \"Last, First\" <c@d>, e@f, group: g@h;".
+QList<MessageRecipient> ParseAddresses(const QByteArray& raw, qint32 type) {
+    QList<MessageRecipient> out;
+    QList<QByteArray> items;
+    QByteArray current;
+    bool quoted = false;
+    int angle = 0, comment = 0;
+    for (qsizetype i = 0; i < raw.size() && items.size() < kMaxParts; ++i) {
+        const char c = raw.at(i);
+        if (quoted) {
+            current += c;
+            if (c == '\\' && i + 1 < raw.size())
+                current += raw.at(++i);
+            else if (c == '"')
+                quoted = false;
+            continue;
+        }
+        if (c == '"' && comment == 0)
+            quoted = true;
+        else if (c == '(')
+            ++comment;
+        else if (c == ')' && comment > 0)
+            --comment;
+        else if (c == '<' && comment == 0)
+            ++angle;
+        else if (c == '>' && comment == 0 && angle > 0)
+            --angle;
+        if (comment == 0 && angle == 0 && (c == ',' || c == ';')) {
+            items << current;
+            current.clear();
+            continue;
+        }
+        if (comment == 0 && angle == 0 && c == ':') { // a group name: its members follow
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    items << current;
+    for (const QByteArray& rawItem : items) {
+        const QByteArray item = rawItem.trimmed();
+        if (item.isEmpty())
+            continue;
+        MessageRecipient r;
+        r.RecipientType = type;
+        const qsizetype lt = item.lastIndexOf('<');
+        const qsizetype gt = item.lastIndexOf('>');
+        QByteArray phrase;
+        if (lt >= 0 && gt > lt) {
+            r.RecipientAddress = QString::fromUtf8(item.mid(lt + 1, gt - lt - 1).trimmed());
+            phrase = item.left(lt).trimmed();
+        } else {
+            QByteArray addr = item;
+            const qsizetype open = addr.indexOf('(');
+            const qsizetype close = addr.lastIndexOf(')');
+            if (open >= 0 && close > open) {
+                phrase = addr.mid(open + 1, close - open - 1);
+                addr = addr.left(open) + addr.mid(close + 1);
+            }
+            r.RecipientAddress = QString::fromUtf8(addr.trimmed());
+        }
+        if (phrase.startsWith('"') && phrase.endsWith('"') && phrase.size() >= 2) {
+            QByteArray unq;
+            for (qsizetype k = 1; k + 1 < phrase.size(); ++k) {
+                if (phrase.at(k) == '\\' && k + 2 < phrase.size())
+                    ++k;
+                unq += phrase.at(k);
+            }
+            phrase = unq;
+        }
+        r.RecipientName = DecodeHeaderWords(phrase).trimmed();
+        out << r;
+    }
+    return out;
+}
+
+QByteArray MimeTypeOf(GMimeObject* obj) {
+    GMimeContentType* ct = g_mime_object_get_content_type(obj);
+    if (!ct)
+        return QByteArrayLiteral("text/plain");
+    char* t = g_mime_content_type_get_mime_type(ct);
+    QByteArray type = QByteArray(t ? t : "text/plain").toLower();
+    g_free(t);
+    return type;
+}
+
+QByteArray ObjectBytes(GMimeObject* obj) {
+    GMimeStream* out = g_mime_stream_mem_new();
+    g_mime_object_write_to_stream(obj, nullptr, out);
+    GByteArray* b = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
+    QByteArray data(reinterpret_cast<const char*>(b->data), static_cast<qsizetype>(b->len));
+    g_object_unref(out);
+    return data;
+}
+
+QByteArray DecodedContent(GMimePart* part) {
+    GMimeDataWrapper* w = g_mime_part_get_content(part);
+    if (!w)
+        return {};
+    GMimeStream* out = g_mime_stream_mem_new();
+    g_mime_data_wrapper_write_to_stream(w, out);
+    GByteArray* b = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
+    QByteArray data(reinterpret_cast<const char*>(b->data), static_cast<qsizetype>(b->len));
+    g_object_unref(out);
+    return data;
+}
+
+struct Leaf {
+    QByteArray type;
+    QByteArray charset;
+    QString fileName;
+    QString contentId;
+    bool attachment = false;
+    bool inRelated = false;
+    std::shared_ptr<const QByteArray> data;
+};
+
+class Walker {
+public:
+    qint32 error = 0;
+    QList<Leaf> leaves;
+
+    void Walk(GMimeObject* obj, int depth, bool inRelated) {
+        if (error || !obj || depth > kMaxDepth || leaves.size() >= kMaxParts)
+            return;
+        if (GMIME_IS_MULTIPART(obj)) {
+            GMimeMultipart* mp = GMIME_MULTIPART(obj);
+            const char* boundary = g_mime_object_get_content_type_parameter(obj, "boundary");
+            const int count = g_mime_multipart_get_count(mp);
+            if (!boundary || !*boundary || count <= 0) {
+                error = MessageNoBoundary;
+                return;
+            }
+            const bool related = MimeTypeOf(obj) == "multipart/related";
+            for (int i = 0; i < count && !error; ++i)
+                Walk(g_mime_multipart_get_part(mp, i), depth + 1, related || inRelated);
+            return;
+        }
+        Leaf leaf;
+        leaf.type = MimeTypeOf(obj);
+        leaf.inRelated = inRelated;
+        const char* disposition = g_mime_object_get_disposition(obj);
+        leaf.attachment = disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
+        if (GMIME_IS_MESSAGE_PART(obj)) {
+            GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(obj));
+            leaf.data =
+                std::make_shared<const QByteArray>(inner ? ObjectBytes(GMIME_OBJECT(inner)) : QByteArray());
+            const char* fn = g_mime_object_get_content_disposition_parameter(obj, "filename");
+            leaf.fileName = fn ? DecodeHeaderWords(fn) : QString();
+            leaf.attachment = true;
+            leaves << leaf;
+            return;
+        }
+        if (!GMIME_IS_PART(obj))
+            return;
+        GMimePart* part = GMIME_PART(obj);
+        const char* cte = g_mime_object_get_header(obj, "Content-Transfer-Encoding");
+        if (cte) {
+            const QByteArray e = QByteArray(cte).trimmed().toLower();
+            static const QSet<QByteArray> known = {"7bit",   "8bit",       "binary",   "quoted-printable",
+                                                   "base64", "x-uuencode", "uuencode", "x-uue",
+                                                   ""};
+            if (!known.contains(e)) {
+                error = MessageUnknownEncoding;
+                return;
+            }
+        }
+        const char* charset = g_mime_object_get_content_type_parameter(obj, "charset");
+        leaf.charset = charset ? QByteArray(charset) : QByteArray();
+        const char* fn = g_mime_part_get_filename(part);
+        leaf.fileName = fn ? QString::fromUtf8(fn) : QString();
+        const char* cid = g_mime_part_get_content_id(part);
+        leaf.contentId = cid ? QString::fromUtf8(cid) : QString();
+        leaf.data = std::make_shared<const QByteArray>(DecodedContent(part));
+        leaves << leaf;
+    }
+};
+
+QString DecodeLeafText(const Leaf& leaf) {
+    QString text;
+    DecodeCharset(*leaf.data,
+                  leaf.charset.isEmpty() ? QStringLiteral("us-ascii") : QString::fromLatin1(leaf.charset),
+                  &text);
+    return text;
+}
+
+QString AsUtf8Declared(const QString& html) {
+    static const QRegularExpression meta(
+        QStringLiteral("(<meta\\b[^>]*?charset\\s*=\\s*[\"']?)([A-Za-z0-9_.:-]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString out = html;
+    const QRegularExpressionMatch m = meta.match(out);
+    if (m.hasMatch())
+        out.replace(m.capturedStart(2), m.capturedLength(2), QStringLiteral("utf-8"));
+    return out;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return false;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    return f.write(bytes) == bytes.size() && f.commit();
+}
+
+qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, ParsedMessage* m) {
+    QFile f(path);
+    if (path.isEmpty() || QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly))
+        return MessageFileIoError;
+    if (f.size() > kMaxFileSize)
+        return MessageOutOfMemory;
+    const QByteArray raw = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return MessageFileIoError;
+
+    InitGMime();
+    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.constData(), static_cast<size_t>(raw.size()));
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    g_object_unref(stream);
+    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    g_object_unref(parser);
+    if (!message)
+        return MessageException;
+
+    // Headers
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+    const int headerCount = g_mime_header_list_get_count(headers);
+    for (int i = 0; i < headerCount; ++i) {
+        GMimeHeader* h = g_mime_header_list_get_header_at(headers, i);
+        const QByteArray name = QByteArray(g_mime_header_get_name(h)).toLower();
+        const QByteArray value = Unfold(g_mime_header_get_raw_value(h));
+        if (name == "subject" && m->subject.isEmpty())
+            m->subject = DecodeHeaderWords(value);
+        else if (name == "from" && m->from.isEmpty())
+            m->from = DecodeHeaderWords(value);
+        else if (name == "date" && m->date.isEmpty())
+            m->date = DecodeHeaderWords(value);
+        else if (name == "to" || name == "cc" || name == "bcc") {
+            m->recipients += ParseAddresses(value, name == "to" ? 1 : (name == "cc" ? 2 : 3));
+            QString& shown = name == "to" ? m->to : m->cc;
+            if (name != "bcc")
+                shown += (shown.isEmpty() ? QString() : QStringLiteral(", ")) + DecodeHeaderWords(value);
+        } else if (name == "received" && m->received.size() < 1000)
+            m->received << ParseReceivedHeader(QString::fromLatin1(value));
+    }
+
+    Walker walker;
+    walker.Walk(g_mime_message_get_mime_part(message), 0, false);
+    g_object_unref(message);
+    if (walker.error)
+        return walker.error;
+
+    // Bodies and parts
+    int htmlIndex = -1, textIndex = -1;
+    for (int i = 0; i < walker.leaves.size(); ++i) {
+        const Leaf& l = walker.leaves.at(i);
+        if (l.attachment)
+            continue;
+        if (l.type == "text/html" && htmlIndex < 0)
+            htmlIndex = i;
+        else if (l.type == "text/plain" && textIndex < 0)
+            textIndex = i;
+    }
+    if (htmlIndex >= 0)
+        m->htmlBody = DecodeLeafText(walker.leaves.at(htmlIndex));
+    const QString text =
+        textIndex >= 0 ? DecodeLeafText(walker.leaves.at(textIndex)) : HtmlToText(m->htmlBody);
+    m->textBody = CrLfLines(text);
+    m->bodyPart = bodyPart;
+
+    QSet<QString> usedNames;
+    QHash<QString, QString> fileOfCid;
+    for (int i = 0; i < walker.leaves.size(); ++i) {
+        if (i == htmlIndex || i == textIndex)
+            continue;
+        const Leaf& l = walker.leaves.at(i);
+        const qint32 kind =
+            l.attachment || (!l.fileName.isEmpty() && !l.inRelated && !l.type.startsWith("text/"))
+                ? PartAttachment
+                : PartBodyPartAttachment;
+        const QString name =
+            Unique(SafeName(l.fileName, QStringLiteral("part%1%2").arg(i + 1).arg(ExtensionFor(l.type))),
+                   &usedNames);
+        BodyPart part(kind, name, l.type, l.data);
+        if (!l.contentId.isEmpty())
+            fileOfCid.insert(l.contentId, name);
+        m->parts << part;
+    }
+
+    if (htmlIndex >= 0 && !workFolder.isEmpty()) {
+        // A fresh folder directly inside the work folder: index.htm plus the parts it refers to by cid:
+        QDir work(workFolder);
+        if (!work.mkpath(QStringLiteral(".")))
+            return MessageFileIoError;
+        QString folderName;
+        for (int n = 1; n < 10000; ++n) {
+            const QString candidate = QStringLiteral("Body%1").arg(n);
+            if (!work.exists(candidate) && work.mkdir(candidate)) {
+                folderName = candidate;
+                break;
+            }
+        }
+        if (folderName.isEmpty())
+            return MessageFileIoError;
+        const QString folder = work.absoluteFilePath(folderName);
+        QString html = m->htmlBody;
+        for (const BodyPart& p : std::as_const(m->parts)) {
+            const QString cid = fileOfCid.key(p.PartFileName());
+            if (cid.isEmpty())
+                continue;
+            if (!WriteFile(folder + QLatin1Char('/') + p.PartFileName(), p.PartData()))
+                return MessageFileIoError;
+            const QString url = QString::fromUtf8(QUrl::toPercentEncoding(p.PartFileName(), " ()"));
+            html.replace(QStringLiteral("cid:") + cid, url, Qt::CaseInsensitive);
+        }
+        if (!WriteFile(folder + QStringLiteral("/index.htm"), AsUtf8Declared(html).toUtf8()))
+            return MessageFileIoError;
+        m->htmlFolder = folder;
+    }
+    return MessageOk;
+}
+
+} // namespace
+
+ReceivedHeader ParseReceivedHeader(const QString& value) {
+    ReceivedHeader r;
+    const QString v = value.left(4096);
+    const qsizetype semi = v.lastIndexOf(QLatin1Char(';'));
+    const QString clauses = semi >= 0 ? v.left(semi) : v;
+    const QString date = semi >= 0 ? v.mid(semi + 1).trimmed() : QString();
+
+    QString* current = nullptr;
+    QString word;
+    int depth = 0;
+    auto flushWord = [&] {
+        if (word.isEmpty())
+            return;
+        const QString key = word.toLower();
+        if (key == QLatin1String("from"))
+            current = &r.ReceivedFrom;
+        else if (key == QLatin1String("by"))
+            current = &r.ReceivedBy;
+        else if (key == QLatin1String("via"))
+            current = &r.ReceivedVia;
+        else if (key == QLatin1String("with"))
+            current = &r.ReceivedProtocol;
+        else if (key == QLatin1String("id"))
+            current = &r.ReceivedID;
+        else if (key == QLatin1String("for"))
+            current = &r.ReceivedFor;
+        else if (current)
+            *current += (current->isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        word.clear();
+    };
+    for (QChar c : clauses) {
+        if (depth > 0) { // a comment belongs to the clause it follows and holds no keywords
+            if (c == QLatin1Char('('))
+                ++depth;
+            else if (c == QLatin1Char(')'))
+                --depth;
+            word += c;
+            if (depth == 0) {
+                if (current)
+                    *current += (current->isEmpty() ? QString() : QStringLiteral(" ")) + word;
+                word.clear();
+            }
+            continue;
+        }
+        if (c == QLatin1Char('(')) {
+            flushWord();
+            depth = 1;
+            word = c;
+        } else if (c.isSpace()) {
+            flushWord();
+        } else {
+            word += c;
+        }
+    }
+    if (depth == 0)
+        flushWord();
+    r.ReceivedFor.remove(QLatin1Char('<')).remove(QLatin1Char('>'));
+
+    if (!date.isEmpty()) {
+        InitGMime();
+        GDateTime* dt = g_mime_utils_header_decode_date(date.toLatin1().constData());
+        if (dt) {
+            const int offsetSeconds = static_cast<int>(g_date_time_get_utc_offset(dt) / G_TIME_SPAN_SECOND);
+            r.ReceivedDateTime = QDateTime(
+                QDate(g_date_time_get_year(dt), g_date_time_get_month(dt), g_date_time_get_day_of_month(dt)),
+                QTime(g_date_time_get_hour(dt), g_date_time_get_minute(dt), g_date_time_get_second(dt)),
+                QTimeZone(offsetSeconds));
+            r.ReceivedTimeZoneBias = -offsetSeconds / 60;
+            g_date_time_unref(dt);
+        }
+    }
+    return r;
+}
+
+qint32 BodyPart::SavePartToFile(const QString& path, qint32) const {
+    if (path.isEmpty() || !data_)
+        return MessageFileIoError;
+    return WriteFile(path, *data_) ? MessageOk : MessageFileIoError;
+}
+
+Message::Message() = default;
+
+Message::~Message() {
+    if (handle_)
+        Unregister(handle_);
+}
+
+void Message::SetWorkFolder(const QString& folder) {
+    workFolder_ = folder;
+}
+
+qint32 Message::ImportMessageFile(const QString& path, qint32 bodyPart, qint32, qint32) {
+    if (handle_)
+        Unregister(handle_);
+    handle_ = 0;
+    parsed_.reset();
+    try {
+        auto parsed = std::make_shared<ParsedMessage>();
+        const qint32 rc = Parse(path, workFolder_, bodyPart, parsed.get());
+        if (rc != MessageOk)
+            return rc;
+        parsed_ = parsed;
+        handle_ = Register(parsed_);
+        return MessageOk;
+    } catch (const std::bad_alloc&) {
+        return MessageOutOfMemory;
+    } catch (...) {
+        return MessageException;
+    }
+}
+
+QString Message::GetSubject() const {
+    return parsed_ ? parsed_->subject : QString();
+}
+QString Message::GetTextBody() const {
+    return parsed_ ? parsed_->textBody : QString();
+}
+QList<MessageRecipient> Message::GetRecipients() const {
+    return parsed_ ? parsed_->recipients : QList<MessageRecipient>();
+}
+QList<ReceivedHeader> Message::GetReceivedHeaders() const {
+    return parsed_ ? parsed_->received : QList<ReceivedHeader>();
+}
+QList<BodyPart> Message::GetBodyParts() const {
+    return parsed_ ? parsed_->parts : QList<BodyPart>();
+}
+QString Message::GetHtmlBodyPath() const {
+    return parsed_ ? parsed_->htmlFolder : QString();
+}
+qint32 Message::GetMessageHandle() const {
+    return handle_;
+}
+
+std::shared_ptr<const PrintableMessage> PrintableForHandle(qint32 handle) {
+    QMutexLocker l(&registryLock);
+    auto it = registry.constFind(handle);
+    if (it == registry.constEnd())
+        return {};
+    return it.value().lock();
+}
+
+} // namespace mail

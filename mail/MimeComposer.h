@@ -1,0 +1,57 @@
+#pragma once
+// The MIME half of the SMTP class: turns a MessageSpec into the bytes of an RFC 5322 message and
+// keeps the HTML body, its text alternative and its related images in the MessageSpec, so a send run can
+// personalise and compose one message per recipient without reading or analysing the HTML again.
+#include "mail/MessageSpec.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace mail {
+
+// Result codes of ComposeMessage (the SMTP class passes them on as its own send-status codes).
+enum ComposeResult : qint32 {
+    ComposeOk = 0,
+    ComposeBodyProblem = 4,     // a body or attachment cannot be encoded
+    ComposeCannotOpenFile = 10, // an attachment or related image cannot be opened
+    ComposeCannotReadFile = 11, // an attachment or related image cannot be read
+};
+
+// Result codes of ImportBodyFile.
+enum ImportBodyResult : qint32 {
+    ImportOk = 0,
+    ImportOpenFailed = 1,
+    ImportReadFailed = 2,
+    ImportInvalidParameter = 3,
+    ImportParserFailed = 101,
+};
+
+// ImportBodyFile modes: HTML only, or HTML plus a generated plain-text alternative.
+enum ImportBodyMode : qint32 { ImportHtmlOnly = 2, ImportHtmlWithText = 6 };
+
+// Header encodings of EncodeHeaderText.
+enum HeaderEncodingMode : qint32 { HeaderQuotedPrintable = 1, HeaderBase64 = 2 };
+
+// The whole message, CR LF line ends, ready for DATA (not dot-stuffed). *result (may be null) gets a
+// ComposeResult; on failure the returned bytes are empty. Identical input gives identical bytes except
+// for the Date and Message-ID headers.
+QByteArray ComposeMessage(const MessageSpec& spec, qint32* result);
+
+// Reads an HTML file into spec.htmlBody (bodyFormat 1), with the local images it references as related
+// parts (cid:), and for mode 6 also a plain-text alternative in spec.bodyText. Remote URLs stay as they
+// are; files that are not images are not embedded. Returns an ImportBodyResult.
+qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode);
+
+// Replaces every occurrence of macro in every body of the message (HTML, its text alternative, the
+// plain body). Returns 0, or 3 when macro is empty.
+qint32 ReplaceMergeField(MessageSpec& spec, const QString& macro, const QString& value);
+
+// An RFC 2047 encoded-word text of text in charset (mode 1 Q, 2 B). Returns "" for an empty text and
+// "ERR:" + reason when the charset or mode is unusable.
+QString EncodeHeaderText(const QString& text, const QString& charset, qint32 mode);
+
+// Writes the composed message to path, replacing the file atomically. Returns the ComposeMessage
+// result, or 11 when the file cannot be written.
+qint32 SaveMessageFile(const MessageSpec& spec, const QString& path);
+
+} // namespace mail

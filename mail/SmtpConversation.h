@@ -1,0 +1,215 @@
+#pragma once
+// The TCP/TLS conversation with one SMTP server: replies, waits with their time-outs, capabilities.
+// Internal to the mail library; the Smtp object owns one while it is connected.
+
+#include "mail/Smtp.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QSslSocket>
+#include <QStringList>
+#include <QTimer>
+
+#include <cctype>
+#include <functional>
+
+namespace mail {
+
+// Replies larger than this are not SMTP: they end the conversation with code 18.
+constexpr qsizetype kMaxReplyBytes = 64 * 1024;
+constexpr int kMaxReplyLines = 1000;
+
+struct SmtpReply {
+    int code = 0;
+    QStringList lines;
+    QString Text() const { return lines.join(QStringLiteral("\r\n")); }
+    // The text after the code of the last line ("334 abc" -> "abc").
+    QString LastArgument() const { return lines.isEmpty() ? QString() : lines.last().mid(4); }
+};
+
+// One TCP/TLS conversation with one server. Lives only inside the Smtp object that owns it.
+class SmtpConversation {
+public:
+    enum class Phase { Connecting, Handshake, Talking };
+
+    explicit SmtpConversation(Smtp& owner) : o(owner) {
+        // Only bytes we write extend a wait: a server that trickles its reply a byte at a time must
+        // not hold the conversation beyond the reply time-out.
+        QObject::connect(&socket, &QSslSocket::readyRead, &socket, [this] {
+            in.append(socket.readAll());
+            Wake();
+        });
+        QObject::connect(&socket, &QSslSocket::connected, &socket, [this] { Wake(); });
+        QObject::connect(&socket, &QSslSocket::encrypted, &socket, [this] { Wake(); });
+        QObject::connect(&socket, &QSslSocket::disconnected, &socket, [this] {
+            lost = true;
+            Wake();
+        });
+        QObject::connect(&socket, &QSslSocket::errorOccurred, &socket,
+                         [this](QAbstractSocket::SocketError e) {
+                             socketError = e;
+                             if (e != QAbstractSocket::SocketTimeoutError)
+                                 lost = true;
+                             Wake();
+                         });
+        QObject::connect(&socket, &QSslSocket::bytesWritten, &socket, [this](qint64 n) {
+            ++activity;
+            if (progressMax > 0) {
+                progressDone = qMin<qint64>(progressDone + n, progressMax);
+                emit o.Progress(qint32(progressDone), qint32(progressMax));
+            }
+        });
+    }
+
+    ~SmtpConversation() {
+        socket.disconnect();
+        socket.abort();
+    }
+
+    void Wake() {
+        if (loop)
+            loop->quit();
+    }
+
+    bool Alive() const { return !broken && !lost && socket.state() == QAbstractSocket::ConnectedState; }
+
+    // Runs the caller's event loop until ready() holds. Returns 0, 20 (cancel), failCode when the
+    // connection fails, or timeoutCode when nothing happened for timeoutMs.
+    qint32 Wait(const std::function<bool()>& ready, int timeoutMs, qint32 timeoutCode, qint32 failCode) {
+        QDeadlineTimer deadline(timeoutMs);
+        quint64 seen = activity;
+        for (;;) {
+            if (o.m_cancelled)
+                return Fail(20);
+            if (ready())
+                return 0;
+            if (lost || socketError != QAbstractSocket::UnknownSocketError)
+                return Fail(failCode);
+            if (activity != seen) {
+                seen = activity;
+                deadline.setRemainingTime(timeoutMs);
+            }
+            if (deadline.hasExpired())
+                return Fail(timeoutCode);
+            QEventLoop waitLoop;
+            QTimer timer;
+            timer.setSingleShot(true);
+            QObject::connect(&timer, &QTimer::timeout, &waitLoop, &QEventLoop::quit);
+            timer.start(int(qMax<qint64>(1, deadline.remainingTime())));
+            loop = &waitLoop;
+            waitLoop.exec();
+            loop = nullptr;
+        }
+    }
+
+    qint32 Fail(qint32 code) {
+        broken = true;
+        return code;
+    }
+
+    enum class Parse { Incomplete, Complete, Garbage };
+
+    // Takes one complete reply from the front of the input, if there is one.
+    Parse TryParse(SmtpReply& reply) {
+        qsizetype pos = 0;
+        QStringList lines;
+        for (;;) {
+            const qsizetype nl = in.indexOf('\n', pos);
+            if (nl < 0)
+                break;
+            QByteArray line = in.mid(pos, nl - pos);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            pos = nl + 1;
+            const bool codeOk = line.size() >= 3 && std::isdigit(uchar(line[0])) &&
+                                std::isdigit(uchar(line[1])) && std::isdigit(uchar(line[2]));
+            if (!codeOk || (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
+                return Parse::Garbage;
+            lines.append(QString::fromUtf8(line));
+            if (lines.size() > kMaxReplyLines)
+                return Parse::Garbage;
+            if (line.size() == 3 || line[3] == ' ') {
+                reply.code = line.left(3).toInt();
+                reply.lines = lines;
+                in.remove(0, pos);
+                return Parse::Complete;
+            }
+        }
+        return in.size() > kMaxReplyBytes ? Parse::Garbage : Parse::Incomplete;
+    }
+
+    qint32 ReadReply(SmtpReply& reply) {
+        Parse state = Parse::Incomplete;
+        const qint32 rc = Wait(
+            [&] {
+                state = TryParse(reply);
+                return state != Parse::Incomplete;
+            },
+            o.m_replyTimeout, 27, 16);
+        if (rc != 0)
+            return rc;
+        if (state == Parse::Garbage) {
+            emit o.ConnectLog(QStringLiteral("The server's reply is not SMTP.\r\n"), 0);
+            return Fail(18);
+        }
+        emit o.ConnectLog(secretReply && reply.code == 334 ? QStringLiteral("334 ***\r\n")
+                                                           : reply.Text() + QStringLiteral("\r\n"),
+                          reply.code);
+        return 0;
+    }
+
+    // Writes one command line; logText replaces the line in the log (for secrets).
+    void Write(const QByteArray& line, const QString& logText = QString()) {
+        socket.write(line + "\r\n");
+        emit o.ConnectLog((logText.isNull() ? QString::fromUtf8(line) : logText) + QStringLiteral("\r\n"), 0);
+    }
+
+    qint32 Command(const QByteArray& line, SmtpReply& reply, const QString& logText = QString()) {
+        if (o.m_cancelled)
+            return Fail(20);
+        Write(line, logText);
+        return ReadReply(reply);
+    }
+
+    void ReadCapabilities(const SmtpReply& ehlo) {
+        authMechanisms.clear();
+        pipelining = dsn = eightBitMime = startTls = false;
+        for (qsizetype i = 1; i < ehlo.lines.size(); ++i) {
+            const QString line = ehlo.lines[i].mid(4).trimmed().toUpper();
+            const QString keyword = line.section(u' ', 0, 0);
+            if (keyword == u"PIPELINING")
+                pipelining = true;
+            else if (keyword == u"DSN")
+                dsn = true;
+            else if (keyword == u"8BITMIME")
+                eightBitMime = true;
+            else if (keyword == u"STARTTLS")
+                startTls = true;
+            else if (keyword == u"AUTH" || keyword.startsWith(u"AUTH="))
+                authMechanisms += line.mid(5).split(u' ', Qt::SkipEmptyParts);
+        }
+    }
+
+    Smtp& o;
+    QSslSocket socket;
+    QByteArray in;
+    QEventLoop* loop = nullptr;
+    quint64 activity = 0;
+    bool lost = false;
+    bool broken = false;
+    bool secretReply = false;
+    QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
+    qint64 progressDone = 0;
+    qint64 progressMax = 0;
+    QString host;
+    QString greeting;
+    QString serverReply;
+    bool esmtp = false;
+    bool pipelining = false;
+    bool dsn = false;
+    bool eightBitMime = false;
+    bool startTls = false;
+    QStringList authMechanisms;
+};
+
+} // namespace mail

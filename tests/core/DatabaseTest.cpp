@@ -1,0 +1,152 @@
+#include "core/Database.h"
+#include "core/RecipientFields.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testenv::FreshDataPath();
+        ASSERT_TRUE(db.Open());
+    }
+    qint32 addGroup(const QString& name, const QString& sort = QString()) {
+        EXPECT_EQ(1, db.ExecuteWrite(
+                         QStringLiteral("INSERT INTO [Groups] ([GroupName], [SortSQL]) VALUES ('%1', '%2')")
+                             .arg(name, SqlQuote(sort))));
+        return GroupByName(db, name);
+    }
+    void addRecipient(qint32 group, const QString& email, const QString& first = QString()) {
+        EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName]) "
+                                                    "VALUES (%1, '%2', '%3')")
+                                         .arg(group)
+                                         .arg(SqlQuote(email), SqlQuote(first))));
+    }
+    QStringList emailsOf(qint32 group, const QString& order = QString()) {
+        QStringList out;
+        for (Recordset rs = db.Execute(GroupRecipientsSql(group, order)); !rs.Eof(); rs.MoveNext())
+            out << rs.Field(QStringLiteral("G-Email"));
+        return out;
+    }
+    Connection db;
+};
+
+TEST_F(DatabaseTest, GroupLookupIgnoresCaseAndTrailingBlank) {
+    const qint32 id = addGroup(QStringLiteral("Friends"));
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(id, GroupByName(db, QStringLiteral("friends")));
+    EXPECT_EQ(id, GroupByName(db, QStringLiteral("FRIENDS  ")));
+    EXPECT_EQ(0, GroupByName(db, QStringLiteral("Friend")));
+    EXPECT_TRUE(emailsOf(0).isEmpty());
+    // A pasted quote cannot break the statement.
+    EXPECT_EQ(0, GroupByName(db, QStringLiteral("x') OR ('1'='1")));
+}
+
+TEST_F(DatabaseTest, QuotesAndNonAsciiRoundTrip) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    addRecipient(id, QStringLiteral("obrien@example.com"), QStringLiteral("O'Brien"));
+    addRecipient(id, QStringLiteral("zoe@example.com"), QStringLiteral("Zoë Łódź"));
+    Recordset rs = db.Execute(QStringLiteral("SELECT * FROM [Emails] WHERE ([G-FirstName] = 'o''brien')"));
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(QStringLiteral("O'Brien"), rs.Field(QStringLiteral("G-FirstName")));
+    EXPECT_EQ(QString(), rs.Field(QStringLiteral("G-Title"))) << "omitted columns read as empty text";
+    rs = db.Execute(QStringLiteral("SELECT * FROM [Emails] WHERE ([G-FirstName] = 'ZOË ŁÓDŹ ')"));
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(QStringLiteral("zoe@example.com"), rs.Field(QStringLiteral("G-Email")));
+}
+
+TEST_F(DatabaseTest, AddressesDifferingInCaseAreDuplicates) {
+    const qint32 id = addGroup(QStringLiteral("Dupes"));
+    addRecipient(id, QStringLiteral("Ann@Example.com"));
+    Recordset rs =
+        db.Execute(QStringLiteral("SELECT * FROM [Emails] WHERE ([G-ID] = '%1 ') AND ([G-Email] = '%2')")
+                       .arg(id)
+                       .arg(QStringLiteral("ann@example.COM")));
+    EXPECT_FALSE(rs.Eof());
+    // Bare and quoted ids match the same rows.
+    rs = db.Execute(QStringLiteral("SELECT * FROM [Emails] WHERE ([G-ID] = '%1')").arg(id));
+    EXPECT_FALSE(rs.Eof());
+}
+
+TEST_F(DatabaseTest, SortSqlOrdersAGroup) {
+    const qint32 id = addGroup(QStringLiteral("Sorted"), QStringLiteral("[G-Email] DESC"));
+    for (const char* e : {"b@x.org", "c@x.org", "a@x.org"})
+        addRecipient(id, QString::fromLatin1(e));
+    Recordset g = db.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([ID] = %1)").arg(id));
+    EXPECT_EQ((QStringList{"c@x.org", "b@x.org", "a@x.org"}),
+              emailsOf(id, g.Field(QStringLiteral("SortSQL"))));
+    EXPECT_EQ((QStringList{"b@x.org", "c@x.org", "a@x.org"}), emailsOf(id)) << "order of adding";
+    EXPECT_EQ((QStringList{"b@x.org", "c@x.org", "a@x.org"}), emailsOf(id, QStringLiteral("  ")));
+}
+
+TEST_F(DatabaseTest, LargeGroupCountsPast32767) {
+    const qint32 id = addGroup(QStringLiteral("Big"));
+    ASSERT_TRUE(db.BeginTransaction());
+    for (int i = 0; i < 40000; ++i)
+        db.ExecuteWrite(QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email]) VALUES (%1, 'u%2@x.org')")
+                            .arg(id)
+                            .arg(i));
+    ASSERT_TRUE(db.Commit());
+    qint32 count = 0;
+    qint32 lastId = 0;
+    for (Recordset rs = db.Execute(GroupRecipientsSql(id, QString())); !rs.Eof(); rs.MoveNext()) {
+        ++count;
+        rs.FieldInt(QStringLiteral("ID"), &lastId);
+    }
+    EXPECT_EQ(40000, count);
+    EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails] WHERE ([ID] = %1)").arg(lastId)));
+    EXPECT_GT(lastId, 32767);
+}
+
+TEST_F(DatabaseTest, WritesReportFailureAndRowsTouched) {
+    EXPECT_EQ(-1, db.ExecuteWrite(QStringLiteral("INSERT INTO [Nowhere] VALUES (1)")));
+    EXPECT_EQ(0, db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails] WHERE ([ID] = 12345)")));
+    EXPECT_TRUE(db.Execute(QStringLiteral("SELECT * FROM [Nowhere]")).Failed());
+}
+
+TEST(DatabaseFile, BadFilesReadAsEmptyDatabase) {
+    const QString dir = testenv::FreshDataPath();
+    const QString junk = dir + QStringLiteral("junk.mdb");
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    for (const QString& path : {junk, dir + QStringLiteral("missing.mdb")}) {
+        Connection c;
+        EXPECT_FALSE(c.Open(path));
+        EXPECT_TRUE(c.Execute(QStringLiteral("SELECT * FROM [Groups]")).Eof());
+        EXPECT_EQ(-1, c.ExecuteWrite(QStringLiteral("DELETE FROM [Groups]")));
+        EXPECT_EQ(0, GroupByName(c, QStringLiteral("Friends")));
+    }
+    EXPECT_FALSE(QFile::exists(dir + QStringLiteral("missing.mdb"))) << "opening never creates a file";
+}
+
+// The shipped file is a real SQLCipher database: the CLI opens it with the password only.
+TEST(DatabaseFile, ShippedFileHasTheSchemaAndNeedsThePassword) {
+    const auto cli = [](const QString& script) {
+        QProcess p;
+        p.start(QStringLiteral("sqlcipher"), {testenv::ShippedDatabase()});
+        p.write(script.toUtf8());
+        p.closeWriteChannel();
+        p.waitForFinished(10000);
+        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    };
+    const QString schema =
+        cli(QStringLiteral("PRAGMA key = '%1';\nPRAGMA table_info(Groups);\nPRAGMA table_info(Emails);\n")
+                .arg(QLatin1String(DatabasePassword)));
+    QStringList names;
+    for (const QString& line : schema.split('\n', Qt::SkipEmptyParts))
+        names << line.section('|', 1, 1);
+    QStringList expected{"ID", "GroupName", "SortSQL", "ID", "G-ID"};
+    for (const auto& f : RecipientFields)
+        expected << QString::fromLatin1(f.column);
+    EXPECT_EQ(expected, names) << schema.toStdString();
+    const QString withoutKey = cli(QStringLiteral("SELECT * FROM Groups;\n"));
+    EXPECT_TRUE(withoutKey.contains(QStringLiteral("not a database"))) << withoutKey.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+#include "core/Settings.h"
+#include "core/CharacterSettings.h"
+#include "core/SettingsKeys.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { testenv::ClearSettings(); }
+};
+
+TEST_F(SettingsTest, DefaultsAndStoredValues) {
+    EXPECT_EQ(QString(), GetSetting(Sections::Account, Keys::Name));
+    EXPECT_EQ(QStringLiteral("1"), GetSetting(Sections::Options, Keys::Tips, 1));
+    EXPECT_EQ(QStringLiteral("Personal"),
+              GetSetting(Sections::Account, Keys::Method, QStringLiteral("Personal")));
+    SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Smith, John"));
+    SaveSetting(Sections::Signature, Keys::Message, QStringLiteral("<p>Best regards,\r\nJohn</p>"));
+    SaveSetting(Sections::Options, Keys::Tips, QStringLiteral("0"));
+    EXPECT_EQ(QStringLiteral("Smith, John"), GetSetting(Sections::Account, Keys::Name));
+    EXPECT_EQ(QStringLiteral("<p>Best regards,\r\nJohn</p>"), GetSetting(Sections::Signature, Keys::Message));
+    EXPECT_EQ(QStringLiteral("0"), GetSetting(Sections::Options, Keys::Tips, 1));
+    // Keys are case-sensitive, as stored.
+    EXPECT_EQ(QString(), GetSetting(QStringLiteral("account"), QStringLiteral("name")));
+}
+
+TEST_F(SettingsTest, SurvivesRestartAndIsPrivate) {
+    SaveSetting(Sections::SmtpThread, Keys::Mode, QStringLiteral("Multi Thread"));
+    const QString file = SettingsFilePath();
+    ASSERT_TRUE(QFile::exists(file));
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
+              QFile::permissions(file) & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                          QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("[SMTP-Thread]"));
+    EXPECT_EQ(QStringLiteral("Multi Thread"), GetSetting(Sections::SmtpThread, Keys::Mode));
+}
+
+TEST_F(SettingsTest, DeleteSettingRemovesOnlyThatSection) {
+    SaveSetting(Sections::Account, Keys::Server, QStringLiteral("mail.example.com"));
+    SaveSetting(Sections::Account, Keys::Port, QStringLiteral("587"));
+    SaveSetting(Sections::Options, Keys::FirstTip, QStringLiteral("2"));
+    DeleteSetting(Sections::Account);
+    DeleteSetting(QStringLiteral("NoSuchSection"));
+    EXPECT_EQ(QStringLiteral("25"), GetSetting(Sections::Account, Keys::Port, 25));
+    EXPECT_EQ(QString(), GetSetting(Sections::Account, Keys::Server));
+    EXPECT_EQ(QStringLiteral("2"), GetSetting(Sections::Options, Keys::FirstTip));
+}
+
+TEST_F(SettingsTest, CharsetFollowsTheAccountChoiceExactly) {
+    EXPECT_EQ(QStringLiteral("Windows-1252"), GetCharset());
+    const std::pair<const char*, const char*> cases[] = {
+        {"Korean", "iso-ir-149"}, {"Japanese (Shift-JIS)", "shift-jis"}, {"western european (windows)", ""},
+        {"Korean ", ""},          {"Unicode (UTF-8)", "utf-8"},
+    };
+    for (const auto& [name, mime] : cases) {
+        SaveSetting(Sections::Account, Keys::CharSet, QString::fromUtf8(name));
+        EXPECT_EQ(QString::fromLatin1(mime), GetCharset()) << name;
+    }
+    EXPECT_EQ(37u, CharsetTable.size());
+    EXPECT_STREQ("Arabic (ISO)", CharsetTable.front().displayName);
+    EXPECT_STREQ("Western European (Windows)", CharsetTable.back().displayName);
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+#include "core/GetBoundaryMarkPrefix.h"
+#include "core/GetComputerName.h"
+#include "core/GetWinVer.h"
+#include "core/Paths.h"
+#include "core/TextUtil.h"
+#include "core/WriteSendStatus.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SendStatus, TextsOfTheTable) {
+    EXPECT_EQ(QStringLiteral("Error 1: An exception has occurred."), SmtpResultText(1));
+    EXPECT_EQ(
+        QStringLiteral("Error 11: There was an error reading a file. If you have specified file attachments, "
+                       "ensure that they exist and the you have access to them."),
+        SmtpResultText(11));
+    EXPECT_EQ(QStringLiteral("Error 27: Socket Timeout Error."), SmtpResultText(27));
+    for (qint32 code : {0, 2, 12, 13, 14, 23, 28, -5})
+        EXPECT_EQ(QStringLiteral("Error %1: Unknown Error.").arg(code), SmtpResultText(code));
+    EXPECT_EQ(
+        QStringLiteral("Error 6: There was an error terminating the conversation with the SMTP mail server."),
+        SmtpResultText(6));
+    // The account test and the server probe have no row for code 6.
+    EXPECT_EQ(QStringLiteral("Error 6: Unknown Error."), SmtpResultText(6, false));
+    EXPECT_EQ(SmtpResultText(9), SmtpResultText(9, false));
+    EXPECT_EQ(QStringLiteral("There was an error sending your message.\r\nError 99: Unknown Error."),
+              GetSendErrorText(99));
+}
+
+TEST(SendStatus, AppendAddsOneEmptyLineAfterEachEntry) {
+    struct Log : SendLog {
+        QString text;
+        void append(const QString& t) override { text += t; }
+    } log;
+    AppendSendStatus(&log, 6);
+    AppendSendStatus(&log, 20);
+    EXPECT_EQ(SmtpResultText(6) + "\r\n\r\n" + SmtpResultText(20) + "\r\n\r\n", log.text);
+    AppendSendStatus(nullptr, 6); // no log, no crash
+}
+
+TEST(BoundaryPrefix, AlternatesLettersAndNonZeroDigits) {
+    const QRegularExpression shape(QStringLiteral("^([A-Z][1-9]){5}$"));
+    for (int i = 0; i < 500; ++i) {
+        const QString p = MakeBoundaryPrefix();
+        ASSERT_TRUE(shape.match(p).hasMatch()) << p.toStdString();
+    }
+}
+
+TEST(ComputerName, DotsRemoved) {
+    EXPECT_EQ(QStringLiteral("SALESPC01"), ComputerNameFrom(QStringLiteral("SALES.PC01")));
+    EXPECT_EQ(QStringLiteral("hostexamplecom"), ComputerNameFrom(QStringLiteral("host.example.com")));
+    EXPECT_FALSE(GetLocalComputerName().contains('.'));
+}
+
+TEST(WindowsName, VersionTable) {
+    struct Case {
+        WindowsVersionInfo v;
+        const char* name;
+    };
+    const Case cases[] = {
+        {{2, 5, 1, 1}, "Windows XP"},
+        {{2, 5, 2, 1}, "Windows XP"},
+        {{2, 5, 2, 3}, "Windows Server 2003"},
+        {{2, 6, 0, 1}, "Windows Vista"},
+        {{2, 6, 1, 1}, "Windows 7"},
+        {{2, 6, 1, 2}, "Windows Server 2008 R2"},
+        {{2, 6, 3, 1}, "Windows 8.1"},
+        {{2, 10, 0, 1}, "Windows 10"},
+        {{2, 10, 0, 3}, "Windows Server 2016"},
+        {{2, 5, 0, 1}, "Unknown Windows"},
+        {{2, 10, 1, 1}, "Unknown Windows"},
+        {{1, 6, 1, 1}, "Unknown Windows"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QString::fromLatin1(c.name), GetWindowsName(c.v)) << c.name;
+}
+
+TEST(WindowsName, MinimumSizes) {
+    EXPECT_EQ(QSize(648, 507), MinimumWindowSizeFor(QStringLiteral("Windows 7")));
+    EXPECT_EQ(QSize(640, 496), MinimumWindowSizeFor(QStringLiteral("Windows Server 2003")));
+    EXPECT_EQ(QSize(648, 508), MinimumWindowSizeFor(QStringLiteral("Windows Server 2016")));
+    EXPECT_EQ(QSize(0, 0), MinimumWindowSizeFor(QStringLiteral("Unknown Windows")));
+    // The host's own name is accepted and treated like the newest system.
+    EXPECT_NE(QStringLiteral("Unknown Windows"), GetWindowsName());
+    EXPECT_EQ(QSize(648, 508), MinimumWindowSizeFor(GetWindowsName()));
+}
+
+TEST(TrimBlanks, SpacesOnly) {
+    EXPECT_EQ(QStringLiteral("a b"), TrimBlanks(QStringLiteral("  a b  ")));
+    EXPECT_EQ(QStringLiteral("\ta\n"), TrimBlanks(QStringLiteral(" \ta\n ")));
+    EXPECT_EQ(QString(), TrimBlanks(QStringLiteral("   ")));
+}
+
+TEST(Folders, DataPathAndPrivateTemp) {
+    const QString base = QDir::tempPath() + QStringLiteral("/appdata-test");
+    EXPECT_EQ(base + QStringLiteral("/Torvale/Velanto Ostrel/"),
+              ResolveDataPath(base, QStringLiteral("/nowhere")));
+    EXPECT_TRUE(QFileInfo(base + QStringLiteral("/Torvale/Velanto Ostrel")).isDir());
+    const QString prog = QDir::tempPath() + QStringLiteral("/prog-test");
+    EXPECT_EQ(prog + QStringLiteral("/Application Data/"), ResolveDataPath(QString(), prog));
+    EXPECT_TRUE(QFileInfo(prog + QStringLiteral("/Application Data")).isDir());
+
+    const QString temp = TempFolder();
+    EXPECT_TRUE(temp.endsWith('/'));
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner,
+              QFile::permissions(temp) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser));
+
+    // A link planted in place of the folder is never written through.
+    const QString elsewhere = QDir::tempPath() + QStringLiteral("/planted-target");
+    QDir().mkpath(elsewhere);
+    ASSERT_TRUE(QDir(temp).removeRecursively());
+    ASSERT_TRUE(QFile::link(elsewhere, temp.chopped(1)));
+    const QString replacement = TempFolder();
+    EXPECT_NE(temp, replacement);
+    EXPECT_FALSE(QFileInfo(replacement.chopped(1)).isSymLink());
+    QFile::remove(temp.chopped(1));
+}
+
+} // namespace

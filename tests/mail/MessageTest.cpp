@@ -1,0 +1,251 @@
+// The message parser: what the composer writes reads back; hostile files give codes and stay inside
+// the work folder.
+#include "MimeTestSupport.h"
+
+#include "mail/Message.h"
+#include "mail/MimeComposer.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace mail;
+using namespace mimetest;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// Every file below root, relative to it.
+QStringList FilesBelow(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+} // namespace
+
+TEST(Message, ReadsBackWhatTheComposerWrites) {
+    Folder folder;
+    const QByteArray png = TinyPng();
+    folder.write(QStringLiteral("pic.png"), png);
+    folder.write(QStringLiteral("body.htm"),
+                 "<html><body><p>Hello &amp; welcome</p><img src=\"pic.png\"></body></html>");
+    const QString attachment =
+        folder.write(QStringLiteral("report.pdf"), QByteArray("%PDF-1.4\x00\x01\x02 binary", 20));
+
+    MessageSpec spec;
+    spec.fromName = QStringLiteral("Sender");
+    spec.fromAddress = QStringLiteral("sender@example.org");
+    spec.recipients = {{QStringLiteral("Zoë"), QStringLiteral("zoe@example.org"), 1},
+                       {QStringLiteral("Smith, John"), QStringLiteral("john@example.org"), 2}};
+    spec.subject =
+        EncodeHeaderText(QStringLiteral("Grüße"), QStringLiteral("iso-8859-1"), HeaderQuotedPrintable);
+    spec.charset = QStringLiteral("iso-8859-1");
+    ASSERT_EQ(ImportBodyFile(spec, folder.path(QStringLiteral("body.htm")), ImportHtmlWithText), 0);
+    spec.attachments = {{attachment, AttachBase64}};
+    const QString eml = folder.path(QStringLiteral("out.eml"));
+    ASSERT_EQ(SaveMessageFile(spec, eml), 0);
+
+    const QString work = folder.path(QStringLiteral("work"));
+    QDir().mkpath(work);
+    Message message;
+    EXPECT_EQ(message.GetMessageHandle(), 0);
+    message.SetWorkFolder(work);
+    ASSERT_EQ(message.ImportMessageFile(eml, BodyPartHtml, 2), 0);
+    EXPECT_NE(message.GetMessageHandle(), 0);
+    EXPECT_EQ(message.GetSubject(), QStringLiteral("Grüße"));
+    EXPECT_EQ(message.GetTextBody(), QStringLiteral("Hello & welcome"));
+
+    const QList<MessageRecipient> recipients = message.GetRecipients();
+    ASSERT_EQ(recipients.size(), 2);
+    EXPECT_EQ(recipients[0].RecipientName, QStringLiteral("Zoë"));
+    EXPECT_EQ(recipients[0].RecipientAddress, QStringLiteral("zoe@example.org"));
+    EXPECT_EQ(recipients[0].RecipientType, 1);
+    EXPECT_EQ(recipients[1].RecipientName, QStringLiteral("Smith, John"));
+    EXPECT_EQ(recipients[1].RecipientType, 2);
+
+    // The HTML body sits in a fresh folder directly inside the work folder, with its image beside it.
+    const QString htmlFolder = message.GetHtmlBodyPath();
+    ASSERT_FALSE(htmlFolder.isEmpty());
+    EXPECT_EQ(QFileInfo(htmlFolder).absolutePath(), QFileInfo(work).absoluteFilePath());
+    const QString index = QString::fromUtf8(ReadAll(htmlFolder + QStringLiteral("/index.htm")));
+    EXPECT_TRUE(index.contains(QStringLiteral("Hello &amp; welcome")));
+    EXPECT_FALSE(index.contains(QStringLiteral("cid:")));
+
+    const QList<BodyPart> parts = message.GetBodyParts();
+    ASSERT_EQ(parts.size(), 2);
+    EXPECT_EQ(parts[0].PartKind(), PartBodyPartAttachment);
+    EXPECT_TRUE(index.contains(QStringLiteral("src=\"") + parts[0].PartFileName() + QLatin1Char('"')));
+    EXPECT_EQ(ReadAll(htmlFolder + QLatin1Char('/') + parts[0].PartFileName()), png);
+    EXPECT_EQ(parts[1].PartKind(), PartAttachment);
+    EXPECT_EQ(parts[1].PartFileName(), QStringLiteral("report.pdf"));
+    const QString saved = folder.path(QStringLiteral("import/body/report.pdf"));
+    ASSERT_EQ(parts[1].SavePartToFile(saved), 0) << "a missing folder is created";
+    EXPECT_EQ(ReadAll(saved), ReadAll(attachment));
+
+    // A second import into the same work folder gets a folder of its own.
+    Message again;
+    again.SetWorkFolder(work);
+    ASSERT_EQ(again.ImportMessageFile(eml, BodyPartHtml, 10), 0);
+    EXPECT_NE(again.GetHtmlBodyPath(), htmlFolder);
+    EXPECT_NE(again.GetMessageHandle(), message.GetMessageHandle());
+
+    // Without a work folder (printing) nothing is written, and a plain message has no HTML path.
+    MessageSpec plain = spec;
+    plain.bodyFormat = 0;
+    plain.bodyText = QStringLiteral("line 1\nline 2");
+    plain.attachments.clear();
+    ASSERT_EQ(SaveMessageFile(plain, eml), 0);
+    Message printOnly;
+    ASSERT_EQ(printOnly.ImportMessageFile(eml, BodyPartText, 0), 0);
+    EXPECT_TRUE(printOnly.GetHtmlBodyPath().isEmpty());
+    EXPECT_EQ(printOnly.GetTextBody(), QStringLiteral("line 1\r\nline 2\r\n"));
+}
+
+TEST(Message, ReceivedHeadersAreSplitIntoTheirClauses) {
+    ReceivedHeader r = ParseReceivedHeader(QStringLiteral(
+        "from mail.example.com (mail.example.com [192.0.2.1] (may be forged)) by mx.example.org "
+        "(Postfix, from userid 0) with ESMTPS id 4ABC123 for <bob@example.org>; "
+        "Tue, 8 Dec 2026 14:05:09 -0500 (EST)"));
+    EXPECT_EQ(r.ReceivedFrom,
+              QStringLiteral("mail.example.com (mail.example.com [192.0.2.1] (may be forged))"));
+    EXPECT_EQ(r.ReceivedBy, QStringLiteral("mx.example.org (Postfix, from userid 0)"));
+    EXPECT_EQ(r.ReceivedProtocol, QStringLiteral("ESMTPS"));
+    EXPECT_EQ(r.ReceivedID, QStringLiteral("4ABC123"));
+    EXPECT_EQ(r.ReceivedFor, QStringLiteral("bob@example.org"));
+    EXPECT_TRUE(r.ReceivedVia.isEmpty());
+    EXPECT_EQ(r.ReceivedDateTime.date(), QDate(2026, 12, 8));
+    EXPECT_EQ(r.ReceivedDateTime.time(), QTime(14, 5, 9));
+    EXPECT_EQ(r.ReceivedTimeZoneBias, 300);
+
+    r = ParseReceivedHeader(QStringLiteral("by relay via UUCP with SMTP; 1 Jan 2027 00:00:00 +0130"));
+    EXPECT_EQ(r.ReceivedBy, QStringLiteral("relay"));
+    EXPECT_EQ(r.ReceivedVia, QStringLiteral("UUCP"));
+    EXPECT_EQ(r.ReceivedTimeZoneBias, -90);
+
+    r = ParseReceivedHeader(QStringLiteral("from x ((((((unclosed; no date here"));
+    EXPECT_FALSE(r.ReceivedDateTime.isValid());
+    r = ParseReceivedHeader(QString(100000, QLatin1Char('(')) + QStringLiteral("; garbage"));
+    EXPECT_FALSE(r.ReceivedDateTime.isValid());
+
+    Folder folder;
+    const QString eml = folder.write(
+        QStringLiteral("m.eml"), "Received: from a.example by b.example with SMTP id 1;\r\n"
+                                 " Mon, 7 Dec 2026 10:00:00 +0100\r\n"
+                                 "Received: from c.example by a.example; Mon, 7 Dec 2026 09:59:00 +0000\r\n"
+                                 "Subject: hi\r\nBcc: hidden@example.org\r\n\r\nbody\r\n");
+    Message message;
+    ASSERT_EQ(message.ImportMessageFile(eml, BodyPartText, 0), 0);
+    const QList<ReceivedHeader> headers = message.GetReceivedHeaders();
+    ASSERT_EQ(headers.size(), 2);
+    EXPECT_EQ(headers[0].ReceivedFrom, QStringLiteral("a.example"));
+    EXPECT_EQ(headers[0].ReceivedTimeZoneBias, -60);
+    EXPECT_EQ(headers[1].ReceivedFrom, QStringLiteral("c.example"));
+    ASSERT_EQ(message.GetRecipients().size(), 1);
+    EXPECT_EQ(message.GetRecipients()[0].RecipientType, 3);
+}
+
+TEST(Message, HostileFilesGiveCodesAndStayInsideTheWorkFolder) {
+    Folder folder;
+    const QString work = folder.path(QStringLiteral("work"));
+    QDir().mkpath(work);
+    const QString out = folder.path(QStringLiteral("out"));
+    const QByteArray hostileNames =
+        "Subject: names\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"b\"\r\n\r\n"
+        "--b\r\nContent-Type: text/html\r\n\r\n<img src=\"cid:x1\"><img src=\"cid:x2\">\r\n"
+        "--b\r\nContent-Type: image/png\r\nContent-ID: <x1>\r\n"
+        "Content-Disposition: inline; filename=\"../../escape.png\"\r\n\r\nPNG1\r\n"
+        "--b\r\nContent-Type: image/png\r\nContent-ID: <x2>\r\n"
+        "Content-Disposition: inline; filename=\"..\"\r\n\r\nPNG2\r\n"
+        "--b\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; "
+        "filename=\"/etc/passwd\"\r\n\r\nx\r\n"
+        "--b\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; filename=\"passwd\"\r\n\r\ny\r\n"
+        "--b\r\nContent-Type: application/octet-stream\r\n"
+        "Content-Disposition: attachment; filename=\"a\x01\x1b[31mb\\..\\c.exe\"\r\n\r\nz\r\n"
+        "--b--\r\n";
+    Message message;
+    message.SetWorkFolder(work);
+    ASSERT_EQ(message.ImportMessageFile(folder.write(QStringLiteral("names.eml"), hostileNames), 1, 2), 0);
+    QStringList names;
+    for (const BodyPart& p : message.GetBodyParts()) {
+        names << p.PartFileName();
+        EXPECT_EQ(p.SavePartToFile(out + QLatin1Char('/') + p.PartFileName()), 0);
+    }
+    EXPECT_EQ(names, QStringList({"escape.png", "part3.png", "passwd", "passwd (2)", "a[31mb..c.exe"}))
+        << names.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("escape.png"))));
+    for (const QString& f : FilesBelow(work))
+        EXPECT_FALSE(f.contains(QLatin1String(".."))) << f.toStdString();
+    EXPECT_EQ(FilesBelow(out),
+              QStringList({"a[31mb..c.exe", "escape.png", "part3.png", "passwd", "passwd (2)"}));
+
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        qint32 code;
+    };
+    QByteArray deep = "Content-Type: multipart/mixed; boundary=\"b0\"\r\n\r\n";
+    for (int i = 1; i < 3000; ++i)
+        deep += "--b" + QByteArray::number(i - 1) + "\r\nContent-Type: multipart/mixed; boundary=\"b" +
+                QByteArray::number(i) + "\"\r\n\r\n";
+    const QList<Case> cases = {
+        {"missing boundary", "Content-Type: multipart/mixed\r\n\r\n--x\r\n\r\nbody\r\n--x--\r\n",
+         MessageNoBoundary},
+        {"boundary never used",
+         "Content-Type: multipart/mixed; boundary=\"zz\"\r\n\r\n--x\r\n\r\nbody\r\n--x--\r\n",
+         MessageNoBoundary},
+        {"unknown encoding", "Content-Transfer-Encoding: x-rot13\r\n\r\nbody\r\n", MessageUnknownEncoding},
+        {"deep nesting", deep, 0},
+        {"huge header", "Subject: " + QByteArray(3 * 1024 * 1024, 'a') + "\r\n\r\nbody\r\n", 0},
+        {"binary garbage", QByteArray(5000, '\0') + QByteArray(5000, '\xff'), MessageException},
+        {"empty file", QByteArray(), MessageException},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Message m;
+        m.SetWorkFolder(work);
+        EXPECT_EQ(m.ImportMessageFile(folder.write(QStringLiteral("case.eml"), c.bytes), 1, 2), c.code);
+        EXPECT_EQ(m.GetMessageHandle() != 0, c.code == 0);
+    }
+    Message missing;
+    EXPECT_EQ(missing.ImportMessageFile(folder.path(QStringLiteral("no-such.eml")), 0, 0),
+              MessageFileIoError);
+    EXPECT_EQ(missing.ImportMessageFile(folder.path(QString()), 0, 0), MessageFileIoError);
+    EXPECT_EQ(missing.GetMessageHandle(), 0);
+    EXPECT_TRUE(missing.GetSubject().isEmpty());
+}
+
+TEST(Message, ReadsTheCharsetsIconvLacks) {
+    Folder folder;
+    const QString eml = folder.path(QStringLiteral("c.eml"));
+    const QList<QPair<QString, QString>> cases = {
+        {QStringLiteral("hz-gb-2312"), QStringLiteral("你好~世界")},
+        {QStringLiteral("x-user-defined"), QStringLiteral("ab") + QChar(0xF7C1)},
+        {QStringLiteral("iso-ir-149"), QStringLiteral("안녕하세요")},
+        {QStringLiteral("iso-8859-8-i"), QStringLiteral("שלום")},
+    };
+    for (const auto& [charset, text] : cases) {
+        SCOPED_TRACE(charset.toStdString());
+        MessageSpec spec;
+        spec.fromAddress = QStringLiteral("a@example.org");
+        spec.charset = charset;
+        spec.subject = EncodeHeaderText(text, charset, HeaderBase64);
+        ASSERT_TRUE(spec.subject.contains(charset));
+        spec.bodyText = text;
+        ASSERT_EQ(SaveMessageFile(spec, eml), 0);
+        Message message;
+        ASSERT_EQ(message.ImportMessageFile(eml, BodyPartText, 0), 0);
+        EXPECT_EQ(message.GetSubject(), text);
+        EXPECT_EQ(message.GetTextBody().trimmed(), text);
+    }
+}

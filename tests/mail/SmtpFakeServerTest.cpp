@@ -1,0 +1,228 @@
+// The SMTP class against servers that misbehave: each failure comes back as its code, within the time-out.
+#include "mail/Smtp.h"
+#include "tests/mail/SmtpPeers.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using mail::Smtp;
+using namespace smtptest;
+
+namespace {
+
+std::unique_ptr<Smtp> Client(quint16 port, QString* log = nullptr, int replyMs = 400) {
+    auto smtp = std::make_unique<Smtp>();
+    smtp->SetTimeouts(2000, 2000, replyMs);
+    smtp->SetMailServer(QStringLiteral("127.0.0.1"));
+    smtp->SetPort(port);
+    smtp->SetClientHostName(QStringLiteral("client.test"));
+    smtp->SetFromAddress(QStringLiteral("s@sender.test"));
+    smtp->AddRecipient(QString(), QStringLiteral("r@rcpt.test"), 1);
+    smtp->SetSubject(QStringLiteral("S"));
+    smtp->SetBodyText(QStringLiteral("B"));
+    if (log)
+        QObject::connect(smtp.get(), &Smtp::ConnectLog, [log](const QString& text, qint32) { *log += text; });
+    return smtp;
+}
+
+QByteArray Ehlo(const QByteArray& extra = {}) {
+    return "250-fake.test\r\n" + extra + "250 HELP\r\n";
+}
+
+} // namespace
+
+TEST(SmtpFailures, GreetingProblemsGiveTheirCodes) {
+    struct Case {
+        QByteArray greeting;
+        qint32 code;
+    };
+    const QList<Case> cases{
+        {"554 go away\r\n", 5},  {"HELLO THERE\r\n", 18}, {FakeServer::Silence, 27},
+        {FakeServer::Close, 16}, {"220 ok\r\n", 5}, // EHLO and HELO refused (answer below)
+    };
+    for (const Case& c : cases) {
+        FakeServer server;
+        server.greeting = c.greeting;
+        server.answer = [](const QByteArray&) { return QByteArray("502 no\r\n"); };
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(Client(server.port())->Connect(0), c.code) << c.greeting.left(20).toStdString();
+        EXPECT_LT(timer.elapsed(), 1500);
+    }
+}
+
+TEST(SmtpFailures, HugeGreetingIsCutOffAtOnce) {
+    FakeServer server;
+    QByteArray huge;
+    huge.reserve(10 * 1024 * 1024 + 16);
+    while (huge.size() < 10 * 1024 * 1024)
+        huge += "220-" + QByteArray(200, 'x') + "\r\n";
+    server.greeting = huge;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(Client(server.port(), nullptr, 5000)->Connect(0), 18);
+    EXPECT_LT(timer.elapsed(), 4000);
+
+    FakeServer oneLine;
+    oneLine.greeting = "220 " + QByteArray(10 * 1024 * 1024, 'y');
+    EXPECT_EQ(Client(oneLine.port(), nullptr, 5000)->Connect(0), 18);
+}
+
+TEST(SmtpFailures, TricklingGreetingEndsAtTheReplyTimeOut) {
+    // A greeting that never ends, one byte every 50 ms: the wait is not extended by what comes in.
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QTimer drip;
+    QList<QTcpSocket*> peers;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* s = server.nextPendingConnection())
+            peers << s;
+    });
+    QObject::connect(&drip, &QTimer::timeout, [&] {
+        for (QTcpSocket* s : std::as_const(peers))
+            s->write("2");
+    });
+    drip.start(50);
+    QTimer::singleShot(2500, &drip, &QTimer::stop); // a client that waits for the end fails, not hangs
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(Client(server.serverPort())->Connect(0), 27);
+    EXPECT_LT(timer.elapsed(), 1500);
+}
+
+TEST(SmtpFailures, ServerListNamesAndPorts) {
+    FakeServer server;
+    auto smtp = Client(server.port());
+    smtp->SetMailServer(QStringLiteral(" ; "));
+    EXPECT_EQ(smtp->Connect(0), 15);
+    smtp->SetMailServer(QStringLiteral("bad..host"));
+    EXPECT_EQ(smtp->Connect(0), 17);
+    // The first server cannot be reached, the second can.
+    smtp->SetMailServer(QStringLiteral("bad..host; 127.0.0.1"));
+    EXPECT_EQ(smtp->Connect(0), 0);
+    EXPECT_EQ(smtp->Disconnect(0), 0);
+
+    auto refused = Client(FreePort());
+    EXPECT_EQ(refused->Connect(0), 9);
+    refused->SetPort(0);
+    EXPECT_EQ(refused->Connect(0), 9);
+    EXPECT_EQ(refused->Send(), 9) << "Send without a connection opens one, and fails like Connect";
+}
+
+TEST(SmtpFailures, QuitRefusedAndStallingReplies) {
+    FakeServer server;
+    server.answer = [](const QByteArray& line) {
+        if (line.startsWith("EHLO"))
+            return Ehlo();
+        if (line == "QUIT")
+            return QByteArray("500 what\r\n");
+        if (line == "DATA")
+            return QByteArray(FakeServer::Silence);
+        return QByteArray("250 OK\r\n");
+    };
+    auto smtp = Client(server.port());
+    ASSERT_EQ(smtp->Connect(0), 0);
+    EXPECT_EQ(smtp->Disconnect(0), 6);
+    ASSERT_EQ(smtp->Connect(0), 0);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(smtp->Send(), 27);
+    EXPECT_LT(timer.elapsed(), 1500);
+    EXPECT_FALSE(smtp->IsConnected());
+}
+
+TEST(SmtpFailures, DataOrMessageRefused) {
+    for (const QByteArray& refusal : {QByteArray("DATA"), QByteArray(".")}) {
+        FakeServer server;
+        server.answer = [refusal](const QByteArray& line) {
+            if (line.startsWith("EHLO"))
+                return Ehlo();
+            if (line == refusal)
+                return QByteArray("554 no thanks\r\n");
+            if (line == "DATA")
+                return QByteArray("354 go\r\n");
+            if (line.startsWith("MAIL") || line.startsWith("RCPT") || line == "." || line == "RSET")
+                return QByteArray("250 OK\r\n");
+            return QByteArray(FakeServer::Silence);
+        };
+        auto smtp = Client(server.port());
+        ASSERT_EQ(smtp->Connect(0), 0);
+        EXPECT_EQ(smtp->Send(), 4) << refusal.toStdString();
+        EXPECT_TRUE(smtp->IsConnected());
+    }
+}
+
+// NTLM through GNU SASL against a scripted server that checks the message types.
+TEST(SmtpFailures, NtlmExchangeAndProtocolErrors) {
+    FakeServer server;
+    QList<int> types;
+    server.answer = [&](const QByteArray& line) {
+        if (line.startsWith("EHLO"))
+            return Ehlo("250-AUTH NTLM CRAM-MD5\r\n");
+        if (line == "AUTH NTLM")
+            return QByteArray("334 \r\n");
+        if (line == "AUTH CRAM-MD5")
+            return QByteArray("334 !!!not base64!!!\r\n");
+        if (line == "*")
+            return QByteArray("501 aborted\r\n");
+        const QByteArray msg = QByteArray::fromBase64(line);
+        if (msg.startsWith(QByteArray("NTLMSSP\0", 8)) && msg.size() >= 12) {
+            types.append(msg[8]);
+            if (msg[8] == 1) {
+                QByteArray challenge("NTLMSSP\0", 8);
+                challenge += QByteArray("\x02\0\0\0", 4);         // type 2
+                challenge += QByteArray("\0\0\0\0\x30\0\0\0", 8); // empty target name at 48
+                challenge += QByteArray("\x01\x02\x00\x00", 4);   // flags: unicode, NTLM
+                challenge += QByteArray("\x11\x22\x33\x44\x55\x66\x77\x88", 8);
+                challenge += QByteArray(16, '\0'); // context, target info
+                return "334 " + challenge.toBase64() + "\r\n";
+            }
+            return QByteArray("235 welcome\r\n");
+        }
+        return QByteArray("250 OK\r\n");
+    };
+    QString log;
+    auto smtp = Client(server.port(), &log);
+    smtp->SetUserName(QStringLiteral("DOMAIN\\joe"));
+    smtp->SetPassword(QStringLiteral("NtlmSecret"));
+    smtp->SetAuthMode(Smtp::AuthNtlm);
+    EXPECT_EQ(smtp->Connect(0), 0) << log.toStdString();
+    EXPECT_EQ(types, (QList<int>{1, 3}));
+    EXPECT_FALSE(log.contains(QStringLiteral("NtlmSecret")));
+    EXPECT_FALSE(log.contains(QStringLiteral("TlRMTVNTUA"))) << "no NTLM message in the log";
+
+    auto cram = Client(server.port());
+    cram->SetUserName(QStringLiteral("joe"));
+    cram->SetPassword(QStringLiteral("x"));
+    cram->SetAuthMode(Smtp::AuthCramMd5);
+    EXPECT_EQ(cram->Connect(0), 26);
+    cram->SetAuthMode(3);
+    EXPECT_EQ(cram->Connect(0), 25);
+}
+
+// Cancel from a button handler while Connect waits for a silent server, and the probe's
+// Cancel + ResetSession.
+TEST(SmtpFailures, CancelAndResetSessionDuringConnect) {
+    FakeServer server;
+    server.greeting = FakeServer::Silence;
+    auto smtp = Client(server.port(), nullptr, 5000);
+    QTimer::singleShot(100, [&] { smtp->Cancel(); });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(smtp->Connect(0), 20);
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_FALSE(smtp->IsConnected());
+
+    QTimer::singleShot(100, [&] {
+        smtp->Cancel();
+        smtp->ResetSession();
+    });
+    EXPECT_EQ(smtp->Connect(0), 20);
+    smtp->ResetSession();
+    EXPECT_TRUE(smtp->GetServerReply().isEmpty());
+    EXPECT_EQ(smtp->Disconnect(0), 0);
+}

@@ -1,0 +1,101 @@
+#include "ui/WindowConventions.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/HelpViewer.h"
+#include "ui/OutputFiles.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+namespace {
+
+HelpViewer* openViewer() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* v = qobject_cast<HelpViewer*>(w); v && v->isVisible())
+            return v;
+    return nullptr;
+}
+
+TEST(WindowConventions, DigitsOnlyBoxRefusesOtherTypedKeys) {
+    QLineEdit box;
+    MakeDigitsOnly(&box);
+    QTest::keyClicks(&box, QStringLiteral("12a-3 4"));
+    EXPECT_EQ(QStringLiteral("1234"), box.text());
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    EXPECT_EQ(QStringLiteral("123"), box.text());
+    QTest::keyClick(&box, Qt::Key_Left);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    EXPECT_EQ(QStringLiteral("12"), box.text());
+}
+
+TEST(WindowConventions, HelpKeyWithAnyModifierOpensTheTopic) {
+    QDialog dialog;
+    SetUpDialog(&dialog, QStringLiteral("Group Manager"), QStringLiteral("Group Manager 1.htm"));
+    EXPECT_EQ(WindowBackground, dialog.palette().color(QPalette::Window));
+    auto* box = new QLineEdit(&dialog);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    box->setFocus();
+    for (Qt::KeyboardModifiers m : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
+                                    Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier)}) {
+        if (auto* v = openViewer())
+            v->close();
+        QApplication::processEvents();
+        QTest::keyClick(box, Qt::Key_F1, m);
+        QApplication::processEvents();
+        HelpViewer* viewer = openViewer();
+        ASSERT_NE(nullptr, viewer) << int(m);
+        EXPECT_EQ(QStringLiteral("Group Manager 1.htm"), viewer->currentPage());
+        // The shipped page is found and shown, not the missing-page text.
+        auto* browser = viewer->findChild<QTextBrowser*>(QStringLiteral("HelpBrowser"));
+        EXPECT_FALSE(browser->toPlainText().contains(QStringLiteral("could not be found")));
+    }
+    openViewer()->close();
+}
+
+TEST(WindowConventions, MissingHelpPageIsReportedByTheViewer) {
+    HelpViewer viewer;
+    viewer.showPage(QStringLiteral("No Such Page.htm"));
+    EXPECT_TRUE(
+        viewer.findChild<QTextBrowser*>()->toPlainText().contains(QStringLiteral("could not be found")));
+}
+
+TEST(WindowConventions, RightClickHookSuppressesAndRestoresTheMenu) {
+    QLineEdit box;
+    HookRightClick(&box);
+    EXPECT_EQ(Qt::NoContextMenu, box.contextMenuPolicy());
+    UnhookRightClick(&box);
+    EXPECT_EQ(Qt::DefaultContextMenu, box.contextMenuPolicy());
+}
+
+TEST(OutputFiles, LockedFileIsUnlockedOnlyOnYes) {
+    const QString dir = testenv::FreshDataPath();
+    const QString path = dir + QStringLiteral("out.txt");
+    ASSERT_TRUE(WriteFileAtomically(path, "old"));
+    QFile::setPermissions(path, QFile::ReadOwner);
+    testenv::MessageBoxRecorder boxes;
+    boxes.answer(QMessageBox::No);
+    EXPECT_FALSE(ConfirmUnlockedOutput(nullptr, path));
+    EXPECT_EQ(QStringLiteral("The output file is locked.\nWould you like to unlock it now?"), boxes.last());
+    boxes.answer(QMessageBox::Yes);
+    EXPECT_TRUE(ConfirmUnlockedOutput(nullptr, path));
+    EXPECT_TRUE(QFile::permissions(path) & QFile::WriteOwner);
+}
+
+TEST(OutputFiles, AtomicWriteKeepsTheOldFileWhenTheFolderIsGone) {
+    const QString dir = testenv::FreshDataPath();
+    EXPECT_FALSE(WriteFileAtomically(dir + QStringLiteral("no/such/folder/x.txt"), "data"));
+    const QString path = dir + QStringLiteral("private.txt");
+    ASSERT_TRUE(WriteFileAtomically(path, "secret", true));
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
+              QFile::permissions(path) &
+                  (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+}
+
+} // namespace

@@ -1,0 +1,32 @@
+#include "ui/OutputFiles.h"
+
+#include "ui/MessageBoxes.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+bool ConfirmUnlockedOutput(QWidget* parent, const QString& path) {
+    const QFileInfo info(path);
+    // The owner's write bit plays the part of the read-only attribute, so even root sees a locked file.
+    const bool locked = !(info.permissions() & QFile::WriteOwner) || !info.isWritable();
+    if (!info.exists() || !locked)
+        return true;
+    if (ShowMessage(parent, QStringLiteral("The output file is locked.\nWould you like to unlock it now?"),
+                    QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    return QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner);
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, bool privateFile) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (privateFile)
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,111 @@
+#include "ui/WindowConventions.h"
+
+#include "core/GetWinVer.h"
+#include "ui/HelpViewer.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPalette>
+#include <QWidget>
+
+namespace {
+
+class DigitsOnlyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Backspace)
+                return false;
+            const QString text = key->text();
+            // Keys that type a character: only digits pass. Control characters (Ctrl+V and friends
+            // type one) are refused too, so nothing but digits reaches the box by typing.
+            if (!text.isEmpty()) {
+                const QChar c = text.at(0);
+                if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+                    return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+constexpr const char* kHelpTopicProperty = "velantoHelpTopic";
+
+// F1 is caught for the whole application before any widget sees it, so no box (the editor included)
+// can swallow it, and every modifier combination counts.
+class HelpKeyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget)
+            return false;
+        for (QWidget* w = widget->window(); w;
+             w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
+            const QString topic = w->property(kHelpTopicProperty).toString();
+            if (!topic.isEmpty()) {
+                HelpViewer::showTopic(w, topic);
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+void setMenuPolicy(QWidget* box, Qt::ContextMenuPolicy policy) {
+    box->setContextMenuPolicy(policy);
+    if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+        combo->lineEdit()->setContextMenuPolicy(policy);
+}
+
+} // namespace
+
+void ApplyAppearance(QWidget* window) {
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, WindowBackground);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+void InstallHelpKey(QWidget* window, const QString& topicPage) {
+    window->setProperty(kHelpTopicProperty, topicPage);
+    static HelpKeyFilter* filter = [] {
+        auto* f = new HelpKeyFilter(qApp);
+        qApp->installEventFilter(f);
+        return f;
+    }();
+    Q_UNUSED(filter);
+}
+
+void HookRightClick(QWidget* box) {
+    setMenuPolicy(box, Qt::NoContextMenu);
+}
+
+void UnhookRightClick(QWidget* box) {
+    setMenuPolicy(box, Qt::DefaultContextMenu);
+}
+
+void HookMinWinSize(QWidget* mainWindow) {
+    mainWindow->setMinimumSize(MinimumWindowSizeFor(GetWindowsName()));
+}
+
+void MakeDigitsOnly(QLineEdit* box) {
+    box->installEventFilter(new DigitsOnlyFilter(box));
+}
+
+void SetUpDialog(QWidget* dialog, const QString& caption, const QString& topicPage) {
+    ApplyAppearance(dialog);
+    dialog->setWindowTitle(caption);
+    if (!topicPage.isEmpty())
+        InstallHelpKey(dialog, topicPage);
+}
