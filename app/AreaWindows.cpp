@@ -1,7 +1,9 @@
 #include "app/AreaWindows.h"
 
+#include "tools/RegisterSupportTools.h"
 #include "transfer/RegisterTransferWindows.h"
 
 void RegisterAreaWindows() {
     RegisterTransferWindows();
+    RegisterSupportWindows();
 }
