@@ -16,12 +16,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -328,6 +330,29 @@ TEST_F(SupportWindow, AFailedSendOffersTheOnlineFormAndUnlocksTheInputs) {
     EXPECT_EQ(boxes.seen()[2].text, GetSendErrorText(10));
     EXPECT_EQ(opened.size(), 1);
     EXPECT_TRUE(peer.envelopes().isEmpty());
+}
+
+TEST_F(SupportWindow, CancelWhileSendingStopsTheConversationAndClosesWithoutResult) {
+    smtptest::FakeServer silent;
+    silent.greeting = smtptest::FakeServer::Silence;
+    SaveSetting(QString::fromLatin1(Sections::Account), QStringLiteral("Port"),
+                QString::number(silent.port()));
+    SupportForm form;
+    form.show();
+    find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("Hangs."));
+    QTimer::singleShot(100, &form, [&] {
+        EXPECT_TRUE(form.IsSending());
+        EXPECT_TRUE(find<QPushButton>(form, "CancelButton")->isEnabled());
+        find<QPushButton>(form, "CancelButton")->click();
+        EXPECT_TRUE(form.isVisible()); // not while the send is still on the stack
+    });
+    QElapsedTimer clock;
+    clock.start();
+    find<QPushButton>(form, "OKButton")->click();
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(boxes.seen().empty());
+    EXPECT_TRUE(opened.isEmpty());
 }
 
 } // namespace
