@@ -1,7 +1,9 @@
 #include "app/AreaWindows.h"
 
+#include "content/RegisterContentWindows.h"
 #include "transfer/RegisterTransferWindows.h"
 
 void RegisterAreaWindows() {
     RegisterTransferWindows();
+    RegisterContentWindows();
 }
