@@ -7,26 +7,22 @@ std::function<DateTimeSource()>& SourceOverride() {
     return source;
 }
 
-// The first run of characters between two pattern letters of the locale's format, or the fallback.
-QString SeparatorIn(const QString& format, const QString& fallback) {
+// What the locale's format writes after its first numeric field, blanks aside ("/" in "M/d/yy", "." in
+// "yy. M. d."); the fallback when that is nothing or the field is followed by a name (as in "d MMM").
+QString SeparatorIn(const QString& format, const QString& fieldLetters, const QString& fallback) {
     qsizetype i = 0;
-    while (i < format.size() && !format.at(i).isLetter())
+    while (i < format.size() && !fieldLetters.contains(format.at(i)))
         ++i;
-    while (i < format.size() && format.at(i).isLetter())
+    const QChar field = i < format.size() ? format.at(i) : QChar();
+    while (i < format.size() && format.at(i) == field)
         ++i;
     QString separator;
-    bool quoted = false;
-    for (; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;
-            continue;
-        }
-        if (!quoted && c.isLetter())
-            break;
-        separator += c;
+    for (; i < format.size() && !format.at(i).isLetter(); ++i) {
+        if (format.at(i) != QLatin1Char('\'') && format.at(i) != QLatin1Char(' '))
+            separator += format.at(i);
     }
-    return separator.isEmpty() ? fallback : separator;
+    return separator.isEmpty() || (i < format.size() && !fieldLetters.contains(format.at(i))) ? fallback
+                                                                                              : separator;
 }
 
 QString Two(int n) {
@@ -55,11 +51,11 @@ void SetDateTimeSourceForTesting(std::function<DateTimeSource()> source) {
 }
 
 QString DateSeparator(const QLocale& locale) {
-    return SeparatorIn(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("/"));
+    return SeparatorIn(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("dMy"), QStringLiteral("/"));
 }
 
 QString TimeSeparator(const QLocale& locale) {
-    return SeparatorIn(locale.timeFormat(QLocale::LongFormat), QStringLiteral(":"));
+    return SeparatorIn(locale.timeFormat(QLocale::ShortFormat), QStringLiteral("hHm"), QStringLiteral(":"));
 }
 
 QString FormatDateShort(const DateTimeSource& s) {

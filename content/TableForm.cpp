@@ -28,9 +28,14 @@ TableForm::TableForm(QWidget* parent) : QDialog(parent) {
         auto* l = new QLabel(label, frame);
         l->setBuddy(field);
         grid->addWidget(l, line, 0);
-        grid->addWidget(field, line, 1);
+        // The spin buttons sit right beside their box.
+        auto* pair = new QHBoxLayout;
+        pair->setSpacing(0);
+        pair->addWidget(field);
         if (spin)
-            grid->addWidget(spin, line, 2);
+            pair->addWidget(spin);
+        pair->addStretch(1);
+        grid->addLayout(pair, line, 1);
         ++line;
     };
 
@@ -75,7 +80,7 @@ TableForm::TableForm(QWidget* parent) : QDialog(parent) {
     auto* units = new QHBoxLayout;
     units->addWidget(m_percent);
     units->addWidget(m_pixels);
-    grid->addLayout(units, line, 1, 1, 2);
+    grid->addLayout(units, line, 1);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));

@@ -179,6 +179,24 @@ TEST(DateTimeTexts, HalfPastMidnightAndHalfPastNoon) {
     EXPECT_EQ(TimeTexts(At(12, 30, 0)), QStringList({"12:30:00", "12:30:00", "12:30:00 PM", "12:30:00 PM"}));
 }
 
+TEST(DateTimeTexts, SeparatorsAreWhatTheLocaleWritesBetweenNumbers) {
+    struct Case {
+        const char* locale;
+        const char* date;
+        const char* time;
+    };
+    const Case cases[] = {
+        {"en_US", "/", ":"}, {"de_DE", ".", ":"}, {"nl_NL", "-", ":"}, {"fi_FI", ".", "."},
+        {"ko_KR", ".", ":"}, {"ja_JP", "/", ":"}, {"C", "/", ":"}, // its short date names the month: no
+                                                                   // separator to take
+    };
+    for (const Case& c : cases) {
+        const QLocale locale{QString::fromLatin1(c.locale)};
+        EXPECT_EQ(DateSeparator(locale), QString::fromLatin1(c.date)) << c.locale;
+        EXPECT_EQ(TimeSeparator(locale), QString::fromLatin1(c.time)) << c.locale;
+    }
+}
+
 TEST(DateTimeTexts, SeparatorsAndNamesComeFromTheLocale) {
     const DateTimeSource german = At(14, 7, 9, "de_DE");
     EXPECT_EQ(DateSeparator(german.locale), QStringLiteral("."));
