@@ -39,10 +39,22 @@ protected:
 
 } // namespace
 
-TEST_F(ContentDialogs, EveryCommandHasItsOpener) {
+TEST_F(ContentDialogs, EachCommandOpensItsOwnWindow) {
     RegisterContentWindows();
-    for (int id : {1025, 1035, 1036, 1040, 1041, 1042})
-        EXPECT_TRUE(CommandWindows::IsRegistered(id)) << id;
+    const struct {
+        int id;
+        const char* window;
+    } commands[] = {{1025, "PropertiesForm"}, {1035, "DateTimeForm"}, {1036, "TemplateForm"},
+                    {1040, "BodyForm"},       {1041, "LineForm"},     {1042, "TableForm"}};
+    for (const auto& c : commands) {
+        QString shown;
+        auto seen = WhenShown<QDialog>([&shown](QDialog* form) { shown = form->metaObject()->className(); });
+        EXPECT_TRUE(CommandWindows::Open(c.id, nullptr));
+        EXPECT_TRUE(*seen) << c.id;
+        EXPECT_EQ(shown, QLatin1String(c.window)) << c.id;
+    }
+    // Closed without OK, none of them changed the document.
+    EXPECT_FALSE(editor->IsDirty());
 }
 
 TEST_F(ContentDialogs, PageColoursShowTheDocumentsAndApplyOnlyAfterOk) {
