@@ -197,6 +197,22 @@ TEST_F(TemplateDialog, UntitledDocumentGoesThroughTheSaveDialog) {
     EXPECT_TRUE(*seen);
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QStringLiteral("typed")));
 
+    // A save that fails is reported and stops the template: nothing of the document is lost.
+    const QString unwritable = File(QStringLiteral("no such folder/saved.htm"));
+    seen = WhenShown<TemplateForm>([this, unwritable](TemplateForm* form) {
+        boxes.answer(QMessageBox::Yes);
+        testenv::FileDialogAnswers files;
+        files.answer(unwritable);
+        Fill(form, 4);
+        EXPECT_TRUE(form->isVisible());
+    });
+    ShowTemplateForm(nullptr);
+    EXPECT_TRUE(*seen);
+    EXPECT_TRUE(boxes.last().startsWith(QStringLiteral("The document could not be saved to")))
+        << boxes.last().toStdString();
+    EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QStringLiteral("typed")));
+    EXPECT_TRUE(editor->IsDirty());
+
     const QString target = File(QStringLiteral("saved.htm"));
     seen = WhenShown<TemplateForm>([this, target](TemplateForm* form) {
         boxes.answer(QMessageBox::Yes);
