@@ -1,12 +1,12 @@
 #include "app/MainForm.h"
 
 #include "app/MainFormLogic.h"
-#include "app/SaveChanges.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/Version.h"
 #include "editor/HtmlEditor.h"
+#include "editor/SaveChanges.h"
 #include "recipients/GroupManagerForm.h"
 #include "sending/SendingCommands.h"
 #include "ui/MainFormControls.h"
