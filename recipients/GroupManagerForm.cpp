@@ -7,6 +7,7 @@
 #include "recipients/RecipientSearchForm.h"
 #include "recipients/RecipientStore.h"
 #include "recipients/TransferWindows.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -39,7 +40,7 @@ GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
     m_groups = new QComboBox(this);
     m_groups->setObjectName(QStringLiteral("GroupComboBox"));
     m_groups->setMinimumWidth(240);
-    m_nameLabel->setBuddy(m_groups);
+    NameAfterLabel(m_nameLabel, m_groups);
 
     m_model = new RecipientGridModel(this);
     m_grid = MakeRecipientGrid(this, m_model, {750, 2197, 2197, 2197}, [this] { ModifyButton_Click(); });

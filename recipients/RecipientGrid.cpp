@@ -1,6 +1,7 @@
 #include "recipients/RecipientGrid.h"
 
 #include "recipients/FlexGrid.h"
+#include "ui/FieldLabels.h"
 
 #include <QTableView>
 
@@ -74,6 +75,7 @@ QTableView* MakeRecipientGrid(QWidget* parent, RecipientGridModel* model, const 
                               std::function<void()> modifyRow) {
     auto* grid = new QTableView(parent);
     grid->setObjectName(QStringLiteral("MSFlexGrid"));
+    NameControl(grid, QStringLiteral("Recipients"));
     grid->setModel(model);
     SetUpFlexGrid(grid, columnWidthsTwips);
     FG_AlternateRowColors(grid, GridEvenRowColor, GridOddRowColor);
