@@ -153,11 +153,14 @@ void GroupManagerForm::LoadGroupRecipients() {
     bool more = loader.Start(name);
     m_progress->setRange(0, qMax(1, loader.Expected()));
     m_progress->setValue(0);
+    m_model->reserve(loader.Expected());
+    const GroupLoader::RowSink take = [this](QByteArrayView first, QByteArrayView last,
+                                             QByteArrayView email) {
+        m_model->addPending(first, last, email);
+    };
     while (more) {
-        std::vector<GridRecipient> batch;
-        batch.reserve(kLoadBatch);
-        more = loader.Read(kLoadBatch, batch);
-        m_model->append(std::move(batch));
+        more = loader.Read(kLoadBatch, take);
+        m_model->showPending();
         m_progress->setValue(qMin(m_model->rowCount(), m_progress->maximum()));
         QCoreApplication::processEvents();
         if (!self)
