@@ -71,10 +71,15 @@ struct MainLists {
 
 } // namespace
 
-TEST(AccountDialog, StoredListValuesTheListDoesNotHoldAreShownAndKept) {
+TEST(AccountDialog, StoredValuesAreKeptWhetherOrNotTheBoxesOfferThem) {
     StoreUsableAccount();
     for (const ListValue& v : kUnknownValues)
         StoreAccount(v.key, QString::fromUtf8(v.stored));
+    // Texts longer than the boxes' typing limits (64 and 255) are kept whole as well.
+    const QString longName = QStringLiteral("Ann ").repeated(40);
+    const QString longUser = QStringLiteral("u").repeated(300);
+    StoreAccount(Keys::Name, longName.trimmed());
+    StoreAccount(Keys::Username, longUser);
     MainLists main;
     testenv::MessageBoxRecorder boxes;
     {
@@ -88,6 +93,8 @@ TEST(AccountDialog, StoredListValuesTheListDoesNotHoldAreShownAndKept) {
     }
     for (const ListValue& v : kUnknownValues)
         EXPECT_EQ(Account(v.key), QString::fromUtf8(v.stored)) << v.key;
+    EXPECT_EQ(Account(Keys::Name), longName.trimmed());
+    EXPECT_EQ(Account(Keys::Username), longUser);
 
     // What the user picks is stored; the unknown value is not offered again once it is gone.
     {
