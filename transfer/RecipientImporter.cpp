@@ -3,62 +3,19 @@
 #include "core/Database.h"
 #include "core/Paths.h"
 #include "recipients/CheckEmail.h"
+#include "transfer/AddressScanner.h"
+#include "transfer/ImportFileReader.h"
 #include "transfer/ImportText.h"
 
 #include <QFile>
 #include <QLocale>
 #include <vector>
 
-namespace {
-
-bool isLocalChar(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
-           c == u'-' || c == u'.';
-}
-bool isLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-} // namespace
-
-// A regular-expression engine would backtrack quadratically over long runs of address characters; this
-// finds the same matches in one linear pass.
 QStringList ExtractAddresses(const QString& text) {
     QStringList found;
-    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
-    const qsizetype n = text.size();
-    qsizetype searchFrom = 0;
-    for (qsizetype at = 0; at < n; ++at) {
-        if (s[at] != u'@')
-            continue;
-        qsizetype start = at;
-        while (start > searchFrom && isLocalChar(s[start - 1]))
-            --start;
-        if (start == at)
-            continue;
-        qsizetype runEnd = at + 1;
-        while (runEnd < n && isLocalChar(s[runEnd]))
-            ++runEnd;
-        // The domain runs to the last dot that has something before it and two letters after it; the
-        // top-level label is every letter after that dot, however many.
-        qsizetype end = -1;
-        for (qsizetype dot = runEnd - 1; dot > at + 1; --dot) {
-            if (s[dot] != u'.')
-                continue;
-            qsizetype label = dot + 1;
-            while (label < runEnd && isLetter(s[label]))
-                ++label;
-            if (label - dot - 1 >= 2) {
-                end = label;
-                break;
-            }
-        }
-        if (end < 0)
-            continue;
-        found.append(text.mid(start, end - start));
-        searchFrom = end;
-        at = end - 1;
-    }
+    AddressScanner scanner([&found](const QString& address) { found.append(address); });
+    scanner.Feed(text);
+    scanner.Finish();
     return found;
 }
 
@@ -231,14 +188,17 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     run.writeLine(QStringLiteral("--------------"));
     run.writeLine(QString());
 
-    QString text;
-    result.fileRead = ReadImportFile(m_options.filePath, &text, &result.processedBytes);
+    // The file is read in blocks, never whole: a pass that decides the encoding (and counts the lines),
+    // in mode 1 a pass that counts the addresses for the progress bar, then the pass that imports.
+    ImportFileReader reader;
+    result.fileRead = reader.Open(m_options.filePath);
+    result.processedBytes = reader.Size();
 
     qint32 done = 0;
     auto afterRecord = [&](qint32 maximum) {
         ++done;
         if (hooks.progress)
-            hooks.progress(done, maximum);
+            hooks.progress(std::min(done, maximum), maximum);
         if (hooks.cancelRequested && hooks.cancelRequested()) {
             result.status = ImportResult::Status::Cancelled;
             return false;
@@ -248,32 +208,47 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
         return true;
     };
 
-    if (m_options.mode == ImportMode::EmailOnly) {
-        const QStringList matches = ExtractAddresses(text);
-        text.clear();
-        const qint32 maximum = clampCount(matches.size());
+    if (!result.fileRead) {
+        // Nothing to read: the report still gets its head and tail.
+    } else if (m_options.mode == ImportMode::EmailOnly) {
+        qint64 matches = 0;
+        QString piece;
+        {
+            AddressScanner counter([&matches](const QString&) { ++matches; });
+            while (reader.ReadText(&piece))
+                counter.Feed(piece);
+            counter.Finish();
+        }
+        const qint32 maximum = clampCount(matches);
         if (hooks.progress)
             hooks.progress(0, std::max(maximum, 1));
-        for (const QString& address : matches) {
-            const QString quoted = SqlQuote(address);
-            if (run.isDuplicate(idText, quoted))
+        bool stopped = false;
+        AddressScanner scanner([&](const QString& address) {
+            if (stopped)
+                return;
+            if (run.isDuplicate(idText, SqlQuote(address)))
                 run.record(Outcome::Duplicated, address);
             else
                 run.insert(QStringLiteral("INSERT INTO [Emails] ([G-ID] , [G-Email]) VALUES ( '") + idText +
-                               QStringLiteral("' , '") + quoted + QStringLiteral("')"),
+                               QStringLiteral("' , '") + SqlQuote(address) + QStringLiteral("')"),
                            address);
-            if (!afterRecord(maximum))
-                break;
+            stopped = !afterRecord(std::max(maximum, 1));
+        });
+        if (reader.Rewind()) {
+            while (!stopped && reader.ReadText(&piece))
+                scanner.Feed(piece);
+            if (!stopped)
+                scanner.Finish();
         }
     } else {
-        const QStringList lines = SplitImportLines(text);
-        text.clear();
-        const qint32 maximum = clampCount(lines.size());
+        const qint32 maximum = clampCount(reader.LineCount());
         if (hooks.progress)
             hooks.progress(0, std::max(maximum, 1));
         std::array<QString, 18> row;
-        for (const QString& line : lines) {
-            const QStringList fields = SplitImportLine(line, m_options.delimiter, m_options.stripQuotes);
+        QString line;
+        while (reader.ReadLine(&line)) {
+            const QStringList fields =
+                SplitImportLine(line, m_options.delimiter, m_options.stripQuotes, UsedImportFields);
             for (size_t j = 0; j < row.size(); ++j) {
                 const int k = m_options.mapping[j];
                 row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
@@ -301,10 +276,12 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
             }
             for (QString& entry : row)
                 entry.clear();
-            if (!afterRecord(maximum))
+            if (!afterRecord(std::max(maximum, 1)))
                 break;
         }
     }
+    if (reader.Failed())
+        result.fileRead = false;
     run.flush();
 
     run.writeLine(QString());

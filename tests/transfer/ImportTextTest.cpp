@@ -1,7 +1,12 @@
 #include "transfer/ImportText.h"
+#include "recipients/CheckEmail.h"
+#include "transfer/AddressScanner.h"
+#include "transfer/ImportFileReader.h"
 #include "transfer/RecipientImporter.h"
 
+#include <QBuffer>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <gtest/gtest.h>
@@ -50,14 +55,27 @@ TEST(ImportText, NulBytesAndBinaryNeverBreakTheText) {
     EXPECT_GT(text.size(), 4000);
 }
 
+// The lines the reader gives for some bytes.
+QStringList linesOf(const QByteArray& bytes) {
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    ImportFileReader reader;
+    QStringList lines;
+    QString line;
+    if (reader.Open(&buffer))
+        while (reader.ReadLine(&line))
+            lines << line;
+    EXPECT_EQ(lines.size(), reader.LineCount()) << "the counting pass agrees with the lines read";
+    return lines;
+}
+
 TEST(ImportText, LinesEndAtCrLfLfOrCr) {
-    EXPECT_EQ(QStringList({"a", "b", "c", "", "d"}), SplitImportLines(QStringLiteral("a\r\nb\nc\r\rd")));
-    EXPECT_EQ(QStringList({"a", "b"}), SplitImportLines(QStringLiteral("a\r\nb\r\n")))
-        << "no empty last line";
-    EXPECT_EQ(QStringList({"only"}), SplitImportLines(QStringLiteral("only")));
-    EXPECT_EQ(QStringList({"", "", "x"}), SplitImportLines(QStringLiteral("\n\rx")))
-        << "LF then CR is two ends";
-    EXPECT_TRUE(SplitImportLines(QString()).isEmpty());
+    EXPECT_EQ(QStringList({"a", "b", "c", "", "d"}), linesOf(QByteArray("a\r\nb\nc\r\rd")));
+    EXPECT_EQ(QStringList({"a", "b"}), linesOf(QByteArray("a\r\nb\r\n"))) << "no empty last line";
+    EXPECT_EQ(QStringList({"only"}), linesOf(QByteArray("only")));
+    EXPECT_EQ(QStringList({"", "", "x"}), linesOf(QByteArray("\n\rx"))) << "LF then CR is two ends";
+    EXPECT_TRUE(linesOf(QByteArray()).isEmpty());
 }
 
 TEST(ImportText, SplitLineCutsTrimsAndStripsRealQuotes) {
@@ -121,6 +139,50 @@ TEST(AddressExtraction, LongRunsStayLinear) {
     // A megabyte of address characters before an "@" with no domain: no quadratic scan.
     const QString text = QString(1 << 20, QLatin1Char('a')) + QStringLiteral("@ and a@b.cd");
     EXPECT_EQ(QStringList({"a@b.cd"}), ExtractAddresses(text));
+}
+
+TEST(AddressExtraction, PiecesCutAnywhereFindTheSameAddresses) {
+    // Random text from the characters that matter (address characters, "@", dots, breaks), fed in
+    // pieces of random length: the result never depends on where a block of the file ends.
+    QRandomGenerator random(1234);
+    const QString alphabet = QStringLiteral("ab1_-.@@.. ,\nXYz");
+    for (int round = 0; round < 200; ++round) {
+        QString text;
+        const int length = 1 + random.bounded(400);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[random.bounded(int(alphabet.size()))];
+        QStringList pieces;
+        AddressScanner scanner([&pieces](const QString& a) { pieces << a; });
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype n = 1 + random.bounded(20);
+            scanner.Feed(QStringView(text).mid(at, n));
+            at += n;
+        }
+        scanner.Finish();
+        QStringList expected;
+        const QRegularExpression pattern(AddressExtractionPattern());
+        for (auto it = pattern.globalMatch(text); it.hasNext();)
+            expected << it.next().captured(0);
+        EXPECT_EQ(expected, pieces) << text.toStdString();
+    }
+}
+
+TEST(AddressExtraction, MatchesLongerThanAnAddressAreLeftOut) {
+    const QString domain = QStringLiteral("@example.com");
+    const QString fits = QString(MaxEmailLength - domain.size(), QLatin1Char('a')) + domain;
+    EXPECT_EQ(QStringList({fits}), ExtractAddresses(QStringLiteral("x ") + fits + QStringLiteral(" y")));
+    // One character more: the whole run is the match, so no shorter tail of it is taken instead.
+    EXPECT_EQ(QStringList({QStringLiteral("b@c.de")}),
+              ExtractAddresses(QLatin1Char('a') + fits + QStringLiteral(" b@c.de")));
+    // A long domain run: the address ends at its last dot with letters, wherever that is.
+    EXPECT_TRUE(
+        ExtractAddresses(QStringLiteral("a@b.cd") + QString(300, QLatin1Char('e')) + QStringLiteral(".fg"))
+            .isEmpty());
+    EXPECT_EQ(QStringList({QStringLiteral("a@b.cd")}),
+              ExtractAddresses(QStringLiteral("a@b.cd") + QString(300, QLatin1Char('1'))));
+    // What follows a too-long match starts the next address, as it would after a kept one.
+    EXPECT_EQ(QStringList({QStringLiteral("-tail@q.rs")}),
+              ExtractAddresses(QString(300, QLatin1Char('a')) + QStringLiteral("@b.cd-tail@q.rs")));
 }
 
 } // namespace
