@@ -73,12 +73,14 @@ double peakMb() {
 // inserted into another group of the same encrypted file with one prepared statement, in transactions
 // of the import's batch size. Returns the seconds it took, connection opening included as in the import.
 double referenceInsert(int records) {
-    std::vector<std::array<QString, 18>> rows(static_cast<size_t>(records));
-    for (int i = 0; i < records; ++i) {
-        rows[size_t(i)][0] = QStringLiteral("ref%1@example%2.com").arg(i).arg(i % 97);
-        for (size_t j = 1; j < 18; ++j)
-            rows[size_t(i)][j] = QString::fromUtf8(kValues[j - 1]);
-    }
+    // The addresses are made beforehand; the other 17 texts are the same for every row.
+    std::vector<QString> emails;
+    emails.reserve(static_cast<size_t>(records));
+    for (int i = 0; i < records; ++i)
+        emails.push_back(QStringLiteral("ref%1@example%2.com").arg(i).arg(i % 97));
+    std::array<QString, 17> values;
+    for (size_t j = 0; j < values.size(); ++j)
+        values[j] = QString::fromUtf8(kValues[j]);
     QElapsedTimer timer;
     timer.start();
     Connection db;
@@ -95,8 +97,9 @@ double referenceInsert(int records) {
     for (int i = 0; i < records; ++i) {
         if (i % RecipientImporter::BatchSize == 0)
             db.BeginTransaction();
-        for (size_t j = 0; j < 18; ++j)
-            insert.BindText(int(j) + 2, rows[size_t(i)][j]);
+        insert.BindText(2, emails[size_t(i)]);
+        for (size_t j = 0; j < values.size(); ++j)
+            insert.BindText(int(j) + 3, values[j]);
         insert.Execute();
         if (i % RecipientImporter::BatchSize == RecipientImporter::BatchSize - 1 || i == records - 1)
             db.Commit();
@@ -152,7 +155,8 @@ int main(int argc, char** argv) {
         Connection c;
         c.Open();
         GroupByName(c, QStringLiteral("Bench"));
-        std::printf("opening the database: %.3f s\n", t.nsecsElapsed() / 1e9);
+        std::printf("opening the database (its key derivation is part of every run): %.3f s\n",
+                    t.nsecsElapsed() / 1e9);
     }
     int unique = 0;
     const QString input = work.filePath(QStringLiteral("recipients.txt"));

@@ -3,6 +3,7 @@
 #include "recipients/CheckEmail.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/ImportText.h"
+#include "transfer/RecipientExporter.h"
 #include "transfer/RecipientImporter.h"
 
 #include <QElapsedTimer>
@@ -164,6 +165,38 @@ TEST_F(HostileImport, ThePreviewReadsOnlyTheStart) {
     // One line longer than any preview needs is cut at the limit.
     const QString longLine = writeFile(QStringLiteral("longline.txt"), QByteArray(3 << 20, 'q'));
     EXPECT_EQ(FirstLineLimit, FirstImportLine(longLine).size());
+}
+
+TEST_F(HostileImport, AHugeGroupExportsInFlatMemory) {
+    // 60,000 recipients of 1 KB each, beside a smaller group: 60 MB of output that must pass through
+    // in blocks, never all at once (nor sorted in memory to restore the order they were added in).
+    const qint32 small = addGroup(QStringLiteral("Small"));
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    const QString fill = QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+        "INSERT INTO [Emails] ([G-ID], [G-Email], [G-Add]) SELECT %2, 'u' || (%1 - i) || '@example.com', "
+        "hex(zeroblob(500)) FROM n");
+    ASSERT_EQ(60000, db.ExecuteWrite(fill.arg(60000).arg(id)));
+    ASSERT_EQ(100, db.ExecuteWrite(fill.arg(100).arg(small)));
+    ExportOptions o;
+    o.groupName = QStringLiteral("Clients");
+    o.outputPath = dir.filePath(QStringLiteral("out.txt"));
+    o.mode = ExportMode::Fields;
+    o.delimiter = QLatin1Char(';');
+    o.columns = QStringList{QStringLiteral("G-Email"), QStringLiteral("G-Add")};
+    resetPeakMemory();
+    const qint64 before = residentMemory();
+    const ExportResult r = RecipientExporter(o).Run();
+    const qint64 extra = peakMemory() - before;
+    EXPECT_EQ(ExportResult::Status::Completed, r.status);
+    EXPECT_EQ(60000, r.count);
+    EXPECT_LT(extra, 24 << 20) << "peak " << extra / 1e6 << " MB";
+    QFile out(o.outputPath);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_GT(out.size(), 60000 * 1000);
+    EXPECT_TRUE(out.readLine().startsWith("u59999@example.com;0000")) << "the order they were added in";
+    out.seek(out.size() - 1002 - 15);
+    EXPECT_EQ("u0@example.com;" + QByteArray(1000, '0') + "\r\n", out.readAll());
 }
 
 } // namespace
