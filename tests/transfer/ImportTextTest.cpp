@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,6 +32,40 @@ TEST(ImportText, EncodingIsDetected) {
     EXPECT_EQ(QStringLiteral("Zoë O’Brien €5"), DecodeImportText("Zo\xEB O\x92"
                                                                  "Brien \x80"
                                                                  "5"));
+}
+
+TEST(ImportText, Utf8IsWhatAStrictDecoderAccepts) {
+    // Overlong forms, surrogates, code points above U+10FFFF, stray and missing continuation bytes, a
+    // sequence cut off by the end of the file; and the valid edges next to each.
+    const char* const samples[] = {"\xC0\xAF",
+                                   "\xC1\xBF",
+                                   "\xC2\x80",
+                                   "\xE0\x80\xAF",
+                                   "\xE0\xA0\x80",
+                                   "\xED\xA0\x80",
+                                   "\xED\x9F\xBF",
+                                   "\xEF\xBF\xBD",
+                                   "\xF0\x8F\xBF\xBF",
+                                   "\xF0\x90\x80\x80",
+                                   "\xF4\x8F\xBF\xBF",
+                                   "\xF4\x90\x80\x80",
+                                   "\xF5\x80\x80\x80",
+                                   "\x80",
+                                   "\xC3",
+                                   "\xE2\x82",
+                                   "\xC3\xA9\xA9",
+                                   "\xFF"};
+    for (const char* sample : samples) {
+        const QByteArray bytes = QByteArray("ab;") + sample;
+        QStringDecoder strict(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString asUtf8 = strict.decode(bytes);
+        const QString text = DecodeImportText(bytes);
+        if (!strict.hasError())
+            EXPECT_EQ(asUtf8, text) << QByteArray(sample).toHex().constData();
+        else
+            EXPECT_EQ(bytes.size(), text.size())
+                << "one character a byte: " << QByteArray(sample).toHex().constData();
+    }
 }
 
 TEST(ImportText, OnlyALeadingMarkIsABom) {
@@ -76,6 +111,38 @@ TEST(ImportText, LinesEndAtCrLfLfOrCr) {
     EXPECT_EQ(QStringList({"only"}), linesOf(QByteArray("only")));
     EXPECT_EQ(QStringList({"", "", "x"}), linesOf(QByteArray("\n\rx"))) << "LF then CR is two ends";
     EXPECT_TRUE(linesOf(QByteArray()).isEmpty());
+}
+
+TEST(ImportText, BlockBoundariesCutNothing) {
+    const qsizetype block = ImportFileReader::BlockSize;
+    // CR LF split by the end of a block is still one line end; so is CR NUL LF.
+    EXPECT_EQ(QStringList({QString(block - 1, QLatin1Char('a')), "b", "c"}),
+              linesOf(QByteArray(block - 1, 'a') + "\r\nb\r" + QByteArray(1, '\0') + "\nc"));
+    // A UTF-8 character split by the end of a block.
+    EXPECT_EQ(QStringList({QString(block - 1, QLatin1Char('a')) + QStringLiteral("é;x")}),
+              linesOf(QByteArray(block - 1, 'a') + "\xC3\xA9;x"));
+    // UTF-16 without a BOM over several blocks.
+    const QString names = QStringLiteral("Zoë;Łódź\r\n").repeated(int(block / 10));
+    const QStringList lines = linesOf(utf16(names, QStringConverter::Utf16LE));
+    ASSERT_EQ(block / 10, lines.size());
+    EXPECT_EQ(QStringLiteral("Zoë;Łódź"), lines.last());
+}
+
+TEST(ImportText, OneBadByteAnywhereMakesTheWholeFileWindows1252) {
+    // Valid UTF-8 for megabytes, then one byte that is not: every line is read as Windows-1252, the
+    // first block included; only the preview, which reads the start alone, takes the start for UTF-8.
+    const QByteArray bytes =
+        "Zo\xC3\xAB;x\r\n" + QByteArray(3 * ImportFileReader::BlockSize, 'a') + "\r\nCaf\xE9";
+    const QStringList lines = linesOf(bytes);
+    ASSERT_EQ(3, lines.size());
+    EXPECT_EQ(QStringLiteral("ZoÃ«;x"), lines[0]);
+    EXPECT_EQ(QStringLiteral("Café"), lines[2]);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("mixed.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    EXPECT_EQ(QStringLiteral("Zoë;x"), FirstImportLine(file.fileName()));
 }
 
 TEST(ImportText, SplitLineCutsTrimsAndStripsRealQuotes) {
