@@ -68,6 +68,8 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
         used = 0;
     };
     auto append = [&](QByteArrayView bytes) {
+        if (bytes.isEmpty())
+            return;
         if (bytes.size() > kBlock - used) {
             flush();
             if (bytes.size() > kBlock) {
