@@ -220,7 +220,8 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     Connection db;
     db.Open();
     // Each new address is looked up in and added to the (group, address) index: with the whole index in
-    // the page cache no page is read and decrypted twice (16 MB holds it for about half a million rows).
+    // the page cache few pages are read and decrypted twice. The cache is bounded (16 MB), so memory
+    // stays flat however large the group grows.
     db.ExecuteWrite(QStringLiteral("PRAGMA cache_size = -16384"));
     const qint32 groupId = GroupByName(db, m_options.groupName);
     if (groupId <= 0) {
