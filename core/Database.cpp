@@ -5,40 +5,28 @@
 
 #include <QFile>
 #include <QLoggingCategory>
+#include <QStringEncoder>
 #include <sqlite3.h>
 
 Q_LOGGING_CATEGORY(lcDatabase, "velanto.database")
 
 namespace {
 
-// The comparison rule of the recipient database: letter case and trailing blanks are ignored.
-// ASCII is compared byte by byte (the import's duplicate test runs it hundreds of thousands of times);
-// anything else is folded by Qt so that "Zoë" and "ZOË" match too.
 int compareText(void*, int n1, const void* p1, int n2, const void* p2) {
-    const auto* a = static_cast<const unsigned char*>(p1);
-    const auto* b = static_cast<const unsigned char*>(p2);
-    while (n1 > 0 && a[n1 - 1] == ' ')
-        --n1;
-    while (n2 > 0 && b[n2 - 1] == ' ')
-        --n2;
-    const int n = std::min(n1, n2);
-    for (int i = 0; i < n; ++i) {
-        unsigned char c1 = a[i];
-        unsigned char c2 = b[i];
-        if (c1 >= 0x80 || c2 >= 0x80) {
-            const QString s1 = QString::fromUtf8(reinterpret_cast<const char*>(a + i), n1 - i);
-            const QString s2 = QString::fromUtf8(reinterpret_cast<const char*>(b + i), n2 - i);
-            const int r = s1.compare(s2, Qt::CaseInsensitive);
-            return r < 0 ? -1 : (r > 0 ? 1 : 0);
-        }
-        if (c1 >= 'A' && c1 <= 'Z')
-            c1 += 32;
-        if (c2 >= 'A' && c2 <= 'Z')
-            c2 += 32;
-        if (c1 != c2)
-            return c1 < c2 ? -1 : 1;
-    }
-    return n1 == n2 ? 0 : (n1 < n2 ? -1 : 1);
+    return CompareRecipientText(QByteArrayView(static_cast<const char*>(p1), n1),
+                                QByteArrayView(static_cast<const char*>(p2), n2));
+}
+
+QByteArrayView withoutTrailingBlanks(QByteArrayView text) {
+    qsizetype n = text.size();
+    while (n > 0 && text[n - 1] == ' ')
+        --n;
+    return text.first(n);
+}
+
+int unicodeCompare(QByteArrayView a, QByteArrayView b) {
+    const int r = QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
 constexpr const char* kCollation = "JETTEXT";
@@ -69,6 +57,148 @@ std::shared_ptr<sqlite3> openFile(const QString& file, int flags, QString* error
 }
 
 } // namespace
+
+// ---- The comparison rule
+
+// Most recipient texts are ASCII, and an index lookup compares them a dozen times: bytes are compared
+// directly (ASCII letters folded) and only where the texts differ in a non-ASCII character is the rest
+// decoded and folded by Qt. That gives exactly what folding both whole texts would: the equal prefix
+// folds equal either way, and Qt folds one UTF-16 unit to one, so a longer text with an equal prefix is
+// the greater.
+int CompareRecipientText(QByteArrayView a, QByteArrayView b) {
+    a = withoutTrailingBlanks(a);
+    b = withoutTrailingBlanks(b);
+    const qsizetype n = std::min(a.size(), b.size());
+    const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
+    const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
+    for (qsizetype i = 0; i < n; ++i) {
+        unsigned char c1 = pa[i];
+        unsigned char c2 = pb[i];
+        if (c1 == c2)
+            continue;
+        if (c1 >= 0x80 || c2 >= 0x80) {
+            // Back to the start of the character both texts are in (their bytes so far are the same).
+            while (i > 0 && ((pa[i] & 0xC0) == 0x80 || (pb[i] & 0xC0) == 0x80))
+                --i;
+            return unicodeCompare(a.sliced(i), b.sliced(i));
+        }
+        if (c1 >= 'A' && c1 <= 'Z')
+            c1 += 32;
+        if (c2 >= 'A' && c2 <= 'Z')
+            c2 += 32;
+        if (c1 != c2)
+            return c1 < c2 ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int CompareRecipientTextUnicode(QByteArrayView a, QByteArrayView b) {
+    return unicodeCompare(withoutTrailingBlanks(a), withoutTrailingBlanks(b));
+}
+
+// ---- Statement
+
+Statement::Statement(Statement&& other) noexcept {
+    *this = std::move(other);
+}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_stmt = std::exchange(other.m_stmt, nullptr);
+        m_db = std::move(other.m_db);
+        m_failed = std::exchange(other.m_failed, false);
+        m_bound = std::move(other.m_bound);
+    }
+    return *this;
+}
+
+Statement::~Statement() {
+    close();
+}
+
+void Statement::close() {
+    if (m_stmt)
+        sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+    m_db.reset();
+}
+
+void Statement::BindInt(int index, qint64 value) {
+    if (m_stmt)
+        sqlite3_bind_int64(m_stmt, index, value);
+}
+
+void Statement::BindText(int index, const QString& value) {
+    if (!m_stmt || index < 1)
+        return;
+    if (value.isEmpty()) {
+        sqlite3_bind_text(m_stmt, index, "", 0, SQLITE_STATIC); // empty text, never NULL
+        return;
+    }
+    // Each placeholder keeps its own buffer, reused from row to row: a bulk insert binds 18 values a row,
+    // and neither we nor the engine need to allocate for them.
+    if (size_t(index) > m_bound.size())
+        m_bound.resize(size_t(index));
+    QByteArray& utf8 = m_bound[size_t(index) - 1];
+    const qsizetype room = value.size() * 3;
+    if (utf8.size() < room)
+        utf8.resize(room);
+    QStringEncoder encoder(QStringConverter::Utf8);
+    char* begin = utf8.data();
+    char* end = encoder.appendToBuffer(begin, value);
+    sqlite3_bind_text(m_stmt, index, begin, int(end - begin), SQLITE_STATIC);
+}
+
+bool Statement::Step() {
+    if (!m_stmt)
+        return false;
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE) {
+        qCWarning(lcDatabase) << "statement failed:" << errorOf(m_db.get());
+        m_failed = true;
+    }
+    return false;
+}
+
+qint32 Statement::Execute() {
+    if (!m_stmt)
+        return -1;
+    sqlite3_reset(m_stmt);
+    const bool failedBefore = m_failed;
+    m_failed = false;
+    while (Step()) {
+    }
+    const bool failed = m_failed;
+    m_failed = m_failed || failedBefore;
+    sqlite3_reset(m_stmt);
+    return failed ? -1 : qint32(sqlite3_changes(m_db.get()));
+}
+
+void Statement::Reset() {
+    if (m_stmt)
+        sqlite3_reset(m_stmt);
+}
+
+int Statement::ColumnCount() const {
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
+
+int Statement::ColumnIndex(const QString& column) const {
+    for (int i = 0; i < ColumnCount(); ++i)
+        if (QString::fromUtf8(sqlite3_column_name(m_stmt, i)).compare(column, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QByteArrayView Statement::ColumnUtf8(int index) const {
+    if (!m_stmt || index < 0)
+        return {};
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, index)) : QByteArrayView();
+}
 
 // ---- Recordset
 
@@ -182,7 +312,8 @@ bool Connection::Open(const QString& file) {
         qCWarning(lcDatabase) << "open failed:" << path << m_lastError;
         return false;
     }
-    m_db = openFile(path, SQLITE_OPEN_READWRITE, &m_lastError);
+    // A connection belongs to the handler that opened it, on one thread: no locking inside the engine.
+    m_db = openFile(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, &m_lastError);
     if (!m_db)
         qCWarning(lcDatabase) << "open failed:" << path << m_lastError;
     return IsOpen();
@@ -216,6 +347,19 @@ qint32 Connection::ExecuteWrite(const QString& sql) {
     return qint32(sqlite3_changes(m_db.get()));
 }
 
+Statement Connection::Prepare(const QString& sql) {
+    if (!m_db)
+        return Statement();
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db.get(), text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+        m_lastError = errorOf(m_db.get());
+        qCWarning(lcDatabase) << "statement failed:" << m_lastError << sql;
+        return Statement();
+    }
+    return Statement(stmt, m_db);
+}
+
 bool Connection::BeginTransaction() {
     return m_db && ExecuteWrite(QStringLiteral("BEGIN")) >= 0;
 }
@@ -240,11 +384,16 @@ QString SqlQuote(const QString& value) {
 }
 
 QString GroupRecipientsSql(qint32 groupId, const QString& sortSql) {
-    QString sql = QStringLiteral("SELECT * FROM [Emails] WHERE ([G-ID] = '") + QString::number(groupId) +
-                  QStringLiteral(" ')");
-    // Without an order of the group's own the store would return rows in index order (by address).
-    sql += QStringLiteral(" ORDER BY ") + (sortSql.trimmed().isEmpty() ? QStringLiteral("[ID]") : sortSql);
-    return sql;
+    if (sortSql.trimmed().isEmpty()) {
+        // Without an order of the group's own the store would return rows in index order (by address);
+        // the order they were added is the table's own order. The "+" keeps the planner from taking the
+        // (group, address) index, which would need a sort of every row in memory to restore that order:
+        // the rows are then read straight from the table, in order, in flat memory.
+        return QStringLiteral("SELECT * FROM [Emails] WHERE (+[G-ID] = ") + QString::number(groupId) +
+               QStringLiteral(") ORDER BY [ID]");
+    }
+    return QStringLiteral("SELECT * FROM [Emails] WHERE ([G-ID] = '") + QString::number(groupId) +
+           QStringLiteral(" ') ORDER BY ") + sortSql;
 }
 
 QStringList ReadGroupNames() {

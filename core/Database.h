@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -50,6 +51,46 @@ private:
     bool m_failed = false;
 };
 
+// A statement prepared once and run many times with bound values: the bulk paths (import, export) use it
+// where statement text built per row would cost more than the work itself. Rows are read by column index.
+class Statement {
+public:
+    Statement() = default;
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    bool IsValid() const { return m_stmt != nullptr; }
+    // Values for the "?" placeholders, numbered from 1; they stay bound until replaced.
+    void BindInt(int index, qint64 value);
+    void BindText(int index, const QString& value);
+    // The next row: true when there is one. A failed step reads as the end and sets Failed().
+    bool Step();
+    // Runs a write to its end: the number of rows it touched, or -1 when it failed.
+    qint32 Execute();
+    // Ready to run again (bound values kept).
+    void Reset();
+    bool Failed() const { return m_failed; }
+
+    int ColumnCount() const;
+    // The index of a column by its name (letter case ignored), -1 when the statement has none.
+    int ColumnIndex(const QString& column) const;
+    // A column of the current row as the stored UTF-8 bytes (empty for NULL); valid until the next step.
+    QByteArrayView ColumnUtf8(int index) const;
+
+private:
+    friend class Connection;
+    Statement(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db) : m_stmt(stmt), m_db(std::move(db)) {}
+    void close();
+
+    sqlite3_stmt* m_stmt = nullptr;
+    std::shared_ptr<sqlite3> m_db;
+    bool m_failed = false;
+    std::vector<QByteArray> m_bound; // the bytes of each bound text, alive while they are bound
+};
+
 class Connection {
 public:
     Connection() = default;
@@ -64,6 +105,8 @@ public:
     Recordset Execute(const QString& sql);
     // Runs an INSERT, UPDATE or DELETE: the number of rows it touched, or -1 when it failed.
     qint32 ExecuteWrite(const QString& sql);
+    // A statement to run with bound values; invalid (and LastError set) when the text does not compile.
+    Statement Prepare(const QString& sql);
     // Several writes that must stand or fall together (a group with its recipients; import batches).
     bool BeginTransaction();
     bool Commit();
@@ -75,6 +118,12 @@ private:
     std::shared_ptr<sqlite3> m_db;
     QString m_lastError;
 };
+
+// The comparison rule of the recipient texts (the collation of [GroupName] and the recipient columns):
+// letter case and trailing blanks are ignored; <0, 0 or >0 like strcmp. Both sides are UTF-8.
+int CompareRecipientText(QByteArrayView a, QByteArrayView b);
+// The same rule computed on Unicode text throughout: the reference the fast comparison must agree with.
+int CompareRecipientTextUnicode(QByteArrayView a, QByteArrayView b);
 
 // Doubles every single quote, for values that go into statement text.
 QString SqlQuote(const QString& value);

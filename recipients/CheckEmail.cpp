@@ -22,6 +22,8 @@ const QString& emailPattern() {
 } // namespace
 
 bool ValidateEmailSilent(const QString& email) {
+    if (email.size() > MaxEmailLength)
+        return false;
     static const QRegularExpression rule(emailPattern());
     const QRegularExpressionMatch match = rule.match(email);
     // "$" also matches before a final line break; only a match that ends at the very end counts.

@@ -4,6 +4,8 @@
 #include "core/RecipientFields.h"
 
 #include <QSaveFile>
+#include <cstring>
+#include <vector>
 
 QString ExportRowLabel(int field) {
     return QStringLiteral("    ") + QLatin1String(RecipientFields[size_t(field)].label);
@@ -31,17 +33,19 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
         return result;
     }
 
-    // Counting pass: sizes the progress bar before anything is written.
-    const QString orderClause =
-        sortSql.trimmed().isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + sortSql;
+    // Counting pass: sizes the progress bar before anything is written. It counts the rows the data
+    // pass reads (the group's rows; the order does not change their number).
     qint32 maximum = 1;
-    for (Recordset rs = db.Execute(QStringLiteral("SELECT [G-Email] FROM [Emails] WHERE ([G-ID] = '") +
-                                   QString::number(groupId) + QStringLiteral(" ')") + orderClause);
-         !rs.Eof(); rs.MoveNext())
-        if (maximum < std::numeric_limits<qint32>::max())
-            ++maximum;
+    {
+        Statement count = db.Prepare(QStringLiteral("SELECT count(*) FROM [Emails] WHERE ([G-ID] = ?)"));
+        count.BindInt(1, groupId);
+        if (count.Step()) {
+            const qint64 n = count.ColumnUtf8(0).toByteArray().toLongLong();
+            maximum = qint32(std::min<qint64>(n + 1, std::numeric_limits<qint32>::max()));
+        }
+    }
 
-    Recordset rows = db.Execute(GroupRecipientsSql(groupId, sortSql));
+    Statement rows = db.Prepare(GroupRecipientsSql(groupId, sortSql));
     // The file is replaced only when the whole run has been written: a failure keeps the old file.
     QSaveFile file(m_options.outputPath);
     bool writeOk = file.open(QIODevice::WriteOnly);
@@ -50,25 +54,44 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
 
     const QStringList columns =
         m_options.mode == ExportMode::EmailOnly ? QStringList{QStringLiteral("G-Email")} : m_options.columns;
-    QString line;
-    QByteArray buffer;
-    while (!rows.Eof()) {
-        line.clear();
-        for (qsizetype i = 0; i < columns.size(); ++i) {
+    std::vector<int> indexes;
+    for (const QString& column : columns)
+        indexes.push_back(rows.ColumnIndex(column));
+    const QByteArray delimiter = QString(m_options.delimiter).toUtf8();
+    // The stored texts are UTF-8 already: their bytes are copied into one block of the output, which
+    // goes to the file whenever it is full.
+    constexpr qsizetype kBlock = qsizetype(1) << 20;
+    QByteArray buffer(kBlock, Qt::Uninitialized);
+    qsizetype used = 0;
+    auto flush = [&] {
+        writeOk = writeOk && file.write(buffer.constData(), used) == used;
+        used = 0;
+    };
+    auto append = [&](QByteArrayView bytes) {
+        if (bytes.isEmpty())
+            return;
+        if (bytes.size() > kBlock - used) {
+            flush();
+            if (bytes.size() > kBlock) {
+                writeOk = writeOk && file.write(bytes.data(), bytes.size()) == bytes.size();
+                return;
+            }
+        }
+        std::memcpy(buffer.data() + used, bytes.data(), size_t(bytes.size()));
+        used += bytes.size();
+    };
+    bool more = rows.Step();
+    while (more) {
+        for (size_t i = 0; i < indexes.size(); ++i) {
             if (i > 0)
-                line += m_options.delimiter;
-            line += rows.Field(columns[i]);
+                append(delimiter);
+            append(rows.ColumnUtf8(indexes[i]));
         }
-        line += QLatin1String("\r\n");
-        buffer += line.toUtf8();
-        if (buffer.size() >= 1 << 16) {
-            writeOk = writeOk && file.write(buffer) == buffer.size();
-            buffer.clear();
-        }
+        append("\r\n");
         ++result.count;
         if (hooks.progress)
-            hooks.progress(result.count + 1, maximum);
-        rows.MoveNext();
+            hooks.progress(std::min(result.count + 1, maximum), maximum);
+        more = rows.Step();
         if (hooks.cancelRequested && hooks.cancelRequested()) {
             result.status = ExportResult::Status::Cancelled;
             break;
@@ -78,15 +101,15 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
     }
     // A read that broke off (a sort order naming no column, a damaged file) must not pass for a
     // complete export, nor replace an earlier file with a partial one.
-    const bool readFailed = rows.Failed();
-    rows.Close();
+    const bool readFailed = rows.Failed() || !rows.IsValid();
+    rows = Statement();
     db.Close();
     if (readFailed) {
         file.cancelWriting();
         result.status = ExportResult::Status::ReadFailed;
         return result;
     }
-    writeOk = writeOk && file.write(buffer) == buffer.size();
+    flush();
     if (!writeOk || !file.commit()) {
         file.cancelWriting();
         result.status = ExportResult::Status::WriteFailed;

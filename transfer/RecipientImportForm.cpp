@@ -199,7 +199,7 @@ void RecipientImportForm::getData() {
         box->clear();
     const QChar delimiter = DelimiterForName(m_delimitComboBox->currentText());
     const QStringList fields = SplitImportLine(FirstImportLine(m_browseTextBox->text()), delimiter,
-                                               m_quotationCheckBox->isChecked());
+                                               m_quotationCheckBox->isChecked(), UsedImportFields);
     QStringList items{QStringLiteral("Ignore")};
     for (qsizetype k = 1; k <= std::min<qsizetype>(fields.size(), 18); ++k)
         items << QStringLiteral("Field ") + QString::number(k) + QStringLiteral(" = ") + fields[k - 1];

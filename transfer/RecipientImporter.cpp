@@ -3,62 +3,19 @@
 #include "core/Database.h"
 #include "core/Paths.h"
 #include "recipients/CheckEmail.h"
+#include "transfer/AddressScanner.h"
+#include "transfer/ImportFileReader.h"
 #include "transfer/ImportText.h"
 
 #include <QFile>
 #include <QLocale>
 #include <vector>
 
-namespace {
-
-bool isLocalChar(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
-           c == u'-' || c == u'.';
-}
-bool isLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-} // namespace
-
-// A regular-expression engine would backtrack quadratically over long runs of address characters; this
-// finds the same matches in one linear pass.
 QStringList ExtractAddresses(const QString& text) {
     QStringList found;
-    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
-    const qsizetype n = text.size();
-    qsizetype searchFrom = 0;
-    for (qsizetype at = 0; at < n; ++at) {
-        if (s[at] != u'@')
-            continue;
-        qsizetype start = at;
-        while (start > searchFrom && isLocalChar(s[start - 1]))
-            --start;
-        if (start == at)
-            continue;
-        qsizetype runEnd = at + 1;
-        while (runEnd < n && isLocalChar(s[runEnd]))
-            ++runEnd;
-        // The domain runs to the last dot that has something before it and two letters after it; the
-        // top-level label is every letter after that dot, however many.
-        qsizetype end = -1;
-        for (qsizetype dot = runEnd - 1; dot > at + 1; --dot) {
-            if (s[dot] != u'.')
-                continue;
-            qsizetype label = dot + 1;
-            while (label < runEnd && isLetter(s[label]))
-                ++label;
-            if (label - dot - 1 >= 2) {
-                end = label;
-                break;
-            }
-        }
-        if (end < 0)
-            continue;
-        found.append(text.mid(start, end - start));
-        searchFrom = end;
-        at = end - 1;
-    }
+    AddressScanner scanner([&found](const QString& address) { found.append(address); });
+    scanner.Feed(text);
+    scanner.Finish();
     return found;
 }
 
@@ -70,8 +27,15 @@ enum class Outcome { Added, Duplicated, Ignored, NotAdded };
 // a batch are held back until it is committed, so a batch the database loses is never reported as added.
 class ImportRun {
 public:
-    ImportRun(Connection& db, QFile& report, ImportResult& result)
-        : m_db(db), m_report(report), m_result(result) {}
+    // The statements mean what the per-row texts "SELECT * FROM [Emails] WHERE (([G-ID] = 'id ') AND
+    // ([G-Email] = 'a'))" and the two INSERTs mean: the group id compares as the number it is, the
+    // address through the column's comparison rule; only the values are bound instead of spliced in.
+    ImportRun(Connection& db, qint32 groupId, QFile& report, ImportResult& result)
+        : m_db(db), m_groupId(groupId), m_report(report), m_result(result) {
+        m_find = m_db.Prepare(
+            QStringLiteral("SELECT [ID] FROM [Emails] WHERE (([G-ID] = ?) AND ([G-Email] = ?)) LIMIT 1"));
+        m_find.BindInt(1, groupId);
+    }
 
     void writeLine(const QString& line, bool lineEnd = true) {
         QByteArray bytes = line.toUtf8();
@@ -81,17 +45,43 @@ public:
             m_reportFailed = true;
     }
 
-    bool isDuplicate(const QString& idText, const QString& quotedAddress) {
-        Recordset rs =
-            m_db.Execute(QStringLiteral("SELECT * FROM [Emails] WHERE (([G-ID] = '") + idText +
-                         QStringLiteral(" ') AND ([G-Email] = '") + quotedAddress + QStringLiteral("'))"));
-        return !rs.Eof();
+    bool isDuplicate(const QString& address) {
+        m_find.BindText(2, address);
+        const bool found = m_find.Step();
+        m_find.Reset();
+        return found;
     }
 
-    void insert(const QString& sql, const QString& address) {
+    // Mode 1: only the group and the address; every other column takes its default.
+    void insertAddress(const QString& address) {
+        if (!m_insertAddress.IsValid()) {
+            m_insertAddress =
+                m_db.Prepare(QStringLiteral("INSERT INTO [Emails] ([G-ID] , [G-Email]) VALUES ( ? , ? )"));
+            m_insertAddress.BindInt(1, m_groupId);
+        }
+        m_insertAddress.BindText(2, address);
+        insert(m_insertAddress, address);
+    }
+
+    // Mode 2: all 18 columns, unmapped ones as empty texts.
+    void insertRow(const std::array<QString, 18>& row) {
+        if (!m_insertRow.IsValid()) {
+            m_insertRow = m_db.Prepare(QStringLiteral(
+                "INSERT INTO [Emails] ([G-ID] , [G-Email] , [G-Title], [G-FirstName], [G-LastName], "
+                "[G-Country], [G-State], [G-City], [G-Address1], [G-Address2], [G-ZIPCode], [G-Phone], "
+                "[G-Fax], [G-Company], [G-JobTitle], [G-WebSite], [G-IP], [G-Date], [G-Add] ) "
+                "VALUES ( ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ? )"));
+            m_insertRow.BindInt(1, m_groupId);
+        }
+        for (size_t j = 0; j < row.size(); ++j)
+            m_insertRow.BindText(int(j) + 2, row[j]);
+        insert(m_insertRow, row[0]);
+    }
+
+    void insert(Statement& statement, const QString& address) {
         if (!m_inTransaction)
             m_inTransaction = m_db.BeginTransaction();
-        if (m_db.ExecuteWrite(sql) == 1) {
+        if (statement.Execute() == 1) {
             record(Outcome::Added, address);
             ++m_result.added;
         } else {
@@ -127,29 +117,42 @@ public:
             m_inTransaction = false;
         }
         m_rowsInBatch = 0;
+        // The batch's report lines go out in one write.
+        QString lines;
         for (const auto& [outcome, address] : m_pending) {
             switch (outcome) {
             case Outcome::Added:
-                writeLine(QStringLiteral("Email Added : ") + address);
+                lines += QLatin1String("Email Added : ");
                 break;
             case Outcome::Duplicated:
-                writeLine(QStringLiteral("Email Duplicated : ") + address);
+                lines += QLatin1String("Email Duplicated : ");
                 break;
             case Outcome::Ignored:
-                writeLine(QStringLiteral("Email Ignored : ") + address);
+                lines += QLatin1String("Email Ignored : ");
                 break;
             case Outcome::NotAdded:
-                writeLine(QStringLiteral("Email Not Added : ") + address);
+                lines += QLatin1String("Email Not Added : ");
                 break;
             }
+            lines += address;
+            lines += QLatin1String("\r\n");
         }
         m_pending.clear();
+        if (!lines.isEmpty()) {
+            const QByteArray bytes = lines.toUtf8();
+            if (m_report.isOpen() && m_report.write(bytes) != bytes.size())
+                m_reportFailed = true;
+        }
     }
 
     bool reportFailed() const { return m_reportFailed; }
 
 private:
     Connection& m_db;
+    qint32 m_groupId;
+    Statement m_find;
+    Statement m_insertAddress;
+    Statement m_insertRow;
     QFile& m_report;
     ImportResult& m_result;
     std::vector<std::pair<Outcome, QString>> m_pending;
@@ -216,29 +219,35 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
 
     Connection db;
     db.Open();
+    // Each new address is looked up in and added to the (group, address) index: with the whole index in
+    // the page cache few pages are read and decrypted twice. The cache is bounded (16 MB), so memory
+    // stays flat however large the group grows.
+    db.ExecuteWrite(QStringLiteral("PRAGMA cache_size = -16384"));
     const qint32 groupId = GroupByName(db, m_options.groupName);
     if (groupId <= 0) {
         // Rows of group 0 would belong to no group and could never be seen again.
         result.status = ImportResult::Status::GroupNotFound;
         return result;
     }
-    const QString idText = QString::number(groupId);
 
     QFile report(reportPath);
     report.open(QIODevice::WriteOnly | QIODevice::Truncate, QFile::ReadOwner | QFile::WriteOwner);
-    ImportRun run(db, report, result);
+    ImportRun run(db, groupId, report, result);
     run.writeLine(QStringLiteral("Import Started"));
     run.writeLine(QStringLiteral("--------------"));
     run.writeLine(QString());
 
-    QString text;
-    result.fileRead = ReadImportFile(m_options.filePath, &text, &result.processedBytes);
+    // The file is read in blocks, never whole: a pass that decides the encoding (and counts the lines),
+    // in mode 1 a pass that counts the addresses for the progress bar, then the pass that imports.
+    ImportFileReader reader;
+    result.fileRead = reader.Open(m_options.filePath);
+    result.processedBytes = reader.Size();
 
     qint32 done = 0;
     auto afterRecord = [&](qint32 maximum) {
         ++done;
         if (hooks.progress)
-            hooks.progress(done, maximum);
+            hooks.progress(std::min(done, maximum), maximum);
         if (hooks.cancelRequested && hooks.cancelRequested()) {
             result.status = ImportResult::Status::Cancelled;
             return false;
@@ -248,32 +257,45 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
         return true;
     };
 
-    if (m_options.mode == ImportMode::EmailOnly) {
-        const QStringList matches = ExtractAddresses(text);
-        text.clear();
-        const qint32 maximum = clampCount(matches.size());
+    if (!result.fileRead) {
+        // Nothing to read: the report still gets its head and tail.
+    } else if (m_options.mode == ImportMode::EmailOnly) {
+        qint64 matches = 0;
+        QString piece;
+        {
+            AddressScanner counter([&matches](const QString&) { ++matches; });
+            while (reader.ReadText(&piece))
+                counter.Feed(piece);
+            counter.Finish();
+        }
+        const qint32 maximum = clampCount(matches);
         if (hooks.progress)
             hooks.progress(0, std::max(maximum, 1));
-        for (const QString& address : matches) {
-            const QString quoted = SqlQuote(address);
-            if (run.isDuplicate(idText, quoted))
+        bool stopped = false;
+        AddressScanner scanner([&](const QString& address) {
+            if (stopped)
+                return;
+            if (run.isDuplicate(address))
                 run.record(Outcome::Duplicated, address);
             else
-                run.insert(QStringLiteral("INSERT INTO [Emails] ([G-ID] , [G-Email]) VALUES ( '") + idText +
-                               QStringLiteral("' , '") + quoted + QStringLiteral("')"),
-                           address);
-            if (!afterRecord(maximum))
-                break;
+                run.insertAddress(address);
+            stopped = !afterRecord(std::max(maximum, 1));
+        });
+        if (reader.Rewind()) {
+            while (!stopped && reader.ReadText(&piece))
+                scanner.Feed(piece);
+            if (!stopped)
+                scanner.Finish();
         }
     } else {
-        const QStringList lines = SplitImportLines(text);
-        text.clear();
-        const qint32 maximum = clampCount(lines.size());
+        const qint32 maximum = clampCount(reader.LineCount());
         if (hooks.progress)
             hooks.progress(0, std::max(maximum, 1));
         std::array<QString, 18> row;
-        for (const QString& line : lines) {
-            const QStringList fields = SplitImportLine(line, m_options.delimiter, m_options.stripQuotes);
+        QString line;
+        while (reader.ReadLine(&line)) {
+            const QStringList fields =
+                SplitImportLine(line, m_options.delimiter, m_options.stripQuotes, UsedImportFields);
             for (size_t j = 0; j < row.size(); ++j) {
                 const int k = m_options.mapping[j];
                 row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
@@ -281,30 +303,19 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
             const QString& address = row[0];
             if (!ValidateEmailSilent(address)) {
                 run.record(Outcome::Ignored, address);
-            } else if (run.isDuplicate(idText, SqlQuote(address))) {
+            } else if (run.isDuplicate(address)) {
                 run.record(Outcome::Duplicated, address);
             } else {
-                QString sql =
-                    QStringLiteral(
-                        "INSERT INTO [Emails] ([G-ID] , [G-Email] , [G-Title], [G-FirstName], "
-                        "[G-LastName], [G-Country], [G-State], [G-City], [G-Address1], [G-Address2], "
-                        "[G-ZIPCode], [G-Phone], [G-Fax], [G-Company], [G-JobTitle], [G-WebSite], "
-                        "[G-IP], [G-Date], [G-Add] ) ") +
-                    QStringLiteral("VALUES ( ") + idText + QStringLiteral(" , '");
-                for (size_t j = 0; j < row.size(); ++j) {
-                    if (j > 0)
-                        sql += QStringLiteral("' , '");
-                    sql += SqlQuote(row[j]);
-                }
-                sql += QStringLiteral("') ");
-                run.insert(sql, address);
+                run.insertRow(row);
             }
             for (QString& entry : row)
                 entry.clear();
-            if (!afterRecord(maximum))
+            if (!afterRecord(std::max(maximum, 1)))
                 break;
         }
     }
+    if (reader.Failed())
+        result.fileRead = false;
     run.flush();
 
     run.writeLine(QString());

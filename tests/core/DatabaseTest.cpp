@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -106,6 +107,45 @@ TEST_F(DatabaseTest, WritesReportFailureAndRowsTouched) {
     EXPECT_EQ(-1, db.ExecuteWrite(QStringLiteral("INSERT INTO [Nowhere] VALUES (1)")));
     EXPECT_EQ(0, db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails] WHERE ([ID] = 12345)")));
     EXPECT_TRUE(db.Execute(QStringLiteral("SELECT * FROM [Nowhere]")).Failed());
+}
+
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
+
+TEST(Collation, FastComparisonAgreesWithUnicodeFolding) {
+    // Short texts from few symbols, so that many share prefixes and differ only in case, in a trailing
+    // blank or inside a multi-byte character: ASCII of both cases, characters that fold onto ASCII
+    // (Kelvin sign, long s), letters with case (É/é, Ł/ł, Ω/ω), a character outside the BMP.
+    const QStringList symbols = {"a", "A", "b",      "K",      "k", "s",          "S", "z",
+                                 "@", ".", "1",      "_",      "é", "É",          "ł", "Ł",
+                                 "ω", "Ω", "\u212A", "\u017F", "ß", "\U0001F600", "ﬀ", " "};
+    QRandomGenerator random(42);
+    std::vector<QByteArray> corpus{"", " ", "  "};
+    for (int i = 0; i < 700; ++i) {
+        QString text;
+        const int length = random.bounded(7);
+        for (int j = 0; j < length; ++j)
+            text += symbols[random.bounded(int(symbols.size()))];
+        text += QString(random.bounded(3), QLatin1Char(' '));
+        corpus.push_back(text.toUtf8());
+        // The same text in the other case, which the rule must call equal (or order as Qt folds it).
+        corpus.push_back((random.bounded(2) ? text.toUpper() : text.toLower()).toUtf8());
+    }
+    int mismatches = 0;
+    for (const QByteArray& a : corpus) {
+        for (const QByteArray& b : corpus) {
+            const int fast = sign(CompareRecipientText(a, b));
+            const int unicode = sign(CompareRecipientTextUnicode(a, b));
+            if (fast != unicode && ++mismatches < 10)
+                ADD_FAILURE() << a.toStdString() << " vs " << b.toStdString() << ": " << fast << " not "
+                              << unicode;
+        }
+    }
+    EXPECT_EQ(0, mismatches);
+    EXPECT_EQ(0, CompareRecipientText("Zoë@Example.COM  ", "zoë@example.com"));
+    EXPECT_EQ(0, CompareRecipientText("\xE2\x84\xAA", "k")) << "the Kelvin sign folds to k";
+    EXPECT_GT(0, CompareRecipientText("ab", "ab\xC3\xA9"));
 }
 
 TEST(DatabaseFile, BadFilesReadAsEmptyDatabase) {

@@ -51,6 +51,18 @@ TEST(CheckEmail, MatchesTheWholeTextOnlyAndAsciiLettersOnly) {
     EXPECT_FALSE(ValidateEmailSilent(QStringLiteral("zo\u00eb@example.com")));
 }
 
+TEST(CheckEmail, NoAddressIsLongerThan254Characters) {
+    // A local part of 240 characters plus "@example.com" and padding to the limit, then one more.
+    const QString domain = QStringLiteral("@example.com");
+    const QString fits = QString(MaxEmailLength - domain.size(), QLatin1Char('a')) + domain;
+    ASSERT_EQ(254, fits.size());
+    EXPECT_TRUE(ValidateEmailSilent(fits));
+    EXPECT_FALSE(ValidateEmailSilent(QLatin1Char('a') + fits));
+    testenv::MessageBoxRecorder boxes;
+    EXPECT_FALSE(ValidateEmail(QLatin1Char('a') + fits)) << "the dialogs refuse it too";
+    EXPECT_EQ(1u, boxes.seen().size());
+}
+
 TEST(CheckEmail, OnlyTheLoudRuleShowsItsMessage) {
     testenv::MessageBoxRecorder boxes;
     EXPECT_TRUE(ValidateEmail(QStringLiteral("ab@example.com")));

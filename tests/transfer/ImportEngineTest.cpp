@@ -114,6 +114,37 @@ TEST_F(ImportEngine, FieldModeStoresEveryEncodingAndLineEnd) {
     EXPECT_EQ(QStringList({row("zoe@example.com", "Zoë", "O'Brien \"Jr\"")}), rowsOf(id));
 }
 
+TEST_F(ImportEngine, DuplicatesAreTheSameAddressInTheSameGroupOnly) {
+    // Stored values with a trailing blank and another letter case, the same address in another group,
+    // and a group whose id is beyond 16 bits: the bound statements find what the texts found.
+    const qint32 other = addGroup(QStringLiteral("Other"));
+    ASSERT_EQ(1, db.ExecuteWrite(
+                     QStringLiteral("INSERT INTO [Groups] ([ID], [GroupName]) VALUES (40000, 'Clients')")));
+    const qint32 id = GroupByName(db, QStringLiteral("Clients"));
+    ASSERT_EQ(40000, id);
+    ASSERT_EQ(
+        1, db.ExecuteWrite(
+               QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email]) VALUES (%1, 'Known@Example.COM  ')")
+                   .arg(id)));
+    ASSERT_EQ(
+        1, db.ExecuteWrite(
+               QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email]) VALUES (%1, 'elsewhere@example.com')")
+                   .arg(other)));
+    const QString path = writeFile(QStringLiteral("dups.txt"), "known@example.com\r\nKNOWN@EXAMPLE.COM\r\n"
+                                                               "elsewhere@example.com\r\nnew@example.com\r\n"
+                                                               "NEW@example.com\r\n");
+    std::array<int, 18> emailOnly{};
+    emailOnly[0] = 1;
+    const ImportResult fields = importFields(path, QLatin1Char(';'), emailOnly);
+    EXPECT_EQ(2, fields.added);
+    EXPECT_EQ(3, fields.duplicates);
+    EXPECT_EQ(QStringList({"Known@Example.COM  ", "elsewhere@example.com", "new@example.com"}), emailsOf(id));
+    const ImportResult emails = importEmails(path);
+    EXPECT_EQ(0, emails.added);
+    EXPECT_EQ(5, emails.duplicates);
+    EXPECT_EQ(QStringList({"elsewhere@example.com"}), emailsOf(other));
+}
+
 TEST_F(ImportEngine, BadInputImportsWithoutACrashAndATruthfulReport) {
     const qint32 id = addGroup(QStringLiteral("Clients"));
     std::array<int, 18> all{};

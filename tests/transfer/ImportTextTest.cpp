@@ -1,9 +1,15 @@
 #include "transfer/ImportText.h"
+#include "recipients/CheckEmail.h"
+#include "transfer/AddressScanner.h"
+#include "transfer/ImportFileReader.h"
 #include "transfer/RecipientImporter.h"
 
+#include <QBuffer>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,6 +34,40 @@ TEST(ImportText, EncodingIsDetected) {
                                                                  "5"));
 }
 
+TEST(ImportText, Utf8IsWhatAStrictDecoderAccepts) {
+    // Overlong forms, surrogates, code points above U+10FFFF, stray and missing continuation bytes, a
+    // sequence cut off by the end of the file; and the valid edges next to each.
+    const char* const samples[] = {"\xC0\xAF",
+                                   "\xC1\xBF",
+                                   "\xC2\x80",
+                                   "\xE0\x80\xAF",
+                                   "\xE0\xA0\x80",
+                                   "\xED\xA0\x80",
+                                   "\xED\x9F\xBF",
+                                   "\xEF\xBF\xBD",
+                                   "\xF0\x8F\xBF\xBF",
+                                   "\xF0\x90\x80\x80",
+                                   "\xF4\x8F\xBF\xBF",
+                                   "\xF4\x90\x80\x80",
+                                   "\xF5\x80\x80\x80",
+                                   "\x80",
+                                   "\xC3",
+                                   "\xE2\x82",
+                                   "\xC3\xA9\xA9",
+                                   "\xFF"};
+    for (const char* sample : samples) {
+        const QByteArray bytes = QByteArray("ab;") + sample;
+        QStringDecoder strict(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString asUtf8 = strict.decode(bytes);
+        const QString text = DecodeImportText(bytes);
+        if (!strict.hasError())
+            EXPECT_EQ(asUtf8, text) << QByteArray(sample).toHex().constData();
+        else
+            EXPECT_EQ(bytes.size(), text.size())
+                << "one character a byte: " << QByteArray(sample).toHex().constData();
+    }
+}
+
 TEST(ImportText, OnlyALeadingMarkIsABom) {
     // "ï»¿" inside the text is text (in UTF-8 and in Windows-1252 alike), never deleted.
     EXPECT_EQ(QStringLiteral("a;ï»¿b"), DecodeImportText("\xEF\xBB\xBF"
@@ -50,14 +90,59 @@ TEST(ImportText, NulBytesAndBinaryNeverBreakTheText) {
     EXPECT_GT(text.size(), 4000);
 }
 
+// The lines the reader gives for some bytes.
+QStringList linesOf(const QByteArray& bytes) {
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    ImportFileReader reader;
+    QStringList lines;
+    QString line;
+    if (reader.Open(&buffer))
+        while (reader.ReadLine(&line))
+            lines << line;
+    EXPECT_EQ(lines.size(), reader.LineCount()) << "the counting pass agrees with the lines read";
+    return lines;
+}
+
 TEST(ImportText, LinesEndAtCrLfLfOrCr) {
-    EXPECT_EQ(QStringList({"a", "b", "c", "", "d"}), SplitImportLines(QStringLiteral("a\r\nb\nc\r\rd")));
-    EXPECT_EQ(QStringList({"a", "b"}), SplitImportLines(QStringLiteral("a\r\nb\r\n")))
-        << "no empty last line";
-    EXPECT_EQ(QStringList({"only"}), SplitImportLines(QStringLiteral("only")));
-    EXPECT_EQ(QStringList({"", "", "x"}), SplitImportLines(QStringLiteral("\n\rx")))
-        << "LF then CR is two ends";
-    EXPECT_TRUE(SplitImportLines(QString()).isEmpty());
+    EXPECT_EQ(QStringList({"a", "b", "c", "", "d"}), linesOf(QByteArray("a\r\nb\nc\r\rd")));
+    EXPECT_EQ(QStringList({"a", "b"}), linesOf(QByteArray("a\r\nb\r\n"))) << "no empty last line";
+    EXPECT_EQ(QStringList({"only"}), linesOf(QByteArray("only")));
+    EXPECT_EQ(QStringList({"", "", "x"}), linesOf(QByteArray("\n\rx"))) << "LF then CR is two ends";
+    EXPECT_TRUE(linesOf(QByteArray()).isEmpty());
+}
+
+TEST(ImportText, BlockBoundariesCutNothing) {
+    const qsizetype block = ImportFileReader::BlockSize;
+    // CR LF split by the end of a block is still one line end; so is CR NUL LF.
+    EXPECT_EQ(QStringList({QString(block - 1, QLatin1Char('a')), "b", "c"}),
+              linesOf(QByteArray(block - 1, 'a') + "\r\nb\r" + QByteArray(1, '\0') + "\nc"));
+    // A UTF-8 character split by the end of a block.
+    EXPECT_EQ(QStringList({QString(block - 1, QLatin1Char('a')) + QStringLiteral("é;x")}),
+              linesOf(QByteArray(block - 1, 'a') + "\xC3\xA9;x"));
+    // UTF-16 without a BOM over several blocks.
+    const QString names = QStringLiteral("Zoë;Łódź\r\n").repeated(int(block / 10));
+    const QStringList lines = linesOf(utf16(names, QStringConverter::Utf16LE));
+    ASSERT_EQ(block / 10, lines.size());
+    EXPECT_EQ(QStringLiteral("Zoë;Łódź"), lines.last());
+}
+
+TEST(ImportText, OneBadByteAnywhereMakesTheWholeFileWindows1252) {
+    // Valid UTF-8 for megabytes, then one byte that is not: every line is read as Windows-1252, the
+    // first block included; only the preview, which reads the start alone, takes the start for UTF-8.
+    const QByteArray bytes =
+        "Zo\xC3\xAB;x\r\n" + QByteArray(3 * ImportFileReader::BlockSize, 'a') + "\r\nCaf\xE9";
+    const QStringList lines = linesOf(bytes);
+    ASSERT_EQ(3, lines.size());
+    EXPECT_EQ(QStringLiteral("ZoÃ«;x"), lines[0]);
+    EXPECT_EQ(QStringLiteral("Café"), lines[2]);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("mixed.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    EXPECT_EQ(QStringLiteral("Zoë;x"), FirstImportLine(file.fileName()));
 }
 
 TEST(ImportText, SplitLineCutsTrimsAndStripsRealQuotes) {
@@ -121,6 +206,50 @@ TEST(AddressExtraction, LongRunsStayLinear) {
     // A megabyte of address characters before an "@" with no domain: no quadratic scan.
     const QString text = QString(1 << 20, QLatin1Char('a')) + QStringLiteral("@ and a@b.cd");
     EXPECT_EQ(QStringList({"a@b.cd"}), ExtractAddresses(text));
+}
+
+TEST(AddressExtraction, PiecesCutAnywhereFindTheSameAddresses) {
+    // Random text from the characters that matter (address characters, "@", dots, breaks), fed in
+    // pieces of random length: the result never depends on where a block of the file ends.
+    QRandomGenerator random(1234);
+    const QString alphabet = QStringLiteral("ab1_-.@@.. ,\nXYz");
+    for (int round = 0; round < 200; ++round) {
+        QString text;
+        const int length = 1 + random.bounded(400);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[random.bounded(int(alphabet.size()))];
+        QStringList pieces;
+        AddressScanner scanner([&pieces](const QString& a) { pieces << a; });
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype n = 1 + random.bounded(20);
+            scanner.Feed(QStringView(text).mid(at, n));
+            at += n;
+        }
+        scanner.Finish();
+        QStringList expected;
+        const QRegularExpression pattern(AddressExtractionPattern());
+        for (auto it = pattern.globalMatch(text); it.hasNext();)
+            expected << it.next().captured(0);
+        EXPECT_EQ(expected, pieces) << text.toStdString();
+    }
+}
+
+TEST(AddressExtraction, MatchesLongerThanAnAddressAreLeftOut) {
+    const QString domain = QStringLiteral("@example.com");
+    const QString fits = QString(MaxEmailLength - domain.size(), QLatin1Char('a')) + domain;
+    EXPECT_EQ(QStringList({fits}), ExtractAddresses(QStringLiteral("x ") + fits + QStringLiteral(" y")));
+    // One character more: the whole run is the match, so no shorter tail of it is taken instead.
+    EXPECT_EQ(QStringList({QStringLiteral("b@c.de")}),
+              ExtractAddresses(QLatin1Char('a') + fits + QStringLiteral(" b@c.de")));
+    // A long domain run: the address ends at its last dot with letters, wherever that is.
+    EXPECT_TRUE(
+        ExtractAddresses(QStringLiteral("a@b.cd") + QString(300, QLatin1Char('e')) + QStringLiteral(".fg"))
+            .isEmpty());
+    EXPECT_EQ(QStringList({QStringLiteral("a@b.cd")}),
+              ExtractAddresses(QStringLiteral("a@b.cd") + QString(300, QLatin1Char('1'))));
+    // What follows a too-long match starts the next address, as it would after a kept one.
+    EXPECT_EQ(QStringList({QStringLiteral("-tail@q.rs")}),
+              ExtractAddresses(QString(300, QLatin1Char('a')) + QStringLiteral("@b.cd-tail@q.rs")));
 }
 
 } // namespace

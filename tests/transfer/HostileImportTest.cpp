@@ -1,0 +1,210 @@
+// Import files made to hurt: huge lines, runs of delimiters, endless address characters. Each must end
+// within seconds and in memory bounded by a small multiple of the file.
+#include "recipients/CheckEmail.h"
+#include "tests/transfer/TransferFixture.h"
+#include "transfer/ImportText.h"
+#include "transfer/RecipientExporter.h"
+#include "transfer/RecipientImporter.h"
+
+#include <QElapsedTimer>
+
+#if defined(__SANITIZE_ADDRESS__)
+// Under AddressSanitizer freed memory waits in a quarantine and would count as resident: keep it small,
+// so that the memory checks below still measure what the code holds.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=1:new_delete_type_mismatch=0";
+}
+#endif
+
+namespace {
+
+// Peak resident memory of this process in bytes since the last ResetPeakMemory.
+qint64 peakMemory() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+void resetPeakMemory() {
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+qint64 residentMemory() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+class HostileImport : public TransferFixture {
+protected:
+    struct Measured {
+        ImportResult result;
+        double seconds = 0;
+        qint64 extraMemory = 0; // peak above what was resident before the run
+    };
+    Measured import(const QString& path, ImportMode mode, QChar delimiter = QLatin1Char('\t')) {
+        ImportOptions o;
+        o.filePath = path;
+        o.groupName = QStringLiteral("Clients");
+        o.mode = mode;
+        o.delimiter = delimiter;
+        o.mapping[0] = 1;
+        o.mapping[2] = 2;
+        o.mapping[17] = 18;
+        resetPeakMemory();
+        const qint64 before = residentMemory();
+        QElapsedTimer timer;
+        timer.start();
+        Measured m;
+        m.result = RecipientImporter(o).Run();
+        m.seconds = timer.nsecsElapsed() / 1e9;
+        m.extraMemory = peakMemory() - before;
+        return m;
+    }
+};
+
+TEST(HostileText, LongTextsAreRefusedBeforeThePattern) {
+    const QString megabyte = QString(1 << 20, QLatin1Char('a')) + QStringLiteral("@example.com");
+    const QString longDomain =
+        QStringLiteral("ab@") + QString(1 << 20, QLatin1Char('b')) + QStringLiteral(".com");
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(ValidateEmailSilent(megabyte));
+    EXPECT_FALSE(ValidateEmailSilent(longDomain));
+    EXPECT_LT(timer.elapsed(), 500);
+}
+
+TEST(HostileText, ADelimiterLineIsCutOnlyAsFarAsItIsUsed) {
+    const QString tabs(8 << 20, QLatin1Char('\t'));
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList fields = SplitImportLine(tabs, QLatin1Char('\t'), true, UsedImportFields);
+    EXPECT_EQ(18, fields.size());
+    EXPECT_TRUE(fields.join(QString()).isEmpty());
+    EXPECT_LT(timer.elapsed(), 500);
+}
+
+TEST_F(HostileImport, AMegabyteLineImportsInAMoment) {
+    addGroup(QStringLiteral("Clients"));
+    QByteArray bytes = "ok@example.com\tAnn\r\n";
+    bytes += QByteArray(1 << 20, 'x') + "@example.com\tBob\r\n";
+    bytes += QByteArray(1 << 20, 'y') + "\r\n";
+    bytes += "end@example.com\tEve";
+    const Measured m = import(writeFile(QStringLiteral("long.txt"), bytes), ImportMode::Fields);
+    EXPECT_EQ(2, m.result.added);
+    EXPECT_EQ(2, m.result.ignored);
+    EXPECT_LT(m.seconds, 3.0);
+}
+
+TEST_F(HostileImport, ALineOfOnlyDelimitersStaysSmall) {
+    addGroup(QStringLiteral("Clients"));
+    const qint64 size = 32 << 20;
+    const QString path = writeFile(QStringLiteral("tabs.txt"), QByteArray(size, '\t') + "\r\na@example.com");
+    const Measured m = import(path, ImportMode::Fields);
+    EXPECT_EQ(1, m.result.added);
+    EXPECT_EQ(1, m.result.ignored);
+    EXPECT_LT(m.extraMemory, 10 * size) << "peak " << m.extraMemory / 1e6 << " MB";
+    EXPECT_LT(m.seconds, 5.0);
+}
+
+TEST_F(HostileImport, EndlessAddressCharactersKeepNoMoreThanAnAddress) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    // 48 MB without a single break, with an "@" now and then: nothing in it is an address of a sane
+    // length, and the one real address after it must still be found.
+    const qint64 size = 48 << 20;
+    QByteArray bytes(size, 'a');
+    for (qint64 at = 1000; at < size; at += 4 << 20)
+        bytes[at] = '@';
+    bytes += " real@example.com";
+    const Measured m = import(writeFile(QStringLiteral("run.txt"), bytes), ImportMode::EmailOnly);
+    bytes.clear();
+    EXPECT_EQ(1, m.result.added);
+    EXPECT_EQ(QStringList({QStringLiteral("real@example.com")}), emailsOf(id));
+    // Blocks of text, never the whole file.
+    EXPECT_LT(m.extraMemory, 64 << 20) << "peak " << m.extraMemory / 1e6 << " MB";
+    EXPECT_LT(m.seconds, 5.0);
+}
+
+TEST_F(HostileImport, BigFilesStreamInFlatMemory) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    // 64 MB of lines that hold no address: the database stays small, so the peak is what reading the
+    // file costs.
+    const QByteArray line =
+        QByteArray("words and more words, but no address here at all ").repeated(4) + "\r\n";
+    const QString path = dir.filePath(QStringLiteral("big.txt"));
+    const int blocks = int((64 << 20) / (line.size() * 5000));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray block = line.repeated(5000);
+        for (int i = 0; i < blocks; ++i)
+            f.write(block);
+        f.write("last@example.com");
+    }
+    const Measured fields = import(path, ImportMode::Fields);
+    EXPECT_EQ(1, fields.result.added);
+    EXPECT_EQ(blocks * 5000, fields.result.ignored);
+    EXPECT_LT(fields.extraMemory, 32 << 20) << "peak " << fields.extraMemory / 1e6 << " MB";
+    const Measured emails = import(path, ImportMode::EmailOnly);
+    EXPECT_EQ(1, emails.result.duplicates);
+    EXPECT_LT(emails.extraMemory, 32 << 20) << "peak " << emails.extraMemory / 1e6 << " MB";
+    EXPECT_EQ(1, emailsOf(id).size());
+}
+
+TEST_F(HostileImport, ThePreviewReadsOnlyTheStart) {
+    // A sparse file of 8 GB: reading it whole would take far longer than the test allows.
+    const QString path = writeFile(QStringLiteral("sparse.txt"), "first@example.com;Ann;Lee\r\nnext");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.resize(qint64(8) << 30));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(QStringLiteral("first@example.com;Ann;Lee"), FirstImportLine(path));
+    EXPECT_LT(timer.elapsed(), 1000);
+    // One line longer than any preview needs is cut at the limit.
+    const QString longLine = writeFile(QStringLiteral("longline.txt"), QByteArray(3 << 20, 'q'));
+    EXPECT_EQ(FirstLineLimit, FirstImportLine(longLine).size());
+}
+
+TEST_F(HostileImport, AHugeGroupExportsInFlatMemory) {
+    // 60,000 recipients of 1 KB each, beside a smaller group: 60 MB of output that must pass through
+    // in blocks, never all at once (nor sorted in memory to restore the order they were added in).
+    const qint32 small = addGroup(QStringLiteral("Small"));
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    const QString fill = QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+        "INSERT INTO [Emails] ([G-ID], [G-Email], [G-Add]) SELECT %2, 'u' || (%1 - i) || '@example.com', "
+        "hex(zeroblob(500)) FROM n");
+    ASSERT_EQ(60000, db.ExecuteWrite(fill.arg(60000).arg(id)));
+    ASSERT_EQ(100, db.ExecuteWrite(fill.arg(100).arg(small)));
+    ExportOptions o;
+    o.groupName = QStringLiteral("Clients");
+    o.outputPath = dir.filePath(QStringLiteral("out.txt"));
+    o.mode = ExportMode::Fields;
+    o.delimiter = QLatin1Char(';');
+    o.columns = QStringList{QStringLiteral("G-Email"), QStringLiteral("G-Add")};
+    resetPeakMemory();
+    const qint64 before = residentMemory();
+    const ExportResult r = RecipientExporter(o).Run();
+    const qint64 extra = peakMemory() - before;
+    EXPECT_EQ(ExportResult::Status::Completed, r.status);
+    EXPECT_EQ(60000, r.count);
+    EXPECT_LT(extra, 24 << 20) << "peak " << extra / 1e6 << " MB";
+    QFile out(o.outputPath);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_GT(out.size(), 60000 * 1000);
+    EXPECT_TRUE(out.readLine().startsWith("u59999@example.com;0000")) << "the order they were added in";
+    out.seek(out.size() - 1002 - 15);
+    EXPECT_EQ("u0@example.com;" + QByteArray(1000, '0') + "\r\n", out.readAll());
+}
+
+} // namespace

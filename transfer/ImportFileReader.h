@@ -1,0 +1,71 @@
+#pragma once
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringDecoder>
+
+// Reads an import file as text in blocks, so that memory stays the same whatever the file's size.
+//
+// A byte-order mark (UTF-8, UTF-16 LE/BE) decides the encoding and is dropped; without one, UTF-16 is
+// recognised by its pattern of zero bytes, bytes that are valid UTF-8 throughout are read as UTF-8 and
+// anything else as Windows-1252. NUL characters are dropped: they cannot be stored and would only cut
+// a value short. Lines end at CR LF, LF or CR; a line end at the very end makes no further line.
+class ImportFileReader {
+public:
+    enum class Scope {
+        WholeFile, // one pass over every byte (holding none of them) decides the encoding and counts lines
+        Start,     // the encoding is decided from the first block alone: enough to preview the first line
+    };
+    enum class Encoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
+
+    // Bytes read from the file at a time.
+    static constexpr qint64 BlockSize = qint64(1) << 20;
+
+    ImportFileReader() = default;
+    ImportFileReader(const ImportFileReader&) = delete;
+    ImportFileReader& operator=(const ImportFileReader&) = delete;
+
+    // False when the file cannot be opened or read; it then reads as empty.
+    bool Open(const QString& path, Scope scope = Scope::WholeFile);
+    // The same over a device that is open for reading and can seek (a buffer in tests); not owned.
+    bool Open(QIODevice* device, Scope scope = Scope::WholeFile);
+
+    qint64 Size() const { return m_size; }
+    Encoding TextEncoding() const { return m_encoding; }
+    // The number of lines ReadLine gives (WholeFile scope only; 0 otherwise).
+    qint64 LineCount() const { return m_lineCount; }
+    // True once a read failed; what was read before stays valid.
+    bool Failed() const { return m_failed; }
+
+    // The next piece of text (at most one block's worth); false at the end.
+    bool ReadText(QString* text);
+    // The next line without its line end; false at the end.
+    bool ReadLine(QString* line);
+    // Back to the start of the text, for a second pass.
+    bool Rewind();
+
+private:
+    bool start(Scope scope);
+    bool scanWhole(qint64 from, bool check8Bit);
+    qint64 readBlock(QByteArray* block);
+    bool fill();
+
+    QFile m_file;
+    QIODevice* m_device = nullptr;
+    qint64 m_size = 0;
+    qint64 m_lineCount = 0;
+    qint64 m_bomLength = 0;
+    Encoding m_encoding = Encoding::Utf8;
+    QStringDecoder m_decoder;
+    bool m_failed = false;
+    bool m_atEnd = true;
+    // ReadLine's text not yet given out: m_pending from m_pos on; m_scan is where the search for the
+    // next line end goes on.
+    QString m_pending;
+    qsizetype m_pos = 0;
+    qsizetype m_scan = 0;
+    bool m_pendingEnd = false;
+};
+
+// The text of a whole import file's bytes, by the rules above.
+QString DecodeImportText(const QByteArray& bytes);
