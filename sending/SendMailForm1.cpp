@@ -193,6 +193,8 @@ void SendMailForm1::startRun() {
     m_partialButton->setEnabled(true);
     m_cancel->setText(QStringLiteral("Close"));
     m_send->setFocus();
+    if (end == SendRun::End::Stopped)
+        ShowMessage(this, m_run.stopReason(), QMessageBox::Warning);
     if (end == SendRun::End::Normal && m_shutDown->isChecked()) {
         ShutDownForm countdown(this, this);
         countdown.exec();

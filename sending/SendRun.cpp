@@ -90,8 +90,20 @@ void SendRun::requestCancel() {
         m_smtp->Cancel();
 }
 
+QString BodyNotWrittenText() {
+    return QStringLiteral("The message could not be written to a file for sending, so nothing was sent. "
+                          "Check that the disk is not full and that the message's folder can be written.");
+}
+
+void SendRun::setSmtpTimeouts(int resolveMs, int connectMs, int replyMs) {
+    m_timeouts[0] = resolveMs;
+    m_timeouts[1] = connectMs;
+    m_timeouts[2] = replyMs;
+}
+
 SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial, const QDateTime& start) {
     m_cancelRequested = false;
+    m_stopReason.clear();
     m_running = true;
     m_sent = 0;
     m_failed = 0;
@@ -125,6 +137,20 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
     const QString historyMessage = m_historyBase + QStringLiteral(".eml");
 
     SetUpSenderAndServer(*smtp, input.priority, input.readReceipt);
+    if (m_timeouts[2] > 0)
+        smtp->SetTimeouts(m_timeouts[0], m_timeouts[1], m_timeouts[2]);
+
+    // The modal sending window keeps the document from changing during the run, so it is written once,
+    // before anything is sent: a message whose body could not be written is never sent empty.
+    const bool html = input.format == QLatin1String("HTML");
+    const bool text = input.format == QLatin1String("Text");
+    const QString htmlFile = html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
+    if (html && htmlFile.isEmpty()) {
+        m_stopReason = BodyNotWrittenText();
+        append(m_stopReason + CRLF + CRLF);
+        finish(End::Stopped);
+        return End::Stopped;
+    }
 
     qint32 rc = smtp->Connect(0);
     if (rc != 0)
@@ -135,11 +161,7 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
     const qint32 groupId = GroupByName(db, input.groupName);
     Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId)));
 
-    // The modal sending window keeps the document from changing during the run, so it is written once;
-    // each message imports it afresh because ClearMessage empties the body.
-    const bool html = input.format == QLatin1String("HTML");
-    const bool text = input.format == QLatin1String("Text");
-    const QString htmlFile = html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
+    // Each message imports the body afresh because ClearMessage empties it.
     const QString plainText = text && input.plainBody ? input.plainBody() : QString();
     const QString toColumn =
         ColumnForLabel(GetSetting(Sections::Account, Keys::ToField, QStringLiteral("Email Address")));

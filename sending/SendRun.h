@@ -33,6 +33,9 @@ struct SendRunInput {
 // document has no file of its own).
 SendRunInput SendRunInputFromMainForm();
 
+// What the run and the preview say when the message's body could not be written to its file.
+QString BodyNotWrittenText();
+
 // 1-based positions in the group's reading order, both ends included.
 struct PartialRange {
     bool enabled = false;
@@ -46,7 +49,8 @@ bool IsValidPartialRange(qint32 from, qint32 to, qint32 count);
 class SendRun : public QObject, public SendLog {
     Q_OBJECT
 public:
-    enum class End { Normal, Cancelled };
+    // Stopped: the run could not start sending (the message could not be written); nothing was sent.
+    enum class End { Normal, Cancelled, Stopped };
 
     explicit SendRun(QObject* parent = nullptr);
     ~SendRun() override;
@@ -66,6 +70,10 @@ public:
     QString historyBase() const { return m_historyBase; }
     // The SMTP object while a run lasts (null otherwise).
     mail::Smtp* smtp() const { return m_smtp; }
+    // Why a run ended Stopped (the text also stands in the log).
+    QString stopReason() const { return m_stopReason; }
+    // Time-outs of the run's SMTP object in milliseconds (look-up, connect, reply); tests shorten them.
+    void setSmtpTimeouts(int resolveMs, int connectMs, int replyMs);
 
     // SendLog: appends to the log.
     void append(const QString& text) override;
@@ -88,5 +96,7 @@ private:
     bool m_running = false;
     bool m_cancelRequested = false;
     QString m_historyBase;
+    QString m_stopReason;
     mail::Smtp* m_smtp = nullptr;
+    int m_timeouts[3] = {0, 0, 0};
 };
