@@ -3,6 +3,7 @@
 // everything in the program's own text (CR LF line ends), counts, the history files, and an orderly
 // end on cancel. The sending window drives it; tests call it directly.
 #include "core/WriteSendStatus.h"
+#include "sending/HistoryLog.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -63,8 +64,9 @@ public:
     void requestCancel();
     bool isRunning() const { return m_running; }
 
-    // The whole log of the current or last run.
-    const QString& log() const { return m_log; }
+    // The log of the last run as its history file holds it (during a run: as far as written). The run
+    // keeps no copy in memory: a run to a million recipients would need gigabytes for it.
+    QString log() const;
     qint32 sentCount() const { return m_sent; }
     qint32 failedCount() const { return m_failed; }
     QString historyBase() const { return m_historyBase; }
@@ -75,7 +77,7 @@ public:
     // Time-outs of the run's SMTP object in milliseconds (look-up, connect, reply); tests shorten them.
     void setSmtpTimeouts(int resolveMs, int connectMs, int replyMs);
 
-    // SendLog: appends to the log.
+    // SendLog: appends to the log (the history file and the window).
     void append(const QString& text) override;
 
 signals:
@@ -90,7 +92,7 @@ signals:
 private:
     void finish(End end);
 
-    QString m_log;
+    HistoryLog m_history;
     qint32 m_sent = 0;
     qint32 m_failed = 0;
     bool m_running = false;
