@@ -19,6 +19,8 @@ namespace mail {
 // Replies larger than this are not SMTP: they end the conversation with code 18.
 constexpr qsizetype kMaxReplyBytes = 64 * 1024;
 constexpr int kMaxReplyLines = 1000;
+// How long a cancelled operation still waits for the server's answer to a message that is all out.
+constexpr qint64 kCancelGraceMs = 3000;
 
 struct SmtpReply {
     int code = 0;
@@ -90,13 +92,22 @@ public:
     // connection fails, or timeoutCode when nothing happened for timeoutMs. The time-out counts from the
     // call or from the last bytes the server took from us, whichever is later, so a command's reply
     // time-out starts when the command is written and a long message keeps its wait alive while it
-    // flows. With cancelOnlyWhileWriting a cancel ends the wait only while our bytes are still on their
-    // way: once they are all out the outcome is the server's, and its reply is awaited.
+    // flows. With cancelOnlyWhileWriting a cancel ends the wait at once only while our bytes are still
+    // on their way: once they are all out the outcome is the server's, and its reply is awaited for a
+    // short grace (a message it accepts is sent, whatever the cancel).
     qint32 Wait(const std::function<bool()>& ready, int timeoutMs, qint32 timeoutCode, qint32 failCode,
                 bool cancelOnlyWhileWriting = false) {
         const qint64 startMs = clock.elapsed();
+        qint64 cancelSeenMs = -1;
         for (;;) {
-            if (o.m_cancelled && !(cancelOnlyWhileWriting && socket.bytesToWrite() == 0)) {
+            if (o.m_cancelled && cancelSeenMs < 0)
+                cancelSeenMs = clock.elapsed();
+            // The server's verdict on a message that is all out is awaited a short while only, so a
+            // cancel is still answered soon when the server stalls.
+            const bool awaitVerdict =
+                cancelOnlyWhileWriting && socket.bytesToWrite() == 0 &&
+                clock.elapsed() - cancelSeenMs < qMin<qint64>(timeoutMs, kCancelGraceMs);
+            if (o.m_cancelled && !awaitVerdict) {
                 // A reply that already arrived still counts.
                 if (!overflow && socket.bytesAvailable() > 0)
                     in.append(socket.readAll());
@@ -109,11 +120,14 @@ public:
             const qint64 remaining = timeoutMs - (clock.elapsed() - qMax(startMs, lastWriteMs));
             if (remaining <= 0)
                 return Fail(timeoutCode);
+            qint64 wait = remaining;
+            if (o.m_cancelled)
+                wait = qMax<qint64>(1, qMin(wait, kCancelGraceMs - (clock.elapsed() - cancelSeenMs)));
             QEventLoop waitLoop;
             QTimer timer;
             timer.setSingleShot(true);
             QObject::connect(&timer, &QTimer::timeout, &waitLoop, &QEventLoop::quit);
-            timer.start(int(qMin<qint64>(remaining, std::numeric_limits<int>::max())));
+            timer.start(int(qMin<qint64>(wait, std::numeric_limits<int>::max())));
             loop = &waitLoop;
             waitLoop.exec();
             loop = nullptr;
