@@ -94,11 +94,11 @@ TEST(SendRunRepairs, SilentServerCostsOneTimeOutPerRun) {
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     StoreAccount(silent.serverPort());
     SendRun run;
-    run.setSmtpTimeouts(2000, 2000, 800);
+    run.setSmtpTimeouts(2000, 2000, 1000);
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(run.run(Input(QStringLiteral("Text")), PartialRange{}), SendRun::End::Normal);
-    EXPECT_LT(timer.elapsed(), 1600);
+    EXPECT_LT(timer.elapsed(), 1900); // fifty time-outs before
     EXPECT_EQ(run.failedCount(), 50);
     EXPECT_EQ(run.log().count(SmtpResultText(27)), 51);
 }
