@@ -92,7 +92,8 @@ public:
     // that failed), every Send fails at once with that code, without contacting the server, until the
     // next Connect or Disconnect: a wrong password or a dead server is not tried once per message.
     qint32 Send();
-    // QUIT and close. 0 when there was no connection; 6 when QUIT failed.
+    // QUIT and close. 0 when there was no connection; 6 when QUIT failed; 18 when the server pushed
+    // more than a reply's worth while the connection was idle (no QUIT is said then).
     qint32 Disconnect(qint32 flags = 0);
     // Makes the running operation return 20 as soon as possible. Safe from any handler.
     void Cancel();
