@@ -78,7 +78,10 @@ QString LocalPath(const QString& value, const QDir& base) {
         return QUrl(v).toLocalFile();
     }
     QString path = QUrl::fromPercentEncoding(v.toUtf8());
-    const qsizetype cut = path.indexOf(QRegularExpression(QStringLiteral("[?#]")));
+    qsizetype cut = path.indexOf(QLatin1Char('?'));
+    const qsizetype hash = path.indexOf(QLatin1Char('#'));
+    if (hash >= 0 && (cut < 0 || hash < cut))
+        cut = hash;
     if (cut >= 0)
         path.truncate(cut);
     return QFileInfo(path).isAbsolute() ? path : base.absoluteFilePath(path);

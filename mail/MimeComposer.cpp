@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <QUrl>
 
@@ -384,7 +385,7 @@ GMimePart* NewPart(const QByteArray& type, const QByteArray& subtype, const QByt
 
 // Encodes text bytes ("\n" line ends) with the chosen body encoding; returns the encoding kind used
 // (1 QP, 2 Base64, 7 7bit, 8 8bit).
-int EncodeTextBody(const QByteArray& bytes, qint32 encoding, QByteArray* out) {
+int EncodeTextBody(const QByteArray& bytes, qint32 encoding, bool sevenBit, QByteArray* out) {
     if (encoding == EncodingBase64) {
         QByteArray crlf = bytes;
         crlf.replace("\n", "\r\n"); // base64 carries the canonical form
@@ -393,11 +394,11 @@ int EncodeTextBody(const QByteArray& bytes, qint32 encoding, QByteArray* out) {
     }
     if (encoding == EncodingNone) {
         bool eightBit = false;
-        if (SafeUnencoded(bytes, true, &eightBit)) {
+        if (SafeUnencoded(bytes, true, &eightBit) && !(eightBit && sevenBit)) {
             *out = bytes; // GMime ends every part with a line break of its own
             return eightBit ? 8 : 7;
         }
-        // lines too long for SMTP: quoted-printable keeps them intact
+        // lines too long for SMTP, or 8-bit text for a 7-bit server: quoted-printable keeps them intact
     }
     *out = EncodeQuotedPrintable(bytes, true);
     return 1;
@@ -410,7 +411,8 @@ QString NormalizedLines(const QString& text) {
     return t;
 }
 
-GMimePart* TextPart(const QByteArray& subtype, const QString& text, const QString& charset, qint32 encoding) {
+GMimePart* TextPart(const QByteArray& subtype, const QString& text, const QString& charset, qint32 encoding,
+                    bool sevenBit) {
     QByteArray bytes;
     QString label = charset;
     if (!EncodeCharset(text, charset, &bytes)) {
@@ -418,13 +420,23 @@ GMimePart* TextPart(const QByteArray& subtype, const QString& text, const QStrin
         bytes = text.toUtf8();
     }
     QByteArray encoded;
-    const int kind = EncodeTextBody(bytes, encoding, &encoded);
+    const int kind = EncodeTextBody(bytes, encoding, sevenBit, &encoded);
     GMimePart* part = NewPart("text", subtype, encoded, kind);
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", label.toLatin1().constData());
     return part;
 }
 
-GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, bool inlinePart) {
+// The charset a text file's bytes are in: a BOM decides, then UTF-8 when the bytes are valid UTF-8,
+// else Windows-1252 (the rule the program reads text files by).
+QByteArray TextFileCharset(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return "utf-16";
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    return utf8.hasError() ? "windows-1252" : "utf-8";
+}
+
+GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, bool inlinePart, bool sevenBit) {
     const qsizetype slash = d.mimeType.indexOf('/');
     QByteArray encoded;
     int kind = 2;
@@ -436,6 +448,10 @@ GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, boo
         if (SafeUnencoded(d.bytes, false, &eightBit)) {
             encoded = d.bytes;
             kind = eightBit ? 8 : 7;
+            if (eightBit && sevenBit) {
+                encoded = EncodeQuotedPrintable(d.bytes, false);
+                kind = 1;
+            }
         }
     }
     if (kind == 2)
@@ -445,6 +461,9 @@ GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, boo
     GMimePart* part = NewPart(d.mimeType.left(slash), d.mimeType.mid(slash + 1), encoded, kind);
     const QByteArray name = QFileInfo(path).fileName().toUtf8();
     g_mime_part_set_filename(part, name.constData());
+    if (d.mimeType.startsWith("text/"))
+        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset",
+                                                 TextFileCharset(d.bytes).constData());
     if (inlinePart)
         g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_INLINE);
     return part;
@@ -485,7 +504,7 @@ QString WithCharsetDeclaration(const QString& html, const QString& label) {
 
 } // namespace
 
-QByteArray ComposeMessage(const MessageSpec& spec, qint32* result) {
+QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit) {
     qint32 dummy = 0;
     qint32& rc = result ? *result : dummy;
     rc = ComposeOk;
@@ -506,8 +525,8 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result) {
             const QString htmlText = NormalizedLines(spec.htmlBody);
             const QString label =
                 EncodeCharset(htmlText, charset, &probe) ? charset : QStringLiteral("utf-8");
-            GMimePart* htmlPart =
-                TextPart("html", WithCharsetDeclaration(htmlText, label), charset, spec.bodyEncoding);
+            GMimePart* htmlPart = TextPart("html", WithCharsetDeclaration(htmlText, label), charset,
+                                           spec.bodyEncoding, sevenBit);
             body = GMIME_OBJECT(htmlPart);
             if (!spec.related.isEmpty()) {
                 GMimeMultipart* related = g_mime_multipart_new_with_subtype("related");
@@ -525,7 +544,7 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result) {
                     FileData typed = d;
                     if (!r.mimeType.isEmpty())
                         typed.mimeType = r.mimeType.toLatin1();
-                    GMimePart* img = FilePart(r.path, typed, AttachBase64, true);
+                    GMimePart* img = FilePart(r.path, typed, AttachBase64, true, sevenBit);
                     g_mime_part_set_content_id(img, r.contentId.toLatin1().constData());
                     g_mime_multipart_add(related, GMIME_OBJECT(img));
                     g_object_unref(img);
@@ -535,7 +554,7 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result) {
             if (spec.textAlternative) {
                 GMimeMultipart* alt = g_mime_multipart_new_with_subtype("alternative");
                 GMimePart* text =
-                    TextPart("plain", NormalizedLines(spec.bodyText), charset, spec.partEncoding);
+                    TextPart("plain", NormalizedLines(spec.bodyText), charset, spec.partEncoding, sevenBit);
                 g_mime_multipart_add(alt, GMIME_OBJECT(text));
                 g_object_unref(text);
                 g_mime_multipart_add(alt, body);
@@ -546,8 +565,8 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result) {
                 SetBoundary(alt, prefix, "A", unencodedContent);
             }
         } else {
-            body =
-                GMIME_OBJECT(TextPart("plain", NormalizedLines(spec.bodyText), charset, spec.bodyEncoding));
+            body = GMIME_OBJECT(
+                TextPart("plain", NormalizedLines(spec.bodyText), charset, spec.bodyEncoding, sevenBit));
             if (spec.bodyEncoding == EncodingNone)
                 unencodedContent = spec.bodyText.toUtf8();
         }
@@ -564,7 +583,7 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result) {
                     g_object_unref(body);
                     return {};
                 }
-                GMimePart* part = FilePart(a.path, d, a.encoding, false);
+                GMimePart* part = FilePart(a.path, d, a.encoding, false, sevenBit);
                 if (a.encoding == AttachNone)
                     unencodedContent += d.bytes;
                 g_mime_multipart_add(mixed, GMIME_OBJECT(part));
@@ -634,7 +653,8 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result) {
 qint32 ReplaceMergeField(MessageSpec& spec, const QString& macro, const QString& value) {
     if (macro.isEmpty())
         return ImportInvalidParameter;
-    spec.htmlBody.replace(macro, value);
+    if (spec.htmlBody.contains(macro))
+        spec.htmlBody.replace(macro, value.toHtmlEscaped());
     spec.bodyText.replace(macro, value);
     return 0;
 }

@@ -34,8 +34,9 @@ enum HeaderEncodingMode : qint32 { HeaderQuotedPrintable = 1, HeaderBase64 = 2 }
 
 // The whole message, CR LF line ends, ready for DATA (not dot-stuffed). *result (may be null) gets a
 // ComposeResult; on failure the returned bytes are empty. Identical input gives identical bytes except
-// for the Date and Message-ID headers.
-QByteArray ComposeMessage(const MessageSpec& spec, qint32* result);
+// for the Date and Message-ID headers. With sevenBit every part that would go as 8-bit goes
+// quoted-printable instead (for servers without 8BITMIME).
+QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit = false);
 
 // Reads an HTML file into spec.htmlBody (bodyFormat 1), with the local images it references as related
 // parts (cid:), and for mode 6 also a plain-text alternative in spec.bodyText. Remote URLs stay as they
@@ -43,7 +44,8 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result);
 qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode);
 
 // Replaces every occurrence of macro in every body of the message (HTML, its text alternative, the
-// plain body). Returns 0, or 3 when macro is empty.
+// plain body). In the HTML body the value is HTML-escaped, so "A&B <Co>" shows as typed; the text
+// bodies take it as it is. Returns 0, or 3 when macro is empty.
 qint32 ReplaceMergeField(MessageSpec& spec, const QString& macro, const QString& value);
 
 // An RFC 2047 encoded-word text of text in charset (mode 1 Q, 2 B). Returns "" for an empty text and

@@ -101,8 +101,11 @@ QString HtmlToText(const QString& html) {
             const bool end = tag.startsWith(QLatin1Char('/'));
             if (end)
                 tag.remove(0, 1);
-            const qsizetype nameEnd = tag.indexOf(QRegularExpression(QStringLiteral("[\\s/]")));
-            const QString name = nameEnd < 0 ? tag : tag.left(nameEnd);
+            // The name ends at the first blank or "/" (a scan: this runs for every tag of every message).
+            qsizetype nameEnd = 0;
+            while (nameEnd < tag.size() && !tag.at(nameEnd).isSpace() && tag.at(nameEnd) != QLatin1Char('/'))
+                ++nameEnd;
+            const QString name = tag.left(nameEnd);
             if (name == QLatin1String("br")) {
                 newline(3);
             } else if (name == QLatin1String("p") || name == QLatin1String("div") ||

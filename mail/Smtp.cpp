@@ -27,7 +27,8 @@
 //    15   no mail server given (empty server list)
 //    16   connection lost or socket error during the conversation (e.g. server closes mid-DATA)
 //    17   host name cannot be resolved
-//    18   a reply that is not SMTP (garbage, no reply code, longer than 64 KiB or 1000 lines)
+//    18   a reply that is not SMTP (garbage, no reply code, longer than 64 KiB or 1000 lines); more than
+//         64 KiB pushed by the server while the connection was idle (the next operation fails)
 //    20   Cancel() or ResetSession() while the operation ran
 //    21   host look-up timed out
 //    22   TCP connect or TLS hand-shake timed out
@@ -37,7 +38,8 @@
 //    27   no reply within the reply time-out (no progress for that long while sending the message)
 //
 // After a refused MAIL or RCPT the transaction is reset with RSET so the next message can go. After
-// 16, 18, 20 and 27 the connection is in an unknown state and is dropped; the next Send opens a new one.
+// 16, 18, 20 and 27 the connection is in an unknown state and is dropped; the next Send opens a new one
+// (once: when that fails too, or when Connect itself failed, each Send returns that code at once).
 
 namespace mail {
 

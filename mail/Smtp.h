@@ -86,10 +86,14 @@ public:
 
     // Opens the conversation: greeting, EHLO (HELO when refused), STARTTLS when offered, AUTH.
     qint32 Connect(qint32 flags = 0);
-    // Sends the built message. Over the open connection when there is one; otherwise it opens the
-    // conversation, sends and closes it again (QUIT) in this one call.
+    // Sends the built message. On an object whose Connect was never called it opens the conversation,
+    // sends and closes it again (QUIT) in this one call. After a Connect: over the open connection; a
+    // connection that broke since is opened once more. After a Connect that failed (or such a re-opening
+    // that failed), every Send fails at once with that code, without contacting the server, until the
+    // next Connect or Disconnect: a wrong password or a dead server is not tried once per message.
     qint32 Send();
-    // QUIT and close. 0 when there was no connection; 6 when QUIT failed.
+    // QUIT and close. 0 when there was no connection; 6 when QUIT failed; 18 when the server pushed
+    // more than a reply's worth while the connection was idle (no QUIT is said then).
     qint32 Disconnect(qint32 flags = 0);
     // Makes the running operation return 20 as soon as possible. Safe from any handler.
     void Cancel();
@@ -128,7 +132,7 @@ private:
     qint32 OpenServer(const QString& host);
     qint32 Hello(SmtpConversation& c);
     qint32 Authenticate(SmtpConversation& c);
-    qint32 Transaction(const QByteArray& message);
+    qint32 Transaction(const QByteArray& composed);
     qint32 CloseConversation();
 
     MessageSpec m_spec;
@@ -148,7 +152,8 @@ private:
     int m_replyTimeout = 60000;
     QList<QSslCertificate> m_extraCas;
     std::unique_ptr<SmtpConversation> m_conv;
-    bool m_keepOpen = false; // Connect was called: a Send keeps the connection it opens
+    bool m_keepOpen = false;     // Connect was called: a Send keeps the connection it opens
+    qint32 m_connectFailure = 0; // the code of the failed Connect every Send returns
     bool m_busy = false;
     bool m_resetPending = false;
     bool m_cancelled = false;

@@ -4,7 +4,7 @@
 
 #include "mail/Smtp.h"
 
-#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSslSocket>
 #include <QStringList>
@@ -12,12 +12,15 @@
 
 #include <cctype>
 #include <functional>
+#include <limits>
 
 namespace mail {
 
 // Replies larger than this are not SMTP: they end the conversation with code 18.
 constexpr qsizetype kMaxReplyBytes = 64 * 1024;
 constexpr int kMaxReplyLines = 1000;
+// How long a cancelled operation still waits for the server's answer to a message that is all out.
+constexpr qint64 kCancelGraceMs = 3000;
 
 struct SmtpReply {
     int code = 0;
@@ -33,10 +36,22 @@ public:
     enum class Phase { Connecting, Handshake, Talking };
 
     explicit SmtpConversation(Smtp& owner) : o(owner) {
+        clock.start();
         // Only bytes we write extend a wait: a server that trickles its reply a byte at a time must
         // not hold the conversation beyond the reply time-out.
         QObject::connect(&socket, &QSslSocket::readyRead, &socket, [this] {
+            if (overflow) {
+                socket.skip(socket.bytesAvailable());
+                return;
+            }
             in.append(socket.readAll());
+            // Between operations nobody reads replies: a server that keeps pushing must not grow the
+            // buffer without limit. The next operation fails with 18.
+            if (!o.m_busy && in.size() > kMaxReplyBytes) {
+                overflow = true;
+                in.clear();
+                in.squeeze();
+            }
             Wake();
         });
         QObject::connect(&socket, &QSslSocket::connected, &socket, [this] { Wake(); });
@@ -53,7 +68,7 @@ public:
                              Wake();
                          });
         QObject::connect(&socket, &QSslSocket::bytesWritten, &socket, [this](qint64 n) {
-            ++activity;
+            lastWriteMs = clock.elapsed();
             if (progressMax > 0) {
                 progressDone = qMin<qint64>(progressDone + n, progressMax);
                 emit o.Progress(qint32(progressDone), qint32(progressMax));
@@ -74,28 +89,45 @@ public:
     bool Alive() const { return !broken && !lost && socket.state() == QAbstractSocket::ConnectedState; }
 
     // Runs the caller's event loop until ready() holds. Returns 0, 20 (cancel), failCode when the
-    // connection fails, or timeoutCode when nothing happened for timeoutMs.
-    qint32 Wait(const std::function<bool()>& ready, int timeoutMs, qint32 timeoutCode, qint32 failCode) {
-        QDeadlineTimer deadline(timeoutMs);
-        quint64 seen = activity;
+    // connection fails, or timeoutCode when nothing happened for timeoutMs. The time-out counts from the
+    // call or from the last bytes the server took from us, whichever is later, so a command's reply
+    // time-out starts when the command is written and a long message keeps its wait alive while it
+    // flows. With cancelOnlyWhileWriting a cancel ends the wait at once only while our bytes are still
+    // on their way: once they are all out the outcome is the server's, and its reply is awaited for a
+    // short grace (a message it accepts is sent, whatever the cancel).
+    qint32 Wait(const std::function<bool()>& ready, int timeoutMs, qint32 timeoutCode, qint32 failCode,
+                bool cancelOnlyWhileWriting = false) {
+        const qint64 startMs = clock.elapsed();
+        qint64 cancelSeenMs = -1;
         for (;;) {
-            if (o.m_cancelled)
-                return Fail(20);
+            if (o.m_cancelled && cancelSeenMs < 0)
+                cancelSeenMs = clock.elapsed();
+            // The server's verdict on a message that is all out is awaited a short while only, so a
+            // cancel is still answered soon when the server stalls.
+            const bool awaitVerdict =
+                cancelOnlyWhileWriting && socket.bytesToWrite() == 0 &&
+                clock.elapsed() - cancelSeenMs < qMin<qint64>(timeoutMs, kCancelGraceMs);
+            if (o.m_cancelled && !awaitVerdict) {
+                // A reply that already arrived still counts.
+                if (!overflow && socket.bytesAvailable() > 0)
+                    in.append(socket.readAll());
+                return ready() ? 0 : Fail(20);
+            }
             if (ready())
                 return 0;
             if (lost || socketError != QAbstractSocket::UnknownSocketError)
                 return Fail(failCode);
-            if (activity != seen) {
-                seen = activity;
-                deadline.setRemainingTime(timeoutMs);
-            }
-            if (deadline.hasExpired())
+            const qint64 remaining = timeoutMs - (clock.elapsed() - qMax(startMs, lastWriteMs));
+            if (remaining <= 0)
                 return Fail(timeoutCode);
+            qint64 wait = remaining;
+            if (o.m_cancelled)
+                wait = qMax<qint64>(1, qMin(wait, kCancelGraceMs - (clock.elapsed() - cancelSeenMs)));
             QEventLoop waitLoop;
             QTimer timer;
             timer.setSingleShot(true);
             QObject::connect(&timer, &QTimer::timeout, &waitLoop, &QEventLoop::quit);
-            timer.start(int(qMax<qint64>(1, deadline.remainingTime())));
+            timer.start(int(qMin<qint64>(wait, std::numeric_limits<int>::max())));
             loop = &waitLoop;
             waitLoop.exec();
             loop = nullptr;
@@ -138,14 +170,14 @@ public:
         return in.size() > kMaxReplyBytes ? Parse::Garbage : Parse::Incomplete;
     }
 
-    qint32 ReadReply(SmtpReply& reply) {
+    qint32 ReadReply(SmtpReply& reply, bool cancelOnlyWhileWriting = false) {
         Parse state = Parse::Incomplete;
         const qint32 rc = Wait(
             [&] {
                 state = TryParse(reply);
                 return state != Parse::Incomplete;
             },
-            o.m_replyTimeout, 27, 16);
+            o.m_replyTimeout, 27, 16, cancelOnlyWhileWriting);
         if (rc != 0)
             return rc;
         if (state == Parse::Garbage) {
@@ -194,7 +226,9 @@ public:
     QSslSocket socket;
     QByteArray in;
     QEventLoop* loop = nullptr;
-    quint64 activity = 0;
+    QElapsedTimer clock;
+    qint64 lastWriteMs = -1;
+    bool overflow = false; // the server pushed more than a reply between two operations
     bool lost = false;
     bool broken = false;
     bool secretReply = false;

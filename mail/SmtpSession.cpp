@@ -126,7 +126,14 @@ qint32 Smtp::Connect(qint32 flags) {
     if (BeginOperation() != 0)
         return 1;
     m_keepOpen = true;
-    const qint32 rc = IsConnected() ? 0 : OpenConversation();
+    qint32 rc = 0;
+    if (m_conv && m_conv->overflow) {
+        rc = 18;
+        m_conv->broken = true;
+    } else if (!IsConnected()) {
+        rc = OpenConversation();
+    }
+    m_connectFailure = rc;
     EndOperation();
     return rc;
 }
@@ -136,7 +143,12 @@ qint32 Smtp::Disconnect(qint32 flags) {
     if (BeginOperation() != 0)
         return 1;
     m_keepOpen = false;
-    const qint32 rc = IsConnected() ? CloseConversation() : 0;
+    m_connectFailure = 0;
+    qint32 rc = 0;
+    if (m_conv && m_conv->overflow)
+        rc = 18;
+    else if (IsConnected())
+        rc = CloseConversation();
     m_conv.reset();
     EndOperation();
     return rc;
@@ -146,7 +158,11 @@ qint32 Smtp::Send() {
     if (BeginOperation() != 0)
         return 1;
     qint32 rc = 0;
-    if (!ValidEnvelopeAddress(m_spec.fromAddress))
+    if (m_keepOpen && m_connectFailure != 0)
+        rc = m_connectFailure;
+    else if (m_conv && m_conv->overflow)
+        rc = m_conv->Fail(18);
+    else if (!ValidEnvelopeAddress(m_spec.fromAddress))
         rc = 7;
     else if (m_spec.recipients.isEmpty())
         rc = 8;
@@ -170,6 +186,9 @@ qint32 Smtp::Send() {
         m_conv.reset();
         rc = OpenConversation();
         oneShot = !m_keepOpen;
+        // A lost connection is opened again once; when that fails the server is not tried again.
+        if (m_keepOpen && rc != 0 && rc != 20)
+            m_connectFailure = rc;
     }
     if (rc == 0)
         rc = Transaction(message);
@@ -400,14 +419,23 @@ qint32 Smtp::Authenticate(SmtpConversation& c) {
     return rc;
 }
 
-qint32 Smtp::Transaction(const QByteArray& message) {
+qint32 Smtp::Transaction(const QByteArray& composed) {
     SmtpConversation& c = *m_conv;
+    QByteArray message = composed;
+    const bool eightBit = HasEightBit(message);
+    if (eightBit && !c.eightBitMime) {
+        // A server without 8BITMIME may mangle 8-bit text: the message goes quoted-printable instead.
+        qint32 rc = 0;
+        message = ComposeMessage(m_spec, &rc, true);
+        if (rc != 0 || message.isEmpty())
+            return rc != 0 ? rc : 4;
+    }
     QByteArray mail = "MAIL FROM:<" + m_spec.fromAddress.toUtf8() + ">";
     if (c.dsn && m_dsnReturn == DsnReturnHeaders)
         mail += " RET=HDRS";
     else if (c.dsn && m_dsnReturn == DsnReturnFull)
         mail += " RET=FULL";
-    if (c.eightBitMime && HasEightBit(message))
+    if (c.eightBitMime && eightBit)
         mail += " BODY=8BITMIME";
     QByteArray notify;
     if (c.dsn && m_dsnNotify > 0) {
@@ -472,7 +500,8 @@ qint32 Smtp::Transaction(const QByteArray& message) {
     }
     c.socket.write(data);
     emit ConnectLog(QStringLiteral("(%1 bytes of message)\r\n.\r\n").arg(data.size() - 3), 0);
-    rc = c.ReadReply(reply);
+    // Once the whole message is out, a cancel no longer decides: a message the server accepts is sent.
+    rc = c.ReadReply(reply, true);
     c.progressMax = 0;
     if (rc != 0)
         return rc;

@@ -7,6 +7,14 @@ qint32 CountGroupRecipients(const QString& groupName) {
     Connection connection;
     if (!connection.Open())
         return 0;
+    const qint32 count = CountGroupRecipients(connection, groupName);
+    connection.Close();
+    return count;
+}
+
+qint32 CountGroupRecipients(Connection& connection, const QString& groupName) {
+    if (!connection.IsOpen())
+        return 0;
     const qint32 id = GroupByName(connection, groupName);
     if (id == 0)
         return 0;
@@ -18,7 +26,6 @@ qint32 CountGroupRecipients(const QString& groupName) {
         rs.MoveNext();
     }
     rs.Close();
-    connection.Close();
     return count;
 }
 

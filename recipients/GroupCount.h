@@ -5,5 +5,9 @@
 // 0 for an unknown or empty name and when the database cannot be read.
 qint32 CountGroupRecipients(const QString& groupName);
 
+class Connection;
+// The same count over a connection the caller has open (opening one costs the key derivation).
+qint32 CountGroupRecipients(Connection& connection, const QString& groupName);
+
 // The recipients of the group chosen in the main window's group list (MainFormUi().ToComboBox).
 qint32 CountToGroupRecipients();

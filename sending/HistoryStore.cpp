@@ -1,7 +1,6 @@
 #include "sending/HistoryStore.h"
 
 #include "core/Paths.h"
-#include "ui/OutputFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,11 +44,6 @@ QStringList ListHistoryLogs() {
     // whose folder listing came back in name order.
     QDir dir(HistoryFolder());
     return dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
-}
-
-bool WriteHistoryText(const QString& base, const QString& log) {
-    QDir().mkpath(HistoryFolder());
-    return WriteFileAtomically(base + QStringLiteral(".txt"), (log + QStringLiteral("\r\n")).toUtf8(), true);
 }
 
 bool DeleteHistory() {

@@ -1,6 +1,7 @@
 #pragma once
-// The history of send runs: per run a log (.txt) and the first message built (.eml) in DataPath's
-// "History" folder, both named by one base made of the run's start time and its subject.
+// The history of send runs: per run a log (.txt, written as the run goes by HistoryLog) and the first
+// message built (.eml) in DataPath's "History" folder, both named by one base made of the run's start
+// time and its subject.
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -21,9 +22,6 @@ QString HistoryDetails(const QString& logFileName);
 
 // The log files of the folder (names only, ".txt", ordinary files), in name order.
 QStringList ListHistoryLogs();
-
-// Writes the run's log followed by CR LF to base + ".txt" as UTF-8, readable by the owner only.
-bool WriteHistoryText(const QString& base, const QString& log);
 
 // Deletes every file of the history folder (the folder stays). False when a file stayed.
 bool DeleteHistory();

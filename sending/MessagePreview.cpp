@@ -10,12 +10,31 @@
 #include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
 #include "ui/MainFormControls.h"
+#include "ui/MessageBoxes.h"
 #include "ui/ShellOpener.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 
-void BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
+namespace {
+// The attachments that can be read now. The preview shows the message without the others rather than
+// not at all (a send run still refuses to send a message without its attachment).
+QStringList ReadableFiles(const QStringList& paths) {
+    QStringList out;
+    for (const QString& path : paths) {
+        QFile file(path);
+        if (path.trimmed().isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+            continue;
+        if (file.read(1).isNull() && file.error() != QFileDevice::NoError)
+            continue;
+        out << path;
+    }
+    return out;
+}
+} // namespace
+
+bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
     const int mode = SmtpThreadModeValue();
     if (mode >= 0)
         smtp.SetThreadMode(mode);
@@ -46,33 +65,45 @@ void BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
     if (input.readReceipt)
         smtp.AddHeader(QStringLiteral("Disposition-Notification-To"),
                        GetSetting(Sections::Account, Keys::Email));
-    ApplyAttachments(smtp, input.attachments);
+    ApplyAttachments(smtp, ReadableFiles(input.attachments));
     if (input.format == QLatin1String("HTML")) {
         smtp.SetBodyFormat(1);
         const QString file = input.writeHtmlBody ? input.writeHtmlBody() : QString();
+        if (file.isEmpty())
+            return false;
         ApplyHtmlBody(smtp, file);
     } else if (input.format == QLatin1String("Text")) {
         ApplyTextBody(smtp, input.plainBody ? input.plainBody() : QString());
     }
+    return true;
 }
 
-QString SavePreview(const SendRunInput& input) {
+QString SavePreview(const SendRunInput& input, QString* error) {
     mail::Smtp smtp;
-    BuildPreviewMessage(smtp, input);
+    if (!BuildPreviewMessage(smtp, input)) {
+        if (error)
+            *error = BodyNotWrittenText();
+        return QString();
+    }
     const QString path = TempFolder() + QStringLiteral("Preview.eml");
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(path);
-    if (smtp.SaveMessageFile(path) != 0)
+    if (smtp.SaveMessageFile(path) != 0) {
+        if (error)
+            *error = QStringLiteral("The preview could not be saved to \"%1\".").arg(path);
         return QString();
+    }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return path;
 }
 
 void ShowMessagePreview(QWidget* parent) {
-    Q_UNUSED(parent)
     if (QLineEdit* subject = MainFormUi().SubjectTextBox)
         subject->setText(TrimBlanks(subject->text()));
-    const QString path = SavePreview(SendRunInputFromMainForm());
-    if (!path.isEmpty())
+    QString error;
+    const QString path = SavePreview(SendRunInputFromMainForm(), &error);
+    if (path.isEmpty())
+        ShowMessage(parent, error, QMessageBox::Warning);
+    else
         OpenWithAssociatedProgram(path);
 }

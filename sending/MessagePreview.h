@@ -8,11 +8,13 @@ class Smtp;
 }
 
 // Builds the preview message on smtp from the input and the settings (the group name is its one
-// recipient; merge macros stay as they are).
-void BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input);
+// recipient; merge macros stay as they are; attachments that cannot be read are left out). False when
+// the HTML body could not be written to its file.
+bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input);
 
-// Builds and saves the preview file; returns its path, or an empty text when it could not be saved.
-QString SavePreview(const SendRunInput& input);
+// Builds and saves the preview file; returns its path, or an empty text when it could not be saved
+// (*error, when given, then says why).
+QString SavePreview(const SendRunInput& input, QString* error = nullptr);
 
 // The Preview command: trims the subject box, saves the preview of the main window's message and opens it.
 void ShowMessagePreview(QWidget* parent);

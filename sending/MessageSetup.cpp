@@ -103,14 +103,27 @@ void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt) 
     SetUpSenderAndServer(smtp, priorityText, readReceipt);
 }
 
+MessageRules MessageRules::FromSettings() {
+    MessageRules r;
+    r.attachmentEncoding = Account(Keys::AttachmentEncoding, QStringLiteral("Base 64"));
+    r.textPart = Account(Keys::TextPart, QStringLiteral("1"));
+    r.headerEncoding = Account(Keys::HeaderEncoding, QStringLiteral("Quoted Printable"));
+    r.charset = GetCharset();
+    return r;
+}
+
 void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths) {
+    for (const QString& path : paths)
+        ApplyAttachments(smtp, {path}, MessageRules::FromSettings());
+}
+
+void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths, const MessageRules& rules) {
     for (const QString& path : paths) {
-        const QString encoding = Account(Keys::AttachmentEncoding, QStringLiteral("Base 64"));
-        if (encoding == QLatin1String("Base 64"))
+        if (rules.attachmentEncoding == QLatin1String("Base 64"))
             smtp.AttachFile(path, QString(), 0);
-        else if (encoding == QLatin1String("Quoted Printable"))
+        else if (rules.attachmentEncoding == QLatin1String("Quoted Printable"))
             smtp.AttachFile(path, QString(), 64);
-        else if (encoding == QLatin1String("None"))
+        else if (rules.attachmentEncoding == QLatin1String("None"))
             smtp.AttachFile(path, QString(), 512);
     }
 }
@@ -121,28 +134,34 @@ void ApplyTextBody(mail::Smtp& smtp, const QString& text) {
 }
 
 qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile) {
-    const QString textPart = Account(Keys::TextPart, QStringLiteral("1"));
-    if (textPart == QLatin1String("0"))
+    return ApplyHtmlBody(smtp, htmlFile, MessageRules::FromSettings());
+}
+
+qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile, const MessageRules& rules) {
+    if (rules.textPart == QLatin1String("0"))
         return smtp.ImportBodyFile(htmlFile, 2);
-    if (textPart == QLatin1String("1"))
+    if (rules.textPart == QLatin1String("1"))
         return smtp.ImportBodyFile(htmlFile, 6);
     return -1;
 }
 
 bool ApplySubject(mail::Smtp& smtp, const QString& subject) {
-    const QString encoding = Account(Keys::HeaderEncoding, QStringLiteral("Quoted Printable"));
-    if (encoding == QLatin1String("None")) {
+    return ApplySubject(smtp, subject, MessageRules::FromSettings());
+}
+
+bool ApplySubject(mail::Smtp& smtp, const QString& subject, const MessageRules& rules) {
+    if (rules.headerEncoding == QLatin1String("None")) {
         smtp.SetSubject(subject);
         return true;
     }
     int mode = 0;
-    if (encoding == QLatin1String("Quoted Printable"))
+    if (rules.headerEncoding == QLatin1String("Quoted Printable"))
         mode = 1;
-    else if (encoding == QLatin1String("Base 64"))
+    else if (rules.headerEncoding == QLatin1String("Base 64"))
         mode = 2;
     if (mode == 0 || subject.isEmpty())
         return true;
-    const QString encoded = smtp.EncodeHeaderText(subject, GetCharset(), mode, 0);
+    const QString encoded = smtp.EncodeHeaderText(subject, rules.charset, mode, 0);
     if (encoded.isEmpty() || encoded.startsWith(QLatin1String("ERR:"))) {
         smtp.SetSubject(subject);
         return false;

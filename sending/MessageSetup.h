@@ -22,8 +22,20 @@ void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool re
 // Both parts of the set-up, in order.
 void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt);
 
+// The content rules of the settings, read at one time. A send run reads them once at its start: the
+// modal sending window keeps the account dialog closed while it runs, so they cannot change meanwhile,
+// and reading the settings file for every recipient costs more than the message itself.
+struct MessageRules {
+    QString attachmentEncoding; // "AttachmentEncoding"
+    QString textPart;           // "TextPart"
+    QString headerEncoding;     // "HeaderEncoding"
+    QString charset;            // GetCharset()
+    static MessageRules FromSettings();
+};
+
 // Attaches each file with the stored attachment encoding (read again per file); results are ignored.
 void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths);
+void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths, const MessageRules& rules);
 
 // Plain-text body.
 void ApplyTextBody(mail::Smtp& smtp, const QString& text);
@@ -31,7 +43,9 @@ void ApplyTextBody(mail::Smtp& smtp, const QString& text);
 // HTML body imported from a file by the "TextPart" rule. Returns the import's result code, or -1 when
 // the stored value imports nothing.
 qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile);
+qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile, const MessageRules& rules);
 
 // Sets the subject by the "HeaderEncoding" rule. False when the text could not be header-encoded (the
 // raw text is then set); true otherwise, including when the rule sets no subject.
 bool ApplySubject(mail::Smtp& smtp, const QString& subject);
+bool ApplySubject(mail::Smtp& smtp, const QString& subject, const MessageRules& rules);

@@ -18,6 +18,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -91,6 +93,7 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
     NameAfterLabel(label3, m_report);
     NameAfterLabel(label1, m_messageProgress);
     NameAfterLabel(label2, m_overallProgress);
+    m_report->setUndoRedoEnabled(false); // the program's own text: no undo history growing with the run
     m_report->setMinimumSize(460, 220);
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(label1);
@@ -132,11 +135,14 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
     // window again for every line and every block of bytes.
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
-    m_flushTimer->setInterval(50);
+    m_flushTimer->setInterval(100);
     connect(m_flushTimer, &QTimer::timeout, this, &SendMailForm1::flushLog);
     connect(&m_run, &SendRun::logAppended, this, [this](const QString& text) {
         m_pendingLog += text;
-        scheduleFlush();
+        if (m_pendingLog.size() > 256 * 1024)
+            flushLog(); // a run that yields rarely still shows its log in bounded pieces
+        else
+            scheduleFlush();
     });
     // Progress bars repaint at once when their value changes; the newest values are shown with the log.
     connect(&m_run, &SendRun::overallMaximum, this, [this](qint32 maximum) {
@@ -152,7 +158,11 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
         m_messageMaximum = maximum;
         scheduleFlush();
     });
-    connect(&m_run, &SendRun::subjectPersonalised, m_textSubject, &QLineEdit::setText);
+    // The hidden subject box takes the newest subject with the log, not once per recipient.
+    connect(&m_run, &SendRun::subjectPersonalised, this, [this](const QString& subject) {
+        m_pendingSubject = subject;
+        scheduleFlush();
+    });
 
     connect(m_send, &QPushButton::clicked, this, &SendMailForm1::SendButton_Click);
     connect(m_partialButton, &QPushButton::clicked, this, &SendMailForm1::PartialButton_Click);
@@ -164,12 +174,22 @@ void SendMailForm1::scheduleFlush() {
         m_flushTimer->start();
 }
 
+QString ReportTailNotice() {
+    return QStringLiteral("Only the last %1 lines of the report are shown here; the whole report is in "
+                          "the history.")
+        .arg(ReportLineLimit);
+}
+
 void SendMailForm1::flushLog() {
     m_flushTimer->stop();
     m_overallProgress->setMaximum(m_overallMaximum);
     m_overallProgress->setValue(m_overallValue);
     m_messageProgress->setMaximum(m_messageMaximum);
     m_messageProgress->setValue(m_messageValue);
+    if (!m_pendingSubject.isNull()) {
+        m_textSubject->setText(m_pendingSubject);
+        m_pendingSubject = QString();
+    }
     if (m_pendingLog.isEmpty())
         return;
     // The log keeps CR LF; the view shows line ends as its own paragraphs.
@@ -177,9 +197,25 @@ void SendMailForm1::flushLog() {
     m_pendingLog.clear();
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QTextCursor cursor(m_report->document());
+    QTextDocument* doc = m_report->document();
+    QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(shown);
+    // The box keeps a bounded tail under a notice line; the history file has every line.
+    const int keep = ReportLineLimit + (m_reportTrimmed ? 1 : 0);
+    if (doc->blockCount() > keep) {
+        if (!m_reportTrimmed) {
+            QTextCursor top(doc);
+            top.insertText(ReportTailNotice() + QLatin1Char('\n'));
+            m_reportTrimmed = true;
+        }
+        const int excess = doc->blockCount() - (ReportLineLimit + 1);
+        if (excess > 0) {
+            QTextCursor cut(doc->findBlockByNumber(1));
+            cut.setPosition(doc->findBlockByNumber(1 + excess).position(), QTextCursor::KeepAnchor);
+            cut.removeSelectedText();
+        }
+    }
     m_report->verticalScrollBar()->setValue(m_report->verticalScrollBar()->maximum());
 }
 
@@ -188,7 +224,9 @@ void SendMailForm1::startRun() {
     m_partialButton->setEnabled(false);
     m_cancel->setText(QStringLiteral("Cancel"));
     m_pendingLog.clear();
+    m_pendingSubject = QString();
     m_report->clear();
+    m_reportTrimmed = false;
     m_overallValue = 0;
     m_messageValue = 0;
     m_overallProgress->setValue(0);
@@ -201,6 +239,8 @@ void SendMailForm1::startRun() {
     m_partialButton->setEnabled(true);
     m_cancel->setText(QStringLiteral("Close"));
     m_send->setFocus();
+    if (end == SendRun::End::Stopped)
+        ShowMessage(this, m_run.stopReason(), QMessageBox::Warning);
     if (end == SendRun::End::Normal && m_shutDown->isChecked()) {
         ShutDownForm countdown(this, this);
         countdown.exec();

@@ -14,6 +14,11 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
+// The report box shows at most this many lines of a run (the newest), under a notice line.
+inline constexpr int ReportLineLimit = 5000;
+// The notice above a report box that no longer shows the whole log.
+QString ReportTailNotice();
+
 class SendMailForm1 : public QDialog {
     Q_OBJECT
 public:
@@ -53,6 +58,8 @@ private:
     QCheckBox* m_shutDown = nullptr;
     QLineEdit* m_textSubject = nullptr;
     QString m_pendingLog;
+    QString m_pendingSubject; // null: nothing new
+    bool m_reportTrimmed = false;
     qint32 m_overallValue = 0;
     qint32 m_overallMaximum = 100;
     qint32 m_messageValue = 0;

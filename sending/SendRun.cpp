@@ -8,6 +8,7 @@
 #include "editor/HtmlEditor.h"
 #include "mail/Smtp.h"
 #include "recipients/GroupCount.h"
+#include "sending/HistoryLog.h"
 #include "sending/HistoryStore.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
@@ -78,8 +79,19 @@ SendRun::SendRun(QObject* parent) : QObject(parent) {}
 SendRun::~SendRun() = default;
 
 void SendRun::append(const QString& text) {
-    m_log += text;
+    m_history.append(text);
     emit logAppended(text);
+}
+
+QString SendRun::log() const {
+    QFile f(m_history.path());
+    if (m_history.path().isEmpty() || !f.open(QIODevice::ReadOnly))
+        return QString();
+    QByteArray bytes = f.readAll();
+    // The file of a finished run ends with one line end more than the log.
+    if (!m_running && bytes.endsWith("\r\n"))
+        bytes.chop(2);
+    return QString::fromUtf8(bytes);
 }
 
 void SendRun::requestCancel() {
@@ -90,15 +102,31 @@ void SendRun::requestCancel() {
         m_smtp->Cancel();
 }
 
+QString BodyNotWrittenText() {
+    return QStringLiteral("The message could not be written to a file for sending, so nothing was sent. "
+                          "Check that the disk is not full and that the message's folder can be written.");
+}
+
+void SendRun::setSmtpTimeouts(int resolveMs, int connectMs, int replyMs) {
+    m_timeouts[0] = resolveMs;
+    m_timeouts[1] = connectMs;
+    m_timeouts[2] = replyMs;
+}
+
 SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial, const QDateTime& start) {
     m_cancelRequested = false;
+    m_stopReason.clear();
     m_running = true;
     m_sent = 0;
     m_failed = 0;
-    m_log.clear();
+    m_history.reset();
     emit overallValue(0);
     emit messageProgress(0, 100);
     append(QStringLiteral("Personal Sending process has been started.") + CRLF);
+
+    // One connection to the recipient database for the whole run (each opening derives the key anew).
+    Connection db;
+    db.Open();
 
     if (partial.enabled) {
         const qint32 n = partial.to - partial.from + 1;
@@ -109,7 +137,7 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
                    .arg(partial.to) +
                CRLF + CRLF);
     } else {
-        const qint32 n = CountGroupRecipients(input.groupName);
+        const qint32 n = CountGroupRecipients(db, input.groupName);
         emit overallMaximum(n);
         append(QStringLiteral("Sending to %1 recipients.").arg(n) + CRLF + CRLF);
     }
@@ -117,33 +145,58 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
     auto* smtp = new mail::Smtp;
     m_smtp = smtp;
     connect(smtp, &mail::Smtp::ConnectLog, this, [this](const QString& text, qint32) { append(text); });
-    connect(smtp, &mail::Smtp::Progress, this, &SendRun::messageProgress);
+    connect(smtp, &mail::Smtp::Progress, this, [this](qint32 value, qint32 maximum) {
+        // A message's content is about to go out: its envelope is in the log, and the log goes to the
+        // history file first, so even a run killed now leaves a record of every message a server got.
+        if (value == 0)
+            m_history.flush();
+        emit messageProgress(value, maximum);
+    });
     SetUpThreadAndOptions(*smtp);
 
     m_historyBase = HistoryBase(start, input.subject);
     QDir().mkpath(HistoryFolder());
+    m_history.open(m_historyBase + QStringLiteral(".txt"));
     const QString historyMessage = m_historyBase + QStringLiteral(".eml");
 
     SetUpSenderAndServer(*smtp, input.priority, input.readReceipt);
+    if (m_timeouts[2] > 0)
+        smtp->SetTimeouts(m_timeouts[0], m_timeouts[1], m_timeouts[2]);
+
+    // The modal sending window keeps the document from changing during the run, so it is written once,
+    // before anything is sent: a message whose body could not be written is never sent empty.
+    const bool html = input.format == QLatin1String("HTML");
+    const bool text = input.format == QLatin1String("Text");
+    const QString htmlFile = html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
+    if (html && htmlFile.isEmpty()) {
+        m_stopReason = BodyNotWrittenText();
+        append(m_stopReason + CRLF + CRLF);
+        db.Close();
+        finish(End::Stopped);
+        return End::Stopped;
+    }
+    // Likewise the settings: the account dialog cannot change them while the modal run lasts.
+    const MessageRules rules = MessageRules::FromSettings();
 
     qint32 rc = smtp->Connect(0);
     if (rc != 0)
         AppendSendStatus(this, rc);
+    m_history.flush();
 
-    Connection db;
-    db.Open();
+    // The rows are read one at a time as the run goes, never all at once.
     const qint32 groupId = GroupByName(db, input.groupName);
     Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId)));
 
-    // The modal sending window keeps the document from changing during the run, so it is written once;
-    // each message imports it afresh because ClearMessage empties the body.
-    const bool html = input.format == QLatin1String("HTML");
-    const bool text = input.format == QLatin1String("Text");
-    const QString htmlFile = html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
+    // Each message imports the body afresh because ClearMessage empties it.
     const QString plainText = text && input.plainBody ? input.plainBody() : QString();
     const QString toColumn =
         ColumnForLabel(GetSetting(Sections::Account, Keys::ToField, QStringLiteral("Email Address")));
     const QString emailColumn = QStringLiteral("G-Email");
+    QList<std::pair<QString, QString>> macros; // macro, column
+    for (const MergeMacro& m : MergeMacros)
+        macros.append({QString::fromLatin1(m.macro), QString::fromLatin1(m.column)});
+    // Only this run writes its history message, so one look at the disk is enough.
+    bool historyMessageExists = QFileInfo::exists(historyMessage);
 
     qint32 position = 0;
     qint32 handled = 0;
@@ -160,14 +213,14 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
             break;
         if (!(partial.enabled && position < partial.from)) {
             emit recipientStarted(position);
-            ApplyAttachments(*smtp, input.attachments);
+            ApplyAttachments(*smtp, input.attachments, rules);
             if (!toColumn.isEmpty())
                 smtp->AddRecipient(rows.Field(toColumn), rows.Field(emailColumn), 1);
             if (text) {
                 ApplyTextBody(*smtp, plainText);
             } else if (html) {
                 smtp->SetBodyFormat(1);
-                switch (ApplyHtmlBody(*smtp, htmlFile)) {
+                switch (ApplyHtmlBody(*smtp, htmlFile, rules)) {
                 case 1:
                     append(QStringLiteral("Error 1: Failure opening file.") + CRLF + CRLF);
                     break;
@@ -184,19 +237,18 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
                     break;
                 }
             }
-            for (const MergeMacro& m : MergeMacros)
-                smtp->ReplaceMergeField(QString::fromLatin1(m.macro),
-                                        rows.Field(QString::fromLatin1(m.column)), 1);
+            for (const auto& [macro, column] : std::as_const(macros))
+                smtp->ReplaceMergeField(macro, rows.Field(column), 1);
 
             const QString subject =
                 MergeSubject(input.subject, [&rows](const QString& column) { return rows.Field(column); });
             emit subjectPersonalised(subject);
-            if (!ApplySubject(*smtp, subject))
+            if (!ApplySubject(*smtp, subject, rules))
                 append(QStringLiteral("Error encoding subject.") + CRLF + CRLF);
 
-            if (!QFileInfo::exists(historyMessage)) {
-                if (smtp->SaveMessageFile(historyMessage) == 0)
-                    QFile::setPermissions(historyMessage, QFile::ReadOwner | QFile::WriteOwner);
+            if (!historyMessageExists && smtp->SaveMessageFile(historyMessage) == 0) {
+                QFile::setPermissions(historyMessage, QFile::ReadOwner | QFile::WriteOwner);
+                historyMessageExists = true;
             }
 
             rc = smtp->Send();
@@ -207,6 +259,7 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
                 ++m_failed;
                 AppendSendStatus(this, rc);
             }
+            m_history.flush();
             emit overallValue(++handled);
             smtp->ClearMessage(3);
         }
@@ -242,7 +295,7 @@ void SendRun::finish(End end) {
         append(QStringLiteral("%1 messages sent during process.").arg(m_sent) + CRLF);
     if (m_failed > 0)
         append(QStringLiteral("%1 messages failed during process.").arg(m_failed) + CRLF);
-    WriteHistoryText(m_historyBase, m_log);
+    m_history.close();
 
     m_smtp = nullptr;
     delete smtp;

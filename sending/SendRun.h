@@ -3,6 +3,7 @@
 // everything in the program's own text (CR LF line ends), counts, the history files, and an orderly
 // end on cancel. The sending window drives it; tests call it directly.
 #include "core/WriteSendStatus.h"
+#include "sending/HistoryLog.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -33,6 +34,9 @@ struct SendRunInput {
 // document has no file of its own).
 SendRunInput SendRunInputFromMainForm();
 
+// What the run and the preview say when the message's body could not be written to its file.
+QString BodyNotWrittenText();
+
 // 1-based positions in the group's reading order, both ends included.
 struct PartialRange {
     bool enabled = false;
@@ -46,7 +50,8 @@ bool IsValidPartialRange(qint32 from, qint32 to, qint32 count);
 class SendRun : public QObject, public SendLog {
     Q_OBJECT
 public:
-    enum class End { Normal, Cancelled };
+    // Stopped: the run could not start sending (the message could not be written); nothing was sent.
+    enum class End { Normal, Cancelled, Stopped };
 
     explicit SendRun(QObject* parent = nullptr);
     ~SendRun() override;
@@ -59,15 +64,20 @@ public:
     void requestCancel();
     bool isRunning() const { return m_running; }
 
-    // The whole log of the current or last run.
-    const QString& log() const { return m_log; }
+    // The log of the last run as its history file holds it (during a run: as far as written). The run
+    // keeps no copy in memory: a run to a million recipients would need gigabytes for it.
+    QString log() const;
     qint32 sentCount() const { return m_sent; }
     qint32 failedCount() const { return m_failed; }
     QString historyBase() const { return m_historyBase; }
     // The SMTP object while a run lasts (null otherwise).
     mail::Smtp* smtp() const { return m_smtp; }
+    // Why a run ended Stopped (the text also stands in the log).
+    QString stopReason() const { return m_stopReason; }
+    // Time-outs of the run's SMTP object in milliseconds (look-up, connect, reply); tests shorten them.
+    void setSmtpTimeouts(int resolveMs, int connectMs, int replyMs);
 
-    // SendLog: appends to the log.
+    // SendLog: appends to the log (the history file and the window).
     void append(const QString& text) override;
 
 signals:
@@ -82,11 +92,13 @@ signals:
 private:
     void finish(End end);
 
-    QString m_log;
+    HistoryLog m_history;
     qint32 m_sent = 0;
     qint32 m_failed = 0;
     bool m_running = false;
     bool m_cancelRequested = false;
     QString m_historyBase;
+    QString m_stopReason;
     mail::Smtp* m_smtp = nullptr;
+    int m_timeouts[3] = {0, 0, 0};
 };

@@ -1,5 +1,7 @@
 // Sends N personalised 1 KB HTML messages through the SMTP class over one connection to smtp-sink on
-// the loopback, then the same N messages with Python's smtplib, and prints both rates and their ratio.
+// the loopback, then the same N messages with Python's smtplib, and prints both rates and their ratio;
+// beside them the rate of Postfix's smtp-source (N messages of 1 KB over one connection, nothing
+// composed) as the ceiling of the sink and the loopback.
 //
 //   bench_smtp [-n COUNT]       (default 5000)
 #include "bench/support/BenchSupport.h"
@@ -89,6 +91,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("127.0.0.1"), QString::number(port), QString::number(count), templatePath});
     if (!reference)
         return 1;
+    const std::optional<double> source = bench::RunTimed(
+        QStringLiteral("/usr/sbin/smtp-source"),
+        {QStringLiteral("-s"), QStringLiteral("1"), QStringLiteral("-m"), QString::number(count),
+         QStringLiteral("-l"), QStringLiteral("1024"), QStringLiteral("127.0.0.1:%1").arg(port)});
     sink.Stop();
 
     const bench::Rates rates = bench::CompareRates(count, ours, *reference);
@@ -97,5 +103,10 @@ int main(int argc, char** argv) {
     std::printf("Smtp class:      %.0f messages/s (%.3f s)\n", rates.ours, ours);
     std::printf("Python smtplib:  %.0f messages/s (%.3f s)\n", rates.reference, *reference);
     std::printf("ratio:           %.2f x smtplib\n", rates.ratio);
+    if (source) {
+        std::printf("smtp-source:     %.0f messages/s (%.3f s; 1 KB, one connection)\n", count / *source,
+                    *source);
+        std::printf("ratio:           %.2f of smtp-source\n", rates.ours / (count / *source));
+    }
     return 0;
 }

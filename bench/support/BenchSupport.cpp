@@ -1,6 +1,7 @@
 #include "bench/support/BenchSupport.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -76,6 +77,31 @@ std::optional<double> RunPythonReference(const QString& script, const QStringLis
         return std::nullopt;
     }
     return python.readAllStandardOutput().trimmed().toDouble();
+}
+
+std::optional<double> RunTimed(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(program));
+        return std::nullopt;
+    }
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+qint64 PeakMemoryKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
 }
 
 Rates CompareRates(int count, double oursSeconds, double referenceSeconds) {

@@ -51,4 +51,11 @@ struct Rates {
 };
 Rates CompareRates(int count, double oursSeconds, double referenceSeconds);
 
+// Runs a program to its end and returns the seconds it took; nothing (after a message on stderr) when
+// it could not run or failed.
+std::optional<double> RunTimed(const QString& program, const QStringList& arguments);
+
+// The process's peak resident memory in kilobytes (VmHWM of /proc/self/status), 0 when unknown.
+qint64 PeakMemoryKb();
+
 } // namespace bench

@@ -304,6 +304,12 @@ TEST(MimeComposer, MergeFieldsReachEveryBody) {
     EXPECT_EQ(spec.bodyText, QStringLiteral("Dear Ann Lee, $*MergeIP*$"));
     EXPECT_EQ(ReplaceMergeField(spec, QString(), QStringLiteral("x")), ImportInvalidParameter);
 
+    // A value with HTML's special characters shows as typed in the HTML; the text part keeps it raw.
+    ASSERT_EQ(ImportBodyFile(spec, folder.path(QStringLiteral("m.htm")), ImportHtmlWithText), 0);
+    ReplaceMergeField(spec, QStringLiteral("$*MergeFirstName*$"), QStringLiteral("A&B <Co> \"x\""));
+    EXPECT_TRUE(spec.htmlBody.contains(QStringLiteral("Dear A&amp;B &lt;Co&gt; &quot;x&quot; ")));
+    EXPECT_TRUE(spec.bodyText.contains(QStringLiteral("Dear A&B <Co> \"x\" ")));
+
     MessageSpec plain = BaseSpec();
     plain.bodyText = QStringLiteral("Hi $*MergeEmail*$");
     ReplaceMergeField(plain, QStringLiteral("$*MergeEmail*$"), QStringLiteral("a@b.c"));
@@ -369,4 +375,58 @@ TEST(MimeComposer, ImportReadsTheFileInItsOwnCharsetAndFindsImagesByUrl) {
     ASSERT_EQ(ImportBodyFile(spec, folder.path(QStringLiteral("k.htm")), ImportHtmlWithText), 0);
     EXPECT_TRUE(spec.related.isEmpty());
     EXPECT_EQ(spec.bodyText, QStringLiteral("Привет"));
+}
+
+// Text attachments say which charset their bytes are in, so receivers show them right.
+TEST(MimeComposer, TextAttachmentsCarryTheirCharset) {
+    Folder folder;
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        const char* charset;
+    };
+    const QList<Case> cases{{"utf8.txt",
+                             "Gr\xc3\xbc\xc3\x9f"
+                             "e\n",
+                             "utf-8"},
+                            {"ascii.txt", "plain\n", "utf-8"},
+                            {"latin.txt",
+                             "Gr\xfc\xdf"
+                             "e\n",
+                             "windows-1252"},
+                            {"bom16.txt", QByteArray("\xff\xfeG\0r\0", 6), "utf-16"}};
+    for (const Case& c : cases) {
+        MessageSpec spec = BaseSpec();
+        spec.bodyText = QStringLiteral("see file");
+        spec.attachments = {{folder.write(QLatin1String(c.name), c.bytes), AttachBase64}};
+        qint32 rc = -1;
+        const QList<QJsonObject> leaves = PythonLeaves(PythonSummary(ComposeMessage(spec, &rc)));
+        ASSERT_EQ(rc, 0);
+        ASSERT_EQ(leaves.size(), 2) << c.name;
+        EXPECT_EQ(leaves[1].value(QStringLiteral("charset")).toString(), QLatin1String(c.charset)) << c.name;
+        EXPECT_EQ(LeafBytes(leaves[1]), c.bytes) << c.name;
+    }
+}
+
+// For a server without 8BITMIME every 8-bit part goes quoted-printable; the text is unchanged.
+TEST(MimeComposer, SevenBitFormQuotesEveryEightBitPart) {
+    Folder folder;
+    MessageSpec spec = BaseSpec();
+    spec.charset = QStringLiteral("utf-8");
+    spec.bodyEncoding = spec.partEncoding = EncodingNone;
+    spec.bodyText = QStringLiteral("Grüße aus Köln\n");
+    spec.attachments = {{folder.write(QStringLiteral("n.txt"), "\xc3\xa9t\xc3\xa9\n"), AttachNone}};
+    qint32 rc = -1;
+    const QByteArray eight = ComposeMessage(spec, &rc);
+    ASSERT_EQ(rc, 0);
+    EXPECT_TRUE(eight.contains("Grüße aus Köln")) << "8-bit stays where the server takes it";
+    const QByteArray seven = ComposeMessage(spec, &rc, true);
+    ASSERT_EQ(rc, 0);
+    for (char ch : seven)
+        ASSERT_LT(static_cast<unsigned char>(ch), 0x80) << seven.constData();
+    ExpectWireSafe(seven);
+    const QList<QJsonObject> leaves = PythonLeaves(PythonSummary(seven));
+    ASSERT_EQ(leaves.size(), 2);
+    EXPECT_EQ(LeafBytes(leaves[0]).replace("\r", ""), QStringLiteral("Grüße aus Köln\n").toUtf8());
+    EXPECT_EQ(LeafBytes(leaves[1]), QByteArray("\xc3\xa9t\xc3\xa9\n"));
 }

@@ -2,7 +2,9 @@
 #include "mail/Smtp.h"
 #include "tests/mail/SmtpPeers.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -131,7 +133,176 @@ TEST(SmtpFailures, QuitRefusedAndStallingReplies) {
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(smtp->Send(), 27);
-    EXPECT_LT(timer.elapsed(), 1500);
+    // The reply time-out (400 ms) counts from the command, not twice over.
+    EXPECT_LT(timer.elapsed(), 700);
+    EXPECT_FALSE(smtp->IsConnected());
+}
+
+// After a Connect that failed, each Send fails at once with its code and never contacts the server
+// again (no login per message with a wrong password, no time-out per message with a dead server). An
+// object that was never connected still opens its own conversation.
+TEST(SmtpFailures, FailedConnectIsNotTriedAgainBySend) {
+    struct Case {
+        QByteArray greeting;
+        bool refuseAuth;
+        qint32 code;
+    };
+    for (const Case& c : {Case{FakeServer::Silence, false, 27}, Case{"220 ok\r\n", true, 24}}) {
+        FakeServer server;
+        server.greeting = c.greeting;
+        server.answer = [](const QByteArray& line) {
+            if (line.startsWith("EHLO"))
+                return Ehlo("250-AUTH LOGIN\r\n");
+            if (line.startsWith("AUTH"))
+                return QByteArray("535 no\r\n");
+            if (line == "DATA")
+                return QByteArray("354 go\r\n");
+            return QByteArray("250 OK\r\n");
+        };
+        auto smtp = Client(server.port());
+        if (c.refuseAuth) {
+            smtp->SetUserName(QStringLiteral("joe"));
+            smtp->SetPassword(QStringLiteral("wrong"));
+            smtp->SetAuthMode(Smtp::AuthLogin);
+        }
+        EXPECT_EQ(smtp->Connect(0), c.code);
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(smtp->Send(), c.code) << i;
+        EXPECT_LT(timer.elapsed(), 200);
+        QElapsedTimer settle; // let a stray connection attempt arrive
+        settle.start();
+        while (settle.elapsed() < 100)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(server.connections, 1);
+        EXPECT_EQ(server.received.count("AUTH LOGIN"), c.refuseAuth ? 1 : 0);
+        // Disconnect ends the failed session: Send is on its own again.
+        EXPECT_EQ(smtp->Disconnect(0), 0);
+        smtp->SetAuthMode(Smtp::AuthNone);
+        server.greeting = "220 ok\r\n";
+        EXPECT_EQ(smtp->Send(), 0);
+        EXPECT_EQ(server.connections, 2);
+    }
+}
+
+// A cancel that comes after the whole message is out does not decide: the server's 250 does. A server
+// that stays silent then is waited for a short grace only (3 s), not the whole reply time-out.
+TEST(SmtpFailures, MessageAcceptedAfterACancelCountsAsSent) {
+    struct Case {
+        QByteArray verdict;
+        qint32 code;
+    };
+    for (const Case& c :
+         {Case{"250 queued\r\n", 0}, Case{"554 refused\r\n", 4}, Case{FakeServer::Silence, 20}}) {
+        FakeServer server;
+        bool inData = false;
+        server.answer = [&c, &inData](const QByteArray& line) {
+            if (inData) {
+                inData = line != ".";
+                return inData ? QByteArray(FakeServer::Silence) : c.verdict;
+            }
+            if (line.startsWith("EHLO"))
+                return Ehlo();
+            if (line == "DATA") {
+                inData = true;
+                return QByteArray("354 go\r\n");
+            }
+            return QByteArray("250 OK\r\n");
+        };
+        auto smtp = Client(server.port(), nullptr, 20000);
+        ASSERT_EQ(smtp->Connect(0), 0);
+        // The cancel comes when the last byte of the message has been written.
+        QObject::connect(smtp.get(), &Smtp::Progress, [&](qint32 value, qint32 max) {
+            if (max > 0 && value == max)
+                smtp->Cancel();
+        });
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(smtp->Send(), c.code);
+        EXPECT_LT(timer.elapsed(), 5000);
+        EXPECT_TRUE(server.received.contains("."));
+    }
+}
+
+// BODY=8BITMIME goes to a server that offers it; any other gets quoted-printable, never raw 8-bit.
+TEST(SmtpFailures, EightBitBodiesOnlyToServersThatTakeThem) {
+    for (const bool offers : {true, false}) {
+        FakeServer server;
+        server.answer = [offers](const QByteArray& line) {
+            if (line.startsWith("EHLO"))
+                return Ehlo(offers ? "250-8BITMIME\r\n" : "");
+            if (line == "DATA")
+                return QByteArray("354 go\r\n");
+            return QByteArray("250 OK\r\n");
+        };
+        auto smtp = Client(server.port());
+        smtp->SetCharset(QStringLiteral("utf-8"));
+        smtp->SetBodyEncoding(0);
+        smtp->SetBodyText(QStringLiteral("Grüße"));
+        ASSERT_EQ(smtp->Send(), 0);
+        const QByteArray mail = server.received.value(server.received.indexOf("EHLO client.test") + 1);
+        ASSERT_TRUE(mail.startsWith("MAIL FROM:"));
+        EXPECT_EQ(mail.contains("BODY=8BITMIME"), offers);
+        bool eightBit = false;
+        for (const QByteArray& line : std::as_const(server.received))
+            eightBit = eightBit || line.contains("Grüße");
+        EXPECT_EQ(eightBit, offers);
+        if (!offers) {
+            EXPECT_TRUE(server.received.contains("Content-Transfer-Encoding: quoted-printable"));
+        }
+    }
+}
+
+static qint64 ResidentKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// A server that pushes data while the connection is idle (say while the user answers a question): what
+// is kept stays small, and the next operation fails with 18.
+TEST(SmtpFailures, DataPushedBetweenOperationsIsCappedAndFailsTheNextOne) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket* peer = nullptr;
+    qint64 pushed = 0;
+    const qint64 total = 48LL * 1024 * 1024;
+    const QByteArray chunk(256 * 1024, 'z');
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        peer = server.nextPendingConnection();
+        peer->write("220 ok\r\n");
+        QObject::connect(peer, &QTcpSocket::readyRead, [&] {
+            const QByteArray line = peer->readAll();
+            if (line.startsWith("EHLO")) {
+                peer->write(Ehlo());
+                pushed = chunk.size();
+                peer->write(chunk);
+            }
+        });
+        QObject::connect(peer, &QTcpSocket::bytesWritten, [&] {
+            if (pushed > 0 && pushed < total && peer->bytesToWrite() < chunk.size()) {
+                pushed += chunk.size();
+                peer->write(chunk);
+            }
+        });
+    });
+    QString log;
+    auto smtp = Client(server.serverPort(), &log, 2000);
+    ASSERT_EQ(smtp->Connect(0), 0) << log.toStdString();
+    const qint64 before = ResidentKb();
+    QElapsedTimer timer;
+    timer.start();
+    while ((pushed < total || (peer && peer->bytesToWrite() > 0)) && timer.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_GE(pushed, total);
+    EXPECT_LT(ResidentKb() - before, 16 * 1024) << "kilobytes kept after 48 MB pushed";
+    EXPECT_EQ(smtp->Send(), 18);
     EXPECT_FALSE(smtp->IsConnected());
 }
 

@@ -134,6 +134,7 @@ FakeServer::FakeServer() {
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* s = m_server.nextPendingConnection()) {
+            ++connections;
             connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             if (greeting == Close) {
                 s->disconnectFromHost();

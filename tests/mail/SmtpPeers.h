@@ -65,6 +65,7 @@ public:
     QByteArray greeting = "220 fake.test ESMTP\r\n";
     std::function<QByteArray(const QByteArray& line)> answer;
     QList<QByteArray> received; // the lines the client sent, without CR LF
+    int connections = 0;        // connections accepted so far
 
 private:
     QTcpServer m_server;

@@ -12,10 +12,12 @@
 
 namespace sendingtest {
 
-SmtpPeer::SmtpPeer(const QStringList& refused) {
+SmtpPeer::SmtpPeer(const QStringList& refused, const QString& user, const QString& password) {
     QStringList args{QStringLiteral(SENDING_PEER_SCRIPT), QStringLiteral("--dir"), m_dir.path()};
     for (const QString& r : refused)
         args << QStringLiteral("--refuse") << r;
+    if (!user.isEmpty())
+        args << QStringLiteral("--user") << user << QStringLiteral("--password") << password;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process.waitForStarted(5000))
@@ -54,6 +56,13 @@ QStringList SmtpPeer::quits() const {
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+int SmtpPeer::authAttempts() const {
+    QFile f(m_dir.filePath(QStringLiteral("auth.log")));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return int(f.readAll().count('\n'));
 }
 
 quint16 ClosedPort() {

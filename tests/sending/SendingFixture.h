@@ -14,7 +14,9 @@ namespace sendingtest {
 // python3-aiosmtpd behind tests/sending/peers/smtp_peer.py.
 class SmtpPeer {
 public:
-    explicit SmtpPeer(const QStringList& refused = {});
+    // With a user, the peer asks for AUTH with that user and password.
+    explicit SmtpPeer(const QStringList& refused = {}, const QString& user = QString(),
+                      const QString& password = QString());
     ~SmtpPeer();
     quint16 port() const { return m_port; }
     // Stored messages in arrival order.
@@ -22,6 +24,7 @@ public:
     QByteArray message(int index) const;   // from 0
     QJsonObject envelope(int index) const; // from, to, peer
     QStringList quits() const;             // client ports that said QUIT
+    int authAttempts() const;              // AUTH commands received
 
 private:
     QTemporaryDir m_dir;

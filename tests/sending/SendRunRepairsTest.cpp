@@ -1,0 +1,127 @@
+// The send run and the preview where they used to fail silently: a body that could not be written, a
+// failed login, a silent server, unreadable attachments.
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/WriteSendStatus.h"
+#include "sending/MessagePreview.h"
+#include "sending/SendMailForm1.h"
+#include "sending/SendRun.h"
+#include "tests/sending/SendingFixture.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+using namespace sendingtest;
+
+namespace {
+
+SendRunInput Input(const QString& format, std::function<QString()> writeHtml = {}) {
+    SendRunInput in;
+    in.subject = QStringLiteral("Hello $*MergeFirstName*$");
+    in.groupName = QStringLiteral("Friends");
+    in.format = format;
+    in.priority = QStringLiteral("Normal");
+    in.writeHtmlBody = std::move(writeHtml);
+    in.plainBody = [] { return QStringLiteral("Dear $*MergeFirstName*$"); };
+    return in;
+}
+
+QString WrittenBody() {
+    const QString path = TempFolder() + QStringLiteral("RepairBody.htm");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write("<html><body><p>Dear $*MergeFirstName*$</p></body></html>");
+    return path;
+}
+
+} // namespace
+
+// A body that could not be written stops the run before its first message, says why, and the window
+// shows it; the preview says the same and opens nothing.
+TEST(SendRunRepairs, BodyThatCannotBeWrittenSendsNothing) {
+    MakeGroup(3);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    testenv::MessageBoxRecorder boxes;
+    SendMailForm1 form;
+    form.setInputSource([] { return Input(QStringLiteral("HTML"), [] { return QString(); }); });
+    form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
+    EXPECT_EQ(peer.messageCount(), 0);
+    EXPECT_EQ(form.run().sentCount() + form.run().failedCount(), 0);
+    EXPECT_TRUE(form.run().log().contains(BodyNotWrittenText()));
+    EXPECT_EQ(boxes.texts(), QStringList{BodyNotWrittenText()});
+    EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("SendButton"))->isEnabled());
+
+    QString error;
+    EXPECT_TRUE(SavePreview(Input(QStringLiteral("HTML"), [] { return QString(); }), &error).isEmpty());
+    EXPECT_EQ(error, BodyNotWrittenText());
+    EXPECT_FALSE(QFile::exists(TempFolder() + QStringLiteral("Preview.eml")));
+}
+
+// A wrong password: one login attempt for the whole run, every message failed with the login's code.
+TEST(SendRunRepairs, WrongPasswordLogsInOnceForTheWholeRun) {
+    MakeGroup(6);
+    SmtpPeer peer({}, QStringLiteral("joe"), QStringLiteral("right"));
+    StoreAccount(peer.port());
+    SaveSetting(Sections::Account, Keys::Auth, QStringLiteral("1"));
+    SaveSetting(Sections::Account, Keys::Username, QStringLiteral("joe"));
+    SaveSetting(Sections::Account, Keys::Password, QStringLiteral("wrong"));
+    SaveSetting(Sections::Account, Keys::AuthMode, QStringLiteral("AUTH LOGIN"));
+    SendRun run;
+    EXPECT_EQ(run.run(Input(QStringLiteral("Text")), PartialRange{}), SendRun::End::Normal);
+    EXPECT_EQ(peer.authAttempts(), 1);
+    EXPECT_EQ(peer.messageCount(), 0);
+    EXPECT_EQ(run.failedCount(), 6);
+    EXPECT_EQ(run.log().count(SmtpResultText(24)), 7) << run.log().toStdString();
+
+    // The right password still works through the same path.
+    SaveSetting(Sections::Account, Keys::Password, QStringLiteral("right"));
+    EXPECT_EQ(run.run(Input(QStringLiteral("Text")), PartialRange{}), SendRun::End::Normal);
+    EXPECT_EQ(peer.authAttempts(), 2);
+    EXPECT_EQ(peer.messageCount(), 6);
+}
+
+// A server that accepts and never speaks: the run of 50 ends within one time-out, not fifty.
+TEST(SendRunRepairs, SilentServerCostsOneTimeOutPerRun) {
+    MakeGroup(50);
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    StoreAccount(silent.serverPort());
+    SendRun run;
+    run.setSmtpTimeouts(2000, 2000, 1000);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(run.run(Input(QStringLiteral("Text")), PartialRange{}), SendRun::End::Normal);
+    EXPECT_LT(timer.elapsed(), 1900); // fifty time-outs before
+    EXPECT_EQ(run.failedCount(), 50);
+    EXPECT_EQ(run.log().count(SmtpResultText(27)), 51);
+}
+
+// The preview leaves out an attachment it cannot read and still saves the message.
+TEST(SendRunRepairs, PreviewSkipsAnUnreadableAttachment) {
+    testenv::ClearSettings();
+    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
+    const QString good = TempFolder() + QStringLiteral("notes.txt");
+    {
+        QFile f(good);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("Gr\xc3\xbc\xc3\x9f"
+                "e\n");
+    }
+    SendRunInput in = Input(QStringLiteral("HTML"), &WrittenBody);
+    in.attachments = {TempFolder() + QStringLiteral("missing.pdf"), good, TempFolder()};
+    QString error;
+    const QString path = SavePreview(in, &error);
+    ASSERT_FALSE(path.isEmpty()) << error.toStdString();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray eml = f.readAll();
+    EXPECT_TRUE(eml.contains("notes.txt"));
+    EXPECT_FALSE(eml.contains("missing.pdf"));
+}
