@@ -133,6 +133,19 @@ TEST(DnsLookups, WhoisFailuresGiveTheirTexts) {
         EXPECT_EQ(peer.connections(), 6);
     }
     {
+        // The server resets the connection at once: whatever the send meets, the process lives on and the
+        // caller gets a lookup text.
+        WhoisPeer peer;
+        ASSERT_TRUE(peer.Start(WhoisPeer::Mode::ResetAtOnce));
+        LateBound dns = WhoisClient();
+        for (int i = 0; i < 10; ++i) {
+            const std::string text = Text(dns, u"Whois", {Variant::String(std::string(450, 'r'))});
+            EXPECT_TRUE(text.rfind("[ERROR] Client: Cannot do lookup on [127.0.0.1]: Error ", 0) == 0)
+                << text;
+        }
+        EXPECT_EQ(peer.connections(), 10);
+    }
+    {
         // A whois server name that cannot be resolved.
         LateBound dns = WhoisClient();
         EXPECT_EQ(dns.Put(u"WhoisServer", Variant::String("no-such-whois.invalid")), S_OK);

@@ -129,6 +129,25 @@ TEST(MxCanned, SilenceEndsAfterTheTimeoutWithNoHosts) {
     EXPECT_LT(took, std::chrono::seconds(5));
 }
 
+TEST(MxCanned, DomainsThatAreNoValidNameSendNothing) {
+    REQUIRE_NET_NAMESPACE();
+    CannedResponder responder;
+    ASSERT_TRUE(responder.Start([](const Bytes& query) {
+        return Reply(query, 1) + Record(Pointer(12), 15, Mx(1, Name("mx.test")));
+    }));
+    LateBound dns = CreateDns();
+    std::string tooLong;
+    for (int i = 0; i < 5; ++i)
+        tooLong += std::string(60, 'n') + ".";
+    tooLong += "test";
+    for (const std::string& domain : {std::string("a..test"), std::string(".test"), std::string("test."),
+                                      std::string(64, 'x') + ".test", tooLong, std::string()})
+        EXPECT_EQ(Lookup(dns, "127.0.0.1", domain), 0) << domain;
+    EXPECT_EQ(responder.queries(), 0);
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", std::string(63, 'x') + ".test"), 1);
+    EXPECT_EQ(responder.queries(), 1);
+}
+
 TEST(MxCanned, SingleRootExchangeGivesNoHosts) {
     REQUIRE_NET_NAMESPACE();
     CannedResponder responder;

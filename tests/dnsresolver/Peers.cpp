@@ -214,6 +214,12 @@ void WhoisPeer::Run() {
 void WhoisPeer::Serve(int client) {
     if (m_mode == Mode::CloseAtOnce)
         return;
+    if (m_mode == Mode::ResetAtOnce) {
+        // Closing with a zero linger time resets the connection: the client's send then meets a dead peer.
+        linger off{1, 0};
+        ::setsockopt(client, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+        return;
+    }
     // The request: one line, read with a bounded wait.
     std::string request;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
