@@ -1,7 +1,11 @@
 #include "app/AreaWindows.h"
 
+#include "content/RegisterContentWindows.h"
+#include "tools/RegisterSupportTools.h"
 #include "transfer/RegisterTransferWindows.h"
 
 void RegisterAreaWindows() {
     RegisterTransferWindows();
+    RegisterContentWindows();
+    RegisterSupportWindows();
 }

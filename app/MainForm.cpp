@@ -1,14 +1,15 @@
 #include "app/MainForm.h"
 
 #include "app/MainFormLogic.h"
-#include "app/SaveChanges.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/Version.h"
 #include "editor/HtmlEditor.h"
+#include "editor/SaveChanges.h"
 #include "recipients/GroupManagerForm.h"
 #include "sending/SendingCommands.h"
+#include "ui/FieldLabels.h"
 #include "ui/MainFormControls.h"
 #include "ui/WindowConventions.h"
 
@@ -33,6 +34,12 @@ constexpr auto kIdleMessage = "For Help Press F1";
 QLabel* makeLabel(QWidget* parent, const char* name, const char* caption) {
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QLabel* labelFor(QWidget* field, const char* name, const char* caption) {
+    QLabel* label = makeLabel(field->parentWidget(), name, caption);
+    NameAfterLabel(label, field);
     return label;
 }
 
@@ -97,13 +104,14 @@ void MainForm::buildControls() {
 
     auto* fields = new QGridLayout;
     fields->setHorizontalSpacing(8);
-    fields->addWidget(makeLabel(central, "Label1", "From :"), 0, 0);
-    fields->addWidget(makeLabel(central, "Label2", "To :"), 1, 0);
-    fields->addWidget(makeLabel(central, "Label3", "Subject :"), 2, 0);
     m_fromComboBox = makeList(central, "FromComboBox");
     m_toComboBox = makeList(central, "ToComboBox");
     m_subjectTextBox = new QLineEdit(central);
     m_subjectTextBox->setObjectName(QStringLiteral("SubjectTextBox"));
+    // Each label names its box, for the mnemonic and for screen readers.
+    fields->addWidget(labelFor(m_fromComboBox, "Label1", "From :"), 0, 0);
+    fields->addWidget(labelFor(m_toComboBox, "Label2", "To :"), 1, 0);
+    fields->addWidget(labelFor(m_subjectTextBox, "Label3", "Subject :"), 2, 0);
     fields->addWidget(m_fromComboBox, 0, 1);
     fields->addWidget(m_toComboBox, 1, 1);
     fields->addWidget(m_subjectTextBox, 2, 1);
@@ -122,6 +130,7 @@ void MainForm::buildControls() {
     formatting->addStretch(1);
     m_editor = new HtmlEditor(central);
     m_editor->setObjectName(QStringLiteral("Editor"));
+    NameControl(m_editor, QStringLiteral("Message"));
     m_editor->setMinimumHeight(120);
     fields->addLayout(formatting, 3, 0);
     fields->addWidget(m_editor, 3, 1);
@@ -142,13 +151,13 @@ void MainForm::buildControls() {
     m_rrrCheckBox = new QCheckBox(QStringLiteral("Request read receipt"), m_frame);
     m_rrrCheckBox->setObjectName(QStringLiteral("RRRCheckBox"));
     auto* method = new QHBoxLayout;
-    method->addWidget(makeLabel(m_frame, "Label6", "Sending Method :"));
+    method->addWidget(labelFor(m_sendingMethodComboBox, "Label6", "Sending Method :"));
     method->addWidget(m_sendingMethodComboBox, 1);
     auto* priority = new QHBoxLayout;
-    priority->addWidget(makeLabel(m_frame, "Label7", "Priority :"));
+    priority->addWidget(labelFor(m_priorityComboBox, "Label7", "Priority :"));
     priority->addWidget(m_priorityComboBox, 1);
     auto* format = new QHBoxLayout;
-    format->addWidget(makeLabel(m_frame, "Label8", "Format :"));
+    format->addWidget(labelFor(m_formatComboBox, "Label8", "Format :"));
     format->addWidget(m_formatComboBox, 1);
     frame->addLayout(method, 0, 0, 1, 2);
     frame->addLayout(priority, 0, 2);
@@ -156,6 +165,7 @@ void MainForm::buildControls() {
     frame->addWidget(m_rrrCheckBox, 0, 4);
 
     m_attachmentComboBox = makeList(m_frame, "AttachmentComboBox");
+    NameControl(m_attachmentComboBox, QStringLiteral("Attachments"));
     frame->addWidget(makeButton(m_frame, "FileAttachmentButton", "File Attachment"), 1, 0);
     frame->addWidget(m_attachmentComboBox, 1, 1, 1, 3);
     frame->addWidget(makeButton(m_frame, "DeleteAttachmentButton", "Delete Attachment"), 1, 4);

@@ -45,12 +45,6 @@ void removeTree(const QString& folder) {
     QDir(folder).removeRecursively();
 }
 
-bool isInside(const QString& path, const QString& folder) {
-    const QString cleanFolder = QDir::cleanPath(folder);
-    const QString cleanPath = QDir::cleanPath(path);
-    return cleanPath.startsWith(cleanFolder + QLatin1Char('/'));
-}
-
 } // namespace
 
 QString SenderItemText(const QString& name, const QString& email) {
@@ -67,14 +61,6 @@ QString SendingMethodText(const QString& storedMethod) {
     if (storedMethod == QLatin1String("Third"))
         return QStringLiteral("3rd Party Sending");
     return QString();
-}
-
-bool IsUntitledDocumentPath(const QString& path) {
-    if (path.isEmpty())
-        return true;
-    if (QDir::cleanPath(path) == QDir::cleanPath(TempFolder() + QStringLiteral("Preview.htm")))
-        return true;
-    return !DataPath().isEmpty() && isInside(path, DataPath() + QLatin1String(kImportBody));
 }
 
 void DeleteTemporaryFiles() {

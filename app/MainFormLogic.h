@@ -1,6 +1,7 @@
 #pragma once
 // What the main window decides at load and at close, apart from its widgets.
 #include "core/Database.h"
+#include "editor/SaveChanges.h" // IsUntitledDocumentPath, shared with the content dialogs
 #include <QString>
 #include <QStringList>
 
@@ -10,11 +11,6 @@ QString SenderItemText(const QString& name, const QString& email);
 // The sending-method list's text for the stored "Account" / "Method" value ("Personal", "Bulk",
 // "Third"); empty for any other value.
 QString SendingMethodText(const QString& storedMethod);
-
-// A document counts as untitled (Save goes through the save dialog) when it has no file, or when its
-// file is one of the program's own temporary copies: the preview's "Preview.htm" or a body imported
-// into DataPath's "ImportBody" folder. Both are deleted when the program closes.
-bool IsUntitledDocumentPath(const QString& path);
 
 // The close clean-up: the preview files in the temporary folder, the "*.tmp" files of the program
 // folder and DataPath's "ImportBody" folder with everything in it. A file that cannot be deleted stays.

@@ -1,6 +1,7 @@
 #include "app/SystemInfoForm.h"
 
 #include "core/GetComputerName.h"
+#include "ui/FieldLabels.h"
 #include "ui/WindowConventions.h"
 
 #include <QFile>
@@ -79,6 +80,7 @@ SystemInfoForm::SystemInfoForm(QWidget* parent) : QDialog(parent) {
     SetUpDialog(this, QStringLiteral("System Information"), QString());
 
     auto* list = new QTreeWidget(this);
+    NameControl(list, QStringLiteral("System information"));
     list->setObjectName(QStringLiteral("SystemInfoList"));
     list->setColumnCount(2);
     list->setHeaderLabels({QStringLiteral("Item"), QStringLiteral("Value")});

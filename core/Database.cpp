@@ -137,6 +137,13 @@ QString Recordset::Field(const QString& column) const {
     return text ? QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i)) : QString();
 }
 
+QByteArrayView Recordset::FieldUtf8(int column) const {
+    if (!m_hasRow || column < 0 || column >= sqlite3_column_count(m_stmt))
+        return QByteArrayView();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
 bool Recordset::FieldInt(const QString& column, qint32* value) const {
     if (!m_hasRow)
         return false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,9 @@ public:
 
     bool Eof() const { return !m_hasRow; }
     QString Field(const QString& column) const;
+    // The field at a position of the statement's column list as the database holds it (UTF-8), for bulk
+    // reads; valid until the next MoveNext. Empty for NULL or a position the statement does not have.
+    QByteArrayView FieldUtf8(int column) const;
     // The field as a 32-bit id or count; false when the row is missing or the text is no such number.
     bool FieldInt(const QString& column, qint32* value) const;
     void MoveNext();

@@ -1,5 +1,6 @@
 #include "editor/EditorDialogs.h"
 
+#include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -53,6 +54,9 @@ bool AskFont(QWidget* parent, EditorDialogValues& values) {
         if (chosen.isValid())
             color->setText(chosen.name());
     });
+    // The colour box and its button stand in one row after the label: each is named for screen readers.
+    NameControl(color, QStringLiteral("Color"));
+    NameControl(pick, QStringLiteral("Choose color"));
     auto* colorRow = new QHBoxLayout;
     colorRow->addWidget(color);
     colorRow->addWidget(pick);
@@ -104,6 +108,7 @@ bool AskPicture(QWidget* parent, EditorDialogValues& values) {
     });
     auto* alt = new QLineEdit(values.altText, &dialog);
     alt->setObjectName(QStringLiteral("AltTextBox"));
+    NameControl(path, QStringLiteral("Picture"));
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(path);
     pathRow->addWidget(browse);
@@ -144,7 +149,9 @@ bool AskFind(QWidget* parent, EditorDialogValues& values, const FindNextFunction
     });
     QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Find what :"), &dialog));
+    auto* findLabel = new QLabel(QStringLiteral("Find what :"), &dialog);
+    NameAfterLabel(findLabel, text);
+    row->addWidget(findLabel);
     row->addWidget(text);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(next);

@@ -24,6 +24,9 @@ protected:
         option->backgroundBrush =
             index.column() < kFixedColumns ? GridFixedColor : ((flexRow % 2) ? odd : even);
         option->state &= ~QStyle::State_HasFocus;
+        // The row numbers are part of the fixed column: a selection covers the data columns only.
+        if (index.column() < kFixedColumns)
+            option->state &= ~QStyle::State_Selected;
     }
 };
 
@@ -42,6 +45,8 @@ void SetUpFlexGrid(QTableView* grid, const QList<int>& columnWidthsTwips) {
     grid->horizontalHeader()->setStyleSheet(
         QStringLiteral("QHeaderView::section { background-color: #ffffff; }"));
     grid->horizontalHeader()->setStretchLastSection(false);
+    // The widths are where the columns start: the user may drag any column wider (a long address).
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     for (int c = 0; c < columnWidthsTwips.size(); ++c)
         grid->setColumnWidth(c, columnWidthsTwips.at(c) / kTwipsPerPixel);
 

@@ -18,6 +18,7 @@ inline const QColor GridTextColor{95, 95, 143};
 void SetUpFlexGrid(QTableView* grid, const QList<int>& columnWidthsTwips);
 
 // Colours the data rows: counting the header as row 0, odd rows get oddColor and even rows evenColor,
-// so the first data row has oddColor. The first column (the row numbers) keeps the header colour.
+// so the first data row has oddColor. The first column (the row numbers) keeps the header colour, also
+// in the selected row.
 // Colours follow the rows, so rows added, removed or still loading are always coloured right.
 void FG_AlternateRowColors(QAbstractItemView* grid, const QColor& evenColor, const QColor& oddColor);

@@ -3,6 +3,7 @@
 #include "core/TextUtil.h"
 #include "recipients/RecipientForms.h"
 #include "recipients/RecipientStore.h"
+#include "ui/FieldLabels.h"
 #include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -63,7 +64,7 @@ GroupNameDialog::GroupNameDialog(const QString& caption, const QString& label, Q
     m_name->setObjectName(QStringLiteral("GroupNameTextBox"));
     m_name->setMaxLength(64);
     m_name->setValidator(new GroupNameValidator(m_name));
-    text->setBuddy(m_name);
+    NameAfterLabel(text, m_name);
     HookRightClick(m_name);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

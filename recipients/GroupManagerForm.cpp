@@ -7,6 +7,7 @@
 #include "recipients/RecipientSearchForm.h"
 #include "recipients/RecipientStore.h"
 #include "recipients/TransferWindows.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -39,7 +40,7 @@ GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
     m_groups = new QComboBox(this);
     m_groups->setObjectName(QStringLiteral("GroupComboBox"));
     m_groups->setMinimumWidth(240);
-    m_nameLabel->setBuddy(m_groups);
+    NameAfterLabel(m_nameLabel, m_groups);
 
     m_model = new RecipientGridModel(this);
     m_grid = MakeRecipientGrid(this, m_model, {750, 2197, 2197, 2197}, [this] { ModifyButton_Click(); });
@@ -152,11 +153,14 @@ void GroupManagerForm::LoadGroupRecipients() {
     bool more = loader.Start(name);
     m_progress->setRange(0, qMax(1, loader.Expected()));
     m_progress->setValue(0);
+    m_model->reserve(loader.Expected());
+    const GroupLoader::RowSink take = [this](QByteArrayView first, QByteArrayView last,
+                                             QByteArrayView email) {
+        m_model->addPending(first, last, email);
+    };
     while (more) {
-        std::vector<GridRecipient> batch;
-        batch.reserve(kLoadBatch);
-        more = loader.Read(kLoadBatch, batch);
-        m_model->append(std::move(batch));
+        more = loader.Read(kLoadBatch, take);
+        m_model->showPending();
         m_progress->setValue(qMin(m_model->rowCount(), m_progress->maximum()));
         QCoreApplication::processEvents();
         if (!self)

@@ -5,6 +5,7 @@
 #include "recipients/HandBack.h"
 #include "recipients/RecipientGrid.h"
 #include "recipients/RecipientLists.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -53,17 +54,20 @@ void fillList(QComboBox* box, const std::array<const char*, N>& items) {
         box->addItem(QString::fromUtf8(item));
 }
 
-QString textOf(QWidget* field) {
+QLineEdit* editOf(QWidget* field) {
     if (auto* box = qobject_cast<QComboBox*>(field))
-        return box->currentText();
-    return static_cast<QLineEdit*>(field)->text();
+        return box->lineEdit();
+    return static_cast<QLineEdit*>(field);
 }
 
+QString textOf(QWidget* field) {
+    return editOf(field)->text();
+}
+
+// Stored values may be longer than the typing limits (imports write them): they are shown in full so
+// that OK writes back what is stored, not a cut copy.
 void setTextOf(QWidget* field, const QString& text) {
-    if (auto* box = qobject_cast<QComboBox*>(field))
-        box->setEditText(text);
-    else
-        static_cast<QLineEdit*>(field)->setText(text);
+    SetUncutText(editOf(field), text);
 }
 
 constexpr const char* kHelpTopic = "Group Manager 1.htm";
@@ -85,7 +89,9 @@ RecipientFieldsDialog::RecipientFieldsDialog(const QString& caption, QWidget* pa
             auto* box = new QComboBox(frame);
             box->setEditable(true);
             box->setInsertPolicy(QComboBox::NoInsert);
-            box->lineEdit()->setMaxLength(c.maxLength);
+            // The items are offers only: what the user types is stored as typed, never completed into
+            // an item ("MA" stays "MA", not "Maine").
+            box->setCompleter(nullptr);
             if (c.list == 1)
                 fillList(box, TitleListItems);
             else if (c.list == 2)
@@ -96,12 +102,11 @@ RecipientFieldsDialog::RecipientFieldsDialog(const QString& caption, QWidget* pa
             box->setEditText(QString());
             field = box;
         } else {
-            auto* box = new QLineEdit(frame);
-            box->setMaxLength(c.maxLength);
-            field = box;
+            field = new QLineEdit(frame);
         }
+        SetTypingLimit(editOf(field), c.maxLength);
         field->setObjectName(QString::fromLatin1(c.name));
-        label->setBuddy(field);
+        NameAfterLabel(label, field);
         grid->addWidget(label, int(i), 0);
         // The title field is narrow; every other field reaches the same right edge.
         grid->addWidget(field, int(i), 1, 1, c.list == 1 ? 1 : 2);

@@ -1,11 +1,12 @@
 #include "recipients/RecipientGrid.h"
 
 #include "recipients/FlexGrid.h"
+#include "ui/FieldLabels.h"
 
 #include <QTableView>
 
 int RecipientGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_shown;
 }
 
 int RecipientGridModel::columnCount(const QModelIndex& parent) const {
@@ -13,21 +14,13 @@ int RecipientGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecipientGridModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || size_t(index.row()) >= m_rows.size())
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_shown)
         return QVariant();
-    const GridRecipient& r = m_rows[size_t(index.row())];
-    switch (index.column()) {
-    case 0:
+    if (index.column() == 0)
         return QString::number(index.row() + 1);
-    case 1:
-        return r.firstName;
-    case 2:
-        return r.lastName;
-    case 3:
-        return r.email;
-    default:
-        return QVariant();
-    }
+    if (index.column() <= 3)
+        return m_rows.text(size_t(index.row()), index.column() - 1);
+    return QVariant();
 }
 
 QVariant RecipientGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -40,40 +33,58 @@ QVariant RecipientGridModel::headerData(int section, Qt::Orientation orientation
 void RecipientGridModel::clear() {
     beginResetModel();
     m_rows.clear();
+    m_shown = 0;
     endResetModel();
 }
 
-void RecipientGridModel::append(std::vector<GridRecipient>&& rows) {
-    if (rows.empty())
+void RecipientGridModel::reserve(qsizetype rows) {
+    m_rows.reserve(size_t(qMax<qsizetype>(0, rows)));
+}
+
+void RecipientGridModel::addPending(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email) {
+    m_rows.append(firstName, lastName, email);
+}
+
+void RecipientGridModel::showPending() {
+    const int total = int(m_rows.size());
+    if (total <= m_shown)
         return;
-    const int first = int(m_rows.size());
-    beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
-    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    beginInsertRows(QModelIndex(), m_shown, total - 1);
+    m_shown = total;
     endInsertRows();
 }
 
+void RecipientGridModel::append(std::vector<GridRecipient>&& rows) {
+    showPending();
+    for (const GridRecipient& row : rows)
+        m_rows.append(row);
+    showPending();
+}
+
 void RecipientGridModel::setRecipient(int row, const GridRecipient& recipient) {
-    if (row < 0 || size_t(row) >= m_rows.size())
+    if (row < 0 || row >= m_shown)
         return;
-    m_rows[size_t(row)] = recipient;
+    m_rows.replace(size_t(row), recipient);
     emit dataChanged(index(row, 1), index(row, 3));
 }
 
 void RecipientGridModel::removeRecipient(int row) {
-    if (row < 0 || size_t(row) >= m_rows.size())
+    if (row < 0 || row >= m_shown)
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    m_rows.erase(m_rows.begin() + row);
+    m_rows.remove(size_t(row));
+    --m_shown;
     endRemoveRows();
     // The numbers of every later row change.
-    if (size_t(row) < m_rows.size())
-        emit dataChanged(index(row, 0), index(rowCount() - 1, 0));
+    if (row < m_shown)
+        emit dataChanged(index(row, 0), index(m_shown - 1, 0));
 }
 
 QTableView* MakeRecipientGrid(QWidget* parent, RecipientGridModel* model, const QList<int>& columnWidthsTwips,
                               std::function<void()> modifyRow) {
     auto* grid = new QTableView(parent);
     grid->setObjectName(QStringLiteral("MSFlexGrid"));
+    NameControl(grid, QStringLiteral("Recipients"));
     grid->setModel(model);
     SetUpFlexGrid(grid, columnWidthsTwips);
     FG_AlternateRowColors(grid, GridEvenRowColor, GridOddRowColor);

@@ -1,4 +1,5 @@
 #pragma once
+#include "recipients/CompactRows.h"
 #include "recipients/RecipientStore.h"
 
 #include <QAbstractTableModel>
@@ -9,7 +10,8 @@
 class QTableView;
 
 // The rows of a recipient grid: "No. | First Name | Last Name | Email Address". The number column
-// always counts 1, 2, 3, ... so rows removed or added never leave gaps.
+// always counts 1, 2, 3, ... so rows removed or added never leave gaps. The rows are held compactly
+// (CompactRows), so a group of a million recipients fits in well under 100 MB.
 class RecipientGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -22,12 +24,18 @@ public:
 
     void clear();
     void append(std::vector<GridRecipient>&& rows);
+    // A load: room for the rows expected, rows added as they are read (UTF-8 from the database), and
+    // shown a batch at a time.
+    void reserve(qsizetype rows);
+    void addPending(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email);
+    void showPending();
     void setRecipient(int row, const GridRecipient& recipient);
     void removeRecipient(int row);
-    const GridRecipient& recipient(int row) const { return m_rows.at(size_t(row)); }
+    GridRecipient recipient(int row) const { return m_rows.row(size_t(row)); }
 
 private:
-    std::vector<GridRecipient> m_rows;
+    CompactRows m_rows;
+    int m_shown = 0; // rows the view knows of; the rest are pending
 };
 
 // The grid of a window that lists recipients, in the look every grid shares. A double click on a row

@@ -4,6 +4,7 @@
 #include "recipients/RecipientForms.h"
 #include "recipients/RecipientGrid.h"
 #include "recipients/RecipientStore.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -36,6 +37,11 @@ RecipientSearchForm::RecipientSearchForm(const QString& groupName, QWidget* pare
     m_compare->setCurrentIndex(0);
     m_entry = new QLineEdit(this);
     m_entry->setObjectName(QStringLiteral("EntryTextBox"));
+    // One label stands before the three boxes of the condition; each gets a name of its own.
+    label->setBuddy(m_field);
+    NameControl(m_field, QStringLiteral("Find recipients if field"));
+    NameControl(m_compare, QStringLiteral("Comparison"));
+    NameControl(m_entry, QStringLiteral("Search term"));
     auto* search = new QPushButton(QStringLiteral("Search"), this);
     search->setObjectName(QStringLiteral("SearchButton"));
     search->setDefault(true);

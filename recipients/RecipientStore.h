@@ -1,9 +1,11 @@
 #pragma once
 #include "core/Database.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <vector>
 
 // What the recipient windows do in Group.mdb, apart from the windows: each call opens its own
@@ -79,8 +81,11 @@ public:
     bool Start(const QString& groupName);
     // The number of recipients counted at the start.
     qint32 Expected() const { return m_expected; }
-    // Appends up to maxRows rows; false once every row has been read.
-    bool Read(int maxRows, std::vector<GridRecipient>& rows);
+    // Hands up to maxRows rows to take (first name, last name, e-mail as UTF-8, valid only during the
+    // call); false once every row has been read.
+    using RowSink =
+        std::function<void(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email)>;
+    bool Read(int maxRows, const RowSink& take);
     void Finish();
 
 private:

@@ -11,6 +11,7 @@ PACKAGES=(
   libgmime-3.0-dev libgsasl-dev
   libgtest-dev libgmock-dev googletest
   xvfb xauth
+  dbus dbus-daemon at-spi2-core python3-pyatspi
   python3 python3-aiosmtpd
   postfix
   dnsmasq-base

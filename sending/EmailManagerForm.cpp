@@ -10,6 +10,7 @@
 #include "mail/Smtp.h"
 #include "recipients/CheckEmail.h"
 #include "sending/ThreadForm.h"
+#include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
@@ -49,11 +50,16 @@ QComboBox* DropDown(QWidget* parent, const char* name, const QStringList& items)
     return box;
 }
 
-// A drop-down list shows a stored text only when it is one of its items.
+// A drop-down list shows the stored text. A text that is none of its items (edited by hand, written by
+// another version, a stray blank) is offered as one more item, so that OK keeps it unless the user picks
+// another: a value the user did not change is never replaced by the list's first item.
 void ShowText(QComboBox* box, const QString& text) {
-    const int i = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (i >= 0)
-        box->setCurrentIndex(i);
+    int i = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0) {
+        box->addItem(text);
+        i = box->count() - 1;
+    }
+    box->setCurrentIndex(i);
 }
 
 QLabel* Label(QWidget* parent, const char* name, const char* text) {
@@ -62,11 +68,18 @@ QLabel* Label(QWidget* parent, const char* name, const char* text) {
     return label;
 }
 
+// A label that names the control beside it (its buddy and the control's accessible name).
+QLabel* LabelFor(QWidget* field, const char* name, const char* text) {
+    QLabel* label = Label(field->parentWidget(), name, text);
+    NameAfterLabel(label, field);
+    return label;
+}
+
 QLineEdit* TextBox(QWidget* parent, const char* name, int maxLength) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
     if (maxLength > 0)
-        box->setMaxLength(maxLength);
+        SetTypingLimit(box, maxLength);
     return box;
 }
 
@@ -144,6 +157,7 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
         arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
         arrow->setAutoRepeat(true);
         arrow->setFixedSize(18, 11);
+        NameControl(arrow, up ? QStringLiteral("Port up") : QStringLiteral("Port down"));
         arrows->addWidget(arrow);
         connect(arrow, &QToolButton::clicked, this, [this, up] {
             m_port->setText(QString::number(qBound(0, m_port->text().toInt() + (up ? 1 : -1), 65535)));
@@ -166,10 +180,13 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     portRow->addWidget(m_portUpDown);
     portRow->addStretch();
     auto* g1 = new QFormLayout(frame1);
-    g1->addRow(Label(frame1, "Label1", "Name :"), m_name);
-    g1->addRow(Label(frame1, "Label2", "Email :"), m_email);
-    g1->addRow(Label(frame1, "Label3", "Mail Server :"), m_server);
-    g1->addRow(Label(frame1, "Label4", "Port :"), portRow);
+    g1->addRow(LabelFor(m_name, "Label1", "Name :"), m_name);
+    g1->addRow(LabelFor(m_email, "Label2", "Email :"), m_email);
+    g1->addRow(LabelFor(m_server, "Label3", "Mail Server :"), m_server);
+    g1->addRow(LabelFor(m_port, "Label4", "Port :"), portRow);
+    NameAfterLabel(m_userLabel, m_username);
+    NameAfterLabel(m_passwordLabel, m_password);
+    NameAfterLabel(m_authLabel, m_authMode);
     g1->addRow(m_auth);
     g1->addRow(m_userLabel, m_username);
     g1->addRow(m_passwordLabel, m_password);
@@ -209,6 +226,11 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     pathRow->addWidget(m_thirdPath);
     pathRow->addWidget(m_thirdBrowse);
     auto* g2 = new QFormLayout(frame2);
+    NameAfterLabel(m_toFieldLabel, m_toField);
+    NameAfterLabel(m_bccLabel, m_bcc);
+    NameAfterLabel(m_thirdFieldLabel, m_thirdField);
+    NameAfterLabel(m_thirdPathLabel, m_thirdPath);
+    NameControl(m_thirdBrowse, QStringLiteral("Browse for the queue directory"));
     g2->addRow(m_personal);
     g2->addRow(m_bulk);
     g2->addRow(m_third);
@@ -246,23 +268,23 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     m_extended = new QCheckBox(QStringLiteral("Enable extended international character set support"), frame3);
     m_extended->setObjectName(QStringLiteral("ExtendedCheckBox"));
     auto* g3 = new QFormLayout(frame3);
-    g3->addRow(Label(frame3, "Label12", "Header Encoding :"), m_headerEncoding);
-    g3->addRow(Label(frame3, "Label13", "Content Encoding :"), m_contentEncoding);
-    g3->addRow(Label(frame3, "Label14", "Attachment Encoding :"), m_attachmentEncoding);
-    g3->addRow(Label(frame3, "Label15", "Character Set :"), m_charSet);
-    g3->addRow(Label(frame3, "Label17", "Delivery Status Notify Flag :"), m_notify);
-    g3->addRow(Label(frame3, "Label18", "Delivery Status Return Flag :"), m_return);
+    g3->addRow(LabelFor(m_headerEncoding, "Label12", "Header Encoding :"), m_headerEncoding);
+    g3->addRow(LabelFor(m_contentEncoding, "Label13", "Content Encoding :"), m_contentEncoding);
+    g3->addRow(LabelFor(m_attachmentEncoding, "Label14", "Attachment Encoding :"), m_attachmentEncoding);
+    g3->addRow(LabelFor(m_charSet, "Label15", "Character Set :"), m_charSet);
+    g3->addRow(LabelFor(m_notify, "Label17", "Delivery Status Notify Flag :"), m_notify);
+    g3->addRow(LabelFor(m_return, "Label18", "Delivery Status Return Flag :"), m_return);
     g3->addRow(m_textPart);
     g3->addRow(m_extended);
     (new QVBoxLayout(page2))->addWidget(frame3);
     m_tabs->addTab(page2, QStringLiteral("Message Settings"));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("CancelButton"));
-    auto* reset = new QPushButton(QStringLiteral("Reset"), this);
+    auto* reset = m_reset = new QPushButton(QStringLiteral("Reset"), this);
     reset->setObjectName(QStringLiteral("ResetButton"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
@@ -286,13 +308,13 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     HookRightClick(m_thirdPath);
 
     // Load.
-    m_name->setText(Stored(Keys::Name));
-    m_email->setText(Stored(Keys::Email));
-    m_server->setText(Stored(Keys::Server));
-    m_port->setText(Stored(Keys::Port, QStringLiteral("25")));
+    SetUncutText(m_name, Stored(Keys::Name));
+    SetUncutText(m_email, Stored(Keys::Email));
+    SetUncutText(m_server, Stored(Keys::Server));
+    SetUncutText(m_port, Stored(Keys::Port, QStringLiteral("25")));
     m_auth->setChecked(Stored(Keys::Auth, QStringLiteral("0")) == QLatin1String("1"));
-    m_username->setText(Stored(Keys::Username));
-    m_password->setText(Stored(Keys::Password));
+    SetUncutText(m_username, Stored(Keys::Username));
+    SetUncutText(m_password, Stored(Keys::Password));
     ShowText(m_authMode, Stored(Keys::AuthMode, QStringLiteral("AUTH LOGIN")));
     // Credentials stored with authentication off are not shown and are dropped at the next OK.
     authToggled(m_auth->isChecked());
@@ -303,7 +325,7 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
         m_third->setChecked(true);
     methodChosen();
     ShowText(m_toField, Stored(Keys::ToField, QStringLiteral("Email Address")));
-    m_bcc->setText(Stored(Keys::BCCField, QStringLiteral("Group")));
+    SetUncutText(m_bcc, Stored(Keys::BCCField, QStringLiteral("Group")));
     ShowText(m_thirdField, Stored(Keys::ThirdField, QStringLiteral("Torvale SMTP Server")));
     m_thirdPath->setText(Stored(Keys::ThirdPath));
     ShowText(m_headerEncoding, Stored(Keys::HeaderEncoding, QStringLiteral("None")));
@@ -344,7 +366,7 @@ void EmailManagerForm::methodChosen() {
 
 void EmailManagerForm::trimEntries() {
     for (QLineEdit* box : {m_name, m_email, m_server, m_username, m_bcc})
-        box->setText(TrimBlanks(box->text()));
+        SetUncutText(box, TrimBlanks(box->text()));
 }
 
 void EmailManagerForm::refuse(QWidget* field, int page, const QString& text) {
@@ -361,7 +383,15 @@ void EmailManagerForm::ThirdCommandButton_Click() {
     m_thirdPath->setText(folder);
 }
 
+void EmailManagerForm::done(int result) {
+    if (m_testing)
+        return;
+    QDialog::done(result);
+}
+
 void EmailManagerForm::OKButton_Click() {
+    if (m_testing)
+        return;
     trimEntries();
     if (m_name->text().isEmpty())
         return refuse(m_name, 0, QStringLiteral("Please enter your name."));
@@ -439,6 +469,8 @@ void EmailManagerForm::OKButton_Click() {
 }
 
 void EmailManagerForm::ResetButton_Click() {
+    if (m_testing)
+        return;
     if (!AskYesNo(this, QStringLiteral("You are just about to wipe out your email settings.\r\n"
                                        "Are you sure you want to proceed?")))
         return;
@@ -449,6 +481,8 @@ void EmailManagerForm::ResetButton_Click() {
 }
 
 void EmailManagerForm::TestPushButton_Click() {
+    if (m_testing)
+        return;
     trimEntries();
     if (m_server->text().isEmpty())
         return WarnAndFocus(m_server, QStringLiteral("Please enter your mail server."));
@@ -458,7 +492,11 @@ void EmailManagerForm::TestPushButton_Click() {
         if (m_password->text().isEmpty())
             return WarnAndFocus(m_password, QStringLiteral("Please enter your password."));
     }
-    m_test->setEnabled(false);
+    // The test waits up to the time-outs with the event loop running: the buttons that would end the
+    // dialog are off until its result has been shown (done() refuses Escape and the close box).
+    m_testing = true;
+    for (QPushButton* button : {m_test, m_ok, m_cancel, m_reset})
+        button->setEnabled(false);
     m_tabs->setFocus();
     AccountTestInput input{m_server->text(),   m_port->text(),     m_auth->isChecked(),
                            m_username->text(), m_password->text(), m_authMode->currentText()};
@@ -466,6 +504,8 @@ void EmailManagerForm::TestPushButton_Click() {
     const qint32 rc = RunAccountTest(*smtp, input);
     smtp->deleteLater();
     ShowMessage(this, AccountTestResultText(rc), rc == 0 ? QMessageBox::Information : QMessageBox::Warning);
-    m_test->setEnabled(true);
+    m_testing = false;
+    for (QPushButton* button : {m_test, m_ok, m_cancel, m_reset})
+        button->setEnabled(true);
     m_test->setFocus();
 }

@@ -45,6 +45,10 @@ public slots:
     void ResetButton_Click();
     void TestPushButton_Click();
     void ThirdCommandButton_Click();
+    // While the connection test runs the dialog cannot be closed (OK, Cancel, Reset, Escape and the
+    // close box are refused), so its result is never shown over a dialog that is gone.
+    void done(int result) override;
+    bool IsTesting() const { return m_testing; }
 
 private:
     void authToggled(bool checked);
@@ -87,4 +91,8 @@ private:
     QComboBox* m_return = nullptr;
     QCheckBox* m_textPart = nullptr;
     QCheckBox* m_extended = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QPushButton* m_reset = nullptr;
+    bool m_testing = false;
 };

@@ -2,6 +2,7 @@
 
 #include "recipients/FlexGrid.h"
 #include "sending/HistoryStore.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShellOpener.h"
 #include "ui/WindowConventions.h"
@@ -22,6 +23,7 @@ HistoryManagerForm::HistoryManagerForm(QWidget* parent) : QDialog(parent) {
     m_grid->setObjectName(QStringLiteral("MSFlexGrid"));
     m_grid->setHorizontalHeaderLabels({QStringLiteral("No."), QStringLiteral("Details")});
     SetUpFlexGrid(m_grid, {750, 6225});
+    NameControl(m_grid, QStringLiteral("History"));
     m_grid->setMinimumWidth((750 + 6225) / 15 + 24);
 
     auto* openLog = new QPushButton(QStringLiteral("Open Log"), this);

@@ -2,6 +2,7 @@
 
 #include "recipients/GroupCount.h"
 #include "sending/ShutDownForm.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -35,8 +36,12 @@ bool AskPartialRange(QWidget* parent, qint32 count, qint32* from, qint32* to) {
     toBox->setMaxLength(10);
     MakeDigitsOnly(toBox);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Send from recipient # :"), fromBox);
-    form->addRow(QStringLiteral("to recipient # :"), toBox);
+    auto* fromLabel = new QLabel(QStringLiteral("Send from recipient # :"), &dialog);
+    auto* toLabel = new QLabel(QStringLiteral("to recipient # :"), &dialog);
+    NameAfterLabel(fromLabel, fromBox);
+    NameAfterLabel(toLabel, toBox);
+    form->addRow(fromLabel, fromBox);
+    form->addRow(toLabel, toBox);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(QStringLiteral("The group has %1 recipients.").arg(count), &dialog));
@@ -83,6 +88,9 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
     m_report = new QPlainTextEdit(frame);
     m_report->setObjectName(QStringLiteral("Report"));
     m_report->setReadOnly(true);
+    NameAfterLabel(label3, m_report);
+    NameAfterLabel(label1, m_messageProgress);
+    NameAfterLabel(label2, m_overallProgress);
     m_report->setMinimumSize(460, 220);
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(label1);

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -32,6 +33,7 @@ SignatureManagerForm::SignatureManagerForm(QWidget* parent) : QDialog(parent) {
     m_editor = new HtmlEditor(this);
     m_editor->setObjectName(QStringLiteral("Editor"));
     m_editor->setMinimumSize(520, 260);
+    NameControl(m_editor, QStringLiteral("Signature"));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     auto* reset = new QPushButton(QStringLiteral("Reset"), this);

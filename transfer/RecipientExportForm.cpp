@@ -2,6 +2,7 @@
 
 #include "transfer/ImportText.h"
 #include "transfer/RecipientExporter.h"
+#include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OutputFiles.h"
@@ -84,6 +85,15 @@ RecipientExportForm::RecipientExportForm(QWidget* parent) : TransferRunDialog(pa
     m_delimitComboBox = new QComboBox(this);
     m_delimitComboBox->setObjectName(QStringLiteral("DelimitComboBox"));
     m_delimitComboBox->setGeometry(116, below, 120, 22);
+
+    // Each box is named by its label (buddy and accessible name); the field list and its check boxes,
+    // which have no label of their own, get names.
+    NameAfterLabel(m_label1, m_groupComboBox);
+    NameAfterLabel(m_label2, m_browseTextBox);
+    NameAfterLabel(m_label4, m_delimitComboBox);
+    NameControl(m_listFields, QStringLiteral("Fields to Export"));
+    for (int k = 0; k < 18; ++k)
+        NameControl(m_checkBoxes[size_t(k)], QStringLiteral("Export row %1").arg(k + 1));
 
     addProgressFrame(QStringLiteral("Export Progress"), below + 30);
     m_exportButton = button("ExportButton", QStringLiteral("Export"), 282, below + 92);

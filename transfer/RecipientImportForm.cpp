@@ -3,6 +3,7 @@
 #include "recipients/HandBack.h"
 #include "transfer/ImportText.h"
 #include "transfer/RecipientImporter.h"
+#include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShellOpener.h"
@@ -82,6 +83,11 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(pa
     m_quotationCheckBox->setObjectName(QStringLiteral("QuotationCheckBox"));
     m_quotationCheckBox->setGeometry(12, 148, 454, 22);
 
+    // Each box is named by its label: its buddy, and the name a screen reader gives it.
+    NameAfterLabel(m_label1, m_browseTextBox);
+    NameAfterLabel(m_label2, m_dataComboBox);
+    NameAfterLabel(m_label4, m_delimitComboBox);
+
     m_label5 = new QLabel(this);
     m_label5->setObjectName(QStringLiteral("Label5"));
     m_label5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -94,6 +100,7 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(pa
         box->setObjectName(QStringLiteral("ComboBox"));
         box->setProperty("index", r);
         box->setGeometry(146, px(2670), 290, 20);
+        NameAfterLabel(l, box);
         m_labels[size_t(r)] = l;
         m_boxes[size_t(r)] = box;
     }

@@ -1,5 +1,7 @@
 #include "ui/HelpViewer.h"
 
+#include "ui/FieldLabels.h"
+
 #include "core/Paths.h"
 #include "ui/WindowConventions.h"
 
@@ -11,6 +13,7 @@
 #include <QVBoxLayout>
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this)) {
+    NameControl(m_browser, QStringLiteral("Help page"));
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QStringLiteral("Velanto Help"));
     ApplyAppearance(this);

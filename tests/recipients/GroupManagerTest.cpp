@@ -362,7 +362,9 @@ TEST_F(GroupManager, RowsAreColouredAlternatelyFromTheFirstDataRow) {
     EXPECT_EQ(colourOf(1, 0), GridFixedColor);
     grid->setCurrentIndex(grid->model()->index(1, 1));
     EXPECT_EQ(colourOf(0, 2), GridOddRowColor);
-    EXPECT_EQ(colourOf(1, 0), GridSelectionColor);
+    EXPECT_EQ(colourOf(1, 1), GridSelectionColor);
+    // The number column is fixed: a selection never colours it.
+    EXPECT_EQ(colourOf(1, 0), GridFixedColor);
     form->hide();
 }
 
@@ -407,6 +409,7 @@ TEST_F(GroupManager, ALargeGroupLoadsQuicklyAndCanBeClosedWhileLoading) {
     EXPECT_EQ(total->text(), W("40000"));
     EXPECT_EQ(grid->model()->index(39999, 0).data().toString(), W("40000"));
     EXPECT_EQ(grid->model()->index(39999, 3).data().toString(), W("r39999@x.com"));
+    EXPECT_EQ(form->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))->maximum(), 40000);
 
     // Close pressed during the load stops it; the window is not harmed.
     QTimer::singleShot(0, [&] { form->findChild<QPushButton*>(QStringLiteral("CloseButton"))->click(); });
@@ -423,4 +426,22 @@ TEST_F(GroupManager, ALargeGroupLoadsQuicklyAndCanBeClosedWhileLoading) {
     raw->findChild<QComboBox*>(QStringLiteral("GroupComboBox"))->setCurrentIndex(2);
     raw->LoadGroupRecipients();
     form = std::make_unique<GroupManagerForm>();
+}
+
+TEST_F(GroupManager, LoadedRowsShowEveryTextAsStored) {
+    const QString longName = W("Ærøskøbing-").repeated(30);
+    const qint32 mixed = AddGroup(W("Mixed"));
+    AddRecipients(mixed, {{W("zoë@exämple.de"), W("Zoë"), W("")},
+                          {W("taro@example.jp"), longName, W("山田 🙂")},
+                          {W("empty@example.com"), W(""), W("")}});
+    form = std::make_unique<GroupManagerForm>();
+    groups = form->findChild<QComboBox*>(QStringLiteral("GroupComboBox"));
+    grid = form->findChild<QTableView*>(QStringLiteral("MSFlexGrid"));
+    total = form->findChild<QLabel*>(QStringLiteral("Total"));
+    Choose(W("Mixed"));
+    EXPECT_EQ(total->text(), W("3"));
+    EXPECT_EQ(GridColumn(1), QStringList({W("Zoë"), longName, W("")}));
+    EXPECT_EQ(GridColumn(2), QStringList({W(""), W("山田 🙂"), W("")}));
+    EXPECT_EQ(GridColumn(3),
+              QStringList({W("zoë@exämple.de"), W("taro@example.jp"), W("empty@example.com")}));
 }

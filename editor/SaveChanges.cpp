@@ -1,6 +1,6 @@
-#include "app/SaveChanges.h"
+#include "editor/SaveChanges.h"
 
-#include "app/MainFormLogic.h"
+#include "core/Paths.h"
 #include "editor/HtmlEditor.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
@@ -8,6 +8,22 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+namespace {
+
+bool IsInside(const QString& path, const QString& folder) {
+    return QDir::cleanPath(path).startsWith(QDir::cleanPath(folder) + QLatin1Char('/'));
+}
+
+} // namespace
+
+bool IsUntitledDocumentPath(const QString& path) {
+    if (path.isEmpty())
+        return true;
+    if (QDir::cleanPath(path) == QDir::cleanPath(TempFolder() + QStringLiteral("Preview.htm")))
+        return true;
+    return !DataPath().isEmpty() && IsInside(path, DataPath() + QStringLiteral("ImportBody"));
+}
 
 SaveOutcome SaveDocumentTo(QWidget* parent, HtmlEditor* editor, const QString& path) {
     if (editor->SaveDocument(path))

@@ -6,6 +6,11 @@
 class HtmlEditor;
 class QWidget;
 
+// A document counts as untitled (Save goes through the save dialog) when it has no file, or when its
+// file is one of the program's own temporary copies: the preview's "Preview.htm" or a body imported
+// into DataPath's "ImportBody" folder. Both are deleted when the program closes.
+bool IsUntitledDocumentPath(const QString& path);
+
 enum class SaveOutcome {
     Saved,
     NotSaved, // the user cancelled the save dialog or kept a locked file locked

@@ -1,0 +1,32 @@
+#pragma once
+// The table dialog: a few settings in, the markup of an empty table out through TableHtml and
+// TableInserted. It never touches the editor; the opener pastes the markup.
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+struct TableSettings;
+
+class TableForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TableForm(QWidget* parent = nullptr);
+    ~TableForm() override;
+
+    void OKButton_Click();
+    void CancelButton_Click();
+
+private:
+    TableSettings settings() const;
+
+    QComboBox* m_align;
+    QLineEdit* m_border;
+    QLineEdit* m_spacing;
+    QLineEdit* m_padding;
+    QLineEdit* m_rows;
+    QLineEdit* m_columns;
+    QLineEdit* m_width;
+    QRadioButton* m_percent;
+    QRadioButton* m_pixels;
+};

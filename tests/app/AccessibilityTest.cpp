@@ -1,0 +1,79 @@
+// The real program as a screen reader sees it: Velanto on its own X server with Qt's accessibility
+// bridge on, inspected over the AT-SPI bus by tests/app/accessible_names.py.
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+namespace {
+
+// An X server of the test's own on the first free display; stopped with the object.
+class PrivateXServer {
+public:
+    ~PrivateXServer() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(3000))
+                m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+    // The display (":N"), or empty when the server did not start.
+    QString Start() {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            return QString();
+        // -displayfd 1: the server takes the first free display number and writes it to our pipe.
+        m_process.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                               QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QByteArray number;
+        while (!number.contains('\n') && m_process.waitForReadyRead(10000))
+            number += m_process.readAllStandardOutput();
+        number = number.trimmed();
+        return number.isEmpty() ? QString() : QStringLiteral(":") + QString::fromLatin1(number);
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
+    const QString program = qEnvironmentVariable("VELANTO_BIN_DIR") + QStringLiteral("/Velanto");
+    const QString script =
+        qEnvironmentVariable("VELANTO_SOURCE_DIR") + QStringLiteral("/tests/app/accessible_names.py");
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    const QString session = QStandardPaths::findExecutable(QStringLiteral("dbus-run-session"));
+    if (session.isEmpty())
+        GTEST_SKIP() << "no D-Bus session can be started: dbus-run-session is missing (package dbus-daemon)";
+
+    PrivateXServer x;
+    const QString display = x.Start();
+    ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
+
+    QProcess check;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("NO_AT_BRIDGE"));
+    check.setProcessEnvironment(env);
+    check.setProcessChannelMode(QProcess::MergedChannels);
+    check.start(session, {QStringLiteral("--"), QStringLiteral("/usr/bin/python3"), script, program});
+    ASSERT_TRUE(check.waitForStarted(5000));
+    const bool finished = check.waitForFinished(90000);
+    if (!finished) {
+        check.kill();
+        check.waitForFinished(3000);
+    }
+    const QString output = QString::fromUtf8(check.readAll());
+    ASSERT_TRUE(finished) << "the check did not finish within 90 s:\n" << output.toStdString();
+    if (check.exitCode() == 77)
+        GTEST_SKIP() << output.trimmed().toStdString();
+    EXPECT_EQ(check.exitCode(), 0) << output.toStdString();
+    // Both windows were really inspected.
+    EXPECT_TRUE(output.contains(QStringLiteral("main window: "))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("Email Manager: "))) << output.toStdString();
+}

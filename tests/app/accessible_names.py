@@ -1,0 +1,183 @@
+#!/usr/bin/python3
+"""Starts Velanto with Qt's accessibility bridge on and checks, through the AT-SPI bus as a screen reader
+sees it, that every input control of the main window and of the Email Manager has a name.
+
+Run inside a private D-Bus session (dbus-run-session) on an X display: argv[1] is the Velanto program.
+Exit codes: 0 every control is named, 1 some are not (listed on stdout), 77 the accessibility bus could
+not be started at all (the reason on stdout).
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+
+
+def start_accessibility_bus():
+    """The AT-SPI bus of this session; None (after saying why) when it cannot be had."""
+    if not os.access(LAUNCHER, os.X_OK):
+        print(f"SKIP: {LAUNCHER} is missing (package at-spi2-core)")
+        return None
+    launcher = subprocess.Popen([LAUNCHER, "--launch-immediately"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+    try:
+        from gi.repository import Gio, GLib
+    except ImportError as error:
+        launcher.terminate()
+        print(f"SKIP: python3-gi is missing: {error}")
+        return None
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        try:
+            bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+            reply = bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+                                  GLib.VariantType.new("(s)"), Gio.DBusCallFlags.NONE, 1000, None)
+            if reply.unpack()[0]:
+                return launcher
+        except GLib.Error:
+            pass
+        if launcher.poll() is not None:
+            break
+        time.sleep(0.1)
+    launcher.terminate()
+    print("SKIP: the AT-SPI accessibility bus did not start")
+    return None
+
+
+def children(node):
+    for i in range(node.childCount):
+        child = node.getChildAtIndex(i)
+        if child is not None:
+            yield child
+
+
+def find(node, predicate, depth=0):
+    if predicate(node):
+        return node
+    if depth > 20:
+        return None
+    for child in children(node):
+        hit = find(child, predicate, depth + 1)
+        if hit is not None:
+            return hit
+    return None
+
+
+def wait_for(root, predicate, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        hit = find(root, predicate)
+        if hit is not None:
+            return hit
+        time.sleep(0.05)
+    return None
+
+
+def unnamed_controls(window, pyatspi):
+    """Every input control below window that a screen reader could not name: no name at all, or a
+    list named only by the item it shows (no label tied to it)."""
+    inputs = {pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY, pyatspi.ROLE_PASSWORD_TEXT,
+              pyatspi.ROLE_SPIN_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_LIST,
+              pyatspi.ROLE_LIST_BOX, pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_SLIDER}
+    found, offenders = [], []
+
+    def labelled(node):
+        return any(r.getRelationType() == pyatspi.RELATION_LABELLED_BY for r in node.getRelationSet())
+
+    def where(node):
+        path = []
+        while node is not None and node != window:
+            path.append(f"{node.getRoleName()} {node.getIndexInParent()}")
+            node = node.parent
+        return " < ".join(path)
+
+    def visit(node, parent_role):
+        role = node.getRole()
+        # The drop-down list inside a combo box belongs to it; its items are not controls.
+        if role in inputs and parent_role != pyatspi.ROLE_COMBO_BOX:
+            found.append(node)
+            name = node.name or ""
+            items = set()
+            if role == pyatspi.ROLE_COMBO_BOX:
+                for lst in children(node):
+                    items |= {item.name for item in children(lst)}
+            if not name.strip():
+                offenders.append(f"{where(node)}: no name")
+            elif role == pyatspi.ROLE_COMBO_BOX and name in items and not labelled(node):
+                offenders.append(f"{where(node)}: named only by its item {name!r}, no label")
+        for child in children(node):
+            visit(child, role)
+
+    visit(window, None)
+    return found, offenders
+
+
+def main():
+    program = sys.argv[1]
+    launcher = start_accessibility_bus()
+    if launcher is None:
+        return SKIP
+    import pyatspi
+
+    runtime = tempfile.mkdtemp(prefix="velanto-a11y-")
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
+               XDG_RUNTIME_DIR=runtime)
+    velanto = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    failures = []
+    try:
+        desktop = pyatspi.Registry.getDesktop(0)
+        app = None
+        deadline = time.monotonic() + 30
+        while app is None and time.monotonic() < deadline:
+            for candidate in children(desktop):
+                try:
+                    if candidate.get_process_id() == velanto.pid:
+                        app = candidate
+                except Exception:
+                    pass
+            time.sleep(0.05)
+        if app is None:
+            print("FAIL: Velanto never appeared on the accessibility bus")
+            return 1
+
+        email_button = wait_for(app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and
+                                n.name == "Email Manager", 30)
+        if email_button is None:
+            print("FAIL: the main window never showed its Email Manager button")
+            return 1
+        main_window = email_button
+        while main_window.getRole() != pyatspi.ROLE_FRAME:
+            main_window = main_window.parent
+        found, offenders = unnamed_controls(main_window, pyatspi)
+        print(f"main window: {len(found)} input controls")
+        failures += [f"main window: {o}" for o in offenders]
+
+        action = email_button.queryAction()
+        action.doAction(next(i for i in range(action.nActions) if action.getName(i) == "Press"))
+        dialog = wait_for(app, lambda n: n.getRole() == pyatspi.ROLE_DIALOG and n.name == "Email Manager", 20)
+        if dialog is None:
+            print("FAIL: the Email Manager did not open")
+            return 1
+        found, offenders = unnamed_controls(dialog, pyatspi)
+        print(f"Email Manager: {len(found)} input controls")
+        failures += [f"Email Manager: {o}" for o in offenders]
+    finally:
+        velanto.terminate()
+        try:
+            velanto.wait(5)
+        except subprocess.TimeoutExpired:
+            velanto.kill()
+        launcher.terminate()
+        shutil.rmtree(runtime, ignore_errors=True)
+
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

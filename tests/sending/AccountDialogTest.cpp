@@ -1,0 +1,162 @@
+// The account dialog keeps stored list values it does not know, and stays open while its connection
+// test runs.
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "sending/EmailManagerForm.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/MainFormControls.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+// Failures show texts, not their bytes.
+static void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QString Account(const char* key) {
+    return GetSetting(Sections::Account, key, QStringLiteral("<missing>"));
+}
+
+void StoreAccount(const char* key, const QString& value) {
+    SaveSetting(Sections::Account, key, value);
+}
+
+struct ListValue {
+    const char* key;
+    const char* box;
+    const char* stored;
+};
+
+// Values no list holds: hand-edited, written by another version, or with a stray blank.
+const ListValue kUnknownValues[] = {
+    {Keys::CharSet, "CharSetComboBox", "Western European (Windows) "},
+    {Keys::AuthMode, "AuthModeComboBox", "PLAIN"},
+    {Keys::ToField, "ToFieldComboBox", "Nickname"},
+    {Keys::ThirdField, "ThirdFieldComboBox", "Exim"},
+    {Keys::HeaderEncoding, "HeaderEncodingComboBox", "base64"},
+    {Keys::Encoding, "ContentEncodingComboBox", "8bit"},
+    {Keys::AttachmentEncoding, "AttachmentEncodingComboBox", "UUEncode"},
+    {Keys::DSNNotify, "NotifyComboBox", "Notify me never"},
+    {Keys::DSNReturn, "ReturnComboBox", ""},
+};
+
+void StoreUsableAccount() {
+    testenv::ClearSettings();
+    StoreAccount(Keys::Name, QStringLiteral("Ann"));
+    StoreAccount(Keys::Email, QStringLiteral("ann@example.test"));
+    StoreAccount(Keys::Server, QStringLiteral("mail.example.test"));
+    StoreAccount(Keys::Auth, QStringLiteral("1"));
+    StoreAccount(Keys::Username, QStringLiteral("ann"));
+    StoreAccount(Keys::Password, QStringLiteral("secret"));
+}
+
+struct MainLists {
+    QComboBox from, method;
+    MainLists() {
+        MainFormUi().FromComboBox = &from;
+        MainFormUi().SendingMethodComboBox = &method;
+    }
+    ~MainLists() { MainFormUi() = MainFormControls{}; }
+};
+
+} // namespace
+
+TEST(AccountDialog, StoredValuesAreKeptWhetherOrNotTheBoxesOfferThem) {
+    StoreUsableAccount();
+    for (const ListValue& v : kUnknownValues)
+        StoreAccount(v.key, QString::fromUtf8(v.stored));
+    // Texts longer than the boxes' typing limits (64 and 255) are kept whole as well.
+    const QString longName = QStringLiteral("Ann ").repeated(40);
+    const QString longUser = QStringLiteral("u").repeated(300);
+    StoreAccount(Keys::Name, longName.trimmed());
+    StoreAccount(Keys::Username, longUser);
+    MainLists main;
+    testenv::MessageBoxRecorder boxes;
+    {
+        EmailManagerForm form;
+        for (const ListValue& v : kUnknownValues)
+            EXPECT_EQ(form.findChild<QComboBox*>(QString::fromLatin1(v.box))->currentText(),
+                      QString::fromUtf8(v.stored))
+                << v.box;
+        form.OKButton_Click();
+        EXPECT_EQ(form.result(), QDialog::Accepted) << boxes.last().toStdString();
+    }
+    for (const ListValue& v : kUnknownValues)
+        EXPECT_EQ(Account(v.key), QString::fromUtf8(v.stored)) << v.key;
+    EXPECT_EQ(Account(Keys::Name), longName.trimmed());
+    EXPECT_EQ(Account(Keys::Username), longUser);
+
+    // What the user picks is stored; the unknown value is not offered again once it is gone.
+    {
+        EmailManagerForm form;
+        auto* charset = form.findChild<QComboBox*>(QStringLiteral("CharSetComboBox"));
+        const int count = charset->count();
+        charset->setCurrentText(QStringLiteral("Unicode (UTF-8)"));
+        form.OKButton_Click();
+        EXPECT_EQ(Account(Keys::CharSet), QStringLiteral("Unicode (UTF-8)"));
+        EmailManagerForm again;
+        EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("CharSetComboBox"))->count(), count - 1);
+    }
+}
+
+TEST(AccountDialog, ConnectionTestKeepsTheDialogOpenUntilItsResultIsShown) {
+    testenv::ClearSettings();
+    // A server that takes the connection and never greets: the test waits on it until we hang up.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QTcpSocket* held = nullptr;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] { held = silent.nextPendingConnection(); });
+
+    EmailManagerForm form;
+    form.show();
+    form.findChild<QLineEdit*>(QStringLiteral("ServerTextBox"))->setText(QStringLiteral("127.0.0.1"));
+    form.findChild<QLineEdit*>(QStringLiteral("PortTextBox"))->setText(QString::number(silent.serverPort()));
+    auto* ok = form.findChild<QPushButton*>(QStringLiteral("OKButton"));
+    auto* cancel = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
+
+    bool visibleWhenShown = false;
+    QStringList shown;
+    SetMessageBoxHook([&](const MessageBoxRequest& request) {
+        shown << request.text;
+        visibleWhenShown = form.isVisible();
+        return QMessageBox::Ok;
+    });
+    bool triedWhileRunning = false;
+    QTimer::singleShot(300, [&] {
+        triedWhileRunning = true;
+        QTest::keyClick(&form, Qt::Key_Escape);
+        form.close();
+        ok->click();
+        cancel->click();
+        form.OKButton_Click();
+        form.ResetButton_Click();
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.result(), 0);
+        EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('|')).toStdString();
+        ASSERT_NE(held, nullptr);
+        held->abort(); // the test now ends with a failed connection
+    });
+    form.TestPushButton_Click();
+    SetMessageBoxHook(nullptr);
+
+    EXPECT_TRUE(triedWhileRunning);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown.first().startsWith(QStringLiteral("Error "))) << shown.first().toStdString();
+    EXPECT_TRUE(visibleWhenShown);
+    EXPECT_EQ(Account(Keys::Name), QStringLiteral("<missing>"));
+    // Afterwards the dialog answers as before.
+    EXPECT_TRUE(ok->isEnabled());
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+}

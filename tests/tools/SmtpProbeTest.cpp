@@ -1,0 +1,226 @@
+// The SMTP server probe against aiosmtpd and scripted servers on 127.0.0.1: what it sends, what the
+// report shows, the saved and printed log, and cancelling a probe that hangs.
+#include "tools/SmtpProbe.h"
+#include "core/GetComputerName.h"
+#include "core/Settings.h"
+#include "mail/Smtp.h"
+#include "tests/mail/SmtpPeers.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/ExtraForm5.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString ClosedPortText() {
+    return QString::number(smtptest::FreePort());
+}
+
+TEST(SmtpProbe, ShowsTheServersGreetingAndAnswerAndSaysQuit) {
+    smtptest::PythonPeer peer({});
+    ASSERT_TRUE(peer.ok());
+    mail::Smtp smtp;
+    const QString report = RunSmtpProbe(smtp, QStringLiteral("127.0.0.1"), QString::number(peer.port()));
+    EXPECT_TRUE(report.startsWith(QStringLiteral("220 "))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("250"))) << report.toStdString();
+    EXPECT_FALSE(smtp.IsConnected());
+    EXPECT_TRUE(peer.commands().contains(QStringLiteral("QUIT")));
+}
+
+TEST(SmtpProbe, GreetsWithTheComputerNameAndNeverAuthenticates) {
+    smtptest::FakeServer server;
+    server.greeting = "220 probe.test ready\r\n";
+    server.answer = [](const QByteArray& line) -> QByteArray {
+        if (line.startsWith("EHLO"))
+            return "250-probe.test hello\r\n250-AUTH LOGIN PLAIN\r\n250 SIZE 1000\r\n";
+        if (line == "QUIT")
+            return "221 bye\r\n";
+        return "500 what\r\n";
+    };
+    SaveSetting(QStringLiteral("SMTP-Thread"), QStringLiteral("Mode"), QStringLiteral("Single"));
+    mail::Smtp smtp;
+    const QString report = RunSmtpProbe(smtp, QStringLiteral("127.0.0.1"), QString::number(server.port()));
+    EXPECT_TRUE(report.contains(QStringLiteral("220 probe.test ready")));
+    EXPECT_TRUE(report.contains(QStringLiteral("250 SIZE 1000")));
+    EXPECT_EQ(smtp.ThreadMode(), 0);
+    ASSERT_GE(server.received.size(), 2);
+    EXPECT_EQ(server.received.first(), "EHLO " + GetLocalComputerName().toLatin1());
+    EXPECT_EQ(server.received.last(), "QUIT");
+    for (const QByteArray& line : server.received)
+        EXPECT_FALSE(line.startsWith("AUTH")) << line.constData();
+    testenv::ClearSettings();
+}
+
+TEST(SmtpProbe, AFailedConnectionShowsTheTextOfItsCode) {
+    struct Case {
+        QString server;
+        QString port;
+        qint32 code;
+    } cases[] = {
+        {QStringLiteral("127.0.0.1"), ClosedPortText(), 9},
+        {QStringLiteral("127.0.0.1"), QStringLiteral("0"), 9}, // passed on unchanged, refused there
+        {QStringLiteral("127.0.0.1"), QStringLiteral("99999"), 9},
+    };
+    for (const Case& c : cases) {
+        mail::Smtp smtp;
+        EXPECT_EQ(RunSmtpProbe(smtp, c.server, c.port), ProbeResultText(c.code)) << c.port.toStdString();
+    }
+    EXPECT_EQ(ProbeResultText(9),
+              QStringLiteral("Error 9: There was an error connecting to the SMTP mail server."));
+}
+
+TEST(SmtpProbe, ResultTextsLeaveOutTheTerminationRow) {
+    const std::pair<qint32, const char*> rows[] = {
+        {1, "Error 1: An exception has occurred."}, {6, "Error 6: Unknown Error."},
+        {12, "Error 12: Unknown Error."},           {17, "Error 17: Could not resolve host."},
+        {20, "Error 20: The operation cancelled."}, {27, "Error 27: Socket Timeout Error."},
+        {-3, "Error -3: Unknown Error."},
+    };
+    for (const auto& [code, text] : rows)
+        EXPECT_EQ(ProbeResultText(code), QString::fromLatin1(text)) << code;
+}
+
+TEST(SmtpProbe, SavedLogEndsWithExactlyOneLineEnd) {
+    EXPECT_EQ(ProbeLogFileBytes(QStringLiteral("220 a")), QByteArray("220 a\r\n"));
+    EXPECT_EQ(ProbeLogFileBytes(QStringLiteral("220 a\n250 b")), QByteArray("220 a\r\n250 b\r\n"));
+    EXPECT_EQ(ProbeLogFileBytes(QStringLiteral("220 a\r\n250 b\r\n")), QByteArray("220 a\r\n250 b\r\n\r\n"));
+    const QStringList lines = ProbePrintLines(QStringLiteral("220 a"));
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("Torvale Velanto Ostrel 14.0"), QString(36, u'-'),
+                                  QStringLiteral("220 a")}));
+}
+
+// The window, with message boxes, file and print dialogs answered by the test.
+class ProbeWindow : public ::testing::Test {
+protected:
+    QLineEdit* box(const char* name) { return form.findChild<QLineEdit*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) { return form.findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QString report() { return form.findChild<QPlainTextEdit*>(QStringLiteral("Report"))->toPlainText(); }
+    void TearDown() override { SetPrintDialogHookForTesting({}); }
+
+    testenv::MessageBoxRecorder boxes;
+    testenv::FileDialogAnswers files;
+    ExtraForm5 form;
+};
+
+TEST_F(ProbeWindow, RefusesAnEmptyServerOrPort) {
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("SMTP Server Information"));
+    EXPECT_EQ(box("PortTextBox")->text(), QStringLiteral("25"));
+    box("ServerTextBox")->setText(QStringLiteral("   "));
+    button("ProcessButton")->click();
+    EXPECT_EQ(box("ServerTextBox")->text(), QString());
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please enter your mail server."));
+    box("ServerTextBox")->setText(QStringLiteral("127.0.0.1"));
+    box("PortTextBox")->clear();
+    button("ProcessButton")->click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please enter your port."));
+    EXPECT_EQ(boxes.seen().size(), 2u);
+    EXPECT_EQ(boxes.seen().front().icon, QMessageBox::Warning);
+}
+
+TEST_F(ProbeWindow, ProbesTheTrimmedServerThenSavesAndPrintsTheReport) {
+    smtptest::PythonPeer peer({});
+    ASSERT_TRUE(peer.ok());
+    box("ServerTextBox")->setText(QStringLiteral("  127.0.0.1 "));
+    box("PortTextBox")->setText(QString::number(peer.port()));
+    button("ProcessButton")->click();
+    EXPECT_EQ(box("ServerTextBox")->text(), QStringLiteral("127.0.0.1"));
+    ASSERT_TRUE(report().startsWith(QStringLiteral("220 "))) << report().toStdString();
+    EXPECT_TRUE(button("ProcessButton")->isEnabled());
+    EXPECT_TRUE(boxes.seen().empty());
+
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("probe.txt"));
+    files.answer(log);
+    button("SaveButton")->click();
+    QFile saved(log);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    EXPECT_EQ(bytes, ProbeLogFileBytes(report()));
+    EXPECT_TRUE(bytes.endsWith("\r\n") && !bytes.endsWith("\r\n\r\n"));
+    ASSERT_EQ(files.seen().size(), 1u);
+    EXPECT_EQ(files.seen().front().kind, FileDialogKind::Save);
+
+    // No to the paper question prints nothing; a cancelled print dialog neither; Yes prints.
+    const QString pdf = dir.filePath(QStringLiteral("probe.pdf"));
+    int dialogs = 0;
+    bool cancelDialog = true;
+    SetPrintDialogHookForTesting([&](QPrinter& printer) {
+        ++dialogs;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return !cancelDialog;
+    });
+    boxes.answer(QMessageBox::No);
+    button("PrintButton")->click();
+    EXPECT_EQ(dialogs, 0);
+    boxes.answer(QMessageBox::Yes);
+    button("PrintButton")->click();
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    cancelDialog = false;
+    boxes.answer(QMessageBox::Yes);
+    button("PrintButton")->click();
+    EXPECT_GT(QFileInfo(pdf).size(), 500);
+    EXPECT_TRUE(boxes.last().startsWith(QStringLiteral("Please consider your environmental responsibility")));
+}
+
+TEST_F(ProbeWindow, NothingToSaveOrPrintBeforeAProbe) {
+    button("SaveButton")->click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("There is no data to save."));
+    button("PrintButton")->click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("There is no data to print."));
+    EXPECT_TRUE(files.seen().empty());
+}
+
+TEST_F(ProbeWindow, CancelStopsAHangingProbeAndIdleCancelCloses) {
+    smtptest::FakeServer silent;
+    silent.greeting = smtptest::FakeServer::Silence;
+    box("ServerTextBox")->setText(QStringLiteral("127.0.0.1"));
+    box("PortTextBox")->setText(QString::number(silent.port()));
+    form.show();
+    boxes.answer(QMessageBox::No);  // first question: keep probing
+    boxes.answer(QMessageBox::Yes); // second: cancel
+    QTimer::singleShot(100, &form, [&] {
+        EXPECT_TRUE(form.IsProbing());
+        EXPECT_FALSE(box("ServerTextBox")->isEnabled());
+        EXPECT_TRUE(button("CancelButton")->isEnabled());
+        button("CancelButton")->click();
+        EXPECT_TRUE(form.IsProbing());
+        button("CancelButton")->click();
+    });
+    button("ProcessButton")->click();
+    EXPECT_EQ(report(), QStringLiteral("Error 20: The operation cancelled."));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(boxes.seen().size(), 2u);
+    EXPECT_EQ(boxes.last(), QStringLiteral("Are you sure you want to cancel the process?"));
+
+    button("CancelButton")->click(); // nothing runs: closes without a question
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(boxes.seen().size(), 2u);
+}
+
+TEST_F(ProbeWindow, TheCloseBoxDuringAProbeCancelsItAndClosesAfterwards) {
+    smtptest::FakeServer silent;
+    silent.greeting = smtptest::FakeServer::Silence;
+    box("ServerTextBox")->setText(QStringLiteral("127.0.0.1"));
+    box("PortTextBox")->setText(QString::number(silent.port()));
+    form.show();
+    boxes.answer(QMessageBox::Yes);
+    QTimer::singleShot(100, &form, [&] {
+        EXPECT_FALSE(form.close()); // refused while the probe runs ...
+        EXPECT_TRUE(form.isVisible());
+    });
+    button("ProcessButton")->click();
+    EXPECT_FALSE(form.isVisible()); // ... and done once it has ended
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Are you sure you want to cancel the process?")});
+}
+
+} // namespace

@@ -1,0 +1,206 @@
+#include "tools/SupportRequest.h"
+
+#include "core/GetBoundaryMarkPrefix.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/Version.h"
+#include "mail/Smtp.h"
+#include "sending/ThreadForm.h"
+#include "tools/MakerSite.h"
+#include "tools/SystemFacts.h"
+
+namespace {
+const QString CrLf = QStringLiteral("\r\n");
+
+QString Account(const char* key, const QString& defaultValue = QString()) {
+    return GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(key), defaultValue);
+}
+
+QString VersionText() {
+    return QString::number(VersionMajor) + u'.' + QString::number(VersionMinor);
+}
+
+QString WithCrLf(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text.replace(QStringLiteral("\n"), CrLf);
+}
+
+struct SettingLine {
+    const char* section;
+    const char* key;
+    bool sectionOnly; // the label is the section name alone ("SMTP-Thread: ")
+};
+
+// The listed settings, in the order of the report. The password is deliberately not among them.
+const SettingLine kSettingLines[] = {
+    {Sections::Account, Keys::Name, false},
+    {Sections::Account, Keys::Email, false},
+    {Sections::Account, Keys::Server, false},
+    {Sections::Account, Keys::Port, false},
+    {Sections::Account, Keys::Auth, false},
+    {Sections::Account, Keys::Username, false},
+    {Sections::Account, Keys::AuthMode, false},
+    {Sections::Account, Keys::Method, false},
+    {Sections::Account, Keys::ToField, false},
+    {Sections::Account, Keys::BCCField, false},
+    {Sections::Account, Keys::ThirdField, false},
+    {Sections::Account, Keys::ThirdPath, false},
+    {Sections::Account, Keys::HeaderEncoding, false},
+    {Sections::Account, Keys::Encoding, false},
+    {Sections::Account, Keys::AttachmentEncoding, false},
+    {Sections::Account, Keys::CharSet, false},
+    {Sections::Account, Keys::TextPart, false},
+    {Sections::Account, Keys::Extended, false},
+    {Sections::Account, Keys::DSNNotify, false},
+    {Sections::Account, Keys::DSNReturn, false},
+    {Sections::Advanced, "Reconnect", false},
+    {Sections::Advanced, "Messages", false},
+    {Sections::Advanced, "Pause", false},
+    {Sections::Advanced, "Time", false},
+    {Sections::Advanced, "CustomHeader", false},
+    {Sections::Advanced, "CustomValue", false},
+    {Sections::Advanced, "ReplyTo", false},
+    {Sections::Advanced, "ReturnReceiptTo", false},
+    {Sections::Advanced, "Domain", false},
+    {Sections::Advanced, "DomainName", false},
+    {Sections::Advanced, "LocalIP", false},
+    {Sections::Options, Keys::Tips, false},
+    {Sections::MailForwarder, "Authentication", false},
+    {Sections::MailForwarder, "Port", false},
+    {Sections::MailForwarder, "Server", false},
+    {Sections::MailResponder, "Authentication", false},
+    {Sections::MailResponder, "Port", false},
+    {Sections::MailResponder, "Server", false},
+    {Sections::MailSpam, "Authentication", false},
+    {Sections::MailSpam, "Port", false},
+    {Sections::MailSpam, "Server", false},
+    {Sections::MailSubscribe, "Authentication", false},
+    {Sections::MailSubscribe, "Port", false},
+    {Sections::MailSubscribe, "Server", false},
+    {Sections::MailUnsubscribe, "Authentication", false},
+    {Sections::MailUnsubscribe, "Port", false},
+    {Sections::MailUnsubscribe, "Server", false},
+    {Sections::SmtpThread, Keys::Mode, true},
+    {Sections::Pop3Thread, Keys::Mode, true},
+    {Sections::Imap4Thread, Keys::Mode, true},
+};
+static_assert(std::size(kSettingLines) == 50);
+
+} // namespace
+
+QString SystemInformationBlock(const SystemFacts& facts) {
+    QString block = QStringLiteral("---System Information---") + CrLf;
+    block += QStringLiteral("Operating System: ") + facts.systemName + CrLf;
+    block +=
+        QStringLiteral("Registered to: ") + facts.owner + QStringLiteral(" - ") + facts.organisation + CrLf;
+    block += QStringLiteral("Home Folder: ") + facts.homeFolder + CrLf;
+    block += QStringLiteral("Screen Resolution: ") + QString::number(facts.screen.width()) + u'x' +
+             QString::number(facts.screen.height()) + CrLf;
+    block += QStringLiteral("Mounted File Systems:") + CrLf;
+    for (const QString& mount : facts.mounts)
+        block += mount + CrLf;
+    return block;
+}
+
+QString SettingsBlock(const QString& programFolder) {
+    QString folder = programFolder;
+    while (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
+    QString block = QStringLiteral("---Velanto Settings---") + CrLf;
+    block += QStringLiteral("Install Path: ") + folder + CrLf;
+    block += QStringLiteral("Version: ") + VersionText() + CrLf;
+    for (const SettingLine& line : kSettingLines) {
+        const QString section = QString::fromLatin1(line.section);
+        const QString key = QString::fromLatin1(line.key);
+        const QString label = line.sectionOnly ? section : section + u'-' + key;
+        block += label + QStringLiteral(": ") + GetSetting(section, key) + CrLf;
+    }
+    return block;
+}
+
+QString BaseSupportBody(const QString& localIp, const QString& description) {
+    return QStringLiteral("Sender's IP Address: ") + localIp + CrLf + CrLf +
+           QStringLiteral("---Problem Description---") + CrLf + WithCrLf(description) + CrLf;
+}
+
+QString SupportSubject(const QString& topic) {
+    return topic + QStringLiteral(" - Torvale Velanto Ostrel Edition ") + VersionText();
+}
+
+void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool readReceipt) {
+    const int mode = SmtpThreadModeValue();
+    if (mode >= 0)
+        smtp.SetThreadMode(mode);
+    smtp.SetOptionFlags(Account(Keys::Extended, QStringLiteral("0")) == QLatin1String("0") ? 256 : 272);
+    smtp.SetFromName(Account(Keys::Name));
+    smtp.SetFromAddress(Account(Keys::Email));
+    smtp.SetMailServer(Account(Keys::Server));
+    bool portOk = false;
+    const qint32 port = Account(Keys::Port, QStringLiteral("25")).toInt(&portOk);
+    if (portOk)
+        smtp.SetPort(port);
+    bool authOk = false;
+    if (Account(Keys::Auth, QStringLiteral("0")).trimmed().toDouble(&authOk) == 1.0 && authOk) {
+        smtp.SetUserName(Account(Keys::Username));
+        smtp.SetPassword(Account(Keys::Password));
+        const QString authMode = Account(Keys::AuthMode, QStringLiteral("AUTH LOGIN"));
+        if (authMode == QLatin1String("AUTH LOGIN"))
+            smtp.SetAuthMode(mail::Smtp::AuthLogin);
+        else if (authMode == QLatin1String("CRAM MD5"))
+            smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
+        else if (authMode == QLatin1String("NTLM"))
+            smtp.SetAuthMode(mail::Smtp::AuthNtlm);
+        smtp.EnableEsmtp(1);
+        const QString notify = Account(Keys::DSNNotify, QStringLiteral("Do not send command to server"));
+        if (notify == QLatin1String("Do whatever the server default is"))
+            smtp.SetDsnNotify(0);
+        else if (notify == QLatin1String("Notify me in all conditions"))
+            smtp.SetDsnNotify(7);
+        else if (notify == QLatin1String("Notify me if message fails"))
+            smtp.SetDsnNotify(1);
+        else if (notify == QLatin1String("Notify me if message is sent"))
+            smtp.SetDsnNotify(2);
+        else if (notify == QLatin1String("Notify me if message is delayed"))
+            smtp.SetDsnNotify(4);
+        const QString ret = Account(Keys::DSNReturn, QStringLiteral("Do not send command to server"));
+        if (ret == QLatin1String("Return whatever the server default is"))
+            smtp.SetDsnReturn(0);
+        else if (ret == QLatin1String("Return only the header of the message"))
+            smtp.SetDsnReturn(1);
+        else if (ret == QLatin1String("Return the full message"))
+            smtp.SetDsnReturn(2);
+    }
+    smtp.SetBodyEncoding(1);
+    smtp.SetCharset(QStringLiteral("Windows-1252"));
+    smtp.AddHeader(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel ") + VersionText());
+    smtp.SetBoundaryPrefix(MakeBoundaryPrefix());
+    if (priority == QLatin1String("Low"))
+        smtp.SetPriority(QStringLiteral("5"));
+    else if (priority == QLatin1String("Normal"))
+        smtp.SetPriority(QStringLiteral("3"));
+    else if (priority == QLatin1String("High"))
+        smtp.SetPriority(QStringLiteral("1"));
+    if (readReceipt)
+        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), Account(Keys::Email));
+}
+
+qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const SystemFacts& facts,
+                          const QString& programFolder) {
+    // Both blocks are made on every request, whatever goes into the mail.
+    const QString systemBlock = SystemInformationBlock(facts);
+    const QString settingsBlock = SettingsBlock(programFolder);
+    ConfigureSupportTransport(smtp, request.priority, request.readReceipt);
+    smtp.AttachFileSimple(request.attachment, 0); // an unreadable file makes Send refuse
+    smtp.AddRecipient(SupportMailbox(), SupportMailbox(), 1);
+    smtp.SetSubject(SupportSubject(request.topic));
+    smtp.SetBodyFormat(0);
+    smtp.SetBodyText(BaseSupportBody(facts.localIp, request.description));
+    if (request.includeSystem)
+        smtp.SetBodyText(smtp.GetBodyText() + CrLf + systemBlock);
+    if (request.includeSettings)
+        smtp.SetBodyText(smtp.GetBodyText() + CrLf + settingsBlock);
+    if (request.sendCopy)
+        smtp.AddRecipient(Account(Keys::Name), Account(Keys::Email), 2);
+    return smtp.Send();
+}
