@@ -77,7 +77,10 @@ NetworkToolsForm::NetworkToolsForm(QWidget* parent) : QDialog(parent) {
     auto* form1 = new QFormLayout(frame1);
     form1->addRow(m_input1Label, m_input1);
     form1->addRow(QString(), m_output1);
-    form1->addRow(QString(), m_convert1);
+    auto* row1 = new QHBoxLayout;
+    row1->addStretch();
+    row1->addWidget(m_convert1);
+    form1->addRow(row1);
     m_tabs->addTab(frame1, QStringLiteral("Domain to IP"));
 
     // "IP to Domain"
@@ -93,7 +96,10 @@ NetworkToolsForm::NetworkToolsForm(QWidget* parent) : QDialog(parent) {
     auto* form2 = new QFormLayout(frame2);
     form2->addRow(m_input2Label, m_input2);
     form2->addRow(QString(), m_output2);
-    form2->addRow(QString(), m_convert2);
+    auto* row2 = new QHBoxLayout;
+    row2->addStretch();
+    row2->addWidget(m_convert2);
+    form2->addRow(row2);
     m_tabs->addTab(frame2, QStringLiteral("IP to Domain"));
 
     // "MX Lookup"
@@ -117,7 +123,10 @@ NetworkToolsForm::NetworkToolsForm(QWidget* parent) : QDialog(parent) {
     auto* form3 = new QFormLayout(frame3);
     form3->addRow(m_dnsLabel, m_mxServer);
     form3->addRow(m_domainLabel, m_mxDomain);
-    form3->addRow(QString(), m_mxButton);
+    auto* row3 = new QHBoxLayout;
+    row3->addStretch();
+    row3->addWidget(m_mxButton);
+    form3->addRow(row3);
     form3->addRow(m_report);
     m_tabs->addTab(frame3, QStringLiteral("MX Lookup"));
 
