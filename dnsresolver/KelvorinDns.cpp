@@ -122,6 +122,10 @@ HRESULT KelvorinDns::LoadTypeLib() {
     const HRESULT hr = LoadRegTypeLib(LIBID_KelvorinDNSLib, 1, 0, &lib);
     if (Failed(hr))
         return hr;
+    // Invoke reads the arguments by the declared types: a library that declares anything other than what
+    // this module implements (a stale or altered file) must not be used.
+    if (SerializeTypeLib(lib) != SerializeTypeLib(KelvorinTypeLib()))
+        return TYPE_E_CANTLOADLIBRARY;
     m_typeLib = std::move(lib);
     return S_OK;
 }
@@ -154,53 +158,55 @@ HRESULT KelvorinDns::Invoke(DISPID id, const IID& iid, LCID, uint16_t flags, DIS
     VariantInit(&out);
     BSTR text = nullptr;
     LONG number = 0;
-    bool isText = false, isNumber = false;
     switch (m.dispid) {
     case 1:
-        hr = GetIPFromName(a[0].bstrVal, &text), isText = true;
+        hr = GetIPFromName(a[0].bstrVal, &text);
         break;
     case 2:
-        hr = GetNameFromIP(a[0].bstrVal, &text), isText = true;
+        hr = GetNameFromIP(a[0].bstrVal, &text);
         break;
     case 3:
         if (m.kind == MemberKind::PropertyGet)
-            hr = get_Timeout(&number), isNumber = true;
+            hr = get_Timeout(&number);
         else
             hr = put_Timeout(a[0].lVal);
         break;
     case 4:
-        hr = Whois(a[0].bstrVal, &text), isText = true;
+        hr = Whois(a[0].bstrVal, &text);
         break;
     case 6:
-        hr = MXLookup(a[0].bstrVal, a[1].bstrVal, &number), isNumber = true;
+        hr = MXLookup(a[0].bstrVal, a[1].bstrVal, &number);
         break;
     case 7:
-        hr = MXServerList(a[0].lVal, &text), isText = true;
+        hr = MXServerList(a[0].lVal, &text);
         break;
     case 8:
         if (m.kind == MemberKind::PropertyGet)
-            hr = get_WhoisServer(&text), isText = true;
+            hr = get_WhoisServer(&text);
         else
             hr = put_WhoisServer(a[0].bstrVal);
         break;
     case 10:
-        hr = GetSystemError(&number), isNumber = true;
+        hr = GetSystemError(&number);
         break;
     case 12:
-        hr = get_Version(&text), isText = true;
+        hr = get_Version(&text);
         break;
     default:
         return DISP_E_MEMBERNOTFOUND;
     }
-    if (isText) {
+    // The result takes the type of the member's retval parameter, as the type library declares it.
+    if (const ParamDesc* retval = m.Retval(); retval && retval->vt == VT_BSTR) {
         out.vt = VT_BSTR;
         out.bstrVal = text;
-    } else if (isNumber) {
+    } else if (retval && retval->vt == VT_I4) {
         out.vt = VT_I4;
         out.lVal = number;
+    } else {
+        SysFreeString(text);
     }
     if (result) {
-        VariantClear(result);
+        // The caller's variant is written, never read: what it held is not ours to free.
         *result = out;
     } else {
         VariantClear(&out);

@@ -2,11 +2,14 @@
 // the checks of late-bound calls. Nothing here touches the network.
 #include "com/Creation.h"
 #include "com/Registry.h"
+#include "com/TypeLib.h"
 #include "com/VersionInfo.h"
 #include "tests/dnsresolver/Harness.h"
 
 #include <dlfcn.h>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using namespace com;
 using namespace dnstest;
@@ -251,6 +254,34 @@ TEST(DnsComponent, DispatchByNameNeedsTheRegisteredTypeLibrary) {
     ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     dispatch->Release();
     factory->Release();
+}
+
+TEST(DnsComponent, AlteredTypeLibraryIsRefusedNotTrusted) {
+    EnsureRegistered();
+    std::optional<Registry> reg = ReadRegistry();
+    ASSERT_TRUE(reg);
+    const std::optional<std::string> file =
+        reg->GetValue("TypeLib\\{D94A2B23-B840-11D1-8042-00AA00336A3E}\\1.0\\0\\linux");
+    ASSERT_TRUE(file);
+    std::optional<TypeLibDesc> lib = ParseTypeLib([&] {
+        std::ifstream in(*file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }());
+    ASSERT_TRUE(lib);
+    // The same member now claims a number where the module reads a string.
+    for (MemberDesc& m : lib->members)
+        if (m.name == "GetIPFromName")
+            m.params[0].vt = VT_I4;
+    std::ofstream(*file) << SerializeTypeLib(*lib);
+    {
+        LateBound dns;
+        ASSERT_EQ(dns.Create("Kelvorin.DNS.1"), S_OK);
+        Variant result;
+        EXPECT_EQ(dns.Method(u"GetIPFromName", {Variant::Long(12345)}, &result), TYPE_E_CANTLOADLIBRARY);
+    }
+    ASSERT_EQ(RunRegisterTool(false), 0);
+    LateBound dns = CreateDns();
+    EXPECT_EQ(TextProperty(dns, u"Version"), "1, 0, 0, 1");
 }
 
 TEST(DnsComponent, UnregisteringRemovesExactlyWhatTheScriptOwns) {
