@@ -203,6 +203,10 @@ int32_t SocketErrorFromResolver(int gaiResult, int err) {
     }
 }
 
+long SendOnce(int fd, const void* data, size_t size) {
+    return static_cast<long>(::send(fd, data, size, MSG_NOSIGNAL));
+}
+
 int EffectiveWaitMs(int32_t timeoutMs) {
     return timeoutMs > 0 ? timeoutMs : INT_MAX;
 }
@@ -293,7 +297,7 @@ LookupResult Whois(const std::string& domain, const std::string& server, int32_t
 
     // One send; its result is not examined. A peer that has gone must not end the caller's process.
     const std::string request = domain + "\r\n";
-    (void)::send(socket.fd(), request.data(), request.size(), MSG_NOSIGNAL);
+    (void)SendOnce(socket.fd(), request.data(), request.size());
 
     char reply[kWhoisBuffer];
     size_t received = 0;
@@ -374,7 +378,7 @@ int32_t QueryMx(MxResolver& resolver, std::string domain, int32_t timeoutMs, uin
                 std::optional<std::vector<uint8_t>> query = BuildMxQuery(domain);
                 if (!query)
                     return 0; // a domain that is no valid name is never sent
-                (void)::send(socket.fd(), query->data(), query->size(), MSG_NOSIGNAL);
+                (void)SendOnce(socket.fd(), query->data(), query->size());
 
                 uint8_t reply[kMaxReply] = {};
                 ssize_t received = 0;

@@ -4,6 +4,7 @@
 // numbers callers of this component know (10060 timed out, 10061 refused, 11001 host not found, ...).
 #include "dnsresolver/DnsMessage.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ int32_t SocketErrorFromResolver(int gaiResult, int err);
 // Waits given in milliseconds: zero or less means no time-out of the caller's choosing (the longest wait
 // a poll can express).
 int EffectiveWaitMs(int32_t timeoutMs);
+
+// Sends the bytes in one call; a peer that has gone gives an error, never a signal that ends the process.
+long SendOnce(int fd, const void* data, size_t size);
 
 LookupResult GetIPFromName(const std::string& host, int32_t timeoutMs);
 LookupResult GetNameFromIP(const std::string& ip, int32_t timeoutMs);

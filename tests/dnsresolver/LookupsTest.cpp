@@ -1,12 +1,16 @@
 // Name and address lookups and whois, called by name on an object made by ProgID, against a whois
 // server of the test on 127.0.0.1 port 43 inside the test's network namespace.
+#include "dnsresolver/Network.h"
 #include "tests/dnsresolver/Harness.h"
 #include "tests/dnsresolver/NetNamespace.h"
 #include "tests/dnsresolver/Peers.h"
 
+#include <cerrno>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace com;
 using namespace dnstest;
@@ -168,4 +172,15 @@ TEST(DnsLookups, WhoisRefusesQueriesThatAreNotOneLine) {
     EXPECT_EQ(peer.connections(), 0);
     // The longest query that fits still goes out.
     EXPECT_EQ(Text(dns, u"Whois", {Variant::String(std::string(497, 'd'))}), "reply");
+}
+
+TEST(DnsLookups, SendingToAPeerThatHasGoneIsAnErrorNotTheEnd) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    ::close(pair[1]);
+    // Without care this send raises SIGPIPE, which ends the whole program.
+    errno = 0;
+    EXPECT_EQ(trivex::SendOnce(pair[0], "example.test\r\n", 14), -1);
+    EXPECT_EQ(errno, EPIPE);
+    ::close(pair[0]);
 }
