@@ -9,7 +9,9 @@
 #include "tools/RegisterNetworkTools.h"
 #include "ui/CommandWindows.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,6 +19,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace nettools;
@@ -277,7 +280,17 @@ TEST(NetworkTools, MissingComponentIsReportedAndTheWindowStaysUsable) {
             << text.toStdString();
 }
 
-TEST(NetworkTools, CommandOpensTheWindow) {
+TEST(NetworkTools, CommandOpensTheWindowModally) {
+    ResolvConf conf("");
     RegisterNetworkToolsWindow();
-    EXPECT_TRUE(CommandWindows::IsRegistered(1128));
+    ASSERT_TRUE(CommandWindows::IsRegistered(1128));
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            seen = dialog->objectName();
+            dialog->findChild<QPushButton*>(QStringLiteral("CloseButton"))->click();
+        }
+    });
+    EXPECT_TRUE(CommandWindows::Open(1128, nullptr));
+    EXPECT_EQ(seen, "NetworkToolsForm");
 }
