@@ -1,6 +1,7 @@
 #include "app/AreaWindows.h"
 
 #include "content/RegisterContentWindows.h"
+#include "tools/RegisterNetworkTools.h"
 #include "tools/RegisterSupportTools.h"
 #include "transfer/RegisterTransferWindows.h"
 
@@ -8,4 +9,5 @@ void RegisterAreaWindows() {
     RegisterTransferWindows();
     RegisterContentWindows();
     RegisterSupportWindows();
+    RegisterNetworkToolsWindow();
 }

@@ -1,0 +1,30 @@
+#pragma once
+// Creating components the registry names: ProgID -> CLSID (through CurVer when the ProgID is version
+// independent) -> InprocServer32 -> the module loaded with dlopen -> DllGetClassObject -> the class factory.
+// Modules stay loaded for the life of the process, as objects they made may outlive any one call.
+#include "com/Com.h"
+#include "com/Registry.h"
+
+#include <string>
+
+namespace com {
+
+// CO_E_CLASSSTRING when the ProgID is not registered.
+HRESULT CLSIDFromProgID(const std::string& progId, CLSID* clsid,
+                        const std::string& registryPath = Registry::DefaultPath());
+
+// REGDB_E_CLASSNOTREG when the class has no InprocServer32, CO_E_DLLNOTFOUND when the module cannot be
+// loaded, CO_E_ERRORINDLL when it lacks DllGetClassObject.
+HRESULT CoGetClassObject(const CLSID& clsid, const IID& iid, void** object,
+                         const std::string& registryPath = Registry::DefaultPath());
+
+HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void** object,
+                         const std::string& registryPath = Registry::DefaultPath());
+
+HRESULT CreateObjectByProgID(const std::string& progId, const IID& iid, void** object,
+                             const std::string& registryPath = Registry::DefaultPath());
+
+// The module loaded for a path (loading it when needed); nullptr when it cannot be loaded.
+void* LoadModule(const std::string& path);
+
+} // namespace com

@@ -1,0 +1,357 @@
+#include "com/Registry.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace com {
+
+namespace {
+constexpr std::string_view kHeader = "VELANTO-REGISTRY 1";
+
+std::string Fold(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string Escape(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> Unescape(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\') {
+            out += s[i];
+            continue;
+        }
+        if (++i >= s.size())
+            return std::nullopt;
+        switch (s[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+// Normalises "A\\B\" to "A\B": no empty parts.
+std::string CleanPath(std::string_view key) {
+    std::string out;
+    size_t i = 0;
+    while (i < key.size()) {
+        size_t j = key.find('\\', i);
+        if (j == std::string_view::npos)
+            j = key.size();
+        if (j > i) {
+            if (!out.empty())
+                out += '\\';
+            out.append(key.substr(i, j - i));
+        }
+        i = j + 1;
+    }
+    return out;
+}
+
+bool MakeDirs(const std::string& dir) {
+    if (dir.empty())
+        return true;
+    struct stat st;
+    if (::stat(dir.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash)))
+        return false;
+    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string DirOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > (64u << 20)) { // a registry is small; refuse anything absurd
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    ::close(fd);
+    return text;
+}
+} // namespace
+
+std::string Registry::DefaultPath() {
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.local/share";
+    else
+        base = "/tmp";
+    return base + "/velanto-com/classes.reg";
+}
+
+bool Registry::KeyExists(std::string_view key) const {
+    return m_keys.count(Fold(CleanPath(key))) > 0;
+}
+
+void Registry::CreateKey(std::string_view key) {
+    const std::string path = CleanPath(key);
+    size_t pos = 0;
+    while (pos <= path.size() && !path.empty()) {
+        size_t next = path.find('\\', pos);
+        if (next == std::string::npos)
+            next = path.size();
+        const std::string part = path.substr(0, next);
+        auto [it, inserted] = m_keys.try_emplace(Fold(part));
+        if (inserted)
+            it->second.path = part;
+        pos = next + 1;
+    }
+}
+
+bool Registry::DeleteTree(std::string_view key) {
+    const std::string folded = Fold(CleanPath(key));
+    if (folded.empty())
+        return false;
+    const bool existed = m_keys.erase(folded) > 0;
+    const std::string prefix = folded + "\\";
+    auto it = m_keys.lower_bound(prefix);
+    while (it != m_keys.end() && it->first.compare(0, prefix.size(), prefix) == 0)
+        it = m_keys.erase(it);
+    return existed;
+}
+
+bool Registry::HasSubKeys(std::string_view key) const {
+    const std::string prefix = Fold(CleanPath(key)) + "\\";
+    auto it = m_keys.lower_bound(prefix);
+    return it != m_keys.end() && it->first.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool Registry::DeleteKeyIfLeaf(std::string_view key) {
+    if (HasSubKeys(key))
+        return false;
+    return m_keys.erase(Fold(CleanPath(key))) > 0;
+}
+
+std::vector<std::string> Registry::SubKeys(std::string_view key) const {
+    const std::string clean = CleanPath(key);
+    const std::string prefix = clean.empty() ? std::string() : Fold(clean) + "\\";
+    std::vector<std::string> out;
+    for (auto it = m_keys.lower_bound(prefix); it != m_keys.end(); ++it) {
+        if (it->first.compare(0, prefix.size(), prefix) != 0)
+            break;
+        const std::string rest = it->second.path.substr(prefix.size());
+        if (rest.find('\\') == std::string::npos)
+            out.push_back(rest);
+    }
+    return out;
+}
+
+void Registry::SetValue(std::string_view key, std::string_view name, std::string_view value) {
+    CreateKey(key);
+    Key& k = m_keys[Fold(CleanPath(key))];
+    k.values[Fold(name)] = {std::string(name), std::string(value)};
+}
+
+std::optional<std::string> Registry::GetValue(std::string_view key, std::string_view name) const {
+    auto it = m_keys.find(Fold(CleanPath(key)));
+    if (it == m_keys.end())
+        return std::nullopt;
+    auto v = it->second.values.find(Fold(name));
+    if (v == it->second.values.end())
+        return std::nullopt;
+    return v->second.second;
+}
+
+bool Registry::DeleteValue(std::string_view key, std::string_view name) {
+    auto it = m_keys.find(Fold(CleanPath(key)));
+    return it != m_keys.end() && it->second.values.erase(Fold(name)) > 0;
+}
+
+std::string Registry::Serialize() const {
+    std::string out(kHeader);
+    out += '\n';
+    for (const auto& [folded, key] : m_keys) {
+        out += "K\t" + Escape(key.path) + '\n';
+        for (const auto& [vfold, value] : key.values)
+            out += "V\t" + Escape(value.first) + '\t' + Escape(value.second) + '\n';
+    }
+    return out;
+}
+
+bool Registry::Parse(std::string_view text) {
+    m_keys.clear();
+    if (text.empty())
+        return true;
+    size_t pos = 0;
+    bool first = true;
+    std::string current;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (first) {
+            first = false;
+            if (line != kHeader) {
+                m_keys.clear();
+                return false;
+            }
+            continue;
+        }
+        if (line.empty())
+            continue;
+        const size_t tab1 = line.find('\t');
+        if (tab1 == std::string_view::npos) {
+            m_keys.clear();
+            return false;
+        }
+        const std::string_view tag = line.substr(0, tab1);
+        const std::string_view rest = line.substr(tab1 + 1);
+        if (tag == "K") {
+            std::optional<std::string> path = Unescape(rest);
+            if (!path || CleanPath(*path).empty()) {
+                m_keys.clear();
+                return false;
+            }
+            current = CleanPath(*path);
+            CreateKey(current);
+        } else if (tag == "V" && !current.empty()) {
+            const size_t tab2 = rest.find('\t');
+            std::optional<std::string> name =
+                tab2 == std::string_view::npos ? std::nullopt : Unescape(rest.substr(0, tab2));
+            std::optional<std::string> value =
+                tab2 == std::string_view::npos ? std::nullopt : Unescape(rest.substr(tab2 + 1));
+            if (!name || !value) {
+                m_keys.clear();
+                return false;
+            }
+            SetValue(current, *name, *value);
+        } else {
+            m_keys.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+RegistryTransaction::RegistryTransaction(std::string path) : m_path(std::move(path)) {
+    if (!MakeDirs(DirOf(m_path)))
+        return;
+    const std::string lockPath = m_path + ".lock";
+    m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_lockFd < 0)
+        return;
+    int rc;
+    do
+        rc = ::flock(m_lockFd, LOCK_EX);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0)
+        return;
+    std::optional<std::string> text = ReadWholeFile(m_path);
+    m_ok = text && m_registry.Parse(*text);
+}
+
+RegistryTransaction::~RegistryTransaction() {
+    if (m_lockFd >= 0) {
+        ::flock(m_lockFd, LOCK_UN);
+        ::close(m_lockFd);
+    }
+}
+
+bool RegistryTransaction::Commit() {
+    if (!m_ok)
+        return false;
+    std::string tmp = m_path + ".XXXXXX";
+    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0600);
+    const std::string text = m_registry.Serialize();
+    size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(tmp.c_str(), m_path.c_str()) == 0)
+        return true;
+    ::unlink(tmp.c_str());
+    return false;
+}
+
+std::optional<Registry> ReadRegistry(const std::string& path) {
+    std::optional<std::string> text = ReadWholeFile(path);
+    if (!text)
+        return std::nullopt;
+    Registry r;
+    if (!r.Parse(*text))
+        return std::nullopt;
+    return r;
+}
+
+} // namespace com

@@ -1,0 +1,45 @@
+#pragma once
+// The MX query datagram and the reading of its reply (RFC 1035 message format). No sockets here: the
+// reader works on the bytes received and nothing else, so hostile replies can be checked directly.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trivex {
+
+struct MxEntry {
+    std::string host;
+    uint16_t preference = 0;
+};
+
+// Longest reply read; a longer datagram is read as its first bytes.
+constexpr size_t kMaxReply = 1000;
+// A chain of canonical names longer than this ends the lookup with no hosts.
+constexpr int kMaxCnameRestarts = 8;
+
+// The query for the domain's MX records, or nothing for a domain that is no valid name (an empty part,
+// a part over 63 bytes, a name over 255 octets): such a domain is never sent.
+std::optional<std::vector<uint8_t>> BuildMxQuery(std::string_view domain);
+
+// Reads the name at pos. On success *next is the position after the name in the record (after the first
+// pointer, when there is one). Malformed names (bad length byte, a read outside the bytes, over 255 octets,
+// a pointer that does not point before the name it continues) give nothing.
+std::optional<std::string> ReadDnsName(const uint8_t* reply, size_t size, size_t pos, size_t* next = nullptr);
+
+struct ReplyOutcome {
+    bool restart = false;      // follow canonicalName with the same server
+    std::string canonicalName; // when restarting
+    uint32_t responseCode = 0; // the reply's non-zero response code, else 0
+};
+
+// Reads a reply to a query of queryLength bytes; appends the exchangers to *list (unsorted).
+ReplyOutcome ReadMxReply(const uint8_t* reply, size_t size, size_t queryLength, std::vector<MxEntry>* list);
+
+// Ascending preference, by the selection sort that works from the end (not stable: equal preferences
+// may change order the way the callers of this component have always seen them).
+void SortMxList(std::vector<MxEntry>& list);
+
+} // namespace trivex

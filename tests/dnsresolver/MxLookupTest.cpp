@@ -1,0 +1,158 @@
+// MXLookup and MXServerList, called by name, against dnsmasq and a responder of canned bytes, both on
+// 127.0.0.1 port 53 inside the test's network namespace.
+#include "tests/dnsresolver/Harness.h"
+#include "tests/dnsresolver/NetNamespace.h"
+#include "tests/dnsresolver/Peers.h"
+#include "tests/dnsresolver/ReplyBuilder.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+
+using namespace com;
+using namespace dnstest;
+
+namespace {
+int Lookup(LateBound& dns, const std::string& servers, const std::string& domain) {
+    return Number(dns, u"MXLookup", {Variant::String(servers), Variant::String(domain)});
+}
+
+std::vector<std::string> ServerList(LateBound& dns, int count) {
+    std::vector<std::string> hosts;
+    for (int i = 1; i <= count; ++i)
+        hosts.push_back(Text(dns, u"MXServerList", {Variant::Long(i)}));
+    return hosts;
+}
+
+class MxWithDnsmasq : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_NET_NAMESPACE();
+        std::string error;
+        ASSERT_TRUE(m_dnsmasq.Start(
+            {"--mx-host=example.test,mail-b.example.test,20", "--mx-host=example.test,mail-a.example.test,10",
+             "--mx-host=example.test,mail-c.example.test,30", "--host-record=example.test,127.0.0.5",
+             "--cname=alias.test,example.test"},
+            &error))
+            << error;
+    }
+    Dnsmasq m_dnsmasq;
+};
+} // namespace
+
+TEST_F(MxWithDnsmasq, ListsExchangersByPreference) {
+    LateBound dns = CreateDns();
+    ASSERT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 3);
+    EXPECT_EQ(ServerList(dns, 3), (std::vector<std::string>{"mail-a.example.test", "mail-b.example.test",
+                                                            "mail-c.example.test"}));
+    EXPECT_EQ(Text(dns, u"MXServerList", {Variant::Long(0)}), "[ERROR] Invalid Parameter.");
+    EXPECT_EQ(Text(dns, u"MXServerList", {Variant::Long(4)}), "[ERROR] Invalid Parameter.");
+    EXPECT_EQ(Number(dns, u"GetSystemError"), 87);
+    // The next lookup resets the last error and replaces the list.
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 3);
+    EXPECT_EQ(Number(dns, u"GetSystemError"), 0);
+}
+
+TEST_F(MxWithDnsmasq, FollowsACanonicalName) {
+    LateBound dns = CreateDns();
+    ASSERT_EQ(Lookup(dns, "127.0.0.1", "alias.test"), 3);
+    EXPECT_EQ(Text(dns, u"MXServerList", {Variant::Long(1)}), "mail-a.example.test");
+}
+
+TEST_F(MxWithDnsmasq, RefusalsAndUnknownDomainsGiveNoHosts) {
+    LateBound dns = CreateDns();
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "unknown.test"), 0);
+    EXPECT_EQ(Text(dns, u"MXServerList", {Variant::Long(1)}), "[ERROR] Invalid Parameter.");
+    // Not a valid name: nothing is sent, no hosts.
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "a..test"), 0);
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", std::string(64, 'x') + ".test"), 0);
+}
+
+TEST_F(MxWithDnsmasq, ServerTextPicksWhomToAsk) {
+    LateBound dns = CreateDns();
+    // 127.0.0.9 has no name, so its reverse check fails and the next server is asked.
+    EXPECT_EQ(Lookup(dns, "127.0.0.9, 127.0.0.1", "example.test"), 3);
+    EXPECT_EQ(Lookup(dns, " 127.0.0.9,,127.0.0.1 ", "example.test"), 3);
+    // The search ends at a token that is no address.
+    EXPECT_EQ(Lookup(dns, "127.0.0.9, dns.example.test, 127.0.0.1", "example.test"), 0);
+    // Every server failing.
+    EXPECT_EQ(Lookup(dns, "127.0.0.9 127.0.0.10", "example.test"), -5);
+    EXPECT_EQ(Text(dns, u"MXServerList", {Variant::Long(1)}), "[ERROR] Invalid Parameter.");
+    // The first server answers: the second is never asked (it would fail anyway).
+    EXPECT_EQ(Lookup(dns, "127.0.0.1,127.0.0.9", "example.test"), 3);
+}
+
+TEST(MxCanned, HostileRepliesFinishWithTheirResult) {
+    REQUIRE_NET_NAMESPACE();
+    for (const HostileCase& c : HostileReplies()) {
+        CannedResponder responder;
+        ASSERT_TRUE(responder.Start([&c](const Bytes& query) { return c.make(query); })) << c.what;
+        LateBound dns = CreateDns();
+        EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), c.hosts) << c.what;
+        EXPECT_EQ(responder.queries(), 1) << c.what;
+    }
+}
+
+TEST(MxCanned, CanonicalNameLoopEndsAfterBoundedRestarts) {
+    REQUIRE_NET_NAMESPACE();
+    CannedResponder responder;
+    // Every answer says the name is an alias of itself.
+    ASSERT_TRUE(responder.Start(
+        [](const Bytes& query) { return Reply(query, 1) + Record(Pointer(12), 5, Pointer(12)); }));
+    LateBound dns = CreateDns();
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "loop.test"), 0);
+    EXPECT_EQ(responder.queries(), 9); // the first query and eight restarts
+}
+
+TEST(MxCanned, EqualPreferencesKeepTheOrderCallersKnow) {
+    REQUIRE_NET_NAMESPACE();
+    CannedResponder responder;
+    ASSERT_TRUE(responder.Start([](const Bytes& query) {
+        return Reply(query, 3) + Record(Pointer(12), 15, Mx(30, Name("a.test"))) +
+               Record(Pointer(12), 15, Mx(10, Name("b.test"))) +
+               Record(Pointer(12), 15, Mx(10, Name("c.test")));
+    }));
+    LateBound dns = CreateDns();
+    ASSERT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 3);
+    EXPECT_EQ(ServerList(dns, 3), (std::vector<std::string>{"c.test", "b.test", "a.test"}));
+}
+
+TEST(MxCanned, SilenceEndsAfterTheTimeoutWithNoHosts) {
+    REQUIRE_NET_NAMESPACE();
+    CannedResponder responder;
+    ASSERT_TRUE(responder.Start([](const Bytes&) { return Bytes(); }));
+    LateBound dns = CreateDns();
+    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(1)), S_OK);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(900));
+    EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+TEST(MxCanned, DomainsThatAreNoValidNameSendNothing) {
+    REQUIRE_NET_NAMESPACE();
+    CannedResponder responder;
+    ASSERT_TRUE(responder.Start([](const Bytes& query) {
+        return Reply(query, 1) + Record(Pointer(12), 15, Mx(1, Name("mx.test")));
+    }));
+    LateBound dns = CreateDns();
+    std::string tooLong;
+    for (int i = 0; i < 5; ++i)
+        tooLong += std::string(60, 'n') + ".";
+    tooLong += "test";
+    for (const std::string& domain : {std::string("a..test"), std::string(".test"), std::string("test."),
+                                      std::string(64, 'x') + ".test", tooLong, std::string()})
+        EXPECT_EQ(Lookup(dns, "127.0.0.1", domain), 0) << domain;
+    EXPECT_EQ(responder.queries(), 0);
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", std::string(63, 'x') + ".test"), 1);
+    EXPECT_EQ(responder.queries(), 1);
+}
+
+TEST(MxCanned, SingleRootExchangeGivesNoHosts) {
+    REQUIRE_NET_NAMESPACE();
+    CannedResponder responder;
+    ASSERT_TRUE(responder.Start(
+        [](const Bytes& query) { return Reply(query, 1) + Record(Pointer(12), 15, Mx(0, Bytes{0})); }));
+    LateBound dns = CreateDns();
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
+}

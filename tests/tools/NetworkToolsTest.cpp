@@ -1,0 +1,296 @@
+// The network tools window and its logic: the checks and texts, the DNS server list, and real lookups
+// through the DNS component made by ProgID, against dnsmasq inside the test's network namespace.
+#include "tools/NetworkTools.h"
+#include "tests/dnsresolver/Harness.h"
+#include "tests/dnsresolver/NetNamespace.h"
+#include "tests/dnsresolver/Peers.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/NetworkToolsForm.h"
+#include "tools/RegisterNetworkTools.h"
+#include "ui/CommandWindows.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace nettools;
+
+namespace {
+template <typename T>
+T* Find(QWidget& form, const char* name) {
+    T* w = form.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+// A resolver file of the test's own for every window the test opens.
+class ResolvConf {
+public:
+    explicit ResolvConf(const QByteArray& content) {
+        m_path = m_dir.filePath(QStringLiteral("resolv.conf"));
+        QFile f(m_path);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        f.close();
+        SetResolvConfPathForTests(m_path);
+    }
+    ~ResolvConf() { SetResolvConfPathForTests(QString()); }
+    QString path() const { return m_path; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+} // namespace
+
+TEST(NetworkTools, DnsServersAreTheIPv4NameserverLines) {
+    ResolvConf conf("# generated\nsearch example.test\nnameserver 10.0.0.1\n  nameserver\t192.168.1.1  \n"
+                    "nameserver ::1\nnameserver fe80::1%eth0\n;nameserver 1.1.1.1\nnameserver 1.2.3\n"
+                    "nameserver 10.0.0.1\nnameserverx 9.9.9.9\noptions ndots:2\nnameserver 8.8.4.4");
+    int error = -1;
+    EXPECT_EQ(ReadDnsServers(&error), (QStringList{"10.0.0.1", "192.168.1.1", "10.0.0.1", "8.8.4.4"}));
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(ReadDnsServersFrom(conf.path() + "-missing", &error).isEmpty());
+    EXPECT_EQ(error, 0);
+    if (geteuid() != 0) { // root reads anything
+        QFile::setPermissions(conf.path(), QFileDevice::WriteOwner);
+        EXPECT_TRUE(ReadDnsServersFrom(conf.path(), &error).isEmpty());
+        EXPECT_NE(error, 0);
+    }
+}
+
+TEST(NetworkTools, ServerTextMustContainAnAddress) {
+    const std::pair<const char*, bool> cases[] = {
+        {"127.0.0.1", true},
+        {"dns 10.1.2.3 primary", true},
+        {"255.255.255.255", true},
+        {"1.2.3.4.5", true},
+        {"1.2.3", false},
+        {"256.1.1.1", false},
+        {"1.2.3.256", false},
+        {"x1.2.3.4", false},
+        {"001.002.003.004", true},
+        {"01.02.03.04", true},
+        {"", false},
+        {"a.b.c.d", false},
+    };
+    for (const auto& [text, ok] : cases)
+        EXPECT_EQ(ContainsIPv4Address(QString::fromLatin1(text)), ok) << text;
+}
+
+TEST(NetworkTools, MxChecksRunInOrder) {
+    struct Case {
+        const char* server;
+        const char* domain;
+        const char* message;
+        MxField field;
+    } cases[] = {
+        {"", "", "Please enter a DNS server.", MxField::Server},
+        {"1.2.3", "example.test", "Invalid IP address.", MxField::Server},
+        {"127.0.0.1", "", "Please specify your domain.", MxField::Domain},
+        {"127.0.0.1", "a.bc", "Domain name must be at least 5 characters.", MxField::Domain},
+        {"127.0.0.1", "-example.test", "Domain name can not begin with dash.", MxField::Domain},
+        {"127.0.0.1", "-abcd", "Domain name can not begin with dash.", MxField::Domain},
+        {"127.0.0.1", "example.test-", "Domain name can not end with dash.", MxField::Domain},
+        {"127.0.0.1", "abcde", "Domain name must have the extension.", MxField::Domain},
+        {"127.0.0.1", ".example", "Domain name can not begin with dot.", MxField::Domain},
+        {"127.0.0.1", "example.", "Domain name can not end with dot.", MxField::Domain},
+        {"127.0.0.1", "ab.cd", "", MxField::None},
+        {"127.0.0.1", "a..test", "", MxField::None},
+    };
+    for (const Case& c : cases) {
+        const MxCheck check = CheckMxInput(QString::fromLatin1(c.server), QString::fromLatin1(c.domain));
+        EXPECT_EQ(check.message, QString::fromLatin1(c.message)) << c.server << " " << c.domain;
+        EXPECT_EQ(check.field, c.field) << c.server << " " << c.domain;
+    }
+}
+
+TEST(NetworkTools, ReportTextByLookupResult) {
+    const auto list = [](int i) { return QStringLiteral("mx%1.test").arg(i); };
+    EXPECT_EQ(MxReportText(-87, list), "Invalid Parameter");
+    EXPECT_EQ(MxReportText(-5, list), "Bad DNS");
+    EXPECT_EQ(MxReportText(-3, list), "Bad socket");
+    EXPECT_EQ(MxReportText(-1, list), "No DNS");
+    EXPECT_EQ(MxReportText(-2, list), "");
+    EXPECT_EQ(MxReportText(0, list), "");
+    EXPECT_EQ(MxReportText(2, list), "mx1.test\r\nmx2.test\r\n");
+    EXPECT_EQ(WithCrLf(QStringLiteral("[ERROR] x\n")), "[ERROR] x\r\n");
+}
+
+TEST(NetworkTools, TypedKeysAreFilteredPerBox) {
+    ResolvConf conf("");
+    NetworkToolsForm form;
+    QTest::keyClicks(Find<QLineEdit>(form, "Input1TextBox"), "Mail-1.example_test!");
+    EXPECT_EQ(Find<QLineEdit>(form, "Input1TextBox")->text(), "Mail-1.exampletest");
+    QTest::keyClicks(Find<QLineEdit>(form, "Input2TextBox"), "12a.3-4 5");
+    EXPECT_EQ(Find<QLineEdit>(form, "Input2TextBox")->text(), "12.345");
+    QTest::keyClicks(Find<QComboBox>(form, "MXComboBox")->lineEdit(), "1x27.0.0.1,");
+    EXPECT_EQ(Find<QComboBox>(form, "MXComboBox")->currentText(), "127.0.0.1");
+    QTest::keyClicks(Find<QLineEdit>(form, "MXTextBox"), "ex ample.test");
+    EXPECT_EQ(Find<QLineEdit>(form, "MXTextBox")->text(), "example.test");
+    // Backspace still edits.
+    QTest::keyClick(Find<QLineEdit>(form, "MXTextBox"), Qt::Key_Backspace);
+    EXPECT_EQ(Find<QLineEdit>(form, "MXTextBox")->text(), "example.tes");
+}
+
+TEST(NetworkTools, WindowLoadsTheServerListAndTabsStartAfresh) {
+    ResolvConf conf("nameserver 127.0.0.1\nnameserver 10.9.8.7\n");
+    NetworkToolsForm form;
+    EXPECT_EQ(form.windowTitle(), "Network Tools");
+    auto* tabs = Find<QTabWidget>(form, "TabControl");
+    ASSERT_EQ(tabs->count(), 3);
+    EXPECT_EQ(tabs->tabText(0), "Domain to IP");
+    EXPECT_EQ(tabs->tabText(1), "IP to Domain");
+    EXPECT_EQ(tabs->tabText(2), "MX Lookup");
+    auto* combo = Find<QComboBox>(form, "MXComboBox");
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(1), "10.9.8.7");
+    EXPECT_EQ(combo->currentText(), "");
+    EXPECT_EQ(Find<QLineEdit>(form, "Input1TextBox")->contextMenuPolicy(), Qt::NoContextMenu);
+
+    tabs->setCurrentIndex(2);
+    EXPECT_TRUE(Find<QPushButton>(form, "MXButton")->isDefault());
+    combo->setEditText("127.0.0.1");
+    Find<QLineEdit>(form, "MXTextBox")->setText("example.test");
+    Find<QPlainTextEdit>(form, "ReportTextBox")->setPlainText("old");
+    tabs->setCurrentIndex(0);
+    EXPECT_TRUE(Find<QPushButton>(form, "Convert1Button")->isDefault());
+    EXPECT_FALSE(Find<QPushButton>(form, "MXButton")->isDefault());
+    tabs->setCurrentIndex(2);
+    EXPECT_EQ(combo->currentText(), "");
+    EXPECT_EQ(Find<QLineEdit>(form, "MXTextBox")->text(), "");
+    EXPECT_EQ(Find<QPlainTextEdit>(form, "ReportTextBox")->toPlainText(), "");
+    EXPECT_EQ(combo->count(), 2);
+
+    form.reject();
+    EXPECT_EQ(Find<QLineEdit>(form, "Input1TextBox")->contextMenuPolicy(), Qt::DefaultContextMenu);
+}
+
+TEST(NetworkTools, EmptyInputsAreRefusedBeforeAnyObjectIsMade) {
+    ResolvConf conf("");
+    testenv::MessageBoxRecorder boxes;
+    NetworkToolsForm form;
+    Find<QLineEdit>(form, "Input1TextBox")->setText("   ");
+    form.Convert1Button_Click();
+    Find<QLineEdit>(form, "Input2TextBox")->setText("");
+    form.Convert2Button_Click();
+    Find<QComboBox>(form, "MXComboBox")->setEditText(" 1.2.3 ");
+    form.MXButton_Click();
+    Find<QComboBox>(form, "MXComboBox")->setEditText("127.0.0.1");
+    Find<QLineEdit>(form, "MXTextBox")->setText("  abcde ");
+    form.MXButton_Click();
+    EXPECT_EQ(boxes.texts(), (QStringList{"Please enter your domain.", "Please enter your IP.",
+                                          "Invalid IP address.", "Domain name must have the extension."}));
+    EXPECT_EQ(Find<QLineEdit>(form, "Input1TextBox")->text(), "");
+    EXPECT_EQ(Find<QComboBox>(form, "MXComboBox")->currentText(), "127.0.0.1");
+    EXPECT_EQ(Find<QLineEdit>(form, "MXTextBox")->text(), "abcde");
+    EXPECT_TRUE(Find<QLineEdit>(form, "Output1TextBox")->text().isEmpty());
+}
+
+TEST(NetworkTools, ConvertsThroughTheComponent) {
+    REQUIRE_NET_NAMESPACE();
+    dnstest::EnsureRegistered();
+    ResolvConf conf("");
+    testenv::MessageBoxRecorder boxes;
+    NetworkToolsForm form;
+    Find<QLineEdit>(form, "Input1TextBox")->setText(" localhost ");
+    form.Convert1Button_Click();
+    EXPECT_EQ(Find<QLineEdit>(form, "Input1TextBox")->text(), "localhost");
+    EXPECT_EQ(Find<QLineEdit>(form, "Output1TextBox")->text(), "127.0.0.1");
+    Find<QLineEdit>(form, "Input1TextBox")->setText("no-such-host.invalid");
+    form.Convert1Button_Click();
+    const QString error = Find<QLineEdit>(form, "Output1TextBox")->text();
+    EXPECT_TRUE(error.startsWith("[ERROR] Could not Look up Host: Error# ")) << error.toStdString();
+    EXPECT_TRUE(error.endsWith("\r\n")) << error.toStdString();
+    Find<QLineEdit>(form, "Input2TextBox")->setText("127.0.0.1");
+    form.Convert2Button_Click();
+    EXPECT_EQ(Find<QLineEdit>(form, "Output2TextBox")->text(), "localhost");
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+TEST(NetworkTools, MxLookupFillsTheReport) {
+    REQUIRE_NET_NAMESPACE();
+    dnstest::EnsureRegistered();
+    dnstest::Dnsmasq dnsmasq;
+    std::string error;
+    ASSERT_TRUE(dnsmasq.Start(
+        {"--mx-host=example.test,mail-b.example.test,20", "--mx-host=example.test,mail-a.example.test,10"},
+        &error))
+        << error;
+    ResolvConf conf("nameserver 127.0.0.1\n");
+    testenv::MessageBoxRecorder boxes;
+    NetworkToolsForm form;
+    auto* combo = Find<QComboBox>(form, "MXComboBox");
+    auto* domain = Find<QLineEdit>(form, "MXTextBox");
+    auto* report = Find<QPlainTextEdit>(form, "ReportTextBox");
+    struct Case {
+        const char* server;
+        const char* domain;
+        const char* report;
+    } cases[] = {
+        {"127.0.0.1", "example.test", "mail-a.example.test\r\nmail-b.example.test\r\n"},
+        {" 127.0.0.1 ", "unknown.test", ""},
+        {"127.0.0.9", "example.test", "Bad DNS"},
+    };
+    for (const Case& c : cases) {
+        report->setPlainText("previous");
+        combo->setEditText(c.server);
+        domain->setText(c.domain);
+        form.MXButton_Click();
+        // The report box keeps CR LF as typed text would; compare what it holds.
+        EXPECT_EQ(report->toPlainText().replace("\n", "\r\n").replace("\r\r\n", "\r\n"),
+                  QString::fromLatin1(c.report))
+            << c.server << " " << c.domain;
+        EXPECT_TRUE(Find<QPushButton>(form, "MXButton")->isEnabled());
+        EXPECT_TRUE(combo->isEnabled());
+    }
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+TEST(NetworkTools, MissingComponentIsReportedAndTheWindowStaysUsable) {
+    ResolvConf conf("");
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir empty;
+    qputenv("XDG_DATA_HOME", empty.path().toUtf8()); // no registration at all here
+    testenv::MessageBoxRecorder boxes;
+    {
+        NetworkToolsForm form;
+        Find<QLineEdit>(form, "Input1TextBox")->setText("localhost");
+        form.Convert1Button_Click();
+        Find<QComboBox>(form, "MXComboBox")->setEditText("127.0.0.1");
+        Find<QLineEdit>(form, "MXTextBox")->setText("example.test");
+        form.MXButton_Click();
+        EXPECT_TRUE(Find<QPushButton>(form, "MXButton")->isEnabled());
+        EXPECT_TRUE(Find<QPlainTextEdit>(form, "ReportTextBox")->toPlainText().isEmpty());
+        EXPECT_TRUE(Find<QPushButton>(form, "Convert1Button")->isEnabled());
+    }
+    qputenv("XDG_DATA_HOME", saved);
+    ASSERT_EQ(boxes.texts().size(), 2);
+    for (const QString& text : boxes.texts())
+        EXPECT_TRUE(text.startsWith("The DNS component (Kelvorin.DNS.1) could not be created"))
+            << text.toStdString();
+}
+
+TEST(NetworkTools, CommandOpensTheWindowModally) {
+    ResolvConf conf("");
+    RegisterNetworkToolsWindow();
+    ASSERT_TRUE(CommandWindows::IsRegistered(1128));
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            seen = dialog->objectName();
+            dialog->findChild<QPushButton*>(QStringLiteral("CloseButton"))->click();
+        }
+    });
+    EXPECT_TRUE(CommandWindows::Open(1128, nullptr));
+    EXPECT_EQ(seen, "NetworkToolsForm");
+}
