@@ -75,6 +75,11 @@ void UpdateForm::Show(const UpdateView& view) {
     if (view.progressFull)
         m_progress->setValue(m_progress->maximum());
     (view.focusOnCheck ? m_check : m_close)->setFocus();
+    // Longer texts wrap onto more lines: the window grows so that none of them is cut off.
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void UpdateForm::CheckButton_Click() {
