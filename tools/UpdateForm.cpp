@@ -45,8 +45,6 @@ UpdateForm::UpdateForm(QWidget* parent) : QDialog(parent), m_fetcher(UpdateFetch
     m_check->setObjectName(QStringLiteral("CheckButton"));
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("CloseButton"));
-    m_check->setAutoDefault(false);
-    m_close->setAutoDefault(false);
 
     auto* top = new QHBoxLayout;
     top->addWidget(picture);

@@ -295,6 +295,23 @@ TEST_F(UpdateWindow, EveryTextShowsWhole) {
     }
 }
 
+// Return presses the button that has the focus in every state: Check, Download, then Close.
+TEST_F(UpdateWindow, ReturnPressesTheFocusedButton) {
+    publish({HttpAnswer::Complete, 200, "14.1+12", 0});
+    UpdateForm form;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const auto pressReturn = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); };
+    pressReturn();
+    EXPECT_EQ(form.State(), UpdateState::NewerFound);
+    pressReturn();
+    EXPECT_EQ(form.State(), UpdateState::DownloadStarted);
+    EXPECT_EQ(opened.size(), 1);
+    pressReturn();
+    EXPECT_FALSE(form.isVisible());
+}
+
 TEST_F(UpdateWindow, RemoteTextIsShownAsPlainText) {
     publish({HttpAnswer::Complete, 200, "14.1+<b>12</b><img src=x>", 0});
     UpdateForm form;
