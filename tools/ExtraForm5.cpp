@@ -78,8 +78,7 @@ ExtraForm5::ExtraForm5(QWidget* parent) : QDialog(parent) {
     m_print->setObjectName(QStringLiteral("PrintButton"));
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("CancelButton"));
-    for (QPushButton* b : {m_process, m_save, m_print, m_cancel})
-        b->setAutoDefault(false);
+    // Return runs the probe from the boxes; on a button that has the focus it presses that button.
     m_process->setDefault(true);
 
     auto* buttons = new QHBoxLayout;

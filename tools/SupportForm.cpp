@@ -48,8 +48,12 @@ SupportForm::SupportForm(QWidget* parent) : QDialog(parent) {
     m_add->setObjectName(QStringLiteral("AddButton"));
     m_remove = new QPushButton(QStringLiteral("-"), this);
     m_remove->setObjectName(QStringLiteral("RemoveButton"));
-    for (QPushButton* b : {m_add, m_remove})
+    // No button of this window is pressed by Return in a box (the "+" would otherwise open the file
+    // dialog).
+    for (QPushButton* b : {m_add, m_remove}) {
         b->setFixedWidth(28);
+        b->setAutoDefault(false);
+    }
     m_description = new QPlainTextEdit(this);
     m_description->setObjectName(QStringLiteral("DescriptionTextBox"));
     m_description->setTabChangesFocus(true);

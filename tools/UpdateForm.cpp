@@ -45,8 +45,6 @@ UpdateForm::UpdateForm(QWidget* parent) : QDialog(parent), m_fetcher(UpdateFetch
     m_check->setObjectName(QStringLiteral("CheckButton"));
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("CloseButton"));
-    m_check->setAutoDefault(false);
-    m_close->setAutoDefault(false);
 
     auto* top = new QHBoxLayout;
     top->addWidget(picture);
@@ -75,6 +73,11 @@ void UpdateForm::Show(const UpdateView& view) {
     if (view.progressFull)
         m_progress->setValue(m_progress->maximum());
     (view.focusOnCheck ? m_check : m_close)->setFocus();
+    // Longer texts wrap onto more lines: the window grows so that none of them is cut off.
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void UpdateForm::CheckButton_Click() {

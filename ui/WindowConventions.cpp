@@ -20,8 +20,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Backspace)
+            // Backspace edits; Tab, Return and Escape belong to the dialog (focus, default button,
+            // close) and type nothing into the box.
+            switch (key->key()) {
+            case Qt::Key_Backspace:
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Escape:
                 return false;
+            default:
+                break;
+            }
             const QString text = key->text();
             // Keys that type a character: only digits pass. Control characters (Ctrl+V and friends
             // type one) are refused too, so nothing but digits reaches the box by typing.

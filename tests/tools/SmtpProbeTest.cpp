@@ -15,6 +15,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -123,6 +124,23 @@ TEST_F(ProbeWindow, RefusesAnEmptyServerOrPort) {
     EXPECT_EQ(boxes.last(), QStringLiteral("Please enter your port."));
     EXPECT_EQ(boxes.seen().size(), 2u);
     EXPECT_EQ(boxes.seen().front().icon, QMessageBox::Warning);
+}
+
+// Return presses the button that has the focus; from a box it runs the probe.
+TEST_F(ProbeWindow, ReturnPressesTheFocusedButtonElseProcess) {
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    button("SaveButton")->setFocus();
+    QTest::keyClick(button("SaveButton"), Qt::Key_Return);
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("There is no data to save.")});
+    box("ServerTextBox")->setFocus();
+    QTest::keyClick(box("ServerTextBox"), Qt::Key_Return);
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please enter your mail server."));
+    button("CancelButton")->setFocus();
+    QTest::keyClick(button("CancelButton"), Qt::Key_Return);
+    EXPECT_EQ(boxes.seen().size(), 2u);
+    EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(ProbeWindow, ProbesTheTrimmedServerThenSavesAndPrintsTheReport) {

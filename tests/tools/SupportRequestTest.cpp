@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -271,6 +272,23 @@ TEST_F(SupportWindow, OpensWithTheAccountAndTopicsAndRefusesABlankDescription) {
     EXPECT_EQ(files.seen().front().title, QStringLiteral("Technical Support"));
     find<QPushButton>(form, "RemoveButton")->click();
     EXPECT_EQ(attachment->text(), QString());
+}
+
+// Return in a box of the window sends nothing and opens nothing: no file dialog from the "+" button.
+TEST_F(SupportWindow, ReturnInABoxPressesNoButton) {
+    SupportForm form;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("Help."));
+    for (const char* box : {"NameTextBox", "EmailTextBox", "AttachmentTextBox"}) {
+        find<QLineEdit>(form, box)->setFocus();
+        QTest::keyClick(find<QLineEdit>(form, box), Qt::Key_Return);
+        EXPECT_TRUE(files.seen().empty()) << box;
+    }
+    EXPECT_TRUE(boxes.texts().isEmpty());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(find<QPushButton>(form, "OKButton")->isEnabled());
 }
 
 TEST_F(SupportWindow, ASentRequestKeepsTheInputsLocked) {

@@ -6,10 +6,12 @@
 #include "tools/UpdateForm.h"
 #include "tools/WebPageOpener.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -275,6 +277,39 @@ TEST_F(UpdateWindow, EveryOtherAnswerEndsUpToDateOrFailed) {
         }
     }
     EXPECT_TRUE(opened.isEmpty());
+}
+
+// The window grows with its texts: every line of the longest state shows whole, even the published
+// size with the line end it came with.
+TEST_F(UpdateWindow, EveryTextShowsWhole) {
+    publish({HttpAnswer::Complete, 200, "14.1+12\r\n", 0});
+    UpdateForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    check(form)->click();
+    ASSERT_EQ(form.State(), UpdateState::NewerFound);
+    QApplication::processEvents();
+    for (int i = 1; i <= 3; ++i) {
+        auto* l = form.findChild<QLabel*>(QStringLiteral("Label%1").arg(i));
+        EXPECT_GE(l->height(), l->heightForWidth(l->width())) << i;
+    }
+}
+
+// Return presses the button that has the focus in every state: Check, Download, then Close.
+TEST_F(UpdateWindow, ReturnPressesTheFocusedButton) {
+    publish({HttpAnswer::Complete, 200, "14.1+12", 0});
+    UpdateForm form;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const auto pressReturn = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); };
+    pressReturn();
+    EXPECT_EQ(form.State(), UpdateState::NewerFound);
+    pressReturn();
+    EXPECT_EQ(form.State(), UpdateState::DownloadStarted);
+    EXPECT_EQ(opened.size(), 1);
+    pressReturn();
+    EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(UpdateWindow, RemoteTextIsShownAsPlainText) {

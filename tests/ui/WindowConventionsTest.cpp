@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,6 +33,42 @@ TEST(WindowConventions, DigitsOnlyBoxRefusesOtherTypedKeys) {
     QTest::keyClick(&box, Qt::Key_Left);
     QTest::keyClick(&box, Qt::Key_Delete);
     EXPECT_EQ(QStringLiteral("12"), box.text());
+}
+
+// The box refuses typed characters, not the keys that move around the dialog: Tab leaves the box,
+// Return presses the default button and Escape closes the dialog, as from any other box.
+TEST(WindowConventions, DigitsOnlyBoxKeepsTheDialogKeys) {
+    QDialog dialog;
+    auto* digits = new QLineEdit(&dialog);
+    auto* next = new QLineEdit(&dialog);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+    ok->setDefault(true);
+    int pressed = 0;
+    QObject::connect(ok, &QPushButton::clicked, [&pressed] { ++pressed; });
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(digits);
+    layout->addWidget(next);
+    layout->addWidget(ok);
+    MakeDigitsOnly(digits);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+
+    digits->setFocus();
+    QTest::keyClick(digits, Qt::Key_Tab);
+    EXPECT_TRUE(next->hasFocus());
+    QTest::keyClick(next, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(digits->hasFocus());
+
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        const int before = pressed;
+        QTest::keyClick(digits, key);
+        EXPECT_EQ(before + 1, pressed) << key;
+    }
+    EXPECT_TRUE(digits->text().isEmpty());
+
+    QTest::keyClick(digits, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST(WindowConventions, HelpKeyWithAnyModifierOpensTheTopic) {
