@@ -16,6 +16,12 @@ bool OpenWithAssociatedProgram(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+bool OpenWebPage(const QString& address) {
+    if (replacement())
+        return replacement()(address);
+    return QDesktopServices::openUrl(QUrl(address));
+}
+
 void SetFileOpenerForTesting(FileOpener opener) {
     replacement() = std::move(opener);
 }

@@ -8,6 +8,8 @@
 using FileOpener = std::function<bool(const QString& path)>;
 
 bool OpenWithAssociatedProgram(const QString& path);
+// A web page in the desktop's browser; the test opener receives the address.
+bool OpenWebPage(const QString& address);
 
 // Puts an opener in place of the desktop's; an empty one gives the desktop's back.
 void SetFileOpenerForTesting(FileOpener opener);
