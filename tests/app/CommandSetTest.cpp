@@ -12,6 +12,7 @@
 #include "recipients/TransferWindows.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/CommandWindows.h"
+#include "ui/HelpViewer.h"
 #include "ui/ShellOpener.h"
 
 #include <QAction>
@@ -359,6 +360,22 @@ TEST_F(CommandSetTest, HomePageGoesToTheDesktopOpener) {
     SetFileOpenerForTesting(nullptr);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(opened[0].startsWith(QStringLiteral("https://")));
+}
+
+// The Help command and F1 (which the status bar promises) open the main window's page.
+TEST_F(CommandSetTest, HelpAndF1OpenTheWelcomePage) {
+    MainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    auto viewer = [&] { return form.findChild<HelpViewer*>(); };
+    form.ExecuteCommand(1079);
+    ASSERT_NE(viewer(), nullptr);
+    EXPECT_EQ(viewer()->currentPage(), QStringLiteral("Welcome.htm"));
+    viewer()->close();
+    viewer()->showPage(QStringLiteral("Other.htm"));
+    QTest::keyClick(form.findChild<QLineEdit*>(QStringLiteral("SubjectTextBox")), Qt::Key_F1);
+    EXPECT_EQ(viewer()->currentPage(), QStringLiteral("Welcome.htm"));
+    EXPECT_TRUE(viewer()->isVisible());
 }
 
 } // namespace
