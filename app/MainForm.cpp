@@ -106,6 +106,7 @@ void MainForm::buildControls() {
     m_toComboBox = makeList(central, "ToComboBox");
     m_subjectTextBox = new QLineEdit(central);
     m_subjectTextBox->setObjectName(QStringLiteral("SubjectTextBox"));
+    m_subjectTextBox->installEventFilter(this); // trimmed when the focus leaves it
     fields->addWidget(m_fromComboBox, 0, 1);
     fields->addWidget(m_toComboBox, 1, 1);
     fields->addWidget(m_subjectTextBox, 2, 1);
@@ -121,7 +122,6 @@ void MainForm::buildControls() {
                                         {"PictureButton", "Picture"},
                                         {"HyperlinkButton", "Hyperlink"}})
         formatting->addWidget(makeButton(central, name, caption));
-    m_subjectTextBox->installEventFilter(this);
     formatting->addStretch(1);
     m_editor = new HtmlEditor(central);
     m_editor->setObjectName(QStringLiteral("Editor"));
