@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "core/TextUtil.h"
 #include "core/Version.h"
 #include "editor/HtmlEditor.h"
 #include "editor/SaveChanges.h"
@@ -86,6 +87,7 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
     ui.AttachmentComboBox = m_attachmentComboBox;
     ui.Window = this;
 
+    buildCommands();
     load();
     // Every key of every window of the program passes its top-level window first; that is where the
     // keyboard indicators are followed.
@@ -112,6 +114,7 @@ void MainForm::buildControls() {
     fields->addWidget(labelFor(m_fromComboBox, "Label1", "From :"), 0, 0);
     fields->addWidget(labelFor(m_toComboBox, "Label2", "To :"), 1, 0);
     fields->addWidget(labelFor(m_subjectTextBox, "Label3", "Subject :"), 2, 0);
+    m_subjectTextBox->installEventFilter(this); // trimmed when the focus leaves it
     fields->addWidget(m_fromComboBox, 0, 1);
     fields->addWidget(m_toComboBox, 1, 1);
     fields->addWidget(m_subjectTextBox, 2, 1);
@@ -170,8 +173,8 @@ void MainForm::buildControls() {
     frame->addWidget(m_attachmentComboBox, 1, 1, 1, 3);
     frame->addWidget(makeButton(m_frame, "DeleteAttachmentButton", "Delete Attachment"), 1, 4);
 
-    auto* email = makeButton(m_frame, "EmailButton", "Email Manager");
-    auto* group = makeButton(m_frame, "GroupButton", "Group Manager");
+    auto* email = m_emailButton = makeButton(m_frame, "EmailButton", "Email Manager");
+    auto* group = m_groupButton = makeButton(m_frame, "GroupButton", "Group Manager");
     auto* history = makeButton(m_frame, "HistoryButton", "History Manager");
     auto* signature = makeButton(m_frame, "SignatureButton", "Signature Manager");
     auto* send = makeButton(m_frame, "SendButton", "Send");
@@ -226,11 +229,10 @@ void MainForm::load() {
 
     const QString signatureStatus =
         GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Status), 0);
-    if (signatureStatus.trimmed().toInt() == 1) {
-        m_editor->NewDocument();
-        m_editor->SetDocumentHTML(
+    // The signature is the starting text of a new message, not a change of the user's.
+    if (signatureStatus.trimmed().toInt() == 1)
+        m_editor->NewDocumentFrom(
             GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Message)));
-    }
 
     m_sendingMethodComboBox->addItems({QStringLiteral("Personal Sending"), QStringLiteral("Bulk Sending"),
                                        QStringLiteral("3rd Party Sending")});
@@ -262,6 +264,9 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
+    // The subject loses its leading and trailing blanks when the focus leaves it.
+    if (watched == m_subjectTextBox && type == QEvent::FocusOut)
+        m_subjectTextBox->setText(TrimBlanks(m_subjectTextBox->text()));
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWindowType()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         static const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");

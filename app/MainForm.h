@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 
+class CommandBars;
 class HtmlEditor;
 class QCheckBox;
 class QComboBox;
@@ -20,6 +21,11 @@ public:
     ~MainForm() override;
 
     HtmlEditor* editor() const { return m_editor; }
+    CommandBars* commandBars() const { return m_commandBars; }
+
+    // The execute handler of the menu bar and the tool bar: runs the command with this id (a tool
+    // button's id runs the menu command it repeats). An id without a command does nothing.
+    void ExecuteCommand(int id);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -35,7 +41,25 @@ private slots:
     void SendButtonClicked();
 
 private:
+    // File commands and the save-changes steps.
+    void newDocument();
+    void openDocument();
+    void saveDocument();
+    void printDocument();
+    // Formatting buttons, context menu, attachments and the Merge menu.
+    void editorContextMenuRequested();
+    void editorContextMenuChosen(int index);
+    void attachFiles();
+    void deleteAttachment();
+    void insertMergeMacro(int id);
+    // Commands that open the windows of other areas.
+    void openRoutedWindow(int id);
+    void openTransferWindow(bool import);
+    void technicalSupport();
+    void showTipOfTheDay();
+
     void buildControls();
+    void buildCommands();
     void buildStatusBar();
     void load();
     void showKeyboardIndicators();
@@ -50,6 +74,9 @@ private:
     QComboBox* m_formatComboBox = nullptr;
     QCheckBox* m_rrrCheckBox = nullptr;
     QComboBox* m_attachmentComboBox = nullptr;
+    QPushButton* m_emailButton = nullptr;
+    QPushButton* m_groupButton = nullptr;
+    CommandBars* m_commandBars = nullptr;
     QLabel* m_insPane = nullptr;
     QLabel* m_capsPane = nullptr;
     QLabel* m_numPane = nullptr;

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Paths.h"
+#include "editor/HtmlEditor.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -76,4 +77,38 @@ void DeleteTemporaryFiles() {
     // Without a data folder the name would resolve against the working folder: leave it alone.
     if (!DataPath().isEmpty())
         removeTree(DataPath() + QLatin1String(kImportBody));
+}
+
+bool AttachmentExists(const QStringList& attachments, const QString& path) {
+    return attachments.contains(path, Qt::CaseSensitive);
+}
+
+namespace {
+struct ContextItem {
+    const char* caption;
+    int command;
+};
+constexpr ContextItem ContextMenu[] = {
+    {"Undo", EditCommand::Undo},
+    {"", 0},
+    {"Cut", EditCommand::Cut},
+    {"Copy", EditCommand::Copy},
+    {"Paste", EditCommand::Paste},
+    {"Delete", EditCommand::Delete},
+    {"", 0},
+    {"Select All", EditCommand::SelectAll},
+};
+} // namespace
+
+QStringList EditorContextMenuCaptions() {
+    QStringList captions;
+    for (const ContextItem& item : ContextMenu)
+        captions << QString::fromLatin1(item.caption);
+    return captions;
+}
+
+int EditorContextMenuCommand(int position) {
+    if (position < 0 || position >= int(std::size(ContextMenu)))
+        return 0;
+    return ContextMenu[position].command;
 }

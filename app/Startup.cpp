@@ -6,6 +6,7 @@
 #include "core/GetWinVer.h"
 #include "core/Globals.h"
 #include "core/Paths.h"
+#include "core/PrivateFiles.h"
 #include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -122,8 +123,8 @@ StartupOutcome Startup::run() {
 
     // The user's copy is never overwritten: from the first start on it holds the user's recipients.
     const QString userDatabase = DataPath() + QStringLiteral("Group.mdb");
-    if (!QFileInfo::exists(userDatabase) && QFile::copy(shipped, userDatabase))
-        QFile::setPermissions(userDatabase, QFile::ReadOwner | QFile::WriteOwner);
+    if (!QFileInfo::exists(userDatabase))
+        CopyToNewPrivateFile(shipped, userDatabase);
     QDir().mkdir(DataPath() + QStringLiteral("History"));
 
     if (showWindows)

@@ -1,5 +1,7 @@
-// Draws the main window, as a user with an account and three groups sees it, into a PNG file.
+// Draws the main window, as a user with an account and three groups sees it with its Message menu open,
+// into a PNG file.
 // Everything it writes (settings, data folder) lives in a temporary folder of its own.
+#include "app/AreaWindows.h"
 #include "app/MainForm.h"
 #include "core/Database.h"
 #include "core/Paths.h"
@@ -12,6 +14,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -56,6 +61,8 @@ int main(int argc, char** argv) {
     SaveSetting(account, QString::fromLatin1(Keys::Name), QStringLiteral("Anna Lindqvist"));
     SaveSetting(account, QString::fromLatin1(Keys::Email), QStringLiteral("anna@example.com"));
 
+    // The windows of the other areas, as the program registers them at start-up.
+    RegisterAreaWindows();
     MainForm form;
     form.resize(820, 620);
     form.findChild<QLineEdit*>(QStringLiteral("SubjectTextBox"))
@@ -67,7 +74,20 @@ int main(int argc, char** argv) {
         "<li>Workshops every Saturday</li></ul><p>Kind regards,<br>Anna</p></body></html>"));
     form.show();
     settle(2500);
-    if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {
+    // The Message menu stands open over the window, so the picture shows the menus as well.
+    QPixmap shot = form.grab();
+    QMenuBar* bar = form.menuBar();
+    for (QAction* top : bar->actions()) {
+        if (top->text() != QStringLiteral("Messa&ge") || !top->menu())
+            continue;
+        const QPoint at = bar->mapTo(&form, bar->actionGeometry(top).bottomLeft());
+        top->menu()->popup(form.mapToGlobal(at));
+        settle(300);
+        QPainter painter(&shot);
+        painter.drawPixmap(at, top->menu()->grab());
+        top->menu()->hide();
+    }
+    if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "velanto_screenshot: cannot write %s\n", argv[1]);
         return 1;
     }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -58,18 +59,21 @@ void SetDataPath(const QString& folder) {
 }
 
 QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder) {
-    QDir dir;
-    if (appDataFolder.isEmpty()) {
-        const QString fallback = withSlash(programFolder) + QStringLiteral("Application Data/");
-        dir.mkpath(fallback);
-        return fallback;
+    if (!appDataFolder.isEmpty()) {
+        const QString torvale = withSlash(appDataFolder) + QStringLiteral("Torvale/");
+        const QString path = torvale + QStringLiteral("Velanto Ostrel/");
+        // The folder holds the recipient database and the history: private to the user from the start.
+        const QDir dir;
+        if (dir.mkpath(torvale) && (dir.mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
+                                    QFileInfo(path).isDir())) {
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            return path;
+        }
     }
-    const QString torvale = withSlash(appDataFolder) + QStringLiteral("Torvale/");
-    const QString path = torvale + QStringLiteral("Velanto Ostrel/");
-    dir.mkpath(path);
-    // The folder holds the recipient database and the history: private to the user.
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
+    // No application-data folder, or one in which ours cannot be made: the program folder's own.
+    const QString fallback = withSlash(programFolder) + QStringLiteral("Application Data/");
+    QDir().mkpath(fallback);
+    return fallback;
 }
 
 QString TempFolder() {

@@ -11,8 +11,8 @@ void SetProgramFolderForTesting(const QString& folder);
 QString DataPath();
 void SetDataPath(const QString& folder);
 
-// The data folder for a given application-data folder (empty when none could be had): the program
-// folder's "Application Data/" is the fallback. Creates the folders it names.
+// The data folder for a given application-data folder: the program folder's "Application Data/" is the
+// fallback when there is none or ours cannot be made in it. Creates the folders it names.
 QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder);
 
 // The private per-user temporary folder (mode 0700), created on first use.

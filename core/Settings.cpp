@@ -1,6 +1,10 @@
 #include "core/Settings.h"
 
+#include "core/PrivateFiles.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace {
@@ -14,10 +18,12 @@ QString path(const QString& section, const QString& key) {
     return section + QLatin1Char('/') + key;
 }
 
-// The store can hold the account password: keep it readable by its owner only.
+// The store can hold the account password: the file is made (or restricted) 0600 before anything is
+// written, and a rewrite keeps the mode of the file it replaces.
 void restrictAndSync(QSettings& s) {
+    QDir().mkpath(QFileInfo(s.fileName()).path());
+    EnsurePrivateFile(s.fileName());
     s.sync();
-    QFile::setPermissions(s.fileName(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 } // namespace

@@ -515,14 +515,25 @@ bool HtmlEditor::LoadDocument(const QString& path) {
 }
 
 bool HtmlEditor::SaveDocument(const QString& path) {
-    const QVariant html = d->call(QStringLiteral("__velanto.serialize(true)"));
-    if (html.typeId() != QMetaType::QString)
-        return false;
-    if (!WriteFileAtomically(path, html.toString().toUtf8()))
+    if (!SaveCopy(path))
         return false;
     d->path = QFileInfo(path).absoluteFilePath();
     d->markClean();
     return true;
+}
+
+bool HtmlEditor::SaveCopy(const QString& path) {
+    const QVariant html = d->call(QStringLiteral("__velanto.serialize(true)"));
+    if (html.typeId() != QMetaType::QString)
+        return false;
+    return WriteFileAtomically(path, html.toString().toUtf8());
+}
+
+void HtmlEditor::NewDocumentFrom(const QString& html) {
+    if (d->loadBytes(html.toUtf8(), "text/html;charset=utf-8", QStringLiteral("/"))) {
+        d->path.clear();
+        d->markClean();
+    }
 }
 
 void HtmlEditor::NewDocument() {

@@ -56,7 +56,13 @@ public:
     bool LoadDocument(const QString& path);
     // Writes the document as UTF-8 HTML (its charset declaration made to say so); false on failure.
     bool SaveDocument(const QString& path);
+    // Writes the document to a file for the program's own use (the body of a send run or a preview): the
+    // document keeps its path and its modified mark, since the user has not saved it.
+    bool SaveCopy(const QString& path);
     void NewDocument();
+    // A new untitled document with this content, unmodified: the starting text of a new message (the
+    // signature). Content the user asked for (a template, an imported body) goes through SetDocumentHTML.
+    void NewDocumentFrom(const QString& html);
     void ExecCommand(int command, int option = ExecOption::Default);
     // Prints on the current (default) printer; false when nothing could be printed.
     bool PrintDocument(qint32 flags = 0);

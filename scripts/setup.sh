@@ -16,6 +16,7 @@ PACKAGES=(
   postfix
   dnsmasq-base
   fonts-dejavu-core
+  adwaita-icon-theme libqt6svg6
 )
 
 missing=()

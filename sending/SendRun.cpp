@@ -40,9 +40,10 @@ QString WriteEditorBody() {
     QFile::setPermissions(preview, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(preview);
     const QString current = editor->CurrentDocumentPath();
-    if (!editor->SaveDocument(current.isEmpty() ? preview : current))
+    const QString body = current.isEmpty() ? preview : current;
+    if (!editor->SaveCopy(body))
         return QString();
-    return editor->CurrentDocumentPath();
+    return body;
 }
 
 SendRunInput SendRunInputFromMainForm() {

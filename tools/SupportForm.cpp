@@ -9,11 +9,11 @@
 #include "tools/MakerSite.h"
 #include "tools/SupportRequest.h"
 #include "tools/SystemFacts.h"
-#include "tools/WebPageOpener.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
+#include "ui/ShellOpener.h"
 #include "ui/WindowConventions.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "tools/UpdateForm.h"
 
 #include "tools/MakerSite.h"
-#include "tools/WebPageOpener.h"
 #include "ui/Pictures.h"
+#include "ui/ShellOpener.h"
 #include "ui/WindowConventions.h"
 
 #include <QCloseEvent>

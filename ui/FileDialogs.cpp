@@ -18,6 +18,8 @@ QString ask(QWidget* parent, const FileDialogRequest& r) {
         return QFileDialog::getSaveFileName(parent, r.title, r.suggestedPath, r.filter);
     case FileDialogKind::Folder:
         return QFileDialog::getExistingDirectory(parent, r.title, r.suggestedPath);
+    case FileDialogKind::OpenFiles:
+        break; // GetOpenFileNames asks the dialog itself
     }
     return QString();
 }
@@ -37,4 +39,11 @@ QString GetSaveFileName(QWidget* parent, const QString& title, const QString& fi
 
 QString GetExistingFolder(QWidget* parent, const QString& title, const QString& path) {
     return ask(parent, {FileDialogKind::Folder, title, QString(), path});
+}
+
+QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QString& filter) {
+    if (hook())
+        return hook()({FileDialogKind::OpenFiles, title, filter, QString()})
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
 }

@@ -1,12 +1,13 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
 
 // The open, save and folder dialogs of the program. Tests answer them through the hook; an empty
 // answer means the user cancelled.
-enum class FileDialogKind { Open, Save, Folder };
+enum class FileDialogKind { Open, Save, Folder, OpenFiles };
 
 struct FileDialogRequest {
     FileDialogKind kind;
@@ -19,6 +20,9 @@ QString GetOpenFileName(QWidget* parent, const QString& title, const QString& fi
                         const QString& suggestedPath = QString());
 QString GetSaveFileName(QWidget* parent, const QString& title, const QString& filter,
                         const QString& suggestedPath = QString());
+// An open dialog in which several files can be chosen; empty when cancelled. A test's answer names the
+// files one per line.
+QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QString& filter);
 QString GetExistingFolder(QWidget* parent, const QString& title, const QString& suggestedPath = QString());
 
 using FileDialogHook = std::function<QString(const FileDialogRequest&)>;

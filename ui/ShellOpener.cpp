@@ -4,18 +4,35 @@
 #include <QUrl>
 
 namespace {
-FileOpener& replacement() {
+
+FileOpener& fileReplacement() {
     static FileOpener opener;
     return opener;
 }
+
+WebPageOpener& webReplacement() {
+    static WebPageOpener opener;
+    return opener;
+}
+
 } // namespace
 
 bool OpenWithAssociatedProgram(const QString& path) {
-    if (replacement())
-        return replacement()(path);
+    if (fileReplacement())
+        return fileReplacement()(path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+bool OpenWebPage(const QString& url) {
+    if (webReplacement())
+        return webReplacement()(url);
+    return QDesktopServices::openUrl(QUrl(url, QUrl::StrictMode));
+}
+
 void SetFileOpenerForTesting(FileOpener opener) {
-    replacement() = std::move(opener);
+    fileReplacement() = std::move(opener);
+}
+
+void SetWebPageOpenerForTesting(WebPageOpener opener) {
+    webReplacement() = std::move(opener);
 }

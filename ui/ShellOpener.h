@@ -1,13 +1,18 @@
 #pragma once
 // Opening a file with the program the desktop associates with its type (a log, a saved message, an
-// import report). Tests put a recorder in place so that nothing is ever shown in an editor or browser.
+// import report) and a web address in the user's browser (the home page, the installer, the online
+// support page). Tests put recorders in place so that nothing is ever shown in an editor or browser.
 #include <QString>
 #include <functional>
 
 // Answers true when the request was accepted (what is then shown is up to the associated program).
 using FileOpener = std::function<bool(const QString& path)>;
+using WebPageOpener = std::function<bool(const QString& url)>;
 
 bool OpenWithAssociatedProgram(const QString& path);
+// True when the desktop accepted the address; what the browser then does is its own business.
+bool OpenWebPage(const QString& url);
 
-// Puts an opener in place of the desktop's; an empty one gives the desktop's back.
+// Put an opener in place of the desktop's; an empty one gives the desktop's back.
 void SetFileOpenerForTesting(FileOpener opener);
+void SetWebPageOpenerForTesting(WebPageOpener opener);

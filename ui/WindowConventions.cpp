@@ -107,7 +107,9 @@ void UnhookRightClick(QWidget* box) {
 }
 
 void HookMinWinSize(QWidget* mainWindow) {
-    mainWindow->setMinimumSize(MinimumWindowSizeFor(GetWindowsName()));
+    // The system's minimum, but never less than the window's layout needs to show every control whole.
+    mainWindow->setMinimumSize(
+        MinimumWindowSizeFor(GetWindowsName()).expandedTo(mainWindow->minimumSizeHint()));
 }
 
 void MakeDigitsOnly(QLineEdit* box) {

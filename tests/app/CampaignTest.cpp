@@ -117,7 +117,10 @@ TEST(Campaign, SetUpAndSentFromTheMainWindow) {
     const QByteArray third = peer.message(2);
     EXPECT_TRUE(third.contains("Subject: =?utf-8?Q?Hello_=C5=81ucja?=")) << third.constData();
     EXPECT_TRUE(third.contains("Dear =C5=81ucja,")) << third.constData();
-    form.close();
+    // Sending is not saving: the composed message is still offered for saving.
+    boxes.answer(QMessageBox::No);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Do you want to save the changes?")});
 }
 
 } // namespace

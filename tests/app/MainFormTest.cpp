@@ -7,8 +7,11 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
+#include "sending/SendRun.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/MainFormControls.h"
+#include "ui/ShellOpener.h"
+#include "ui/WindowConventions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -119,10 +122,44 @@ TEST_F(MainFormTest, LoadLeavesListsEmptyWhenSettingsOrGroupsAreMissing) {
 TEST_F(MainFormTest, LoadStartsWithTheSignatureWhenItIsOn) {
     setting(Sections::Signature, Keys::Status, QStringLiteral("1"));
     setting(Sections::Signature, Keys::Message, QStringLiteral("<p>Kind regards, Anna</p>"));
+    testenv::FileDialogAnswers dialogs; // a save dialog, should one come, is cancelled
+    {
+        MainForm form;
+        EXPECT_TRUE(form.editor()->DocumentHTML().contains(QStringLiteral("Kind regards, Anna")));
+        EXPECT_EQ(child<QComboBox>(&form, "SendingMethodComboBox")->currentText(),
+                  QStringLiteral("Personal Sending"));
+        // The signature is where a new message starts, not a change: closing untouched asks nothing.
+        EXPECT_FALSE(form.editor()->IsDirty());
+        EXPECT_TRUE(form.editor()->CurrentDocumentPath().isEmpty());
+        EXPECT_TRUE(form.close());
+        EXPECT_TRUE(boxes.seen().empty());
+    }
+    // Content the user asked for (a template, an imported body) is a change.
     MainForm form;
-    EXPECT_TRUE(form.editor()->DocumentHTML().contains(QStringLiteral("Kind regards, Anna")));
-    EXPECT_EQ(child<QComboBox>(&form, "SendingMethodComboBox")->currentText(),
-              QStringLiteral("Personal Sending"));
+    form.editor()->SetDocumentHTML(QStringLiteral("<p>template</p>"));
+    EXPECT_TRUE(form.editor()->IsDirty());
+}
+
+// The window never gets smaller than its layout needs: no control is cut off at its minimum size.
+TEST_F(MainFormTest, AtItsMinimumSizeEveryControlIsWhole) {
+    MainForm form;
+    form.resize(900, 700);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    HookMinWinSize(&form);
+    form.resize(1, 1);
+    QTest::qWait(100);
+    QWidget* client = child<QWidget>(&form, "ClientArea");
+    for (QWidget* w : client->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->isWindow() || w->objectName().isEmpty())
+            continue;
+        const QRect placed(w->mapTo(client, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(client->rect().contains(placed)) << w->objectName().toStdString();
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QPushButton*>(w) ||
+            qobject_cast<QCheckBox*>(w)) {
+            EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(MainFormTest, TypingInTheEditorMarksTheDocumentModified) {
@@ -313,6 +350,47 @@ TEST_F(MainFormCloseTest, NoOrAShutdownDiscardTheChanges) {
     ShuttingDown = true;
     EXPECT_TRUE(form.close());
     EXPECT_EQ(boxes.seen().size(), asked);
+}
+
+// The send run's body file and the preview are saves of the program's own: the document stays modified,
+// the close still asks, and Yes goes through the save dialog (the preview's file counts as untitled).
+TEST_F(MainFormCloseTest, AfterASendOrAPreviewTheCloseStillAsksToSave) {
+    QStringList shown;
+    SetFileOpenerForTesting([&](const QString& path) {
+        shown << path;
+        return true;
+    });
+    for (const char* what : {"send", "preview"}) {
+        SCOPED_TRACE(what);
+        const size_t asked = boxes.seen().size();
+        const QString target =
+            program.path() + QStringLiteral("/") + QLatin1String(what) + QStringLiteral(".htm");
+        MainForm form;
+        form.editor()->DOM().pasteHTML(QStringLiteral("<b>composed</b>"));
+        ASSERT_TRUE(form.editor()->IsDirty());
+        if (QLatin1String(what) == QLatin1String("send"))
+            EXPECT_EQ(SendRunInputFromMainForm().writeHtmlBody(),
+                      TempFolder() + QStringLiteral("Preview.htm"));
+        else
+            form.ExecuteCommand(1057);
+        QFile body(TempFolder() + QStringLiteral("Preview.htm"));
+        ASSERT_TRUE(body.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(body.readAll().contains("composed"));
+        EXPECT_TRUE(form.editor()->IsDirty());
+
+        boxes.answer(QMessageBox::Yes);
+        dialogs.answer(target);
+        EXPECT_TRUE(form.close());
+        ASSERT_EQ(boxes.seen().size(), asked + 1);
+        EXPECT_EQ(boxes.last(), QStringLiteral("Do you want to save the changes?"));
+        ASSERT_FALSE(dialogs.seen().empty());
+        EXPECT_EQ(dialogs.seen().back().kind, FileDialogKind::Save);
+        QFile saved(target);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(saved.readAll().contains("composed"));
+    }
+    SetFileOpenerForTesting(nullptr);
+    EXPECT_EQ(shown, QStringList{TempFolder() + QStringLiteral("Preview.eml")});
 }
 
 TEST_F(MainFormCloseTest, TemporaryCopiesCountAsUntitled) {

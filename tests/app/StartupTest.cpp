@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 #include "core/Paths.h"
+#include "tests/support/FileEvents.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/MessageBoxes.h"
 
@@ -8,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -126,6 +128,38 @@ TEST_F(StartupTest, WithoutAnApplicationDataFolderTheProgramFolderHoldsTheData) 
     StartupEnvironment env = environment();
     env.appDataFolder.clear();
     ASSERT_EQ(makeStartup(env)->run(), StartupOutcome::Started);
+    const QString fallback = programFolder() + QStringLiteral("Application Data/");
+    EXPECT_EQ(DataPath(), fallback);
+    EXPECT_EQ(readAll(fallback + QStringLiteral("Group.mdb")), readAll(shipped()));
+    EXPECT_TRUE(QFileInfo(fallback + QStringLiteral("History")).isDir());
+}
+
+// The copy holds the user's recipients: it is never readable by others, not even for the moment between
+// the copy and a later change of its mode (a permissive umask and shipped file make that visible).
+TEST_F(StartupTest, TheFirstRunCopyIsPrivateFromTheMomentItExists) {
+    QFile::setPermissions(shipped(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QDir().mkpath(userFolder());
+    testenv::FolderEvents events(userFolder());
+    const mode_t oldMask = ::umask(0);
+    const StartupOutcome outcome = makeStartup(environment())->run();
+    ::umask(oldMask);
+    ASSERT_EQ(outcome, StartupOutcome::Started);
+    const QString copy = userFolder() + QStringLiteral("Group.mdb");
+    const QStringList seen = events.eventsFor(QStringLiteral("Group.mdb"));
+    EXPECT_FALSE(seen.isEmpty());
+    EXPECT_FALSE(seen.contains(QStringLiteral("attrib"))) << seen.join(' ').toStdString();
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(QFile::encodeName(copy).constData(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 0777u);
+    EXPECT_EQ(readAll(copy), readAll(shipped()));
+}
+
+TEST_F(StartupTest, AnApplicationDataFolderThatCannotHoldOursFallsBackToTheProgramFolder) {
+    QFile wall(appData() + QStringLiteral("/Torvale"));
+    ASSERT_TRUE(wall.open(QIODevice::WriteOnly));
+    wall.close();
+    ASSERT_EQ(makeStartup(environment())->run(), StartupOutcome::Started);
     const QString fallback = programFolder() + QStringLiteral("Application Data/");
     EXPECT_EQ(DataPath(), fallback);
     EXPECT_EQ(readAll(fallback + QStringLiteral("Group.mdb")), readAll(shipped()));

@@ -1,10 +1,14 @@
 #include "core/Settings.h"
 #include "core/CharacterSettings.h"
 #include "core/SettingsKeys.h"
+#include "tests/support/FileEvents.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -39,6 +43,32 @@ TEST_F(SettingsTest, SurvivesRestartAndIsPrivate) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("[SMTP-Thread]"));
     EXPECT_EQ(QStringLiteral("Multi Thread"), GetSetting(Sections::SmtpThread, Keys::Mode));
+}
+
+// The file can hold the SMTP password: it is never readable by others, not even between its write and
+// a later change of its mode (a permissive umask makes such a window visible).
+TEST_F(SettingsTest, TheFileIsPrivateFromTheMomentItExists) {
+    const QString file = SettingsFilePath();
+    const QString folder = QFileInfo(file).path();
+    QDir().mkpath(folder);
+    const mode_t oldMask = ::umask(0);
+    testenv::FolderEvents events(folder);
+    SaveSetting(Sections::Account, Keys::Password, QStringLiteral("secret"));
+    SaveSetting(Sections::Account, Keys::Server, QStringLiteral("mail.example.com"));
+    ::umask(oldMask);
+    const QStringList seen = events.eventsFor(QFileInfo(file).fileName());
+    EXPECT_FALSE(seen.isEmpty());
+    EXPECT_FALSE(seen.contains(QStringLiteral("attrib"))) << seen.join(' ').toStdString();
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(QFile::encodeName(file).constData(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 0777u);
+    EXPECT_EQ(QStringLiteral("secret"), GetSetting(Sections::Account, Keys::Password));
+
+    // A file left readable by an older copy is closed before the next write.
+    QFile::setPermissions(file, QFile::permissions(file) | QFile::ReadOther | QFile::ReadGroup);
+    SaveSetting(Sections::Account, Keys::Server, QStringLiteral("smtp.example.com"));
+    ASSERT_EQ(0, ::stat(QFile::encodeName(file).constData(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 0777u);
 }
 
 TEST_F(SettingsTest, DeleteSettingRemovesOnlyThatSection) {

@@ -103,6 +103,26 @@ TEST(Folders, DataPathAndPrivateTemp) {
     const QString prog = QDir::tempPath() + QStringLiteral("/prog-test");
     EXPECT_EQ(prog + QStringLiteral("/Application Data/"), ResolveDataPath(QString(), prog));
     EXPECT_TRUE(QFileInfo(prog + QStringLiteral("/Application Data")).isDir());
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner,
+              QFile::permissions(base + QStringLiteral("/Torvale/Velanto Ostrel")) &
+                  ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser));
+
+    // An application-data folder in which ours cannot be made (here a file stands in its way, which
+    // stops even root) falls back to the program folder instead of running without a data folder.
+    const QString blocked = QDir::tempPath() + QStringLiteral("/appdata-blocked");
+    QDir().mkpath(blocked);
+    {
+        QFile wall(blocked + QStringLiteral("/Torvale"));
+        ASSERT_TRUE(wall.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(prog + QStringLiteral("/Application Data/"), ResolveDataPath(blocked, prog));
+    const QString blocked2 = QDir::tempPath() + QStringLiteral("/appdata-blocked2");
+    QDir().mkpath(blocked2 + QStringLiteral("/Torvale"));
+    {
+        QFile wall(blocked2 + QStringLiteral("/Torvale/Velanto Ostrel"));
+        ASSERT_TRUE(wall.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(prog + QStringLiteral("/Application Data/"), ResolveDataPath(blocked2, prog));
 
     const QString temp = TempFolder();
     EXPECT_TRUE(temp.endsWith('/'));

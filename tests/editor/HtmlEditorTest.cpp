@@ -375,6 +375,20 @@ TEST_F(HtmlEditorTest, DirtyFollowsEditsSavesAndLoads) {
     editor->SetDocumentHTML(QStringLiteral("<p>Signature</p>"));
     EXPECT_TRUE(editor->IsDirty());
     EXPECT_TRUE(editor->CurrentDocumentPath().isEmpty());
+
+    // A copy written for the program's own use is not the user's save: mark and path stay.
+    ASSERT_TRUE(editor->SaveCopy(File(QStringLiteral("copy.htm"))));
+    EXPECT_TRUE(editor->IsDirty());
+    EXPECT_TRUE(editor->CurrentDocumentPath().isEmpty());
+    EXPECT_TRUE(ReadAll(File(QStringLiteral("copy.htm"))).contains("Signature"));
+    EXPECT_FALSE(editor->SaveCopy(File(QStringLiteral("no folder/copy.htm"))));
+
+    // A new document that starts with given content (the signature) starts unmodified and untitled.
+    ASSERT_TRUE(editor->LoadDocument(File(QStringLiteral("typed.htm"))));
+    editor->NewDocumentFrom(QStringLiteral("<p>Kind regards</p>"));
+    EXPECT_FALSE(editor->IsDirty());
+    EXPECT_TRUE(editor->CurrentDocumentPath().isEmpty());
+    EXPECT_EQ(editor->DOM().bodyOuterText().trimmed(), QStringLiteral("Kind regards"));
 }
 
 TEST_F(HtmlEditorTest, ClipboardCommandsMoveTheSelection) {

@@ -10,8 +10,8 @@
 #include "tools/MakerSite.h"
 #include "tools/SupportForm.h"
 #include "tools/SystemFacts.h"
-#include "tools/WebPageOpener.h"
 #include "ui/MainFormControls.h"
+#include "ui/ShellOpener.h"
 
 #include <QCheckBox>
 #include <QComboBox>

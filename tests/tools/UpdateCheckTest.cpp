@@ -4,7 +4,7 @@
 #include "tests/tools/HttpTestServer.h"
 #include "tools/MakerSite.h"
 #include "tools/UpdateForm.h"
-#include "tools/WebPageOpener.h"
+#include "ui/ShellOpener.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,0 +1,67 @@
+#include "core/PrivateFiles.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A new file, 0600 whatever the umask; refused when the name exists (also as a link).
+int createExclusive(const QString& path) {
+    int fd;
+    do
+        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool EnsurePrivateFile(const QString& path) {
+    const int fd = createExclusive(path);
+    if (fd >= 0)
+        return ::close(fd) == 0;
+    if (errno != EEXIST)
+        return false;
+    // Only a file that is not private yet is changed (one left behind by an older copy of the program).
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & 0777) == 0600 || ::chmod(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+bool CopyToNewPrivateFile(const QString& source, const QString& target) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const int fd = createExclusive(target);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    QByteArray block;
+    while (ok && !in.atEnd()) {
+        block = in.read(1 << 20);
+        ok = in.error() == QFileDevice::NoError && writeAll(fd, block.constData(), block.size());
+    }
+    ok = (::fsync(fd) == 0) && ok;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok)
+        QFile::remove(target);
+    return ok;
+}

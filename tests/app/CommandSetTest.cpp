@@ -1,0 +1,381 @@
+// The main window's commands: file commands, formatting buttons, context menu,
+// attachments and the Merge menu, driven as a user would through the window's own controls.
+#include "app/CommandBars.h"
+#include "app/MainForm.h"
+#include "app/MainFormLogic.h"
+#include "app/PrintDialog.h"
+#include "core/Database.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "editor/HtmlEditor.h"
+#include "recipients/TransferWindows.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/CommandWindows.h"
+#include "ui/HelpViewer.h"
+#include "ui/ShellOpener.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void setting(const char* section, const char* key, const QString& value) {
+    SaveSetting(QString::fromLatin1(section), QString::fromLatin1(key), value);
+}
+
+QString bodyText(MainForm& form) {
+    return form.editor()->DOM().bodyOuterText().trimmed();
+}
+
+class CommandSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testenv::ClearSettings();
+        testenv::FreshDataPath();
+        ASSERT_TRUE(folder.isValid());
+    }
+
+    QString path(const char* name) const { return folder.path() + QLatin1Char('/') + QLatin1String(name); }
+
+    QTemporaryDir folder;
+    testenv::MessageBoxRecorder boxes;
+    testenv::FileDialogAnswers dialogs;
+};
+
+TEST_F(CommandSetTest, NewStartsAnEmptyDocumentOrTheSignatureWithoutAskingWhenNothingChanged) {
+    MainForm form;
+    form.editor()->SetDocumentHTML(QStringLiteral("<p>old</p>"));
+    boxes.answer(QMessageBox::No);
+    form.ExecuteCommand(1102); // the tool button
+    ASSERT_EQ(boxes.texts(), QStringList{QStringLiteral("Do you want to save the changes?")});
+    EXPECT_EQ(bodyText(form), QString());
+    EXPECT_FALSE(form.editor()->IsDirty());
+
+    setting(Sections::Signature, Keys::Status, QStringLiteral("1"));
+    setting(Sections::Signature, Keys::Message, QStringLiteral("<p>Kind regards, Anna</p>"));
+    form.ExecuteCommand(1020);
+    EXPECT_EQ(boxes.seen().size(), 1u); // nothing was changed: no question
+    EXPECT_EQ(bodyText(form), QStringLiteral("Kind regards, Anna"));
+    // The signature is the new message's starting text, not a change to save.
+    EXPECT_FALSE(form.editor()->IsDirty());
+    EXPECT_TRUE(form.editor()->CurrentDocumentPath().isEmpty());
+}
+
+TEST_F(CommandSetTest, OpenSavesTheOldDocumentFirstAndThenLoadsTheChosenFile) {
+    writeFile(path("chosen.htm"), "<html><body><p>chosen</p></body></html>");
+    MainForm form;
+    form.editor()->SetDocumentHTML(QStringLiteral("<p>draft</p>"));
+
+    // Yes, then the save dialog cancelled: nothing saved, nothing loaded.
+    dialogs.answer(path("chosen.htm"));
+    boxes.answer(QMessageBox::Yes);
+    dialogs.answer(QString());
+    form.ExecuteCommand(1021);
+    EXPECT_EQ(bodyText(form), QStringLiteral("draft"));
+
+    // Cancel at the question: the same.
+    dialogs.answer(path("chosen.htm"));
+    boxes.answer(QMessageBox::Cancel);
+    form.ExecuteCommand(1103);
+    EXPECT_EQ(bodyText(form), QStringLiteral("draft"));
+
+    // Yes and a name: the draft is saved there, and the file first chosen is loaded.
+    dialogs.answer(path("chosen.htm"));
+    boxes.answer(QMessageBox::Yes);
+    dialogs.answer(path("draft.htm"));
+    form.ExecuteCommand(1021);
+    EXPECT_TRUE(readAll(path("draft.htm")).contains("draft"));
+    EXPECT_EQ(bodyText(form), QStringLiteral("chosen"));
+    EXPECT_EQ(form.editor()->CurrentDocumentPath(), path("chosen.htm"));
+    EXPECT_FALSE(form.editor()->IsDirty());
+    ASSERT_EQ(dialogs.seen().size(), 5u);
+    EXPECT_EQ(dialogs.seen()[0].kind, FileDialogKind::Open);
+    EXPECT_EQ(dialogs.seen()[0].title, QStringLiteral("Open"));
+    EXPECT_EQ(dialogs.seen()[4].kind, FileDialogKind::Save);
+
+    // Cancelling the open dialog asks nothing.
+    const size_t asked = boxes.seen().size();
+    dialogs.answer(QString());
+    form.ExecuteCommand(1021);
+    EXPECT_EQ(boxes.seen().size(), asked);
+
+    // A file that cannot be read is reported, and the document stays.
+    dialogs.answer(path("missing.htm"));
+    form.ExecuteCommand(1021);
+    EXPECT_TRUE(boxes.last().contains(QStringLiteral("could not be opened")));
+    EXPECT_EQ(bodyText(form), QStringLiteral("chosen"));
+}
+
+TEST_F(CommandSetTest, SaveWritesInPlaceButAnUntitledOrPreviewDocumentGoesThroughTheSaveDialog) {
+    writeFile(path("letter.htm"), "<html><body><p>letter</p></body></html>");
+    MainForm form;
+    ASSERT_TRUE(form.editor()->LoadDocument(path("letter.htm")));
+    form.editor()->DOM().pasteHTML(QStringLiteral("<i>signed</i>"));
+    form.ExecuteCommand(1022);
+    EXPECT_TRUE(dialogs.seen().empty());
+    EXPECT_TRUE(readAll(path("letter.htm")).contains("signed"));
+    EXPECT_FALSE(form.editor()->IsDirty());
+
+    // A document whose file is the preview's body file is untitled.
+    writeFile(TempFolder() + QStringLiteral("Preview.htm"), "<p>preview</p>");
+    ASSERT_TRUE(form.editor()->LoadDocument(TempFolder() + QStringLiteral("Preview.htm")));
+    dialogs.answer(path("kept.htm"));
+    form.ExecuteCommand(1104);
+    ASSERT_EQ(dialogs.seen().size(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].title, QStringLiteral("Save"));
+    EXPECT_TRUE(readAll(path("kept.htm")).contains("preview"));
+    EXPECT_EQ(form.editor()->CurrentDocumentPath(), path("kept.htm"));
+
+    // Save As onto a read-only file: No writes nothing, Yes unlocks and saves.
+    writeFile(path("locked.htm"), "old");
+    QFile::setPermissions(path("locked.htm"), QFile::ReadOwner);
+    dialogs.answer(path("locked.htm"));
+    boxes.answer(QMessageBox::No);
+    form.ExecuteCommand(1023);
+    EXPECT_EQ(boxes.last(), QStringLiteral("The output file is locked.\nWould you like to unlock it now?"));
+    EXPECT_EQ(readAll(path("locked.htm")), QByteArray("old"));
+    dialogs.answer(path("locked.htm"));
+    boxes.answer(QMessageBox::Yes);
+    form.ExecuteCommand(1023);
+    EXPECT_TRUE(readAll(path("locked.htm")).contains("preview"));
+}
+
+TEST_F(CommandSetTest, PrintAsksFirstAndPrintsThroughThePrintDialogToAPdf) {
+    MainForm form;
+    form.editor()->SetDocumentHTML(QStringLiteral("<p>printed page</p>"));
+    int dialogsShown = 0;
+    const QString pdf = path("out.pdf");
+    SetPrintDialogHook([&](QPrinter& printer) {
+        ++dialogsShown;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return dialogsShown > 1; // the first showing is cancelled
+    });
+    boxes.answer(QMessageBox::No);
+    form.ExecuteCommand(1024);
+    EXPECT_EQ(boxes.last(),
+              QStringLiteral("Please consider your environmental responsibility before printing.\n"
+                             "Do you still want to print this document?"));
+    EXPECT_EQ(dialogsShown, 0);
+    form.ExecuteCommand(1105); // Yes, then the dialog is cancelled
+    EXPECT_EQ(dialogsShown, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    form.ExecuteCommand(1024);
+    SetPrintDialogHook(nullptr);
+    EXPECT_EQ(dialogsShown, 2);
+    EXPECT_TRUE(readAll(pdf).startsWith("%PDF"));
+    EXPECT_EQ(boxes.seen().size(), 3u);
+}
+
+TEST_F(CommandSetTest, ContextMenuItemsRunTheirEditingCommandsByPosition) {
+    EXPECT_EQ(EditorContextMenuCaptions(),
+              (QStringList{"Undo", "", "Cut", "Copy", "Paste", "Delete", "", "Select All"}));
+    MainForm form;
+    form.editor()->NewDocumentFrom(QStringLiteral("<p>Hello world</p>"));
+    for (int nothing : {1, 6, 8, -1})
+        emit form.editor()->ContextMenuAction(nothing);
+    EXPECT_TRUE(form.editor()->DOM().selectionText().isEmpty());
+    EXPECT_FALSE(form.editor()->IsDirty());
+    emit form.editor()->ContextMenuAction(7); // Select All
+    EXPECT_EQ(form.editor()->DOM().selectionText(), QStringLiteral("Hello world"));
+    emit form.editor()->ContextMenuAction(5); // Delete
+    EXPECT_EQ(bodyText(form), QString());
+    emit form.editor()->ContextMenuAction(0); // Undo
+    EXPECT_EQ(bodyText(form), QStringLiteral("Hello world"));
+}
+
+TEST_F(CommandSetTest, TheSubjectLosesOuterBlanksWhenTheFocusLeaves) {
+    MainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    auto* subject = form.findChild<QLineEdit*>(QStringLiteral("SubjectTextBox"));
+    subject->setFocus();
+    subject->setText(QStringLiteral("  Spring  offers \t "));
+    form.findChild<QComboBox*>(QStringLiteral("ToComboBox"))->setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return subject->text() == QStringLiteral("Spring  offers \t"); }, 2000))
+        << subject->text().toStdString();
+}
+
+TEST_F(CommandSetTest, FileAttachmentAddsEachChosenFileOnce) {
+    MainForm form;
+    auto* list = form.findChild<QComboBox*>(QStringLiteral("AttachmentComboBox"));
+    auto* button = form.findChild<QPushButton*>(QStringLiteral("FileAttachmentButton"));
+    dialogs.answer(QStringLiteral("/data/a.pdf\n/data/b.pdf\n/data/c.pdf"));
+    button->click();
+    ASSERT_EQ(dialogs.seen().size(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].kind, FileDialogKind::OpenFiles);
+    EXPECT_EQ(dialogs.seen()[0].title, QStringLiteral("File Attachment"));
+    list->setCurrentIndex(2);
+    dialogs.answer(QStringLiteral("/data/b.pdf\n/data/B.pdf"));
+    form.ExecuteCommand(1037);
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->itemText(i);
+    EXPECT_EQ(items, (QStringList{"/data/a.pdf", "/data/b.pdf", "/data/c.pdf", "/data/B.pdf"}));
+    EXPECT_EQ(list->currentIndex(), 0);
+
+    // A cancelled dialog leaves the list and its selection alone.
+    list->setCurrentIndex(3);
+    dialogs.answer(QString());
+    form.ExecuteCommand(1037);
+    EXPECT_EQ(list->count(), 4);
+    EXPECT_EQ(list->currentIndex(), 3);
+
+    EXPECT_TRUE(AttachmentExists(items, QStringLiteral("/data/B.pdf")));
+    EXPECT_FALSE(AttachmentExists(items, QStringLiteral("/data/A.pdf")));
+    EXPECT_FALSE(AttachmentExists({}, QStringLiteral("/data/a.pdf")));
+}
+
+TEST_F(CommandSetTest, DeleteAttachmentExplainsWhatIsMissingAndAsksBeforeRemoving) {
+    MainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    auto* list = form.findChild<QComboBox*>(QStringLiteral("AttachmentComboBox"));
+    auto* button = form.findChild<QPushButton*>(QStringLiteral("DeleteAttachmentButton"));
+    button->click();
+    EXPECT_EQ(boxes.last(), QStringLiteral("There is no file to delete."));
+    EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Warning);
+
+    list->addItems({QStringLiteral("/data/a.pdf"), QStringLiteral("/data/b.pdf")});
+    list->setCurrentIndex(-1);
+    form.ExecuteCommand(1038);
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please specify a file to delete."));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }, 2000));
+
+    list->setCurrentIndex(1);
+    boxes.answer(QMessageBox::No);
+    form.ExecuteCommand(1038);
+    EXPECT_EQ(boxes.last(), QStringLiteral("Are you sure you want to delete '/data/b.pdf'?"));
+    EXPECT_EQ(list->count(), 2);
+
+    boxes.answer(QMessageBox::Yes);
+    form.ExecuteCommand(1038);
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->currentText(), QStringLiteral("/data/a.pdf"));
+    boxes.answer(QMessageBox::Yes);
+    form.ExecuteCommand(1038);
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(list->currentText(), QString());
+}
+
+TEST_F(CommandSetTest, MergeItemsPutTheirMacroAtTheCaretOrInPlaceOfTheSelection) {
+    MainForm form;
+    form.ExecuteCommand(1087);
+    EXPECT_EQ(bodyText(form), QStringLiteral("$*MergeEmail*$"));
+    EXPECT_TRUE(form.editor()->IsDirty());
+    form.ExecuteCommand(1125);
+    EXPECT_EQ(bodyText(form), QStringLiteral("$*MergeEmail*$$*MergeIPAddress*$"));
+
+    form.editor()->NewDocumentFrom(QStringLiteral("<p>ACME</p>"));
+    form.ExecuteCommand(1033); // Select All
+    form.ExecuteCommand(1098);
+    EXPECT_EQ(bodyText(form), QStringLiteral("$*MergeCompany*$"));
+}
+
+TEST_F(CommandSetTest, ImportAndExportRecipientsNeedAGroup) {
+    int imports = 0, exports = 0;
+    const auto oldImport = OpenRecipientImportWindow();
+    const auto oldExport = OpenRecipientExportWindow();
+    OpenRecipientImportWindow() = [&](QWidget*) { ++imports; };
+    OpenRecipientExportWindow() = [&](QWidget*) { ++exports; };
+    {
+        MainForm form;
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        auto* group = form.findChild<QPushButton*>(QStringLiteral("GroupButton"));
+        form.ExecuteCommand(1063);
+        EXPECT_EQ(boxes.last(), QStringLiteral("There is no group to import the data to."));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return group->hasFocus(); }, 2000));
+        form.ExecuteCommand(1064);
+        EXPECT_EQ(boxes.last(), QStringLiteral("There is no group to export the data from."));
+        EXPECT_EQ(imports + exports, 0);
+
+        form.findChild<QComboBox*>(QStringLiteral("ToComboBox"))->addItem(QStringLiteral("Customers"));
+        form.ExecuteCommand(1063);
+        form.ExecuteCommand(1064);
+        EXPECT_EQ(imports, 1);
+        EXPECT_EQ(exports, 1);
+        EXPECT_EQ(boxes.seen().size(), 2u);
+    }
+    OpenRecipientImportWindow() = oldImport;
+    OpenRecipientExportWindow() = oldExport;
+}
+
+TEST_F(CommandSetTest, TechnicalSupportNeedsTheWholeMailAccount) {
+    int opened = 0;
+    CommandWindows::Register(1083, [&](QWidget*) { ++opened; });
+    MainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    setting(Sections::Account, Keys::Name, QStringLiteral("Anna"));
+    setting(Sections::Account, Keys::Email, QStringLiteral("anna@example.com"));
+    setting(Sections::Account, Keys::Server, QStringLiteral("mail.example.com"));
+    form.ExecuteCommand(1083);
+    EXPECT_EQ(boxes.last(), QStringLiteral("Please fill out the Mail Account section in Email Manager."));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return form.findChild<QPushButton*>(QStringLiteral("EmailButton"))->hasFocus(); }, 2000));
+    EXPECT_EQ(opened, 0);
+    setting(Sections::Account, Keys::Port, QStringLiteral("25"));
+    form.ExecuteCommand(1083);
+    EXPECT_EQ(opened, 1);
+    CommandWindows::Register(1083, nullptr);
+}
+
+TEST_F(CommandSetTest, HomePageGoesToTheDesktopOpener) {
+    QStringList opened;
+    SetWebPageOpenerForTesting([&](const QString& address) {
+        opened << address;
+        return true;
+    });
+    MainForm form;
+    form.ExecuteCommand(1085);
+    form.ExecuteCommand(1129); // beyond the table: nothing
+    form.ExecuteCommand(1065); // a gap in the ids: nothing
+    SetWebPageOpenerForTesting(nullptr);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].startsWith(QStringLiteral("https://")));
+}
+
+// The Help command and F1 (which the status bar promises) open the main window's page.
+TEST_F(CommandSetTest, HelpAndF1OpenTheWelcomePage) {
+    MainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    auto viewer = [&] { return form.findChild<HelpViewer*>(); };
+    form.ExecuteCommand(1079);
+    ASSERT_NE(viewer(), nullptr);
+    EXPECT_EQ(viewer()->currentPage(), QStringLiteral("Welcome.htm"));
+    viewer()->close();
+    viewer()->showPage(QStringLiteral("Other.htm"));
+    QTest::keyClick(form.findChild<QLineEdit*>(QStringLiteral("SubjectTextBox")), Qt::Key_F1);
+    EXPECT_EQ(viewer()->currentPage(), QStringLiteral("Welcome.htm"));
+    EXPECT_TRUE(viewer()->isVisible());
+}
+
+} // namespace

@@ -1,0 +1,26 @@
+#pragma once
+// Records what happens to the files of one folder (inotify), so a test can tell whether a file got its
+// mode when it was made or had it changed afterwards.
+#include <QString>
+#include <QStringList>
+
+namespace testenv {
+
+class FolderEvents {
+public:
+    explicit FolderEvents(const QString& folder);
+    ~FolderEvents();
+    FolderEvents(const FolderEvents&) = delete;
+    FolderEvents& operator=(const FolderEvents&) = delete;
+
+    // The events so far for the file of that name, in order: "create", "moved_to", "attrib", "write".
+    QStringList eventsFor(const QString& name);
+
+private:
+    void drain();
+
+    int m_fd = -1;
+    QList<QPair<QString, QString>> m_events;
+};
+
+} // namespace testenv
