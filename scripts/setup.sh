@@ -15,6 +15,7 @@ PACKAGES=(
   postfix
   dnsmasq-base
   fonts-dejavu-core
+  poppler-utils
 )
 
 missing=()
