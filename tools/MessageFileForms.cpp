@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -129,7 +130,7 @@ ExtraForm1::ExtraForm1(QWidget* parent)
 
     QGroupBox* marginFrame = Frame(this, QStringLiteral("Page Margins"), main);
     auto* margins = new QGridLayout(marginFrame);
-    auto margin = [&](int row, const char* name, const QString& label) {
+    auto margin = [&](int row, const char* name, const char* spinName, const QString& label) {
         margins->addWidget(new QLabel(label, marginFrame), row, 0);
         auto* box = new QLineEdit(QStringLiteral("0"), marginFrame);
         box->setObjectName(QLatin1String(name));
@@ -138,11 +139,31 @@ ExtraForm1::ExtraForm1(QWidget* parent)
         HookRightClick(box);
         m_hookedBoxes << box;
         margins->addWidget(box, row, 1);
+        // The spin buttons beside the box step its number through 0 to 99.
+        auto* spin = new QSpinBox(marginFrame);
+        spin->setObjectName(QLatin1String(spinName));
+        spin->setRange(0, 99);
+        spin->setFixedWidth(22);
+        spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+        spin->findChild<QLineEdit*>()->setVisible(false);
+        margins->addWidget(spin, row, 2);
+        connect(spin, &QSpinBox::valueChanged, box, [box](int v) {
+            if (box->text() != QString::number(v))
+                box->setText(QString::number(v));
+        });
+        connect(box, &QLineEdit::textChanged, spin, [spin](const QString& text) {
+            bool ok = false;
+            const int v = text.toInt(&ok);
+            if (ok && v >= 0 && v <= 99) {
+                const QSignalBlocker block(spin);
+                spin->setValue(v);
+            }
+        });
         return box;
     };
-    m_left = margin(0, "LeftMarginTextBox", QStringLiteral("Left Margin :"));
-    m_top = margin(1, "TopMarginTextBox", QStringLiteral("Top Margin :"));
-    m_right = margin(2, "RightMarginTextBox", QStringLiteral("Right Margin :"));
+    m_left = margin(0, "LeftMarginTextBox", "LeftUpDown", QStringLiteral("Left Margin :"));
+    m_top = margin(1, "TopMarginTextBox", "TopUpDown", QStringLiteral("Top Margin :"));
+    m_right = margin(2, "RightMarginTextBox", "RightUpDown", QStringLiteral("Right Margin :"));
 
     QHBoxLayout* buttons = ButtonRow(main);
     QPushButton* printButton = button("PrintButton", QStringLiteral("Print"));

@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -124,6 +125,12 @@ TEST_F(MessageFileWindowsTest, PrintChecksInOrderAndTrimsTheHeader) {
     EXPECT_EQ(QStringLiteral("Please enter a valid margin."), boxes.last());
     EXPECT_EQ(Find<QLineEdit>(&form, "LeftMarginTextBox"),
               QApplication::focusWidget() ? QApplication::focusWidget() : form.focusWidget());
+    // The spin buttons and the box follow each other.
+    Find<QSpinBox>(&form, "TopUpDown")->stepUp();
+    EXPECT_EQ(QStringLiteral("1"), Find<QLineEdit>(&form, "TopMarginTextBox")->text());
+    Find<QLineEdit>(&form, "RightMarginTextBox")->setText(QStringLiteral("99"));
+    EXPECT_EQ(99, Find<QSpinBox>(&form, "RightUpDown")->value());
+    Find<QLineEdit>(&form, "TopMarginTextBox")->setText(QStringLiteral("0"));
     Find<QLineEdit>(&form, "LeftMarginTextBox")->clear();
     Click(&form, "PrintButton"); // empty left wins over the invalid top
     EXPECT_EQ(QStringLiteral("Please enter your margin."), boxes.last());
