@@ -67,7 +67,9 @@ MessageFileDialog::MessageFileDialog(QWidget* parent, const QString& caption, co
 
 QLineEdit* MessageFileDialog::pathRow(QGroupBox* frame, const char* boxName, const char* buttonName,
                                       bool editable) {
-    auto* row = new QHBoxLayout(frame);
+    auto* rows = new QVBoxLayout(frame);
+    auto* row = new QHBoxLayout;
+    rows->addLayout(row);
     auto* box = new QLineEdit(frame);
     box->setObjectName(QLatin1String(boxName));
     box->setReadOnly(!editable);
@@ -135,6 +137,7 @@ ExtraForm1::ExtraForm1(QWidget* parent)
         auto* box = new QLineEdit(QStringLiteral("0"), marginFrame);
         box->setObjectName(QLatin1String(name));
         box->setMaxLength(2);
+        box->setFixedWidth(48);
         MakeDigitsOnly(box);
         HookRightClick(box);
         m_hookedBoxes << box;
@@ -143,10 +146,12 @@ ExtraForm1::ExtraForm1(QWidget* parent)
         auto* spin = new QSpinBox(marginFrame);
         spin->setObjectName(QLatin1String(spinName));
         spin->setRange(0, 99);
-        spin->setFixedWidth(22);
+        spin->setFixedWidth(18);
+        spin->setFrame(false);
         spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
         spin->findChild<QLineEdit*>()->setVisible(false);
         margins->addWidget(spin, row, 2);
+        margins->setColumnStretch(3, 1);
         connect(spin, &QSpinBox::valueChanged, box, [box](int v) {
             if (box->text() != QString::number(v))
                 box->setText(QString::number(v));
