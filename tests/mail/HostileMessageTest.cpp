@@ -48,7 +48,11 @@ void ResetPeak() {
 }
 
 // Reads the file with a work folder and checks time and memory; returns the result code.
-qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes) {
+// The parser keeps a few kilobytes of its own objects for every MIME part while it reads; a message
+// of many tiny parts is allowed that much beside the ten times its size.
+constexpr qint64 kBytesPerPart = 4096;
+
+qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes, qint64 parts = 0) {
     ResetPeak();
     const qint64 before = StatusKb("VmRSS:") * 1024;
     QElapsedTimer timer;
@@ -65,7 +69,7 @@ qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes) {
     // AddressSanitizer every allocation carries guard zones and freed memory is held back, so only
     // time and the sanitizer's own checks count there.
     if (!kSanitized) {
-        EXPECT_LT(growth, qMax<qint64>(10 * inputBytes, 8 * 1024 * 1024))
+        EXPECT_LT(growth, qMax<qint64>(10 * inputBytes, 8 * 1024 * 1024) + parts * kBytesPerPart)
             << "bytes of memory for " << inputBytes << " bytes of input";
     }
     return rc;
@@ -142,6 +146,7 @@ TEST_F(HostileMessage, BigHtmlIsReadInOnePass) {
     struct Case {
         const char* label;
         QByteArray bytes;
+        qint64 parts = 1;
     };
     QByteArray cidHtml, cidParts;
     for (int i = 0; i < 10000; ++i) {
@@ -158,7 +163,7 @@ TEST_F(HostileMessage, BigHtmlIsReadInOnePass) {
         tags += "<b class=\"c\">t</b>";
     entities = QByteArray(1024 * 1024, '&');
     const Case cases[] = {
-        {"10000 cid parts in 4 MB", Related(cidHtml, cidParts)},
+        {"10000 cid parts in 4 MB", Related(cidHtml, cidParts), 10001},
         {"unclosed script", Related(scripts, {})},
         {"unclosed title", Related(titles, {})},
         {"unclosed comments", Related(comments, {})},
@@ -169,7 +174,7 @@ TEST_F(HostileMessage, BigHtmlIsReadInOnePass) {
         SCOPED_TRACE(c.label);
         Message m;
         m.SetWorkFolder(work());
-        ASSERT_EQ(MessageOk, ImportMeasured(m, write(c.bytes), c.bytes.size()));
+        ASSERT_EQ(MessageOk, ImportMeasured(m, write(c.bytes), c.bytes.size(), c.parts));
     }
     // every reference of the first case was rewritten
     Message m;
@@ -190,12 +195,13 @@ TEST_F(HostileMessage, HiddenElementsAreDroppedOnlyWhenClosed) {
 }
 
 TEST_F(HostileMessage, EncodedWordsDecodeInLinearTime) {
-    QByteArray openers, words;
+    QByteArray openers, words, unended;
     while (openers.size() < 3 * 1024 * 1024) {
         openers += "=?x";
         words += "=?utf-8?Q?";
+        unended += "=?x?q?aa "; // every word looks begun, none is ever ended
     }
-    for (const QByteArray& header : {openers, words}) {
+    for (const QByteArray& header : {openers, words, unended}) {
         QElapsedTimer timer;
         timer.start();
         const QString decoded = DecodeHeaderWords(header);
@@ -209,7 +215,7 @@ TEST_F(HostileMessage, EncodedWordsDecodeInLinearTime) {
     // The same through a message: many To headers of encoded-word openers.
     QByteArray bytes = "Subject: x\r\n";
     for (int i = 0; i < 48; ++i)
-        bytes += "To: " + QByteArray(60000, '=').replace("==", "=?") + "\r\n";
+        bytes += "To: " + QByteArray("=?x?q?aa ").repeated(7000) + "\r\n";
     bytes += "\r\nbody\r\n";
     Message m;
     EXPECT_EQ(MessageOk, ImportMeasured(m, write(bytes), bytes.size()));
