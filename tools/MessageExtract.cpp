@@ -86,7 +86,9 @@ ExtractOutcome RunExtract(const ExtractRequest& request) {
     }
     if (!request.recipientsFile.isEmpty()) {
         outcome.recipientsCut = message.RecipientsCut();
-        if (!WriteFileAtomically(request.recipientsFile, RecipientBlocks(message.GetRecipients()).toUtf8()))
+        // names and addresses of people: readable by the user only, like the other files of personal data
+        if (!WriteFileAtomically(request.recipientsFile, RecipientBlocks(message.GetRecipients()).toUtf8(),
+                                 /*privateFile=*/true))
             outcome.notWritten << request.recipientsFile;
     }
     if (!request.timestampsFile.isEmpty()) {

@@ -154,6 +154,10 @@ TEST_F(MessageFilesTest, RecipientAndTimestampFiles) {
                          "Name: Last, First\r\nAddress: lf@example.com\r\nType: Normal recipient\r\n-\r\n"
                          "Name: \r\nAddress: carl@example.com\r\nType: Carbon copy recipient\r\n-\r\n"),
               Read(request.recipientsFile));
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
+              QFile::permissions(request.recipientsFile) &
+                  (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
+                   QFile::WriteGroup | QFile::WriteOther));
     const QString times = QString::fromUtf8(Read(request.timestampsFile));
     EXPECT_TRUE(times.startsWith(QLatin1String("By: in.example.org\r\nDateTime: "))) << times.toStdString();
     EXPECT_TRUE(times.contains(QLatin1String("\r\nFor: bob@example.com\r\n")));
