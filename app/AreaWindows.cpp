@@ -1,6 +1,7 @@
 #include "app/AreaWindows.h"
 
 #include "content/RegisterContentWindows.h"
+#include "tools/RegisterMessageFileTools.h"
 #include "tools/RegisterNetworkTools.h"
 #include "tools/RegisterSupportTools.h"
 #include "transfer/RegisterTransferWindows.h"
@@ -10,4 +11,5 @@ void RegisterAreaWindows() {
     RegisterContentWindows();
     RegisterSupportWindows();
     RegisterNetworkToolsWindow();
+    RegisterMessageFileWindows();
 }

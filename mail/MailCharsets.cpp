@@ -37,20 +37,66 @@ Resolved Resolve(const QString& label) {
     return {Special::None, l.toLatin1()};
 }
 
-// iconv descriptors are costly to open and the composer converts per message: keep one per direction
-// and name for each thread.
-iconv_t Descriptor(const QByteArray& to, const QByteArray& from) {
-    thread_local QHash<QByteArray, iconv_t> cache;
-    const QByteArray key = to + '\0' + from;
-    auto it = cache.find(key);
-    if (it != cache.end()) {
-        if (it.value() != reinterpret_cast<iconv_t>(-1))
-            iconv(it.value(), nullptr, nullptr, nullptr, nullptr); // back to the initial state
-        return it.value();
+// iconv descriptors are costly to open and the composer converts per message: keep the most recently
+// used ones for each thread. Labels come from messages and are endless ("utf-8//x1", "utf-8//x2"...),
+// so the cache is bounded and every descriptor is closed when it leaves the cache or the thread ends.
+class DescriptorCache {
+public:
+    ~DescriptorCache() { clear(); }
+
+    iconv_t get(const QByteArray& to, const QByteArray& from) {
+        const QByteArray key = to + '\0' + from;
+        auto it = entries_.find(key);
+        if (it != entries_.end()) {
+            it->lastUse = ++clock_;
+            if (it->cd != reinterpret_cast<iconv_t>(-1))
+                iconv(it->cd, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+            return it->cd;
+        }
+        if (entries_.size() >= kMaxDescriptors)
+            evictOldest();
+        const iconv_t cd = iconv_open(to.constData(), from.constData());
+        entries_.insert(key, {cd, ++clock_});
+        return cd;
     }
-    iconv_t cd = iconv_open(to.constData(), from.constData());
-    cache.insert(key, cd);
-    return cd;
+
+    void clear() {
+        for (const Entry& e : std::as_const(entries_))
+            close(e.cd);
+        entries_.clear();
+    }
+
+    qsizetype size() const { return entries_.size(); }
+
+private:
+    static constexpr qsizetype kMaxDescriptors = 64;
+    struct Entry {
+        iconv_t cd;
+        quint64 lastUse;
+    };
+
+    static void close(iconv_t cd) {
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
+    }
+
+    void evictOldest() {
+        auto oldest = entries_.begin();
+        for (auto it = entries_.begin(); it != entries_.end(); ++it)
+            if (it->lastUse < oldest->lastUse)
+                oldest = it;
+        close(oldest->cd);
+        entries_.erase(oldest);
+    }
+
+    QHash<QByteArray, Entry> entries_;
+    quint64 clock_ = 0;
+};
+
+thread_local DescriptorCache descriptors;
+
+iconv_t Descriptor(const QByteArray& to, const QByteArray& from) {
+    return descriptors.get(to, from);
 }
 
 bool Iconv(const QByteArray& to, const QByteArray& from, const QByteArray& in, QByteArray* out) {
@@ -257,7 +303,48 @@ bool DecodeCharset(const QByteArray& bytes, const QString& label, QString* out) 
     return false;
 }
 
+qsizetype CachedConverterCount() {
+    return descriptors.size();
+}
+
+void ReleaseCachedConverters() {
+    descriptors.clear();
+}
+
+namespace {
+
+// indexOf with memory: the searches of one header value start at positions that only grow, and a
+// search that found nothing is never repeated, so the whole decode reads the value a bounded number
+// of times however many "=?" it holds.
+class NextOf {
+public:
+    NextOf(const QByteArray& text, QByteArray needle) : text_(text), needle_(std::move(needle)) {}
+    qsizetype from(qsizetype start) {
+        if (missingFrom_ >= 0 && start >= missingFrom_)
+            return -1;
+        if (found_ >= start && lastStart_ <= start)
+            return found_;
+        lastStart_ = start;
+        found_ = text_.indexOf(needle_, start);
+        if (found_ < 0)
+            missingFrom_ = start;
+        return found_;
+    }
+
+private:
+    const QByteArray& text_;
+    QByteArray needle_;
+    qsizetype found_ = -1;
+    qsizetype lastStart_ = -1;
+    qsizetype missingFrom_ = -1;
+};
+
+} // namespace
+
 QString DecodeHeaderWords(const QByteArray& raw) {
+    NextOf question(raw, QByteArrayLiteral("?"));
+    NextOf question2(raw, QByteArrayLiteral("?"));
+    NextOf wordEnd(raw, QByteArrayLiteral("?="));
     QString result;
     qsizetype i = 0;
     bool lastWasWord = false;
@@ -265,9 +352,9 @@ QString DecodeHeaderWords(const QByteArray& raw) {
     while (i < raw.size()) {
         if (raw.at(i) == '=' && i + 1 < raw.size() && raw.at(i + 1) == '?') {
             // =?charset?E?text?=
-            const qsizetype q1 = raw.indexOf('?', i + 2);
-            const qsizetype q2 = q1 < 0 ? -1 : raw.indexOf('?', q1 + 1);
-            const qsizetype end = q2 < 0 ? -1 : raw.indexOf("?=", q2 + 1);
+            const qsizetype q1 = question.from(i + 2);
+            const qsizetype q2 = q1 < 0 ? -1 : question2.from(q1 + 1);
+            const qsizetype end = q2 < 0 ? -1 : wordEnd.from(q2 + 1);
             if (q1 > 0 && q2 == q1 + 2 && end > 0) {
                 QByteArray charset = raw.mid(i + 2, q1 - i - 2);
                 const qsizetype star = charset.indexOf('*'); // RFC 2231 language suffix

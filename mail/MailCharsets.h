@@ -21,4 +21,8 @@ bool DecodeCharset(const QByteArray& bytes, const QString& label, QString* out);
 // Decodes the RFC 2047 encoded words of a header value (unfolded), leaving other text as it is.
 QString DecodeHeaderWords(const QByteArray& raw);
 
+// The converters this thread keeps open (at most 64), and their release (also done when the thread ends).
+qsizetype CachedConverterCount();
+void ReleaseCachedConverters();
+
 } // namespace mail

@@ -2,6 +2,7 @@
 
 #include "mail/GMimeInclude.h"
 #include "mail/MailCharsets.h"
+#include "mail/MessageHeaders.h"
 #include "mail/MimeSupport.h"
 
 #include <QDir>
@@ -9,13 +10,13 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
-#include <QRegularExpression>
+#include <QPair>
 #include <QSaveFile>
 #include <QSet>
-#include <QTimeZone>
 #include <QUrl>
 
 #include <new>
+#include <unistd.h>
 
 namespace mail {
 
@@ -23,13 +24,15 @@ struct ParsedMessage : PrintableMessage {
     QList<MessageRecipient> recipients;
     QList<ReceivedHeader> received;
     QList<BodyPart> parts;
+    bool recipientsCut = false;
+    bool receivedCut = false;
 };
 
 namespace {
 
 constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
 constexpr int kMaxDepth = 32;    // multipart nesting followed; deeper parts are left out
-constexpr int kMaxParts = 10000; // leaf parts kept
+constexpr int kMaxParts = 20000; // leaf parts kept
 constexpr qsizetype kMaxHeaderChars = 64 * 1024;
 
 // Handles of loaded messages for the printer.
@@ -60,33 +63,11 @@ QByteArray Unfold(const char* raw) {
     return v.trimmed();
 }
 
-QString CrLfLines(const QString& text) {
-    QString t = text;
+QString CrLfLines(QString t) {
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return t;
-}
-
-// A file name that stays inside the folder it is joined to: the last component only, without
-// control characters or leading dots, at most 150 characters.
-QString SafeName(const QString& raw, const QString& fallback) {
-    QString name = raw;
-    const qsizetype cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    if (cut >= 0)
-        name = name.mid(cut + 1);
-    QString clean;
-    for (QChar c : name)
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F && c != QLatin1Char(':') && c != QLatin1Char('*') &&
-            c != QLatin1Char('?') && c != QLatin1Char('"') && c != QLatin1Char('<') &&
-            c != QLatin1Char('>') && c != QLatin1Char('|'))
-            clean += c;
-    clean = clean.trimmed();
-    while (clean.startsWith(QLatin1Char('.')))
-        clean.remove(0, 1);
-    if (clean.size() > 150)
-        clean = clean.left(100) + clean.right(50);
-    return clean.isEmpty() ? fallback : clean;
 }
 
 QString Unique(const QString& name, QSet<QString>* used) {
@@ -94,98 +75,12 @@ QString Unique(const QString& name, QSet<QString>* used) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? name.left(dot) : name;
     const QString ext = dot > 0 ? name.mid(dot) : QString();
-    for (int n = 2; used->contains(candidate.toLower()); ++n)
-        candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
+    for (int n = 2; used->contains(candidate.toLower()); ++n) {
+        const QString suffix = QStringLiteral(" (%1)").arg(n) + ext;
+        candidate = CutToUtf8Bytes(stem, kMaxPartNameBytes - suffix.toUtf8().size()) + suffix;
+    }
     used->insert(candidate.toLower());
     return candidate;
-}
-
-QString ExtensionFor(const QByteArray& type) {
-    if (type == "text/plain")
-        return QStringLiteral(".txt");
-    if (type == "text/html")
-        return QStringLiteral(".htm");
-    if (type == "message/rfc822")
-        return QStringLiteral(".eml");
-    if (type.startsWith("image/"))
-        return QLatin1Char('.') + QString::fromLatin1(type.mid(6));
-    return QStringLiteral(".dat");
-}
-
-// Splits an address list: "Name <a@b>, \"Last, First\" <c@d>, e@f, group: g@h;".
-QList<MessageRecipient> ParseAddresses(const QByteArray& raw, qint32 type) {
-    QList<MessageRecipient> out;
-    QList<QByteArray> items;
-    QByteArray current;
-    bool quoted = false;
-    int angle = 0, comment = 0;
-    for (qsizetype i = 0; i < raw.size() && items.size() < kMaxParts; ++i) {
-        const char c = raw.at(i);
-        if (quoted) {
-            current += c;
-            if (c == '\\' && i + 1 < raw.size())
-                current += raw.at(++i);
-            else if (c == '"')
-                quoted = false;
-            continue;
-        }
-        if (c == '"' && comment == 0)
-            quoted = true;
-        else if (c == '(')
-            ++comment;
-        else if (c == ')' && comment > 0)
-            --comment;
-        else if (c == '<' && comment == 0)
-            ++angle;
-        else if (c == '>' && comment == 0 && angle > 0)
-            --angle;
-        if (comment == 0 && angle == 0 && (c == ',' || c == ';')) {
-            items << current;
-            current.clear();
-            continue;
-        }
-        if (comment == 0 && angle == 0 && c == ':') { // a group name: its members follow
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    items << current;
-    for (const QByteArray& rawItem : items) {
-        const QByteArray item = rawItem.trimmed();
-        if (item.isEmpty())
-            continue;
-        MessageRecipient r;
-        r.RecipientType = type;
-        const qsizetype lt = item.lastIndexOf('<');
-        const qsizetype gt = item.lastIndexOf('>');
-        QByteArray phrase;
-        if (lt >= 0 && gt > lt) {
-            r.RecipientAddress = QString::fromUtf8(item.mid(lt + 1, gt - lt - 1).trimmed());
-            phrase = item.left(lt).trimmed();
-        } else {
-            QByteArray addr = item;
-            const qsizetype open = addr.indexOf('(');
-            const qsizetype close = addr.lastIndexOf(')');
-            if (open >= 0 && close > open) {
-                phrase = addr.mid(open + 1, close - open - 1);
-                addr = addr.left(open) + addr.mid(close + 1);
-            }
-            r.RecipientAddress = QString::fromUtf8(addr.trimmed());
-        }
-        if (phrase.startsWith('"') && phrase.endsWith('"') && phrase.size() >= 2) {
-            QByteArray unq;
-            for (qsizetype k = 1; k + 1 < phrase.size(); ++k) {
-                if (phrase.at(k) == '\\' && k + 2 < phrase.size())
-                    ++k;
-                unq += phrase.at(k);
-            }
-            phrase = unq;
-        }
-        r.RecipientName = DecodeHeaderWords(phrase).trimmed();
-        out << r;
-    }
-    return out;
 }
 
 QByteArray MimeTypeOf(GMimeObject* obj) {
@@ -246,8 +141,12 @@ public:
                 return;
             }
             const bool related = MimeTypeOf(obj) == "multipart/related";
-            for (int i = 0; i < count && !error; ++i)
-                Walk(g_mime_multipart_get_part(mp, i), depth + 1, related || inRelated);
+            // Each part is let go as soon as its content is taken: a message of many small parts then
+            // never holds the parser's objects for all of them at once.
+            for (int i = 0; i < count && !error; ++i) {
+                Walk(g_mime_multipart_get_part(mp, 0), depth + 1, related || inRelated);
+                g_mime_multipart_remove_at(mp, 0);
+            }
             return;
         }
         Leaf leaf;
@@ -298,15 +197,87 @@ QString DecodeLeafText(const Leaf& leaf) {
     return text;
 }
 
-QString AsUtf8Declared(const QString& html) {
-    static const QRegularExpression meta(
-        QStringLiteral("(<meta\\b[^>]*?charset\\s*=\\s*[\"']?)([A-Za-z0-9_.:-]+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    QString out = html;
-    const QRegularExpressionMatch m = meta.match(out);
-    if (m.hasMatch())
-        out.replace(m.capturedStart(2), m.capturedLength(2), QStringLiteral("utf-8"));
-    return out;
+// The first <meta ... charset=...> made to say utf-8 (the file is written as UTF-8). One pass: each
+// tag is looked at once, up to its ">".
+QString AsUtf8Declared(QString out) {
+    qsizetype i = 0;
+    for (;;) {
+        const qsizetype start = out.indexOf(QLatin1String("<meta"), i, Qt::CaseInsensitive);
+        if (start < 0)
+            return out;
+        const qsizetype end = out.indexOf(QLatin1Char('>'), start);
+        if (end < 0)
+            return out;
+        const QStringView tag = QStringView(out).mid(start, end - start);
+        const qsizetype cs = tag.indexOf(QLatin1String("charset"), 0, Qt::CaseInsensitive);
+        if (cs >= 0) {
+            qsizetype k = cs + 7;
+            while (k < tag.size() && tag.at(k).isSpace())
+                ++k;
+            if (k < tag.size() && tag.at(k) == QLatin1Char('=')) {
+                ++k;
+                while (k < tag.size() && tag.at(k).isSpace())
+                    ++k;
+                if (k < tag.size() && (tag.at(k) == QLatin1Char('"') || tag.at(k) == QLatin1Char('\'')))
+                    ++k;
+                qsizetype e = k;
+                while (e < tag.size() &&
+                       (tag.at(e).isLetterOrNumber() || QStringLiteral("_.:-").contains(tag.at(e))))
+                    ++e;
+                if (e > k) {
+                    out.replace(start + k, e - k, QStringLiteral("utf-8"));
+                    return out;
+                }
+            }
+        }
+        i = end + 1;
+    }
+}
+
+// Every "cid:" reference of the HTML that names a part saved beside it, rewritten to that file in one
+// pass over the text. Content ids are compared without letter case.
+QString RewriteCidReferences(const QString& html, const QHash<QString, QString>& urlOfCid) {
+    if (urlOfCid.isEmpty())
+        return html;
+    QString out;
+    out.reserve(html.size());
+    qsizetype i = 0;
+    for (;;) {
+        const qsizetype at = html.indexOf(QLatin1String("cid:"), i, Qt::CaseInsensitive);
+        if (at < 0) {
+            out += QStringView(html).mid(i);
+            return out;
+        }
+        qsizetype end = at + 4;
+        while (end < html.size()) {
+            const QChar c = html.at(end);
+            if (c.isSpace() || c == QLatin1Char('"') || c == QLatin1Char('\'') || c == QLatin1Char(')') ||
+                c == QLatin1Char('>') || c == QLatin1Char('<'))
+                break;
+            ++end;
+        }
+        out += QStringView(html).mid(i, at - i);
+        const QString id = html.mid(at + 4, end - at - 4).toLower();
+        auto it = urlOfCid.constFind(id);
+        if (it == urlOfCid.constEnd())
+            it = urlOfCid.constFind(QUrl::fromPercentEncoding(id.toUtf8()).toLower());
+        if (it != urlOfCid.constEnd())
+            out += it.value();
+        else
+            out += QStringView(html).mid(at, end - at);
+        i = end;
+    }
+}
+
+// A file of the fresh body folder: created new (never through something already there), without the
+// flush to disk a replaced file needs, so ten thousand pictures take no longer than their bytes.
+bool WriteNewFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    const bool ok = f.write(bytes) == bytes.size();
+    f.close();
+    return ok && f.error() == QFileDevice::NoError;
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -321,25 +292,32 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 
 qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, ParsedMessage* m) {
     QFile f(path);
-    if (path.isEmpty() || QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
         return MessageFileIoError;
     if (f.size() > kMaxFileSize)
         return MessageOutOfMemory;
-    const QByteArray raw = f.readAll();
-    if (f.error() != QFileDevice::NoError)
+    if (f.size() == 0)
+        return MessageException;
+    const int fd = ::dup(f.handle());
+    if (fd < 0)
         return MessageFileIoError;
 
+    // The parser reads the file itself and keeps the parts' content as ranges of it, so the message
+    // is never held twice in memory; the decoded parts are taken before the file is closed.
     InitGMime();
-    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.constData(), static_cast<size_t>(raw.size()));
+    GMimeStream* stream = g_mime_stream_fs_new(fd);
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     g_object_unref(stream);
-    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    // Read as a MIME entity rather than as a message: the headers stay text (our own parser reads the
+    // addresses, with a cap), where a message would turn every address of every To header into an
+    // object first (5,000,000 addresses in 20 MB of headers).
+    GMimeObject* message = g_mime_parser_construct_part(parser, nullptr);
     g_object_unref(parser);
     if (!message)
         return MessageException;
 
     // Headers
-    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+    GMimeHeaderList* headers = g_mime_object_get_header_list(message);
     const int headerCount = g_mime_header_list_get_count(headers);
     for (int i = 0; i < headerCount; ++i) {
         GMimeHeader* h = g_mime_header_list_get_header_at(headers, i);
@@ -352,16 +330,25 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
         else if (name == "date" && m->date.isEmpty())
             m->date = DecodeHeaderWords(value);
         else if (name == "to" || name == "cc" || name == "bcc") {
-            m->recipients += ParseAddresses(value, name == "to" ? 1 : (name == "cc" ? 2 : 3));
+            if (m->recipientsCut || m->recipients.size() >= kMaxRecipients) {
+                m->recipientsCut = true;
+                continue;
+            }
+            m->recipients += ParseAddresses(value, name == "to" ? 1 : (name == "cc" ? 2 : 3),
+                                            kMaxRecipients - m->recipients.size(), &m->recipientsCut);
             QString& shown = name == "to" ? m->to : m->cc;
-            if (name != "bcc")
+            if (name != "bcc" && shown.size() < kMaxHeaderChars)
                 shown += (shown.isEmpty() ? QString() : QStringLiteral(", ")) + DecodeHeaderWords(value);
-        } else if (name == "received" && m->received.size() < 1000)
-            m->received << ParseReceivedHeader(QString::fromLatin1(value));
+        } else if (name == "received") {
+            if (m->received.size() < kMaxReceivedHeaders)
+                m->received << ParseReceivedHeader(QString::fromLatin1(value));
+            else
+                m->receivedCut = true;
+        }
     }
 
     Walker walker;
-    walker.Walk(g_mime_message_get_mime_part(message), 0, false);
+    walker.Walk(message, 0, false);
     g_object_unref(message);
     if (walker.error)
         return walker.error;
@@ -379,13 +366,16 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
     }
     if (htmlIndex >= 0)
         m->htmlBody = DecodeLeafText(walker.leaves.at(htmlIndex));
-    const QString text =
-        textIndex >= 0 ? DecodeLeafText(walker.leaves.at(textIndex)) : HtmlToText(m->htmlBody);
-    m->textBody = CrLfLines(text);
+    m->textBody =
+        CrLfLines(textIndex >= 0 ? DecodeLeafText(walker.leaves.at(textIndex)) : HtmlToText(m->htmlBody));
+    // The bodies live on as text; their undecoded bytes are not needed any more.
+    for (int index : {htmlIndex, textIndex})
+        if (index >= 0)
+            walker.leaves[index].data.reset();
     m->bodyPart = bodyPart;
 
     QSet<QString> usedNames;
-    QHash<QString, QString> fileOfCid;
+    QList<QPair<qsizetype, QString>> cidParts; // index into m->parts, content id
     for (int i = 0; i < walker.leaves.size(); ++i) {
         if (i == htmlIndex || i == textIndex)
             continue;
@@ -394,13 +384,12 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
             l.attachment || (!l.fileName.isEmpty() && !l.inRelated && !l.type.startsWith("text/"))
                 ? PartAttachment
                 : PartBodyPartAttachment;
-        const QString name =
-            Unique(SafeName(l.fileName, QStringLiteral("part%1%2").arg(i + 1).arg(ExtensionFor(l.type))),
-                   &usedNames);
-        BodyPart part(kind, name, l.type, l.data);
+        const QString name = Unique(
+            SafePartName(l.fileName, QStringLiteral("part%1%2").arg(i + 1).arg(ExtensionForType(l.type))),
+            &usedNames);
         if (!l.contentId.isEmpty())
-            fileOfCid.insert(l.contentId, name);
-        m->parts << part;
+            cidParts.append({m->parts.size(), l.contentId});
+        m->parts << BodyPart(kind, name, l.type, l.data);
     }
 
     if (htmlIndex >= 0 && !workFolder.isEmpty()) {
@@ -419,17 +408,24 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
         if (folderName.isEmpty())
             return MessageFileIoError;
         const QString folder = work.absoluteFilePath(folderName);
-        QString html = m->htmlBody;
-        for (const BodyPart& p : std::as_const(m->parts)) {
-            const QString cid = fileOfCid.key(p.PartFileName());
-            if (cid.isEmpty())
-                continue;
-            if (!WriteFile(folder + QLatin1Char('/') + p.PartFileName(), p.PartData()))
-                return MessageFileIoError;
-            const QString url = QString::fromUtf8(QUrl::toPercentEncoding(p.PartFileName(), " ()"));
-            html.replace(QStringLiteral("cid:") + cid, url, Qt::CaseInsensitive);
+        // The body is "index.htm"; a part of that name (or one the file system refuses) gets another
+        // name beside it, so neither is lost.
+        QSet<QString> folderNames = {QStringLiteral("index.htm")};
+        QHash<QString, QString> urlOfCid;
+        for (const auto& [index, cid] : std::as_const(cidParts)) {
+            const BodyPart& p = m->parts.at(index);
+            QString fileName = Unique(p.PartFileName(), &folderNames);
+            if (!WriteNewFile(folder + QLatin1Char('/') + fileName, p.PartData())) {
+                fileName = Unique(
+                    QStringLiteral("part%1%2").arg(index + 1).arg(ExtensionForType(p.PartContentType())),
+                    &folderNames);
+                if (!WriteNewFile(folder + QLatin1Char('/') + fileName, p.PartData()))
+                    continue; // the picture stays missing from the body; the part itself is kept
+            }
+            urlOfCid.insert(cid.toLower(), QString::fromUtf8(QUrl::toPercentEncoding(fileName, " ()")));
         }
-        if (!WriteFile(folder + QStringLiteral("/index.htm"), AsUtf8Declared(html).toUtf8()))
+        QString html = RewriteCidReferences(m->htmlBody, urlOfCid);
+        if (!WriteNewFile(folder + QStringLiteral("/index.htm"), AsUtf8Declared(std::move(html)).toUtf8()))
             return MessageFileIoError;
         m->htmlFolder = folder;
     }
@@ -437,80 +433,6 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
 }
 
 } // namespace
-
-ReceivedHeader ParseReceivedHeader(const QString& value) {
-    ReceivedHeader r;
-    const QString v = value.left(4096);
-    const qsizetype semi = v.lastIndexOf(QLatin1Char(';'));
-    const QString clauses = semi >= 0 ? v.left(semi) : v;
-    const QString date = semi >= 0 ? v.mid(semi + 1).trimmed() : QString();
-
-    QString* current = nullptr;
-    QString word;
-    int depth = 0;
-    auto flushWord = [&] {
-        if (word.isEmpty())
-            return;
-        const QString key = word.toLower();
-        if (key == QLatin1String("from"))
-            current = &r.ReceivedFrom;
-        else if (key == QLatin1String("by"))
-            current = &r.ReceivedBy;
-        else if (key == QLatin1String("via"))
-            current = &r.ReceivedVia;
-        else if (key == QLatin1String("with"))
-            current = &r.ReceivedProtocol;
-        else if (key == QLatin1String("id"))
-            current = &r.ReceivedID;
-        else if (key == QLatin1String("for"))
-            current = &r.ReceivedFor;
-        else if (current)
-            *current += (current->isEmpty() ? QString() : QStringLiteral(" ")) + word;
-        word.clear();
-    };
-    for (QChar c : clauses) {
-        if (depth > 0) { // a comment belongs to the clause it follows and holds no keywords
-            if (c == QLatin1Char('('))
-                ++depth;
-            else if (c == QLatin1Char(')'))
-                --depth;
-            word += c;
-            if (depth == 0) {
-                if (current)
-                    *current += (current->isEmpty() ? QString() : QStringLiteral(" ")) + word;
-                word.clear();
-            }
-            continue;
-        }
-        if (c == QLatin1Char('(')) {
-            flushWord();
-            depth = 1;
-            word = c;
-        } else if (c.isSpace()) {
-            flushWord();
-        } else {
-            word += c;
-        }
-    }
-    if (depth == 0)
-        flushWord();
-    r.ReceivedFor.remove(QLatin1Char('<')).remove(QLatin1Char('>'));
-
-    if (!date.isEmpty()) {
-        InitGMime();
-        GDateTime* dt = g_mime_utils_header_decode_date(date.toLatin1().constData());
-        if (dt) {
-            const int offsetSeconds = static_cast<int>(g_date_time_get_utc_offset(dt) / G_TIME_SPAN_SECOND);
-            r.ReceivedDateTime = QDateTime(
-                QDate(g_date_time_get_year(dt), g_date_time_get_month(dt), g_date_time_get_day_of_month(dt)),
-                QTime(g_date_time_get_hour(dt), g_date_time_get_minute(dt), g_date_time_get_second(dt)),
-                QTimeZone(offsetSeconds));
-            r.ReceivedTimeZoneBias = -offsetSeconds / 60;
-            g_date_time_unref(dt);
-        }
-    }
-    return r;
-}
 
 qint32 BodyPart::SavePartToFile(const QString& path, qint32) const {
     if (path.isEmpty() || !data_)
@@ -537,6 +459,7 @@ qint32 Message::ImportMessageFile(const QString& path, qint32 bodyPart, qint32, 
     try {
         auto parsed = std::make_shared<ParsedMessage>();
         const qint32 rc = Parse(path, workFolder_, bodyPart, parsed.get());
+        ReleaseCachedConverters(); // the labels of one message are seldom those of the next
         if (rc != MessageOk)
             return rc;
         parsed_ = parsed;
@@ -563,6 +486,12 @@ QList<ReceivedHeader> Message::GetReceivedHeaders() const {
 }
 QList<BodyPart> Message::GetBodyParts() const {
     return parsed_ ? parsed_->parts : QList<BodyPart>();
+}
+bool Message::RecipientsCut() const {
+    return parsed_ && parsed_->recipientsCut;
+}
+bool Message::ReceivedCut() const {
+    return parsed_ && parsed_->receivedCut;
 }
 QString Message::GetHtmlBodyPath() const {
     return parsed_ ? parsed_->htmlFolder : QString();

@@ -24,6 +24,11 @@ enum MessageFileResult : qint32 {
     MessageBinhexCrcError = 1002,
 };
 
+// A message lists at most this many recipients (To, Cc and Bcc together) and Received headers; the
+// rest are left out and RecipientsCut / ReceivedCut say so.
+inline constexpr qsizetype kMaxRecipients = 10000;
+inline constexpr qsizetype kMaxReceivedHeaders = 1000;
+
 // ImportMessageFile body part: the form in which the message is printed.
 enum MessageBodyPart : qint32 { BodyPartText = 0, BodyPartHtml = 1, BodyPartRtf = 2, BodyPartXml = 3 };
 
@@ -90,6 +95,9 @@ public:
     QList<MessageRecipient> GetRecipients() const;
     QList<ReceivedHeader> GetReceivedHeaders() const;
     QList<BodyPart> GetBodyParts() const;
+    // True when the message held more recipients (Received headers) than the lists keep.
+    bool RecipientsCut() const;
+    bool ReceivedCut() const;
     // A folder directly inside the work folder holding the decoded HTML body as "index.htm", or ""
     // when the message has no HTML body (or no work folder was set).
     QString GetHtmlBodyPath() const;

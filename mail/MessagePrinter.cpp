@@ -64,8 +64,11 @@ qint32 MessagePrinter::PrintMessage(qint32 handle, qint32) {
     if (!message)
         return PrintCannotInitialize;
 
-    QPrinter printer(QPrinter::HighResolution);
-    if (!pdfPath_.isEmpty()) {
+    QPrinter own(QPrinter::HighResolution);
+    QPrinter& printer = printer_ ? *printer_ : own;
+    if (printer_) {
+        // the caller chose the printer
+    } else if (!pdfPath_.isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdfPath_);
     } else {

@@ -3,6 +3,8 @@
 // the message headers (From, To, Cc, Subject, Date) and the body, as text or as rendered HTML.
 #include <QString>
 
+class QPrinter;
+
 namespace mail {
 
 enum PrintResult : qint32 {
@@ -29,6 +31,10 @@ public:
     // callers pass it. Returns a PrintResult.
     qint32 PrintMessage(qint32 handle, qint32 options = 511);
 
+    // Prints on this printer (set up by the caller, e.g. through the print dialog) instead of the
+    // default printer; the printer must outlive the call to PrintMessage.
+    void SetPrinter(QPrinter* printer) { printer_ = printer; }
+
     // Tests print into this PDF file instead of the default printer.
     void SetOutputFileForTesting(const QString& pdfPath) { pdfPath_ = pdfPath; }
 
@@ -37,6 +43,7 @@ private:
     QString headerText_;
     qint32 headerStyle_ = 0;
     QString pdfPath_;
+    QPrinter* printer_ = nullptr;
 };
 
 } // namespace mail

@@ -1,7 +1,7 @@
 #include "mail/MimeSupport.h"
 
 #include <QHash>
-#include <QRegularExpression>
+#include <vector>
 
 #include "mail/GMimeInclude.h"
 
@@ -69,15 +69,110 @@ QString DecodeEntity(const QString& name) {
 
 } // namespace
 
+namespace {
+
+// Finds needle at or after from, case ignored. A search that found nothing is remembered, so a
+// text with many openers and no closer costs one scan, not one per opener.
+class ForwardFinder {
+public:
+    ForwardFinder(const QString& text, QString needle) : text_(text), needle_(std::move(needle)) {}
+    qsizetype from(qsizetype start) {
+        if (missingFrom_ >= 0 && start >= missingFrom_)
+            return -1;
+        if (found_ >= start && lastStart_ <= start)
+            return found_;
+        lastStart_ = start;
+        found_ = text_.indexOf(needle_, start, Qt::CaseInsensitive);
+        if (found_ < 0)
+            missingFrom_ = start;
+        return found_;
+    }
+
+private:
+    const QString& text_;
+    QString needle_;
+    qsizetype found_ = -1;
+    qsizetype lastStart_ = -1;
+    qsizetype missingFrom_ = -1;
+};
+
+bool IsNameChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') || c == QLatin1Char(':');
+}
+
+// When a hidden element opens at lt and is closed later: the position after its end tag, else -1.
+// An end tag is "</name" not followed by a further name character, up to its ">".
+constexpr const char* kHiddenElements[] = {"script", "style", "head", "title"};
+
+qsizetype HiddenElementEnd(const QString& html, qsizetype lt, std::vector<ForwardFinder>& closers,
+                           ForwardFinder& tagEnd) {
+    const auto& hidden = kHiddenElements;
+    const qsizetype n = html.size();
+    for (size_t k = 0; k < std::size(hidden); ++k) {
+        const QLatin1String name(hidden[k]);
+        const qsizetype after = lt + 1 + name.size();
+        if (QStringView(html).mid(lt + 1, name.size()).compare(name, Qt::CaseInsensitive) != 0 ||
+            (after < n && IsNameChar(html.at(after))))
+            continue;
+        qsizetype e = closers[k].from(after);
+        while (e >= 0 && e + 2 + name.size() < n && IsNameChar(html.at(e + 2 + name.size())))
+            e = closers[k].from(e + 1);
+        if (e < 0)
+            return -1;
+        const qsizetype gt = tagEnd.from(e);
+        return gt < 0 ? -1 : gt + 1;
+    }
+    return -1;
+}
+
+// Comments and the elements whose content is never shown text (script, style, head, title), removed
+// in one pass. An element that is never closed stays, as text a reader can see.
+QString DropHiddenElements(const QString& html) {
+    ForwardFinder commentEnd(html, QStringLiteral("-->"));
+    ForwardFinder tagEnd(html, QStringLiteral(">"));
+    std::vector<ForwardFinder> closers;
+    for (const char* name : kHiddenElements)
+        closers.emplace_back(html, QStringLiteral("</") + QLatin1String(name));
+    // Only the text between dropped pieces is copied; a document with nothing to drop is returned
+    // as it is (shared, not copied).
+    QString out;
+    qsizetype copied = 0;
+    auto drop = [&](qsizetype from, qsizetype to) {
+        out += QStringView(html).mid(copied, from - copied);
+        copied = to;
+    };
+    const qsizetype n = html.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype lt = html.indexOf(QLatin1Char('<'), i);
+        if (lt < 0)
+            break;
+        if (QStringView(html).mid(lt, 4) == QLatin1String("<!--")) {
+            const qsizetype end = commentEnd.from(lt + 4);
+            if (end >= 0) {
+                drop(lt, end + 3);
+                i = end + 3;
+                continue;
+            }
+        } else if (const qsizetype end = HiddenElementEnd(html, lt, closers, tagEnd); end >= 0) {
+            drop(lt, end);
+            i = end;
+            continue;
+        }
+        i = lt + 1;
+    }
+    if (copied == 0)
+        return html;
+    out += QStringView(html).mid(copied);
+    return out;
+}
+
+} // namespace
+
 QString HtmlToText(const QString& html) {
-    static const QRegularExpression dropped(
-        QStringLiteral("<!--.*?-->|<(script|style|head|title)\\b[^>]*>.*?</\\1\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    QString s = html;
-    s.remove(dropped);
+    const QString s = DropHiddenElements(html);
 
     QString out;
-    out.reserve(s.size());
     bool pendingSpace = false;
     auto newline = [&](int maxBlank) {
         pendingSpace = false;
@@ -134,7 +229,8 @@ QString HtmlToText(const QString& html) {
             pendingSpace = false;
         }
         if (c == QLatin1Char('&')) {
-            const qsizetype semi = s.indexOf(QLatin1Char(';'), i + 1);
+            // an entity name is short: look no further than that for its ";"
+            const qsizetype semi = QStringView(s).mid(i + 1, 10).indexOf(QLatin1Char(';')) + i + 1;
             if (semi > i && semi - i <= 10) {
                 const QString decoded = DecodeEntity(s.mid(i + 1, semi - i - 1));
                 if (!decoded.isEmpty()) {
@@ -149,6 +245,70 @@ QString HtmlToText(const QString& html) {
     while (out.endsWith(QLatin1Char('\n')) || out.endsWith(QLatin1Char(' ')))
         out.chop(1);
     return out;
+}
+
+QString CutToUtf8Bytes(const QString& text, qsizetype maxBytes) {
+    qsizetype bytes = 0;
+    qsizetype i = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        const bool pair = QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const qsizetype n = pair ? 4 : u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+        if (bytes + n > maxBytes)
+            break;
+        bytes += n;
+        if (pair)
+            ++i;
+    }
+    return text.left(i);
+}
+
+QString SafePartName(const QString& raw, const QString& fallback) {
+    QString name = raw;
+    const qsizetype cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    if (cut >= 0)
+        name = name.mid(cut + 1);
+    QString clean;
+    clean.reserve(name.size());
+    for (QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || c == QLatin1Char(':') ||
+            c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('"') ||
+            c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('|'))
+            continue;
+        clean += c;
+    }
+    clean = clean.trimmed();
+    while (clean.startsWith(QLatin1Char('.')))
+        clean.remove(0, 1);
+    if (clean.toUtf8().size() > kMaxPartNameBytes) {
+        const qsizetype dot = clean.lastIndexOf(QLatin1Char('.'));
+        const QString ext = dot > 0 && clean.size() - dot <= 16 ? clean.mid(dot) : QString();
+        clean = CutToUtf8Bytes(clean.left(clean.size() - ext.size()), kMaxPartNameBytes - ext.toUtf8().size())
+                    .trimmed() +
+                ext;
+    }
+    if (clean.isEmpty() && fallback != raw)
+        return SafePartName(fallback, QStringLiteral("part"));
+    return clean.isEmpty() ? QStringLiteral("part") : clean;
+}
+
+QString ExtensionForType(const QByteArray& type) {
+    if (type == "text/plain")
+        return QStringLiteral(".txt");
+    if (type == "text/html")
+        return QStringLiteral(".htm");
+    if (type == "message/rfc822")
+        return QStringLiteral(".eml");
+    if (type.startsWith("image/")) {
+        // the subtype as it stands is a name part: keep only what is safe and short
+        QString sub;
+        for (char c : type.mid(6))
+            if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '+')
+                sub += QLatin1Char(c);
+        return QLatin1Char('.') + sub.left(16);
+    }
+    return QStringLiteral(".dat");
 }
 
 } // namespace mail

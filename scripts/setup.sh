@@ -17,6 +17,7 @@ PACKAGES=(
   dnsmasq-base
   fonts-dejavu-core
   adwaita-icon-theme libqt6svg6
+  poppler-utils
 )
 
 missing=()

@@ -40,8 +40,9 @@ TEST(Message, ReadsBackWhatTheComposerWrites) {
     folder.write(QStringLiteral("pic.png"), png);
     folder.write(QStringLiteral("body.htm"),
                  "<html><body><p>Hello &amp; welcome</p><img src=\"pic.png\"></body></html>");
+    static const char pdf[] = "%PDF-1.4\x00\x01\x02 binary";
     const QString attachment =
-        folder.write(QStringLiteral("report.pdf"), QByteArray("%PDF-1.4\x00\x01\x02 binary", 20));
+        folder.write(QStringLiteral("report.pdf"), QByteArray(pdf, sizeof(pdf) - 1)); // without the NUL
 
     MessageSpec spec;
     spec.fromName = QStringLiteral("Sender");

@@ -1,0 +1,272 @@
+// Hostile message files made on the spot: each must be read within a few seconds and with a memory
+// growth under ten times its size, and must keep every part it holds.
+#include "mail/MailCharsets.h"
+#include "mail/Message.h"
+#include "mail/MimeSupport.h"
+#include "tests/mail/MimeTestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+using namespace mail;
+using mimetest::Folder;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+// A few seconds per case; the sanitizers make every step some times slower, not the work larger.
+constexpr qint64 kSecondsAllowed = kSanitized ? 20 : 5;
+
+// Peak resident memory since the last reset, in bytes (from /proc; 0 when unreadable).
+qint64 StatusKb(const char* field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+// Processor time of this process in user mode.
+qint64 CpuMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_utime.tv_sec) * 1000 + usage.ru_utime.tv_usec / 1000;
+}
+
+void ResetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+// Reads the file with a work folder and checks time and memory; returns the result code.
+// The parser keeps a few kilobytes of its own objects for every MIME part while it reads; a message
+// of many tiny parts is allowed that much beside the ten times its size.
+constexpr qint64 kBytesPerPart = 4096;
+
+qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes, qint64 parts = 0) {
+    ResetPeak();
+    const qint64 before = StatusKb("VmRSS:") * 1024;
+    QElapsedTimer timer;
+    timer.start();
+    const qint64 cpuBefore = CpuMilliseconds();
+    const qint32 rc = m.ImportMessageFile(file, BodyPartHtml, 2);
+    const qint64 cpu = CpuMilliseconds() - cpuBefore;
+    const qint64 elapsed = timer.elapsed();
+    const qint64 growth = StatusKb("VmHWM:") * 1024 - before;
+    // Our own work is the processor time; creating thousands of files may wait on a busy disk.
+    EXPECT_LT(cpu, kSecondsAllowed * 1000) << "milliseconds of processor time";
+    EXPECT_LT(elapsed, 4 * kSecondsAllowed * 1000) << "milliseconds";
+    // Ten times the input, with a floor for what any message costs (the GMime and Qt set-up). Under
+    // AddressSanitizer every allocation carries guard zones and freed memory is held back, so only
+    // time and the sanitizer's own checks count there.
+    if (!kSanitized) {
+        EXPECT_LT(growth, qMax<qint64>(10 * inputBytes, 8 * 1024 * 1024) + parts * kBytesPerPart)
+            << "bytes of memory for " << inputBytes << " bytes of input";
+    }
+    return rc;
+}
+
+QByteArray Related(const QByteArray& html, const QByteArray& parts) {
+    return "Subject: hostile\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"r\"\r\n\r\n"
+           "--r\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" +
+           html + "\r\n" + parts + "--r--\r\n";
+}
+
+QByteArray ImagePart(const QByteArray& cid, const QByteArray& name, const QByteArray& type = "image/png") {
+    return "--r\r\nContent-Type: " + type + "\r\nContent-ID: <" + cid + ">\r\n" +
+           (name.isEmpty() ? QByteArray() : "Content-Disposition: inline; filename=\"" + name + "\"\r\n") +
+           "Content-Transfer-Encoding: base64\r\n\r\n" + mimetest::TinyPng().toBase64() + "\r\n";
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class HostileMessage : public ::testing::Test {
+protected:
+    QString write(const QByteArray& bytes) { return folder.write(QStringLiteral("hostile.eml"), bytes); }
+    QString work() {
+        const QString w = folder.path(QStringLiteral("work"));
+        QDir(w).removeRecursively();
+        QDir().mkpath(w);
+        return w;
+    }
+    Folder folder;
+};
+
+TEST_F(HostileMessage, LongNamesAreCutTo255BytesAndNoPartIsLost) {
+    const QByteArray longName = QString(400, QChar(0x00E9)).toUtf8() + ".png";
+    const QByteArray longType = "image/" + QByteArray(300, 'x');
+    const QByteArray bytes = Related("<img src=\"cid:a\"><img src=\"cid:b\">",
+                                     ImagePart("a", longName) + ImagePart("b", "", longType));
+    Message m;
+    m.SetWorkFolder(work());
+    ASSERT_EQ(MessageOk, ImportMeasured(m, write(bytes), bytes.size()));
+    const QList<BodyPart> parts = m.GetBodyParts();
+    ASSERT_EQ(2, parts.size());
+    for (const BodyPart& p : parts) {
+        EXPECT_LE(p.PartFileName().toUtf8().size(), kMaxPartNameBytes);
+        EXPECT_FALSE(p.PartFileName().isEmpty());
+    }
+    EXPECT_TRUE(parts.at(0).PartFileName().endsWith(QLatin1String(".png")));
+    // Both pictures sit beside the body, which refers to them by their files.
+    const QString body = m.GetHtmlBodyPath();
+    const QString html = QString::fromUtf8(ReadAll(body + QStringLiteral("/index.htm")));
+    EXPECT_FALSE(html.contains(QLatin1String("cid:"))) << html.left(200).toStdString();
+    EXPECT_EQ(3, QDir(body).entryList(QDir::Files).size());
+}
+
+TEST_F(HostileMessage, APartNamedLikeTheBodyKeepsItsOwnFile) {
+    const QByteArray bytes = Related("<p>the body</p><img src=\"cid:pic\">", ImagePart("pic", "index.htm"));
+    Message m;
+    m.SetWorkFolder(work());
+    ASSERT_EQ(MessageOk, m.ImportMessageFile(write(bytes), BodyPartHtml, 2));
+    const QString body = m.GetHtmlBodyPath();
+    const QByteArray html = ReadAll(body + QStringLiteral("/index.htm"));
+    EXPECT_TRUE(html.contains("the body"));
+    const QStringList files = QDir(body).entryList(QDir::Files);
+    ASSERT_EQ(2, files.size()) << files.join(' ').toStdString();
+    const QString other = files.at(0) == QLatin1String("index.htm") ? files.at(1) : files.at(0);
+    EXPECT_EQ(mimetest::TinyPng(), ReadAll(body + QLatin1Char('/') + other));
+    EXPECT_TRUE(html.contains(QUrl::toPercentEncoding(other, " ()")));
+}
+
+// The HTML sizes of the slow cases: many cid references, unclosed hidden elements, many tags.
+TEST_F(HostileMessage, BigHtmlIsReadInOnePass) {
+    struct Case {
+        const char* label;
+        QByteArray bytes;
+        qint64 parts = 1;
+    };
+    QByteArray cidHtml, cidParts;
+    for (int i = 0; i < 10000; ++i) {
+        cidHtml += "<p>" + QByteArray(360, 'w') + "<img src=\"cid:p" + QByteArray::number(i) + "\"></p>\n";
+        cidParts += ImagePart("p" + QByteArray::number(i), QByteArray());
+    }
+    QByteArray scripts, titles, tags, entities, comments;
+    while (scripts.size() < 1024 * 1024) {
+        scripts += "<script>x ";
+        titles += "<TITLE>y ";
+        comments += "<!-- z ";
+    }
+    while (tags.size() < 5 * 1024 * 1024)
+        tags += "<b class=\"c\">t</b>";
+    entities = QByteArray(1024 * 1024, '&');
+    const Case cases[] = {
+        {"10000 cid parts in 4 MB", Related(cidHtml, cidParts), 10001},
+        {"unclosed script", Related(scripts, {})},
+        {"unclosed title", Related(titles, {})},
+        {"unclosed comments", Related(comments, {})},
+        {"5 MB of tags", Related(tags, {})},
+        {"1 MB of ampersands", Related(entities, {})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Message m;
+        m.SetWorkFolder(work());
+        ASSERT_EQ(MessageOk, ImportMeasured(m, write(c.bytes), c.bytes.size(), c.parts));
+    }
+    // every reference of the first case was rewritten
+    Message m;
+    m.SetWorkFolder(work());
+    ASSERT_EQ(MessageOk, m.ImportMessageFile(write(cases[0].bytes), BodyPartHtml, 2));
+    const QByteArray html = ReadAll(m.GetHtmlBodyPath() + QStringLiteral("/index.htm"));
+    EXPECT_FALSE(html.contains("cid:"));
+    EXPECT_EQ(10000, html.count("<img src=\"part"));
+}
+
+TEST_F(HostileMessage, HiddenElementsAreDroppedOnlyWhenClosed) {
+    EXPECT_EQ(QStringLiteral("a b"), HtmlToText(QStringLiteral("a<script>x</script> b")));
+    EXPECT_EQ(QStringLiteral("a c"), HtmlToText(QStringLiteral("a<!-- b --> c<style type=x>p{}</STYLE >")));
+    EXPECT_EQ(QStringLiteral("ax"), HtmlToText(QStringLiteral("a<script>x")));
+    EXPECT_EQ(QStringLiteral("ay"), HtmlToText(QStringLiteral("a<scripts>y</scripts>")));
+    EXPECT_EQ(QStringLiteral("a b"), HtmlToText(QStringLiteral("a<title>t</title x> b<script>")));
+    EXPECT_EQ(QStringLiteral("k & m"), HtmlToText(QStringLiteral("k &amp; m")));
+}
+
+TEST_F(HostileMessage, EncodedWordsDecodeInLinearTime) {
+    QByteArray openers, words, unended;
+    while (openers.size() < 3 * 1024 * 1024) {
+        openers += "=?x";
+        words += "=?utf-8?Q?";
+        unended += "=?x?q?aa "; // every word looks begun, none is ever ended
+    }
+    for (const QByteArray& header : {openers, words, unended}) {
+        QElapsedTimer timer;
+        timer.start();
+        const QString decoded = DecodeHeaderWords(header);
+        EXPECT_LT(timer.elapsed(), kSecondsAllowed * 1000);
+        EXPECT_FALSE(decoded.isEmpty());
+    }
+    EXPECT_EQ(openers, DecodeHeaderWords(openers).toLatin1()); // nothing there to decode
+    EXPECT_EQ(QString::fromUtf8("Grüße und Ä"),
+              DecodeHeaderWords("=?utf-8?Q?Gr=C3=BC=C3=9Fe?= und =?iso-8859-1?B?xA==?="));
+
+    // The same through a message: many To headers of encoded-word openers.
+    QByteArray bytes = "Subject: x\r\n";
+    for (int i = 0; i < 48; ++i)
+        bytes += "To: " + QByteArray("=?x?q?aa ").repeated(7000) + "\r\n";
+    bytes += "\r\nbody\r\n";
+    Message m;
+    EXPECT_EQ(MessageOk, ImportMeasured(m, write(bytes), bytes.size()));
+}
+
+TEST_F(HostileMessage, ConverterCacheStaysBounded) {
+    ReleaseCachedConverters();
+    QString out;
+    for (int i = 0; i < 500; ++i)
+        DecodeCharset("abc", QStringLiteral("utf-8//x%1").arg(i), &out);
+    EXPECT_LE(CachedConverterCount(), 64);
+    EXPECT_EQ(QStringLiteral("abc"), out);
+    ReleaseCachedConverters();
+    EXPECT_EQ(0, CachedConverterCount());
+
+    // A message full of labels leaves nothing open behind it.
+    QByteArray bytes =
+        "Subject: labels\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"m\"\r\n\r\n";
+    for (int i = 0; i < 300; ++i)
+        bytes +=
+            "--m\r\nContent-Type: text/plain; charset=\"utf-8//x" + QByteArray::number(i) + "\"\r\n\r\nt\r\n";
+    bytes += "--m--\r\n";
+    Message m;
+    ASSERT_EQ(MessageOk, ImportMeasured(m, write(bytes), bytes.size()));
+    EXPECT_EQ(0, CachedConverterCount());
+}
+
+TEST_F(HostileMessage, RecipientsAndReceivedHeadersAreCappedAndSaySo) {
+    QByteArray bytes = "Subject: many\r\n";
+    const QByteArray line = "To: " + QByteArray("a@b.c, ").repeated(9000) + "z@b.c\r\n";
+    while (bytes.size() < 20 * 1024 * 1024)
+        bytes += line;
+    for (int i = 0; i < 5000; ++i)
+        bytes += "Received: from h" + QByteArray::number(i) + " by mx; Tue, 8 Dec 2026 10:11:12 +0000\r\n";
+    bytes += "\r\nbody\r\n";
+    Message m;
+    ASSERT_EQ(MessageOk, ImportMeasured(m, write(bytes), bytes.size()));
+    EXPECT_EQ(kMaxRecipients, m.GetRecipients().size());
+    EXPECT_TRUE(m.RecipientsCut());
+    EXPECT_EQ(kMaxReceivedHeaders, m.GetReceivedHeaders().size());
+    EXPECT_TRUE(m.ReceivedCut());
+
+    Message small;
+    ASSERT_EQ(
+        MessageOk,
+        small.ImportMessageFile(
+            write("To: a@b.c, d@e.f\r\nReceived: by x; Tue, 8 Dec 2026 10:11:12 +0000\r\n\r\nb\r\n"), 0, 0));
+    EXPECT_EQ(2, small.GetRecipients().size());
+    EXPECT_FALSE(small.RecipientsCut());
+    EXPECT_FALSE(small.ReceivedCut());
+}
+
+} // namespace

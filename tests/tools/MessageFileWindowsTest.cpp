@@ -1,0 +1,348 @@
+// The four windows with their checks and exact messages, the export -> import round trip through the
+// composer's controls, Python's reading of every exported file, and printing into a PDF file.
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "editor/HtmlEditor.h"
+#include "tests/mail/MimeTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/tools/EmlCorpus.h"
+#include "tools/MessageExport.h"
+#include "tools/MessageFileForms.h"
+#include "tools/MessagePrint.h"
+#include "tools/RegisterMessageFileTools.h"
+#include "ui/CommandWindows.h"
+#include "ui/MainFormControls.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    return path;
+}
+
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+template <typename T>
+T* Find(QWidget* w, const char* name) {
+    T* found = w->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(nullptr, found) << name;
+    return found;
+}
+
+void Click(QWidget* w, const char* name) {
+    Find<QPushButton>(w, name)->click();
+}
+
+// A main window of the test's making: the controls the tools read and write, with one editor for the
+// whole suite (an engine start is slow).
+class MessageFileWindowsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        window = new QWidget;
+        editor = new HtmlEditor(window);
+        editor->resize(640, 480);
+    }
+    static void TearDownTestSuite() {
+        MainFormUi() = MainFormControls{};
+        delete window;
+        window = nullptr;
+    }
+
+    void SetUp() override {
+        testenv::ClearSettings();
+        testenv::FreshDataPath();
+        ASSERT_TRUE(dir.isValid());
+        const QObjectList earlier = window->children();
+        for (QObject* c : earlier)
+            if (c != editor && c->isWidgetType())
+                delete c;
+        MainFormControls& ui = MainFormUi();
+        ui = MainFormControls{};
+        ui.Window = window;
+        ui.Editor = editor;
+        ui.SubjectTextBox = new QLineEdit(window);
+        ui.ToComboBox = new QComboBox(window);
+        ui.ToComboBox->addItem(QStringLiteral("Friends"));
+        ui.FormatComboBox = new QComboBox(window);
+        ui.FormatComboBox->addItems({QStringLiteral("HTML"), QStringLiteral("Text")});
+        ui.PriorityComboBox = new QComboBox(window);
+        ui.PriorityComboBox->addItems(
+            {QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High")});
+        ui.PriorityComboBox->setCurrentText(QStringLiteral("High"));
+        ui.RRRCheckBox = new QCheckBox(window);
+        ui.AttachmentComboBox = new QComboBox(window);
+        SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann Sender"));
+        SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.com"));
+        SaveSetting(Sections::Account, QStringLiteral("CharSet"), QStringLiteral("Unicode (UTF-8)"));
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    static inline QWidget* window = nullptr;
+    static inline HtmlEditor* editor = nullptr;
+    QTemporaryDir dir;
+};
+
+TEST_F(MessageFileWindowsTest, TheExtrasCommandsOpenTheFourWindows) {
+    RegisterMessageFileWindows();
+    for (int id : {1074, 1075, 1076, 1077})
+        EXPECT_TRUE(CommandWindows::IsRegistered(id)) << id;
+}
+
+TEST_F(MessageFileWindowsTest, PrintChecksInOrderAndTrimsTheHeader) {
+    testenv::MessageBoxRecorder boxes;
+    ExtraForm1 form;
+    auto* header = Find<QLineEdit>(&form, "HeaderTextBox");
+    header->setText(QStringLiteral("  Page head  "));
+    Click(&form, "PrintButton");
+    EXPECT_EQ(QStringLiteral("Please specify a file."), boxes.last());
+    EXPECT_EQ(QStringLiteral("Page head"), header->text());
+
+    testenv::FileDialogAnswers files;
+    files.answer(Write(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
+    Click(&form, "ChooseFolderButton");
+    Click(&form, "PrintButton"); // the margins still hold "0"
+    EXPECT_EQ(QStringLiteral("Please enter a valid margin."), boxes.last());
+    EXPECT_EQ(Find<QLineEdit>(&form, "LeftMarginTextBox"),
+              QApplication::focusWidget() ? QApplication::focusWidget() : form.focusWidget());
+    // The spin buttons and the box follow each other.
+    Find<QSpinBox>(&form, "TopUpDown")->stepUp();
+    EXPECT_EQ(QStringLiteral("1"), Find<QLineEdit>(&form, "TopMarginTextBox")->text());
+    Find<QLineEdit>(&form, "RightMarginTextBox")->setText(QStringLiteral("99"));
+    EXPECT_EQ(99, Find<QSpinBox>(&form, "RightUpDown")->value());
+    Find<QLineEdit>(&form, "TopMarginTextBox")->setText(QStringLiteral("0"));
+    Find<QLineEdit>(&form, "LeftMarginTextBox")->clear();
+    Click(&form, "PrintButton"); // empty left wins over the invalid top
+    EXPECT_EQ(QStringLiteral("Please enter your margin."), boxes.last());
+    EXPECT_EQ(3u, boxes.seen().size());
+}
+
+TEST_F(MessageFileWindowsTest, PrintsHeaderAndBodyIntoAPdfFile) {
+    const QString pdf = path(QStringLiteral("out.pdf"));
+    int dialogs = 0;
+    bool accept = false;
+    SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+        ++dialogs;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return accept;
+    });
+    testenv::MessageBoxRecorder boxes;
+    testenv::FileDialogAnswers files;
+    files.answer(Write(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
+    ExtraForm1 form;
+    Click(&form, "ChooseFolderButton");
+    Find<QLineEdit>(&form, "HeaderTextBox")->setText(QStringLiteral("Velanto page head"));
+    Find<QCheckBox>(&form, "BoldCheckBox")->setChecked(true);
+    for (const char* box : {"LeftMarginTextBox", "TopMarginTextBox", "RightMarginTextBox"})
+        Find<QLineEdit>(&form, box)->setText(QStringLiteral("15"));
+    Click(&form, "PrintButton"); // the print dialog is cancelled
+    EXPECT_EQ(QStringLiteral("Error 255: Cancelled by user."), boxes.last());
+    EXPECT_FALSE(QFile::exists(pdf));
+
+    accept = true;
+    Click(&form, "PrintButton");
+    SetPrintDialogHook({});
+    EXPECT_EQ(2, dialogs);
+    EXPECT_EQ(QStringLiteral("Print process has been completed."), boxes.last());
+    EXPECT_EQ(QDialog::Accepted, form.result());
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains(QLatin1String("Velanto page head"))) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QLatin1String("Spring offer text")));
+    EXPECT_TRUE(printed.contains(QLatin1String("Subject:")));
+}
+
+TEST_F(MessageFileWindowsTest, ImportAndExtractRefuseWithTheirTexts) {
+    testenv::MessageBoxRecorder boxes;
+    {
+        ExtraForm2 form;
+        Click(&form, "ImportButton");
+        EXPECT_EQ(QStringLiteral("Please specify a file."), boxes.last());
+        MainFormUi().SubjectTextBox->setText(QStringLiteral("kept"));
+        testenv::FileDialogAnswers files;
+        files.answer(path(QStringLiteral("missing.eml")));
+        Click(&form, "ChooseImportButton");
+        Click(&form, "ImportButton");
+        EXPECT_EQ(QStringLiteral("Error 258: File IO error."), boxes.last());
+        EXPECT_EQ(QStringLiteral("kept"), MainFormUi().SubjectTextBox->text());
+        EXPECT_NE(QDialog::Accepted, form.result());
+    }
+    {
+        ExtraForm4 form;
+        Click(&form, "ExtractButton");
+        EXPECT_EQ(QStringLiteral("Please specify a file."), boxes.last());
+        testenv::FileDialogAnswers files;
+        files.answer(Write(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
+        Click(&form, "ChooseFolderButton");
+        Click(&form, "ExtractButton");
+        EXPECT_EQ(QStringLiteral("There is nothing to export."), boxes.last());
+        files.answer(path(QStringLiteral("r.txt")));
+        files.answer(path(QStringLiteral("r.txt")));
+        Click(&form, "CommandButton2");
+        Click(&form, "CommandButton3");
+        Click(&form, "ExtractButton");
+        EXPECT_EQ(QStringLiteral("You cannot assign a single file for both Recipients and Timestamps."),
+                  boxes.last());
+        files.answer(path(QStringLiteral("t.txt")));
+        Click(&form, "CommandButton3");
+        Click(&form, "ExtractButton");
+        EXPECT_EQ(QStringLiteral("Extract process has been completed."), boxes.last());
+        EXPECT_TRUE(Read(path(QStringLiteral("r.txt"))).startsWith("Name: Bob\r\n"));
+        EXPECT_TRUE(Read(path(QStringLiteral("t.txt"))).startsWith("By: in.example.org\r\n"));
+    }
+    {
+        ExtraForm3 form;
+        Click(&form, "ExportButton");
+        EXPECT_EQ(QStringLiteral("Please specify a file."), boxes.last());
+    }
+}
+
+// A text message exported, then imported: same subject, body text and attachment bytes; the export
+// never replaces a file it could not write completely.
+TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
+    MainFormControls& ui = MainFormUi();
+    ui.FormatComboBox->setCurrentText(QStringLiteral("Text"));
+    ui.SubjectTextBox->setText(QString::fromUtf8("Grüße & more"));
+    editor->SetDocumentHTML(QStringLiteral("<html><body><p>Hello round trip</p></body></html>"));
+    const QByteArray bytes("binary\0data\xff", 12);
+    ui.AttachmentComboBox->addItem(Write(path(QStringLiteral("data.bin")), bytes));
+
+    testenv::MessageBoxRecorder boxes;
+    const QString target = Write(path(QStringLiteral("out.eml")), "OLD");
+    ui.AttachmentComboBox->addItem(path(QStringLiteral("gone.bin")));
+    {
+        ExtraForm3 form;
+        Find<QLineEdit>(&form, "FilePathTextBox")->setText(target);
+        Click(&form, "ExportButton");
+        EXPECT_TRUE(boxes.last().startsWith(QLatin1String("The message could not be written")))
+            << boxes.last().toStdString();
+        EXPECT_EQ(QByteArray("OLD"), Read(target));
+    }
+    ui.AttachmentComboBox->removeItem(1);
+    {
+        ExtraForm3 form;
+        Find<QLineEdit>(&form, "FilePathTextBox")->setText(target);
+        Click(&form, "ExportButton");
+        EXPECT_EQ(QStringLiteral("Export process has been completed."), boxes.last());
+    }
+    const QByteArray exported = Read(target);
+    const QJsonObject summary = mimetest::PythonSummary(exported);
+    EXPECT_EQ(QJsonArray(), summary.value(QStringLiteral("defects")).toArray());
+    const QJsonObject headers = summary.value(QStringLiteral("headers")).toObject();
+    EXPECT_EQ(QStringLiteral("Friends <Friends>"), headers.value(QStringLiteral("To")).toString());
+    EXPECT_TRUE(exported.contains("X-Mailer: Torvale Velanto Ostrel"));
+
+    ui.SubjectTextBox->clear();
+    ui.AttachmentComboBox->clear();
+    editor->SetDocumentHTML(QStringLiteral("<p>other</p>"));
+    ui.FormatComboBox->setCurrentText(QStringLiteral("HTML"));
+    ExtraForm2 form;
+    Find<QLineEdit>(&form, "FilePathTextBox")->setText(target);
+    Click(&form, "ImportButton");
+    EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
+    EXPECT_EQ(QString::fromUtf8("Grüße & more"), ui.SubjectTextBox->text());
+    EXPECT_EQ(QStringLiteral("Text"), ui.FormatComboBox->currentText());
+    EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("Hello round trip")));
+    ASSERT_EQ(1, ui.AttachmentComboBox->count());
+    EXPECT_EQ(bytes, Read(ui.AttachmentComboBox->itemText(0)));
+    EXPECT_TRUE(ui.AttachmentComboBox->itemText(0).startsWith(DataPath() + QStringLiteral("ImportBody/")));
+
+    // The same message again: listed twice, the first file keeps its bytes under its own name.
+    Write(ui.AttachmentComboBox->itemText(0), "changed by the user");
+    Click(&form, "ImportButton");
+    ASSERT_EQ(2, ui.AttachmentComboBox->count());
+    EXPECT_NE(ui.AttachmentComboBox->itemText(0), ui.AttachmentComboBox->itemText(1));
+    EXPECT_EQ(QByteArray("changed by the user"), Read(ui.AttachmentComboBox->itemText(0)));
+    EXPECT_EQ(bytes, Read(ui.AttachmentComboBox->itemText(1)));
+}
+
+// An HTML message with a picture, exported under every encoding set-up: Python reads each without
+// defects, and the import shows the body with its picture beside it.
+TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures) {
+    MainFormControls& ui = MainFormUi();
+    const QString png = Write(path(QStringLiteral("logo.png")), corpus::Png());
+    const QString doc =
+        Write(path(QStringLiteral("doc.htm")),
+              "<html><body><p>Offer \xc3\xa9t\xc3\xa9</p><img src=\"logo.png\"></body></html>");
+    ASSERT_TRUE(editor->LoadDocument(doc));
+    ui.FormatComboBox->setCurrentText(QStringLiteral("HTML"));
+    ui.SubjectTextBox->setText(QStringLiteral("Summer"));
+    ui.RRRCheckBox->setChecked(true);
+    ui.AttachmentComboBox->addItem(png);
+    struct Setup {
+        const char* encoding;
+        const char* textPart;
+        const char* charset;
+    };
+    const Setup setups[] = {{"Quoted Printable", "1", "Unicode (UTF-8)"},
+                            {"Base 64", "0", "Western European (ISO)"},
+                            {"None", "1", "Cyrillic (KOI8-R)"}};
+    for (const Setup& s : setups) {
+        SCOPED_TRACE(s.encoding);
+        SaveSetting(Sections::Account, Keys::Encoding, QLatin1String(s.encoding));
+        SaveSetting(Sections::Account, Keys::HeaderEncoding, QLatin1String(s.encoding));
+        SaveSetting(Sections::Account, Keys::AttachmentEncoding, QLatin1String(s.encoding));
+        SaveSetting(Sections::Account, Keys::TextPart, QLatin1String(s.textPart));
+        SaveSetting(Sections::Account, QStringLiteral("CharSet"), QLatin1String(s.charset));
+        const QString target = path(QStringLiteral("html.eml"));
+        ASSERT_EQ(0, ExportComposedMessage(target));
+        const QJsonObject summary = mimetest::PythonSummary(Read(target));
+        ASSERT_FALSE(summary.isEmpty());
+        EXPECT_EQ(QJsonArray(), summary.value(QStringLiteral("defects")).toArray());
+        const QJsonObject headers = summary.value(QStringLiteral("headers")).toObject();
+        EXPECT_EQ(QStringLiteral("Summer"), headers.value(QStringLiteral("Subject")).toString());
+        EXPECT_EQ(QStringLiteral("ann@example.com"),
+                  headers.value(QStringLiteral("Disposition-Notification-To")).toString());
+        EXPECT_EQ(QStringLiteral("1"), headers.value(QStringLiteral("X-Priority")).toString().left(1));
+        int texts = 0;
+        for (const QJsonObject& leaf : mimetest::PythonLeaves(summary))
+            texts += leaf.value(QStringLiteral("type")).toString() == QLatin1String("text/plain");
+        EXPECT_EQ(QLatin1String(s.textPart) == QLatin1String("1") ? 1 : 0, texts);
+    }
+    // The document kept its own file (saved over it) and is still there to import.
+    EXPECT_EQ(doc, editor->CurrentDocumentPath());
+
+    testenv::MessageBoxRecorder boxes;
+    ExtraForm2 form;
+    Find<QLineEdit>(&form, "FilePathTextBox")->setText(path(QStringLiteral("html.eml")));
+    ui.AttachmentComboBox->clear();
+    Click(&form, "ImportButton");
+    EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
+    EXPECT_EQ(QStringLiteral("HTML"), ui.FormatComboBox->currentText());
+    const QString loaded = editor->CurrentDocumentPath();
+    EXPECT_TRUE(loaded.startsWith(DataPath() + QStringLiteral("ImportBody/"))) << loaded.toStdString();
+    EXPECT_TRUE(loaded.endsWith(QLatin1String("/index.htm")));
+    EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QString::fromUtf8("Offer été")));
+    const QString html = QString::fromUtf8(Read(loaded));
+    const qsizetype src = html.indexOf(QLatin1String("src=\""));
+    ASSERT_GE(src, 0) << html.toStdString();
+    const QString picture = html.mid(src + 5, html.indexOf(QLatin1Char('"'), src + 5) - src - 5);
+    EXPECT_EQ(corpus::Png(), Read(QFileInfo(loaded).absolutePath() + QLatin1Char('/') + picture));
+    ASSERT_EQ(1, ui.AttachmentComboBox->count());
+    EXPECT_EQ(corpus::Png(), Read(ui.AttachmentComboBox->itemText(0)));
+}
+
+} // namespace

@@ -1,0 +1,258 @@
+// Extraction, work folders and part names: what the message-file tools write, and where.
+#include "tools/MessageFiles.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "mail/Message.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/tools/EmlCorpus.h"
+#include "tools/MessageExtract.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Write(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    return path;
+}
+
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every file below root, relative to it.
+QStringList FilesBelow(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+class MessageFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testenv::ClearSettings();
+        testenv::FreshDataPath();
+        ASSERT_TRUE(dir.isValid());
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+TEST_F(MessageFilesTest, CorpusAttachmentsAreSavedWithTheirNamesAndBytes) {
+    for (const corpus::Eml& eml : corpus::Messages()) {
+        SCOPED_TRACE(eml.label);
+        const QString folder = path(QString::fromLatin1(eml.label));
+        ExtractRequest request;
+        request.messageFile = Write(path(QStringLiteral("m.eml")), eml.bytes);
+        request.attachmentsFolder = folder;
+        request.bodyFolder = folder + QStringLiteral("-body");
+        const ExtractOutcome outcome = RunExtract(request);
+        EXPECT_EQ(QString(), outcome.stopText);
+        EXPECT_EQ(QStringList(), outcome.notWritten);
+        EXPECT_EQ(QStringLiteral("Extract process has been completed."), ExtractReport(outcome));
+        QStringList expected;
+        for (const corpus::Attachment& a : eml.attachments) {
+            expected << a.name;
+            if (!a.bytes.isEmpty()) {
+                EXPECT_EQ(a.bytes, Read(folder + QLatin1Char('/') + a.name)) << a.name.toStdString();
+            }
+        }
+        expected.sort();
+        EXPECT_EQ(expected, FilesBelow(folder));
+        const QString body = QString::fromUtf8(Read(request.bodyFolder + QStringLiteral("/Body.txt")));
+        EXPECT_TRUE(body.contains(eml.bodyText)) << body.toStdString();
+        EXPECT_TRUE(body.endsWith(QLatin1String("\r\n")));
+        // An HTML body comes with the picture it shows, beside its index.htm.
+        if (eml.hasHtml) {
+            const QStringList files = FilesBelow(request.bodyFolder);
+            EXPECT_TRUE(files.contains(QStringLiteral("Body1/index.htm"))) << files.join(' ').toStdString();
+            EXPECT_TRUE(files.contains(QStringLiteral("Body1/logo.png")));
+            EXPECT_TRUE(
+                Read(request.bodyFolder + QStringLiteral("/Body1/index.htm")).contains("src=\"logo.png\""));
+        }
+    }
+}
+
+TEST_F(MessageFilesTest, HostileNamesStayInsideTheFolderAndNeverReplaceFiles) {
+    const QString root = path(QStringLiteral("deep/er/target"));
+    QDir().mkpath(root);
+    Write(root + QStringLiteral("/x"), "mine");
+    Write(root + QStringLiteral("/same.txt"), "mine too");
+    ExtractRequest request;
+    request.messageFile = Write(path(QStringLiteral("names.eml")), corpus::HostileNames());
+    request.attachmentsFolder = root;
+    const ExtractOutcome outcome = RunExtract(request);
+    ASSERT_EQ(QString(), outcome.stopText);
+    EXPECT_EQ(QStringList(), outcome.notWritten);
+
+    // Nothing outside the target; the user's files untouched; every part under a name of its own.
+    EXPECT_EQ(QStringList({QStringLiteral("er/target/ab"), QStringLiteral("er/target/part4.dat"),
+                           QStringLiteral("er/target/same (2).txt"), QStringLiteral("er/target/same (3).txt"),
+                           QStringLiteral("er/target/same.txt"), QStringLiteral("er/target/x"),
+                           QStringLiteral("er/target/x (2)"), QStringLiteral("er/target/x (3)")}),
+              FilesBelow(path(QStringLiteral("deep"))));
+    EXPECT_EQ(QByteArray("mine"), Read(root + QStringLiteral("/x")));
+    EXPECT_EQ(QByteArray("mine too"), Read(root + QStringLiteral("/same.txt")));
+    QStringList contents;
+    for (const QString& f : FilesBelow(root))
+        contents << QString::fromLatin1(Read(root + QLatin1Char('/') + f));
+    contents.sort();
+    EXPECT_EQ(QStringList({"mine", "mine too", "part1", "part2", "part3", "part4", "part5", "part6"}),
+              contents);
+}
+
+TEST_F(MessageFilesTest, FreeNamesAreSafeUniqueAndAtMost255Bytes) {
+    const QString folder = path(QStringLiteral("f"));
+    QDir().mkpath(folder);
+    struct Case {
+        QString given;
+        QString expected;
+    };
+    const QString longStem(300, QChar(0x00E9)); // two bytes each in UTF-8
+    const Case cases[] = {
+        {QStringLiteral("../../etc/passwd"), QStringLiteral("passwd")},
+        {QStringLiteral("..\\..\\boot.ini"), QStringLiteral("boot.ini")},
+        {QStringLiteral(".."), QStringLiteral("fallback.dat")},
+        {QStringLiteral("a\u0000b\u001fc\u007f.txt"), QStringLiteral("abc.txt")},
+        {QStringLiteral(".hidden"), QStringLiteral("hidden")},
+        {QString(), QStringLiteral("fallback.dat")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, FreeFileNameIn(folder, c.given, QStringLiteral("fallback.dat")))
+            << c.given.toStdString();
+
+    const QString cut = FreeFileNameIn(folder, longStem + QStringLiteral(".pdf"), QStringLiteral("f.dat"));
+    EXPECT_LE(cut.toUtf8().size(), 255);
+    EXPECT_TRUE(cut.endsWith(QLatin1String(".pdf")));
+    Write(folder + QLatin1Char('/') + cut, "x");
+    const QString second = FreeFileNameIn(folder, longStem + QStringLiteral(".pdf"), QStringLiteral("f.dat"));
+    EXPECT_NE(cut, second);
+    EXPECT_LE(second.toUtf8().size(), 255);
+    EXPECT_TRUE(second.endsWith(QLatin1String(" (2).pdf")));
+}
+
+TEST_F(MessageFilesTest, RecipientAndTimestampFiles) {
+    const corpus::Eml eml = corpus::Messages().at(0);
+    ExtractRequest request;
+    request.messageFile = Write(path(QStringLiteral("m.eml")), eml.bytes);
+    request.recipientsFile = path(QStringLiteral("recipients.txt"));
+    request.timestampsFile = path(QStringLiteral("times.txt"));
+    ASSERT_EQ(QStringList(), RunExtract(request).notWritten);
+    EXPECT_EQ(QByteArray("Name: Bob\r\nAddress: bob@example.com\r\nType: Normal recipient\r\n-\r\n"
+                         "Name: Last, First\r\nAddress: lf@example.com\r\nType: Normal recipient\r\n-\r\n"
+                         "Name: \r\nAddress: carl@example.com\r\nType: Carbon copy recipient\r\n-\r\n"),
+              Read(request.recipientsFile));
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
+              QFile::permissions(request.recipientsFile) &
+                  (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
+                   QFile::WriteGroup | QFile::WriteOther));
+    const QString times = QString::fromUtf8(Read(request.timestampsFile));
+    EXPECT_TRUE(times.startsWith(QLatin1String("By: in.example.org\r\nDateTime: "))) << times.toStdString();
+    EXPECT_TRUE(times.contains(QLatin1String("\r\nFor: bob@example.com\r\n")));
+    EXPECT_TRUE(times.contains(
+        QLatin1String("\r\nID: abc123\r\nProtocol: ESMTP\r\nTimeZoneBias:  300 \r\nVia: \r\n-\r\n")));
+
+    // A message without Received headers leaves an existing timestamps file as it was.
+    Write(request.timestampsFile, "kept");
+    request.messageFile = Write(path(QStringLiteral("n.eml")), corpus::Messages().at(1).bytes);
+    ASSERT_EQ(QStringList(), RunExtract(request).notWritten);
+    EXPECT_EQ(QByteArray("kept"), Read(request.timestampsFile));
+    EXPECT_EQ(QStringLiteral("-300 "), OutputNumber(-300));
+    EXPECT_EQ(QStringLiteral(" 0 "), OutputNumber(0));
+}
+
+TEST_F(MessageFilesTest, ChecksAndStopsComeBeforeAnyOutput) {
+    ExtractRequest request;
+    request.messageFile = path(QStringLiteral("m.eml"));
+    EXPECT_EQ(QStringLiteral("There is nothing to export."), CheckExtractTargets(request));
+    request.recipientsFile = path(QStringLiteral("same.txt"));
+    request.timestampsFile = path(QStringLiteral("same.txt"));
+    EXPECT_EQ(QStringLiteral("You cannot assign a single file for both Recipients and Timestamps."),
+              CheckExtractTargets(request));
+    request.timestampsFile = path(QStringLiteral("SAME.txt"));
+    EXPECT_EQ(QString(), CheckExtractTargets(request));
+
+    // Files that cannot be read give the message-file texts and write nothing.
+    struct Case {
+        const char* label;
+        QByteArray bytes; // empty: no file at all
+        const char* text;
+    };
+    const Case cases[] = {
+        {"missing file", QByteArray(), "Error 258: File IO error."},
+        {"multipart without boundary",
+         "Subject: x\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed\r\n\r\n--\r\nbody\r\n",
+         "Error 259: Could not find boundry mark."},
+        {"unknown transfer encoding",
+         "Subject: x\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: x-unheard-of\r\n\r\nbody\r\n",
+         "Error 275: Encoding method unknown."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QFile::remove(request.messageFile);
+        if (!c.bytes.isEmpty())
+            Write(request.messageFile, c.bytes);
+        const ExtractOutcome outcome = RunExtract(request);
+        EXPECT_EQ(QLatin1String(c.text), outcome.stopText);
+        EXPECT_FALSE(QFile::exists(request.recipientsFile));
+    }
+    EXPECT_EQ(QString(), MessageFileErrorText(0));
+    EXPECT_EQ(QString(), MessageFileErrorText(201));
+    EXPECT_EQ(QStringLiteral("Error 1002: BINHEX CRC error."), MessageFileErrorText(1002));
+}
+
+TEST_F(MessageFilesTest, WhatCouldNotBeWrittenIsNeverReportedDone) {
+    const QString blocker = Write(path(QStringLiteral("a-file")), "not a folder");
+    ExtractRequest request;
+    request.messageFile = Write(path(QStringLiteral("m.eml")), corpus::Messages().at(1).bytes);
+    request.attachmentsFolder = blocker + QStringLiteral("/inside");
+    request.recipientsFile = blocker + QStringLiteral("/r.txt");
+    const ExtractOutcome outcome = RunExtract(request);
+    EXPECT_EQ(3, outcome.notWritten.size()) << outcome.notWritten.join(' ').toStdString();
+    const QString report = ExtractReport(outcome);
+    EXPECT_FALSE(report.contains(QLatin1String("completed")));
+    EXPECT_TRUE(report.contains(request.recipientsFile));
+}
+
+TEST_F(MessageFilesTest, WorkFoldersOfEarlierRunsAreRemoved) {
+    const QDateTime first(QDate(2026, 12, 8), QTime(14, 5, 9));
+    EXPECT_EQ(QStringLiteral("12-08-2026_14-05-09"), WorkFolderName(first));
+    EXPECT_EQ(QStringLiteral("12-08-2026_23-00-00"),
+              WorkFolderName(QDateTime(QDate(2026, 12, 8), QTime(23, 0))));
+    const QString a = MakeWorkFolder(first);
+    ASSERT_FALSE(a.isEmpty());
+    Write(a + QStringLiteral("/Body1/index.htm"), "x");
+    QDir(TempFolder()).mkdir(QStringLiteral("keep-me"));
+    EXPECT_EQ(a, MakeWorkFolder(first)); // the same second: the same folder, kept
+    EXPECT_TRUE(QFile::exists(a + QStringLiteral("/Body1/index.htm")));
+    const QString b = MakeWorkFolder(first.addSecs(1));
+    EXPECT_TRUE(QFileInfo(b).isDir());
+    EXPECT_FALSE(QFileInfo::exists(a));
+    EXPECT_TRUE(QFileInfo(TempFolder() + QStringLiteral("keep-me")).isDir());
+}
+
+TEST_F(MessageFilesTest, ImportFlagsFollowTheExtendedSetting) {
+    EXPECT_EQ(2, MessageImportFlags(true));
+    EXPECT_EQ(0, MessageImportFlags(false));
+    SaveSetting(Sections::Account, Keys::Extended, QStringLiteral("1"));
+    EXPECT_EQ(10, MessageImportFlags(true));
+    EXPECT_EQ(8, MessageImportFlags(false));
+    SaveSetting(Sections::Account, Keys::Extended, QStringLiteral("1 "));
+    EXPECT_EQ(2, MessageImportFlags(true));
+    EXPECT_EQ(0, BodyPartFromChoice(false, false, false));
+    EXPECT_EQ(3, BodyPartFromChoice(false, false, true));
+}
+
+} // namespace

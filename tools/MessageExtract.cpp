@@ -1,0 +1,125 @@
+#include "tools/MessageExtract.h"
+
+#include "mail/Message.h"
+#include "tools/MessageFiles.h"
+#include "ui/OutputFiles.h"
+
+#include <QDir>
+#include <QLocale>
+
+namespace {
+const QString CRLF = QStringLiteral("\r\n");
+
+QString RecipientBlocks(const QList<mail::MessageRecipient>& recipients) {
+    QString out;
+    for (const mail::MessageRecipient& r : recipients) {
+        const char* type = r.RecipientType == 1   ? "Normal recipient"
+                           : r.RecipientType == 2 ? "Carbon copy recipient"
+                           : r.RecipientType == 3 ? "Blind carbon copy recipient"
+                                                  : nullptr;
+        if (!type)
+            continue;
+        out += QStringLiteral("Name: ") + r.RecipientName + CRLF + QStringLiteral("Address: ") +
+               r.RecipientAddress + CRLF + QStringLiteral("Type: ") + QLatin1String(type) + CRLF +
+               QStringLiteral("-") + CRLF;
+    }
+    return out;
+}
+
+QString TimestampBlocks(const QList<mail::ReceivedHeader>& headers) {
+    QString out;
+    for (const mail::ReceivedHeader& h : headers) {
+        out += QStringLiteral("By: ") + h.ReceivedBy + CRLF + QStringLiteral("DateTime: ") +
+               OutputDateTime(h.ReceivedDateTime) + CRLF + QStringLiteral("For: ") + h.ReceivedFor + CRLF +
+               QStringLiteral("From: ") + h.ReceivedFrom + CRLF + QStringLiteral("ID: ") + h.ReceivedID +
+               CRLF + QStringLiteral("Protocol: ") + h.ReceivedProtocol + CRLF +
+               QStringLiteral("TimeZoneBias: ") + OutputNumber(h.ReceivedTimeZoneBias) + CRLF +
+               QStringLiteral("Via: ") + h.ReceivedVia + CRLF + QStringLiteral("-") + CRLF;
+    }
+    return out;
+}
+} // namespace
+
+QString OutputNumber(qint64 value) {
+    return (value >= 0 ? QStringLiteral(" ") : QString()) + QString::number(value) + QLatin1Char(' ');
+}
+
+QString OutputDateTime(const QDateTime& value) {
+    if (!value.isValid())
+        return QString();
+    const QLocale locale = QLocale::system();
+    const QString date = locale.toString(value.date(), QLocale::ShortFormat);
+    if (value.time() == QTime(0, 0))
+        return date;
+    return date + QLatin1Char(' ') + locale.toString(value.time(), QLocale::LongFormat);
+}
+
+QString CheckExtractTargets(const ExtractRequest& request) {
+    if (request.bodyFolder.isEmpty() && request.recipientsFile.isEmpty() &&
+        request.timestampsFile.isEmpty() && request.attachmentsFolder.isEmpty())
+        return QStringLiteral("There is nothing to export.");
+    if (!request.recipientsFile.isEmpty() && request.recipientsFile == request.timestampsFile)
+        return QStringLiteral("You cannot assign a single file for both Recipients and Timestamps.");
+    return QString();
+}
+
+ExtractOutcome RunExtract(const ExtractRequest& request) {
+    ExtractOutcome outcome;
+    mail::Message message;
+    const QString work = MakeWorkFolder();
+    message.SetWorkFolder(work);
+    const qint32 result =
+        message.ImportMessageFile(request.messageFile, request.bodyPart, MessageImportFlags(true), 0);
+    outcome.stopText = MessageFileErrorText(result);
+    if (result != mail::MessageOk && outcome.stopText.isEmpty())
+        outcome.stopText = MessageFileErrorText(mail::MessageException);
+    if (!outcome.stopText.isEmpty())
+        return outcome;
+
+    if (!request.bodyFolder.isEmpty()) {
+        const QString bodyFile = QDir(request.bodyFolder).filePath(QStringLiteral("Body.txt"));
+        if (!QDir().mkpath(request.bodyFolder) ||
+            !WriteFileAtomically(bodyFile, (message.GetTextBody() + CRLF).toUtf8()))
+            outcome.notWritten << bodyFile;
+        if (!work.isEmpty() && !CopyFolderContents(work, request.bodyFolder, /*overwrite=*/false))
+            outcome.notWritten << request.bodyFolder;
+    }
+    if (!request.recipientsFile.isEmpty()) {
+        outcome.recipientsCut = message.RecipientsCut();
+        // names and addresses of people: readable by the user only, like the other files of personal data
+        if (!WriteFileAtomically(request.recipientsFile, RecipientBlocks(message.GetRecipients()).toUtf8(),
+                                 /*privateFile=*/true))
+            outcome.notWritten << request.recipientsFile;
+    }
+    if (!request.timestampsFile.isEmpty()) {
+        const QList<mail::ReceivedHeader> received = message.GetReceivedHeaders();
+        outcome.receivedCut = message.ReceivedCut();
+        if (!received.isEmpty() &&
+            !WriteFileAtomically(request.timestampsFile, TimestampBlocks(received).toUtf8()))
+            outcome.notWritten << request.timestampsFile;
+    }
+    if (!request.attachmentsFolder.isEmpty()) {
+        const QList<mail::BodyPart> parts = message.GetBodyParts();
+        for (int i = 0; i < parts.size(); ++i) {
+            const qint32 kind = parts.at(i).PartKind();
+            if (kind != mail::PartAttachment &&
+                !(request.bodyPartAttachments && kind == mail::PartBodyPartAttachment))
+                continue;
+            if (SavePartInto(request.attachmentsFolder, parts.at(i), i).isEmpty())
+                outcome.notWritten << parts.at(i).PartFileName();
+        }
+    }
+    return outcome;
+}
+
+QString ExtractReport(const ExtractOutcome& outcome) {
+    if (!outcome.notWritten.isEmpty())
+        return QStringLiteral("These could not be written:") + QLatin1Char('\n') +
+               outcome.notWritten.join(QLatin1Char('\n'));
+    QString text = QStringLiteral("Extract process has been completed.");
+    if (outcome.recipientsCut)
+        text += QStringLiteral("\nOnly the first %1 recipients were written.").arg(mail::kMaxRecipients);
+    if (outcome.receivedCut)
+        text += QStringLiteral("\nOnly the first %1 timestamps were written.").arg(mail::kMaxReceivedHeaders);
+    return text;
+}

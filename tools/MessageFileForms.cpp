@@ -1,0 +1,370 @@
+#include "tools/MessageFileForms.h"
+
+#include "core/TextUtil.h"
+#include "core/WriteSendStatus.h"
+#include "tools/MessageExport.h"
+#include "tools/MessageExtract.h"
+#include "tools/MessageFiles.h"
+#include "tools/MessageImport.h"
+#include "tools/MessagePrint.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageBoxes.h"
+#include "ui/OutputFiles.h"
+#include "ui/WindowConventions.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+const QString EmlFilter = QStringLiteral("Email Files (*.eml);;All Files (*)");
+const QString TextFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
+
+QGroupBox* Frame(QWidget* parent, const QString& caption, QLayout* into) {
+    auto* frame = new QGroupBox(caption, parent);
+    into->addWidget(frame);
+    return frame;
+}
+
+QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QLayout* into) {
+    auto* r = new QRadioButton(caption, parent);
+    r->setObjectName(QLatin1String(name));
+    into->addWidget(r);
+    return r;
+}
+
+QCheckBox* Check(QWidget* parent, const char* name, const QString& caption, QLayout* into) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(QLatin1String(name));
+    into->addWidget(c);
+    return c;
+}
+
+QHBoxLayout* ButtonRow(QVBoxLayout* main) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    main->addLayout(row);
+    return row;
+}
+} // namespace
+
+// --- shared -----------------------------------------------------------------------------------------
+
+MessageFileDialog::MessageFileDialog(QWidget* parent, const QString& caption, const QString& helpPage)
+    : QDialog(parent) {
+    SetUpDialog(this, caption, helpPage);
+    setMinimumWidth(460);
+    new QVBoxLayout(this);
+}
+
+QLineEdit* MessageFileDialog::pathRow(QGroupBox* frame, const char* boxName, const char* buttonName,
+                                      bool editable) {
+    auto* rows = new QVBoxLayout(frame);
+    auto* row = new QHBoxLayout;
+    rows->addLayout(row);
+    auto* box = new QLineEdit(frame);
+    box->setObjectName(QLatin1String(boxName));
+    box->setReadOnly(!editable);
+    row->addWidget(box);
+    auto* b = new QPushButton(QStringLiteral("..."), frame);
+    b->setObjectName(QLatin1String(buttonName));
+    b->setFixedWidth(32);
+    row->addWidget(b);
+    HookRightClick(box);
+    m_hookedBoxes << box;
+    return box;
+}
+
+QPushButton* MessageFileDialog::button(const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+void MessageFileDialog::browseMessageFile(QLineEdit* box) {
+    const QString path = GetOpenFileName(this, windowTitle(), EmlFilter);
+    if (!path.isEmpty())
+        box->setText(path);
+}
+
+void MessageFileDialog::done(int result) {
+    for (QLineEdit* box : std::as_const(m_hookedBoxes))
+        UnhookRightClick(box);
+    QDialog::done(result);
+}
+
+// --- Print ------------------------------------------------------------------------------------------
+
+ExtraForm1::ExtraForm1(QWidget* parent)
+    : MessageFileDialog(parent, QStringLiteral("Print Email Message"), QStringLiteral("Extra Tools 2.htm")) {
+    setObjectName(QStringLiteral("ExtraForm1"));
+    auto* main = static_cast<QVBoxLayout*>(layout());
+    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
+    m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseFolderButton");
+    connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseFolderButton")), &QPushButton::clicked,
+            this, [this] { browseMessageFile(m_filePath); });
+
+    QGroupBox* formatFrame = Frame(this, QStringLiteral("Message Format"), main);
+    auto* formats = new QHBoxLayout(formatFrame);
+    m_text = Radio(formatFrame, "TEXTRadioButton", QStringLiteral("TEXT"), formats);
+    m_html = Radio(formatFrame, "HTMLRadioButton", QStringLiteral("HTML"), formats);
+    m_rtf = Radio(formatFrame, "RTFRadioButton", QStringLiteral("RTF"), formats);
+    m_xml = Radio(formatFrame, "XMLRadioButton", QStringLiteral("XML"), formats);
+    m_text->setChecked(true);
+
+    QGroupBox* headerFrame = Frame(this, QStringLiteral("Page Header"), main);
+    auto* header = new QHBoxLayout(headerFrame);
+    m_header = new QLineEdit(headerFrame);
+    m_header->setObjectName(QStringLiteral("HeaderTextBox"));
+    m_header->setMaxLength(64);
+    header->addWidget(m_header, 1);
+    m_center = Check(headerFrame, "CenterCheckBox", QStringLiteral("Center"), header);
+    m_bold = Check(headerFrame, "BoldCheckBox", QStringLiteral("Bold"), header);
+    m_underline = Check(headerFrame, "UnderlineCheckBox", QStringLiteral("Underline"), header);
+
+    QGroupBox* marginFrame = Frame(this, QStringLiteral("Page Margins"), main);
+    auto* margins = new QGridLayout(marginFrame);
+    auto margin = [&](int row, const char* name, const char* spinName, const QString& label) {
+        margins->addWidget(new QLabel(label, marginFrame), row, 0);
+        auto* box = new QLineEdit(QStringLiteral("0"), marginFrame);
+        box->setObjectName(QLatin1String(name));
+        box->setMaxLength(2);
+        box->setFixedWidth(48);
+        MakeDigitsOnly(box);
+        HookRightClick(box);
+        m_hookedBoxes << box;
+        margins->addWidget(box, row, 1);
+        // The spin buttons beside the box step its number through 0 to 99.
+        auto* spin = new QSpinBox(marginFrame);
+        spin->setObjectName(QLatin1String(spinName));
+        spin->setRange(0, 99);
+        spin->setFixedWidth(18);
+        spin->setFrame(false);
+        spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+        spin->findChild<QLineEdit*>()->setVisible(false);
+        margins->addWidget(spin, row, 2);
+        margins->setColumnStretch(3, 1);
+        connect(spin, &QSpinBox::valueChanged, box, [box](int v) {
+            if (box->text() != QString::number(v))
+                box->setText(QString::number(v));
+        });
+        connect(box, &QLineEdit::textChanged, spin, [spin](const QString& text) {
+            bool ok = false;
+            const int v = text.toInt(&ok);
+            if (ok && v >= 0 && v <= 99) {
+                const QSignalBlocker block(spin);
+                spin->setValue(v);
+            }
+        });
+        return box;
+    };
+    m_left = margin(0, "LeftMarginTextBox", "LeftUpDown", QStringLiteral("Left Margin :"));
+    m_top = margin(1, "TopMarginTextBox", "TopUpDown", QStringLiteral("Top Margin :"));
+    m_right = margin(2, "RightMarginTextBox", "RightUpDown", QStringLiteral("Right Margin :"));
+
+    QHBoxLayout* buttons = ButtonRow(main);
+    QPushButton* printButton = button("PrintButton", QStringLiteral("Print"));
+    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
+    buttons->addWidget(printButton);
+    buttons->addWidget(cancel);
+    connect(printButton, &QPushButton::clicked, this, &ExtraForm1::print);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ExtraForm1::print() {
+    m_header->setText(TrimBlanks(m_header->text()));
+    if (m_filePath->text().isEmpty())
+        return WarnAndFocus(m_filePath, QStringLiteral("Please specify a file."));
+    for (QLineEdit* box : {m_left, m_top, m_right}) {
+        const QString warning = MarginWarning(box->text());
+        if (!warning.isEmpty())
+            return WarnAndFocus(box, warning);
+    }
+    PrintRequest request;
+    request.messageFile = m_filePath->text();
+    request.bodyPart = BodyPartFromChoice(m_html->isChecked(), m_rtf->isChecked(), m_xml->isChecked());
+    request.headerText = m_header->text();
+    request.headerStyle = HeaderStyle(m_center->isChecked(), m_bold->isChecked(), m_underline->isChecked());
+    request.left = m_left->text().toInt();
+    request.top = m_top->text().toInt();
+    request.right = m_right->text().toInt();
+    const QString problem = PrintMessageFile(request, this);
+    if (!problem.isEmpty()) {
+        ShowMessage(this, problem, QMessageBox::Warning);
+        return;
+    }
+    ShowMessage(this, QStringLiteral("Print process has been completed."), QMessageBox::Information);
+    accept();
+}
+
+// --- Import -----------------------------------------------------------------------------------------
+
+ExtraForm2::ExtraForm2(QWidget* parent)
+    : MessageFileDialog(parent, QStringLiteral("Import Email Message"), QStringLiteral("Extra Tools 3.htm")) {
+    setObjectName(QStringLiteral("ExtraForm2"));
+    auto* main = static_cast<QVBoxLayout*>(layout());
+    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
+    m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseImportButton");
+    connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseImportButton")), &QPushButton::clicked,
+            this, [this] { browseMessageFile(m_filePath); });
+    QHBoxLayout* buttons = ButtonRow(main);
+    QPushButton* importButton = button("ImportButton", QStringLiteral("Import"));
+    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
+    buttons->addWidget(importButton);
+    buttons->addWidget(cancel);
+    connect(importButton, &QPushButton::clicked, this, &ExtraForm2::import);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ExtraForm2::import() {
+    if (m_filePath->text().isEmpty())
+        return WarnAndFocus(m_filePath, QStringLiteral("Please specify a file."));
+    const MessageImportOutcome outcome = ImportMessageIntoComposer(m_filePath->text());
+    if (!outcome.warning.isEmpty()) {
+        ShowMessage(this, outcome.warning, QMessageBox::Warning);
+        return;
+    }
+    ShowMessage(this, QStringLiteral("Import process has been completed."), QMessageBox::Information);
+    accept();
+}
+
+// --- Export -----------------------------------------------------------------------------------------
+
+ExtraForm3::ExtraForm3(QWidget* parent)
+    : MessageFileDialog(parent, QStringLiteral("Export Email Message"), QStringLiteral("Extra Tools 4.htm")) {
+    setObjectName(QStringLiteral("ExtraForm3"));
+    auto* main = static_cast<QVBoxLayout*>(layout());
+    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
+    m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseExportButton", /*editable=*/true);
+    connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseExportButton")), &QPushButton::clicked,
+            this, &ExtraForm3::chooseTarget);
+    QHBoxLayout* buttons = ButtonRow(main);
+    QPushButton* exportButton = button("ExportButton", QStringLiteral("Export"));
+    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
+    buttons->addWidget(exportButton);
+    buttons->addWidget(cancel);
+    connect(exportButton, &QPushButton::clicked, this, &ExtraForm3::exportMessage);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ExtraForm3::chooseTarget() {
+    const QString path = GetSaveFileName(this, QStringLiteral("Export Email Message"), EmlFilter);
+    if (path.isEmpty() || !ConfirmUnlockedOutput(this, path))
+        return;
+    m_filePath->setText(path);
+}
+
+void ExtraForm3::exportMessage() {
+    const QString path = m_filePath->text();
+    if (path.isEmpty())
+        return WarnAndFocus(m_filePath, QStringLiteral("Please specify a file."));
+    // A typed path gets the same question as a chosen one: a locked file is never replaced unasked.
+    if (!ConfirmUnlockedOutput(this, path))
+        return;
+    const qint32 result = ExportComposedMessage(path);
+    if (result != 0) {
+        ShowMessage(
+            this, QStringLiteral("The message could not be written to the file.\n") + SmtpResultText(result),
+            QMessageBox::Warning);
+        return;
+    }
+    ShowMessage(this, QStringLiteral("Export process has been completed."), QMessageBox::Information);
+    accept();
+}
+
+// --- Extract ----------------------------------------------------------------------------------------
+
+ExtraForm4::ExtraForm4(QWidget* parent)
+    : MessageFileDialog(parent, QStringLiteral("Extract Email Message"),
+                        QStringLiteral("Extra Tools 5.htm")) {
+    setObjectName(QStringLiteral("ExtraForm4"));
+    auto* main = static_cast<QVBoxLayout*>(layout());
+    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
+    m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseFolderButton");
+    connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseFolderButton")), &QPushButton::clicked,
+            this, [this] { browseMessageFile(m_filePath); });
+
+    QGroupBox* formatFrame = Frame(this, QStringLiteral("Message Format"), main);
+    auto* formats = new QHBoxLayout(formatFrame);
+    m_text = Radio(formatFrame, "TEXTButton", QStringLiteral("TEXT"), formats);
+    m_html = Radio(formatFrame, "HTMLButton", QStringLiteral("HTML"), formats);
+    m_rtf = Radio(formatFrame, "RTFButton", QStringLiteral("RTF"), formats);
+    m_xml = Radio(formatFrame, "XMLRadioButton", QStringLiteral("XML"), formats);
+    m_text->setChecked(true);
+
+    auto target = [&](const QString& caption, const char* boxName, const char* buttonName, bool folder) {
+        QGroupBox* frame = Frame(this, caption, main);
+        QLineEdit* box = pathRow(frame, boxName, buttonName);
+        auto* b = frame->findChild<QPushButton*>(QLatin1String(buttonName));
+        if (folder)
+            connect(b, &QPushButton::clicked, this, [this, box] { chooseFolder(box); });
+        else
+            connect(b, &QPushButton::clicked, this, [this, box] { chooseTextFile(box); });
+        return box;
+    };
+    m_body = target(QStringLiteral("Extract Body"), "ExtractPath1", "CommandButton1", true);
+    m_recipients = target(QStringLiteral("Extract Recipients"), "ExtractPath2", "CommandButton2", false);
+    m_timestamps = target(QStringLiteral("Extract Timestamps"), "ExtractPath3", "CommandButton3", false);
+    m_attachments = target(QStringLiteral("Extract Attachments"), "ExtractPath4", "CommandButton4", true);
+    m_bodyParts = new QCheckBox(QStringLiteral("Include Body Part Attachments"), this);
+    m_bodyParts->setObjectName(QStringLiteral("BodyPartCheckBox"));
+    m_attachments->parentWidget()->layout()->addWidget(m_bodyParts);
+
+    QHBoxLayout* buttons = ButtonRow(main);
+    QPushButton* extractButton = button("ExtractButton", QStringLiteral("Extract"));
+    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
+    buttons->addWidget(extractButton);
+    buttons->addWidget(cancel);
+    connect(extractButton, &QPushButton::clicked, this, &ExtraForm4::extract);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ExtraForm4::chooseFolder(QLineEdit* box) {
+    const QString folder = GetExistingFolder(this, QStringLiteral("Please select the destination folder."));
+    if (!folder.isEmpty())
+        box->setText(folder);
+}
+
+void ExtraForm4::chooseTextFile(QLineEdit* box) {
+    const QString path = GetSaveFileName(this, QStringLiteral("Extract Email Message"), TextFilter);
+    if (path.isEmpty() || !ConfirmUnlockedOutput(this, path))
+        return;
+    box->setText(path);
+}
+
+void ExtraForm4::extract() {
+    if (m_filePath->text().isEmpty())
+        return WarnAndFocus(m_filePath, QStringLiteral("Please specify a file."));
+    ExtractRequest request;
+    request.messageFile = m_filePath->text();
+    request.bodyPart = BodyPartFromChoice(m_html->isChecked(), m_rtf->isChecked(), m_xml->isChecked());
+    request.bodyFolder = m_body->text();
+    request.recipientsFile = m_recipients->text();
+    request.timestampsFile = m_timestamps->text();
+    request.attachmentsFolder = m_attachments->text();
+    request.bodyPartAttachments = m_bodyParts->isChecked();
+    const QString refused = CheckExtractTargets(request);
+    if (!refused.isEmpty()) {
+        ShowMessage(this, refused, QMessageBox::Warning);
+        return;
+    }
+    const ExtractOutcome outcome = RunExtract(request);
+    if (!outcome.stopText.isEmpty()) {
+        ShowMessage(this, outcome.stopText, QMessageBox::Warning);
+        return;
+    }
+    if (!outcome.notWritten.isEmpty()) {
+        ShowMessage(this, ExtractReport(outcome), QMessageBox::Warning);
+        return;
+    }
+    ShowMessage(this, ExtractReport(outcome), QMessageBox::Information);
+    accept();
+}

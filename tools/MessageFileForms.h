@@ -1,0 +1,85 @@
+#pragma once
+// The four message-file windows of the Extras menu. Each collects the entries, checks them with the
+// Parts' messages and hands the work to the plain functions of MessagePrint, MessageImport,
+// MessageExtract and MessageExport.
+#include <QDialog>
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// Helpers every message-file window shares: a framed path box with its "..." button.
+class MessageFileDialog : public QDialog {
+    Q_OBJECT
+protected:
+    MessageFileDialog(QWidget* parent, const QString& caption, const QString& helpPage);
+    // A read-only (unless editable) path box in a frame; the button opens what browse does.
+    QLineEdit* pathRow(QGroupBox* frame, const char* boxName, const char* buttonName, bool editable = false);
+    QPushButton* button(const char* name, const QString& caption);
+    // Browse for an existing .eml file into box.
+    void browseMessageFile(QLineEdit* box);
+    QList<QLineEdit*> m_hookedBoxes;
+
+private:
+    void done(int result) override;
+};
+
+// "Print Email Message"
+class ExtraForm1 : public MessageFileDialog {
+    Q_OBJECT
+public:
+    explicit ExtraForm1(QWidget* parent = nullptr);
+public slots:
+    void print();
+
+private:
+    QLineEdit* m_filePath;
+    QRadioButton *m_text, *m_html, *m_rtf, *m_xml;
+    QLineEdit* m_header;
+    QCheckBox *m_center, *m_bold, *m_underline;
+    QLineEdit *m_left, *m_top, *m_right;
+};
+
+// "Import Email Message"
+class ExtraForm2 : public MessageFileDialog {
+    Q_OBJECT
+public:
+    explicit ExtraForm2(QWidget* parent = nullptr);
+public slots:
+    void import();
+
+private:
+    QLineEdit* m_filePath;
+};
+
+// "Export Email Message"
+class ExtraForm3 : public MessageFileDialog {
+    Q_OBJECT
+public:
+    explicit ExtraForm3(QWidget* parent = nullptr);
+public slots:
+    void chooseTarget();
+    void exportMessage();
+
+private:
+    QLineEdit* m_filePath;
+};
+
+// "Extract Email Message"
+class ExtraForm4 : public MessageFileDialog {
+    Q_OBJECT
+public:
+    explicit ExtraForm4(QWidget* parent = nullptr);
+public slots:
+    void extract();
+
+private:
+    void chooseFolder(QLineEdit* box);
+    void chooseTextFile(QLineEdit* box);
+    QLineEdit* m_filePath;
+    QRadioButton *m_text, *m_html, *m_rtf, *m_xml;
+    QLineEdit *m_body, *m_recipients, *m_timestamps, *m_attachments;
+    QCheckBox* m_bodyParts;
+};

@@ -1,0 +1,12 @@
+#pragma once
+// Puts a stored message into the composer: subject, format, body (HTML through the editor's document
+// loaded from the imported-body folder, or text turned into "<br>" lines) and attachments, written
+// into the main window's controls (MainFormUi()).
+#include <QString>
+
+struct MessageImportOutcome {
+    QString warning;   // the text that stopped the import, or ""
+    bool done = false; // the composer was changed
+};
+
+MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile);
