@@ -255,7 +255,8 @@ void GroupManagerForm::AddButton_Click() {
 void GroupManagerForm::ModifyButton_Click() {
     if (!CheckRecipients())
         return;
-    if (ModifyGridRecipient(this, m_groups->currentText(), m_model, CurrentRecipientRow(m_grid)))
+    if (ModifyGridRecipient(this, m_groups->currentText(), m_model, CurrentRecipientRow(m_grid),
+                            "RecipientModifyForm1"))
         UpdateRecipientGridState(m_grid);
 }
 

@@ -99,7 +99,7 @@ void RecipientSearchForm::ModifyButton_Click() {
         return;
     }
     // A modified recipient stays in the list even if it no longer meets the search.
-    if (ModifyGridRecipient(this, m_groupName, m_model, CurrentRecipientRow(m_grid)))
+    if (ModifyGridRecipient(this, m_groupName, m_model, CurrentRecipientRow(m_grid), "RecipientModifyForm2"))
         UpdateRecipientGridState(m_grid);
 }
 

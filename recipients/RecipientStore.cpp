@@ -32,14 +32,19 @@ bool hasCaseForms(char32_t c) {
 }
 
 // LIKE ignores letter case only for ASCII. A term with other cased letters is matched with GLOB, in
-// which each such letter becomes a class of its forms ("[éÉ]") and the wildcards are bracketed.
+// which each such letter becomes a class of its forms ("[éÉ]"), "%" and "_" become "*" and "?", and
+// GLOB's own pattern characters are bracketed so they match themselves.
 QString globPattern(const QString& term, bool anyBefore, bool anyAfter) {
     QString pattern;
     if (anyBefore)
         pattern += QLatin1Char('*');
     for (char32_t c : term.toUcs4()) {
         const QString text = QString::fromUcs4(&c, 1);
-        if (c == U'*' || c == U'?' || c == U'[') {
+        if (c == U'%') {
+            pattern += QLatin1Char('*');
+        } else if (c == U'_') {
+            pattern += QLatin1Char('?');
+        } else if (c == U'*' || c == U'?' || c == U'[') {
             pattern += QLatin1Char('[') + text + QLatin1Char(']');
         } else if (hasCaseForms(c)) {
             const char32_t lower = QChar::toLower(c);
@@ -59,14 +64,9 @@ QString globPattern(const QString& term, bool anyBefore, bool anyAfter) {
     return pattern;
 }
 
+// "%" and "_" in the term stay wildcards, as the user may mean them.
 QString likePattern(const QString& term, bool anyBefore, bool anyAfter) {
-    QString escaped;
-    for (QChar c : term) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
-    }
-    return (anyBefore ? QStringLiteral("%") : QString()) + escaped +
+    return (anyBefore ? QStringLiteral("%") : QString()) + term +
            (anyAfter ? QStringLiteral("%") : QString());
 }
 
@@ -82,8 +82,8 @@ bool needsGlob(const QString& term) {
 // ---- Groups
 
 bool IsGroupNameCharacter(QChar c) {
-    return c.isLetter() || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(' ') ||
-           c == QLatin1Char('-');
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == ' ' || u == '-';
 }
 
 QString FilterGroupName(const QString& name) {
@@ -287,8 +287,7 @@ QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, 
     if (needsGlob(term))
         return col + QStringLiteral("GLOB '") + SqlQuote(globPattern(term, before, after)) +
                QStringLiteral("')");
-    return col + QStringLiteral("Like '") + SqlQuote(likePattern(term, before, after)) +
-           QStringLiteral("' ESCAPE '\\')");
+    return col + QStringLiteral("Like '") + SqlQuote(likePattern(term, before, after)) + QStringLiteral("')");
 }
 
 std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,

@@ -31,7 +31,7 @@ enum class StoreResult {
 
 // ---- Groups
 
-// Group names hold letters, digits, blanks and "-" only.
+// Group names hold the letters A to Z and a to z, digits, blanks and "-" only.
 bool IsGroupNameCharacter(QChar c);
 // The name with every other character removed, as typing it would have left it.
 QString FilterGroupName(const QString& name);
@@ -64,8 +64,9 @@ StoreResult DeleteRecipient(const QString& groupName, const QString& email);
 QStringList SearchFieldLabels();
 QStringList SearchCompareLabels();
 // The condition for one field, comparison and term; empty for a field or comparison not in the lists.
-// The term is found as typed: quotes are doubled, and "%", "_" and "\" match themselves. Letter case is
-// ignored, also for letters outside ASCII.
+// Quotes in the term are doubled; in the three Like comparisons "%" stands for any run of characters and
+// "_" for any one character, everything else matches itself. Letter case is ignored, also for letters
+// outside ASCII.
 QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, const QString& term);
 // The hits in the store's order; empty when nothing matches or the search cannot run.
 std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,
