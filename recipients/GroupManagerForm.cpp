@@ -95,6 +95,8 @@ GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
     bottom->addWidget(totalLabel);
     bottom->addWidget(m_total);
     bottom->addWidget(m_progress, 1);
+    // The count stays beside its label while the progress bar is hidden.
+    bottom->addStretch();
     auto* left = new QVBoxLayout;
     left->addLayout(top);
     left->addWidget(m_grid, 1);

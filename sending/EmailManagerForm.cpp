@@ -170,6 +170,8 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     m_passwordLabel = Label(frame1, "Label6", "Password :");
     m_password = TextBox(frame1, "PasswordTextBox", 255);
     m_password->setEchoMode(QLineEdit::Password);
+    // One "*" per character, not the style's own mask character.
+    m_password->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     m_authLabel = Label(frame1, "AuthLabel", "Authentication Mode :");
     m_authMode = DropDown(frame1, "AuthModeComboBox",
                           {QStringLiteral("AUTH LOGIN"), QStringLiteral("CRAM MD5"), QStringLiteral("NTLM")});

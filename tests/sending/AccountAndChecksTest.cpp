@@ -73,6 +73,9 @@ TEST(EmailManager, ShowsDefaultsAndStoresWhatOkAccepts) {
     EXPECT_FALSE(Find<QCheckBox>(form, "AuthCheckBox")->isChecked());
     EXPECT_EQ(Find<QLineEdit>(form, "UsernameTextBox")->text(), QString());
     EXPECT_EQ(Find<QLineEdit>(form, "PasswordTextBox")->text(), QString());
+    // The password shows one "*" for every character, whatever the desktop style would use.
+    Find<QLineEdit>(form, "PasswordTextBox")->setText(QStringLiteral("pa ss"));
+    EXPECT_EQ(Find<QLineEdit>(form, "PasswordTextBox")->displayText(), QStringLiteral("*****"));
     EXPECT_TRUE(Find<QRadioButton>(form, "PersonalRadioButton")->isChecked());
     EXPECT_FALSE(Find<QLineEdit>(form, "BCCFieldTextBox")->isEnabled());
     EXPECT_EQ(Find<QLineEdit>(form, "BCCFieldTextBox")->text(), QStringLiteral("Group"));
