@@ -89,7 +89,11 @@ void RecipientSearchForm::SearchButton_Click() {
     }
     m_grid->setEnabled(false);
     m_model->clear();
-    m_model->append(SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term));
+    SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term,
+                     [this](QByteArrayView first, QByteArrayView last, QByteArrayView email) {
+                         m_model->addPending(first, last, email);
+                     });
+    m_model->showPending();
     UpdateRecipientGridState(m_grid);
 }
 

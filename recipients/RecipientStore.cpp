@@ -290,25 +290,23 @@ QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, 
     return col + QStringLiteral("Like '") + SqlQuote(likePattern(term, before, after)) + QStringLiteral("')");
 }
 
-std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,
-                                            const QString& compareLabel, const QString& term) {
-    std::vector<GridRecipient> hits;
+void SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
+                      const QString& term, const RecipientRowSink& take) {
     const QString condition = SearchCondition(fieldLabel, compareLabel, term);
     if (condition.isEmpty())
-        return hits;
+        return;
     Connection connection;
     if (!connection.Open())
-        return hits;
+        return;
     const qint32 id = GroupByName(connection, groupName);
     if (id == 0)
-        return hits;
-    Recordset rs =
-        connection.Execute(QStringLiteral("SELECT * From [Emails] WHERE (([G-ID] = '") + QString::number(id) +
-                           QStringLiteral("') AND ") + condition + QStringLiteral(")"));
+        return;
+    // Only the three shown columns, read by position, as the group load reads them.
+    Recordset rs = connection.Execute(
+        QStringLiteral("SELECT [G-FirstName], [G-LastName], [G-Email] From [Emails] WHERE (([G-ID] = '") +
+        QString::number(id) + QStringLiteral("') AND ") + condition + QStringLiteral(")"));
     for (; !rs.Eof(); rs.MoveNext())
-        hits.push_back({rs.Field(QStringLiteral("G-FirstName")), rs.Field(QStringLiteral("G-LastName")),
-                        rs.Field(QStringLiteral("G-Email"))});
-    return hits;
+        take(rs.FieldUtf8(0), rs.FieldUtf8(1), rs.FieldUtf8(2));
 }
 
 // ---- Loading a group

@@ -68,9 +68,14 @@ QStringList SearchCompareLabels();
 // "_" for any one character, everything else matches itself. Letter case is ignored, also for letters
 // outside ASCII.
 QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, const QString& term);
-// The hits in the store's order; empty when nothing matches or the search cannot run.
-std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,
-                                            const QString& compareLabel, const QString& term);
+// Takes the three texts of one grid row as UTF-8 (valid only during the call).
+using RecipientRowSink =
+    std::function<void(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email)>;
+
+// Hands every hit to take, in the store's order, straight from the database (a search may find a whole
+// large group); nothing when nothing matches or the search cannot run.
+void SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
+                      const QString& term, const RecipientRowSink& take);
 
 // ---- Loading a group
 
@@ -84,8 +89,7 @@ public:
     qint32 Expected() const { return m_expected; }
     // Hands up to maxRows rows to take (first name, last name, e-mail as UTF-8, valid only during the
     // call); false once every row has been read.
-    using RowSink =
-        std::function<void(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email)>;
+    using RowSink = RecipientRowSink;
     bool Read(int maxRows, const RowSink& take);
     void Finish();
 
