@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -222,7 +223,9 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     m_thirdPathLabel = Label(frame2, "Label11", "Queue Directory :");
     m_thirdPath = TextBox(frame2, "ThirdPathTextBox", 0);
     m_thirdPath->setReadOnly(true);
-    m_thirdBrowse = new QPushButton(QStringLiteral("..."), frame2);
+    // The browse button has no caption, only a folder picture.
+    m_thirdBrowse = new QPushButton(frame2);
+    m_thirdBrowse->setIcon(m_thirdBrowse->style()->standardIcon(QStyle::SP_DirOpenIcon));
     m_thirdBrowse->setObjectName(QStringLiteral("ThirdCommandButton"));
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(m_thirdPath);

@@ -129,6 +129,7 @@ TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
     testenv::FileDialogAnswers folders;
     {
         EmailManagerForm form;
+        EXPECT_EQ(Find<QPushButton>(form, "ThirdCommandButton")->text(), QString());
         Find<QRadioButton>(form, "BulkRadioButton")->setChecked(true);
         Find<QLineEdit>(form, "BCCFieldTextBox")->setText(QStringLiteral("   "));
         form.OKButton_Click();
