@@ -6,6 +6,7 @@
 #include "recipients/RecipientLists.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
@@ -66,6 +67,13 @@ TEST_F(GroupDialogs, NamesTypedOrPastedHoldOnlyLettersDigitsBlanksAndHyphens) {
     }
     EXPECT_EQ(box->text(), W("Abcde-1 2"));
     EXPECT_EQ(box->contextMenuPolicy(), Qt::NoContextMenu);
+    // A pasted text keeps what a name may hold, at the cursor.
+    QApplication::clipboard()->setText(W(" 'Q1' 100%"));
+    box->setCursorPosition(5);
+    box->paste();
+    EXPECT_EQ(box->text(), W("Abcde Q1 100-1 2"));
+    EXPECT_EQ(box->cursorPosition(), 12);
+    box->setText(W("Abcde-1 2"));
     QTest::keyClicks(box, QString(70, QLatin1Char('x')));
     EXPECT_EQ(box->text().size(), 64);
 
