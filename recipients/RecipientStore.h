@@ -64,9 +64,10 @@ StoreResult DeleteRecipient(const QString& groupName, const QString& email);
 QStringList SearchFieldLabels();
 QStringList SearchCompareLabels();
 // The condition for one field, comparison and term; empty for a field or comparison not in the lists.
-// Quotes in the term are doubled; in the three Like comparisons "%" stands for any run of characters and
-// "_" for any one character, everything else matches itself. Letter case is ignored, also for letters
-// outside ASCII.
+// Quotes in the term are doubled; in the three Like comparisons "%" stands for any run of characters,
+// "_" for any one character and "[...]" for one character of a list ("[a-c]", "[!a-c]" for one not in
+// it; a list that is not closed finds nothing), everything else matches itself. Letter case is ignored,
+// also for letters outside ASCII.
 QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, const QString& term);
 // Takes the three texts of one grid row as UTF-8 (valid only during the call).
 using RecipientRowSink =

@@ -297,15 +297,20 @@ TEST_F(GroupManager, SearchFindsByEachComparisonAndResetsTheManagerAfterwards) {
         EXPECT_EQ(hits("Last Name", "Contains", W("ri")), QStringList({W("bob")}));
         EXPECT_EQ(hits("Last Name", "Starts with", W("p")), QStringList({W("cy")}));
         EXPECT_EQ(hits("Last Name", "Ends with", W("EE")), QStringList({W("ann")}));
-        // "%" and "_" in a term are wildcards of the Like comparisons, also with letters beyond ASCII;
-        // "Equals" takes them as they are. "[" and quotes are found as typed.
+        // "%", "_" and "[...]" in a term are patterns of the Like comparisons, also with letters beyond
+        // ASCII; "Equals" takes them as they are. Quotes are found as typed.
         EXPECT_EQ(hits("First Name", "Starts with", W("1%e")), QStringList({W("pct")}));
         EXPECT_EQ(hits("Email", "Starts with", W("_o")), QStringList({W("bob")}));
         EXPECT_EQ(hits("Email", "Ends with", W("@_xample.com")).size(), 6);
         EXPECT_EQ(hits("Last Name", "Contains", W("oë%m_t")), QStringList({W("und")}));
         EXPECT_EQ(hits("First Name", "Equals", W("a_b")), QStringList({W("und")}));
         EXPECT_EQ(hits("First Name", "Equals", W("a%")), QStringList());
-        EXPECT_EQ(hits("Last Name", "Starts with", W("[")), QStringList({W("o'k")}));
+        EXPECT_EQ(hits("First Name", "Starts with", W("[a-b]")), QStringList({W("ann"), W("bob"), W("und")}));
+        EXPECT_EQ(hits("First Name", "Starts with", W("[!a-c]")), QStringList({W("pct"), W("o'k")}));
+        EXPECT_EQ(hits("Last Name", "Ends with", W("[ëxy]")), QStringList({W("pct")}));
+        EXPECT_EQ(hits("Last Name", "Contains", W("[[]x")), QStringList({W("o'k")}));
+        EXPECT_EQ(hits("Last Name", "Equals", W("[x]")), QStringList({W("o'k")}));
+        EXPECT_EQ(hits("Last Name", "Starts with", W("[")), QStringList());
         EXPECT_EQ(hits("Email", "Starts with", W("o'k")), QStringList({W("o'k")}));
         EXPECT_EQ(hits("First Name", "Equals", W("o'hara")), QStringList({W("o'k")}));
         // Letter case is ignored beyond ASCII too.
