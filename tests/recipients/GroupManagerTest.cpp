@@ -311,6 +311,9 @@ TEST_F(GroupManager, SearchFindsByEachComparisonAndResetsTheManagerAfterwards) {
         EXPECT_EQ(hits("Last Name", "Contains", W("[[]x")), QStringList({W("o'k")}));
         EXPECT_EQ(hits("Last Name", "Equals", W("[x]")), QStringList({W("o'k")}));
         EXPECT_EQ(hits("Last Name", "Starts with", W("[")), QStringList());
+        // A term far longer than any field finds nothing, whatever the database thinks of its length.
+        EXPECT_EQ(hits("First Name", "Contains", QString(100000, QLatin1Char('a'))), QStringList());
+        EXPECT_EQ(hits("First Name", "Contains", W("ë").repeated(100000)), QStringList());
         EXPECT_EQ(hits("Email", "Starts with", W("o'k")), QStringList({W("o'k")}));
         EXPECT_EQ(hits("First Name", "Equals", W("o'hara")), QStringList({W("o'k")}));
         // Letter case is ignored beyond ASCII too.
