@@ -21,15 +21,23 @@ namespace {
 constexpr const char* kNameTaken =
     "A Group with the name you specified already exists. Specify a different name.";
 
-// Refuses every edit that would put a character into the box that a group name cannot hold, whether it
-// is typed or pasted.
+// Drops every character a group name cannot hold, typed or pasted: a typed one never appears, and a
+// pasted text keeps the characters it may hold.
 class GroupNameValidator : public QValidator {
 public:
     using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        for (QChar c : input)
-            if (!IsGroupNameCharacter(c))
-                return Invalid;
+    State validate(QString& input, int& pos) const override {
+        QString kept;
+        int keptBeforeCursor = 0;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            if (!IsGroupNameCharacter(input[i]))
+                continue;
+            kept += input[i];
+            if (i < pos)
+                ++keptBeforeCursor;
+        }
+        input = kept;
+        pos = keptBeforeCursor;
         return Acceptable;
     }
 };

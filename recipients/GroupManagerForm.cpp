@@ -95,6 +95,8 @@ GroupManagerForm::GroupManagerForm(QWidget* parent) : QDialog(parent) {
     bottom->addWidget(totalLabel);
     bottom->addWidget(m_total);
     bottom->addWidget(m_progress, 1);
+    // The count stays beside its label while the progress bar is hidden.
+    bottom->addStretch();
     auto* left = new QVBoxLayout;
     left->addLayout(top);
     left->addWidget(m_grid, 1);
@@ -255,7 +257,8 @@ void GroupManagerForm::AddButton_Click() {
 void GroupManagerForm::ModifyButton_Click() {
     if (!CheckRecipients())
         return;
-    if (ModifyGridRecipient(this, m_groups->currentText(), m_model, CurrentRecipientRow(m_grid)))
+    if (ModifyGridRecipient(this, m_groups->currentText(), m_model, CurrentRecipientRow(m_grid),
+                            "RecipientModifyForm1"))
         UpdateRecipientGridState(m_grid);
 }
 

@@ -205,9 +205,10 @@ void RecipientAddForm::OKButton_Click() {
 
 // ---- Modify
 
-RecipientModifyForm::RecipientModifyForm(const QString& groupName, const QString& email, QWidget* parent)
+RecipientModifyForm::RecipientModifyForm(const QString& groupName, const QString& email, QWidget* parent,
+                                         const char* formName)
     : RecipientFieldsDialog(QStringLiteral("Modify Recipient"), parent) {
-    setObjectName(QStringLiteral("RecipientModifyForm"));
+    setObjectName(QString::fromLatin1(formName));
     // The row is found once, here; OK writes to this row and no other.
     const StoredRecipient stored = ReadRecipient(groupName, email);
     m_groupId = stored.groupId;
@@ -224,11 +225,12 @@ void RecipientModifyForm::OKButton_Click() {
 
 // ---- Grid rows
 
-bool ModifyGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row) {
+bool ModifyGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row,
+                         const char* formName) {
     RecipientModified = false;
     ClearHandBackTexts();
     {
-        RecipientModifyForm form(groupName, model->recipient(row).email, parent);
+        RecipientModifyForm form(groupName, model->recipient(row).email, parent, formName);
         form.exec();
     }
     if (!RecipientModified)

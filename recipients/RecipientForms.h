@@ -63,7 +63,10 @@ private:
 class RecipientModifyForm : public RecipientFieldsDialog {
     Q_OBJECT
 public:
-    RecipientModifyForm(const QString& groupName, const QString& email, QWidget* parent = nullptr);
+    // formName tells the two openers' windows apart: "RecipientModifyForm1" for the Group Manager's
+    // grid, "RecipientModifyForm2" for the search window's.
+    RecipientModifyForm(const QString& groupName, const QString& email, QWidget* parent = nullptr,
+                        const char* formName = "RecipientModifyForm1");
     void OKButton_Click() override;
 
 private:
@@ -73,7 +76,8 @@ private:
 
 // "Modify Recipient" for one row of a recipient grid; when the row was stored its new texts are shown
 // in place. True when the row changed.
-bool ModifyGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row);
+bool ModifyGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row,
+                         const char* formName);
 
 // Asks, then deletes the recipient of one grid row from the group; a refused delete is explained. True
 // when it was deleted (the row is then gone from the grid as well).

@@ -89,7 +89,11 @@ void RecipientSearchForm::SearchButton_Click() {
     }
     m_grid->setEnabled(false);
     m_model->clear();
-    m_model->append(SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term));
+    SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term,
+                     [this](QByteArrayView first, QByteArrayView last, QByteArrayView email) {
+                         m_model->addPending(first, last, email);
+                     });
+    m_model->showPending();
     UpdateRecipientGridState(m_grid);
 }
 
@@ -99,7 +103,7 @@ void RecipientSearchForm::ModifyButton_Click() {
         return;
     }
     // A modified recipient stays in the list even if it no longer meets the search.
-    if (ModifyGridRecipient(this, m_groupName, m_model, CurrentRecipientRow(m_grid)))
+    if (ModifyGridRecipient(this, m_groupName, m_model, CurrentRecipientRow(m_grid), "RecipientModifyForm2"))
         UpdateRecipientGridState(m_grid);
 }
 

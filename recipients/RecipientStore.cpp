@@ -31,46 +31,96 @@ bool hasCaseForms(char32_t c) {
     return QChar::toLower(c) != c || QChar::toUpper(c) != c;
 }
 
-// LIKE ignores letter case only for ASCII. A term with other cased letters is matched with GLOB, in
-// which each such letter becomes a class of its forms ("[éÉ]") and the wildcards are bracketed.
-QString globPattern(const QString& term, bool anyBefore, bool anyAfter) {
-    QString pattern;
-    if (anyBefore)
-        pattern += QLatin1Char('*');
-    for (char32_t c : term.toUcs4()) {
-        const QString text = QString::fromUcs4(&c, 1);
-        if (c == U'*' || c == U'?' || c == U'[') {
-            pattern += QLatin1Char('[') + text + QLatin1Char(']');
-        } else if (hasCaseForms(c)) {
-            const char32_t lower = QChar::toLower(c);
-            const char32_t upper = QChar::toUpper(c);
-            const char32_t title = QChar::toTitleCase(c);
-            QString forms = QString::fromUcs4(&lower, 1);
-            for (char32_t f : {upper, title, c})
-                if (!forms.contains(QString::fromUcs4(&f, 1)))
-                    forms += QString::fromUcs4(&f, 1);
-            pattern += QLatin1Char('[') + forms + QLatin1Char(']');
+// The forms of one character that a case-blind match accepts: "eÉ" for "é", the character alone when
+// it has no other case.
+QString caseForms(char32_t c) {
+    QString forms = QString::fromUcs4(&c, 1);
+    if (!hasCaseForms(c))
+        return forms;
+    for (char32_t f : {QChar::toLower(c), QChar::toUpper(c), QChar::toTitleCase(c)}) {
+        const QString text = QString::fromUcs4(&f, 1);
+        if (!forms.contains(text))
+            forms += text;
+    }
+    return forms;
+}
+
+// The inside of a character list of the term ("a-c", "xyz") as GLOB writes it, letter case ignored.
+QString globList(const std::u32string& chars) {
+    QString inner;
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const char32_t c = chars[i];
+        if (i + 2 < chars.size() && chars[i + 1] == U'-') {
+            const char32_t hi = chars[i + 2];
+            inner += QString::fromUcs4(&c, 1) + QLatin1Char('-') + QString::fromUcs4(&hi, 1);
+            // The same range in the other case ("a-c" also "A-C").
+            for (const bool upper : {true, false}) {
+                const char32_t lo2 = upper ? QChar::toUpper(c) : QChar::toLower(c);
+                const char32_t hi2 = upper ? QChar::toUpper(hi) : QChar::toLower(hi);
+                if (lo2 != c && hi2 != hi)
+                    inner += QString::fromUcs4(&lo2, 1) + QLatin1Char('-') + QString::fromUcs4(&hi2, 1);
+            }
+            i += 2;
         } else {
-            pattern += text;
+            inner += caseForms(c);
+        }
+    }
+    // A leading "^" would make the GLOB list a negation.
+    if (inner.size() > 1 && inner.startsWith(QLatin1Char('^')))
+        inner = inner.mid(1) + QLatin1Char('^');
+    return inner;
+}
+
+// LIKE ignores letter case only for ASCII and knows no character lists. A term with other cased letters
+// or with a list ("[a-c]", "[!a-c]") is matched with GLOB: each cased letter becomes a list of its forms
+// ("[éÉ]"), "%" and "_" become "*" and "?", GLOB's own "*" and "?" are bracketed so they match
+// themselves. False when a list is not closed (such a term finds nothing).
+bool globPattern(const QString& term, bool anyBefore, bool anyAfter, QString* pattern) {
+    const std::u32string chars(term.toStdU32String());
+    QString out;
+    if (anyBefore)
+        out += QLatin1Char('*');
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const char32_t c = chars[i];
+        if (c == U'[') {
+            const size_t close = chars.find(U']', i + 1);
+            if (close == std::u32string::npos)
+                return false;
+            std::u32string list = chars.substr(i + 1, close - i - 1);
+            const bool negated = list.size() > 1 && list.front() == U'!';
+            if (negated)
+                list.erase(0, 1);
+            if (!list.empty())
+                out += QLatin1Char('[') + (negated ? QStringLiteral("^") : QString()) + globList(list) +
+                       QLatin1Char(']');
+            i = close;
+        } else if (c == U'%') {
+            out += QLatin1Char('*');
+        } else if (c == U'_') {
+            out += QLatin1Char('?');
+        } else if (c == U'*' || c == U'?') {
+            out += QLatin1Char('[') + QString::fromUcs4(&c, 1) + QLatin1Char(']');
+        } else if (hasCaseForms(c)) {
+            out += QLatin1Char('[') + caseForms(c) + QLatin1Char(']');
+        } else {
+            out += QString::fromUcs4(&c, 1);
         }
     }
     if (anyAfter)
-        pattern += QLatin1Char('*');
-    return pattern;
+        out += QLatin1Char('*');
+    *pattern = out;
+    return true;
 }
 
+// "%" and "_" in the term stay wildcards, as the user may mean them.
 QString likePattern(const QString& term, bool anyBefore, bool anyAfter) {
-    QString escaped;
-    for (QChar c : term) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
-    }
-    return (anyBefore ? QStringLiteral("%") : QString()) + escaped +
+    return (anyBefore ? QStringLiteral("%") : QString()) + term +
            (anyAfter ? QStringLiteral("%") : QString());
 }
 
 bool needsGlob(const QString& term) {
+    if (term.contains(QLatin1Char('[')))
+        return true;
     for (char32_t c : term.toUcs4())
         if (c > 0x7f && hasCaseForms(c))
             return true;
@@ -82,8 +132,8 @@ bool needsGlob(const QString& term) {
 // ---- Groups
 
 bool IsGroupNameCharacter(QChar c) {
-    return c.isLetter() || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(' ') ||
-           c == QLatin1Char('-');
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == ' ' || u == '-';
 }
 
 QString FilterGroupName(const QString& name) {
@@ -284,32 +334,33 @@ QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, 
         before = true;
     else
         return QString();
-    if (needsGlob(term))
-        return col + QStringLiteral("GLOB '") + SqlQuote(globPattern(term, before, after)) +
-               QStringLiteral("')");
-    return col + QStringLiteral("Like '") + SqlQuote(likePattern(term, before, after)) +
-           QStringLiteral("' ESCAPE '\\')");
+    if (needsGlob(term)) {
+        QString pattern;
+        if (!globPattern(term, before, after, &pattern))
+            return QString();
+        return col + QStringLiteral("GLOB '") + SqlQuote(pattern) + QStringLiteral("')");
+    }
+    return col + QStringLiteral("Like '") + SqlQuote(likePattern(term, before, after)) + QStringLiteral("')");
 }
 
-std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,
-                                            const QString& compareLabel, const QString& term) {
-    std::vector<GridRecipient> hits;
+void SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
+                      const QString& term, const RecipientRowSink& take) {
     const QString condition = SearchCondition(fieldLabel, compareLabel, term);
     if (condition.isEmpty())
-        return hits;
+        return;
     Connection connection;
     if (!connection.Open())
-        return hits;
+        return;
     const qint32 id = GroupByName(connection, groupName);
     if (id == 0)
-        return hits;
-    Recordset rs =
-        connection.Execute(QStringLiteral("SELECT * From [Emails] WHERE (([G-ID] = '") + QString::number(id) +
-                           QStringLiteral("') AND ") + condition + QStringLiteral(")"));
+        return;
+    // Only the three shown columns, read by position, as the group load reads them; hits come in the
+    // order the recipients were added, whichever index the database uses to find them.
+    Recordset rs = connection.Execute(
+        QStringLiteral("SELECT [G-FirstName], [G-LastName], [G-Email] From [Emails] WHERE (([G-ID] = '") +
+        QString::number(id) + QStringLiteral("') AND ") + condition + QStringLiteral(") ORDER BY [ID]"));
     for (; !rs.Eof(); rs.MoveNext())
-        hits.push_back({rs.Field(QStringLiteral("G-FirstName")), rs.Field(QStringLiteral("G-LastName")),
-                        rs.Field(QStringLiteral("G-Email"))});
-    return hits;
+        take(rs.FieldUtf8(0), rs.FieldUtf8(1), rs.FieldUtf8(2));
 }
 
 // ---- Loading a group

@@ -31,7 +31,7 @@ enum class StoreResult {
 
 // ---- Groups
 
-// Group names hold letters, digits, blanks and "-" only.
+// Group names hold the letters A to Z and a to z, digits, blanks and "-" only.
 bool IsGroupNameCharacter(QChar c);
 // The name with every other character removed, as typing it would have left it.
 QString FilterGroupName(const QString& name);
@@ -64,12 +64,19 @@ StoreResult DeleteRecipient(const QString& groupName, const QString& email);
 QStringList SearchFieldLabels();
 QStringList SearchCompareLabels();
 // The condition for one field, comparison and term; empty for a field or comparison not in the lists.
-// The term is found as typed: quotes are doubled, and "%", "_" and "\" match themselves. Letter case is
-// ignored, also for letters outside ASCII.
+// Quotes in the term are doubled; in the three Like comparisons "%" stands for any run of characters,
+// "_" for any one character and "[...]" for one character of a list ("[a-c]", "[!a-c]" for one not in
+// it; a list that is not closed finds nothing), everything else matches itself. Letter case is ignored,
+// also for letters outside ASCII.
 QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, const QString& term);
-// The hits in the store's order; empty when nothing matches or the search cannot run.
-std::vector<GridRecipient> SearchRecipients(const QString& groupName, const QString& fieldLabel,
-                                            const QString& compareLabel, const QString& term);
+// Takes the three texts of one grid row as UTF-8 (valid only during the call).
+using RecipientRowSink =
+    std::function<void(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email)>;
+
+// Hands every hit to take, in the store's order, straight from the database (a search may find a whole
+// large group); nothing when nothing matches or the search cannot run.
+void SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
+                      const QString& term, const RecipientRowSink& take);
 
 // ---- Loading a group
 
@@ -83,8 +90,7 @@ public:
     qint32 Expected() const { return m_expected; }
     // Hands up to maxRows rows to take (first name, last name, e-mail as UTF-8, valid only during the
     // call); false once every row has been read.
-    using RowSink =
-        std::function<void(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email)>;
+    using RowSink = RecipientRowSink;
     bool Read(int maxRows, const RowSink& take);
     void Finish();
 

@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -170,6 +171,8 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     m_passwordLabel = Label(frame1, "Label6", "Password :");
     m_password = TextBox(frame1, "PasswordTextBox", 255);
     m_password->setEchoMode(QLineEdit::Password);
+    // One "*" per character, not the style's own mask character.
+    m_password->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     m_authLabel = Label(frame1, "AuthLabel", "Authentication Mode :");
     m_authMode = DropDown(frame1, "AuthModeComboBox",
                           {QStringLiteral("AUTH LOGIN"), QStringLiteral("CRAM MD5"), QStringLiteral("NTLM")});
@@ -220,7 +223,9 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     m_thirdPathLabel = Label(frame2, "Label11", "Queue Directory :");
     m_thirdPath = TextBox(frame2, "ThirdPathTextBox", 0);
     m_thirdPath->setReadOnly(true);
-    m_thirdBrowse = new QPushButton(QStringLiteral("..."), frame2);
+    // The browse button has no caption, only a folder picture.
+    m_thirdBrowse = new QPushButton(frame2);
+    m_thirdBrowse->setIcon(m_thirdBrowse->style()->standardIcon(QStyle::SP_DirOpenIcon));
     m_thirdBrowse->setObjectName(QStringLiteral("ThirdCommandButton"));
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(m_thirdPath);

@@ -164,6 +164,7 @@ TEST_F(GroupManager, AddModifyAndDeleteFollowTheStoredRows) {
     grid->setCurrentIndex(grid->model()->index(1, 1));
     OnNextModal([](QWidget* dialog) {
         EXPECT_EQ(dialog->windowTitle(), W("Modify Recipient"));
+        EXPECT_EQ(dialog->objectName(), W("RecipientModifyForm1"));
         EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("LastNameTextBox"))->text(), W("O'Brien"));
         SetText(dialog, "FirstNameTextBox", W("Robert"));
         dialog->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
@@ -296,10 +297,23 @@ TEST_F(GroupManager, SearchFindsByEachComparisonAndResetsTheManagerAfterwards) {
         EXPECT_EQ(hits("Last Name", "Contains", W("ri")), QStringList({W("bob")}));
         EXPECT_EQ(hits("Last Name", "Starts with", W("p")), QStringList({W("cy")}));
         EXPECT_EQ(hits("Last Name", "Ends with", W("EE")), QStringList({W("ann")}));
-        // "%", "_", "[" and quotes are found as typed, not as patterns.
-        EXPECT_EQ(hits("First Name", "Contains", W("%")), QStringList({W("pct")}));
-        EXPECT_EQ(hits("First Name", "Contains", W("_")), QStringList({W("und")}));
-        EXPECT_EQ(hits("Last Name", "Starts with", W("[")), QStringList({W("o'k")}));
+        // "%", "_" and "[...]" in a term are patterns of the Like comparisons, also with letters beyond
+        // ASCII; "Equals" takes them as they are. Quotes are found as typed.
+        EXPECT_EQ(hits("First Name", "Starts with", W("1%e")), QStringList({W("pct")}));
+        EXPECT_EQ(hits("Email", "Starts with", W("_o")), QStringList({W("bob")}));
+        EXPECT_EQ(hits("Email", "Ends with", W("@_xample.com")).size(), 6);
+        EXPECT_EQ(hits("Last Name", "Contains", W("oë%m_t")), QStringList({W("und")}));
+        EXPECT_EQ(hits("First Name", "Equals", W("a_b")), QStringList({W("und")}));
+        EXPECT_EQ(hits("First Name", "Equals", W("a%")), QStringList());
+        EXPECT_EQ(hits("First Name", "Starts with", W("[a-b]")), QStringList({W("ann"), W("bob"), W("und")}));
+        EXPECT_EQ(hits("First Name", "Starts with", W("[!a-c]")), QStringList({W("pct"), W("o'k")}));
+        EXPECT_EQ(hits("Last Name", "Ends with", W("[ëxy]")), QStringList({W("pct")}));
+        EXPECT_EQ(hits("Last Name", "Contains", W("[[]x")), QStringList({W("o'k")}));
+        EXPECT_EQ(hits("Last Name", "Equals", W("[x]")), QStringList({W("o'k")}));
+        EXPECT_EQ(hits("Last Name", "Starts with", W("[")), QStringList());
+        // A term far longer than any field finds nothing, whatever the database thinks of its length.
+        EXPECT_EQ(hits("First Name", "Contains", QString(100000, QLatin1Char('a'))), QStringList());
+        EXPECT_EQ(hits("First Name", "Contains", W("ë").repeated(100000)), QStringList());
         EXPECT_EQ(hits("Email", "Starts with", W("o'k")), QStringList({W("o'k")}));
         EXPECT_EQ(hits("First Name", "Equals", W("o'hara")), QStringList({W("o'k")}));
         // Letter case is ignored beyond ASCII too.
@@ -330,6 +344,7 @@ TEST_F(GroupManager, SearchWindowModifiesAndDeletesItsHits) {
     ASSERT_EQ(grid->model()->rowCount(), 3);
     grid->setCurrentIndex(grid->model()->index(2, 1));
     OnNextModal([](QWidget* dialog) {
+        EXPECT_EQ(dialog->objectName(), W("RecipientModifyForm2"));
         SetText(dialog, "EmailTextBox", W("cyrus@elsewhere.org"));
         dialog->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
     });

@@ -5,6 +5,9 @@
 #include "recipients/RecipientForms.h"
 #include "recipients/RecipientLists.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -43,10 +46,10 @@ TEST_F(GroupDialogs, NewGroupChecksItsNameAndBothListsFollow) {
                                                         "Specify a different name.")}));
     EXPECT_EQ(GroupNames(), QStringList({W("sales"), W("Friends")}));
 
-    box->setText(W("Zürich Kunden-2"));
+    box->setText(W("Zurich Kunden-2"));
     form.OKButton_Click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_EQ(GroupNames(), QStringList({W("sales"), W("Friends"), W("Zürich Kunden-2")}));
+    EXPECT_EQ(GroupNames(), QStringList({W("sales"), W("Friends"), W("Zurich Kunden-2")}));
     EXPECT_EQ(Items(&manager), GroupNames());
     EXPECT_EQ(manager.currentText(), W("Friends")); // the manager keeps its group
     EXPECT_EQ(Items(to.get()), GroupNames());
@@ -57,15 +60,27 @@ TEST_F(GroupDialogs, NamesTypedOrPastedHoldOnlyLettersDigitsBlanksAndHyphens) {
     GroupNewForm form(&manager);
     auto* box = form.findChild<QLineEdit*>(QStringLiteral("GroupNameTextBox"));
     QTest::keyClicks(box, W("A'b%c_d[e]-1 2."));
+    // Letters beyond A to Z are dropped too.
+    for (const QChar c : W("Äßé")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &press);
+    }
     EXPECT_EQ(box->text(), W("Abcde-1 2"));
     EXPECT_EQ(box->contextMenuPolicy(), Qt::NoContextMenu);
+    // A pasted text keeps what a name may hold, at the cursor.
+    QApplication::clipboard()->setText(W(" 'Q1' 100%"));
+    box->setCursorPosition(5);
+    box->paste();
+    EXPECT_EQ(box->text(), W("Abcde Q1 100-1 2"));
+    EXPECT_EQ(box->cursorPosition(), 12);
+    box->setText(W("Abcde-1 2"));
     QTest::keyClicks(box, QString(70, QLatin1Char('x')));
     EXPECT_EQ(box->text().size(), 64);
 
     // Text that reaches the box other than by typing is cleaned the same way before it is stored.
-    box->setText(W("Lee's'); DROP TABLE [Groups]; --"));
+    box->setText(W("Lee's'); DROP TABLE [Groups]; --Zürich"));
     form.OKButton_Click();
-    EXPECT_EQ(GroupNames().last(), W("Lees DROP TABLE Groups --"));
+    EXPECT_EQ(GroupNames().last(), W("Lees DROP TABLE Groups --Zrich"));
     EXPECT_EQ(GroupNames().size(), 3);
 }
 

@@ -73,6 +73,9 @@ TEST(EmailManager, ShowsDefaultsAndStoresWhatOkAccepts) {
     EXPECT_FALSE(Find<QCheckBox>(form, "AuthCheckBox")->isChecked());
     EXPECT_EQ(Find<QLineEdit>(form, "UsernameTextBox")->text(), QString());
     EXPECT_EQ(Find<QLineEdit>(form, "PasswordTextBox")->text(), QString());
+    // The password shows one "*" for every character, whatever the desktop style would use.
+    Find<QLineEdit>(form, "PasswordTextBox")->setText(QStringLiteral("pa ss"));
+    EXPECT_EQ(Find<QLineEdit>(form, "PasswordTextBox")->displayText(), QStringLiteral("*****"));
     EXPECT_TRUE(Find<QRadioButton>(form, "PersonalRadioButton")->isChecked());
     EXPECT_FALSE(Find<QLineEdit>(form, "BCCFieldTextBox")->isEnabled());
     EXPECT_EQ(Find<QLineEdit>(form, "BCCFieldTextBox")->text(), QStringLiteral("Group"));
@@ -126,6 +129,7 @@ TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
     testenv::FileDialogAnswers folders;
     {
         EmailManagerForm form;
+        EXPECT_EQ(Find<QPushButton>(form, "ThirdCommandButton")->text(), QString());
         Find<QRadioButton>(form, "BulkRadioButton")->setChecked(true);
         Find<QLineEdit>(form, "BCCFieldTextBox")->setText(QStringLiteral("   "));
         form.OKButton_Click();
