@@ -4,11 +4,15 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <chrono>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace com;
 
@@ -99,6 +103,28 @@ TEST(ComRegistry, CorruptFileIsNeverOverwrittenAndWritesAreAtomic) {
     EXPECT_FALSE(tx.Commit());
     EXPECT_EQ(ReadFile(path), "garbage");
     EXPECT_FALSE(ReadRegistry(path));
+}
+
+TEST(ComRegistry, LockHeldElsewhereEndsTheWaitInsteadOfHanging) {
+    QTemporaryDir dir;
+    const std::string path = QDir(dir.path()).filePath("classes.reg").toStdString();
+    // Another registration that hangs while it holds the lock.
+    const int holder = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        RegistryTransaction tx(path, 300);
+        EXPECT_FALSE(tx.ok());
+        EXPECT_FALSE(tx.Commit());
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(250));
+    EXPECT_LT(took, std::chrono::seconds(3));
+    // Once the lock is free again, the next update goes through.
+    ::close(holder);
+    RegistryTransaction tx(path, 300);
+    EXPECT_TRUE(tx.ok());
 }
 
 TEST(ComRegistry, ConcurrentUpdatesLoseNothing) {
