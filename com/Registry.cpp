@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -142,8 +143,10 @@ std::string Registry::DefaultPath() {
         base = xdg;
     else if (const char* home = std::getenv("HOME"); home && *home)
         base = std::string(home) + "/.local/share";
-    else
-        base = "/tmp";
+    else if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir && *account->pw_dir)
+        base = std::string(account->pw_dir) + "/.local/share";
+    else // no home at all: a folder of this user's own, never one shared with other users
+        base = "/tmp/velanto-com-" + std::to_string(::getuid());
     return base + "/velanto-com/classes.reg";
 }
 

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -64,6 +66,25 @@ TEST(ComRegistry, KeysIgnoreLetterCaseAndTreesStayApart) {
     EXPECT_EQ(r.GetValue("CLSID\\{ABC}x"), "sibling with a common prefix");
     EXPECT_FALSE(r.DeleteKeyIfLeaf("CLSID"));
     EXPECT_FALSE(r.DeleteTree("CLSID\\{ABC}"));
+}
+
+TEST(ComRegistry, FileLivesInTheUsersOwnDataFolder) {
+    const std::string savedData = std::getenv("XDG_DATA_HOME");
+    const std::string savedHome = std::getenv("HOME");
+    ::setenv("XDG_DATA_HOME", "/abs/data", 1);
+    EXPECT_EQ(Registry::DefaultPath(), "/abs/data/velanto-com/classes.reg");
+    ::setenv("XDG_DATA_HOME", "relative/data", 1); // not absolute: ignored, as the XDG rules say
+    EXPECT_EQ(Registry::DefaultPath(), savedHome + "/.local/share/velanto-com/classes.reg");
+    // Without HOME the account's home folder is used, never a folder every user can write to, where
+    // anyone could plant a registry that makes the program load a module of theirs.
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("HOME");
+    const passwd* account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(Registry::DefaultPath(),
+              std::string(account->pw_dir) + "/.local/share/velanto-com/classes.reg");
+    ::setenv("HOME", savedHome.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
 }
 
 TEST(ComRegistry, FileRoundTripKeepsEveryCharacter) {
