@@ -3,6 +3,7 @@
 // -u unregisters, -s prints nothing on success, --never-fail exits 0 even when registration fails (the
 // build uses it, so a machine without a writable home still builds).
 #include "com/Com.h"
+#include "com/Registry.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +51,16 @@ int main(int argc, char** argv) {
     if (com::Failed(hr)) {
         std::fprintf(stderr, "velanto-regsvr: %s in %s failed: 0x%08X\n", exportName, module.c_str(),
                      static_cast<unsigned>(hr));
+        // The registry file is what the user can repair: name it.
+        if (hr == com::REGDB_E_READREGDB)
+            std::fprintf(
+                stderr,
+                "velanto-regsvr: the class registry %s cannot be read (damaged, or locked by another "
+                "registration); it is left as it is: move it aside and register again\n",
+                com::Registry::DefaultPath().c_str());
+        else if (hr == com::REGDB_E_WRITEREGDB)
+            std::fprintf(stderr, "velanto-regsvr: the class registry %s cannot be written\n",
+                         com::Registry::DefaultPath().c_str());
         return failure;
     }
     if (!silent)

@@ -1,10 +1,13 @@
 #include "com/Registry.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace com {
@@ -140,8 +143,10 @@ std::string Registry::DefaultPath() {
         base = xdg;
     else if (const char* home = std::getenv("HOME"); home && *home)
         base = std::string(home) + "/.local/share";
-    else
-        base = "/tmp";
+    else if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir && *account->pw_dir)
+        base = std::string(account->pw_dir) + "/.local/share";
+    else // no home at all: a folder of this user's own, never one shared with other users
+        base = "/tmp/velanto-com-" + std::to_string(::getuid());
     return base + "/velanto-com/classes.reg";
 }
 
@@ -291,19 +296,19 @@ bool Registry::Parse(std::string_view text) {
     return true;
 }
 
-RegistryTransaction::RegistryTransaction(std::string path) : m_path(std::move(path)) {
+RegistryTransaction::RegistryTransaction(std::string path, int lockWaitMs) : m_path(std::move(path)) {
     if (!MakeDirs(DirOf(m_path)))
         return;
     const std::string lockPath = m_path + ".lock";
     m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockFd < 0)
         return;
-    int rc;
-    do
-        rc = ::flock(m_lockFd, LOCK_EX);
-    while (rc != 0 && errno == EINTR);
-    if (rc != 0)
-        return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs);
+    while (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     std::optional<std::string> text = ReadWholeFile(m_path);
     m_ok = text && m_registry.Parse(*text);
 }

@@ -47,7 +47,10 @@ private:
 // when the change function returns true. A missing file reads as an empty registry.
 class RegistryTransaction {
 public:
-    explicit RegistryTransaction(std::string path = Registry::DefaultPath());
+    // Another registration holding the lock longer than lockWaitMs (hung, or stopped) makes ok() false
+    // instead of blocking the caller without end.
+    static constexpr int kLockWaitMs = 10000;
+    explicit RegistryTransaction(std::string path = Registry::DefaultPath(), int lockWaitMs = kLockWaitMs);
     ~RegistryTransaction();
     RegistryTransaction(const RegistryTransaction&) = delete;
     RegistryTransaction& operator=(const RegistryTransaction&) = delete;

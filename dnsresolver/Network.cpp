@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -276,7 +277,8 @@ LookupResult Whois(const std::string& domain, const std::string& server, int32_t
         rc = ::connect(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        const int32_t n = SocketErrorFromErrno(errno);
+        // A blocking connect cut short by the send time-out reports "in progress": it timed out.
+        const int32_t n = SocketErrorFromErrno(errno == EINPROGRESS ? ETIMEDOUT : errno);
         if (n == kTimedOut)
             return Failure(
                 Format("[ERROR] Client: Cannot connect to [%s]: Error %d\r\nA connection attempt failed "
@@ -299,10 +301,26 @@ LookupResult Whois(const std::string& domain, const std::string& server, int32_t
     const std::string request = domain + "\r\n";
     (void)SendOnce(socket.fd(), request.data(), request.size());
 
+    // Each receive waits at most the time-out, and so does the whole reply: a server that sends a byte now
+    // and then cannot hold the caller for one time-out per byte.
     char reply[kWhoisBuffer];
     size_t received = 0;
     int lastErrno = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (received < kWhoisBuffer - 1) {
+        if (timeoutMs > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            pollfd pfd{socket.fd(), POLLIN, 0};
+            const int ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0) {
+                lastErrno = ETIMEDOUT;
+                break;
+            }
+        }
         const ssize_t n = ::recv(socket.fd(), reply + received, kWhoisBuffer - 1 - received, 0);
         if (n < 0 && errno == EINTR)
             continue;

@@ -215,6 +215,7 @@ void NetworkToolsForm::RunConvert(QLineEdit* input, QLineEdit* output, const QSt
     const nettools::DnsOutcome outcome =
         nameToAddress ? nettools::NameToAddress(input->text()) : nettools::AddressToName(input->text());
     if (!outcome.failure.isEmpty()) {
+        output->clear(); // an earlier answer must not stand beside this input
         ShowMessage(this, outcome.failure, QMessageBox::Warning);
         return;
     }

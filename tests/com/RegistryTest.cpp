@@ -4,11 +4,17 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace com;
 
@@ -62,6 +68,25 @@ TEST(ComRegistry, KeysIgnoreLetterCaseAndTreesStayApart) {
     EXPECT_FALSE(r.DeleteTree("CLSID\\{ABC}"));
 }
 
+TEST(ComRegistry, FileLivesInTheUsersOwnDataFolder) {
+    const std::string savedData = std::getenv("XDG_DATA_HOME");
+    const std::string savedHome = std::getenv("HOME");
+    ::setenv("XDG_DATA_HOME", "/abs/data", 1);
+    EXPECT_EQ(Registry::DefaultPath(), "/abs/data/velanto-com/classes.reg");
+    ::setenv("XDG_DATA_HOME", "relative/data", 1); // not absolute: ignored, as the XDG rules say
+    EXPECT_EQ(Registry::DefaultPath(), savedHome + "/.local/share/velanto-com/classes.reg");
+    // Without HOME the account's home folder is used, never a folder every user can write to, where
+    // anyone could plant a registry that makes the program load a module of theirs.
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("HOME");
+    const passwd* account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(Registry::DefaultPath(),
+              std::string(account->pw_dir) + "/.local/share/velanto-com/classes.reg");
+    ::setenv("HOME", savedHome.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+}
+
 TEST(ComRegistry, FileRoundTripKeepsEveryCharacter) {
     Registry r;
     r.SetValue("A\\Key with spaces", "", "tab\there\nline\r\\back");
@@ -99,6 +124,28 @@ TEST(ComRegistry, CorruptFileIsNeverOverwrittenAndWritesAreAtomic) {
     EXPECT_FALSE(tx.Commit());
     EXPECT_EQ(ReadFile(path), "garbage");
     EXPECT_FALSE(ReadRegistry(path));
+}
+
+TEST(ComRegistry, LockHeldElsewhereEndsTheWaitInsteadOfHanging) {
+    QTemporaryDir dir;
+    const std::string path = QDir(dir.path()).filePath("classes.reg").toStdString();
+    // Another registration that hangs while it holds the lock.
+    const int holder = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        RegistryTransaction tx(path, 300);
+        EXPECT_FALSE(tx.ok());
+        EXPECT_FALSE(tx.Commit());
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(250));
+    EXPECT_LT(took, std::chrono::seconds(3));
+    // Once the lock is free again, the next update goes through.
+    ::close(holder);
+    RegistryTransaction tx(path, 300);
+    EXPECT_TRUE(tx.ok());
 }
 
 TEST(ComRegistry, ConcurrentUpdatesLoseNothing) {

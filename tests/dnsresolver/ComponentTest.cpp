@@ -6,10 +6,13 @@
 #include "com/VersionInfo.h"
 #include "tests/dnsresolver/Harness.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/wait.h>
 
 using namespace com;
 using namespace dnstest;
@@ -331,4 +334,26 @@ TEST(DnsComponent, UnregisteringRemovesExactlyWhatTheScriptOwns) {
     LateBound dns;
     EXPECT_EQ(dns.Create("Kelvorin.DNS"), S_OK);
     EXPECT_EQ(TextProperty(dns, u"Version"), "1, 0, 0, 1");
+}
+
+TEST(DnsComponent, RegisterToolSaysWhichRegistryFileStopsIt) {
+    // A damaged registry file is never overwritten; the tool must name it, or the user is left with a
+    // bare error number and no idea what to repair.
+    const std::string dir = std::string(std::getenv("XDG_DATA_HOME")) + "/damaged";
+    const std::string file = dir + "/velanto-com/classes.reg";
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "/velanto-com'").c_str()), 0);
+    std::ofstream(file) << "not a registry";
+    const std::string command =
+        "XDG_DATA_HOME='" + dir + "' '" + BinDir() + "/velanto-regsvr' '" + ModulePath() + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(output.find("the class registry " + file + " cannot be read"), std::string::npos) << output;
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a registry");
 }

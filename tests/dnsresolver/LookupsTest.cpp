@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <regex>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -155,6 +156,46 @@ TEST(DnsLookups, WhoisFailuresGiveTheirTexts) {
         EXPECT_EQ(dns.Put(u"WhoisServer", Variant::String("no-such-whois.invalid")), S_OK);
         const std::string text = Text(dns, u"Whois", {Variant::String("example.test")});
         EXPECT_TRUE(text.rfind("[ERROR] Could not Look up Host: Error# 110", 0) == 0) << text;
+    }
+}
+
+TEST(DnsLookups, WhoisWaitsEndWithinTheTimeout) {
+    REQUIRE_NET_NAMESPACE();
+    {
+        // A server whose queue of pending connections is full drops the handshake: the connect goes
+        // unanswered and must end as the timed-out connect, not as some other number.
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(43);
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int one = 1;
+        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+        ASSERT_EQ(::listen(listener, 0), 0);
+        ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+        LateBound dns = WhoisClient(1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Text(dns, u"Whois", {Variant::String("example.test")}),
+                  "[ERROR] Client: Cannot connect to [127.0.0.1]: Error 10060\r\n" + kTimedOutTail);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_EQ(Number(dns, u"GetSystemError"), 10060);
+        ::close(filler);
+        ::close(listener);
+    }
+    {
+        // A server that keeps sending one byte just inside each receive time-out cannot hold the caller
+        // for thousands of time-outs: the reply gathered within the time-out is the answer.
+        WhoisPeer peer;
+        ASSERT_TRUE(peer.Start(WhoisPeer::Mode::Trickle));
+        LateBound dns = WhoisClient(1);
+        const auto start = std::chrono::steady_clock::now();
+        const std::string text = Text(dns, u"Whois", {Variant::String("example.test")});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(text.find_first_not_of('t'), std::string::npos) << text;
+        EXPECT_EQ(Number(dns, u"GetSystemError"), 0);
     }
 }
 

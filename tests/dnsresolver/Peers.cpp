@@ -243,6 +243,15 @@ void WhoisPeer::Serve(int client) {
         ::poll(pfd, 2, 20000);
         return;
     }
+    if (m_mode == Mode::Trickle) {
+        // One byte every 200 ms, each well within any receive time-out, until the client gives up.
+        for (int i = 0; i < 100; ++i) {
+            pollfd pfd[2] = {{client, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+            if (::poll(pfd, 2, 200) != 0 || ::send(client, "t", 1, MSG_NOSIGNAL) < 0)
+                return;
+        }
+        return;
+    }
     if (m_mode == Mode::Flood) {
         const std::string block(65536, 'w');
         for (int i = 0; i < 160; ++i) // 10 MB

@@ -43,7 +43,7 @@ private:
 
 class WhoisPeer {
 public:
-    enum class Mode { Reply, Silent, Flood, CloseAtOnce, ResetAtOnce };
+    enum class Mode { Reply, Silent, Flood, CloseAtOnce, ResetAtOnce, Trickle };
     ~WhoisPeer() { Stop(); }
     bool Start(Mode mode, std::string reply = {});
     void Stop();

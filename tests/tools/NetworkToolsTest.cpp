@@ -264,8 +264,11 @@ TEST(NetworkTools, MissingComponentIsReportedAndTheWindowStaysUsable) {
     testenv::MessageBoxRecorder boxes;
     {
         NetworkToolsForm form;
+        // A result of an earlier command must not stand beside the new input as if it were its answer.
+        Find<QLineEdit>(form, "Output1TextBox")->setText("127.0.0.1");
         Find<QLineEdit>(form, "Input1TextBox")->setText("localhost");
         form.Convert1Button_Click();
+        EXPECT_TRUE(Find<QLineEdit>(form, "Output1TextBox")->text().isEmpty());
         Find<QComboBox>(form, "MXComboBox")->setEditText("127.0.0.1");
         Find<QLineEdit>(form, "MXTextBox")->setText("example.test");
         form.MXButton_Click();
