@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -271,4 +272,27 @@ TEST(SendRun, CancelDuringConnectSendsNothing) {
     EXPECT_TRUE(log.endsWith(QStringLiteral("Personal Sending process has been completed.\r\n")));
     EXPECT_FALSE(QFile::exists(run.historyBase() + QStringLiteral(".eml")));
     EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
+}
+
+// The keyboard alone runs the window: it opens with the focus on Send, Return presses the focused
+// button (Send starts the run, Close closes), and the focus is back on Send when the run ends.
+TEST(SendMailForm1Window, ReturnPressesTheFocusedButton) {
+    MakeGroup(2);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendMailForm1 form;
+    form.setInputSource([] { return HtmlInput(); });
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto* send = form.findChild<QPushButton*>(QStringLiteral("SendButton"));
+    EXPECT_EQ(QApplication::focusWidget(), send);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(peer.messageCount(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), send);
+    auto* close = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
+    close->setFocus();
+    QTest::keyClick(close, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(peer.messageCount(), 2);
 }
