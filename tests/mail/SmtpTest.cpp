@@ -470,6 +470,9 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
         t.start();
         EXPECT_EQ(smtp.AttachFile(c.path, QString(), 0), 10) << c.what;
         EXPECT_LT(t.elapsed(), 2000) << c.what;
+        t.restart();
+        EXPECT_EQ(smtp.ImportBodyFile(c.path, 2), 1) << c.what << ": an HTML body is no special file either";
+        EXPECT_LT(t.elapsed(), 2000) << c.what;
     }
 
     // Attached while regular, then replaced before the message is composed.
