@@ -93,11 +93,11 @@ qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode) {
     if (htmlPath.isEmpty() || (mode != ImportHtmlOnly && mode != ImportHtmlWithText))
         return ImportInvalidParameter;
     try {
-        QFile f(htmlPath);
-        if (QFileInfo(htmlPath).isDir() || !f.open(QIODevice::ReadOnly))
+        QByteArray bytes;
+        const qint32 read = ReadRegularFile(htmlPath, &bytes);
+        if (read == ComposeCannotOpenFile)
             return ImportOpenFailed;
-        const QByteArray bytes = f.readAll();
-        if (f.error() != QFileDevice::NoError)
+        if (read != 0)
             return ImportReadFailed;
         QString html = DecodeHtmlFile(bytes);
 

@@ -23,6 +23,11 @@
 
 #include <new>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace mail {
 
 namespace {
@@ -300,17 +305,9 @@ struct FileData {
 
 FileData ReadFile(const QString& path) {
     FileData d;
-    QFile f(path);
-    QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir() || !f.open(QIODevice::ReadOnly)) {
-        d.error = ComposeCannotOpenFile;
+    d.error = ReadRegularFile(path, &d.bytes);
+    if (d.error != 0)
         return d;
-    }
-    d.bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError || d.bytes.size() != f.size()) {
-        d.error = ComposeCannotReadFile;
-        return d;
-    }
     static QMutex dbLock;
     QMutexLocker lock(&dbLock);
     static QMimeDatabase db;
@@ -674,6 +671,52 @@ QString EncodeHeaderText(const QString& text, const QString& charset, qint32 mod
     if (!EncodeCharset(line, label, &probe))
         label = QStringLiteral("utf-8");
     return EncodeWords(line, label, mode);
+}
+
+qint32 ReadRegularFile(const QString& path, QByteArray* bytes) {
+    // The name is looked at first so that no device is ever opened; the opened file is looked at again
+    // in case the name was swapped in between.
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return ComposeCannotOpenFile;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ComposeCannotOpenFile;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ComposeCannotOpenFile;
+    }
+    if (!bytes) {
+        ::close(fd);
+        return ComposeOk;
+    }
+    qint32 rc = ComposeOk;
+    try {
+        bytes->resize(qsizetype(st.st_size));
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return ComposeCannotReadFile;
+    }
+    qsizetype done = 0;
+    while (done < bytes->size()) {
+        const ssize_t n = ::read(fd, bytes->data() + done, size_t(bytes->size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    char extra = 0;
+    ssize_t more = 0;
+    do
+        more = ::read(fd, &extra, 1);
+    while (more < 0 && errno == EINTR);
+    if (done != bytes->size() || more != 0) {
+        bytes->clear();
+        rc = ComposeCannotReadFile;
+    }
+    ::close(fd);
+    return rc;
 }
 
 qint32 SaveMessageFile(const MessageSpec& spec, const QString& path) {

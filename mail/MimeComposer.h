@@ -52,6 +52,12 @@ qint32 ReplaceMergeField(MessageSpec& spec, const QString& macro, const QString&
 // "ERR:" + reason when the charset or mode is unusable.
 QString EncodeHeaderText(const QString& text, const QString& charset, qint32 mode);
 
+// Reads a regular file whole (at most the size it has when opened), never blocking on a named pipe and
+// never reading a device without end: anything but a regular file, or a link to one, gives
+// ComposeCannotOpenFile; a file that changes its size while it is read gives ComposeCannotReadFile.
+// With bytes null only checks that the file can be opened.
+qint32 ReadRegularFile(const QString& path, QByteArray* bytes);
+
 // Writes the composed message to path, replacing the file atomically. Returns the ComposeMessage
 // result, or 11 when the file cannot be written.
 qint32 SaveMessageFile(const MessageSpec& spec, const QString& path);

@@ -144,12 +144,8 @@ qint32 Smtp::AttachFile(const QString& path, const QString& name, qint32 encodin
     m_spec.attachments.append(a);
     // The attachment stays in the message even when it cannot be read now: Send then fails with the same
     // code instead of sending the message without it.
-    QFile file(path);
-    qint32 rc = 0;
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        rc = 10;
-    else if (file.read(1).isNull() && file.error() != QFileDevice::NoError)
-        rc = 11;
+    // Only a regular file that opens is one: a named pipe would block here and a device never end.
+    const qint32 rc = ReadRegularFile(path, nullptr);
     if (rc != 0 && m_attachError == 0)
         m_attachError = rc;
     return rc;

@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/TextUtil.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
 #include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
@@ -23,12 +24,9 @@ namespace {
 QStringList ReadableFiles(const QStringList& paths) {
     QStringList out;
     for (const QString& path : paths) {
-        QFile file(path);
-        if (path.trimmed().isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-            continue;
-        if (file.read(1).isNull() && file.error() != QFileDevice::NoError)
-            continue;
-        out << path;
+        // Only regular files: opening a named pipe would hang the window.
+        if (mail::ReadRegularFile(path, nullptr) == 0)
+            out << path;
     }
     return out;
 }

@@ -117,9 +117,8 @@ SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&
     m_partialButton->setObjectName(QStringLiteral("PartialButton"));
     m_cancel = new QPushButton(QStringLiteral("Close"), this);
     m_cancel->setObjectName(QStringLiteral("CancelButton"));
-    m_send->setAutoDefault(false);
-    m_partialButton->setAutoDefault(false);
-    m_cancel->setAutoDefault(false);
+    // Return presses the focused button; the window opens with the focus on Send.
+    m_send->setFocus();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);

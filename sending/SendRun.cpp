@@ -28,6 +28,19 @@ QString GroupSortSql(Connection& db, qint32 groupId) {
         db.Execute(QStringLiteral("SELECT [SortSQL] FROM [Groups] WHERE ([ID] = %1)").arg(groupId));
     return rs.Eof() ? QString() : rs.Field(QStringLiteral("SortSQL"));
 }
+// The first message of a run, saved once: the file is made the owner's only before a byte of it is
+// written (the save keeps the permissions of the file it replaces). A file of that name that exists
+// already (a run in the same second) stays as it is.
+bool SaveHistoryMessage(mail::Smtp& smtp, const QString& path) {
+    QFile placeholder(path);
+    if (!placeholder.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return QFileInfo::exists(path);
+    placeholder.close();
+    if (smtp.SaveMessageFile(path) == 0)
+        return true;
+    QFile::remove(path); // no empty message in the history; the next recipient's may be saved
+    return false;
+}
 } // namespace
 
 QString WriteEditorBody() {
@@ -247,10 +260,8 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
             if (!ApplySubject(*smtp, subject, rules))
                 append(QStringLiteral("Error encoding subject.") + CRLF + CRLF);
 
-            if (!historyMessageExists && smtp->SaveMessageFile(historyMessage) == 0) {
-                QFile::setPermissions(historyMessage, QFile::ReadOwner | QFile::WriteOwner);
-                historyMessageExists = true;
-            }
+            if (!historyMessageExists)
+                historyMessageExists = SaveHistoryMessage(*smtp, historyMessage);
 
             rc = smtp->Send();
             if (rc == 0) {

@@ -33,6 +33,9 @@ protected:
             default:
                 break;
             }
+            // Select all and copy change nothing; without them a number cannot be typed over.
+            if (key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy))
+                return false;
             const QString text = key->text();
             // Keys that type a character: only digits pass. Control characters (Ctrl+V and friends
             // type one) are refused too, so nothing but digits reaches the box by typing.

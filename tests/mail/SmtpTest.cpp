@@ -14,6 +14,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using mail::Smtp;
 using namespace smtptest;
 
@@ -427,4 +435,66 @@ TEST(SmtpTls, ImplicitTlsOnPort465) {
     EXPECT_EQ(smtp->Send(), 0);
     EXPECT_EQ(smtp->Disconnect(0), 0);
     EXPECT_EQ(peer.envelopes().size(), 1);
+}
+
+// Only regular files are attachments: a named pipe would block the open until some writer comes, and
+// a device or a link to one would be read without end. Each fails at once as "cannot be opened", also
+// when a regular file is swapped for one of them between AttachFile and the message's composition.
+TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Should an open block after all, a writer comes every few seconds so the test ends and fails.
+    std::atomic<bool> done = false;
+    std::thread unblock([&fifo, &done] {
+        for (int tick = 1; !done; ++tick) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (tick % 30 != 0)
+                continue;
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    const QString zeroLink = dir.filePath(QStringLiteral("zero.bin"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zeroLink));
+
+    const struct {
+        QString path;
+        const char* what;
+    } cases[] = {
+        {fifo, "named pipe"}, {QStringLiteral("/dev/zero"), "device"}, {zeroLink, "link to a device"}};
+    for (const auto& c : cases) {
+        Smtp smtp;
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(smtp.AttachFile(c.path, QString(), 0), 10) << c.what;
+        EXPECT_LT(t.elapsed(), 2000) << c.what;
+        t.restart();
+        EXPECT_EQ(smtp.ImportBodyFile(c.path, 2), 1) << c.what << ": an HTML body is no special file either";
+        EXPECT_LT(t.elapsed(), 2000) << c.what;
+    }
+
+    // Attached while regular, then replaced before the message is composed.
+    const QString swapped = dir.filePath(QStringLiteral("report.pdf"));
+    for (const QString& target : {QStringLiteral("/dev/zero"), fifo}) {
+        QFile f(swapped);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("%PDF-1.4\n");
+        f.close();
+        Smtp smtp;
+        smtp.SetFromAddress(QStringLiteral("a@b.test"));
+        smtp.AddRecipient(QString(), QStringLiteral("c@d.test"), 1);
+        smtp.SetBodyText(QStringLiteral("x"));
+        ASSERT_EQ(smtp.AttachFile(swapped, QString(), 0), 0);
+        ASSERT_TRUE(QFile::remove(swapped));
+        ASSERT_TRUE(QFile::link(target, swapped));
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(smtp.SaveMessageFile(dir.filePath(QStringLiteral("out.eml"))), 10) << target.toStdString();
+        EXPECT_LT(t.elapsed(), 2000);
+        QFile::remove(swapped);
+    }
+    done = true;
+    unblock.join();
 }

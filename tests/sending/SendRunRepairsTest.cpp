@@ -4,18 +4,29 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
+#include "sending/HistoryStore.h"
 #include "sending/MessagePreview.h"
 #include "sending/SendMailForm1.h"
 #include "sending/SendRun.h"
 #include "tests/sending/SendingFixture.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace sendingtest;
 
@@ -115,7 +126,10 @@ TEST(SendRunRepairs, PreviewSkipsAnUnreadableAttachment) {
                 "e\n");
     }
     SendRunInput in = Input(QStringLiteral("HTML"), &WrittenBody);
-    in.attachments = {TempFolder() + QStringLiteral("missing.pdf"), good, TempFolder()};
+    const QString fifo = TempFolder() + QStringLiteral("pipe.pdf");
+    QFile::remove(fifo);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    in.attachments = {TempFolder() + QStringLiteral("missing.pdf"), good, TempFolder(), fifo};
     QString error;
     const QString path = SavePreview(in, &error);
     ASSERT_FALSE(path.isEmpty()) << error.toStdString();
@@ -124,4 +138,64 @@ TEST(SendRunRepairs, PreviewSkipsAnUnreadableAttachment) {
     const QByteArray eml = f.readAll();
     EXPECT_TRUE(eml.contains("notes.txt"));
     EXPECT_FALSE(eml.contains("missing.pdf"));
+    EXPECT_FALSE(eml.contains("pipe.pdf"));
+    QFile::remove(fifo);
+}
+
+// The history files hold recipients' data: created for the owner alone, never opened up and closed
+// again afterwards (a later chmod leaves a moment in which others may read them), even under a
+// permissive umask. A watcher sees every file of the history folder and every change of permissions.
+TEST(SendRunRepairs, HistoryFilesAreNeverReadableByOthers) {
+    MakeGroup(2);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    const QString folder = HistoryFolder();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder).constData(),
+                                  IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_MODIFY),
+              0);
+    std::atomic<bool> done = false;
+    QStringList open;     // names seen with permissions for group or others
+    QStringList reopened; // names whose permissions changed after they were made
+    std::thread watcher([&] {
+        alignas(inotify_event) char buf[8192];
+        for (;;) {
+            pollfd p{watch, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) {
+                if (done)
+                    break;
+                continue;
+            }
+            const ssize_t n = ::read(watch, buf, sizeof buf);
+            for (ssize_t i = 0; i < n;) {
+                const auto* ev = reinterpret_cast<const inotify_event*>(buf + i);
+                i += ssize_t(sizeof(inotify_event) + ev->len);
+                if (ev->len == 0)
+                    continue;
+                const QString name = QString::fromLocal8Bit(ev->name);
+                if (ev->mask & IN_ATTRIB)
+                    reopened << name;
+                const QByteArray path = QFile::encodeName(folder) + ev->name;
+                struct stat st {};
+                if (::lstat(path.constData(), &st) == 0 && (st.st_mode & 077) != 0)
+                    open << name;
+            }
+        }
+    });
+    const mode_t old = ::umask(0);
+    SendRun run;
+    run.run(Input(QStringLiteral("Text")), PartialRange{});
+    ::umask(old);
+    done = true;
+    watcher.join();
+    ::close(watch);
+    EXPECT_EQ(run.sentCount(), 2);
+    EXPECT_TRUE(open.isEmpty()) << open.join(u' ').toStdString();
+    const QString base = QFileInfo(run.historyBase()).fileName();
+    for (const QString& ext : {QStringLiteral(".eml"), QStringLiteral(".txt")}) {
+        EXPECT_FALSE(reopened.contains(base + ext)) << ext.toStdString();
+        EXPECT_EQ(QFile::permissions(run.historyBase() + ext) & 0x0077, 0) << ext.toStdString();
+    }
 }

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -271,4 +272,55 @@ TEST(SendRun, CancelDuringConnectSendsNothing) {
     EXPECT_TRUE(log.endsWith(QStringLiteral("Personal Sending process has been completed.\r\n")));
     EXPECT_FALSE(QFile::exists(run.historyBase() + QStringLiteral(".eml")));
     EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
+}
+
+// The keyboard alone runs the window: it opens with the focus on Send, Return presses the focused
+// button (Send starts the run, Close closes), and the focus is back on Send when the run ends.
+TEST(SendMailForm1Window, ReturnPressesTheFocusedButton) {
+    MakeGroup(2);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendMailForm1 form;
+    form.setInputSource([] { return HtmlInput(); });
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto* send = form.findChild<QPushButton*>(QStringLiteral("SendButton"));
+    EXPECT_EQ(QApplication::focusWidget(), send);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(peer.messageCount(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), send);
+    auto* close = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
+    close->setFocus();
+    QTest::keyClick(close, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(peer.messageCount(), 2);
+}
+
+// An empty group still connects and ends normally: the size line says 0, no count line, a history log
+// and no history message. A "TextPart" that names no rule sends the HTML message without a body.
+TEST(SendRun, EmptyGroupAndUnknownTextPart) {
+    MakeGroup(0);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRun run;
+    EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Normal);
+    const QString log = run.log();
+    EXPECT_TRUE(log.startsWith(
+        QStringLiteral("Personal Sending process has been started.\r\nSending to 0 recipients.\r\n\r\n")));
+    EXPECT_TRUE(log.contains(QStringLiteral("QUIT"))) << "the run connected";
+    EXPECT_TRUE(log.endsWith(QStringLiteral("\r\nPersonal Sending process has been completed.\r\n")));
+    EXPECT_FALSE(log.contains(QStringLiteral("during process")));
+    EXPECT_TRUE(QFile::exists(run.historyBase() + QStringLiteral(".txt")));
+    EXPECT_FALSE(QFile::exists(run.historyBase() + QStringLiteral(".eml")));
+
+    MakeGroup(1);
+    StoreAccount(peer.port());
+    SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("2"));
+    EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Normal);
+    ASSERT_EQ(peer.messageCount(), 1);
+    EXPECT_FALSE(peer.message(0).contains("Dear First1"));
+    EXPECT_FALSE(peer.message(0).contains("text/html"));
+    EXPECT_FALSE(run.log().contains(QStringLiteral("Error ")));
+    EXPECT_EQ(run.sentCount(), 1);
 }

@@ -35,6 +35,21 @@ TEST(WindowConventions, DigitsOnlyBoxRefusesOtherTypedKeys) {
     EXPECT_EQ(QStringLiteral("12"), box.text());
 }
 
+// Select all and copy type nothing and pass, so a number can be replaced by typing over it; paste
+// stays refused (it could bring anything).
+TEST(WindowConventions, DigitsOnlyBoxSelectsAllAndCopies) {
+    QLineEdit box;
+    MakeDigitsOnly(&box);
+    QTest::keyClicks(&box, QStringLiteral("2625"));
+    QTest::keySequence(&box, QKeySequence::SelectAll);
+    EXPECT_EQ(box.selectedText(), QStringLiteral("2625"));
+    QTest::keySequence(&box, QKeySequence::Copy);
+    QTest::keyClicks(&box, QStringLiteral("587"));
+    EXPECT_EQ(box.text(), QStringLiteral("587"));
+    QTest::keySequence(&box, QKeySequence::Paste);
+    EXPECT_EQ(box.text(), QStringLiteral("587"));
+}
+
 // The box refuses typed characters, not the keys that move around the dialog: Tab leaves the box,
 // Return presses the default button and Escape closes the dialog, as from any other box.
 TEST(WindowConventions, DigitsOnlyBoxKeepsTheDialogKeys) {
