@@ -50,8 +50,11 @@ QStringView trimBlanks(QStringView text) {
 
 } // namespace
 
-QStringList SplitImportLine(const QString& line, QChar delimiter, bool stripQuotes, qsizetype maxFields) {
+QStringList SplitImportLine(const QString& text, QChar delimiter, bool stripQuotes, qsizetype maxFields) {
     QStringList fields;
+    // A byte-order mark inside the text (where lists were joined) is no part of any field.
+    constexpr QChar kMark(0xFEFF);
+    const QString line = text.contains(kMark) ? QString(text).remove(kMark) : text;
     if (line.isEmpty())
         return fields;
     // Cut piece by piece: a line of nothing but delimiters must not turn into a list of every empty field.

@@ -145,6 +145,24 @@ TEST(ImportText, OneBadByteAnywhereMakesTheWholeFileWindows1252) {
     EXPECT_EQ(QStringLiteral("Zoë;x"), FirstImportLine(file.fileName()));
 }
 
+TEST(ImportText, AMarkInsideTheTextLeavesNoTraceInTheFields) {
+    // Lists joined one after the other carry a second mark where the second one began: in UTF-8 text it
+    // decodes to U+FEFF, which no recipient field wants (an address with it fails the address check).
+    const QChar semicolon(QLatin1Char(';'));
+    const QString joined = DecodeImportText("\xEF\xBB\xBF"
+                                            "a@x.com;A\r\n\xEF\xBB\xBF"
+                                            "b@x.com;B\xEF\xBB\xBF");
+    const QStringList lines = joined.split(QStringLiteral("\r\n"));
+    ASSERT_EQ(2, lines.size());
+    EXPECT_EQ(QStringList({"a@x.com", "A"}), SplitImportLine(lines[0], semicolon, false));
+    EXPECT_EQ(QStringList({"b@x.com", "B"}), SplitImportLine(lines[1], semicolon, false));
+    // Trimming and quotes see the field as it would be without the mark.
+    EXPECT_EQ(QStringList({"x", "y"}),
+              SplitImportLine(QStringLiteral("\uFEFF \"x\";\"y\"\uFEFF"), semicolon, true));
+    EXPECT_TRUE(SplitImportLine(QStringLiteral("\uFEFF"), semicolon, false).isEmpty())
+        << "a line of nothing but a mark is an empty line";
+}
+
 TEST(ImportText, SplitLineCutsTrimsAndStripsRealQuotes) {
     const QChar comma(QLatin1Char(','));
     EXPECT_EQ(QStringList({"x", "", "z"}), SplitImportLine(QStringLiteral("x,,z"), comma, false));
