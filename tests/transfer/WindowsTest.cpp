@@ -145,6 +145,14 @@ TEST_F(Windows, ImportRunsAfterConfirmationAndSetsTheHandBack) {
     EXPECT_TRUE(form.mappingBox(0)->isEnabled());
     form.openReport();
     EXPECT_EQ(QStringList({ImportReportPath()}), opened);
+
+    // Without a program to show it the button must still say where the report is, not do nothing.
+    SetFileOpenerForTesting([](const QString&) { return false; });
+    const size_t seen = boxes.seen().size();
+    form.openReport();
+    ASSERT_EQ(seen + 1, boxes.seen().size());
+    EXPECT_EQ(QMessageBox::Warning, boxes.seen().back().icon);
+    EXPECT_TRUE(boxes.last().contains(ImportReportPath())) << boxes.last().toStdString();
 }
 
 TEST_F(Windows, CancelOrCloseDuringAnImportStopsItCleanlyWithTheReport) {
