@@ -291,10 +291,9 @@ void RecipientImportForm::startImport() {
     const ImportResult result = RecipientImporter(options).Run(hooks);
     if (result.status == ImportResult::Status::GroupNotFound) {
         ShowMessage(this, kNoGroup, QMessageBox::Warning);
-        enableImportControls();
-        return;
+    } else {
+        ShowMessage(this, ImportSummaryText(result), QMessageBox::Information);
     }
-    ShowMessage(this, ImportSummaryText(result), QMessageBox::Information);
     enableImportControls();
     RecipientsImported = true;
 }

@@ -153,6 +153,14 @@ TEST_F(Windows, ImportRunsAfterConfirmationAndSetsTheHandBack) {
     ASSERT_EQ(seen + 1, boxes.seen().size());
     EXPECT_EQ(QMessageBox::Warning, boxes.seen().back().icon);
     EXPECT_TRUE(boxes.last().contains(ImportReportPath())) << boxes.last().toStdString();
+
+    // A confirmed run whose group has gone still hands back, so the Group Manager shows the truth.
+    ASSERT_EQ(1, db.ExecuteWrite(QStringLiteral("DELETE FROM [Groups] WHERE [GroupName] = 'Friends'")));
+    RecipientsImported = false;
+    form.startImport();
+    EXPECT_EQ(QStringLiteral("The selected group could not be found."), boxes.last());
+    EXPECT_TRUE(RecipientsImported);
+    EXPECT_TRUE(child<QPushButton>(&form, "ImportButton")->isEnabled());
 }
 
 TEST_F(Windows, CancelOrCloseDuringAnImportStopsItCleanlyWithTheReport) {
