@@ -244,6 +244,26 @@ TEST_F(Windows, ExportRowsMoveWithTheirCheckMarks) {
     EXPECT_EQ(QStringLiteral("Tab"), child<QComboBox>(&form, "DelimitComboBox")->currentText());
     EXPECT_EQ(QStringLiteral("    Last Name"), list->item(2)->text());
 
+    // Rows move only when one is selected, never past either end; a mark moves only with its row.
+    auto* down = child<QPushButton>(&form, "DownButton");
+    const auto labels = [list] {
+        QStringList texts;
+        for (int k = 0; k < list->count(); ++k)
+            texts << list->item(k)->text();
+        return texts;
+    };
+    const QStringList order = labels();
+    form.checkBox(0)->setChecked(true);
+    down->click();                                         // nothing selected after the mode switch
+    list->setCurrentRow(0, QItemSelectionModel::NoUpdate); // focus on a row, as Tab gives it: not selected
+    down->click();
+    list->setCurrentRow(17);
+    down->click();
+    EXPECT_EQ(order, labels());
+    EXPECT_TRUE(form.checkBox(0)->isChecked());
+    EXPECT_FALSE(form.checkBox(1)->isChecked() || form.checkBox(17)->isChecked());
+    EXPECT_FALSE(down->isEnabled());
+
     // A file that cannot be written is reported, not counted as exported.
     files.answer(dir.filePath(QStringLiteral("missing/dir/out.txt")));
     form.browse();
