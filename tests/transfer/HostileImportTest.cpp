@@ -93,6 +93,26 @@ TEST(HostileText, ADelimiterLineIsCutOnlyAsFarAsItIsUsed) {
     EXPECT_LT(timer.elapsed(), 500);
 }
 
+TEST(HostileText, QuotesNeverMakeALineSlow) {
+    // Quotes that pair up, quotes that never close, doubled quotes by the million: each part of the line
+    // is looked at a bounded number of times.
+    const QString lines[] = {
+        QStringLiteral("\",").repeated(4 << 20),
+        QStringLiteral("\"") + QStringLiteral("\"\"").repeated(4 << 20) + QStringLiteral(",x"),
+        QStringLiteral(",\"a").repeated(4 << 20),
+        QStringLiteral("\"a\"b,").repeated(2 << 20),
+    };
+    for (const QString& line : lines) {
+        QElapsedTimer timer;
+        timer.start();
+        const QStringList all = SplitImportLine(line, QLatin1Char(','), true);
+        const QStringList used = SplitImportLine(line, QLatin1Char(','), true, UsedImportFields);
+        EXPECT_LE(used.size(), UsedImportFields);
+        EXPECT_FALSE(all.isEmpty());
+        EXPECT_LT(timer.elapsed(), 1500) << line.left(12).toStdString();
+    }
+}
+
 TEST_F(HostileImport, AMegabyteLineImportsInAMoment) {
     addGroup(QStringLiteral("Clients"));
     QByteArray bytes = "ok@example.com\tAnn\r\n";
