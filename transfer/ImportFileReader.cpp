@@ -1,6 +1,7 @@
 #include "transfer/ImportFileReader.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <cstring>
 
 namespace {
@@ -145,7 +146,8 @@ private:
 bool ImportFileReader::Open(const QString& path, Scope scope) {
     m_file.setFileName(path);
     m_device = nullptr;
-    if (!m_file.open(QIODevice::ReadOnly)) {
+    // Only a plain file has an end to read to: a pipe would block the open itself, a device may never end.
+    if (!QFileInfo(path).isFile() || !m_file.open(QIODevice::ReadOnly)) {
         m_failed = true;
         m_atEnd = true;
         return false;

@@ -25,7 +25,8 @@ public:
     ImportFileReader(const ImportFileReader&) = delete;
     ImportFileReader& operator=(const ImportFileReader&) = delete;
 
-    // False when the file cannot be opened or read; it then reads as empty.
+    // False when the file cannot be opened or read, or is no plain file (a pipe, a device); it then reads
+    // as empty.
     bool Open(const QString& path, Scope scope = Scope::WholeFile);
     // The same over a device that is open for reading and can seek (a buffer in tests); not owned.
     bool Open(QIODevice* device, Scope scope = Scope::WholeFile);

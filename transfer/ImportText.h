@@ -14,10 +14,11 @@ inline constexpr qsizetype FirstLineLimit = qsizetype(1) << 20;
 QStringList DelimiterNames();
 QChar DelimiterForName(const QString& name);
 
-// Cuts one line of an import file into fields: split at every delimiter, blanks trimmed from each field;
-// with stripQuotes a field enclosed in double quotes loses them and its doubled quotes become single.
-// An empty line gives no fields. With maxFields >= 0 the line is cut into at most that many fields and
-// the rest of it is never looked at.
+// Cuts one line of an import file into fields: byte-order marks dropped, split at every delimiter, blanks
+// trimmed from each field. With stripQuotes a field enclosed in double quotes is one field whatever
+// delimiters it holds, loses its quotes and has its doubled quotes made single; after a quote that never
+// closes the rest of the line is cut as plain text. An empty line gives no fields. With maxFields >= 0 the
+// line is cut into at most that many fields.
 QStringList SplitImportLine(const QString& line, QChar delimiter, bool stripQuotes, qsizetype maxFields = -1);
 
 // The fields of a line the recipient columns can take: none beyond the 18th.

@@ -155,8 +155,15 @@ void RecipientExportForm::chooseFields() {
         w->setEnabled(true);
 }
 
-void RecipientExportForm::listClicked() {
+// The selected position, -1 for none. The list's current row is not enough: a row that only has the
+// focus (as Tab gives it) is not selected, and the buttons must leave it where it is.
+int RecipientExportForm::selectedRow() const {
     const int row = m_listFields->currentRow();
+    return row >= 0 && m_listFields->item(row)->isSelected() ? row : -1;
+}
+
+void RecipientExportForm::listClicked() {
+    const int row = selectedRow();
     if (row < 0)
         return;
     m_upButton->setEnabled(row != 0);
@@ -164,13 +171,13 @@ void RecipientExportForm::listClicked() {
 }
 
 void RecipientExportForm::toggleSelectedRow() {
-    const int row = m_listFields->currentRow();
+    const int row = selectedRow();
     if (row >= 0)
         m_checkBoxes[size_t(row)]->toggle();
 }
 
 void RecipientExportForm::moveRow(int step) {
-    const int i = m_listFields->currentRow();
+    const int i = selectedRow();
     const int j = i + step;
     if (i < 0 || j < 0 || j > 17)
         return;

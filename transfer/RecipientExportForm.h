@@ -36,6 +36,7 @@ protected:
     bool askToCancel() override;
 
 private:
+    int selectedRow() const;
     void listClicked();
     void toggleSelectedRow();
     void moveRow(int step);

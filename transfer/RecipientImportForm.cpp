@@ -291,19 +291,23 @@ void RecipientImportForm::startImport() {
     const ImportResult result = RecipientImporter(options).Run(hooks);
     if (result.status == ImportResult::Status::GroupNotFound) {
         ShowMessage(this, kNoGroup, QMessageBox::Warning);
-        enableImportControls();
-        return;
+    } else {
+        ShowMessage(this, ImportSummaryText(result), QMessageBox::Information);
     }
-    ShowMessage(this, ImportSummaryText(result), QMessageBox::Information);
     enableImportControls();
     RecipientsImported = true;
 }
 
 void RecipientImportForm::openReport() {
     const QString path = ImportReportPath();
-    if (QFile::exists(path))
-        OpenWithAssociatedProgram(path);
-    else
+    if (QFile::exists(path)) {
+        // Without a program for text files the click would do nothing, and the report lies in a private
+        // folder the user would not look in: say where it is.
+        if (!OpenWithAssociatedProgram(path))
+            ShowMessage(this,
+                        QStringLiteral("The report could not be opened. It is stored in the file:\n") + path,
+                        QMessageBox::Warning);
+    } else
         ShowMessage(this, QStringLiteral("Report is not available for this session."), QMessageBox::Warning);
 }
 

@@ -206,6 +206,8 @@ QString ImportSummaryText(const ImportResult& result) {
     if (result.failed > 0)
         text += QLatin1Char('\n') + QString::number(result.failed) +
                 QStringLiteral(" recipients could not be added.");
+    if (!result.fileRead)
+        text += QStringLiteral("\nThe file to import could not be read.");
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include "transfer/RecipientImporter.h"
 
 #include <QElapsedTimer>
+#include <sys/stat.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 // Under AddressSanitizer freed memory waits in a quarantine and would count as resident: keep it small,
@@ -92,6 +93,26 @@ TEST(HostileText, ADelimiterLineIsCutOnlyAsFarAsItIsUsed) {
     EXPECT_LT(timer.elapsed(), 500);
 }
 
+TEST(HostileText, QuotesNeverMakeALineSlow) {
+    // Quotes that pair up, quotes that never close, doubled quotes by the million: each part of the line
+    // is looked at a bounded number of times.
+    const QString lines[] = {
+        QStringLiteral("\",").repeated(4 << 20),
+        QStringLiteral("\"") + QStringLiteral("\"\"").repeated(4 << 20) + QStringLiteral(",x"),
+        QStringLiteral(",\"a").repeated(4 << 20),
+        QStringLiteral("\"a\"b,").repeated(2 << 20),
+    };
+    for (const QString& line : lines) {
+        QElapsedTimer timer;
+        timer.start();
+        const QStringList all = SplitImportLine(line, QLatin1Char(','), true);
+        const QStringList used = SplitImportLine(line, QLatin1Char(','), true, UsedImportFields);
+        EXPECT_LE(used.size(), UsedImportFields);
+        EXPECT_FALSE(all.isEmpty());
+        EXPECT_LT(timer.elapsed(), 1500) << line.left(12).toStdString();
+    }
+}
+
 TEST_F(HostileImport, AMegabyteLineImportsInAMoment) {
     addGroup(QStringLiteral("Clients"));
     QByteArray bytes = "ok@example.com\tAnn\r\n";
@@ -173,6 +194,25 @@ TEST_F(HostileImport, ThePreviewReadsOnlyTheStart) {
     // One line longer than any preview needs is cut at the limit.
     const QString longLine = writeFile(QStringLiteral("longline.txt"), QByteArray(3 << 20, 'q'));
     EXPECT_EQ(FirstLineLimit, FirstImportLine(longLine).size());
+}
+
+TEST_F(HostileImport, DevicesAndPipesAreRefusedInsteadOfReadForever) {
+    // A name typed into the Open dialog may be a device without end or a pipe no one writes to: the
+    // preview and both kinds of run must come back at once, as for a file that cannot be read.
+    addGroup(QStringLiteral("Clients"));
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(0, ::mkfifo(QFile::encodeName(pipe).constData(), 0600));
+    for (const QString& path : {QStringLiteral("/dev/zero"), pipe}) {
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(QString(), FirstImportLine(path)) << path.toStdString();
+        for (ImportMode mode : {ImportMode::EmailOnly, ImportMode::Fields}) {
+            const Measured m = import(path, mode);
+            EXPECT_FALSE(m.result.fileRead) << path.toStdString();
+            EXPECT_EQ(0, m.result.added);
+        }
+        EXPECT_LT(timer.elapsed(), 2000) << path.toStdString();
+    }
 }
 
 TEST_F(HostileImport, AHugeGroupExportsInFlatMemory) {

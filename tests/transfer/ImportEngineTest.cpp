@@ -186,6 +186,13 @@ TEST_F(ImportEngine, BadInputImportsWithoutACrashAndATruthfulReport) {
     EXPECT_TRUE(r.reportWritten);
     EXPECT_TRUE(
         reportText().contains(QStringLiteral("Processed : 0 Bytes\r\n\r\nAdded : 0\r\nDuplicates : 0")));
+    // Zeros "imported successfully" alone would pass a lost file off as an empty one.
+    EXPECT_TRUE(ImportSummaryText(r).endsWith(QStringLiteral(" recipients imported successfully.\n"
+                                                             "The file to import could not be read.")))
+        << ImportSummaryText(r).toStdString();
+    r = importEmails(writeFile(QStringLiteral("empty.txt"), QByteArray()));
+    EXPECT_TRUE(r.fileRead) << "an empty file is read, not lost";
+    EXPECT_TRUE(ImportSummaryText(r).endsWith(QStringLiteral(" recipients imported successfully.")));
 }
 
 TEST_F(ImportEngine, MissingGroupStopsBeforeAnythingIsStored) {

@@ -145,6 +145,24 @@ TEST(ImportText, OneBadByteAnywhereMakesTheWholeFileWindows1252) {
     EXPECT_EQ(QStringLiteral("Zoë;x"), FirstImportLine(file.fileName()));
 }
 
+TEST(ImportText, AMarkInsideTheTextLeavesNoTraceInTheFields) {
+    // Lists joined one after the other carry a second mark where the second one began: in UTF-8 text it
+    // decodes to U+FEFF, which no recipient field wants (an address with it fails the address check).
+    const QChar semicolon(QLatin1Char(';'));
+    const QString joined = DecodeImportText("\xEF\xBB\xBF"
+                                            "a@x.com;A\r\n\xEF\xBB\xBF"
+                                            "b@x.com;B\xEF\xBB\xBF");
+    const QStringList lines = joined.split(QStringLiteral("\r\n"));
+    ASSERT_EQ(2, lines.size());
+    EXPECT_EQ(QStringList({"a@x.com", "A"}), SplitImportLine(lines[0], semicolon, false));
+    EXPECT_EQ(QStringList({"b@x.com", "B"}), SplitImportLine(lines[1], semicolon, false));
+    // Trimming and quotes see the field as it would be without the mark.
+    EXPECT_EQ(QStringList({"x", "y"}),
+              SplitImportLine(QStringLiteral("\uFEFF \"x\";\"y\"\uFEFF"), semicolon, true));
+    EXPECT_TRUE(SplitImportLine(QStringLiteral("\uFEFF"), semicolon, false).isEmpty())
+        << "a line of nothing but a mark is an empty line";
+}
+
 TEST(ImportText, SplitLineCutsTrimsAndStripsRealQuotes) {
     const QChar comma(QLatin1Char(','));
     EXPECT_EQ(QStringList({"x", "", "z"}), SplitImportLine(QStringLiteral("x,,z"), comma, false));
@@ -154,12 +172,46 @@ TEST(ImportText, SplitLineCutsTrimsAndStripsRealQuotes) {
     // Only a field enclosed in quotes loses them; doubled quotes inside become one.
     EXPECT_EQ(QStringList({"x", "abc", "a", "say \"hi\"", ""}),
               SplitImportLine(QStringLiteral("\"x\",abc,a,\"say \"\"hi\"\"\",\"\""), comma, true));
-    // A delimiter inside quotes still cuts; the halves are not enclosed, so they keep their quote.
-    EXPECT_EQ(QStringList({"\"a", "b\""}), SplitImportLine(QStringLiteral("\"a,b\""), comma, true));
+    // Without the quotation box a quote is text like any other, and a delimiter always cuts.
+    EXPECT_EQ(QStringList({"\"a", "b\""}), SplitImportLine(QStringLiteral("\"a,b\""), comma, false));
     EXPECT_EQ(QChar(QLatin1Char('\t')), DelimiterForName(QStringLiteral("Tab")));
     EXPECT_EQ(QChar(QLatin1Char(' ')), DelimiterForName(QStringLiteral("Space")));
     EXPECT_EQ(QChar(QLatin1Char(';')), DelimiterForName(QStringLiteral("Semicolon")));
     EXPECT_EQ(QChar(QLatin1Char(':')), DelimiterForName(QStringLiteral("Colon")));
+}
+
+TEST(ImportText, QuotedFieldsKeepTheirDelimiters) {
+    // With the quotation box checked, a field enclosed in quotes is one field whatever it holds: a name
+    // like "Smith, Jr" must not push every later field of its line into the wrong column.
+    struct Case {
+        const char* line;
+        char delimiter;
+        QStringList fields;
+    };
+    const Case cases[] = {
+        {R"("Smith, Jr",London)", ',', {"Smith, Jr", "London"}},
+        {R"(bob@example.org,"Bob","Smith, Jr",London)",
+         ',',
+         {"bob@example.org", "Bob", "Smith, Jr", "London"}},
+        {R"(a;"b;c";d)", ';', {"a", "b;c", "d"}},
+        {"\"x\ty\"\tz", '\t', {"x\ty", "z"}},
+        {R"("12:30":b)", ':', {"12:30", "b"}},
+        {R"("a b" c)", ' ', {"a b", "c"}},
+        {R"(a  "b")", ' ', {"a", "", "b"}},
+        {R"( "x" , "y" )", ',', {"x", "y"}},
+        {R"(" keep ",z)", ',', {" keep ", "z"}},
+        {R"("say ""hi"", then go",z)", ',', {"say \"hi\", then go", "z"}},
+        {R"("Smith" Jr,z)", ',', {"Smith Jr", "z"}},
+        {R"("",x,)", ',', {"", "x", ""}},
+        // An opening quote that never closes protects nothing: the line is cut as plain text.
+        {R"("Bob,Smith,x)", ',', {"\"Bob", "Smith", "x"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.fields, SplitImportLine(QString::fromUtf8(c.line), QLatin1Char(c.delimiter), true))
+            << c.line;
+    // Only the fields asked for are cut, quoted or not.
+    EXPECT_EQ(QStringList({"a,b", "c"}),
+              SplitImportLine(QStringLiteral("\"a,b\",c,\"d,e\""), QLatin1Char(','), true, 2));
 }
 
 TEST(ImportText, MappingTextsNameTheirField) {

@@ -145,6 +145,22 @@ TEST_F(Windows, ImportRunsAfterConfirmationAndSetsTheHandBack) {
     EXPECT_TRUE(form.mappingBox(0)->isEnabled());
     form.openReport();
     EXPECT_EQ(QStringList({ImportReportPath()}), opened);
+
+    // Without a program to show it the button must still say where the report is, not do nothing.
+    SetFileOpenerForTesting([](const QString&) { return false; });
+    const size_t seen = boxes.seen().size();
+    form.openReport();
+    ASSERT_EQ(seen + 1, boxes.seen().size());
+    EXPECT_EQ(QMessageBox::Warning, boxes.seen().back().icon);
+    EXPECT_TRUE(boxes.last().contains(ImportReportPath())) << boxes.last().toStdString();
+
+    // A confirmed run whose group has gone still hands back, so the Group Manager shows the truth.
+    ASSERT_EQ(1, db.ExecuteWrite(QStringLiteral("DELETE FROM [Groups] WHERE [GroupName] = 'Friends'")));
+    RecipientsImported = false;
+    form.startImport();
+    EXPECT_EQ(QStringLiteral("The selected group could not be found."), boxes.last());
+    EXPECT_TRUE(RecipientsImported);
+    EXPECT_TRUE(child<QPushButton>(&form, "ImportButton")->isEnabled());
 }
 
 TEST_F(Windows, CancelOrCloseDuringAnImportStopsItCleanlyWithTheReport) {
@@ -227,6 +243,26 @@ TEST_F(Windows, ExportRowsMoveWithTheirCheckMarks) {
     EXPECT_FALSE(form.checkBox(2)->isChecked());
     EXPECT_EQ(QStringLiteral("Tab"), child<QComboBox>(&form, "DelimitComboBox")->currentText());
     EXPECT_EQ(QStringLiteral("    Last Name"), list->item(2)->text());
+
+    // Rows move only when one is selected, never past either end; a mark moves only with its row.
+    auto* down = child<QPushButton>(&form, "DownButton");
+    const auto labels = [list] {
+        QStringList texts;
+        for (int k = 0; k < list->count(); ++k)
+            texts << list->item(k)->text();
+        return texts;
+    };
+    const QStringList order = labels();
+    form.checkBox(0)->setChecked(true);
+    down->click();                                         // nothing selected after the mode switch
+    list->setCurrentRow(0, QItemSelectionModel::NoUpdate); // focus on a row, as Tab gives it: not selected
+    down->click();
+    list->setCurrentRow(17);
+    down->click();
+    EXPECT_EQ(order, labels());
+    EXPECT_TRUE(form.checkBox(0)->isChecked());
+    EXPECT_FALSE(form.checkBox(1)->isChecked() || form.checkBox(17)->isChecked());
+    EXPECT_FALSE(down->isEnabled());
 
     // A file that cannot be written is reported, not counted as exported.
     files.answer(dir.filePath(QStringLiteral("missing/dir/out.txt")));
