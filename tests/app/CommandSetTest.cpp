@@ -160,6 +160,20 @@ TEST_F(CommandSetTest, SaveWritesInPlaceButAnUntitledOrPreviewDocumentGoesThroug
     boxes.answer(QMessageBox::Yes);
     form.ExecuteCommand(1023);
     EXPECT_TRUE(readAll(path("locked.htm")).contains("preview"));
+
+    // Save in place asks nothing and never writes over a file made read-only since: the user is told,
+    // the file and its protection stay, and the changes are still unsaved.
+    QFile::setPermissions(path("locked.htm"), QFile::ReadOwner);
+    form.editor()->DOM().pasteHTML(QStringLiteral("<b>later</b>"));
+    const auto before = boxes.seen().size();
+    form.ExecuteCommand(1022);
+    ASSERT_EQ(boxes.seen().size(), before + 1);
+    EXPECT_EQ(boxes.last(), QStringLiteral("The document could not be saved to '") + path("locked.htm") +
+                                QStringLiteral("'."));
+    EXPECT_FALSE(readAll(path("locked.htm")).contains("later"));
+    EXPECT_EQ(QFile::permissions(path("locked.htm")) & QFile::WriteOwner, QFile::Permissions());
+    EXPECT_TRUE(form.editor()->IsDirty());
+    EXPECT_TRUE(dialogs.seen().size() == 3u);
 }
 
 TEST_F(CommandSetTest, PrintAsksFirstAndPrintsThroughThePrintDialogToAPdf) {
