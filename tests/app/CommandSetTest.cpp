@@ -16,8 +16,10 @@
 #include "ui/ShellOpener.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -231,6 +233,18 @@ TEST_F(CommandSetTest, TheSubjectLosesOuterBlanksWhenTheFocusLeaves) {
     form.findChild<QComboBox*>(QStringLiteral("ToComboBox"))->setFocus();
     EXPECT_TRUE(QTest::qWaitFor([&] { return subject->text() == QStringLiteral("Spring  offers \t"); }, 2000))
         << subject->text().toStdString();
+
+    // A menu popping up over the box (its own Paste menu) or a switch to another program does not take
+    // the focus from the box: "Spring " + Paste must not become "Spring" + the pasted word.
+    for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        subject->setText(QStringLiteral("Spring "));
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(subject, &out);
+        EXPECT_EQ(subject->text(), QStringLiteral("Spring ")) << int(reason);
+    }
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(subject, &out);
+    EXPECT_EQ(subject->text(), QStringLiteral("Spring"));
 }
 
 TEST_F(CommandSetTest, FileAttachmentAddsEachChosenFileOnce) {
