@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -264,9 +265,14 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
-    // The subject loses its leading and trailing blanks when the focus leaves it.
-    if (watched == m_subjectTextBox && type == QEvent::FocusOut)
-        m_subjectTextBox->setText(TrimBlanks(m_subjectTextBox->text()));
+    // The subject loses its leading and trailing blanks when the focus leaves it for another control.
+    // A menu over it (its own Paste menu) or another program's window takes nothing from it: the user
+    // goes on typing where the text was.
+    if (watched == m_subjectTextBox && type == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            m_subjectTextBox->setText(TrimBlanks(m_subjectTextBox->text()));
+    }
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWindowType()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         static const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");

@@ -418,8 +418,19 @@ void HtmlEditor::Private::contextMenu(const QPoint& viewPosition) {
         action->setData(i);
         action->setEnabled(i >= menuStates.size() || menuStates.at(i) == 0);
     }
-    if (QAction* chosen = menu.exec(view->mapToGlobal(viewPosition)))
-        emit q->ContextMenuAction(chosen->data().toInt());
+    QAction* chosen = menu.exec(view->mapToGlobal(viewPosition));
+    if (!chosen)
+        return;
+    // The engine answers no call of ours until this context-menu event has returned: reported from
+    // here, the owner's command would wait out the call time-out with the window frozen.
+    const int index = chosen->data().toInt();
+    QMetaObject::invokeMethod(
+        q,
+        [editor = QPointer<HtmlEditor>(q), index] {
+            if (editor)
+                emit editor->ContextMenuAction(index);
+        },
+        Qt::QueuedConnection);
 }
 
 bool HtmlEditor::Private::insertPicture(const QString& file, const QString& altText) {

@@ -34,6 +34,8 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text, QM
     if (hook())
         return hook()({icon, text, buttons});
     QMessageBox box(icon, QString::fromLatin1(ApplicationTitle), text, buttons, parent);
+    // The texts carry what the user typed or chose (paths, names, addresses): never read as markup.
+    box.setTextFormat(Qt::PlainText);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     return QMessageBox::StandardButton(box.exec());

@@ -16,8 +16,10 @@
 #include "ui/ShellOpener.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -160,6 +162,20 @@ TEST_F(CommandSetTest, SaveWritesInPlaceButAnUntitledOrPreviewDocumentGoesThroug
     boxes.answer(QMessageBox::Yes);
     form.ExecuteCommand(1023);
     EXPECT_TRUE(readAll(path("locked.htm")).contains("preview"));
+
+    // Save in place asks nothing and never writes over a file made read-only since: the user is told,
+    // the file and its protection stay, and the changes are still unsaved.
+    QFile::setPermissions(path("locked.htm"), QFile::ReadOwner);
+    form.editor()->DOM().pasteHTML(QStringLiteral("<b>later</b>"));
+    const auto before = boxes.seen().size();
+    form.ExecuteCommand(1022);
+    ASSERT_EQ(boxes.seen().size(), before + 1);
+    EXPECT_EQ(boxes.last(), QStringLiteral("The document could not be saved to '") + path("locked.htm") +
+                                QStringLiteral("'."));
+    EXPECT_FALSE(readAll(path("locked.htm")).contains("later"));
+    EXPECT_EQ(QFile::permissions(path("locked.htm")) & QFile::WriteOwner, QFile::Permissions());
+    EXPECT_TRUE(form.editor()->IsDirty());
+    EXPECT_TRUE(dialogs.seen().size() == 3u);
 }
 
 TEST_F(CommandSetTest, PrintAsksFirstAndPrintsThroughThePrintDialogToAPdf) {
@@ -217,6 +233,18 @@ TEST_F(CommandSetTest, TheSubjectLosesOuterBlanksWhenTheFocusLeaves) {
     form.findChild<QComboBox*>(QStringLiteral("ToComboBox"))->setFocus();
     EXPECT_TRUE(QTest::qWaitFor([&] { return subject->text() == QStringLiteral("Spring  offers \t"); }, 2000))
         << subject->text().toStdString();
+
+    // A menu popping up over the box (its own Paste menu) or a switch to another program does not take
+    // the focus from the box: "Spring " + Paste must not become "Spring" + the pasted word.
+    for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        subject->setText(QStringLiteral("Spring "));
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(subject, &out);
+        EXPECT_EQ(subject->text(), QStringLiteral("Spring ")) << int(reason);
+    }
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(subject, &out);
+    EXPECT_EQ(subject->text(), QStringLiteral("Spring"));
 }
 
 TEST_F(CommandSetTest, FileAttachmentAddsEachChosenFileOnce) {

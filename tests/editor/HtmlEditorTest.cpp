@@ -492,6 +492,41 @@ TEST_F(HtmlEditorTest, ContextMenuShowsTheOwnersItems) {
     EXPECT_EQ(chosen.at(0).at(0).toInt(), 3);
 }
 
+// The owner runs the chosen item's command on the editor at once; that must not wait for the menu's
+// own click to be finished with (the window froze for the whole call time-out).
+TEST_F(HtmlEditorTest, AChosenContextMenuItemRunsItsCommandAtOnce) {
+    Load("<html><body><p>menu</p></body></html>");
+    QObject::connect(editor, &HtmlEditor::ShowContextMenu, editor,
+                     [] { editor->SetContextMenu({QStringLiteral("Select All")}, {}); });
+    qint64 took = -1;
+    QObject::connect(editor, &HtmlEditor::ContextMenuAction, editor, [&took] {
+        QElapsedTimer clock;
+        clock.start();
+        editor->ExecCommand(EditCommand::SelectAll);
+        took = clock.elapsed();
+    });
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            answer.stop();
+            menu->setActiveAction(menu->actions().at(0));
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    answer.start(20);
+    editor->show();
+    QWebEngineView* view = editor->findChild<QWebEngineView*>();
+    ASSERT_TRUE(WaitUntil([view] { return view->focusProxy() != nullptr; }));
+    QTest::mouseClick(view->focusProxy(), Qt::RightButton, {}, QPoint(20, 10));
+    EXPECT_TRUE(WaitUntil([&took] { return took >= 0; }, 15000));
+    answer.stop();
+    editor->hide();
+    QObject::disconnect(editor, &HtmlEditor::ShowContextMenu, editor, nullptr);
+    QObject::disconnect(editor, &HtmlEditor::ContextMenuAction, editor, nullptr);
+    EXPECT_LT(took, 2000);
+    EXPECT_EQ(editor->DOM().selectionText(), QStringLiteral("menu"));
+}
+
 TEST_F(HtmlEditorTest, DisplayOptionsAreNeverPartOfTheDocument) {
     Load("<html><body><table id=\"t\"><tbody><tr><td id=\"c\">cell</td></tr></tbody></table></body></html>");
     const QString outline = QStringLiteral("getComputedStyle(document.getElementById('c')).outlineStyle");

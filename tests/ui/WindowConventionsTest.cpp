@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -125,6 +127,26 @@ TEST(WindowConventions, RightClickHookSuppressesAndRestoresTheMenu) {
     EXPECT_EQ(Qt::NoContextMenu, box.contextMenuPolicy());
     UnhookRightClick(&box);
     EXPECT_EQ(Qt::DefaultContextMenu, box.contextMenuPolicy());
+}
+
+// Messages carry file names, group names and addresses the user chose; "<i>" or "&lt;" in one of them
+// must show as typed, never as markup.
+TEST(WindowConventions, MessageTextsShowAsTypedNeverAsMarkup) {
+    for (const QString& text : {QStringLiteral("Are you sure you want to delete '/tmp/<i>report</i>.txt'?"),
+                                QStringLiteral("Are you sure you want to delete '/tmp/a&lt;b.txt'?")}) {
+        Qt::TextFormat format = Qt::AutoText;
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                format = box->textFormat();
+                shown = box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        ShowMessage(nullptr, text, QMessageBox::Question);
+        EXPECT_EQ(Qt::PlainText, format) << text.toStdString();
+        EXPECT_EQ(text, shown);
+    }
 }
 
 TEST(OutputFiles, LockedFileIsUnlockedOnlyOnYes) {
