@@ -97,6 +97,16 @@ TEST(WindowConventions, HelpKeyWithAnyModifierOpensTheTopic) {
     openViewer()->close();
 }
 
+// The viewer has no buttons of its own: Escape is the keyboard's way out, as in every dialog.
+TEST(WindowConventions, EscapeClosesTheHelpViewer) {
+    HelpViewer viewer;
+    viewer.showPage(QStringLiteral("No Such Page.htm"));
+    viewer.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+    QTest::keyClick(viewer.findChild<QTextBrowser*>(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer.isVisible());
+}
+
 TEST(WindowConventions, MissingHelpPageIsReportedByTheViewer) {
     HelpViewer viewer;
     viewer.showPage(QStringLiteral("No Such Page.htm"));
