@@ -33,6 +33,10 @@ protected:
             default:
                 break;
             }
+            // Select All and Copy put nothing into the box; without Select All a new number would be
+            // appended to the old one.
+            if (key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy))
+                return false;
             const QString text = key->text();
             // Keys that type a character: only digits pass. Control characters (Ctrl+V and friends
             // type one) are refused too, so nothing but digits reaches the box by typing.

@@ -4,6 +4,7 @@
 #include "ui/OutputFiles.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -33,6 +34,16 @@ TEST(WindowConventions, DigitsOnlyBoxRefusesOtherTypedKeys) {
     QTest::keyClick(&box, Qt::Key_Left);
     QTest::keyClick(&box, Qt::Key_Delete);
     EXPECT_EQ(QStringLiteral("12"), box.text());
+
+    // Select All works, so a new number replaces the old one instead of being appended to it (a port
+    // of 25 must not become 25180 when 18025 is typed); pasting stays refused.
+    box.setText(QStringLiteral("25"));
+    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&box, QStringLiteral("18025"));
+    EXPECT_EQ(QStringLiteral("18025"), box.text());
+    QApplication::clipboard()->setText(QStringLiteral("x1"));
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(QStringLiteral("18025"), box.text());
 }
 
 // The box refuses typed characters, not the keys that move around the dialog: Tab leaves the box,
