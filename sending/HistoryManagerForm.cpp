@@ -63,6 +63,11 @@ HistoryManagerForm::HistoryManagerForm(QWidget* parent) : QDialog(parent) {
         m_grid->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
         m_grid->setItem(row, 1, new QTableWidgetItem(HistoryDetails(name)));
     }
+    // A subject may take 64 characters: the column grows to the longest row (the grid scrolls sideways)
+    // rather than cutting the text off.
+    const int startWidth = m_grid->columnWidth(1);
+    m_grid->resizeColumnToContents(1);
+    m_grid->setColumnWidth(1, qMax(startWidth, m_grid->columnWidth(1)));
     m_grid->selectRow(0);
     FG_AlternateRowColors(m_grid, QColor(255, 255, 192), QColor(255, 200, 0));
 }

@@ -141,6 +141,11 @@ QString WithCrLf(const QString& text) {
     return out;
 }
 
+QString NoMailServerText() {
+    return QStringLiteral(
+        "No mail server found. The DNS server did not answer or knows no MX record for this domain.");
+}
+
 QString MxReportText(int result, const std::function<QString(int)>& serverList) {
     switch (result) {
     case -87:
@@ -151,6 +156,8 @@ QString MxReportText(int result, const std::function<QString(int)>& serverList) 
         return QStringLiteral("Bad socket");
     case -1:
         return QStringLiteral("No DNS");
+    case 0:
+        return NoMailServerText();
     default:
         break;
     }

@@ -33,6 +33,10 @@ bool IsAddressKey(QChar c);
 // Every LF becomes CR LF.
 QString WithCrLf(const QString& text);
 
+// What the report says when a lookup found no mail server: the DNS object answers 0 both for a domain
+// without MX records and for a server that never replied, so the text names both.
+QString NoMailServerText();
+
 // The report of an MX lookup by its result; serverList gives the text of each 1-based index.
 QString MxReportText(int result, const std::function<QString(int)>& serverList);
 

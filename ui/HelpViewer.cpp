@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -25,6 +26,10 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), m_browser
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     resize(640, 480);
+    // The window has no Close button: Escape closes it, as it closes every dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void HelpViewer::showPage(const QString& topicPage) {

@@ -33,7 +33,8 @@ protected:
             default:
                 break;
             }
-            // Select all and copy change nothing; without them a number cannot be typed over.
+            // Select All and Copy put nothing into the box; without Select All a new number would be
+            // appended to the old one.
             if (key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy))
                 return false;
             const QString text = key->text();

@@ -108,6 +108,22 @@ TEST(HistoryManager, ListsLogsOpensThemAndDeletesTheWholeHistory) {
     EXPECT_TRUE(QDir(HistoryFolder()).exists());
 }
 
+// A subject may be 64 characters long: its row must be readable in full, not cut off with "...".
+TEST(HistoryManager, DetailsColumnHoldsTheLongestRow) {
+    testenv::FreshDataPath();
+    Touch(QStringLiteral("12-08-2026_01-31-05_Spring.txt"));
+    HistoryManagerForm shortForm;
+    auto* shortGrid = shortForm.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid"));
+    EXPECT_EQ(shortGrid->columnWidth(1), 6225 / 15);
+
+    Touch(QStringLiteral("12-08-2026_01-31-06_") + QString(64, QLatin1Char('W')) + QStringLiteral(".txt"));
+    HistoryManagerForm form;
+    auto* grid = form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid"));
+    ASSERT_EQ(grid->rowCount(), 2);
+    for (int row = 0; row < 2; ++row)
+        EXPECT_LT(grid->fontMetrics().horizontalAdvance(grid->item(row, 1)->text()), grid->columnWidth(1));
+}
+
 TEST(HistoryManager, MessagesWithoutLogsListNothing) {
     testenv::FreshDataPath();
     Touch(QStringLiteral("12-08-2026_01-31-05_Spring.eml"));

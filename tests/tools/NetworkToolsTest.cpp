@@ -121,7 +121,8 @@ TEST(NetworkTools, ReportTextByLookupResult) {
     EXPECT_EQ(MxReportText(-3, list), "Bad socket");
     EXPECT_EQ(MxReportText(-1, list), "No DNS");
     EXPECT_EQ(MxReportText(-2, list), "");
-    EXPECT_EQ(MxReportText(0, list), "");
+    // A lookup that found nothing says so: an empty box looks as if the button had done nothing.
+    EXPECT_EQ(MxReportText(0, list), NoMailServerText());
     EXPECT_EQ(MxReportText(2, list), "mx1.test\r\nmx2.test\r\n");
     EXPECT_EQ(WithCrLf(QStringLiteral("[ERROR] x\n")), "[ERROR] x\r\n");
 }
@@ -238,7 +239,9 @@ TEST(NetworkTools, MxLookupFillsTheReport) {
         const char* report;
     } cases[] = {
         {"127.0.0.1", "example.test", "mail-a.example.test\r\nmail-b.example.test\r\n"},
-        {" 127.0.0.1 ", "unknown.test", ""},
+        {" 127.0.0.1 ", "unknown.test",
+         "No mail server found. The DNS server did not answer or knows no MX "
+         "record for this domain."},
         {"127.0.0.9", "example.test", "Bad DNS"},
     };
     for (const Case& c : cases) {

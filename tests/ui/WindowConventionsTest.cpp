@@ -4,6 +4,7 @@
 #include "ui/OutputFiles.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -35,21 +36,16 @@ TEST(WindowConventions, DigitsOnlyBoxRefusesOtherTypedKeys) {
     QTest::keyClick(&box, Qt::Key_Left);
     QTest::keyClick(&box, Qt::Key_Delete);
     EXPECT_EQ(QStringLiteral("12"), box.text());
-}
 
-// Select all and copy type nothing and pass, so a number can be replaced by typing over it; paste
-// stays refused (it could bring anything).
-TEST(WindowConventions, DigitsOnlyBoxSelectsAllAndCopies) {
-    QLineEdit box;
-    MakeDigitsOnly(&box);
-    QTest::keyClicks(&box, QStringLiteral("2625"));
-    QTest::keySequence(&box, QKeySequence::SelectAll);
-    EXPECT_EQ(box.selectedText(), QStringLiteral("2625"));
-    QTest::keySequence(&box, QKeySequence::Copy);
-    QTest::keyClicks(&box, QStringLiteral("587"));
-    EXPECT_EQ(box.text(), QStringLiteral("587"));
-    QTest::keySequence(&box, QKeySequence::Paste);
-    EXPECT_EQ(box.text(), QStringLiteral("587"));
+    // Select All works, so a new number replaces the old one instead of being appended to it (a port
+    // of 25 must not become 25180 when 18025 is typed); pasting stays refused.
+    box.setText(QStringLiteral("25"));
+    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&box, QStringLiteral("18025"));
+    EXPECT_EQ(QStringLiteral("18025"), box.text());
+    QApplication::clipboard()->setText(QStringLiteral("x1"));
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(QStringLiteral("18025"), box.text());
 }
 
 // The box refuses typed characters, not the keys that move around the dialog: Tab leaves the box,
@@ -112,6 +108,16 @@ TEST(WindowConventions, HelpKeyWithAnyModifierOpensTheTopic) {
         EXPECT_FALSE(browser->toPlainText().contains(QStringLiteral("could not be found")));
     }
     openViewer()->close();
+}
+
+// The viewer has no buttons of its own: Escape is the keyboard's way out, as in every dialog.
+TEST(WindowConventions, EscapeClosesTheHelpViewer) {
+    HelpViewer viewer;
+    viewer.showPage(QStringLiteral("No Such Page.htm"));
+    viewer.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+    QTest::keyClick(viewer.findChild<QTextBrowser*>(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer.isVisible());
 }
 
 TEST(WindowConventions, MissingHelpPageIsReportedByTheViewer) {
