@@ -115,6 +115,3 @@ bool IsRoutedCommand(int id);
 // Whether a shortcut text also works as a key. The editing keys (Ctrl+Z, Ctrl+C, Del, ...) stay the
 // editor's and the text boxes' own; F1 is the help key every window shares.
 bool IsBoundShortcut(const char* shortcut);
-
-// The maker's home page (Visit Home Page).
-inline constexpr const char* HomePageAddress = "https://www.torvale.example/";

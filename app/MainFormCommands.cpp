@@ -6,15 +6,16 @@
 #include "app/MainForm.h"
 #include "app/MainFormLogic.h"
 #include "app/PrintDialog.h"
-#include "editor/SaveChanges.h"
 #include "app/TipForm.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
+#include "editor/SaveChanges.h"
 #include "recipients/TransferWindows.h"
 #include "sending/MergeMacros.h"
 #include "sending/SendingCommands.h"
+#include "tools/MakerSite.h"
 #include "ui/CommandWindows.h"
 #include "ui/FileDialogs.h"
 #include "ui/HelpViewer.h"
@@ -213,7 +214,7 @@ void MainForm::ExecuteCommand(int id) {
         showTipOfTheDay();
         break;
     case CommandId::HomePage:
-        OpenWebPage(QString::fromLatin1(HomePageAddress));
+        OpenWebPage(HomePageUrl());
         break;
     case CommandId::About:
         ShowModalDialog<AboutForm>(this);

@@ -24,6 +24,10 @@ QString InstallerUrl() {
     return QStringLiteral("http://") + MakerHost() + QStringLiteral("/download-ost/setup.exe");
 }
 
+QString HomePageUrl() {
+    return QStringLiteral("https://") + MakerHost() + QStringLiteral("/");
+}
+
 QString OnlineSupportUrl() {
     return QStringLiteral("http://") + MakerHost() + QStringLiteral("/support/");
 }

@@ -11,6 +11,9 @@ QString MakerHost();
 QString UpdateFileUrl();
 QString InstallerUrl();
 
+// The maker's home page (Help > Visit Home Page), opened in the browser.
+QString HomePageUrl();
+
 // The page where a request for help can be filed by hand when mailing it fails.
 QString OnlineSupportUrl();
 

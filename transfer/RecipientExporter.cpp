@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/RecipientFields.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cstring>
 #include <vector>
@@ -48,7 +49,11 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
     Statement rows = db.Prepare(GroupRecipientsSql(groupId, sortSql));
     // The file is replaced only when the whole run has been written: a failure keeps the old file.
     QSaveFile file(m_options.outputPath);
+    const bool existed = QFileInfo::exists(m_options.outputPath);
     bool writeOk = file.open(QIODevice::WriteOnly);
+    // A new file of names and addresses is the user's alone; a file that existed keeps its mode.
+    if (writeOk && !existed)
+        writeOk = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (hooks.progress)
         hooks.progress(1, maximum);
 
