@@ -289,7 +289,8 @@ bool DecodeCharset(const QByteArray& bytes, const QString& label, QString* out) 
             *out = QString::fromUtf8(utf8);
             return true;
         }
-        QStringDecoder dec(QStringDecoder::Utf8);
+        // stateless: a sequence cut off at the end is an error, not a character held back and lost
+        QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         *out = dec.decode(bytes);
         if (!dec.hasError())
             return r.special != Special::None;

@@ -31,7 +31,7 @@ struct ParsedMessage : PrintableMessage {
 namespace {
 
 constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
-constexpr int kMaxDepth = 32;    // multipart nesting followed; deeper parts are left out
+constexpr int kMaxDepth = 100;   // multipart nesting followed; deeper parts are left out
 constexpr int kMaxParts = 20000; // leaf parts kept
 constexpr qsizetype kMaxHeaderChars = 64 * 1024;
 
