@@ -175,6 +175,22 @@ TEST_F(MessageFileWindowsTest, PrintsHeaderAndBodyIntoAPdfFile) {
     EXPECT_TRUE(printed.contains(QLatin1String("Subject:")));
 }
 
+// The print dialog offers "<document name>.pdf" in the home folder when printing to a file: a subject
+// with a slash would name a folder that is not there, and the print would fail.
+TEST_F(MessageFileWindowsTest, ThePrintDocumentNameIsAFileName) {
+    QString docName;
+    SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+        docName = printer.docName();
+        return false;
+    });
+    PrintRequest request;
+    request.messageFile =
+        Write(path(QStringLiteral("s.eml")), "Subject: Invoice 12/2026 \\ ../x\r\n\r\nbody\r\n");
+    EXPECT_EQ(QStringLiteral("Error 255: Cancelled by user."), PrintMessageFile(request, nullptr));
+    SetPrintDialogHook({});
+    EXPECT_EQ(QStringLiteral("Invoice 12-2026 - ..-x"), docName);
+}
+
 TEST_F(MessageFileWindowsTest, ImportAndExtractRefuseWithTheirTexts) {
     testenv::MessageBoxRecorder boxes;
     {
