@@ -170,9 +170,10 @@ public:
         const char* cte = g_mime_object_get_header(obj, "Content-Transfer-Encoding");
         if (cte) {
             const QByteArray e = QByteArray(cte).trimmed().toLower();
+            // "7-bit" and "8-bit" are what some old mailers write for the identity encodings
             static const QSet<QByteArray> known = {"7bit",   "8bit",       "binary",   "quoted-printable",
                                                    "base64", "x-uuencode", "uuencode", "x-uue",
-                                                   ""};
+                                                   "7-bit",  "8-bit",      ""};
             if (!known.contains(e)) {
                 error = MessageUnknownEncoding;
                 return;
