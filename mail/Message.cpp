@@ -159,6 +159,8 @@ public:
             leaf.data =
                 std::make_shared<const QByteArray>(inner ? ObjectBytes(GMIME_OBJECT(inner)) : QByteArray());
             const char* fn = g_mime_object_get_content_disposition_parameter(obj, "filename");
+            if (!fn || !*fn) // older mailers name an attached message in its type only
+                fn = g_mime_object_get_content_type_parameter(obj, "name");
             leaf.fileName = fn ? DecodeHeaderWords(fn) : QString();
             leaf.attachment = true;
             leaves << leaf;

@@ -330,6 +330,14 @@ TEST_F(HostileMessage, WildMessagesGiveTheirCodeBodyAndSafeParts) {
          "",
          "",
          {}},
+        {"attached message named in its type",
+         mixed + "--w\r\nContent-Type: text/plain\r\n\r\nouter\r\n"
+                 "--w\r\nContent-Type: message/rfc822; name=\"fwd.eml\"\r\n\r\nSubject: inner\r\n\r\nx\r\n"
+                 "--w--\r\n",
+         MessageOk,
+         "wild",
+         "outer",
+         {"fwd.eml"}},
         {"multipart without boundary",
          "Content-Type: multipart/mixed\r\n\r\n--x\r\n\r\nbody\r\n--x--\r\n",
          MessageNoBoundary,
