@@ -289,7 +289,8 @@ bool DecodeCharset(const QByteArray& bytes, const QString& label, QString* out) 
             *out = QString::fromUtf8(utf8);
             return true;
         }
-        QStringDecoder dec(QStringDecoder::Utf8);
+        // stateless: a sequence cut off at the end is an error, not a character held back and lost
+        QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         *out = dec.decode(bytes);
         if (!dec.hasError())
             return r.special != Special::None;
@@ -349,6 +350,30 @@ QString DecodeHeaderWords(const QByteArray& raw) {
     qsizetype i = 0;
     bool lastWasWord = false;
     QString pendingSpace;
+    // Adjacent encoded words of one charset are decoded together: mailers split a character's bytes
+    // over two words. When the run does not decode as a whole, each word is decoded on its own.
+    QByteArray wordBytes;
+    QByteArray wordCharset;
+    QList<qsizetype> wordEnds;
+    auto flushWords = [&] {
+        if (wordCharset.isEmpty())
+            return;
+        const QString label = QString::fromLatin1(wordCharset);
+        QString decoded;
+        if (DecodeCharset(wordBytes, label, &decoded) || wordEnds.size() < 2) {
+            result += decoded;
+        } else {
+            qsizetype from = 0;
+            for (qsizetype to : std::as_const(wordEnds)) {
+                DecodeCharset(wordBytes.mid(from, to - from), label, &decoded);
+                result += decoded;
+                from = to;
+            }
+        }
+        wordBytes.clear();
+        wordCharset.clear();
+        wordEnds.clear();
+    };
     while (i < raw.size()) {
         if (raw.at(i) == '=' && i + 1 < raw.size() && raw.at(i + 1) == '?') {
             // =?charset?E?text?=
@@ -390,12 +415,16 @@ QString DecodeHeaderWords(const QByteArray& raw) {
                     ok = false;
                 }
                 if (ok) {
-                    QString decoded;
-                    DecodeCharset(bytes, QString::fromLatin1(charset), &decoded);
                     if (!lastWasWord)
                         result += pendingSpace; // white space between two encoded words is dropped
                     pendingSpace.clear();
-                    result += decoded;
+                    if (!lastWasWord || charset.compare(wordCharset, Qt::CaseInsensitive) != 0 ||
+                        charset.isEmpty()) {
+                        flushWords();
+                        wordCharset = charset.isEmpty() ? QByteArrayLiteral("us-ascii") : charset;
+                    }
+                    wordBytes += bytes;
+                    wordEnds << wordBytes.size();
                     lastWasWord = true;
                     i = end + 2;
                     continue;
@@ -413,6 +442,7 @@ QString DecodeHeaderWords(const QByteArray& raw) {
         while (j < raw.size() && raw.at(j) != ' ' && raw.at(j) != '\t' &&
                !(raw.at(j) == '=' && j + 1 < raw.size() && raw.at(j + 1) == '?' && j > i))
             ++j;
+        flushWords();
         result += pendingSpace;
         pendingSpace.clear();
         QString piece;
@@ -421,6 +451,7 @@ QString DecodeHeaderWords(const QByteArray& raw) {
         lastWasWord = false;
         i = j;
     }
+    flushWords();
     if (!lastWasWord)
         result += pendingSpace;
     return result;

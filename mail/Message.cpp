@@ -31,7 +31,7 @@ struct ParsedMessage : PrintableMessage {
 namespace {
 
 constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
-constexpr int kMaxDepth = 32;    // multipart nesting followed; deeper parts are left out
+constexpr int kMaxDepth = 100;   // multipart nesting followed; deeper parts are left out
 constexpr int kMaxParts = 20000; // leaf parts kept
 constexpr qsizetype kMaxHeaderChars = 64 * 1024;
 
@@ -159,6 +159,8 @@ public:
             leaf.data =
                 std::make_shared<const QByteArray>(inner ? ObjectBytes(GMIME_OBJECT(inner)) : QByteArray());
             const char* fn = g_mime_object_get_content_disposition_parameter(obj, "filename");
+            if (!fn || !*fn) // older mailers name an attached message in its type only
+                fn = g_mime_object_get_content_type_parameter(obj, "name");
             leaf.fileName = fn ? DecodeHeaderWords(fn) : QString();
             leaf.attachment = true;
             leaves << leaf;
@@ -170,9 +172,10 @@ public:
         const char* cte = g_mime_object_get_header(obj, "Content-Transfer-Encoding");
         if (cte) {
             const QByteArray e = QByteArray(cte).trimmed().toLower();
+            // "7-bit" and "8-bit" are what some old mailers write for the identity encodings
             static const QSet<QByteArray> known = {"7bit",   "8bit",       "binary",   "quoted-printable",
                                                    "base64", "x-uuencode", "uuencode", "x-uue",
-                                                   ""};
+                                                   "7-bit",  "8-bit",      ""};
             if (!known.contains(e)) {
                 error = MessageUnknownEncoding;
                 return;

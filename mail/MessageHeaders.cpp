@@ -4,6 +4,7 @@
 #include "mail/MailCharsets.h"
 #include "mail/MimeSupport.h"
 
+#include <QRegularExpression>
 #include <QTimeZone>
 
 namespace mail {
@@ -96,7 +97,7 @@ ReceivedHeader ParseReceivedHeader(const QString& value) {
     const QString v = value.left(4096);
     const qsizetype semi = v.lastIndexOf(QLatin1Char(';'));
     const QString clauses = semi >= 0 ? v.left(semi) : v;
-    const QString date = semi >= 0 ? v.mid(semi + 1).trimmed() : QString();
+    QString date = semi >= 0 ? v.mid(semi + 1).trimmed() : QString();
 
     QString* current = nullptr;
     QString word;
@@ -151,6 +152,9 @@ ReceivedHeader ParseReceivedHeader(const QString& value) {
 
     if (!date.isEmpty()) {
         InitGMime();
+        // GMime refuses a leap second; it is read as the last second of its minute
+        static const QRegularExpression leapSecond(QStringLiteral("(\\d:\\d\\d):60\\b"));
+        date.replace(leapSecond, QStringLiteral("\\1:59"));
         GDateTime* dt = g_mime_utils_header_decode_date(date.toLatin1().constData());
         if (dt) {
             const int offsetSeconds = static_cast<int>(g_date_time_get_utc_offset(dt) / G_TIME_SPAN_SECOND);

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 const QString CRLF = QStringLiteral("\r\n");
@@ -51,7 +52,11 @@ QString OutputDateTime(const QDateTime& value) {
     const QString date = locale.toString(value.date(), QLocale::ShortFormat);
     if (value.time() == QTime(0, 0))
         return date;
-    return date + QLatin1Char(' ') + locale.toString(value.time(), QLocale::LongFormat);
+    // The time is the header's own; a zone name in the format would be the system's, which is wrong
+    // beside it (the bias line gives the header's zone).
+    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b"));
+    const QString format = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
+    return date + QLatin1Char(' ') + locale.toString(value.time(), format);
 }
 
 QString CheckExtractTargets(const ExtractRequest& request) {

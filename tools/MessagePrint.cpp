@@ -2,6 +2,7 @@
 
 #include "mail/Message.h"
 #include "mail/MessagePrinter.h"
+#include "mail/MimeSupport.h"
 #include "tools/MessageFiles.h"
 
 #include <QPrintDialog>
@@ -61,7 +62,10 @@ QString PrintMessageFile(const PrintRequest& request, QWidget* parent) {
         return QStringLiteral("There was an error creating the message handle.");
 
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(message.GetSubject());
+    // The print dialog offers "<document name>.pdf" when printing to a file: no folder parts in it.
+    QString docName = message.GetSubject();
+    docName.replace(QLatin1Char('/'), QLatin1Char('-')).replace(QLatin1Char('\\'), QLatin1Char('-'));
+    printer.setDocName(mail::SafePartName(mail::CutToUtf8Bytes(docName, 200), QStringLiteral("Message")));
     bool accepted = false;
     if (DialogHook()) {
         accepted = DialogHook()(printer, parent);

@@ -6,6 +6,7 @@
 #include "tests/mail/MimeTestSupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -270,3 +271,158 @@ TEST_F(HostileMessage, RecipientsAndReceivedHeadersAreCappedAndSaySo) {
 }
 
 } // namespace
+
+namespace {
+
+// Every file below root, relative to it.
+QStringList FilesBelow(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+QByteArray Nested(int depth, const QByteArray& leaf) {
+    QByteArray head, tail;
+    for (int i = 0; i < depth; ++i) {
+        head += "Content-Type: multipart/mixed; boundary=\"n" + QByteArray::number(i) + "\"\r\n\r\n--n" +
+                QByteArray::number(i) + "\r\n";
+        tail = "\r\n--n" + QByteArray::number(i) + "--\r\n" + tail;
+    }
+    return "Subject: deep\r\nMIME-Version: 1.0\r\n" + head + leaf + tail;
+}
+
+} // namespace
+
+// Messages as they come from the wild: each is read quickly with the right code, gives the body and
+// parts it holds under safe names, and writes nothing but the body folder inside the work folder.
+TEST_F(HostileMessage, WildMessagesGiveTheirCodeBodyAndSafeParts) {
+    const QByteArray mixed = "Subject: wild\r\nMIME-Version: 1.0\r\n"
+                             "Content-Type: multipart/mixed; boundary=\"w\"\r\n\r\n";
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        qint32 code;
+        QString subject;
+        QString body;      // start of the text body
+        QStringList parts; // names of the parts, in order
+    };
+    const QList<Case> cases = {
+        {"no closing boundary",
+         mixed + "--w\r\nContent-Type: text/plain\r\n\r\nthe body\r\n"
+                 "--w\r\nContent-Type: application/pdf\r\nContent-Disposition: attachment; "
+                 "filename=\"a.pdf\"\r\n\r\n%PDF\r\n",
+         MessageOk,
+         "wild",
+         "the body",
+         {"a.pdf"}},
+        {"hyphenated identity encoding",
+         "Subject: old mailer\r\nContent-Transfer-Encoding: 8-bit\r\n\r\nbody\r\n",
+         MessageOk,
+         "old mailer",
+         "body",
+         {}},
+        {"unknown encoding",
+         "Content-Transfer-Encoding: x-rot13\r\n\r\nbody\r\n",
+         MessageUnknownEncoding,
+         "",
+         "",
+         {}},
+        {"attached message named in its type",
+         mixed + "--w\r\nContent-Type: text/plain\r\n\r\nouter\r\n"
+                 "--w\r\nContent-Type: message/rfc822; name=\"fwd.eml\"\r\n\r\nSubject: inner\r\n\r\nx\r\n"
+                 "--w--\r\n",
+         MessageOk,
+         "wild",
+         "outer",
+         {"fwd.eml"}},
+        {"character split over two encoded words",
+         "Subject: =?UTF-8?Q?caf=C3?= =?utf-8?B?qQ==?= ok =?iso-8859-1?Q?=E9?=\r\n\r\nb\r\n",
+         MessageOk,
+         QStringLiteral("caf\u00e9 ok \u00e9"),
+         "b",
+         {}},
+        {"a damaged encoded word beside a good one",
+         "Subject: =?utf-8?Q?Gr=C3=BC=C3=9Fe?= =?utf-8?Q?x=FF?=\r\n\r\nb\r\n",
+         MessageOk,
+         QStringLiteral("Gr\u00fc\u00dfex\u00ff"),
+         "b",
+         {}},
+        {"multipart without boundary",
+         "Content-Type: multipart/mixed\r\n\r\n--x\r\n\r\nbody\r\n--x--\r\n",
+         MessageNoBoundary,
+         "",
+         "",
+         {}},
+        {"fifty levels deep",
+         Nested(50, "Content-Type: text/plain\r\n\r\ndeep body"),
+         MessageOk,
+         "deep",
+         "deep body",
+         {}},
+        {"part without content type",
+         mixed + "--w\r\n\r\nplain by default\r\n--w--\r\n",
+         MessageOk,
+         "wild",
+         "plain by default",
+         {}},
+        {"not a message: text", "just some words\nand more words\n", MessageException, "", "", {}},
+        {"not a message: binary",
+         QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + QByteArray(4000, '\x01'),
+         MessageException,
+         "",
+         "",
+         {}},
+        {"empty file", QByteArray(), MessageException, "", "", {}},
+        {"8-bit header in an unknown charset",
+         "Subject: caf\xe9 =?x-unknown-cs?Q?cr=E8me?=\r\nContent-Type: text/plain; "
+         "charset=x-unknown-cs\r\n\r\n"
+         "na\xefve caf\xe9",
+         MessageOk,
+         QStringLiteral("caf\u00e9 cr\u00e8me"),
+         QStringLiteral("na\u00efve caf\u00e9"),
+         {}},
+        {"attached message",
+         mixed + "--w\r\nContent-Type: text/plain\r\n\r\nouter\r\n"
+                 "--w\r\nContent-Type: message/rfc822\r\n\r\nSubject: inner\r\n\r\ninner body\r\n"
+                 "--w--\r\n",
+         MessageOk,
+         "wild",
+         "outer",
+         {"part2.eml"}},
+        {"names of only dots or a slash",
+         mixed +
+             "--w\r\nContent-Type: text/plain\r\n\r\nb\r\n"
+             "--w\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; "
+             "filename=\"...\"\r\n\r\nx\r\n"
+             "--w\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; "
+             "filename=\"/\"\r\n\r\ny\r\n"
+             "--w\r\nContent-Type: image/gif\r\nContent-Disposition: attachment; filename=\"..\"\r\n\r\nz\r\n"
+             "--w--\r\n",
+         MessageOk,
+         "wild",
+         "b",
+         {"part2.dat", "part3.dat", "part4.gif"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString w = work();
+        Message m;
+        m.SetWorkFolder(w);
+        ASSERT_EQ(c.code, ImportMeasured(m, write(c.bytes), c.bytes.size()));
+        EXPECT_EQ(c.subject, m.GetSubject());
+        EXPECT_TRUE(c.body.isEmpty() || m.GetTextBody().startsWith(c.body))
+            << m.GetTextBody().left(80).toStdString();
+        QStringList names;
+        for (const BodyPart& p : m.GetBodyParts())
+            names << p.PartFileName();
+        EXPECT_EQ(c.parts, names) << names.join(QLatin1Char('|')).toStdString();
+        for (const QString& f : FilesBelow(w))
+            EXPECT_TRUE(f.startsWith(QLatin1String("Body1/"))) << f.toStdString();
+        // the work folder is the only thing the parser writes to
+        EXPECT_EQ(QStringList({QStringLiteral("hostile.eml"), QStringLiteral("work")}),
+                  QDir(folder.path(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+    }
+}

@@ -134,6 +134,11 @@ TEST(Message, ReceivedHeadersAreSplitIntoTheirClauses) {
     EXPECT_EQ(r.ReceivedVia, QStringLiteral("UUCP"));
     EXPECT_EQ(r.ReceivedTimeZoneBias, -90);
 
+    // A leap second is read as the last second of its minute rather than losing the date.
+    r = ParseReceivedHeader(QStringLiteral("by mx; Wed, 31 Dec 2025 23:59:60 +0000"));
+    EXPECT_EQ(r.ReceivedDateTime.time(), QTime(23, 59, 59));
+    EXPECT_EQ(r.ReceivedDateTime.date(), QDate(2025, 12, 31));
+
     r = ParseReceivedHeader(QStringLiteral("from x ((((((unclosed; no date here"));
     EXPECT_FALSE(r.ReceivedDateTime.isValid());
     r = ParseReceivedHeader(QString(100000, QLatin1Char('(')) + QStringLiteral("; garbage"));

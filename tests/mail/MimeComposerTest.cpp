@@ -1,7 +1,9 @@
 // The composer's messages, read back by Python's email package and by GMime.
 #include "MimeTestSupport.h"
 
+#include "core/CharacterSettings.h"
 #include "mail/MailCharsets.h"
+#include "mail/Message.h"
 #include "mail/MimeComposer.h"
 
 #include <QFile>
@@ -259,6 +261,31 @@ TEST(MimeComposer, CharsetsKeepTheirLabelAndText) {
     ASSERT_EQ(leaves.size(), 1);
     EXPECT_EQ(leaves[0].value(QStringLiteral("charset")).toString(), QStringLiteral("utf-8"));
     EXPECT_EQ(leaves[0].value(QStringLiteral("text")).toString().trimmed(), spec.bodyText);
+}
+
+// Every charset the account can choose is known by name: its label goes on the wire as chosen, and
+// the parser reads back what the composer wrote.
+TEST(MimeComposer, EveryChoosableCharsetIsSentUnderItsOwnLabel) {
+    Folder folder;
+    for (const CharsetName& row : CharsetTable) {
+        SCOPED_TRACE(row.mimeName);
+        const QString label = QLatin1String(row.mimeName);
+        EXPECT_TRUE(IsKnownCharset(label));
+        MessageSpec spec = BaseSpec();
+        spec.charset = label;
+        spec.subject = EncodeHeaderText(QStringLiteral("Spring offer"), label, HeaderQuotedPrintable);
+        EXPECT_TRUE(spec.subject.contains(label)) << spec.subject.toStdString();
+        spec.bodyText = QStringLiteral("Dear reader,\nthe offer stands.");
+        const QString eml = folder.path(QStringLiteral("c.eml"));
+        ASSERT_EQ(SaveMessageFile(spec, eml), 0);
+        QFile f(eml);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll().contains("charset=" + label.toLatin1()));
+        Message message;
+        ASSERT_EQ(message.ImportMessageFile(eml, BodyPartText, 0), 0);
+        EXPECT_EQ(message.GetSubject(), QStringLiteral("Spring offer"));
+        EXPECT_EQ(message.GetTextBody().trimmed(), QStringLiteral("Dear reader,\r\nthe offer stands."));
+    }
 }
 
 TEST(MimeComposer, EncodeHeaderTextGivesEncodedWordsOrAnError) {

@@ -175,6 +175,22 @@ TEST_F(MessageFileWindowsTest, PrintsHeaderAndBodyIntoAPdfFile) {
     EXPECT_TRUE(printed.contains(QLatin1String("Subject:")));
 }
 
+// The print dialog offers "<document name>.pdf" in the home folder when printing to a file: a subject
+// with a slash would name a folder that is not there, and the print would fail.
+TEST_F(MessageFileWindowsTest, ThePrintDocumentNameIsAFileName) {
+    QString docName;
+    SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+        docName = printer.docName();
+        return false;
+    });
+    PrintRequest request;
+    request.messageFile =
+        Write(path(QStringLiteral("s.eml")), "Subject: Invoice 12/2026 \\ ../x\r\n\r\nbody\r\n");
+    EXPECT_EQ(QStringLiteral("Error 255: Cancelled by user."), PrintMessageFile(request, nullptr));
+    SetPrintDialogHook({});
+    EXPECT_EQ(QStringLiteral("Invoice 12-2026 - ..-x"), docName);
+}
+
 TEST_F(MessageFileWindowsTest, ImportAndExtractRefuseWithTheirTexts) {
     testenv::MessageBoxRecorder boxes;
     {
@@ -277,6 +293,87 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
     EXPECT_NE(ui.AttachmentComboBox->itemText(0), ui.AttachmentComboBox->itemText(1));
     EXPECT_EQ(QByteArray("changed by the user"), Read(ui.AttachmentComboBox->itemText(0)));
     EXPECT_EQ(bytes, Read(ui.AttachmentComboBox->itemText(1)));
+}
+
+// The account settings and the composer's controls as the exported file shows them: the subject by
+// header encoding (an empty one is left out unless sent as it is), priority, read receipt and the
+// attachment encoding (an unknown one attaches nothing).
+TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
+    struct Case {
+        const char* name;
+        const char* headerEncoding;
+        QString subject;
+        const char* priority;
+        bool receipt;
+        const char* attachmentEncoding;
+        QList<QByteArray> present;
+        QList<QByteArray> absent;
+    };
+    const QList<Case> cases = {
+        {"empty subject as typed",
+         "None",
+         QString(),
+         "Low",
+         false,
+         "Base 64",
+         {"\r\nSubject: \r\n", "X-Priority: 5", "Content-Transfer-Encoding: base64"},
+         {"Disposition-Notification-To"}},
+        {"empty subject encoded",
+         "Quoted Printable",
+         QString(),
+         "Normal",
+         true,
+         "Quoted Printable",
+         {"X-Priority: 3", "Disposition-Notification-To: ann@example.com", "filename=a.txt"},
+         {"Subject:"}},
+        {"empty subject in base 64",
+         "Base 64",
+         QString(),
+         "High",
+         false,
+         "None",
+         {"X-Priority: 1", "filename=a.txt"},
+         {"Subject:"}},
+        {"subject encoded",
+         "Quoted Printable",
+         QStringLiteral("Hi there"),
+         "",
+         false,
+         "Other",
+         {"Subject: =?utf-8?Q?Hi_there?="},
+         {"X-Priority", "filename=a.txt"}},
+        {"unknown header encoding",
+         "Other",
+         QStringLiteral("Hi"),
+         "Urgent",
+         false,
+         "Base 64",
+         {"filename=a.txt"},
+         {"Subject:", "X-Priority"}},
+    };
+    const QString attachment = Write(path(QStringLiteral("a.txt")), "attached text\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SaveSetting(Sections::Account, Keys::HeaderEncoding, QLatin1String(c.headerEncoding));
+        SaveSetting(Sections::Account, Keys::AttachmentEncoding, QLatin1String(c.attachmentEncoding));
+        MainFormControls& ui = MainFormUi();
+        ui.FormatComboBox->setCurrentText(QStringLiteral("Text"));
+        ui.SubjectTextBox->setText(c.subject);
+        ui.PriorityComboBox->setEditable(true);
+        ui.PriorityComboBox->setCurrentText(QLatin1String(c.priority));
+        ui.RRRCheckBox->setChecked(c.receipt);
+        ui.AttachmentComboBox->clear();
+        ui.AttachmentComboBox->addItem(attachment);
+        editor->SetDocumentHTML(QStringLiteral("<p>body</p>"));
+        const QString target = path(QStringLiteral("settings.eml"));
+        ASSERT_EQ(0, ExportComposedMessage(target));
+        const QByteArray exported = Read(target);
+        for (const QByteArray& p : c.present)
+            EXPECT_TRUE(exported.contains(p)) << p.toStdString() << "\n" << exported.toStdString();
+        for (const QByteArray& a : c.absent)
+            EXPECT_FALSE(exported.contains(a)) << a.toStdString() << "\n" << exported.toStdString();
+        EXPECT_EQ(QJsonArray(), mimetest::PythonSummary(exported).value(QStringLiteral("defects")).toArray());
+    }
 }
 
 // An HTML message with a picture, exported under every encoding set-up: Python reads each without

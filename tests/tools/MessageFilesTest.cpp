@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
@@ -171,6 +173,15 @@ TEST_F(MessageFilesTest, RecipientAndTimestampFiles) {
     EXPECT_EQ(QByteArray("kept"), Read(request.timestampsFile));
     EXPECT_EQ(QStringLiteral("-300 "), OutputNumber(-300));
     EXPECT_EQ(QStringLiteral(" 0 "), OutputNumber(0));
+    // A Received date is written at the header's own time, without a zone name: the system's name
+    // beside a time of another zone would be wrong.
+    const QDateTime inZone(QDate(2026, 12, 8), QTime(10, 11, 12), QTimeZone(3 * 3600));
+    const QString shown = OutputDateTime(inZone);
+    EXPECT_TRUE(shown.startsWith(QLocale::system().toString(inZone.date(), QLocale::ShortFormat) + ' '))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QLatin1String("10:11:12"))) << shown.toStdString();
+    EXPECT_EQ(QLocale::system().toString(inZone.date(), QLocale::ShortFormat),
+              OutputDateTime(QDateTime(inZone.date(), QTime(0, 0), QTimeZone(-3600))));
 }
 
 TEST_F(MessageFilesTest, ChecksAndStopsComeBeforeAnyOutput) {
