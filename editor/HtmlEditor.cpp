@@ -194,7 +194,10 @@ public:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override {
         event->accept();
-        m_editor->contextMenu(event->pos());
+        // The engine answers no call of ours while it is still delivering this event: the menu (and
+        // the command the owner runs for the chosen item) comes once the event has been handed back.
+        QTimer::singleShot(0, this,
+                           [editor = m_editor, position = event->pos()] { editor->contextMenu(position); });
     }
 
 private:
@@ -421,8 +424,7 @@ void HtmlEditor::Private::contextMenu(const QPoint& viewPosition) {
     QAction* chosen = menu.exec(view->mapToGlobal(viewPosition));
     if (!chosen)
         return;
-    // The engine answers no call of ours until this context-menu event has returned: reported from
-    // here, the owner's command would wait out the call time-out with the window frozen.
+    // Reported after the menu's own click is done with, for the same reason.
     const int index = chosen->data().toInt();
     QMetaObject::invokeMethod(
         q,

@@ -44,7 +44,7 @@ TEST_F(Export, WritesUtf8LinesWithCrLfAndEmptyTextForMissingValues) {
     EXPECT_EQ(3, r.count);
     EXPECT_EQ(QByteArray("zoe@example.com\r\nobrien@example.com\r\nnull@example.com\r\n"), readFile(path));
     // Names and addresses: readable by the user only, whatever the umask.
-    EXPECT_EQ(QFile::permissions(path) & 0x0fff,
+    EXPECT_EQ(QFile::permissions(path),
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 
     r = run(ExportMode::Fields, {"G-FirstName", "G-LastName", "G-City"}, QLatin1Char(','), path);
