@@ -514,7 +514,7 @@ bool HtmlEditor::LoadDocument(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError || !IsText(bytes))
         return false;
     const QByteArray charset = ChooseCharset(bytes);
     const QByteArray contentType = charset.isEmpty() ? QByteArrayLiteral("text/html")

@@ -100,6 +100,17 @@ QByteArray ChooseCharset(const QByteArray& bytes) {
     return utf8.hasError() ? QByteArrayLiteral("windows-1252") : QByteArrayLiteral("utf-8");
 }
 
+bool IsText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        for (qsizetype i = 2; i + 1 < bytes.size(); i += 2) {
+            if (bytes.at(i) == 0 && bytes.at(i + 1) == 0)
+                return false;
+        }
+        return true;
+    }
+    return !bytes.contains('\0');
+}
+
 QString JsString(const QString& text) {
     QString out;
     out.reserve(text.size() + 2);

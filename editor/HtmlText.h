@@ -14,6 +14,11 @@ QString NormalizeColor(const QString& value);
 // or a charset declaration in its head), "utf-8" when the bytes are valid UTF-8, else "windows-1252".
 QByteArray ChooseCharset(const QByteArray& bytes);
 
+// Whether a file's bytes can be a text document at all. A zero byte (a zero character in UTF-16 with its
+// byte order mark) never stands in text; it marks a picture, a PDF or another program's file, which the
+// engine would otherwise lay out as millions of odd characters for a long time.
+bool IsText(const QByteArray& bytes);
+
 // Text as a JavaScript string literal (double quotes, every character that could end it escaped).
 QString JsString(const QString& text);
 

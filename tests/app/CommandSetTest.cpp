@@ -18,6 +18,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -128,6 +130,34 @@ TEST_F(CommandSetTest, OpenSavesTheOldDocumentFirstAndThenLoadsTheChosenFile) {
     form.ExecuteCommand(1021);
     EXPECT_TRUE(boxes.last().contains(QStringLiteral("could not be opened")));
     EXPECT_EQ(bodyText(form), QStringLiteral("chosen"));
+}
+
+TEST_F(CommandSetTest, OpenRefusesAFileThatIsNotTextAndKeepsTheChangedDocument) {
+    // A fake PDF of a few megabytes: a text header, then a binary stream (NUL bytes included).
+    QByteArray pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj\n<< /Length 3000000 >>\nstream\n";
+    quint32 seed = 7;
+    while (pdf.size() < 3 * 1024 * 1024) {
+        seed = seed * 1103515245u + 12345u;
+        pdf += char(seed >> 24);
+    }
+    writeFile(path("manual.pdf"), pdf);
+    MainForm form;
+    form.editor()->SetDocumentHTML(QStringLiteral("<p>draft</p>"));
+    ASSERT_TRUE(form.editor()->IsDirty());
+
+    dialogs.answer(path("manual.pdf"));
+    boxes.answer(QMessageBox::No); // the draft is not saved first
+    form.ExecuteCommand(1021);
+    EXPECT_EQ(boxes.last(), QStringLiteral("The document '") + QDir::toNativeSeparators(path("manual.pdf")) +
+                                QStringLiteral("' could not be opened."));
+
+    // The editor answers at once, and the draft is still there, still marked as changed.
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(bodyText(form), QStringLiteral("draft"));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(form.editor()->IsDirty());
+    EXPECT_TRUE(form.editor()->CurrentDocumentPath().isEmpty());
 }
 
 TEST_F(CommandSetTest, SaveWritesInPlaceButAnUntitledOrPreviewDocumentGoesThroughTheSaveDialog) {

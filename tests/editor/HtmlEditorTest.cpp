@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -161,6 +162,32 @@ TEST_F(HtmlEditorTest, FilesAreDecodedAndSavedAsUtf8) {
     // A document without any declaration gets one with its save.
     ASSERT_TRUE(editor->SaveDocument(File(QStringLiteral("saved.htm"))));
     EXPECT_TRUE(ReadAll(File(QStringLiteral("saved.htm"))).contains("charset=utf-8"));
+}
+
+TEST_F(HtmlEditorTest, AFileThatIsNotTextIsRefusedAndTheEditorStaysResponsive) {
+    Load("<p id=\"kept\">kept</p>", QStringLiteral("kept.htm"));
+    // A binary file of a few megabytes, such as a picture or a PDF chosen under "All Files".
+    QByteArray binary = "\x89PNG\r\n\x1A\n";
+    quint32 seed = 3;
+    while (binary.size() < 2 * 1024 * 1024) {
+        seed = seed * 1103515245u + 12345u;
+        binary += char(seed >> 24);
+    }
+    WriteAll(File(QStringLiteral("picture.png")), binary);
+    EXPECT_FALSE(editor->LoadDocument(File(QStringLiteral("picture.png"))));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(editor->DOM().bodyOuterText(), QStringLiteral("kept"));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(editor->CurrentDocumentPath(), File(QStringLiteral("kept.htm")));
+    EXPECT_FALSE(editor->IsDirty());
+
+    // UTF-16 with its mark holds zero bytes and is still a document.
+    const QString text = QStringLiteral("<html><body><p>Gr\u00FC\u00DFe \u20AC</p></body></html>");
+    QStringEncoder encoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    const QByteArray utf16 = encoder.encode(text);
+    Load(utf16, QStringLiteral("utf16.htm"));
+    EXPECT_EQ(editor->DOM().bodyOuterText(), QStringLiteral("Gr\u00FC\u00DFe \u20AC"));
 }
 
 TEST_F(HtmlEditorTest, FormattingCommandsActOnTheSelection) {

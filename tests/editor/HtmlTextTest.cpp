@@ -37,6 +37,28 @@ TEST(HtmlText, CharsetFromMarkBytesOrDeclaration) {
     EXPECT_EQ(ChooseCharset("<p>caf\xE9</p>"), QByteArrayLiteral("windows-1252"));
 }
 
+TEST(HtmlText, OnlyTextIsTakenForADocument) {
+    const struct {
+        QByteArray bytes;
+        bool text;
+    } cases[] = {
+        {QByteArray(), true},
+        {"<p>caf\xC3\xA9</p>\r\n\t\f", true},
+        {"<p>caf\xE9 \x80 \x1B</p>", true}, // Windows-1252 and stray control characters are still text
+        {"\xEF\xBB\xBF<p>x</p>", true},
+        {QByteArray("\xFF\xFE<\0p\0>\0\x00\x01", 10),
+         true}, // UTF-16 with a mark: its zero bytes belong to it
+        {QByteArray("\xFE\xFF\0<\0p\0>", 8), true},
+        {QByteArray("<p>x\0</p>", 9), false},
+        {QByteArray("\xEF\xBB\xBF<p>\0", 7), false},
+        {QByteArray("%PDF-1.4\n\x80\0\0\x01", 13), false},
+        {QByteArray("\xFF\xFE<\0\0\0p\0", 8), false}, // a zero character in UTF-16
+        {QByteArray("\xFE\xFF\0<\0\0", 6), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsText(c.bytes), c.text) << c.bytes.toHex().constData();
+}
+
 TEST(HtmlText, ScriptLiteralsCannotBeBrokenOutOf) {
     EXPECT_EQ(JsString(QStringLiteral("a\"b\\c")), QStringLiteral("\"a\\\"b\\\\c\""));
     EXPECT_EQ(JsString(QStringLiteral("1\n2\r")), QStringLiteral("\"1\\u000a2\\u000d\""));
