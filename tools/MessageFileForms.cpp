@@ -95,6 +95,27 @@ void MessageFileDialog::browseMessageFile(QLineEdit* box) {
         box->setText(path);
 }
 
+QLineEdit* MessageFileDialog::messageFileRow(QVBoxLayout* main, const char* buttonName) {
+    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
+    QLineEdit* box = pathRow(fileFrame, "FilePathTextBox", buttonName);
+    connect(fileFrame->findChild<QPushButton*>(QLatin1String(buttonName)), &QPushButton::clicked, this,
+            [this, box] { browseMessageFile(box); });
+    return box;
+}
+
+MessageFileDialog::FormatButtons MessageFileDialog::formatRow(QVBoxLayout* main, const char* textName,
+                                                              const char* htmlName, const char* rtfName) {
+    QGroupBox* formatFrame = Frame(this, QStringLiteral("Message Format"), main);
+    auto* formats = new QHBoxLayout(formatFrame);
+    FormatButtons buttons;
+    buttons.text = Radio(formatFrame, textName, QStringLiteral("TEXT"), formats);
+    buttons.html = Radio(formatFrame, htmlName, QStringLiteral("HTML"), formats);
+    buttons.rtf = Radio(formatFrame, rtfName, QStringLiteral("RTF"), formats);
+    buttons.xml = Radio(formatFrame, "XMLRadioButton", QStringLiteral("XML"), formats);
+    buttons.text->setChecked(true);
+    return buttons;
+}
+
 void MessageFileDialog::done(int result) {
     for (QLineEdit* box : std::as_const(m_hookedBoxes))
         UnhookRightClick(box);
@@ -107,18 +128,13 @@ ExtraForm1::ExtraForm1(QWidget* parent)
     : MessageFileDialog(parent, QStringLiteral("Print Email Message"), QStringLiteral("Extra Tools 2.htm")) {
     setObjectName(QStringLiteral("ExtraForm1"));
     auto* main = static_cast<QVBoxLayout*>(layout());
-    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
-    m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseFolderButton");
-    connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseFolderButton")), &QPushButton::clicked,
-            this, [this] { browseMessageFile(m_filePath); });
+    m_filePath = messageFileRow(main, "ChooseFolderButton");
 
-    QGroupBox* formatFrame = Frame(this, QStringLiteral("Message Format"), main);
-    auto* formats = new QHBoxLayout(formatFrame);
-    m_text = Radio(formatFrame, "TEXTRadioButton", QStringLiteral("TEXT"), formats);
-    m_html = Radio(formatFrame, "HTMLRadioButton", QStringLiteral("HTML"), formats);
-    m_rtf = Radio(formatFrame, "RTFRadioButton", QStringLiteral("RTF"), formats);
-    m_xml = Radio(formatFrame, "XMLRadioButton", QStringLiteral("XML"), formats);
-    m_text->setChecked(true);
+    const FormatButtons format = formatRow(main, "TEXTRadioButton", "HTMLRadioButton", "RTFRadioButton");
+    m_text = format.text;
+    m_html = format.html;
+    m_rtf = format.rtf;
+    m_xml = format.xml;
 
     QGroupBox* headerFrame = Frame(this, QStringLiteral("Page Header"), main);
     auto* header = new QHBoxLayout(headerFrame);
@@ -211,10 +227,7 @@ ExtraForm2::ExtraForm2(QWidget* parent)
     : MessageFileDialog(parent, QStringLiteral("Import Email Message"), QStringLiteral("Extra Tools 3.htm")) {
     setObjectName(QStringLiteral("ExtraForm2"));
     auto* main = static_cast<QVBoxLayout*>(layout());
-    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
-    m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseImportButton");
-    connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseImportButton")), &QPushButton::clicked,
-            this, [this] { browseMessageFile(m_filePath); });
+    m_filePath = messageFileRow(main, "ChooseImportButton");
     QHBoxLayout* buttons = ButtonRow(main);
     QPushButton* importButton = button("ImportButton", QStringLiteral("Import"));
     QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
@@ -287,18 +300,13 @@ ExtraForm4::ExtraForm4(QWidget* parent)
                         QStringLiteral("Extra Tools 5.htm")) {
     setObjectName(QStringLiteral("ExtraForm4"));
     auto* main = static_cast<QVBoxLayout*>(layout());
-    QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
-    m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseFolderButton");
-    connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseFolderButton")), &QPushButton::clicked,
-            this, [this] { browseMessageFile(m_filePath); });
+    m_filePath = messageFileRow(main, "ChooseFolderButton");
 
-    QGroupBox* formatFrame = Frame(this, QStringLiteral("Message Format"), main);
-    auto* formats = new QHBoxLayout(formatFrame);
-    m_text = Radio(formatFrame, "TEXTButton", QStringLiteral("TEXT"), formats);
-    m_html = Radio(formatFrame, "HTMLButton", QStringLiteral("HTML"), formats);
-    m_rtf = Radio(formatFrame, "RTFButton", QStringLiteral("RTF"), formats);
-    m_xml = Radio(formatFrame, "XMLRadioButton", QStringLiteral("XML"), formats);
-    m_text->setChecked(true);
+    const FormatButtons format = formatRow(main, "TEXTButton", "HTMLButton", "RTFButton");
+    m_text = format.text;
+    m_html = format.html;
+    m_rtf = format.rtf;
+    m_xml = format.xml;
 
     auto target = [&](const QString& caption, const char* boxName, const char* buttonName, bool folder) {
         QGroupBox* frame = Frame(this, caption, main);

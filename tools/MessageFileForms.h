@@ -9,6 +9,7 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 // Helpers every message-file window shares: a framed path box with its "..." button.
 class MessageFileDialog : public QDialog {
@@ -20,6 +21,15 @@ protected:
     QPushButton* button(const char* name, const QString& caption);
     // Browse for an existing .eml file into box.
     void browseMessageFile(QLineEdit* box);
+    // The "Message File" frame every window starts with: its path box, whose button browses for a
+    // message file.
+    QLineEdit* messageFileRow(QVBoxLayout* main, const char* buttonName);
+    // The "Message Format" frame of four radio buttons (TEXT checked), named as given.
+    struct FormatButtons {
+        QRadioButton *text, *html, *rtf, *xml;
+    };
+    FormatButtons formatRow(QVBoxLayout* main, const char* textName, const char* htmlName,
+                            const char* rtfName);
     QList<QLineEdit*> m_hookedBoxes;
 
 private:
