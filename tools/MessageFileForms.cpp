@@ -21,7 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -148,43 +148,44 @@ ExtraForm1::ExtraForm1(QWidget* parent)
 
     QGroupBox* marginFrame = Frame(this, QStringLiteral("Page Margins"), main);
     auto* margins = new QGridLayout(marginFrame);
-    auto margin = [&](int row, const char* name, const char* spinName, const QString& label) {
+    margins->setColumnStretch(3, 1);
+    // Each row is named after its side: "LeftMarginTextBox", its arrows "LeftUp" and "LeftDown" in
+    // "LeftUpDown".
+    auto margin = [&](int row, const QString& side, const QString& label) {
         margins->addWidget(new QLabel(label, marginFrame), row, 0);
         auto* box = new QLineEdit(QStringLiteral("0"), marginFrame);
-        box->setObjectName(QLatin1String(name));
+        box->setObjectName(side + QStringLiteral("MarginTextBox"));
         box->setMaxLength(2);
         box->setFixedWidth(48);
         MakeDigitsOnly(box);
         HookRightClick(box);
         m_hookedBoxes << box;
         margins->addWidget(box, row, 1);
-        // The spin buttons beside the box step its number through 0 to 99.
-        auto* spin = new QSpinBox(marginFrame);
-        spin->setObjectName(QLatin1String(spinName));
-        spin->setRange(0, 99);
-        spin->setFixedWidth(18);
-        spin->setFrame(false);
-        spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-        spin->findChild<QLineEdit*>()->setVisible(false);
-        margins->addWidget(spin, row, 2);
-        margins->setColumnStretch(3, 1);
-        connect(spin, &QSpinBox::valueChanged, box, [box](int v) {
-            if (box->text() != QString::number(v))
-                box->setText(QString::number(v));
-        });
-        connect(box, &QLineEdit::textChanged, spin, [spin](const QString& text) {
-            bool ok = false;
-            const int v = text.toInt(&ok);
-            if (ok && v >= 0 && v <= 99) {
-                const QSignalBlocker block(spin);
-                spin->setValue(v);
-            }
-        });
+        // Two plain arrow buttons step the box's number through 0 to 99: a spin box shrunk to its buttons
+        // draws them squashed to a few pixels under the program's style.
+        auto* upDown = new QWidget(marginFrame);
+        upDown->setObjectName(side + QStringLiteral("UpDown"));
+        auto* arrows = new QVBoxLayout(upDown);
+        arrows->setContentsMargins(0, 0, 0, 0);
+        arrows->setSpacing(0);
+        for (const bool up : {true, false}) {
+            auto* arrow = new QToolButton(upDown);
+            arrow->setObjectName(side + (up ? QStringLiteral("Up") : QStringLiteral("Down")));
+            arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+            arrow->setAutoRepeat(true);
+            arrow->setFixedSize(18, 11);
+            arrows->addWidget(arrow);
+            connect(arrow, &QToolButton::clicked, box, [box, up] {
+                if (box->isEnabled())
+                    box->setText(QString::number(qBound(0, box->text().toInt() + (up ? 1 : -1), 99)));
+            });
+        }
+        margins->addWidget(upDown, row, 2);
         return box;
     };
-    m_left = margin(0, "LeftMarginTextBox", "LeftUpDown", QStringLiteral("Left Margin :"));
-    m_top = margin(1, "TopMarginTextBox", "TopUpDown", QStringLiteral("Top Margin :"));
-    m_right = margin(2, "RightMarginTextBox", "RightUpDown", QStringLiteral("Right Margin :"));
+    m_left = margin(0, QStringLiteral("Left"), QStringLiteral("Left Margin :"));
+    m_top = margin(1, QStringLiteral("Top"), QStringLiteral("Top Margin :"));
+    m_right = margin(2, QStringLiteral("Right"), QStringLiteral("Right Margin :"));
 
     QHBoxLayout* buttons = ButtonRow(main);
     QPushButton* printButton = button("PrintButton", QStringLiteral("Print"));

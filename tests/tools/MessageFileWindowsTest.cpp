@@ -24,8 +24,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,6 +51,21 @@ T* Find(QWidget* w, const char* name) {
 
 void Click(QWidget* w, const char* name) {
     Find<QPushButton>(w, name)->click();
+}
+
+// The arrow of the given direction inside a row's up-down pair.
+QToolButton* Arrow(QWidget* w, const char* upDown, Qt::ArrowType type) {
+    if (QWidget* pair = Find<QWidget>(w, upDown))
+        for (QToolButton* arrow : pair->findChildren<QToolButton*>())
+            if (arrow->arrowType() == type)
+                return arrow;
+    ADD_FAILURE() << "no arrow in " << upDown;
+    return nullptr;
+}
+
+void Press(QWidget* w, const char* upDown, Qt::ArrowType type) {
+    if (QToolButton* arrow = Arrow(w, upDown, type))
+        arrow->click();
 }
 
 // A main window of the test's making: the controls the tools read and write, with one editor for the
@@ -125,12 +140,29 @@ TEST_F(MessageFileWindowsTest, PrintChecksInOrderAndTrimsTheHeader) {
     EXPECT_EQ(QStringLiteral("Please enter a valid margin."), boxes.last());
     EXPECT_EQ(Find<QLineEdit>(&form, "LeftMarginTextBox"),
               QApplication::focusWidget() ? QApplication::focusWidget() : form.focusWidget());
-    // The spin buttons and the box follow each other.
-    Find<QSpinBox>(&form, "TopUpDown")->stepUp();
-    EXPECT_EQ(QStringLiteral("1"), Find<QLineEdit>(&form, "TopMarginTextBox")->text());
-    Find<QLineEdit>(&form, "RightMarginTextBox")->setText(QStringLiteral("99"));
-    EXPECT_EQ(99, Find<QSpinBox>(&form, "RightUpDown")->value());
-    Find<QLineEdit>(&form, "TopMarginTextBox")->setText(QStringLiteral("0"));
+    // Each row's arrows step its own box from what the box holds, within 0 to 99.
+    auto* top = Find<QLineEdit>(&form, "TopMarginTextBox");
+    auto* right = Find<QLineEdit>(&form, "RightMarginTextBox");
+    Press(&form, "TopUpDown", Qt::DownArrow);
+    EXPECT_EQ(QStringLiteral("0"), top->text());
+    Press(&form, "TopUpDown", Qt::UpArrow);
+    Press(&form, "TopUpDown", Qt::UpArrow);
+    EXPECT_EQ(QStringLiteral("2"), top->text());
+    Press(&form, "TopUpDown", Qt::DownArrow);
+    EXPECT_EQ(QStringLiteral("1"), top->text());
+    right->setText(QStringLiteral("98"));
+    Press(&form, "RightUpDown", Qt::UpArrow);
+    Press(&form, "RightUpDown", Qt::UpArrow);
+    EXPECT_EQ(QStringLiteral("99"), right->text());
+    EXPECT_EQ(QStringLiteral("0"), Find<QLineEdit>(&form, "LeftMarginTextBox")->text());
+    // Held down, an arrow keeps stepping; it drops nothing into a box that is switched off.
+    EXPECT_TRUE(Arrow(&form, "LeftUpDown", Qt::UpArrow) &&
+                Arrow(&form, "LeftUpDown", Qt::UpArrow)->autoRepeat());
+    right->setEnabled(false);
+    Press(&form, "RightUpDown", Qt::DownArrow);
+    EXPECT_EQ(QStringLiteral("99"), right->text());
+    right->setEnabled(true);
+    top->setText(QStringLiteral("0"));
     Find<QLineEdit>(&form, "LeftMarginTextBox")->clear();
     Click(&form, "PrintButton"); // empty left wins over the invalid top
     EXPECT_EQ(QStringLiteral("Please enter your margin."), boxes.last());
