@@ -1,5 +1,7 @@
 #include "content/BodyForm.h"
 
+#include "content/DialogButtons.h"
+
 #include "content/ColorPicker.h"
 #include "content/ContentHandBack.h"
 #include "content/PageColours.h"
@@ -72,18 +74,13 @@ BodyForm::BodyForm(HtmlEditor* editor, QWidget* parent) : QDialog(parent) {
                 [this, row](const QColor& c) { colorPicked(row, c); });
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
+    const DialogButtons dialogButtons = MakeDialogButtons(this);
+    QPushButton* ok = dialogButtons.ok;
+    QPushButton* cancel = dialogButtons.cancel;
     connect(ok, &QPushButton::clicked, this, &BodyForm::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = dialogButtons.row;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     layout->addLayout(buttons);

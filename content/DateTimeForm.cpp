@@ -1,5 +1,7 @@
 #include "content/DateTimeForm.h"
 
+#include "content/DialogButtons.h"
+
 #include "editor/HtmlEditor.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -33,21 +35,16 @@ DateTimeForm::DateTimeForm(HtmlEditor* editor, QWidget* parent, const DateTimeSo
         list->clearSelection();
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
+    const DialogButtons dialogButtons = MakeDialogButtons(this);
+    QPushButton* ok = dialogButtons.ok;
+    QPushButton* cancel = dialogButtons.cancel;
     connect(ok, &QPushButton::clicked, this, &DateTimeForm::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* lists = new QHBoxLayout;
     lists->addWidget(m_dates);
     lists->addWidget(m_times);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = dialogButtons.row;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addLayout(lists);

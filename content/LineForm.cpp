@@ -1,5 +1,7 @@
 #include "content/LineForm.h"
 
+#include "content/DialogButtons.h"
+
 #include "content/ContentHandBack.h"
 #include "content/InsertMarkup.h"
 #include "content/UpDown.h"
@@ -76,17 +78,12 @@ LineForm::LineForm(QWidget* parent) : QDialog(parent) {
     grid->addWidget(m_heightUnit, 2, 3);
     grid->addWidget(m_solid, 3, 0, 1, 4);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
+    const DialogButtons dialogButtons = MakeDialogButtons(this);
+    QPushButton* ok = dialogButtons.ok;
+    QPushButton* cancel = dialogButtons.cancel;
     connect(ok, &QPushButton::clicked, this, &LineForm::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &LineForm::CancelButton_Click);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = dialogButtons.row;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     layout->addLayout(buttons);

@@ -1,5 +1,7 @@
 #include "content/TableForm.h"
 
+#include "content/DialogButtons.h"
+
 #include "content/ContentHandBack.h"
 #include "content/InsertMarkup.h"
 #include "content/UpDown.h"
@@ -82,17 +84,12 @@ TableForm::TableForm(QWidget* parent) : QDialog(parent) {
     units->addWidget(m_pixels);
     grid->addLayout(units, line, 1);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
+    const DialogButtons dialogButtons = MakeDialogButtons(this);
+    QPushButton* ok = dialogButtons.ok;
+    QPushButton* cancel = dialogButtons.cancel;
     connect(ok, &QPushButton::clicked, this, &TableForm::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &TableForm::CancelButton_Click);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = dialogButtons.row;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     layout->addLayout(buttons);

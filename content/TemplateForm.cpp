@@ -1,5 +1,7 @@
 #include "content/TemplateForm.h"
 
+#include "content/DialogButtons.h"
+
 #include "content/EmailTemplates.h"
 #include "core/Paths.h"
 #include "core/TextUtil.h"
@@ -47,11 +49,9 @@ TemplateForm::TemplateForm(HtmlEditor* editor, QWidget* parent) : QDialog(parent
     fields->addRow(QStringLiteral("Unsubscribe Email :"), m_email);
     fields->addRow(QStringLiteral("Unsubscribe Subject :"), m_subject);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
+    const DialogButtons dialogButtons = MakeDialogButtons(this);
+    QPushButton* ok = dialogButtons.ok;
+    QPushButton* cancel = dialogButtons.cancel;
     connect(ok, &QPushButton::clicked, this, &TemplateForm::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_list, &QListWidget::itemDoubleClicked, this, &TemplateForm::OKButton_Click);
@@ -63,10 +63,7 @@ TemplateForm::TemplateForm(HtmlEditor* editor, QWidget* parent) : QDialog(parent
     left->addStretch(1);
     top->addLayout(left);
     top->addLayout(fields, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = dialogButtons.row;
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
