@@ -29,7 +29,6 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -148,22 +147,7 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     m_port->setText(QStringLiteral("25"));
     MakeDigitsOnly(m_port);
     // The up-down control steps the number in the port box.
-    m_portUpDown = new QWidget(frame1);
-    m_portUpDown->setObjectName(QStringLiteral("PortUpDown"));
-    auto* arrows = new QVBoxLayout(m_portUpDown);
-    arrows->setContentsMargins(0, 0, 0, 0);
-    arrows->setSpacing(0);
-    for (const bool up : {true, false}) {
-        auto* arrow = new QToolButton(m_portUpDown);
-        arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
-        arrow->setAutoRepeat(true);
-        arrow->setFixedSize(18, 11);
-        NameControl(arrow, up ? QStringLiteral("Port up") : QStringLiteral("Port down"));
-        arrows->addWidget(arrow);
-        connect(arrow, &QToolButton::clicked, this, [this, up] {
-            m_port->setText(QString::number(qBound(0, m_port->text().toInt() + (up ? 1 : -1), 65535)));
-        });
-    }
+    m_portUpDown = MakeStepArrows(m_port, 65535, QStringLiteral("Port"), QStringLiteral("Port"), frame1);
     m_auth = new QCheckBox(QStringLiteral("My server requires authentication"), frame1);
     m_auth->setObjectName(QStringLiteral("AuthCheckBox"));
     m_userLabel = Label(frame1, "Label5", "Username :");

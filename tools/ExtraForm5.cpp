@@ -17,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 ExtraForm5::ExtraForm5(QWidget* parent) : QDialog(parent) {
@@ -40,23 +39,7 @@ ExtraForm5::ExtraForm5(QWidget* parent) : QDialog(parent) {
     MakeDigitsOnly(m_port);
     HookRightClick(m_port);
     // The spin arrows step the number in the port box, up to 65535.
-    auto* upDown = new QWidget(frame);
-    upDown->setObjectName(QStringLiteral("PortUpDown"));
-    auto* arrows = new QVBoxLayout(upDown);
-    arrows->setContentsMargins(0, 0, 0, 0);
-    arrows->setSpacing(0);
-    for (const bool up : {true, false}) {
-        auto* arrow = new QToolButton(upDown);
-        arrow->setObjectName(up ? QStringLiteral("PortUp") : QStringLiteral("PortDown"));
-        arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
-        arrow->setAutoRepeat(true);
-        arrow->setFixedSize(18, 11);
-        arrows->addWidget(arrow);
-        connect(arrow, &QToolButton::clicked, this, [this, up] {
-            if (m_port->isEnabled())
-                m_port->setText(QString::number(qBound(0, m_port->text().toInt() + (up ? 1 : -1), 65535)));
-        });
-    }
+    QWidget* upDown = MakeStepArrows(m_port, 65535, QStringLiteral("Port"), QStringLiteral("Port"), frame);
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(m_port);
     portRow->addWidget(upDown);

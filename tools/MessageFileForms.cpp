@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -161,25 +160,9 @@ ExtraForm1::ExtraForm1(QWidget* parent)
         HookRightClick(box);
         m_hookedBoxes << box;
         margins->addWidget(box, row, 1);
-        // Two plain arrow buttons step the box's number through 0 to 99: a spin box shrunk to its buttons
-        // draws them squashed to a few pixels under the program's style.
-        auto* upDown = new QWidget(marginFrame);
-        upDown->setObjectName(side + QStringLiteral("UpDown"));
-        auto* arrows = new QVBoxLayout(upDown);
-        arrows->setContentsMargins(0, 0, 0, 0);
-        arrows->setSpacing(0);
-        for (const bool up : {true, false}) {
-            auto* arrow = new QToolButton(upDown);
-            arrow->setObjectName(side + (up ? QStringLiteral("Up") : QStringLiteral("Down")));
-            arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
-            arrow->setAutoRepeat(true);
-            arrow->setFixedSize(18, 11);
-            arrows->addWidget(arrow);
-            connect(arrow, &QToolButton::clicked, box, [box, up] {
-                if (box->isEnabled())
-                    box->setText(QString::number(qBound(0, box->text().toInt() + (up ? 1 : -1), 99)));
-            });
-        }
+        // Arrow buttons step the box's number through 0 to 99 (a spin box shrunk to its buttons draws
+        // them squashed to a few pixels under the program's style).
+        QWidget* upDown = MakeStepArrows(box, 99, side, side + QStringLiteral(" margin"), marginFrame);
         margins->addWidget(upDown, row, 2);
         return box;
     };

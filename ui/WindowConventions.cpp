@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPalette>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace {
@@ -125,4 +127,27 @@ void SetUpDialog(QWidget* dialog, const QString& caption, const QString& topicPa
     dialog->setWindowTitle(caption);
     if (!topicPage.isEmpty())
         InstallHelpKey(dialog, topicPage);
+}
+
+QWidget* MakeStepArrows(QLineEdit* box, int maximum, const QString& name, const QString& spokenName,
+                        QWidget* parent) {
+    auto* upDown = new QWidget(parent);
+    upDown->setObjectName(name + QStringLiteral("UpDown"));
+    auto* arrows = new QVBoxLayout(upDown);
+    arrows->setContentsMargins(0, 0, 0, 0);
+    arrows->setSpacing(0);
+    for (const bool up : {true, false}) {
+        auto* arrow = new QToolButton(upDown);
+        arrow->setObjectName(name + (up ? QStringLiteral("Up") : QStringLiteral("Down")));
+        arrow->setAccessibleName(spokenName + (up ? QStringLiteral(" up") : QStringLiteral(" down")));
+        arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+        arrow->setAutoRepeat(true);
+        arrow->setFixedSize(18, 11);
+        arrows->addWidget(arrow);
+        QObject::connect(arrow, &QToolButton::clicked, box, [box, maximum, up] {
+            if (box->isEnabled())
+                box->setText(QString::number(qBound(0, box->text().toInt() + (up ? 1 : -1), maximum)));
+        });
+    }
+    return upDown;
 }

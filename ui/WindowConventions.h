@@ -23,5 +23,11 @@ void HookMinWinSize(QWidget* mainWindow);
 // Typed keys other than the digits 0-9 and Backspace are refused (editing and moving keys still work).
 void MakeDigitsOnly(QLineEdit* box);
 
+// Two arrow buttons (object names name + "Up" and name + "Down", in a widget named name + "UpDown")
+// that step the whole number in box by one within 0 to maximum, repeating while held; they leave a
+// switched-off box alone. spokenName + " up" / " down" is what a screen reader says for them.
+QWidget* MakeStepArrows(QLineEdit* box, int maximum, const QString& name, const QString& spokenName,
+                        QWidget* parent);
+
 // The common set-up of a dialog: appearance, help key, and its caption.
 void SetUpDialog(QWidget* dialog, const QString& caption, const QString& topicPage);
