@@ -57,6 +57,8 @@ constexpr HRESULT DISP_E_BADINDEX = Hr(0x8002000B);
 constexpr HRESULT DISP_E_BADPARAMCOUNT = Hr(0x8002000E);
 constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = Hr(0x8002000F);
 constexpr HRESULT TYPE_E_LIBNOTREGISTERED = Hr(0x8002801D);
+constexpr HRESULT TYPE_E_ELEMENTNOTFOUND = Hr(0x8002802B);
+constexpr HRESULT TYPE_E_BADMODULEKIND = Hr(0x800288BD);
 constexpr HRESULT TYPE_E_CANTLOADLIBRARY = Hr(0x80029C4A);
 
 struct GUID {
@@ -77,6 +79,7 @@ std::string GuidToString(const GUID& guid);
 extern const IID IID_IUnknown;
 extern const IID IID_IClassFactory;
 extern const IID IID_IDispatch;
+extern const IID IID_ITypeInfo;
 extern const IID IID_NULL;
 
 // Strings: a 32-bit byte length stored just before the characters, and a terminating zero after them.
@@ -107,12 +110,14 @@ enum VarType : VARTYPE {
     VT_UI4 = 19,
     VT_INT = 22,
     VT_UINT = 23,
+    VT_VOID = 24,
     VT_HRESULT = 25,
     VT_BYREF = 0x4000,
 };
 
 struct IUnknown;
 struct IDispatch;
+struct ITypeInfo;
 
 struct VARIANT {
     VARTYPE vt = VT_EMPTY;
@@ -193,7 +198,7 @@ protected:
 
 struct IDispatch : IUnknown {
     virtual HRESULT GetTypeInfoCount(uint32_t* count) = 0;
-    virtual HRESULT GetTypeInfo(uint32_t index, LCID lcid, void** typeInfo) = 0;
+    virtual HRESULT GetTypeInfo(uint32_t index, LCID lcid, ITypeInfo** typeInfo) = 0;
     virtual HRESULT GetIDsOfNames(const IID& iid, char16_t** names, uint32_t count, LCID lcid,
                                   DISPID* ids) = 0;
     virtual HRESULT Invoke(DISPID id, const IID& iid, LCID lcid, uint16_t flags, DISPPARAMS* params,
@@ -201,6 +206,142 @@ struct IDispatch : IUnknown {
 
 protected:
     ~IDispatch() = default;
+};
+
+// Type information: the description of one type that late-bound callers browse (attributes, functions,
+// names, help strings) and call through. The structures are the caller's to release through the
+// matching Release* slot of the object that made them.
+using MEMBERID = DISPID;
+using HREFTYPE = uint32_t;
+constexpr MEMBERID MEMBERID_NIL = -1;
+
+enum TYPEKIND : int32_t {
+    TKIND_ENUM = 0,
+    TKIND_RECORD = 1,
+    TKIND_MODULE = 2,
+    TKIND_INTERFACE = 3,
+    TKIND_DISPATCH = 4,
+    TKIND_COCLASS = 5,
+    TKIND_ALIAS = 6,
+    TKIND_UNION = 7,
+};
+enum FUNCKIND : int32_t {
+    FUNC_VIRTUAL = 0,
+    FUNC_PUREVIRTUAL = 1,
+    FUNC_NONVIRTUAL = 2,
+    FUNC_STATIC = 3,
+    FUNC_DISPATCH = 4,
+};
+// The same values as the DISPATCH_ flags.
+enum INVOKEKIND : int32_t {
+    INVOKE_FUNC = 1,
+    INVOKE_PROPERTYGET = 2,
+    INVOKE_PROPERTYPUT = 4,
+    INVOKE_PROPERTYPUTREF = 8,
+};
+enum CALLCONV : int32_t { CC_CDECL = 1, CC_STDCALL = 4 };
+
+constexpr uint16_t PARAMFLAG_FIN = 0x1;
+constexpr uint16_t PARAMFLAG_FOUT = 0x2;
+constexpr uint16_t PARAMFLAG_FRETVAL = 0x8;
+constexpr uint16_t TYPEFLAG_FDUAL = 0x40;
+constexpr uint16_t TYPEFLAG_FOLEAUTOMATION = 0x100;
+constexpr uint16_t TYPEFLAG_FDISPATCHABLE = 0x1000;
+
+// Plain structures: value-initialise them ({}) before use.
+struct TYPEDESC {
+    union {
+        TYPEDESC* lptdesc; // VT_PTR, VT_SAFEARRAY
+        void* lpadesc;     // VT_CARRAY
+        HREFTYPE hreftype; // VT_USERDEFINED
+    };
+    VARTYPE vt;
+};
+struct IDLDESC {
+    uintptr_t dwReserved;
+    uint16_t wIDLFlags;
+};
+struct PARAMDESC {
+    void* pparamdescex; // default values, which this layer never has
+    uint16_t wParamFlags;
+};
+struct ELEMDESC {
+    TYPEDESC tdesc;
+    union {
+        IDLDESC idldesc;
+        PARAMDESC paramdesc;
+    };
+};
+
+struct TYPEATTR {
+    GUID guid;
+    LCID lcid;
+    uint32_t dwReserved;
+    MEMBERID memidConstructor;
+    MEMBERID memidDestructor;
+    char16_t* lpstrSchema;
+    ULONG cbSizeInstance;
+    TYPEKIND typekind;
+    uint16_t cFuncs;
+    uint16_t cVars;
+    uint16_t cImplTypes;
+    uint16_t cbSizeVft;
+    uint16_t cbAlignment;
+    uint16_t wTypeFlags;
+    uint16_t wMajorVerNum;
+    uint16_t wMinorVerNum;
+    TYPEDESC tdescAlias;
+    IDLDESC idldescType;
+};
+
+struct FUNCDESC {
+    MEMBERID memid;
+    HRESULT* lprgscode;
+    ELEMDESC* lprgelemdescParam; // cParams entries
+    FUNCKIND funckind;
+    INVOKEKIND invkind;
+    CALLCONV callconv;
+    int16_t cParams;
+    int16_t cParamsOpt;
+    int16_t oVft; // byte offset of the function's slot in the interface's table
+    int16_t cScodes;
+    ELEMDESC elemdescFunc; // the return type
+    uint16_t wFuncFlags;
+};
+
+struct VARDESC;
+struct ITypeComp;
+struct ITypeLib;
+
+struct ITypeInfo : IUnknown {
+    virtual HRESULT GetTypeAttr(TYPEATTR** attr) = 0;
+    virtual HRESULT GetTypeComp(ITypeComp** comp) = 0;
+    virtual HRESULT GetFuncDesc(uint32_t index, FUNCDESC** desc) = 0;
+    virtual HRESULT GetVarDesc(uint32_t index, VARDESC** desc) = 0;
+    // The member's name, then its parameters' names; *count says how many were filled.
+    virtual HRESULT GetNames(MEMBERID id, BSTR* names, uint32_t maxNames, uint32_t* count) = 0;
+    virtual HRESULT GetRefTypeOfImplType(uint32_t index, HREFTYPE* ref) = 0;
+    virtual HRESULT GetImplTypeFlags(uint32_t index, int32_t* flags) = 0;
+    virtual HRESULT GetIDsOfNames(char16_t** names, uint32_t count, MEMBERID* ids) = 0;
+    // Calls the member on an object that implements the described interface.
+    virtual HRESULT Invoke(void* instance, MEMBERID id, uint16_t flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, uint32_t* argErr) = 0;
+    // MEMBERID_NIL describes the type itself. Any of the out-pointers may be null.
+    virtual HRESULT GetDocumentation(MEMBERID id, BSTR* name, BSTR* docString, uint32_t* helpContext,
+                                     BSTR* helpFile) = 0;
+    virtual HRESULT GetDllEntry(MEMBERID id, INVOKEKIND kind, BSTR* dllName, BSTR* name,
+                                uint16_t* ordinal) = 0;
+    virtual HRESULT GetRefTypeInfo(HREFTYPE ref, ITypeInfo** info) = 0;
+    virtual HRESULT AddressOfMember(MEMBERID id, INVOKEKIND kind, void** address) = 0;
+    virtual HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) = 0;
+    virtual HRESULT GetMops(MEMBERID id, BSTR* mops) = 0;
+    virtual HRESULT GetContainingTypeLib(ITypeLib** lib, uint32_t* index) = 0;
+    virtual void ReleaseTypeAttr(TYPEATTR* attr) = 0;
+    virtual void ReleaseFuncDesc(FUNCDESC* desc) = 0;
+    virtual void ReleaseVarDesc(VARDESC* desc) = 0;
+
+protected:
+    ~ITypeInfo() = default;
 };
 
 // The four exports of an in-process server.

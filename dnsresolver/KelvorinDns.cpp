@@ -105,7 +105,7 @@ HRESULT KelvorinDns::GetTypeInfoCount(uint32_t* count) {
     return S_OK;
 }
 
-HRESULT KelvorinDns::GetTypeInfo(uint32_t index, LCID, void** typeInfo) {
+HRESULT KelvorinDns::GetTypeInfo(uint32_t index, LCID, ITypeInfo** typeInfo) {
     if (!typeInfo)
         return E_POINTER;
     *typeInfo = nullptr;

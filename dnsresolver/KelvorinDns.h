@@ -31,7 +31,7 @@ public:
     com::ULONG Release() override;
     // IDispatch
     com::HRESULT GetTypeInfoCount(uint32_t* count) override;
-    com::HRESULT GetTypeInfo(uint32_t index, com::LCID lcid, void** typeInfo) override;
+    com::HRESULT GetTypeInfo(uint32_t index, com::LCID lcid, com::ITypeInfo** typeInfo) override;
     com::HRESULT GetIDsOfNames(const com::IID& iid, char16_t** names, uint32_t count, com::LCID lcid,
                                com::DISPID* ids) override;
     com::HRESULT Invoke(com::DISPID id, const com::IID& iid, com::LCID lcid, uint16_t flags,

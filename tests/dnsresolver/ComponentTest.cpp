@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -20,13 +19,6 @@ using namespace dnstest;
 namespace {
 constexpr char kClsid[] = "{D94A2B33-B840-11D1-8042-00AA00336A3E}";
 const CLSID kDnsClsid = *ParseGuid(kClsid);
-
-template <typename Fn>
-Fn Export(const char* name) {
-    void* module = LoadModule(ModulePath());
-    EXPECT_NE(module, nullptr);
-    return reinterpret_cast<Fn>(::dlsym(module, name));
-}
 } // namespace
 
 TEST(DnsComponent, NewObjectStartsWithItsDefaults) {

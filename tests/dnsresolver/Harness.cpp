@@ -1,5 +1,8 @@
 #include "tests/dnsresolver/Harness.h"
 
+#include "com/Creation.h"
+
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -43,6 +46,12 @@ void EnsureRegistered() {
         return;
     ASSERT_EQ(RunRegisterTool(false), 0);
     done = true;
+}
+
+void* ModuleExport(const char* name) {
+    void* module = com::LoadModule(ModulePath());
+    EXPECT_NE(module, nullptr);
+    return module ? ::dlsym(module, name) : nullptr;
 }
 
 com::LateBound CreateDns() {

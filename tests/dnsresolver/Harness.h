@@ -14,6 +14,13 @@ int RunRegisterTool(bool unregister);
 // Registers once per process (asserts on failure).
 void EnsureRegistered();
 
+// One of the loaded module's exports (nullptr when missing).
+void* ModuleExport(const char* name);
+template <typename Fn>
+Fn Export(const char* name) {
+    return reinterpret_cast<Fn>(ModuleExport(name));
+}
+
 // A fresh DNS object made by ProgID, or an invalid one when creation failed.
 com::LateBound CreateDns();
 
