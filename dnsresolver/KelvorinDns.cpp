@@ -1,5 +1,7 @@
 #include "dnsresolver/KelvorinDns.h"
 
+#include "com/TypeInfo.h"
+
 #include <climits>
 #include <new>
 
@@ -57,6 +59,8 @@ KelvorinDns::KelvorinDns(IUnknown* outer) {
 
 KelvorinDns::~KelvorinDns() {
     m_resolver.reset();
+    if (m_typeInfo)
+        m_typeInfo->Release();
     ModuleUnlock();
 }
 
@@ -111,107 +115,46 @@ HRESULT KelvorinDns::GetTypeInfo(uint32_t index, LCID, ITypeInfo** typeInfo) {
     *typeInfo = nullptr;
     if (index != 0)
         return DISP_E_BADINDEX;
-    // The description is served through GetIDsOfNames and Invoke; no browsing interface is offered.
-    return E_NOTIMPL;
+    const HRESULT hr = LoadTypeInfo();
+    if (Failed(hr))
+        return hr;
+    m_typeInfo->AddRef();
+    *typeInfo = m_typeInfo;
+    return S_OK;
 }
 
-HRESULT KelvorinDns::LoadTypeLib() {
-    if (m_typeLib)
+HRESULT KelvorinDns::LoadTypeInfo() {
+    if (m_typeInfo)
         return S_OK;
     TypeLibDesc lib;
     const HRESULT hr = LoadRegTypeLib(LIBID_KelvorinDNSLib, 1, 0, &lib);
     if (Failed(hr))
         return hr;
-    // Invoke reads the arguments by the declared types: a library that declares anything other than what
-    // this module implements (a stale or altered file) must not be used.
+    // Invoke calls the members' slots with the declared types: a library that declares anything other than
+    // what this module implements (a stale or altered file) must not be used.
     if (SerializeTypeLib(lib) != SerializeTypeLib(KelvorinTypeLib()))
         return TYPE_E_CANTLOADLIBRARY;
-    m_typeLib = std::move(lib);
-    return S_OK;
+    return CreateDispatchTypeInfo(std::move(lib), &m_typeInfo, ModuleLock, ModuleUnlock);
 }
 
 HRESULT KelvorinDns::GetIDsOfNames(const IID& iid, char16_t** names, uint32_t count, LCID, DISPID* ids) {
     if (!(iid == IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
-    const HRESULT hr = LoadTypeLib();
+    const HRESULT hr = LoadTypeInfo();
     if (Failed(hr))
         return hr;
-    return GetIDsOfNamesFrom(*m_typeLib, names, count, ids);
+    return m_typeInfo->GetIDsOfNames(names, count, ids);
 }
 
 HRESULT KelvorinDns::Invoke(DISPID id, const IID& iid, LCID, uint16_t flags, DISPPARAMS* params,
-                            VARIANT* result, EXCEPINFO*, uint32_t* argErr) {
+                            VARIANT* result, EXCEPINFO* exception, uint32_t* argErr) {
     if (!(iid == IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
-    HRESULT hr = LoadTypeLib();
+    const HRESULT hr = LoadTypeInfo();
     if (Failed(hr))
         return hr;
-    DISPPARAMS none;
-    PreparedCall call;
-    hr = PrepareInvoke(*m_typeLib, id, flags, params ? params : &none, &call, argErr);
-    if (Failed(hr))
-        return hr;
-
-    const MemberDesc& m = *call.member;
-    std::vector<VARIANT>& a = call.args;
-    VARIANT out;
-    VariantInit(&out);
-    BSTR text = nullptr;
-    LONG number = 0;
-    switch (m.dispid) {
-    case 1:
-        hr = GetIPFromName(a[0].bstrVal, &text);
-        break;
-    case 2:
-        hr = GetNameFromIP(a[0].bstrVal, &text);
-        break;
-    case 3:
-        if (m.kind == MemberKind::PropertyGet)
-            hr = get_Timeout(&number);
-        else
-            hr = put_Timeout(a[0].lVal);
-        break;
-    case 4:
-        hr = Whois(a[0].bstrVal, &text);
-        break;
-    case 6:
-        hr = MXLookup(a[0].bstrVal, a[1].bstrVal, &number);
-        break;
-    case 7:
-        hr = MXServerList(a[0].lVal, &text);
-        break;
-    case 8:
-        if (m.kind == MemberKind::PropertyGet)
-            hr = get_WhoisServer(&text);
-        else
-            hr = put_WhoisServer(a[0].bstrVal);
-        break;
-    case 10:
-        hr = GetSystemError(&number);
-        break;
-    case 12:
-        hr = get_Version(&text);
-        break;
-    default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    // The result takes the type of the member's retval parameter, as the type library declares it.
-    if (const ParamDesc* retval = m.Retval(); retval && retval->vt == VT_BSTR) {
-        out.vt = VT_BSTR;
-        out.bstrVal = text;
-    } else if (retval && retval->vt == VT_I4) {
-        out.vt = VT_I4;
-        out.lVal = number;
-    } else {
-        SysFreeString(text);
-    }
-    if (result) {
-        // The caller's variant is written, never read: what it held is not ours to free.
-        *result = out;
-    } else {
-        VariantClear(&out);
-    }
-    return hr;
+    // The type information checks the arguments and calls the member through this interface's table.
+    return m_typeInfo->Invoke(static_cast<IKelvorinDNS*>(this), id, flags, params, result, exception, argErr);
 }
 
 void KelvorinDns::Store(const LookupResult& result, BSTR* out) {

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace trivex {
@@ -65,7 +64,7 @@ private:
         com::ULONG Release() override;
     };
 
-    com::HRESULT LoadTypeLib();
+    com::HRESULT LoadTypeInfo();
     void Store(const LookupResult& result, com::BSTR* out);
 
     std::atomic<com::ULONG> m_refs{0};
@@ -75,7 +74,7 @@ private:
     int32_t m_timeoutMs = 30000;
     Inner m_inner;
     com::IUnknown* m_outer = nullptr;
-    std::optional<com::TypeLibDesc> m_typeLib;
+    com::ITypeInfo* m_typeInfo = nullptr; // made from the registered library on first use
 };
 
 } // namespace trivex

@@ -233,7 +233,7 @@ TEST(DnsComponent, VersionIsReadableFromTheModuleFile) {
     EXPECT_FALSE(GetFileVersionInfo(BinDir() + "/velanto-regsvr"));
 }
 
-TEST(DnsComponent, DispatchByNameNeedsTheRegisteredTypeLibrary) {
+TEST(DnsComponent, DispatchByNameAndTypeInformationNeedTheRegisteredLibrary) {
     EnsureRegistered();
     IClassFactory* factory = nullptr;
     ASSERT_EQ(CoGetClassObject(kDnsClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
@@ -246,6 +246,12 @@ TEST(DnsComponent, DispatchByNameNeedsTheRegisteredTypeLibrary) {
     char16_t* names[] = {name};
     DISPID id = 0;
     EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), TYPE_E_LIBNOTREGISTERED);
+    uint32_t count = 0;
+    EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+    EXPECT_EQ(dispatch->GetTypeInfo(0, 0, &info), TYPE_E_LIBNOTREGISTERED);
+    EXPECT_EQ(info, nullptr);
     ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     dispatch->Release();
     factory->Release();
