@@ -55,6 +55,18 @@ Variant Variant::Raw(const VARIANT& raw) {
     return v;
 }
 
+DispatchArguments::DispatchArguments(const std::vector<Variant>& args, uint16_t flags) {
+    m_reversed.reserve(args.size());
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+        m_reversed.push_back(it->get());
+    m_params.rgvarg = m_reversed.empty() ? nullptr : m_reversed.data();
+    m_params.cArgs = static_cast<uint32_t>(m_reversed.size());
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        m_params.rgdispidNamedArgs = &m_putId;
+        m_params.cNamedArgs = 1;
+    }
+}
+
 LateBound& LateBound::operator=(LateBound&& other) noexcept {
     if (this != &other) {
         Reset();
@@ -85,23 +97,11 @@ HRESULT LateBound::Call(std::u16string_view name, uint16_t flags, const std::vec
     HRESULT hr = m_dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
     if (Failed(hr))
         return hr;
-    // Arguments travel in reverse order; they are borrowed, not copied.
-    std::vector<VARIANT> reversed;
-    reversed.reserve(args.size());
-    for (auto it = args.rbegin(); it != args.rend(); ++it)
-        reversed.push_back(it->get());
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params;
-    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
-    params.cArgs = static_cast<uint32_t>(reversed.size());
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        params.rgdispidNamedArgs = &putId;
-        params.cNamedArgs = 1;
-    }
+    DispatchArguments params(args, flags);
     Variant out;
     EXCEPINFO exception;
     uint32_t err = 0;
-    hr = m_dispatch->Invoke(id, IID_NULL, 0, flags, &params, &out.get(), &exception, &err);
+    hr = m_dispatch->Invoke(id, IID_NULL, 0, flags, params.get(), &out.get(), &exception, &err);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);

@@ -36,6 +36,21 @@ private:
     VARIANT m_v;
 };
 
+// The argument block of one call: the arguments in reverse order (borrowed, not copied) and, for a
+// property put, the value named DISPID_PROPERTYPUT.
+class DispatchArguments {
+public:
+    DispatchArguments(const std::vector<Variant>& args, uint16_t flags);
+    DispatchArguments(const DispatchArguments&) = delete;
+    DispatchArguments& operator=(const DispatchArguments&) = delete;
+    DISPPARAMS* get() { return &m_params; }
+
+private:
+    std::vector<VARIANT> m_reversed;
+    DISPID m_putId = DISPID_PROPERTYPUT;
+    DISPPARAMS m_params;
+};
+
 class LateBound {
 public:
     LateBound() = default;

@@ -77,19 +77,9 @@ std::string Describe(ITypeInfo* info, uint32_t index) {
 // A call through the type information, arguments in declared order.
 HRESULT CallThrough(ITypeInfo* info, IDispatch* object, MEMBERID id, uint16_t flags,
                     std::vector<Variant> args, Variant* result, uint32_t* argErr = nullptr) {
-    std::vector<VARIANT> reversed;
-    for (auto it = args.rbegin(); it != args.rend(); ++it)
-        reversed.push_back(it->get());
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params;
-    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
-    params.cArgs = static_cast<uint32_t>(reversed.size());
-    if (flags == DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &putId;
-        params.cNamedArgs = 1;
-    }
+    DispatchArguments params(args, flags);
     *result = Variant(); // the call writes the variant without freeing what it held
-    return info->Invoke(object, id, flags, &params, &result->get(), nullptr, argErr);
+    return info->Invoke(object, id, flags, params.get(), &result->get(), nullptr, argErr);
 }
 
 } // namespace
