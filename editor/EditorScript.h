@@ -60,7 +60,14 @@ window.__velanto || (window.__velanto = (function () {
   };
   v.pasteHTML = function (html) {
     v.ensureCaret();
-    if (document.execCommand('insertHTML', false, html))
+    // The engine answers false for some markup it has inserted all the same (tables): whether the
+    // document changed is what tells, so an insert is never made twice and stays one undo step.
+    const watch = new MutationObserver(function () {});
+    watch.observe(document, { childList: true, subtree: true, characterData: true, attributes: true });
+    const done = document.execCommand('insertHTML', false, html);
+    const changed = watch.takeRecords().length > 0;
+    watch.disconnect();
+    if (done || changed)
       return true;
     const s = window.getSelection();
     const r = s.getRangeAt(0);
