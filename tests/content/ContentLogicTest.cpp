@@ -255,6 +255,41 @@ TEST(DocumentPropertiesScan, HeadTokensInTableOrder) {
     EXPECT_EQ(some.title, QStringLiteral("News"));
 }
 
+TEST(DocumentPropertiesScan, ValuesThatNeedNoQuotesStandBare) {
+    const struct {
+        const char* markup;
+        const char* bare;
+    } cases[] = {
+        {"<meta http-equiv=\"Content-Language\" content=\"fr-ch\">",
+         "<meta http-equiv=Content-Language content=fr-ch>"},
+        {"<META CONTENT='EN-US'><html dir=\"rtl\">", "<META CONTENT=EN-US><html dir=rtl>"},
+        // Values with blanks, quotes or nothing in them keep their quotes.
+        {"<meta content=\"text/html; charset=utf-8\"><img alt=\"\" title='say \"hi\"'>",
+         "<meta content=\"text/html; charset=utf-8\"><img alt=\"\" title='say \"hi\"'>"},
+        {"<a href=\"x?a=1\" class=\"a`b\">", "<a href=\"x?a=1\" class=\"a`b\">"},
+        // Only tags change: text, comments, scripts and styles stay as written.
+        {"<p>content=\"fr\"</p><!-- <meta content=\"fr\"> -->",
+         "<p>content=\"fr\"</p><!-- <meta content=\"fr\"> -->"},
+        {"<style>a[title=\"x\"] {}</style><b id=\"y\">", "<style>a[title=\"x\"] {}</style><b id=y>"},
+        {"<SCRIPT>if (a<b) s = \"<i class=\\\"z\\\">\";</script><i class=\"z\">",
+         "<SCRIPT>if (a<b) s = \"<i class=\\\"z\\\">\";</script><i class=z>"},
+        // Broken markup is copied, not lost.
+        {"a < b <p title=\"open", "a < b <p title=\"open"},
+        {"<br/><hr class=\"x\"/>", "<br/><hr class=x/>"},
+        {"<", "<"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BareAttributeValues(QString::fromLatin1(c.markup)).toStdString(), std::string(c.bare))
+            << c.markup;
+    // The language of a head the engine quoted is found once the values stand bare.
+    const QString quoted =
+        QStringLiteral("<html><head><meta http-equiv=\"Content-Language\" content=\"fr-ch\">"
+                       "</head><body></body></html>");
+    EXPECT_EQ(ReadDocumentProperties({}, {}, quoted).language, QStringLiteral("None"));
+    EXPECT_EQ(ReadDocumentProperties({}, {}, BareAttributeValues(quoted)).language,
+              QStringLiteral("French (Swiss)"));
+}
+
 TEST(StoredTemplates, EachHoldsTheBoundHeadFooterAndPlaceholders) {
     const QStringList titles = {"Government Template", "Health Template", "Legal Template", "Sports Template",
                                 "Travel Template"};
