@@ -335,8 +335,11 @@ TEST(StoredTemplates, ReplacementsRunInOrderOverTheWholeText) {
     const TemplateValues v{QStringLiteral("A&B UnsubscribeNow"), QStringLiteral("<TorvaleCo>"),
                            QStringLiteral("out@example.test"), QStringLiteral("Stop it")};
     EXPECT_EQ(FillTemplate(doc, 2, v, QStringLiteral("/opt/velanto")),
-              QStringLiteral("<img src=\"/opt/velanto/Template3.jpg\"> Template1.jpg A&B Stop it <TorvaleCo> "
-                             "out@example.test Stop it"));
+              QStringLiteral("<img src=\"file:///opt/velanto/Template3.jpg\"> Template1.jpg A&B Stop it "
+                             "<TorvaleCo> out@example.test Stop it"));
+    // The picture's address is a file URL of the path, whatever characters the folder's name holds.
+    EXPECT_TRUE(FillTemplate(doc, 2, v, QStringLiteral("/opt/V #2 100%/"))
+                    .startsWith(QStringLiteral("<img src=\"file:///opt/V%20%232%20100%25/Template3.jpg\">")));
 
     // A filled document keeps its merge macros and has no placeholder left.
     const QString filled = FillTemplate(StoredTemplate(0), 0,
@@ -348,6 +351,6 @@ TEST(StoredTemplates, ReplacementsRunInOrderOverTheWholeText) {
     EXPECT_FALSE(filled.contains(QStringLiteral(".invalid")));
     EXPECT_EQ(filled.count(QStringLiteral("leave@acme.test")), 2);
     EXPECT_TRUE(filled.contains(QStringLiteral("mailto:leave@acme.test?subject=REMOVE")));
-    EXPECT_TRUE(filled.contains(QStringLiteral("src=\"/opt/velanto/Template1.jpg\"")));
+    EXPECT_TRUE(filled.contains(QStringLiteral("src=\"file:///opt/velanto/Template1.jpg\"")));
     EXPECT_TRUE(filled.contains(QStringLiteral("To: $*MergeCompany*$")));
 }
