@@ -135,6 +135,7 @@ public:
     void contextMenu(const QPoint& viewPosition);
     bool insertPicture(const QString& path, const QString& altText);
     bool findNext(const QString& text, bool matchCase);
+    bool printToPdfFile(const QPrinter& printer);
     void fontDialog();
     void hyperlinkDialog();
     void pictureDialog();
@@ -610,6 +611,28 @@ void HtmlEditor::ExecCommand(int command, int option) {
     }
 }
 
+bool HtmlEditor::Private::printToPdfFile(const QPrinter& printer) {
+    const QString target = printer.outputFileName();
+    if (target.isEmpty())
+        return false;
+    struct Result {
+        bool done = false;
+        QByteArray pdf;
+    };
+    auto result = std::make_shared<Result>();
+    QPointer<Private> self(this);
+    page->printToPdf(
+        [result, self](const QByteArray& pdf) {
+            result->done = true;
+            result->pdf = pdf;
+            if (self)
+                emit self->progress();
+        },
+        printer.pageLayout(), printer.pageRanges());
+    waitFor([&result] { return result->done; }, LoadTimeoutMs);
+    return !result->pdf.isEmpty() && WriteFileAtomically(target, result->pdf);
+}
+
 QPrinter& HtmlEditor::CurrentPrinter() {
     static QPrinter* printer = [] {
         auto* made = new QPrinter(QPrinter::HighResolution);
@@ -624,6 +647,9 @@ bool HtmlEditor::PrintDocument(qint32 flags) {
     if (!d->waitReady())
         return false;
     QPrinter& printer = CurrentPrinter();
+    // The view prints a picture of each page; a PDF file gets the engine's own PDF, whose text stays text.
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return d->printToPdfFile(printer);
     struct Result {
         bool done = false;
         bool ok = false;
