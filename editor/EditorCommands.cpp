@@ -65,17 +65,17 @@ void HtmlEditor::Private::fontDialog() {
     values.fontColor.clear();
     if (!AskEditorDialog(q, EditorDialogKind::Font, values))
         return;
-    bool changed = false;
+    bool done = false;
     if (!values.fontFace.isEmpty())
-        changed |=
+        done |=
             call(QStringLiteral("__velanto.exec('fontName', %1)").arg(JsString(values.fontFace))).toBool();
     if (values.fontSize >= 1 && values.fontSize <= 7)
-        changed |= call(QStringLiteral("__velanto.exec('fontSize', '%1')").arg(values.fontSize)).toBool();
+        done |= call(QStringLiteral("__velanto.exec('fontSize', '%1')").arg(values.fontSize)).toBool();
     if (!values.fontColor.isEmpty())
-        changed |=
+        done |=
             call(QStringLiteral("__velanto.exec('foreColor', %1)").arg(JsString(values.fontColor))).toBool();
-    if (changed)
-        markDirty();
+    if (done)
+        changed();
 }
 
 void HtmlEditor::Private::hyperlinkDialog() {
@@ -88,7 +88,7 @@ void HtmlEditor::Private::hyperlinkDialog() {
     if (values.url.isEmpty() || values.url == QLatin1String("http://"))
         return;
     if (call(QStringLiteral("__velanto.exec('createLink', %1)").arg(JsString(values.url))).toBool())
-        markDirty();
+        changed();
 }
 
 void HtmlEditor::Private::pictureDialog() {
@@ -97,7 +97,7 @@ void HtmlEditor::Private::pictureDialog() {
         return;
     dialogValues.picturePath = values.picturePath;
     if (insertPicture(values.picturePath, values.altText))
-        markDirty();
+        changed();
 }
 
 void HtmlEditor::Private::findDialog() {
@@ -141,7 +141,7 @@ void HtmlEditor::ExecCommand(int command, int option) {
         const bool done =
             d->call(QStringLiteral("__velanto.exec('%1')").arg(QLatin1String(mapping.name))).toBool();
         if (done && command != EditCommand::SelectAll && command != EditCommand::Copy)
-            d->markDirty();
+            d->changed();
         return;
     }
     switch (command) {

@@ -4,8 +4,20 @@
 
 inline constexpr const char* EditorScript = R"JS(
 window.__velanto || (window.__velanto = (function () {
-  const v = { generation: 0, edited: false, listening: false };
+  const v = { generation: 0, edited: false, listening: false, changeTold: false };
+  // The first change after the program's last copy of the document is told, so that it takes a new copy.
+  v.noteChange = function () {
+    if (!v.changeTold) {
+      v.changeTold = true;
+      console.log('velanto-changed');
+    }
+  };
+  v.copy = function () {
+    v.changeTold = false;
+    return v.serialize(false);
+  };
   v.noteEdit = function () {
+    v.noteChange();
     if (!v.edited) {
       v.edited = true;
       console.log('velanto-edited:' + v.generation);

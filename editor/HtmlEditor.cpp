@@ -40,6 +40,7 @@ namespace {
 // choice of decoding, and relative references resolve against the document's folder on disk.
 constexpr char DocumentScheme[] = "velanto-doc";
 constexpr char EditedMessage[] = "velanto-edited:";
+constexpr char ChangedMessage[] = "velanto-changed";
 
 const QString NewDocumentHtml =
     QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
@@ -128,6 +129,8 @@ protected:
                                   const QString&) override {
         if (message == QLatin1String(EditedMessage) + QString::number(m_editor->generation))
             m_editor->markDirty();
+        else if (message == QLatin1String(ChangedMessage))
+            m_editor->keepCopySoon();
     }
     // Only the documents the editor itself loads are shown: no link, drop or refresh navigates away.
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
@@ -163,7 +166,7 @@ public:
 
     void pasteHTML(const QString& html) override {
         if (d->call(QStringLiteral("__velanto.pasteHTML(%1)").arg(JsString(html))).toBool())
-            d->markDirty();
+            d->changed();
     }
     QString selectionText() const override {
         return d->call(QStringLiteral("__velanto.selectionText()")).toString();
@@ -178,7 +181,7 @@ public:
     QString title() const override { return d->call(QStringLiteral("__velanto.title()")).toString(); }
     void setTitle(const QString& title) override {
         if (d->call(QStringLiteral("__velanto.setTitle(%1)").arg(JsString(title))).toBool())
-            d->markDirty();
+            d->changed();
     }
     QString bgColor() const override { return color("bgcolor"); }
     void setBgColor(const QString& value) override { setColor("bgcolor", value); }
@@ -201,7 +204,7 @@ private:
         const QString script = QStringLiteral("__velanto.setBodyAttribute('%1', %2)")
                                    .arg(QLatin1String(attribute), JsString(value.trimmed()));
         if (d->call(script).toBool())
-            d->markDirty();
+            d->changed();
     }
 
     HtmlEditor::Private* d;
@@ -242,6 +245,11 @@ HtmlEditor::Private::Private(HtmlEditor* owner) : q(owner) {
     layout->addWidget(view);
     q->setFocusProxy(view); // giving the editor the focus puts it into the document
 
+    copyTimer = new QTimer(this);
+    copyTimer->setSingleShot(true);
+    copyTimer->setInterval(CopyDelayMs);
+    connect(copyTimer, &QTimer::timeout, this, &Private::keepCopyNow);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, &Private::renderProcessEnded);
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (!loading)
             return;
@@ -254,6 +262,7 @@ HtmlEditor::Private::Private(HtmlEditor* owner) : q(owner) {
 }
 
 HtmlEditor::Private::~Private() {
+    disconnect(page, nullptr, this, nullptr); // a render process ended by the page's deletion is no loss
     // The page goes before its profile; the profile takes its handler and interceptor with it.
     delete view;
     delete page;
@@ -290,6 +299,7 @@ QVariant HtmlEditor::Private::call(const QString& expression) {
     };
     auto result = std::make_shared<Result>();
     QPointer<Private> self(this);
+    const int ends = processEnds;
     page->runJavaScript(QLatin1String(EditorScript) + expression, QWebEngineScript::ApplicationWorld,
                         [result, self](const QVariant& value) {
                             result->done = true;
@@ -297,7 +307,8 @@ QVariant HtmlEditor::Private::call(const QString& expression) {
                             if (self)
                                 emit self->progress();
                         });
-    waitFor([&result] { return result->done; }, CallTimeoutMs);
+    // A render process that ends answers nothing: the call gives up at once.
+    waitFor([&result, &ends, this] { return result->done || processEnds != ends; }, CallTimeoutMs);
     return result->value;
 }
 
@@ -342,7 +353,10 @@ bool HtmlEditor::Private::loadBytes(const QByteArray& bytes, const QByteArray& c
                                     const QString& basePath) {
     waitReady();
     startLoad(bytes, contentType, basePath);
-    return waitReady();
+    if (!waitReady())
+        return false;
+    kept = {bytes, contentType, basePath};
+    return true;
 }
 
 void HtmlEditor::Private::markDirty() {
@@ -360,7 +374,8 @@ void HtmlEditor::Private::markClean() {
 
 HtmlEditor::HtmlEditor(QWidget* parent) : QWidget(parent), d(new Private(this)) {
     // The first document loads in the background; the first call that needs it waits for it.
-    d->startLoad(NewDocumentHtml.toUtf8(), "text/html;charset=utf-8", QStringLiteral("/"));
+    d->kept = {NewDocumentHtml.toUtf8(), "text/html;charset=utf-8", QStringLiteral("/")};
+    d->startLoad(d->kept.bytes, d->kept.contentType, d->kept.basePath);
 }
 
 HtmlEditor::~HtmlEditor() {

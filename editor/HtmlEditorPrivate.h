@@ -15,6 +15,7 @@
 #include <memory>
 
 class DocumentSchemeHandler;
+class QTimer;
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -22,6 +23,9 @@ class QWebEngineView;
 // Time limits of the calls into the engine.
 inline constexpr int CallTimeoutMs = 10000;
 inline constexpr int LoadTimeoutMs = 30000;
+// How long after a typed change the program takes its copy of the document: one copy per pause, not
+// one per key.
+inline constexpr int CopyDelayMs = 1000;
 
 class EditorDocument;
 
@@ -37,7 +41,13 @@ public:
     void startLoad(const QByteArray& bytes, const QByteArray& contentType, const QString& basePath);
     bool loadBytes(const QByteArray& bytes, const QByteArray& contentType, const QString& basePath);
     void markDirty();
+    // A change made by one of the control's own calls: marks the document and keeps a copy of it at once.
+    void changed();
     void markClean();
+    void keepCopySoon();
+    void keepCopyNow();
+    void renderProcessEnded();
+    void restore();
     void contextMenu(const QPoint& viewPosition);
     bool insertPicture(const QString& path, const QString& altText);
     bool findNext(const QString& text, bool matchCase);
@@ -66,6 +76,16 @@ public:
     QStringList menuCaptions;
     QList<qint32> menuStates;
     EditorDialogValues dialogValues;
+    // The document as the program last had it, loaded again when the render process ends: the bytes of
+    // the last load, replaced by a copy of the markup taken after each change.
+    struct KeptDocument {
+        QByteArray bytes;
+        QByteArray contentType;
+        QString basePath;
+    } kept;
+    QTimer* copyTimer = nullptr;
+    int processEnds = 0;
+    bool restoring = false;
 
 signals:
     void progress();

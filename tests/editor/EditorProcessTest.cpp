@@ -60,6 +60,48 @@ std::vector<PdfWord> PdfWords(const QString& path, int* pages) {
     return words;
 }
 
+TEST_F(EditorProcessTest, AKilledRenderProcessIsFollowedByAMessageAndTheDocumentBack) {
+    testenv::MessageBoxRecorder boxes;
+    QImage picture(6, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(File(QStringLiteral("pic.png"))));
+    Load("<html><head><title>Kept</title></head><body><p id=\"a\">Hello</p><img "
+         "src=\"pic.png\"></body></html>",
+         QStringLiteral("kept.htm"));
+
+    // Unchanged: the file's document comes back, still unmodified.
+    KillRenderProcess();
+    ASSERT_TRUE(WaitUntil([&boxes] { return boxes.seen().size() == 1; }, 30000));
+    EXPECT_EQ(boxes.seen().front().icon, QMessageBox::Warning);
+    EXPECT_EQ(editor->DOM().bodyOuterText().trimmed(), QStringLiteral("Hello"));
+    EXPECT_FALSE(editor->IsDirty());
+    EXPECT_EQ(editor->CurrentDocumentPath(), File(QStringLiteral("kept.htm")));
+    EXPECT_TRUE(WaitUntil(PictureShown));
+
+    // Changed: the changes come back, and the document still counts as modified.
+    Select("a", 5, 5);
+    editor->DOM().pasteHTML(QStringLiteral("<b>, world</b>"));
+    editor->DOM().setTitle(QStringLiteral("Changed"));
+    ASSERT_TRUE(editor->IsDirty());
+    ASSERT_EQ(editor->DOM().title().toStdString(), "Changed");
+    KillRenderProcess();
+    ASSERT_TRUE(WaitUntil([&boxes] { return boxes.seen().size() == 2; }, 30000));
+    EXPECT_EQ(editor->DOM().bodyOuterText().trimmed().toStdString(), "Hello, world");
+    EXPECT_EQ(editor->DOM().title().toStdString(), "Changed");
+    EXPECT_TRUE(editor->IsDirty());
+    EXPECT_EQ(editor->CurrentDocumentPath(), File(QStringLiteral("kept.htm")));
+    EXPECT_TRUE(WaitUntil(PictureShown));
+
+    // The editor works on as before, and a save writes what came back.
+    editor->DOM().pasteHTML(QStringLiteral("<i>after</i>"));
+    ASSERT_TRUE(editor->SaveDocument(File(QStringLiteral("saved.htm"))));
+    const QByteArray saved = ReadAll(File(QStringLiteral("saved.htm")));
+    EXPECT_TRUE(saved.contains("Hello<b>, world</b>")) << saved.constData();
+    EXPECT_TRUE(saved.contains("<i>after</i>")) << saved.constData();
+    EXPECT_FALSE(editor->IsDirty());
+    EXPECT_EQ(boxes.seen().size(), 2u);
+}
+
 TEST_F(EditorProcessTest, APdfFilePrinterGetsTheTextAsTextWithinTheMargins) {
     Load("<html><body style=\"margin:0\"><p>Spring offer for every reader</p>"
          "<p style=\"break-before: page\">Second page</p></body></html>");
