@@ -1,6 +1,7 @@
 #include "content/EmailTemplates.h"
 
 #include <QFile>
+#include <QUrl>
 
 // The resources live in this static library: they are registered once, on the first read.
 static void RegisterTemplateResources() {
@@ -42,7 +43,9 @@ QString FillTemplate(const QString& document, int row, const TemplateValues& val
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     const QString image = TemplateImageName(row);
-    text.replace(image, folder + image);
+    // An address, not a path: a folder name with "#", "%", "?" or a blank must not read as a fragment,
+    // an escape or a query.
+    text.replace(image, QUrl::fromLocalFile(folder + image).toString(QUrl::FullyEncoded));
     text.replace(QStringLiteral("TorvaleCo"), values.company);
     text.replace(QLatin1String(TemplateWebHost), values.webSite);
     text.replace(QLatin1String(TemplateUnsubscribeAddress), values.unsubscribeEmail);

@@ -23,6 +23,6 @@ struct TemplateValues {
 };
 
 // The five replacements in their order, every occurrence, case-sensitive, plain text: the row's picture
-// name by the program folder's copy of it, then the company, web site, address and subject.
+// name by the file URL of the program folder's copy of it, then the company, web site, address and subject.
 QString FillTemplate(const QString& document, int row, const TemplateValues& values,
                      const QString& programFolder);

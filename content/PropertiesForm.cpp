@@ -15,11 +15,12 @@
 PropertiesForm::PropertiesForm(HtmlEditor* editor, QWidget* parent) : QDialog(parent) {
     SetUpDialog(this, QStringLiteral("Properties"), QStringLiteral("Welcome.htm"));
 
-    // Without an editor every value counts as empty and each box shows its default text.
-    const DocumentProperties p = editor
-                                     ? ReadDocumentProperties(editor->CurrentDocumentPath(),
-                                                              editor->DOM().title(), editor->DocumentHTML())
-                                     : ReadDocumentProperties(QString(), QString(), QString());
+    // Without an editor every value counts as empty and each box shows its default text. The tokens are
+    // looked for in the markup with its values bare, however the file quoted them.
+    const DocumentProperties p =
+        editor ? ReadDocumentProperties(editor->CurrentDocumentPath(), editor->DOM().title(),
+                                        BareAttributeValues(editor->DocumentHTML()))
+               : ReadDocumentProperties(QString(), QString(), QString());
 
     auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("Frame"));

@@ -186,7 +186,123 @@ QString Scan(const QString& headText, const TokenName (&table)[N]) {
     return QStringLiteral("None");
 }
 
+// A value that HTML lets stand without quotes.
+bool CanStandBare(QStringView value) {
+    if (value.isEmpty())
+        return false;
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case ' ':
+        case '\t':
+        case '\n':
+        case '\r':
+        case '\f':
+        case '"':
+        case '\'':
+        case '=':
+        case '<':
+        case '>':
+        case '`':
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+// Elements whose content is raw text: a "<" in it opens no tag.
+bool HoldsRawText(QStringView name) {
+    static const char* const names[] = {"script",  "style",    "xmp",      "iframe",
+                                        "noembed", "noframes", "noscript", "plaintext"};
+    for (const char* n : names)
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool IsSpace(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r') || c == QLatin1Char('\f');
+}
+
+// Copies the start tag at `at` (just past its "<") to `out`, values written bare where they can be; returns
+// the position after the tag and sets `name` to the tag's name.
+qsizetype CopyStartTag(const QString& markup, qsizetype at, QString& out, QStringView& name) {
+    const qsizetype n = markup.size();
+    qsizetype i = at;
+    while (i < n && !IsSpace(markup.at(i)) && markup.at(i) != QLatin1Char('>') &&
+           markup.at(i) != QLatin1Char('/'))
+        ++i;
+    name = QStringView(markup).mid(at, i - at);
+    out += name;
+    while (i < n) {
+        const QChar c = markup.at(i);
+        if (c == QLatin1Char('>')) {
+            out += c;
+            return i + 1;
+        }
+        if (c == QLatin1Char('=') && i + 1 < n &&
+            (markup.at(i + 1) == QLatin1Char('"') || markup.at(i + 1) == QLatin1Char('\''))) {
+            const QChar quote = markup.at(i + 1);
+            const qsizetype close = markup.indexOf(quote, i + 2);
+            if (close < 0)
+                break;
+            const QStringView value = QStringView(markup).mid(i + 2, close - i - 2);
+            out += QLatin1Char('=');
+            if (CanStandBare(value))
+                out += value;
+            else
+                out += quote + value.toString() + quote;
+            i = close + 1;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    out += QStringView(markup).mid(i);
+    return n;
+}
+
 } // namespace
+
+QString BareAttributeValues(const QString& markup) {
+    QString out;
+    out.reserve(markup.size());
+    const qsizetype n = markup.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype open = markup.indexOf(QLatin1Char('<'), i);
+        if (open < 0 || open + 1 >= n) {
+            out += QStringView(markup).mid(i);
+            break;
+        }
+        out += QStringView(markup).mid(i, open - i);
+        if (QStringView(markup).mid(open, 4) == QLatin1String("<!--")) {
+            const qsizetype close = markup.indexOf(QLatin1String("-->"), open + 4);
+            const qsizetype end = close < 0 ? n : close + 3;
+            out += QStringView(markup).mid(open, end - open);
+            i = end;
+            continue;
+        }
+        if (!markup.at(open + 1).isLetter()) {
+            out += QLatin1Char('<');
+            i = open + 1;
+            continue;
+        }
+        out += QLatin1Char('<');
+        QStringView name;
+        i = CopyStartTag(markup, open + 1, out, name);
+        if (HoldsRawText(name)) {
+            qsizetype end = markup.indexOf(QStringLiteral("</") + name.toString(), i, Qt::CaseInsensitive);
+            if (end < 0)
+                end = n;
+            out += QStringView(markup).mid(i, end - i);
+            i = end;
+        }
+    }
+    return out;
+}
 
 QString HeadText(const QString& documentHtml) {
     const QString lower = documentHtml.toLower();

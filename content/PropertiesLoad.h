@@ -20,5 +20,11 @@ QString PageDirection(const QString& headText);
 QString PageLanguage(const QString& headText);
 QString PageCharset(const QString& headText);
 
+// The markup with every attribute value that needs no quotes written bare (content=en-us), as pages and
+// editors have long written them and as the tokens above are spelled. The engine hands a document back
+// with every value quoted, whatever its file had; comments and the text of scripts and styles stay as
+// they are.
+QString BareAttributeValues(const QString& markup);
+
 DocumentProperties ReadDocumentProperties(const QString& path, const QString& title,
                                           const QString& documentHtml);

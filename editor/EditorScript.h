@@ -4,8 +4,20 @@
 
 inline constexpr const char* EditorScript = R"JS(
 window.__velanto || (window.__velanto = (function () {
-  const v = { generation: 0, edited: false, listening: false };
+  const v = { generation: 0, edited: false, listening: false, changeTold: false };
+  // The first change after the program's last copy of the document is told, so that it takes a new copy.
+  v.noteChange = function () {
+    if (!v.changeTold) {
+      v.changeTold = true;
+      console.log('velanto-changed');
+    }
+  };
+  v.copy = function () {
+    v.changeTold = false;
+    return v.serialize(false);
+  };
   v.noteEdit = function () {
+    v.noteChange();
     if (!v.edited) {
       v.edited = true;
       console.log('velanto-edited:' + v.generation);
@@ -60,7 +72,14 @@ window.__velanto || (window.__velanto = (function () {
   };
   v.pasteHTML = function (html) {
     v.ensureCaret();
-    if (document.execCommand('insertHTML', false, html))
+    // The engine answers false for some markup it has inserted all the same (tables): whether the
+    // document changed is what tells, so an insert is never made twice and stays one undo step.
+    const watch = new MutationObserver(function () {});
+    watch.observe(document, { childList: true, subtree: true, characterData: true, attributes: true });
+    const done = document.execCommand('insertHTML', false, html);
+    const changed = watch.takeRecords().length > 0;
+    watch.disconnect();
+    if (done || changed)
       return true;
     const s = window.getSelection();
     const r = s.getRangeAt(0);

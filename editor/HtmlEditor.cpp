@@ -1,7 +1,7 @@
 #include "editor/HtmlEditor.h"
 
-#include "editor/EditorDialogs.h"
 #include "editor/EditorScript.h"
+#include "editor/HtmlEditorPrivate.h"
 #include "editor/HtmlText.h"
 #include "ui/OutputFiles.h"
 
@@ -39,9 +39,8 @@ namespace {
 // Documents are handed to the engine through a scheme of ours: no size limit (unlike setHtml), our own
 // choice of decoding, and relative references resolve against the document's folder on disk.
 constexpr char DocumentScheme[] = "velanto-doc";
-constexpr int CallTimeoutMs = 10000;
-constexpr int LoadTimeoutMs = 30000;
 constexpr char EditedMessage[] = "velanto-edited:";
+constexpr char ChangedMessage[] = "velanto-changed";
 
 const QString NewDocumentHtml =
     QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
@@ -70,6 +69,8 @@ public:
             info.block(true);
     }
 };
+
+} // namespace
 
 // Serves the document being loaded from memory, and the files it refers to from disk.
 class DocumentSchemeHandler : public QWebEngineUrlSchemeHandler {
@@ -115,55 +116,6 @@ private:
     QByteArray m_contentType;
 };
 
-} // namespace
-
-class EditorDocument;
-
-class HtmlEditor::Private : public QObject {
-    Q_OBJECT
-public:
-    explicit Private(HtmlEditor* owner);
-    ~Private() override;
-
-    bool waitFor(const std::function<bool()>& done, int timeoutMs);
-    bool waitReady();
-    QVariant call(const QString& expression);
-    void startLoad(const QByteArray& bytes, const QByteArray& contentType, const QString& basePath);
-    bool loadBytes(const QByteArray& bytes, const QByteArray& contentType, const QString& basePath);
-    void markDirty();
-    void markClean();
-    void contextMenu(const QPoint& viewPosition);
-    bool insertPicture(const QString& path, const QString& altText);
-    bool findNext(const QString& text, bool matchCase);
-    void fontDialog();
-    void hyperlinkDialog();
-    void pictureDialog();
-    void findDialog();
-
-    HtmlEditor* q;
-    QWebEngineProfile* profile = nullptr;
-    DocumentSchemeHandler* handler = nullptr;
-    QWebEnginePage* page = nullptr;
-    QWebEngineView* view = nullptr;
-    std::unique_ptr<EditorDocument> document;
-    QString path;
-    bool dirty = false;
-    int generation = 0;
-    quint64 serial = 0;
-    bool loading = false;
-    bool loadOk = false;
-    bool needsSetup = false;
-    QUrl expectedUrl;
-    bool showDetails = true;
-    bool showBorders = true;
-    QStringList menuCaptions;
-    QList<qint32> menuStates;
-    EditorDialogValues dialogValues;
-
-signals:
-    void progress();
-};
-
 namespace {
 
 class EditorPage : public QWebEnginePage {
@@ -177,6 +129,8 @@ protected:
                                   const QString&) override {
         if (message == QLatin1String(EditedMessage) + QString::number(m_editor->generation))
             m_editor->markDirty();
+        else if (message == QLatin1String(ChangedMessage))
+            m_editor->keepCopySoon();
     }
     // Only the documents the editor itself loads are shown: no link, drop or refresh navigates away.
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
@@ -212,7 +166,7 @@ public:
 
     void pasteHTML(const QString& html) override {
         if (d->call(QStringLiteral("__velanto.pasteHTML(%1)").arg(JsString(html))).toBool())
-            d->markDirty();
+            d->changed();
     }
     QString selectionText() const override {
         return d->call(QStringLiteral("__velanto.selectionText()")).toString();
@@ -227,7 +181,7 @@ public:
     QString title() const override { return d->call(QStringLiteral("__velanto.title()")).toString(); }
     void setTitle(const QString& title) override {
         if (d->call(QStringLiteral("__velanto.setTitle(%1)").arg(JsString(title))).toBool())
-            d->markDirty();
+            d->changed();
     }
     QString bgColor() const override { return color("bgcolor"); }
     void setBgColor(const QString& value) override { setColor("bgcolor", value); }
@@ -250,7 +204,7 @@ private:
         const QString script = QStringLiteral("__velanto.setBodyAttribute('%1', %2)")
                                    .arg(QLatin1String(attribute), JsString(value.trimmed()));
         if (d->call(script).toBool())
-            d->markDirty();
+            d->changed();
     }
 
     HtmlEditor::Private* d;
@@ -291,6 +245,11 @@ HtmlEditor::Private::Private(HtmlEditor* owner) : q(owner) {
     layout->addWidget(view);
     q->setFocusProxy(view); // giving the editor the focus puts it into the document
 
+    copyTimer = new QTimer(this);
+    copyTimer->setSingleShot(true);
+    copyTimer->setInterval(CopyDelayMs);
+    connect(copyTimer, &QTimer::timeout, this, &Private::keepCopyNow);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, &Private::renderProcessEnded);
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (!loading)
             return;
@@ -303,6 +262,7 @@ HtmlEditor::Private::Private(HtmlEditor* owner) : q(owner) {
 }
 
 HtmlEditor::Private::~Private() {
+    disconnect(page, nullptr, this, nullptr); // a render process ended by the page's deletion is no loss
     // The page goes before its profile; the profile takes its handler and interceptor with it.
     delete view;
     delete page;
@@ -339,6 +299,7 @@ QVariant HtmlEditor::Private::call(const QString& expression) {
     };
     auto result = std::make_shared<Result>();
     QPointer<Private> self(this);
+    const int ends = processEnds;
     page->runJavaScript(QLatin1String(EditorScript) + expression, QWebEngineScript::ApplicationWorld,
                         [result, self](const QVariant& value) {
                             result->done = true;
@@ -346,7 +307,8 @@ QVariant HtmlEditor::Private::call(const QString& expression) {
                             if (self)
                                 emit self->progress();
                         });
-    waitFor([&result] { return result->done; }, CallTimeoutMs);
+    // A render process that ends answers nothing: the call gives up at once.
+    waitFor([&result, &ends, this] { return result->done || processEnds != ends; }, CallTimeoutMs);
     return result->value;
 }
 
@@ -391,7 +353,10 @@ bool HtmlEditor::Private::loadBytes(const QByteArray& bytes, const QByteArray& c
                                     const QString& basePath) {
     waitReady();
     startLoad(bytes, contentType, basePath);
-    return waitReady();
+    if (!waitReady())
+        return false;
+    kept = {bytes, contentType, basePath};
+    return true;
 }
 
 void HtmlEditor::Private::markDirty() {
@@ -407,102 +372,10 @@ void HtmlEditor::Private::markClean() {
     call(QStringLiteral("__velanto.clean(%1)").arg(generation));
 }
 
-void HtmlEditor::Private::contextMenu(const QPoint& viewPosition) {
-    emit q->ShowContextMenu(view->mapTo(q, viewPosition));
-    if (menuCaptions.isEmpty())
-        return;
-    QMenu menu(q);
-    for (int i = 0; i < menuCaptions.size(); ++i) {
-        if (menuCaptions.at(i).isEmpty()) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(menuCaptions.at(i));
-        action->setData(i);
-        action->setEnabled(i >= menuStates.size() || menuStates.at(i) == 0);
-    }
-    QAction* chosen = menu.exec(view->mapToGlobal(viewPosition));
-    if (!chosen)
-        return;
-    // Reported after the menu's own click is done with, for the same reason.
-    const int index = chosen->data().toInt();
-    QMetaObject::invokeMethod(
-        q,
-        [editor = QPointer<HtmlEditor>(q), index] {
-            if (editor)
-                emit editor->ContextMenuAction(index);
-        },
-        Qt::QueuedConnection);
-}
-
-bool HtmlEditor::Private::insertPicture(const QString& file, const QString& altText) {
-    const QString source =
-        QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded);
-    const QString html =
-        QStringLiteral("<img src=\"%1\" alt=\"%2\">").arg(AttributeText(source), AttributeText(altText));
-    return call(QStringLiteral("__velanto.pasteHTML(%1)").arg(JsString(html))).toBool();
-}
-
-bool HtmlEditor::Private::findNext(const QString& text, bool matchCase) {
-    return call(QStringLiteral("__velanto.find(%1, %2)")
-                    .arg(JsString(text), matchCase ? QLatin1String("true") : QLatin1String("false")))
-        .toBool();
-}
-
-void HtmlEditor::Private::fontDialog() {
-    EditorDialogValues values = dialogValues;
-    values.fontFace = call(QStringLiteral("document.queryCommandValue('fontName')")).toString();
-    values.fontFace.remove(QLatin1Char('"'));
-    values.fontSize = 0;
-    values.fontColor.clear();
-    if (!AskEditorDialog(q, EditorDialogKind::Font, values))
-        return;
-    bool changed = false;
-    if (!values.fontFace.isEmpty())
-        changed |=
-            call(QStringLiteral("__velanto.exec('fontName', %1)").arg(JsString(values.fontFace))).toBool();
-    if (values.fontSize >= 1 && values.fontSize <= 7)
-        changed |= call(QStringLiteral("__velanto.exec('fontSize', '%1')").arg(values.fontSize)).toBool();
-    if (!values.fontColor.isEmpty())
-        changed |=
-            call(QStringLiteral("__velanto.exec('foreColor', %1)").arg(JsString(values.fontColor))).toBool();
-    if (changed)
-        markDirty();
-}
-
-void HtmlEditor::Private::hyperlinkDialog() {
-    EditorDialogValues values = dialogValues;
-    values.url = call(QStringLiteral("__velanto.linkAtSelection()")).toString();
-    if (values.url.isEmpty())
-        values.url = QStringLiteral("http://");
-    if (!AskEditorDialog(q, EditorDialogKind::Hyperlink, values))
-        return;
-    if (values.url.isEmpty() || values.url == QLatin1String("http://"))
-        return;
-    if (call(QStringLiteral("__velanto.exec('createLink', %1)").arg(JsString(values.url))).toBool())
-        markDirty();
-}
-
-void HtmlEditor::Private::pictureDialog() {
-    EditorDialogValues values = dialogValues;
-    if (!AskEditorDialog(q, EditorDialogKind::Picture, values) || values.picturePath.isEmpty())
-        return;
-    dialogValues.picturePath = values.picturePath;
-    if (insertPicture(values.picturePath, values.altText))
-        markDirty();
-}
-
-void HtmlEditor::Private::findDialog() {
-    EditorDialogValues values = dialogValues;
-    AskEditorDialog(q, EditorDialogKind::Find, values,
-                    [this](const QString& text, bool matchCase) { return findNext(text, matchCase); });
-    dialogValues.findText = values.findText;
-    dialogValues.matchCase = values.matchCase;
-}
-
 HtmlEditor::HtmlEditor(QWidget* parent) : QWidget(parent), d(new Private(this)) {
     // The first document loads in the background; the first call that needs it waits for it.
-    d->startLoad(NewDocumentHtml.toUtf8(), "text/html;charset=utf-8", QStringLiteral("/"));
+    d->kept = {NewDocumentHtml.toUtf8(), "text/html;charset=utf-8", QStringLiteral("/")};
+    d->startLoad(d->kept.bytes, d->kept.contentType, d->kept.basePath);
 }
 
 HtmlEditor::~HtmlEditor() {
@@ -556,93 +429,6 @@ void HtmlEditor::NewDocument() {
     }
 }
 
-void HtmlEditor::ExecCommand(int command, int option) {
-    Q_UNUSED(option); // the four commands with a dialog always show it: without it they have no value
-    struct Mapping {
-        int command;
-        const char* name;
-    };
-    static const Mapping mappings[] = {
-        {EditCommand::Bold, "bold"},
-        {EditCommand::Copy, "copy"},
-        {EditCommand::Cut, "cut"},
-        {EditCommand::Paste, "paste"},
-        {EditCommand::Delete, "forwardDelete"},
-        {EditCommand::Indent, "indent"},
-        {EditCommand::Italic, "italic"},
-        {EditCommand::JustifyCenter, "justifyCenter"},
-        {EditCommand::JustifyLeft, "justifyLeft"},
-        {EditCommand::JustifyRight, "justifyRight"},
-        {EditCommand::OrderList, "insertOrderedList"},
-        {EditCommand::Outdent, "outdent"},
-        {EditCommand::Redo, "redo"},
-        {EditCommand::RemoveFormat, "removeFormat"},
-        {EditCommand::SelectAll, "selectAll"},
-        {EditCommand::Underline, "underline"},
-        {EditCommand::Undo, "undo"},
-        {EditCommand::Unlink, "unlink"},
-        {EditCommand::UnorderList, "insertUnorderedList"},
-    };
-    for (const Mapping& mapping : mappings) {
-        if (mapping.command != command)
-            continue;
-        const bool done =
-            d->call(QStringLiteral("__velanto.exec('%1')").arg(QLatin1String(mapping.name))).toBool();
-        if (done && command != EditCommand::SelectAll && command != EditCommand::Copy)
-            d->markDirty();
-        return;
-    }
-    switch (command) {
-    case EditCommand::Find:
-        d->findDialog();
-        return;
-    case EditCommand::Font:
-        d->fontDialog();
-        return;
-    case EditCommand::Hyperlink:
-        d->hyperlinkDialog();
-        return;
-    case EditCommand::Image:
-        d->pictureDialog();
-        return;
-    default:
-        return;
-    }
-}
-
-QPrinter& HtmlEditor::CurrentPrinter() {
-    static QPrinter* printer = [] {
-        auto* made = new QPrinter(QPrinter::HighResolution);
-        qAddPostRoutine([] { delete &HtmlEditor::CurrentPrinter(); });
-        return made;
-    }();
-    return *printer;
-}
-
-bool HtmlEditor::PrintDocument(qint32 flags) {
-    Q_UNUSED(flags);
-    if (!d->waitReady())
-        return false;
-    QPrinter& printer = CurrentPrinter();
-    struct Result {
-        bool done = false;
-        bool ok = false;
-    };
-    auto result = std::make_shared<Result>();
-    QPointer<Private> self(d);
-    auto finish = [result, self](bool ok) {
-        result->done = true;
-        result->ok = ok;
-        if (self)
-            emit self->progress();
-    };
-    const QMetaObject::Connection connection = connect(d->view, &QWebEngineView::printFinished, d, finish);
-    d->view->print(&printer);
-    d->waitFor([&result] { return result->done; }, LoadTimeoutMs);
-    disconnect(connection);
-    return result->ok;
-}
-
 bool HtmlEditor::IsDirty() const {
     if (!d->dirty && d->call(QStringLiteral("__velanto.edited")).toBool())
         d->markDirty();
@@ -683,5 +469,3 @@ void HtmlEditor::SetDisplayOptions(bool showDetails, bool showBorders) {
 QVariant HtmlEditor::EvaluateScript(const QString& script) {
     return d->call(script);
 }
-
-#include "HtmlEditor.moc"

@@ -4,6 +4,7 @@
 #include "content/ColorPicker.h"
 #include "content/ContentHandBack.h"
 #include "content/DateTimeForm.h"
+#include "content/EmailTemplates.h"
 #include "content/LineForm.h"
 #include "content/PropertiesForm.h"
 #include "content/RegisterContentWindows.h"
@@ -274,4 +275,31 @@ TEST_F(ContentDialogs, PropertiesReadPathTitleAndHeadOfTheDocument) {
     ShowPropertiesForm(nullptr);
     EXPECT_TRUE(*seen);
     EXPECT_FALSE(editor->IsDirty());
+}
+
+TEST_F(ContentDialogs, PropertiesFindTheLanguageHoweverTheFileQuotesIt) {
+    const auto language = [] {
+        std::string shown;
+        auto seen = WhenShown<PropertiesForm>([&shown](PropertiesForm* form) {
+            shown = Child<QLineEdit>(form, "PageTextBox")->text().toStdString();
+        });
+        ShowPropertiesForm(nullptr);
+        EXPECT_TRUE(*seen);
+        return shown;
+    };
+    Load("<html><head><meta http-equiv=Content-Language content=fr-ch><title>A</title></head>"
+         "<body><p>x</p></body></html>");
+    EXPECT_EQ(language(), "French (Swiss)");
+    Load("<html><head><meta http-equiv=\"Content-Language\" content=\"fr-ch\"></head><body></body></html>");
+    EXPECT_EQ(language(), "French (Swiss)");
+    Load("<html><head><meta http-equiv='Content-Language' content='fr'></head><body></body></html>");
+    EXPECT_EQ(language(), "French (Standard)");
+    // A value that needs its quotes keeps them: only the bare token is a language.
+    Load("<html><head><meta name=\"keywords\" content=\"en-us and more\"></head><body></body></html>");
+    EXPECT_EQ(language(), "None");
+    for (int row = 0; row < TemplateNames().size(); ++row) {
+        editor->NewDocument();
+        editor->SetDocumentHTML(StoredTemplate(row));
+        EXPECT_EQ(language(), "English (United States)") << row;
+    }
 }

@@ -255,6 +255,41 @@ TEST(DocumentPropertiesScan, HeadTokensInTableOrder) {
     EXPECT_EQ(some.title, QStringLiteral("News"));
 }
 
+TEST(DocumentPropertiesScan, ValuesThatNeedNoQuotesStandBare) {
+    const struct {
+        const char* markup;
+        const char* bare;
+    } cases[] = {
+        {"<meta http-equiv=\"Content-Language\" content=\"fr-ch\">",
+         "<meta http-equiv=Content-Language content=fr-ch>"},
+        {"<META CONTENT='EN-US'><html dir=\"rtl\">", "<META CONTENT=EN-US><html dir=rtl>"},
+        // Values with blanks, quotes or nothing in them keep their quotes.
+        {"<meta content=\"text/html; charset=utf-8\"><img alt=\"\" title='say \"hi\"'>",
+         "<meta content=\"text/html; charset=utf-8\"><img alt=\"\" title='say \"hi\"'>"},
+        {"<a href=\"x?a=1\" class=\"a`b\">", "<a href=\"x?a=1\" class=\"a`b\">"},
+        // Only tags change: text, comments, scripts and styles stay as written.
+        {"<p>content=\"fr\"</p><!-- <meta content=\"fr\"> -->",
+         "<p>content=\"fr\"</p><!-- <meta content=\"fr\"> -->"},
+        {"<style>a[title=\"x\"] {}</style><b id=\"y\">", "<style>a[title=\"x\"] {}</style><b id=y>"},
+        {"<SCRIPT>if (a<b) s = \"<i class=\\\"z\\\">\";</script><i class=\"z\">",
+         "<SCRIPT>if (a<b) s = \"<i class=\\\"z\\\">\";</script><i class=z>"},
+        // Broken markup is copied, not lost.
+        {"a < b <p title=\"open", "a < b <p title=\"open"},
+        {"<br/><hr class=\"x\"/>", "<br/><hr class=x/>"},
+        {"<", "<"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BareAttributeValues(QString::fromLatin1(c.markup)).toStdString(), std::string(c.bare))
+            << c.markup;
+    // The language of a head the engine quoted is found once the values stand bare.
+    const QString quoted =
+        QStringLiteral("<html><head><meta http-equiv=\"Content-Language\" content=\"fr-ch\">"
+                       "</head><body></body></html>");
+    EXPECT_EQ(ReadDocumentProperties({}, {}, quoted).language, QStringLiteral("None"));
+    EXPECT_EQ(ReadDocumentProperties({}, {}, BareAttributeValues(quoted)).language,
+              QStringLiteral("French (Swiss)"));
+}
+
 TEST(StoredTemplates, EachHoldsTheBoundHeadFooterAndPlaceholders) {
     const QStringList titles = {"Government Template", "Health Template", "Legal Template", "Sports Template",
                                 "Travel Template"};
@@ -300,8 +335,11 @@ TEST(StoredTemplates, ReplacementsRunInOrderOverTheWholeText) {
     const TemplateValues v{QStringLiteral("A&B UnsubscribeNow"), QStringLiteral("<TorvaleCo>"),
                            QStringLiteral("out@example.test"), QStringLiteral("Stop it")};
     EXPECT_EQ(FillTemplate(doc, 2, v, QStringLiteral("/opt/velanto")),
-              QStringLiteral("<img src=\"/opt/velanto/Template3.jpg\"> Template1.jpg A&B Stop it <TorvaleCo> "
-                             "out@example.test Stop it"));
+              QStringLiteral("<img src=\"file:///opt/velanto/Template3.jpg\"> Template1.jpg A&B Stop it "
+                             "<TorvaleCo> out@example.test Stop it"));
+    // The picture's address is a file URL of the path, whatever characters the folder's name holds.
+    EXPECT_TRUE(FillTemplate(doc, 2, v, QStringLiteral("/opt/V #2 100%/"))
+                    .startsWith(QStringLiteral("<img src=\"file:///opt/V%20%232%20100%25/Template3.jpg\">")));
 
     // A filled document keeps its merge macros and has no placeholder left.
     const QString filled = FillTemplate(StoredTemplate(0), 0,
@@ -313,6 +351,6 @@ TEST(StoredTemplates, ReplacementsRunInOrderOverTheWholeText) {
     EXPECT_FALSE(filled.contains(QStringLiteral(".invalid")));
     EXPECT_EQ(filled.count(QStringLiteral("leave@acme.test")), 2);
     EXPECT_TRUE(filled.contains(QStringLiteral("mailto:leave@acme.test?subject=REMOVE")));
-    EXPECT_TRUE(filled.contains(QStringLiteral("src=\"/opt/velanto/Template1.jpg\"")));
+    EXPECT_TRUE(filled.contains(QStringLiteral("src=\"file:///opt/velanto/Template1.jpg\"")));
     EXPECT_TRUE(filled.contains(QStringLiteral("To: $*MergeCompany*$")));
 }

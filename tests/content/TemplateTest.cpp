@@ -10,6 +10,7 @@
 #include "tests/mail/SmtpPeers.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
 
 using namespace contenttest;
 
@@ -128,12 +130,28 @@ TEST_F(TemplateDialog, CleanDocumentIsReplacedWithoutAQuestion) {
     EXPECT_EQ(html.count(QStringLiteral("leave@acme.test")), 2);
     // The picture is the program folder's copy, and the engine finds it.
     const QString src = Eval(QStringLiteral("document.querySelector('img').getAttribute('src')")).toString();
-    EXPECT_EQ(src, ProgramFolder() + QStringLiteral("Template2.jpg"));
-    EXPECT_TRUE(QFile::exists(src));
+    EXPECT_EQ(QUrl(src).toLocalFile(), ProgramFolder() + QStringLiteral("Template2.jpg"));
     EXPECT_TRUE(WaitForLoadedPicture());
     // The company goes in as typed, the ampersand included.
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QStringLiteral("subscribe you to Acme & Sons.")))
         << editor->DOM().bodyOuterText().toStdString();
+}
+
+TEST_F(TemplateDialog, PicturesAreFoundWhateverTheProgramFolderIsCalled) {
+    // Characters that mean something in an address: a fragment, an escape, a query, a blank.
+    const QString original = ProgramFolder();
+    const QString odd = File(QStringLiteral("Velanto #2 100%20 ?x/"));
+    ASSERT_TRUE(QDir().mkpath(odd));
+    ASSERT_TRUE(
+        QFile::copy(original + QStringLiteral("Template2.jpg"), odd + QStringLiteral("Template2.jpg")));
+    SetProgramFolderForTesting(odd);
+    auto seen = WhenShown<TemplateForm>([](TemplateForm* form) { Fill(form, 1); });
+    ShowTemplateForm(nullptr);
+    SetProgramFolderForTesting(original);
+    EXPECT_TRUE(*seen);
+    const QString src = Eval(QStringLiteral("document.querySelector('img').getAttribute('src')")).toString();
+    EXPECT_EQ(QUrl(src).toLocalFile(), odd + QStringLiteral("Template2.jpg")) << src.toStdString();
+    EXPECT_TRUE(WaitForLoadedPicture()) << src.toStdString();
 }
 
 TEST_F(TemplateDialog, ModifiedDocumentAsksToSaveFirst) {
