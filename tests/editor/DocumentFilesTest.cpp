@@ -1,15 +1,11 @@
-// What a document's picture references become when it is written somewhere else, and which files may
-// be read as a document, without the engine.
+// What a document's picture references become when it is written somewhere else, without the engine.
 #include "editor/DocumentFiles.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -118,19 +114,6 @@ TEST_F(DocumentFilesTest, ACopyThatCannotBeMadeFailsTheSaveAndNoFileOfTheUsersIs
     references.remove(QStringLiteral("doc_files/logo.png"));
     r = RelocateReferences(references, path("out/blocked.htm"), programFolders);
     EXPECT_FALSE(r.ok);
-}
-
-TEST_F(DocumentFilesTest, OnlyRegularFilesAreReadAndAPipeIsRefusedAtOnce) {
-    QByteArray bytes;
-    ASSERT_TRUE(ReadRegularFile(write("out/doc.htm", "<p>x</p>"), &bytes));
-    EXPECT_EQ(bytes, QByteArray("<p>x</p>"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("out/pipe.htm")).constData(), 0600), 0);
-    QElapsedTimer clock;
-    clock.start();
-    for (const QString& file :
-         {path("out/pipe.htm"), path("out"), QStringLiteral("/dev/zero"), path("none.htm")})
-        EXPECT_FALSE(ReadRegularFile(file, &bytes)) << file.toStdString();
-    EXPECT_LT(clock.elapsed(), 10000);
 }
 
 } // namespace
