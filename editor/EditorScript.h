@@ -134,13 +134,38 @@ window.__velanto || (window.__velanto = (function () {
     b.setAttribute(name, value);
     return true;
   };
-  // The whole document as text. Saved copies declare UTF-8, the encoding they are written in.
-  v.serialize = function (forSave) {
+  const has = function (object, key) { return Object.prototype.hasOwnProperty.call(object, key); };
+  // Each picture reference (a src or background value) with the address it resolves to.
+  v.references = function () {
+    const found = Object.create(null);
+    document.querySelectorAll('[src], [background]').forEach(function (e) {
+      ['src', 'background'].forEach(function (name) {
+        const value = e.getAttribute(name);
+        if (value === null || value.trim() === '' || has(found, value))
+          return;
+        try {
+          found[value] = new URL(value.trim(), document.baseURI).href;
+        } catch (error) {
+        }
+      });
+    });
+    return found;
+  };
+  // The whole document as text. Saved copies declare UTF-8, the encoding they are written in, and
+  // carry the picture references `changed` gives new values (attribute value -> new value).
+  v.serialize = function (forSave, changed) {
     let root = document.documentElement;
     if (!root)
       return '';
     if (forSave) {
       root = root.cloneNode(true);
+      root.querySelectorAll('[src], [background]').forEach(function (e) {
+        ['src', 'background'].forEach(function (name) {
+          const value = e.getAttribute(name);
+          if (changed && value !== null && has(changed, value))
+            e.setAttribute(name, changed[value]);
+        });
+      });
       let declared = false;
       root.querySelectorAll('meta').forEach(function (m) {
         if (m.hasAttribute('charset')) {

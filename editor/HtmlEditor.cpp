@@ -1,5 +1,6 @@
 #include "editor/HtmlEditor.h"
 
+#include "editor/DocumentFiles.h"
 #include "editor/EditorScript.h"
 #include "editor/HtmlEditorPrivate.h"
 #include "editor/HtmlText.h"
@@ -349,6 +350,24 @@ bool HtmlEditor::Private::waitReady() {
     return loadOk;
 }
 
+// Writes the document over a file that is not locked (not even by root, whom the system lets write
+// anything), its picture references made to work from where it is written.
+bool HtmlEditor::Private::writeTo(const QString& target) {
+    if (IsLockedFile(target))
+        return false;
+    const RelocatedReferences relocated =
+        RelocateReferences(LocalReferences(call(QStringLiteral("__velanto.references()")).toMap(),
+                                           QLatin1String(DocumentScheme)),
+                           target);
+    if (!relocated.ok)
+        return false;
+    const QVariant html = call(QStringLiteral("__velanto.serialize(true, JSON.parse(%1))")
+                                   .arg(JsString(ChangesAsJson(relocated.values))));
+    if (html.typeId() != QMetaType::QString)
+        return false;
+    return WriteFileAtomically(target, html.toString().toUtf8());
+}
+
 bool HtmlEditor::Private::loadBytes(const QByteArray& bytes, const QByteArray& contentType,
                                     const QString& basePath) {
     waitReady();
@@ -383,11 +402,8 @@ HtmlEditor::~HtmlEditor() {
 }
 
 bool HtmlEditor::LoadDocument(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || !IsText(bytes))
+    QByteArray bytes;
+    if (!ReadRegularFile(path, &bytes) || !IsText(bytes))
         return false;
     const QByteArray charset = ChooseCharset(bytes);
     const QByteArray contentType = charset.isEmpty() ? QByteArrayLiteral("text/html")
@@ -409,10 +425,7 @@ bool HtmlEditor::SaveDocument(const QString& path) {
 }
 
 bool HtmlEditor::SaveCopy(const QString& path) {
-    const QVariant html = d->call(QStringLiteral("__velanto.serialize(true)"));
-    if (html.typeId() != QMetaType::QString)
-        return false;
-    return WriteFileAtomically(path, html.toString().toUtf8());
+    return d->writeTo(path);
 }
 
 void HtmlEditor::NewDocumentFrom(const QString& html) {

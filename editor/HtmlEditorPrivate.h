@@ -40,6 +40,7 @@ public:
     QVariant call(const QString& expression);
     void startLoad(const QByteArray& bytes, const QByteArray& contentType, const QString& basePath);
     bool loadBytes(const QByteArray& bytes, const QByteArray& contentType, const QString& basePath);
+    bool writeTo(const QString& target);
     void markDirty();
     // A change made by one of the control's own calls: marks the document and keeps a copy of it at once.
     void changed();

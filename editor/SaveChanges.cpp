@@ -7,7 +7,6 @@
 #include "ui/OutputFiles.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 
@@ -28,9 +27,7 @@ bool IsUntitledDocumentPath(const QString& path) {
 SaveOutcome SaveDocumentTo(QWidget* parent, HtmlEditor* editor, const QString& path) {
     // The new file replaces the old one by a rename, which a read-only file does not stop: without
     // this test the user's protection would be overwritten and dropped without a word.
-    const QFileInfo target(path);
-    const bool locked = target.exists() && !(target.permissions() & QFile::WriteOwner);
-    if (!locked && editor->SaveDocument(path))
+    if (!IsLockedFile(path) && editor->SaveDocument(path))
         return SaveOutcome::Saved;
     // Going on as if saved would let the close or the next document throw the changes away.
     ShowMessage(parent,

@@ -1,5 +1,6 @@
 #include "mail/MimeComposer.h"
 
+#include "core/RegularFile.h"
 #include "mail/MailCharsets.h"
 #include "mail/MimeSupport.h"
 
@@ -24,8 +25,6 @@
 #include <new>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mail {
@@ -674,25 +673,17 @@ QString EncodeHeaderText(const QString& text, const QString& charset, qint32 mod
 }
 
 qint32 ReadRegularFile(const QString& path, QByteArray* bytes) {
-    // The name is looked at first so that no device is ever opened; the opened file is looked at again
-    // in case the name was swapped in between.
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        return ComposeCannotOpenFile;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    qint64 size = 0;
+    const int fd = OpenRegularFile(path, &size);
     if (fd < 0)
         return ComposeCannotOpenFile;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return ComposeCannotOpenFile;
-    }
     if (!bytes) {
         ::close(fd);
         return ComposeOk;
     }
     qint32 rc = ComposeOk;
     try {
-        bytes->resize(qsizetype(st.st_size));
+        bytes->resize(qsizetype(size));
     } catch (const std::bad_alloc&) {
         ::close(fd);
         return ComposeCannotReadFile;

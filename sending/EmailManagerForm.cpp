@@ -289,7 +289,8 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     connect(reset, &QPushButton::clicked, this, &EmailManagerForm::ResetButton_Click);
     connect(m_test, &QPushButton::clicked, this, &EmailManagerForm::TestPushButton_Click);
     connect(m_thirdBrowse, &QPushButton::clicked, this, &EmailManagerForm::ThirdCommandButton_Click);
-    connect(m_auth, &QCheckBox::clicked, this, &EmailManagerForm::authToggled);
+    // The box's state, not a click: a screen reader's Toggle action changes it without one.
+    connect(m_auth, &QCheckBox::toggled, this, &EmailManagerForm::authToggled);
     connect(m_personal, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);
     connect(m_bulk, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);
     connect(m_third, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);

@@ -87,7 +87,7 @@ void HistoryManagerForm::OpenLogButton_Click() {
     }
     const QString path = HistoryFolder() + currentLogName();
     if (QFileInfo(path).isFile())
-        OpenWithAssociatedProgram(path);
+        OpenOrShowWhere(this, path, QStringLiteral("log"));
     else
         ShowMessage(this, QStringLiteral("Server Log is not available."), QMessageBox::Warning);
 }
@@ -99,7 +99,7 @@ void HistoryManagerForm::OpenMessageButton_Click() {
     }
     const QString path = HistoryFolder() + currentLogName().chopped(4) + QStringLiteral(".eml");
     if (QFileInfo(path).isFile())
-        OpenWithAssociatedProgram(path);
+        OpenOrShowWhere(this, path, QStringLiteral("message"));
     else
         ShowMessage(this, QStringLiteral("Original Message is not available."), QMessageBox::Warning);
 }

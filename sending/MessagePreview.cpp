@@ -32,6 +32,12 @@ QStringList ReadableFiles(const QStringList& paths) {
 }
 } // namespace
 
+QString PreviewNotWrittenText() {
+    return QStringLiteral(
+        "The message could not be written to a file for the preview, so no preview was made. "
+        "Check that the disk is not full and that the message's folder can be written.");
+}
+
 bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
     const int mode = SmtpThreadModeValue();
     if (mode >= 0)
@@ -80,7 +86,7 @@ QString SavePreview(const SendRunInput& input, QString* error) {
     mail::Smtp smtp;
     if (!BuildPreviewMessage(smtp, input)) {
         if (error)
-            *error = BodyNotWrittenText();
+            *error = PreviewNotWrittenText();
         return QString();
     }
     const QString path = TempFolder() + QStringLiteral("Preview.eml");
@@ -103,5 +109,5 @@ void ShowMessagePreview(QWidget* parent) {
     if (path.isEmpty())
         ShowMessage(parent, error, QMessageBox::Warning);
     else
-        OpenWithAssociatedProgram(path);
+        OpenOrShowWhere(parent, path, QStringLiteral("preview"));
 }

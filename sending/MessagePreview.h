@@ -12,6 +12,9 @@ class Smtp;
 // the HTML body could not be written to its file.
 bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input);
 
+// What the preview says when the message's body could not be written to its file.
+QString PreviewNotWrittenText();
+
 // Builds and saves the preview file; returns its path, or an empty text when it could not be saved
 // (*error, when given, then says why).
 QString SavePreview(const SendRunInput& input, QString* error = nullptr);

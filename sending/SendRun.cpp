@@ -13,6 +13,7 @@
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
 #include "ui/MainFormControls.h"
+#include "ui/OutputFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,11 +50,13 @@ QString WriteEditorBody() {
         return QString();
     // An untitled document is written to the temporary preview file; a document with a file of its
     // own is written to that file, and the body is taken from wherever the editor now says it lives.
+    // A locked document is never replaced by this copy (root could write it): its body goes to the
+    // temporary file too, where the editor references its pictures by their full paths.
     const QString preview = TempFolder() + QStringLiteral("Preview.htm");
     QFile::setPermissions(preview, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(preview);
     const QString current = editor->CurrentDocumentPath();
-    const QString body = current.isEmpty() ? preview : current;
+    const QString body = current.isEmpty() || IsLockedFile(current) ? preview : current;
     if (!editor->SaveCopy(body))
         return QString();
     return body;

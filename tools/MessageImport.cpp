@@ -33,8 +33,12 @@ MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile) {
             ui.FormatComboBox->setCurrentText(QStringLiteral("Text"));
         QString text = message.GetTextBody();
         text.replace(QLatin1Char('\r'), QLatin1String("<br>"));
-        if (ui.Editor)
+        // A new untitled document, as for an HTML body: Save must ask for a name, never write the
+        // imported text over the file that was open before.
+        if (ui.Editor) {
+            ui.Editor->NewDocument();
             ui.Editor->SetDocumentHTML(text);
+        }
     } else {
         if (ui.FormatComboBox)
             ui.FormatComboBox->setCurrentText(QStringLiteral("HTML"));

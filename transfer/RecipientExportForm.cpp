@@ -67,12 +67,16 @@ RecipientExportForm::RecipientExportForm(QWidget* parent) : TransferRunDialog(pa
         auto* item = new QListWidgetItem(ExportRowLabel(k), m_listFields);
         item->setSizeHint(QSize(0, kRowHeight));
     }
-    // The check boxes lie over the left end of the rows and stay there when rows move.
+    // The check boxes lie over the left end of the rows and stay there when rows move. They belong to
+    // the window, not to the list: a list shows screen readers its rows only, never widgets inside it.
+    const QPoint rows =
+        m_listFields->geometry().topLeft() + QPoint(m_listFields->frameWidth(), m_listFields->frameWidth());
     for (int k = 0; k < 18; ++k) {
-        auto* box = new QCheckBox(m_listFields->viewport());
+        auto* box = new QCheckBox(this);
         box->setObjectName(QStringLiteral("CheckBox"));
         box->setProperty("index", k);
-        box->setGeometry(3, k * kRowHeight + 2, 18, kRowHeight - 4);
+        box->setGeometry(rows.x() + 3, rows.y() + k * kRowHeight + 2, 18, kRowHeight - 4);
+        box->raise();
         m_checkBoxes[size_t(k)] = box;
     }
     m_upButton = button("UpButton", QStringLiteral("Move Row Up"), 326, 126, 140);

@@ -300,14 +300,9 @@ void RecipientImportForm::startImport() {
 
 void RecipientImportForm::openReport() {
     const QString path = ImportReportPath();
-    if (QFile::exists(path)) {
-        // Without a program for text files the click would do nothing, and the report lies in a private
-        // folder the user would not look in: say where it is.
-        if (!OpenWithAssociatedProgram(path))
-            ShowMessage(this,
-                        QStringLiteral("The report could not be opened. It is stored in the file:\n") + path,
-                        QMessageBox::Warning);
-    } else
+    if (QFile::exists(path))
+        OpenOrShowWhere(this, path, QStringLiteral("report"));
+    else
         ShowMessage(this, QStringLiteral("Report is not available for this session."), QMessageBox::Warning);
 }
 

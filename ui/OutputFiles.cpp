@@ -6,11 +6,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-bool ConfirmUnlockedOutput(QWidget* parent, const QString& path) {
+bool IsLockedFile(const QString& path) {
     const QFileInfo info(path);
     // The owner's write bit plays the part of the read-only attribute, so even root sees a locked file.
-    const bool locked = !(info.permissions() & QFile::WriteOwner) || !info.isWritable();
-    if (!info.exists() || !locked)
+    return info.exists() && (!(info.permissions() & QFile::WriteOwner) || !info.isWritable());
+}
+
+bool ConfirmUnlockedOutput(QWidget* parent, const QString& path) {
+    if (!IsLockedFile(path))
         return true;
     if (ShowMessage(parent, QStringLiteral("The output file is locked.\nWould you like to unlock it now?"),
                     QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)

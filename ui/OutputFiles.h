@@ -4,6 +4,10 @@
 
 class QWidget;
 
+// A file without its owner's write permission counts as locked, for root too (whom the system lets write
+// anything); so does one this user cannot write. A file that does not exist is not locked.
+bool IsLockedFile(const QString& path);
+
 // Before a chosen output file is written: a file without its owner's write permission counts as locked, and
 // the user is asked whether to unlock it. True when the file may be written (it does not exist, is writable,
 // or was unlocked); false when the user said No or it could not be unlocked.

@@ -1,5 +1,7 @@
 #include "ui/ShellOpener.h"
 
+#include "ui/MessageBoxes.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -21,6 +23,14 @@ bool OpenWithAssociatedProgram(const QString& path) {
     if (fileReplacement())
         return fileReplacement()(path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void OpenOrShowWhere(QWidget* parent, const QString& path, const QString& what) {
+    if (!OpenWithAssociatedProgram(path))
+        ShowMessage(parent,
+                    QStringLiteral("The %1 could not be opened. It is stored in the file:\n").arg(what) +
+                        path,
+                    QMessageBox::Warning);
 }
 
 bool OpenWebPage(const QString& url) {

@@ -76,4 +76,5 @@ TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
     // Both windows were really inspected.
     EXPECT_TRUE(output.contains(QStringLiteral("main window: "))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("Email Manager: "))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("authentication toggled twice"))) << output.toStdString();
 }

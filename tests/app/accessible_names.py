@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Starts Velanto with Qt's accessibility bridge on and checks, through the AT-SPI bus as a screen reader
-sees it, that every input control of the main window and of the Email Manager has a name.
+sees it, that every input control of the main window and of the Email Manager has a name, and that the
+Email Manager's authentication box reacts to a screen reader's Toggle action.
 
 Run inside a private D-Bus session (dbus-run-session) on an X display: argv[1] is the Velanto program.
 Exit codes: 0 every control is named, 1 some are not (listed on stdout), 77 the accessibility bus could
@@ -133,6 +134,37 @@ def unnamed_controls_once(window, pyatspi):
     return found, offenders
 
 
+def toggled_authentication(dialog, pyatspi):
+    """Toggles "My server requires authentication" with its Toggle action, as a screen reader does, and
+    checks that the user name box follows the box's state both ways. Returns the failures."""
+    auth = wait_for(dialog, lambda n: n.getRole() == pyatspi.ROLE_CHECK_BOX and
+                    n.name == "My server requires authentication", 10)
+    user = wait_for(dialog, lambda n: n.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY) and
+                    n.name == "Username", 10)
+    if auth is None or user is None:
+        return ["Email Manager: the authentication box or the user name box is missing"]
+    action = auth.queryAction()
+    toggle = [i for i in range(action.nActions) if action.getName(i) == "Toggle"]
+    if not toggle:
+        return ["Email Manager: the authentication box offers no Toggle action"]
+    failures = []
+    for attempt in range(2):
+        checked = auth.getState().contains(pyatspi.STATE_CHECKED)
+        action.doAction(toggle[0])
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
+            now = auth.getState().contains(pyatspi.STATE_CHECKED)
+            enabled = user.getState().contains(pyatspi.STATE_ENABLED)
+            if now != checked and enabled == now:
+                break
+            time.sleep(0.05)
+        else:
+            failures.append(f"Email Manager: after Toggle the box is {'' if now else 'not '}checked but the "
+                            f"user name box is {'enabled' if enabled else 'disabled'}")
+    print(f"Email Manager: authentication toggled twice, {len(failures)} failures")
+    return failures
+
+
 def main():
     program = sys.argv[1]
     launcher = start_accessibility_bus()
@@ -182,6 +214,7 @@ def main():
         found, offenders = unnamed_controls(dialog, pyatspi)
         print(f"Email Manager: {len(found)} input controls")
         failures += [f"Email Manager: {o}" for o in offenders]
+        failures += toggled_authentication(dialog, pyatspi)
     finally:
         velanto.terminate()
         try:

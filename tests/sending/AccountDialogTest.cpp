@@ -6,7 +6,10 @@
 #include "tests/support/TestEnvironment.h"
 #include "ui/MainFormControls.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -159,4 +162,36 @@ TEST(AccountDialog, ConnectionTestKeepsTheDialogOpenUntilItsResultIsShown) {
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Rejected);
+}
+
+// A screen reader toggles the box through its accessibility action, which is no click: the dialog
+// must react all the same, or OK stores the credentials with authentication off.
+TEST(AccountDialog, TheAuthenticationBoxReactsToAScreenReadersToggle) {
+    StoreUsableAccount();
+    MainLists main;
+    testenv::MessageBoxRecorder boxes;
+    EmailManagerForm form;
+    auto* auth = form.findChild<QCheckBox*>(QStringLiteral("AuthCheckBox"));
+    auto* user = form.findChild<QLineEdit*>(QStringLiteral("UsernameTextBox"));
+    auto* password = form.findChild<QLineEdit*>(QStringLiteral("PasswordTextBox"));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(auth);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->actionInterface(), nullptr);
+    ASSERT_TRUE(
+        accessible->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    ASSERT_TRUE(auth->isChecked());
+
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(auth->isChecked());
+    EXPECT_FALSE(user->isEnabled());
+    EXPECT_FALSE(password->isEnabled());
+    EXPECT_TRUE(user->text().isEmpty() && password->text().isEmpty());
+    form.OKButton_Click();
+    EXPECT_EQ(Account(Keys::Auth), QStringLiteral("0"));
+    EXPECT_EQ(Account(Keys::Username), QString());
+    EXPECT_EQ(Account(Keys::Password), QString());
+
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(auth->isChecked());
+    EXPECT_TRUE(user->isEnabled() && password->isEnabled());
 }

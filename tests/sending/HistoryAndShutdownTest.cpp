@@ -108,6 +108,32 @@ TEST(HistoryManager, ListsLogsOpensThemAndDeletesTheWholeHistory) {
     EXPECT_TRUE(QDir(HistoryFolder()).exists());
 }
 
+// Without a program for logs and messages the buttons would do nothing visible: they say where the
+// file is.
+TEST(HistoryManager, ALogOrMessageNoProgramOpensIsShownByItsPlace) {
+    testenv::FreshDataPath();
+    Touch(QStringLiteral("12-08-2026_01-31-05_Spring.txt"));
+    Touch(QStringLiteral("12-08-2026_01-31-05_Spring.eml"));
+    QStringList tried;
+    SetFileOpenerForTesting([&tried](const QString& path) {
+        tried << path;
+        return false;
+    });
+    testenv::MessageBoxRecorder boxes;
+    HistoryManagerForm form;
+    form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid"))->setCurrentCell(0, 1);
+    form.OpenLogButton_Click();
+    form.OpenMessageButton_Click();
+    SetFileOpenerForTesting(nullptr);
+    const QString base = HistoryFolder() + QStringLiteral("12-08-2026_01-31-05_Spring");
+    EXPECT_EQ(tried, (QStringList{base + QStringLiteral(".txt"), base + QStringLiteral(".eml")}));
+    EXPECT_EQ(boxes.texts(),
+              (QStringList{QStringLiteral("The log could not be opened. It is stored in the file:\n") + base +
+                               QStringLiteral(".txt"),
+                           QStringLiteral("The message could not be opened. It is stored in the file:\n") +
+                               base + QStringLiteral(".eml")}));
+}
+
 // A subject may be 64 characters long: its row must be readable in full, not cut off with "...".
 TEST(HistoryManager, DetailsColumnHoldsTheLongestRow) {
     testenv::FreshDataPath();

@@ -7,6 +7,8 @@
 #include "transfer/RegisterTransferWindows.h"
 #include "ui/ShellOpener.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -271,6 +273,46 @@ TEST_F(Windows, ExportRowsMoveWithTheirCheckMarks) {
     form.exportRecipients();
     EXPECT_EQ(QStringLiteral("The output file could not be written."), boxes.last());
     EXPECT_TRUE(child<QPushButton>(&form, "ExportButton")->isEnabled());
+}
+
+namespace {
+// The check boxes a screen reader finds below the window, in tree order.
+void CollectCheckBoxes(QAccessibleInterface* node, QList<QAccessibleInterface*>& found, int depth = 0) {
+    if (!node || depth > 20)
+        return;
+    if (node->role() == QAccessible::CheckBox)
+        found << node;
+    for (int i = 0; i < node->childCount(); ++i)
+        CollectCheckBoxes(node->child(i), found, depth + 1);
+}
+} // namespace
+
+TEST_F(Windows, TheExportFieldBoxesAreSeenWithTheirMarksByScreenReaders) {
+    RecipientExportForm form;
+    form.show();
+    child<QRadioButton>(&form, "RadioButton2")->click();
+    form.checkBox(2)->setChecked(true);
+    form.checkBox(17)->setChecked(true);
+    QList<QAccessibleInterface*> boxes;
+    CollectCheckBoxes(QAccessible::queryAccessibleInterface(&form), boxes);
+    ASSERT_EQ(18, boxes.size());
+    const auto row = [&boxes](int k) -> QAccessibleInterface* {
+        for (QAccessibleInterface* b : boxes)
+            if (b->text(QAccessible::Name) == QStringLiteral("Export row %1").arg(k + 1))
+                return b;
+        return nullptr;
+    };
+    for (int k = 0; k < 18; ++k) {
+        ASSERT_NE(nullptr, row(k)) << k;
+        EXPECT_TRUE(row(k)->state().checkable) << k;
+        EXPECT_EQ(k == 2 || k == 17, bool(row(k)->state().checked)) << k;
+    }
+    // Checked through the tree, as a screen reader does it, the row is exported.
+    QAccessibleInterface* first = row(0);
+    ASSERT_NE(nullptr, first->actionInterface());
+    first->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(form.checkBox(0)->isChecked());
+    EXPECT_TRUE(first->state().checked);
 }
 
 TEST_F(Windows, TheGroupManagerButtonsOpenTheseWindows) {
