@@ -12,8 +12,11 @@ QString DataPath();
 void SetDataPath(const QString& folder);
 
 // The data folder for a given application-data folder: the program folder's "Application Data/" is the
-// fallback when there is none or ours cannot be made in it. Creates the folders it names.
-QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder);
+// fallback when there is none or ours cannot be made in it. Creates the folders it names, mode 0700.
+// A folder on the way that is a symbolic link or another user's is never used: the result is then empty
+// and *wrongFolder names it.
+QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder,
+                        QString* wrongFolder = nullptr);
 
 // The private per-user temporary folder (mode 0700), created on first use.
 QString TempFolder();
