@@ -45,7 +45,12 @@ bool isPrivateFolder(QString path) {
 QString ProgramFolder() {
     if (!programFolderOverride().isEmpty())
         return programFolderOverride();
-    return withSlash(QCoreApplication::applicationDirPath());
+    // Installed, the executable sits in <prefix>/bin and what it ships in <prefix>/share/velanto; run from
+    // the build tree, everything lies beside the executable.
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QString installed =
+        QDir::cleanPath(bin + QStringLiteral("/../") + QLatin1String(kInstalledDataFolder));
+    return withSlash(QFileInfo(installed).isDir() ? installed : bin);
 }
 
 void SetProgramFolderForTesting(const QString& folder) {

@@ -3,7 +3,11 @@
 
 // The folders every part of the program shares. Paths use "/" and folder paths end with "/".
 
-// The folder of the executable; it holds the shipped Group.mdb and the Help pages.
+// Where an installed program's shipped files lie, from the install prefix (the executable is in "bin").
+inline constexpr const char* kInstalledDataFolder = "share/velanto";
+
+// The folder of the shipped files: Group.mdb, the Help pages, the template pictures. Run from the build
+// tree it is the folder of the executable; installed (<prefix>/bin/Velanto) it is <prefix>/share/velanto.
 QString ProgramFolder();
 void SetProgramFolderForTesting(const QString& folder);
 
