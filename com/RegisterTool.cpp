@@ -31,22 +31,6 @@ std::string Absolute(const std::string& path) {
     return out;
 }
 
-// The prefix the tool itself is installed in: <prefix>/bin/velanto-regsvr.
-std::string OwnPrefix() {
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
-    std::string path(buffer, static_cast<size_t>(n));
-    for (int up = 0; up < 2; ++up) {
-        const size_t slash = path.find_last_of('/');
-        if (slash == std::string::npos)
-            return {};
-        path.resize(slash);
-    }
-    return path.empty() ? std::string("/") : path;
-}
-
 void ExplainFailure(com::HRESULT hr, const std::string& registry) {
     // The registry file is what the user can repair: name it.
     if (hr == com::REGDB_E_READREGDB)
@@ -88,7 +72,7 @@ int main(int argc, char** argv) {
     module = Absolute(module);
     if (system) {
         if (prefix.empty())
-            prefix = OwnPrefix();
+            prefix = com::ExecutablePrefix(); // the prefix the tool itself is installed in
         // The module carries its own copy of the registry code: it learns the target from the environment.
         ::setenv(com::kMachineRegistryVariable,
                  (prefix == "/" ? std::string() : prefix).append("/share").c_str(), 1);

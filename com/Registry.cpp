@@ -143,22 +143,6 @@ bool TrustedEntry(const std::string& path, bool isFolder, bool mustExist, std::s
     return fault == nullptr;
 }
 
-std::string ExecutablePrefixShare() {
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
-    std::string exe(buffer, static_cast<size_t>(n));
-    const size_t binSlash = exe.find_last_of('/');
-    if (binSlash == std::string::npos || binSlash == 0)
-        return {};
-    const std::string bin = exe.substr(0, binSlash);
-    const size_t prefixSlash = bin.find_last_of('/');
-    if (prefixSlash == std::string::npos)
-        return {};
-    return bin.substr(0, prefixSlash) + "/share";
-}
-
 std::string DirOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -221,9 +205,9 @@ std::vector<std::string> Registry::MachinePaths() {
             folders.push_back(folder);
         pos = end + 1;
     }
-    const std::string own = ExecutablePrefixShare();
-    if (!own.empty())
-        folders.push_back(own);
+    const std::string prefix = ExecutablePrefix();
+    if (!prefix.empty())
+        folders.push_back(prefix == "/" ? std::string("/share") : prefix + "/share");
     std::vector<std::string> paths;
     for (const std::string& folder : folders) {
         const std::string path = folder + "/velanto-com/classes.reg";
@@ -521,6 +505,21 @@ bool TrustedModulePath(const std::string& path, std::string* why) {
         return false;
     }
     return TrustedEntry(DirOf(path), true, true, why) && TrustedEntry(path, false, true, why);
+}
+
+std::string ExecutablePrefix() {
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    std::string path(buffer, static_cast<size_t>(n));
+    for (int up = 0; up < 2; ++up) { // <prefix>/bin/<name>
+        const size_t slash = path.find_last_of('/');
+        if (slash == std::string::npos)
+            return {};
+        path.resize(slash);
+    }
+    return path.empty() ? std::string("/") : path;
 }
 
 bool MakeRegistryFolder(const std::string& dir) {

@@ -110,6 +110,8 @@ bool TrustedRegistryFile(const std::string& path, std::string* why);
 // Whether a module may be loaded: an absolute path naming a plain file owned by this user or root that
 // neither group nor others can write, in a folder the same holds for.
 bool TrustedModulePath(const std::string& path, std::string* why);
+// The prefix the running executable is installed in (<prefix>/bin/<name>); empty when unknown.
+std::string ExecutablePrefix();
 // Creates a registry folder and the missing ones above it: 0755 for the machine-wide registry (every
 // user reads it), else 0700, whatever the umask.
 bool MakeRegistryFolder(const std::string& dir);
