@@ -120,7 +120,8 @@ std::string Describe(const std::string& path, const char* fault) {
 }
 
 // The owner and write bits of one file or folder; a link is never followed.
-bool TrustedEntry(const std::string& path, bool isFolder, bool mustExist, std::string* why) {
+bool TrustedEntry(const std::string& path, bool isFolder, bool mustExist, std::string* why,
+                  mode_t forbidden = S_IWGRP | S_IWOTH) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
         if (errno == ENOENT && !mustExist)
@@ -136,8 +137,8 @@ bool TrustedEntry(const std::string& path, bool isFolder, bool mustExist, std::s
         fault = isFolder ? "it is not a folder" : "it is not a regular file";
     else if (st.st_uid != ::getuid() && st.st_uid != 0)
         fault = "it belongs to another user";
-    else if (st.st_mode & (S_IWGRP | S_IWOTH))
-        fault = "group or others can write to it";
+    else if (st.st_mode & forbidden)
+        fault = (forbidden & S_IWGRP) ? "group or others can write to it" : "others can write to it";
     if (fault && why)
         *why = Describe(path, fault);
     return fault == nullptr;
@@ -504,7 +505,9 @@ bool TrustedModulePath(const std::string& path, std::string* why) {
             *why = "velanto-com: ignoring the module " + path + ": its path is not absolute";
         return false;
     }
-    return TrustedEntry(DirOf(path), true, true, why) && TrustedEntry(path, false, true, why);
+    // A folder the user's group may write is common (a umask of 002 with a group of the user's own, as in
+    // a build tree); one every user may write is not.
+    return TrustedEntry(DirOf(path), true, true, why, S_IWOTH) && TrustedEntry(path, false, true, why);
 }
 
 std::string ExecutablePrefix() {

@@ -108,7 +108,7 @@ void AddRegistryNote(std::string note);
 // nothing to read); *why names the path and the fault otherwise.
 bool TrustedRegistryFile(const std::string& path, std::string* why);
 // Whether a module may be loaded: an absolute path naming a plain file owned by this user or root that
-// neither group nor others can write, in a folder the same holds for.
+// neither group nor others can write, in a folder of this user's or root's that others cannot write.
 bool TrustedModulePath(const std::string& path, std::string* why);
 // The prefix the running executable is installed in (<prefix>/bin/<name>); empty when unknown.
 std::string ExecutablePrefix();

@@ -216,7 +216,7 @@ TEST_F(RegistryTrust, AModuleAnotherUserCouldWriteIsNeverLoaded) {
          [](const std::string& m) { ASSERT_EQ(::chmod(m.c_str(), 0666), 0); }, "group or others can write"},
         {"module in a folder others can write", root() + "/open/module.so", false,
          [](const std::string& m) { ASSERT_EQ(::chmod(m.substr(0, m.rfind('/')).c_str(), 0777), 0); },
-         "group or others can write"},
+         "others can write"},
         {"module of another owner", folder + "/planted.so", true,
          [](const std::string& m) { ASSERT_EQ(::chown(m.c_str(), kOtherUser, kOtherUser), 0); },
          "belongs to another user"},
@@ -241,6 +241,15 @@ TEST_F(RegistryTrust, AModuleAnotherUserCouldWriteIsNeverLoaded) {
             EXPECT_EQ(::dlopen(c.module.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module was loaded";
         }
     }
+    // A folder only the user's group may also write (a build tree under a umask of 002) is no reason to
+    // refuse the user's own module: it is loaded, and being no component it lacks DllGetClassObject.
+    const std::string groupFolder = root() + "/group";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(groupFolder)));
+    ::chmod(groupFolder.c_str(), 0775);
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(source), QString::fromStdString(groupFolder + "/own.so")));
+    ::chmod((groupFolder + "/own.so").c_str(), 0755);
+    Write(userFile(), "Module.Own", groupFolder + "/own.so");
+    EXPECT_EQ(Create("Module.Own"), CO_E_ERRORINDLL) << Notes();
 }
 
 // Without HOME and without an entry in the account database there is no user registry at all: only the
