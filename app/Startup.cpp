@@ -7,6 +7,7 @@
 #include "core/Globals.h"
 #include "core/Paths.h"
 #include "core/PrivateFiles.h"
+#include "core/Settings.h"
 #include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -33,8 +34,12 @@ QString withSlash(QString folder) {
     return folder;
 }
 
+void critical(const QString& text) {
+    ShowMessage(nullptr, text, QMessageBox::Critical);
+}
+
 void critical(const char* text) {
-    ShowMessage(nullptr, QString::fromLatin1(text), QMessageBox::Critical);
+    critical(QString::fromLatin1(text));
 }
 
 } // namespace
@@ -46,6 +51,7 @@ StartupEnvironment StartupEnvironment::System() {
         env.screenSize = screen->size();
     env.programFolder = ProgramFolder();
     env.appDataFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    env.settingsFolder = QFileInfo(SettingsFilePath()).path();
     // The runtime folder is the user's own (mode 0700); without one, our private temporary folder.
     env.instanceFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (env.instanceFolder.isEmpty())
@@ -118,7 +124,19 @@ StartupOutcome Startup::run() {
     }
     QFile::setPermissions(shipped, QFile::permissions(shipped) | QFile::ReadOwner | QFile::WriteOwner);
 
-    const QString dataPath = ResolveDataPath(m_env.appDataFolder, programFolder);
+    // The settings (with the account password) and the recipients live in folders of the user's own;
+    // one that someone else made, or a link pointing elsewhere, is never used.
+    QString wrongFolder;
+    if (!m_env.settingsFolder.isEmpty() && MakePrivateFolder(m_env.settingsFolder) == FolderState::NotOurs)
+        wrongFolder = m_env.settingsFolder;
+    const QString dataPath =
+        wrongFolder.isEmpty() ? ResolveDataPath(m_env.appDataFolder, programFolder, &wrongFolder) : QString();
+    if (!wrongFolder.isEmpty()) {
+        critical(QStringLiteral("Velanto has failed to start because the folder %1 is a symbolic link or "
+                                "belongs to another user.")
+                     .arg(QDir::toNativeSeparators(wrongFolder)));
+        return StartupOutcome::UnsafeFolder;
+    }
     SetDataPath(dataPath);
 
     // The user's copy is never overwritten: from the first start on it holds the user's recipients.

@@ -15,6 +15,7 @@ struct StartupEnvironment {
     QString programFolder;  // holds the shipped Group.mdb
     QString appDataFolder;  // the user's data folder; empty when the system gives none
     QString instanceFolder; // where the single-instance lock and socket live (private to the user)
+    QString settingsFolder; // the folder of the settings file ("Torvale"); none to check when empty
 
     static StartupEnvironment System();
 };
@@ -50,11 +51,13 @@ enum class StartupOutcome {
     UnsupportedSystem, // "Velanto is not compatible with the current operating system."
     ScreenTooSmall,    // "The screen resolution is not adequate for running Velanto."
     DatabaseMissing,   // "Velanto has failed to start because Group.mdb was not found."
+    UnsafeFolder, // the data or settings folder is a symbolic link or another user's (named in the message)
 };
 
 // The program's start: refuse a second copy, systems and screens it cannot run on and a missing
-// shipped database (those end the program and leave nothing behind), then the data folder with its
-// first-run database copy and history folder, then the windows.
+// shipped database (those end the program and leave nothing behind), then the settings and data folders
+// (refused when a link or another user's) with the first-run database copy and history folder, then the
+// windows.
 class Startup {
 public:
     explicit Startup(StartupEnvironment environment);

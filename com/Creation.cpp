@@ -22,9 +22,13 @@ void* LoadModule(const std::string& path) {
     auto it = Modules().find(path);
     if (it != Modules().end())
         return it->second;
-    // Only absolute paths: a bare name would be searched along the library path.
-    if (path.empty() || path[0] != '/')
+    // Only absolute paths (a bare name would be searched along the library path), and only files no
+    // other user can have written.
+    std::string why;
+    if (!TrustedModulePath(path, &why)) {
+        AddRegistryNote(why);
         return nullptr;
+    }
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle)
         Modules()[path] = handle;

@@ -60,8 +60,8 @@ public:
     LateBound(LateBound&& other) noexcept : m_dispatch(other.m_dispatch) { other.m_dispatch = nullptr; }
     LateBound& operator=(LateBound&& other) noexcept;
 
-    // Creates the object by ProgID through the registry file and asks it for IDispatch.
-    HRESULT Create(const std::string& progId, const std::string& registryPath = Registry::DefaultPath());
+    // Creates the object by ProgID through the class registry and asks it for IDispatch.
+    HRESULT Create(const std::string& progId, const std::string& registryPath = {});
     void Reset();
     bool valid() const { return m_dispatch != nullptr; }
     IDispatch* dispatch() const { return m_dispatch; }

@@ -93,16 +93,55 @@ std::string CleanPath(std::string_view key) {
     return out;
 }
 
-bool MakeDirs(const std::string& dir) {
+bool MachineWideRegistration() {
+    const char* dir = std::getenv(kMachineRegistryVariable);
+    return dir && *dir == '/';
+}
+
+bool MakeDirs(const std::string& dir, mode_t mode) {
     if (dir.empty())
         return true;
     struct stat st;
     if (::stat(dir.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode);
     const size_t slash = dir.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash)))
+    if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash), mode))
         return false;
-    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+    if (::mkdir(dir.c_str(), mode) != 0)
+        return errno == EEXIST;
+    // The umask must not take the read bits every user needs, nor add any.
+    return ::chmod(dir.c_str(), mode) == 0;
+}
+
+thread_local std::vector<std::string> t_notes;
+
+std::string Describe(const std::string& path, const char* fault) {
+    return "velanto-com: ignoring " + path + ": " + fault;
+}
+
+// The owner and write bits of one file or folder; a link is never followed.
+bool TrustedEntry(const std::string& path, bool isFolder, bool mustExist, std::string* why,
+                  mode_t forbidden = S_IWGRP | S_IWOTH) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT && !mustExist)
+            return true;
+        if (why)
+            *why = Describe(path, "it cannot be examined");
+        return false;
+    }
+    const char* fault = nullptr;
+    if (S_ISLNK(st.st_mode))
+        fault = "it is a symbolic link";
+    else if (isFolder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+        fault = isFolder ? "it is not a folder" : "it is not a regular file";
+    else if (st.st_uid != ::getuid() && st.st_uid != 0)
+        fault = "it belongs to another user";
+    else if (st.st_mode & forbidden)
+        fault = (forbidden & S_IWGRP) ? "group or others can write to it" : "others can write to it";
+    if (fault && why)
+        *why = Describe(path, fault);
+    return fault == nullptr;
 }
 
 std::string DirOf(const std::string& path) {
@@ -111,7 +150,7 @@ std::string DirOf(const std::string& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
     std::string text;
@@ -137,7 +176,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 } // namespace
 
-std::string Registry::DefaultPath() {
+std::string Registry::UserPath() {
     std::string base;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
         base = xdg;
@@ -145,9 +184,52 @@ std::string Registry::DefaultPath() {
         base = std::string(home) + "/.local/share";
     else if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir && *account->pw_dir)
         base = std::string(account->pw_dir) + "/.local/share";
-    else // no home at all: a folder of this user's own, never one shared with other users
-        base = "/tmp/velanto-com-" + std::to_string(::getuid());
+    else // no home at all: no user registry, never one in a folder other users can reach
+        return {};
     return base + "/velanto-com/classes.reg";
+}
+
+std::vector<std::string> Registry::MachinePaths() {
+    std::vector<std::string> folders;
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    const std::string list = dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
+    size_t pos = 0;
+    while (pos <= list.size()) {
+        size_t end = list.find(':', pos);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string folder = list.substr(pos, end - pos);
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        // Relative folders are ignored, as the XDG rules say.
+        if (!folder.empty() && folder[0] == '/')
+            folders.push_back(folder);
+        pos = end + 1;
+    }
+    const std::string prefix = ExecutablePrefix();
+    if (!prefix.empty())
+        folders.push_back(prefix == "/" ? std::string("/share") : prefix + "/share");
+    std::vector<std::string> paths;
+    for (const std::string& folder : folders) {
+        const std::string path = folder + "/velanto-com/classes.reg";
+        bool seen = false;
+        for (const std::string& p : paths)
+            seen = seen || p == path;
+        if (!seen)
+            paths.push_back(path);
+    }
+    return paths;
+}
+
+std::string Registry::DefaultPath() {
+    if (MachineWideRegistration())
+        return std::string(std::getenv(kMachineRegistryVariable)) + "/velanto-com/classes.reg";
+    return UserPath();
+}
+
+std::string Registry::NoUserRegistryNote() {
+    return "velanto-com: there is no user class registry: neither HOME nor the account database gives a "
+           "home folder, so only the machine-wide registry is read";
 }
 
 bool Registry::KeyExists(std::string_view key) const {
@@ -296,11 +378,25 @@ bool Registry::Parse(std::string_view text) {
     return true;
 }
 
+void Registry::Overlay(const Registry& over) {
+    for (const auto& [folded, key] : over.m_keys)
+        m_keys[folded] = key;
+}
+
 RegistryTransaction::RegistryTransaction(std::string path, int lockWaitMs) : m_path(std::move(path)) {
-    if (!MakeDirs(DirOf(m_path)))
+    t_notes.clear();
+    if (m_path.empty()) {
+        t_notes.push_back(Registry::NoUserRegistryNote());
         return;
+    }
+    std::string why;
+    if (!MakeRegistryFolder(DirOf(m_path)) || !TrustedEntry(DirOf(m_path), true, true, &why)) {
+        if (!why.empty())
+            t_notes.push_back(why);
+        return;
+    }
     const std::string lockPath = m_path + ".lock";
-    m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lockFd < 0)
         return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs);
@@ -308,6 +404,11 @@ RegistryTransaction::RegistryTransaction(std::string path, int lockWaitMs) : m_p
         if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline)
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // A file someone else could have written is never read, nor replaced.
+    if (!TrustedEntry(m_path, false, false, &why)) {
+        t_notes.push_back(why);
+        return;
     }
     std::optional<std::string> text = ReadWholeFile(m_path);
     m_ok = text && m_registry.Parse(*text);
@@ -327,7 +428,8 @@ bool RegistryTransaction::Commit() {
     const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    ::fchmod(fd, 0600);
+    // The machine-wide file is read by every user; the user's own by the user alone.
+    ::fchmod(fd, MachineWideRegistration() ? 0644 : 0600);
     const std::string text = m_registry.Serialize();
     size_t done = 0;
     bool ok = true;
@@ -349,14 +451,82 @@ bool RegistryTransaction::Commit() {
     return false;
 }
 
-std::optional<Registry> ReadRegistry(const std::string& path) {
+namespace {
+// One file, checked before it is read: the folder, then the file itself.
+std::optional<Registry> ReadTrustedFile(const std::string& path) {
+    std::string why;
+    if (!TrustedRegistryFile(path, &why)) {
+        t_notes.push_back(why);
+        return std::nullopt;
+    }
     std::optional<std::string> text = ReadWholeFile(path);
-    if (!text)
-        return std::nullopt;
     Registry r;
-    if (!r.Parse(*text))
+    if (!text || !r.Parse(*text)) {
+        t_notes.push_back(Describe(path, "it cannot be read as a class registry"));
         return std::nullopt;
+    }
     return r;
+}
+} // namespace
+
+std::optional<Registry> ReadRegistry(const std::string& path) {
+    t_notes.clear();
+    if (!path.empty())
+        return ReadTrustedFile(path);
+    // Least important first, so each file overlays the ones below it.
+    const std::vector<std::string> machine = Registry::MachinePaths();
+    Registry merged;
+    for (auto it = machine.rbegin(); it != machine.rend(); ++it)
+        if (std::optional<Registry> r = ReadTrustedFile(*it))
+            merged.Overlay(*r);
+    const std::string user = Registry::UserPath();
+    if (user.empty())
+        t_notes.push_back(Registry::NoUserRegistryNote());
+    else if (std::optional<Registry> r = ReadTrustedFile(user))
+        merged.Overlay(*r);
+    return merged;
+}
+
+const std::vector<std::string>& RegistryNotes() {
+    return t_notes;
+}
+
+void AddRegistryNote(std::string note) {
+    t_notes.push_back(std::move(note));
+}
+
+bool TrustedRegistryFile(const std::string& path, std::string* why) {
+    return TrustedEntry(DirOf(path), true, false, why) && TrustedEntry(path, false, false, why);
+}
+
+bool TrustedModulePath(const std::string& path, std::string* why) {
+    if (path.empty() || path[0] != '/') {
+        if (why)
+            *why = "velanto-com: ignoring the module " + path + ": its path is not absolute";
+        return false;
+    }
+    // A folder the user's group may write is common (a umask of 002 with a group of the user's own, as in
+    // a build tree); one every user may write is not.
+    return TrustedEntry(DirOf(path), true, true, why, S_IWOTH) && TrustedEntry(path, false, true, why);
+}
+
+std::string ExecutablePrefix() {
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    std::string path(buffer, static_cast<size_t>(n));
+    for (int up = 0; up < 2; ++up) { // <prefix>/bin/<name>
+        const size_t slash = path.find_last_of('/');
+        if (slash == std::string::npos)
+            return {};
+        path.resize(slash);
+    }
+    return path.empty() ? std::string("/") : path;
+}
+
+bool MakeRegistryFolder(const std::string& dir) {
+    return MakeDirs(dir, MachineWideRegistration() ? 0755 : 0700);
 }
 
 } // namespace com

@@ -66,7 +66,7 @@ std::string TypeLibFilePath(const std::string& registryPath, const TypeLibDesc& 
 bool WriteFileAtomically(const std::string& path, const std::string& text) {
     const size_t slash = path.find_last_of('/');
     if (slash != std::string::npos)
-        ::mkdir(path.substr(0, slash).c_str(), 0700);
+        MakeRegistryFolder(path.substr(0, slash));
     std::string tmp = path + ".XXXXXX";
     const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0)
@@ -254,6 +254,12 @@ HRESULT LoadRegTypeLib(const GUID& libid, uint16_t major, uint16_t minor, TypeLi
     std::optional<std::string> file = reg->GetValue(key + "\\0\\linux");
     if (!file || file->empty())
         return TYPE_E_LIBNOTREGISTERED;
+    // The description decides how arguments reach the module: only a file no other user can write.
+    std::string why;
+    if (!TrustedRegistryFile(*file, &why)) {
+        AddRegistryNote(why);
+        return TYPE_E_CANTLOADLIBRARY;
+    }
     std::optional<std::string> text = ReadSmallFile(*file);
     if (!text)
         return TYPE_E_CANTLOADLIBRARY;

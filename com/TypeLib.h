@@ -54,7 +54,7 @@ HRESULT RegisterTypeLib(const TypeLibDesc& lib, const std::string& registryPath 
 // Finds the library by LIBID and version in the registry and reads its description.
 // TYPE_E_LIBNOTREGISTERED when it is not registered, TYPE_E_CANTLOADLIBRARY when its file is unreadable.
 HRESULT LoadRegTypeLib(const GUID& libid, uint16_t major, uint16_t minor, TypeLibDesc* out,
-                       const std::string& registryPath = Registry::DefaultPath());
+                       const std::string& registryPath = {});
 
 // IDispatch::GetIDsOfNames from a description: names[0] is the member (letter case ignored), further names
 // are its parameters. Unknown names give DISPID_UNKNOWN and DISP_E_UNKNOWNNAME.

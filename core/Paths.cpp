@@ -1,5 +1,7 @@
 #include "core/Paths.h"
 
+#include "core/PrivateFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -43,7 +45,12 @@ bool isPrivateFolder(QString path) {
 QString ProgramFolder() {
     if (!programFolderOverride().isEmpty())
         return programFolderOverride();
-    return withSlash(QCoreApplication::applicationDirPath());
+    // Installed, the executable sits in <prefix>/bin and what it ships in <prefix>/share/velanto; run from
+    // the build tree, everything lies beside the executable.
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QString installed =
+        QDir::cleanPath(bin + QStringLiteral("/../") + QLatin1String(kInstalledDataFolder));
+    return withSlash(QFileInfo(installed).isDir() ? installed : bin);
 }
 
 void SetProgramFolderForTesting(const QString& folder) {
@@ -58,21 +65,32 @@ void SetDataPath(const QString& folder) {
     dataPath() = withSlash(folder);
 }
 
-QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder) {
+QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder, QString* wrongFolder) {
+    // The folders hold the recipient database and the history: private to the user from the start, and
+    // never one someone else made or pointed elsewhere with a link.
+    const auto refuse = [wrongFolder](QString folder) {
+        folder.chop(1);
+        if (wrongFolder)
+            *wrongFolder = folder;
+        return QString();
+    };
     if (!appDataFolder.isEmpty()) {
         const QString torvale = withSlash(appDataFolder) + QStringLiteral("Torvale/");
         const QString path = torvale + QStringLiteral("Velanto Ostrel/");
-        // The folder holds the recipient database and the history: private to the user from the start.
-        const QDir dir;
-        if (dir.mkpath(torvale) && (dir.mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
-                                    QFileInfo(path).isDir())) {
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            return path;
+        for (const QString& folder : {torvale, path}) {
+            const FolderState state = MakePrivateFolder(folder);
+            if (state == FolderState::NotOurs)
+                return refuse(folder);
+            if (state != FolderState::Ready)
+                break;
+            if (folder == path)
+                return path;
         }
     }
     // No application-data folder, or one in which ours cannot be made: the program folder's own.
     const QString fallback = withSlash(programFolder) + QStringLiteral("Application Data/");
-    QDir().mkpath(fallback);
+    if (MakePrivateFolder(fallback) == FolderState::NotOurs)
+        return refuse(fallback);
     return fallback;
 }
 

@@ -3,7 +3,11 @@
 
 // The folders every part of the program shares. Paths use "/" and folder paths end with "/".
 
-// The folder of the executable; it holds the shipped Group.mdb and the Help pages.
+// Where an installed program's shipped files lie, from the install prefix (the executable is in "bin").
+inline constexpr const char* kInstalledDataFolder = "share/velanto";
+
+// The folder of the shipped files: Group.mdb, the Help pages, the template pictures. Run from the build
+// tree it is the folder of the executable; installed (<prefix>/bin/Velanto) it is <prefix>/share/velanto.
 QString ProgramFolder();
 void SetProgramFolderForTesting(const QString& folder);
 
@@ -12,8 +16,11 @@ QString DataPath();
 void SetDataPath(const QString& folder);
 
 // The data folder for a given application-data folder: the program folder's "Application Data/" is the
-// fallback when there is none or ours cannot be made in it. Creates the folders it names.
-QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder);
+// fallback when there is none or ours cannot be made in it. Creates the folders it names, mode 0700.
+// A folder on the way that is a symbolic link or another user's is never used: the result is then empty
+// and *wrongFolder names it.
+QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder,
+                        QString* wrongFolder = nullptr);
 
 // The private per-user temporary folder (mode 0700), created on first use.
 QString TempFolder();

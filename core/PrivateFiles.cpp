@@ -1,5 +1,6 @@
 #include "core/PrivateFiles.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -64,4 +65,26 @@ bool CopyToNewPrivateFile(const QString& source, const QString& target) {
     if (!ok)
         QFile::remove(target);
     return ok;
+}
+
+FolderState MakePrivateFolder(const QString& folder) {
+    QString path = folder;
+    // "dir/" would make lstat follow a link named dir.
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    const QByteArray name = QFile::encodeName(path);
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0)
+        QDir().mkpath(path.left(slash));
+    if (::mkdir(name.constData(), 0700) == 0)
+        return ::chmod(name.constData(), 0700) == 0 ? FolderState::Ready : FolderState::CantMake;
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return FolderState::CantMake;
+    if (S_ISLNK(st.st_mode) || (S_ISDIR(st.st_mode) && st.st_uid != ::getuid()))
+        return FolderState::NotOurs;
+    if (!S_ISDIR(st.st_mode))
+        return FolderState::CantMake;
+    return (st.st_mode & 0777) == 0700 || ::chmod(name.constData(), 0700) == 0 ? FolderState::Ready
+                                                                               : FolderState::CantMake;
 }

@@ -10,3 +10,13 @@ bool EnsurePrivateFile(const QString& path);
 // Copies source to a target that must not exist yet, creating it with mode 0600. On failure nothing is
 // left at the target.
 bool CopyToNewPrivateFile(const QString& source, const QString& target);
+
+// The program's own folders (the data folder, the settings folder and their "Torvale" parents).
+enum class FolderState {
+    Ready,    // a folder of this user's, mode 0700
+    CantMake, // it does not exist and cannot be made (a file in the way, no permission)
+    NotOurs,  // a symbolic link, or a folder of another user: never used
+};
+// Makes the folder with mode 0700 whatever the umask (the folders above it as the system makes them),
+// or checks the one that exists: a real folder of this user's, then made 0700.
+FolderState MakePrivateFolder(const QString& path);

@@ -21,7 +21,7 @@ QString path(const QString& section, const QString& key) {
 // The store can hold the account password: the file is made (or restricted) 0600 before anything is
 // written, and a rewrite keeps the mode of the file it replaces.
 void restrictAndSync(QSettings& s) {
-    QDir().mkpath(QFileInfo(s.fileName()).path());
+    MakePrivateFolder(QFileInfo(s.fileName()).path());
     EnsurePrivateFile(s.fileName());
     s.sync();
 }

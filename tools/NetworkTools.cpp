@@ -23,10 +23,16 @@ QString Hex(com::HRESULT hr) {
     return QString::number(static_cast<quint32>(hr), 16).toUpper().rightJustified(8, QLatin1Char('0'));
 }
 
+// What the class registry left out (a file it does not trust, no user registry at all) is what the user
+// can mend: it follows the message.
 QString CreationFailure(com::HRESULT hr) {
-    return QStringLiteral("The DNS component (%1) could not be created (error 0x%2). Register it with "
-                          "velanto-regsvr and try again.")
-        .arg(QLatin1String(kDnsProgId), Hex(hr));
+    QString text =
+        QStringLiteral("The DNS component (%1) could not be created (error 0x%2). Register it with "
+                       "velanto-regsvr and try again.")
+            .arg(QLatin1String(kDnsProgId), Hex(hr));
+    for (const std::string& note : com::RegistryNotes())
+        text += QLatin1Char('\n') + QString::fromStdString(note);
+    return text;
 }
 
 QString CallFailure(const char16_t* member, com::HRESULT hr) {

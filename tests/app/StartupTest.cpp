@@ -33,10 +33,15 @@ protected:
     QString instances() const { return root.path() + QStringLiteral("/run"); }
     QString shipped() const { return programFolder() + QStringLiteral("Group.mdb"); }
     QString userFolder() const { return appData() + QStringLiteral("/Torvale/Velanto Ostrel/"); }
+    QString settingsFolder() const { return root.path() + QStringLiteral("/config/Torvale"); }
 
     StartupEnvironment environment() const {
-        return {QStringLiteral("Debian GNU/Linux 12 (bookworm)"), QSize(1024, 768), programFolder(),
-                appData(), instances()};
+        return {QStringLiteral("Debian GNU/Linux 12 (bookworm)"),
+                QSize(1024, 768),
+                programFolder(),
+                appData(),
+                instances(),
+                settingsFolder()};
     }
 
     // A start-up that records whether it went on to its windows instead of showing them.
@@ -164,6 +169,77 @@ TEST_F(StartupTest, AnApplicationDataFolderThatCannotHoldOursFallsBackToTheProgr
     EXPECT_EQ(DataPath(), fallback);
     EXPECT_EQ(readAll(fallback + QStringLiteral("Group.mdb")), readAll(shipped()));
     EXPECT_TRUE(QFileInfo(fallback + QStringLiteral("History")).isDir());
+}
+
+// The data and settings folders (and their "Torvale" parents) are the user's alone from the moment they
+// exist, whatever the umask.
+TEST_F(StartupTest, TheProgramsFoldersArePrivateWhateverTheUmask) {
+    StartupEnvironment env = environment();
+    const mode_t oldMask = ::umask(0);
+    const StartupOutcome outcome = makeStartup(env)->run();
+    ::umask(oldMask);
+    ASSERT_EQ(outcome, StartupOutcome::Started);
+    for (const QString& folder : {appData() + QStringLiteral("/Torvale"), userFolder(), env.settingsFolder}) {
+        struct stat st {};
+        ASSERT_EQ(0, ::lstat(QFile::encodeName(folder).constData(), &st)) << folder.toStdString();
+        EXPECT_EQ(0700u, st.st_mode & 0777u) << folder.toStdString();
+    }
+}
+
+// A folder someone else made, or a link pointing elsewhere, would give another user the recipients or the
+// account password: start-up names it and stops, and nothing is written there.
+TEST_F(StartupTest, APlantedDataOrSettingsFolderIsNeverUsed) {
+    const QString elsewhere = root.path() + QStringLiteral("/elsewhere");
+    const QString settings = settingsFolder();
+    const QString fallback = programFolder() + QStringLiteral("Application Data");
+    struct Case {
+        const char* what;
+        QString folder; // planted, and named by the message
+        bool link;      // else a folder of another user
+        bool noAppData = false;
+    };
+    const Case cases[] = {
+        {"data Torvale is a link", appData() + QStringLiteral("/Torvale"), true},
+        {"data folder is a link", userFolder().chopped(1), true},
+        {"settings folder is a link", settings, true},
+        {"fallback folder is a link", fallback, true, true},
+        {"data Torvale of another user", appData() + QStringLiteral("/Torvale"), false},
+        {"data folder of another user", userFolder().chopped(1), false},
+        {"settings folder of another user", settings, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.link && ::geteuid() != 0)
+            continue; // planting a folder of another user needs root
+        QDir(appData()).removeRecursively();
+        QDir(root.path() + QStringLiteral("/config")).removeRecursively();
+        QDir(elsewhere).removeRecursively();
+        QDir(fallback).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(elsewhere));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(c.folder).path()));
+        if (c.link) {
+            ASSERT_TRUE(QFile::link(elsewhere, c.folder));
+        } else {
+            ASSERT_TRUE(QDir().mkpath(c.folder));
+            ASSERT_EQ(0, ::chown(QFile::encodeName(c.folder).constData(), 65534, 65534));
+        }
+        StartupEnvironment env = environment();
+        if (c.noAppData)
+            env.appDataFolder.clear();
+        const size_t before = boxes.seen().size();
+        EXPECT_EQ(makeStartup(env)->run(), StartupOutcome::UnsafeFolder);
+        ASSERT_EQ(boxes.seen().size(), before + 1);
+        EXPECT_EQ(boxes.last(),
+                  QStringLiteral("Velanto has failed to start because the folder %1 is a symbolic "
+                                 "link or belongs to another user.")
+                      .arg(c.folder));
+        EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Critical);
+        EXPECT_TRUE(QDir(elsewhere).isEmpty());
+        if (!c.link) {
+            EXPECT_TRUE(QDir(c.folder).isEmpty());
+        }
+    }
+    EXPECT_EQ(windowsShown, 0);
 }
 
 TEST_F(StartupTest, ASecondCopyEndsSilentlyAndAsksTheFirstForAttention) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace com;
@@ -354,4 +355,49 @@ TEST(DnsComponent, RegisterToolSaysWhichRegistryFileStopsIt) {
     EXPECT_NE(output.find("the class registry " + file + " cannot be read"), std::string::npos) << output;
     std::ifstream in(file);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a registry");
+}
+
+// Registered for every user (what the install does), the component is creatable and callable by name by a
+// user who never registered anything: the class and its type library come from the machine-wide registry,
+// which every user can read whatever the umask of whoever registered it.
+TEST(DnsComponent, RegisteredForEveryUserItServesAUserWithoutARegistration) {
+    const std::string saved = std::getenv("XDG_DATA_HOME");
+    const std::string prefix = saved + "/machine-prefix";
+    const std::string command = "umask 077; '" + BinDir() + "/velanto-regsvr' -s --prefix '" + prefix +
+                                "' '" + ModulePath() + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string folder = prefix + "/share/velanto-com";
+    std::optional<Registry> machine = ReadRegistry(folder + "/classes.reg");
+    ASSERT_TRUE(machine);
+    const std::optional<std::string> typeLib =
+        machine->GetValue("TypeLib\\{D94A2B23-B840-11D1-8042-00AA00336A3E}\\1.0\\0\\linux");
+    ASSERT_TRUE(typeLib);
+    for (const auto& [path, mode] :
+         std::vector<std::pair<std::string, unsigned>>{{folder, 0755u},
+                                                       {folder + "/classes.reg", 0644u},
+                                                       {typeLib->substr(0, typeLib->rfind('/')), 0755u},
+                                                       {*typeLib, 0644u}}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_mode & 0777u, mode) << path;
+    }
+
+    const std::string savedDirs = std::getenv("XDG_DATA_DIRS") ? std::getenv("XDG_DATA_DIRS") : "";
+    const std::string empty = saved + "/never-registered";
+    ::setenv("XDG_DATA_HOME", empty.c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (prefix + "/share").c_str(), 1);
+    {
+        LateBound dns;
+        EXPECT_EQ(dns.Create("Kelvorin.DNS.1"), S_OK);
+        if (dns.valid()) {
+            EXPECT_EQ(TextProperty(dns, u"Version"), "1, 0, 0, 1");
+        }
+    }
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    if (savedDirs.empty())
+        ::unsetenv("XDG_DATA_DIRS");
+    else
+        ::setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
+    EXPECT_FALSE(std::ifstream(empty + "/velanto-com/classes.reg").good())
+        << "the user's registry was written";
 }

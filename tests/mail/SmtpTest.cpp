@@ -5,13 +5,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QPointer>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -401,6 +401,9 @@ TEST(SmtpTls, StartTlsWhenOfferedAndCertificateChecked) {
 
 // Postfix's smtp-sink: many pipelined messages over one connection.
 TEST(SmtpSink, ManyMessagesOverOneConnection) {
+    if (!QFileInfo::exists(QStringLiteral("/usr/sbin/smtp-sink")))
+        GTEST_SKIP() << "smtp-sink is missing: the test command installs postfix only where no other mail "
+                        "server is installed, as postfix would replace it";
     SinkPeer sink;
     ASSERT_TRUE(sink.ok());
     QString log;

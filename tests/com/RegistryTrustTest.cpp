@@ -1,0 +1,302 @@
+// Which class registry files and modules are read: the machine-wide part overlaid by the user's, and
+// nothing another user could have planted. Planting needs another owner, so those cases run as root
+// (as CI does) and are skipped elsewhere.
+#include "com/Creation.h"
+#include "com/Registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace com;
+
+namespace {
+
+constexpr uid_t kOtherUser = 65534; // nobody
+constexpr char kClsid[] = "{CCCCCCCC-0000-0000-0000-000000000001}";
+// Already loaded by every process, so reaching it proves the registry was read without loading anything
+// new; it is no component, so creation stops with CO_E_ERRORINDLL.
+constexpr char kLibc[] = "/lib/x86_64-linux-gnu/libc.so.6";
+
+// Sets environment variables for one test and puts the old values back afterwards.
+class ScopedEnvironment {
+public:
+    void set(const char* name, const std::string& value) {
+        remember(name);
+        ::setenv(name, value.c_str(), 1);
+    }
+    void unset(const char* name) {
+        remember(name);
+        ::unsetenv(name);
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+    }
+
+private:
+    void remember(const char* name) {
+        for (const auto& saved : m_saved)
+            if (saved.first == name)
+                return;
+        const char* old = std::getenv(name);
+        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+class RegistryTrust : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        env.set("XDG_DATA_HOME", root() + "/user");
+        env.set("XDG_DATA_DIRS", root() + "/machine1:" + root() + "/machine2");
+    }
+
+    std::string root() const { return m_dir.path().toStdString(); }
+    std::string userFile() const { return root() + "/user/velanto-com/classes.reg"; }
+    std::string machineFile(int n) const {
+        return root() + "/machine" + std::to_string(n) + "/velanto-com/classes.reg";
+    }
+
+    // A registry file naming one class: ProgID -> CLSID -> module.
+    static void Write(const std::string& path, const std::string& progId, const std::string& module) {
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/')))));
+        Registry r;
+        r.SetValue(progId + "\\CLSID", "", kClsid);
+        r.SetValue(std::string("CLSID\\") + kClsid + "\\InprocServer32", "", module);
+        QFile f(QString::fromStdString(path));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(r.Serialize()));
+        f.close();
+        ::chmod(path.c_str(), 0644);
+        ::chmod(path.substr(0, path.rfind('/')).c_str(), 0755);
+    }
+
+    static HRESULT Create(const std::string& progId) {
+        void* object = nullptr;
+        const HRESULT hr = CreateObjectByProgID(progId, IID_IDispatch, &object);
+        EXPECT_EQ(object, nullptr);
+        return hr;
+    }
+
+    static std::string Notes() {
+        std::string all;
+        for (const std::string& n : RegistryNotes())
+            all += n + "\n";
+        return all;
+    }
+
+    ScopedEnvironment env;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+TEST_F(RegistryTrust, TheUsersFileOverridesTheMachineWideOnesKeyByKey) {
+    Write(machineFile(2), "Shared.Thing", "/machine2/old.so");
+    Write(machineFile(1), "Shared.Thing", "/machine1/newer.so");
+    {
+        RegistryTransaction tx(machineFile(1));
+        ASSERT_TRUE(tx.ok());
+        tx.registry().SetValue("Machine.Only\\CLSID", "", kClsid);
+        tx.registry().SetValue(std::string("CLSID\\") + kClsid + "\\InprocServer32", "ThreadingModel",
+                               "Apartment");
+        ASSERT_TRUE(tx.Commit());
+    }
+    const std::string server = std::string("CLSID\\") + kClsid + "\\InprocServer32";
+    std::optional<Registry> view = ReadRegistry();
+    ASSERT_TRUE(view);
+    // The first folder of XDG_DATA_DIRS wins over the later ones.
+    EXPECT_EQ(view->GetValue(server), "/machine1/newer.so");
+    EXPECT_EQ(view->GetValue(server, "ThreadingModel"), "Apartment");
+
+    Write(userFile(), "User.Thing", "/user/mine.so");
+    view = ReadRegistry();
+    ASSERT_TRUE(view);
+    // The user's key replaces the machine's key with all its values; keys only the machine has stay.
+    EXPECT_EQ(view->GetValue(server), "/user/mine.so");
+    EXPECT_FALSE(view->GetValue(server, "ThreadingModel"));
+    EXPECT_EQ(view->GetValue("Machine.Only\\CLSID"), kClsid);
+    EXPECT_EQ(view->GetValue("Shared.Thing\\CLSID"), kClsid);
+    EXPECT_TRUE(view->KeyExists("User.Thing"));
+    EXPECT_EQ(Notes(), "");
+
+    // Registrations go to the user's file unless the register tool asks for the machine-wide one.
+    EXPECT_EQ(Registry::DefaultPath(), userFile());
+    env.set(kMachineRegistryVariable, root() + "/machine2");
+    EXPECT_EQ(Registry::DefaultPath(), machineFile(2));
+}
+
+TEST_F(RegistryTrust, ARegistryAnotherUserCouldWriteIsNeverLoaded) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting a file of another user needs root";
+    struct Case {
+        const char* what;
+        bool machineWide;
+        bool folder; // the fault is the folder's, and the note names the folder
+        std::function<void(const std::string& file)> plant;
+        const char* fault;
+    };
+    const auto folderOf = [](const std::string& file) { return file.substr(0, file.rfind('/')); };
+    const Case cases[] = {
+        {"user's file of another owner", false, false,
+         [](const std::string& f) { ASSERT_EQ(::chown(f.c_str(), kOtherUser, kOtherUser), 0); },
+         "belongs to another user"},
+        {"user's folder of another owner", false, true,
+         [&](const std::string& f) { ASSERT_EQ(::chown(folderOf(f).c_str(), kOtherUser, kOtherUser), 0); },
+         "belongs to another user"},
+        {"user's file others can write", false, false,
+         [](const std::string& f) { ASSERT_EQ(::chmod(f.c_str(), 0666), 0); }, "group or others can write"},
+        {"user's folder the group can write", false, true,
+         [&](const std::string& f) { ASSERT_EQ(::chmod(folderOf(f).c_str(), 0775), 0); },
+         "group or others can write"},
+        {"user's file is a link", false, false,
+         [](const std::string& f) {
+             ASSERT_EQ(::rename(f.c_str(), (f + ".real").c_str()), 0);
+             ASSERT_EQ(::symlink((f + ".real").c_str(), f.c_str()), 0);
+         },
+         "symbolic link"},
+        {"machine-wide file of another owner", true, false,
+         [](const std::string& f) { ASSERT_EQ(::chown(f.c_str(), kOtherUser, kOtherUser), 0); },
+         "belongs to another user"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string progId = "Planted.Thing" + std::to_string(++n);
+        const std::string file = c.machineWide ? machineFile(1) : userFile();
+        Write(file, progId, kLibc);
+        // Trusted as written: the registry is read and leads to the module.
+        EXPECT_EQ(Create(progId), CO_E_ERRORINDLL);
+        c.plant(file);
+        EXPECT_EQ(Create(progId), CO_E_CLASSSTRING);
+        const std::string notes = Notes();
+        EXPECT_NE(notes.find(c.fault), std::string::npos) << notes;
+        EXPECT_NE(notes.find("ignoring " + (c.folder ? folderOf(file) : file) + ":"), std::string::npos)
+            << notes;
+        // Nor is a planted file ever written to.
+        RegistryTransaction tx(file);
+        EXPECT_FALSE(tx.ok());
+        QDir(QString::fromStdString(root() + "/user")).removeRecursively();
+        QDir(QString::fromStdString(root() + "/machine1")).removeRecursively();
+    }
+}
+
+TEST_F(RegistryTrust, AModuleAnotherUserCouldWriteIsNeverLoaded) {
+    // A small library no test loads otherwise: loading it is visible (RTLD_NOLOAD finds it).
+    const std::string source = "/usr/lib/x86_64-linux-gnu/libz.so.1";
+    if (!QFile::exists(QString::fromStdString(source)))
+        GTEST_SKIP() << source << " is not installed";
+    const std::string folder = root() + "/modules";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    ::chmod(folder.c_str(), 0755);
+    struct Case {
+        const char* what;
+        std::string module;
+        bool needsRoot;
+        std::function<void(const std::string&)> plant;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"relative path", "libz.so.1", false, [](const std::string&) {}, "not absolute"},
+        {"module others can write", folder + "/writable.so", false,
+         [](const std::string& m) { ASSERT_EQ(::chmod(m.c_str(), 0666), 0); }, "group or others can write"},
+        {"module in a folder others can write", root() + "/open/module.so", false,
+         [](const std::string& m) { ASSERT_EQ(::chmod(m.substr(0, m.rfind('/')).c_str(), 0777), 0); },
+         "others can write"},
+        {"module of another owner", folder + "/planted.so", true,
+         [](const std::string& m) { ASSERT_EQ(::chown(m.c_str(), kOtherUser, kOtherUser), 0); },
+         "belongs to another user"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsRoot && ::geteuid() != 0)
+            continue;
+        if (c.module[0] == '/') {
+            ASSERT_TRUE(QDir().mkpath(QString::fromStdString(c.module.substr(0, c.module.rfind('/')))));
+            ASSERT_TRUE(QFile::copy(QString::fromStdString(source), QString::fromStdString(c.module)));
+            ::chmod(c.module.c_str(), 0644);
+            c.plant(c.module);
+        }
+        const std::string progId = "Module.Thing" + std::to_string(++n);
+        Write(userFile(), progId, c.module);
+        EXPECT_EQ(Create(progId), CO_E_DLLNOTFOUND);
+        const std::string notes = Notes();
+        EXPECT_NE(notes.find(c.fault), std::string::npos) << notes;
+        if (c.module[0] == '/') {
+            EXPECT_EQ(::dlopen(c.module.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module was loaded";
+        }
+    }
+    // A folder only the user's group may also write (a build tree under a umask of 002) is no reason to
+    // refuse the user's own module: it is loaded, and being no component it lacks DllGetClassObject.
+    const std::string groupFolder = root() + "/group";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(groupFolder)));
+    ::chmod(groupFolder.c_str(), 0775);
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(source), QString::fromStdString(groupFolder + "/own.so")));
+    ::chmod((groupFolder + "/own.so").c_str(), 0755);
+    Write(userFile(), "Module.Own", groupFolder + "/own.so");
+    EXPECT_EQ(Create("Module.Own"), CO_E_ERRORINDLL) << Notes();
+}
+
+// Without HOME and without an entry in the account database there is no user registry at all: only the
+// machine-wide one is read, and nothing is written anywhere (least of all in a shared temporary folder).
+TEST_F(RegistryTrust, WithoutAHomeFolderThereIsNoUserRegistry) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "running as a user without an account needs root";
+    // Folders that user can reach: the test's own are private to root.
+    QTemporaryDir shared(QStringLiteral("/tmp/velanto-homeless-XXXXXX"));
+    ASSERT_TRUE(shared.isValid());
+    const std::string machine = shared.path().toStdString() + "/machine";
+    ::chmod(shared.path().toUtf8().constData(), 0755);
+    env.set("XDG_DATA_DIRS", machine);
+    uid_t homeless = 54321;
+    while (::getpwuid(homeless))
+        ++homeless;
+    Write(machine + "/velanto-com/classes.reg", "Machine.Thing", kLibc);
+    const std::string tmp = shared.path().toStdString() + "/tmp";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(tmp)));
+    ::chmod(tmp.c_str(), 01777);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::unsetenv("HOME");
+        ::unsetenv("XDG_DATA_HOME");
+        ::setenv("TMPDIR", tmp.c_str(), 1);
+        if (::setgid(homeless) != 0 || ::setuid(homeless) != 0)
+            ::_exit(10);
+        if (!Registry::UserPath().empty() || !Registry::DefaultPath().empty())
+            ::_exit(11);
+        void* object = nullptr;
+        if (CreateObjectByProgID("Machine.Thing", IID_IDispatch, &object) != CO_E_ERRORINDLL)
+            ::_exit(12);
+        const std::string notes = Notes();
+        if (notes.find("no user class registry") == std::string::npos ||
+            notes.find("only the machine-wide registry") == std::string::npos)
+            ::_exit(13);
+        RegistryTransaction tx(Registry::DefaultPath());
+        if (tx.ok() || Notes().find("no user class registry") == std::string::npos)
+            ::_exit(14);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(QDir(QString::fromStdString(tmp)).isEmpty());
+}
+
+} // namespace
