@@ -118,7 +118,9 @@ TEST(HostileText, QuotesNeverMakeALineSlow) {
         const QStringList used = SplitImportLine(line, QLatin1Char(','), true, UsedImportFields);
         EXPECT_LE(used.size(), UsedImportFields);
         EXPECT_FALSE(all.isEmpty());
-        EXPECT_LT(timer.elapsed(), 1500) << line.left(12).toStdString();
+        // About half a second each here, several times that under the sanitizers on a busy machine;
+        // a pass that went back over the line would take hours.
+        EXPECT_LT(timer.elapsed(), 8000) << line.left(12).toStdString();
     }
 }
 
