@@ -86,36 +86,30 @@ void HostileHttpServer::serve(int fd) {
             return;
         request.append(buffer, n);
     }
+    // A head, then one block over and over (a chunk, more of the header line, one byte of it).
+    QByteArray head = "HTTP/1.1 200 OK\r\n";
+    QByteArray block;
+    int pauseMs = 0;
     switch (m_kind) {
-    case Kind::EndlessChunked: {
-        const QByteArray head =
-            "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n";
-        const QByteArray chunk = "4000\r\n" + QByteArray(0x4000, '9') + "\r\n";
-        if (!sendAll(fd, head.constData(), head.size()))
-            return;
-        while (sendAll(fd, chunk.constData(), chunk.size())) {
-        }
-        return;
+    case Kind::EndlessChunked:
+        head += "Content-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n";
+        block = "4000\r\n" + QByteArray(0x4000, '9') + "\r\n";
+        break;
+    case Kind::EndlessHeader:
+        head += "X-Padding: ";
+        block = QByteArray(0x10000, 'a');
+        break;
+    case Kind::Drip:
+        head += "X-Slow: ";
+        block = "d";
+        pauseMs = 100;
+        break;
     }
-    case Kind::EndlessHeader: {
-        const QByteArray head = "HTTP/1.1 200 OK\r\nX-Padding: ";
-        const QByteArray block(0x10000, 'a');
-        if (!sendAll(fd, head.constData(), head.size()))
-            return;
-        while (sendAll(fd, block.constData(), block.size())) {
-        }
+    if (!sendAll(fd, head.constData(), head.size()))
         return;
-    }
-    case Kind::Drip: {
-        const QByteArray head = "HTTP/1.1 200 OK\r\nX-Slow: ";
-        if (!sendAll(fd, head.constData(), head.size()))
-            return;
-        while (sendAll(fd, "d", 1)) {
-            for (int i = 0; i < 2 && !m_stop; ++i)
-                ::usleep(50 * 1000);
-        }
-        return;
-    }
+    while (sendAll(fd, block.constData(), block.size())) {
+        for (int waited = 0; waited < pauseMs && !m_stop; waited += 50)
+            ::usleep(50 * 1000);
     }
 }
 
