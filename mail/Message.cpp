@@ -393,6 +393,8 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
         if (!l.contentId.isEmpty())
             cidParts.append({m->parts.size(), l.contentId});
         m->parts << BodyPart(kind, name, l.type, l.data);
+        if (!l.contentId.isEmpty() && l.data)
+            m->partsByContentId.insert(l.contentId.toLower(), l.data);
     }
 
     if (htmlIndex >= 0 && !workFolder.isEmpty()) {

@@ -5,6 +5,7 @@
 // work folder (or outside the path a caller hands to SavePartToFile).
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -117,6 +118,8 @@ struct PrintableMessage {
     QString htmlBody; // empty when the message has none
     QString htmlFolder;
     qint32 bodyPart = BodyPartText;
+    // The decoded parts that carry a Content-ID, by that id in lower case (what "cid:" names).
+    QHash<QString, std::shared_ptr<const QByteArray>> partsByContentId;
 };
 
 // The message behind a handle of GetMessageHandle, or nothing when the handle is not (or no longer) valid.

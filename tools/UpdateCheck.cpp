@@ -3,6 +3,7 @@
 #include "core/Version.h"
 #include "mail/MailCharsets.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -68,6 +69,18 @@ double LeadingNumber(const QString& raw) {
     return ok || qIsInf(value) ? value : 0.0;
 }
 
+constexpr qint64 ReplyReadBufferBytes = 16 * 1024;
+
+// One manager for every fetch of the program's life. Destroying a manager waits (up to seconds) for
+// its network thread, which may still be busy with what a hostile server sent: a fetch must end at its
+// time-out, not that much later.
+QNetworkAccessManager& SharedNetworkManager() {
+    static QPointer<QNetworkAccessManager> manager;
+    if (!manager)
+        manager = new QNetworkAccessManager(QCoreApplication::instance());
+    return *manager;
+}
+
 int& FetchTimeout() {
     static int ms = 30000;
     return ms;
@@ -114,11 +127,13 @@ void UpdateFetcher::Abort() {
 UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
     UpdateFetchResult result;
     m_aborted = false;
-    QNetworkAccessManager manager;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    QNetworkReply* reply = manager.get(request);
+    QNetworkReply* reply = SharedNetworkManager().get(request);
+    // The network thread takes no more than this ahead of our reads; without a bound it would take in
+    // whatever the server sends while this thread is busy, long before the cap can be checked.
+    reply->setReadBufferSize(ReplyReadBufferBytes);
     m_reply = reply;
 
     bool tooLarge = false;
@@ -138,9 +153,13 @@ UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
             reply->abort();
         }
     });
+    // Never more than one byte past the cap is read, however much is waiting.
+    const auto readSome = [&] {
+        body += reply->read(MaxUpdateFileBytes + 1 - body.size());
+        return body.size() > MaxUpdateFileBytes;
+    };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
-        body += reply->readAll();
-        if (body.size() > MaxUpdateFileBytes) {
+        if (readSome()) {
             tooLarge = true;
             reply->abort();
         }
@@ -151,10 +170,8 @@ UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
         loop.exec();
     timer.stop();
 
-    if (!tooLarge && reply->error() == QNetworkReply::NoError && reply->bytesAvailable() > 0) {
-        body += reply->readAll();
-        tooLarge = body.size() > MaxUpdateFileBytes;
-    }
+    if (!tooLarge && reply->error() == QNetworkReply::NoError && reply->bytesAvailable() > 0)
+        tooLarge = readSome();
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (tooLarge)
         result.outcome = UpdateFetchResult::TooLarge;

@@ -9,7 +9,7 @@
 
 #include <QFile>
 #include <QLocale>
-#include <vector>
+#include <QTemporaryFile>
 
 QStringList ExtractAddresses(const QString& text) {
     QStringList found;
@@ -23,8 +23,9 @@ namespace {
 
 enum class Outcome { Added, Duplicated, Ignored, NotAdded };
 
-// The report and the rows of one run. Rows go in through transactions of BatchSize; the report lines of
-// a batch are held back until it is committed, so a batch the database loses is never reported as added.
+// The report and the rows of one run. Rows go in through transactions of BatchSize; every report line
+// goes to the report as it comes, whatever the transaction. Should a batch's commit fail, its "Added"
+// lines, written meanwhile, are turned into "Not Added" ones: a lost row is never reported as added.
 class ImportRun {
 public:
     // The statements mean what the per-row texts "SELECT * FROM [Emails] WHERE (([G-ID] = 'id ') AND
@@ -79,17 +80,21 @@ public:
     }
 
     void insert(Statement& statement, const QString& address) {
-        if (!m_inTransaction)
+        if (!m_inTransaction) {
             m_inTransaction = m_db.BeginTransaction();
+            m_batchStart = m_report.pos();
+            m_addedInBatch = 0;
+        }
         if (statement.Execute() == 1) {
             record(Outcome::Added, address);
             ++m_result.added;
+            ++m_addedInBatch;
         } else {
             record(Outcome::NotAdded, address);
             ++m_result.failed;
         }
         if (++m_rowsInBatch >= RecipientImporter::BatchSize)
-            flush();
+            commit();
     }
 
     void record(Outcome outcome, const QString& address) {
@@ -97,57 +102,70 @@ public:
             ++m_result.duplicates;
         else if (outcome == Outcome::Ignored)
             ++m_result.ignored;
-        m_pending.emplace_back(outcome, address);
-        if (!m_inTransaction)
-            flush();
+        writeLine(LinePrefix(outcome) + address);
     }
 
-    void flush() {
-        if (m_inTransaction) {
-            if (!m_db.Commit()) {
-                m_db.Rollback();
-                for (auto& [outcome, address] : m_pending) {
-                    if (outcome == Outcome::Added) {
-                        outcome = Outcome::NotAdded;
-                        --m_result.added;
-                        ++m_result.failed;
-                    }
-                }
-            }
-            m_inTransaction = false;
-        }
-        m_rowsInBatch = 0;
-        // The batch's report lines go out in one write.
-        QString lines;
-        for (const auto& [outcome, address] : m_pending) {
-            switch (outcome) {
-            case Outcome::Added:
-                lines += QLatin1String("Email Added : ");
-                break;
-            case Outcome::Duplicated:
-                lines += QLatin1String("Email Duplicated : ");
-                break;
-            case Outcome::Ignored:
-                lines += QLatin1String("Email Ignored : ");
-                break;
-            case Outcome::NotAdded:
-                lines += QLatin1String("Email Not Added : ");
-                break;
-            }
-            lines += address;
-            lines += QLatin1String("\r\n");
-        }
-        m_pending.clear();
-        if (!lines.isEmpty()) {
-            const QByteArray bytes = lines.toUtf8();
-            if (m_report.isOpen() && m_report.write(bytes) != bytes.size())
+    void commit() {
+        if (m_inTransaction && !m_db.Commit()) {
+            m_db.Rollback();
+            m_result.added -= m_addedInBatch;
+            m_result.failed += m_addedInBatch;
+            if (m_addedInBatch > 0 && !relabelAddedSince(m_batchStart))
                 m_reportFailed = true;
         }
+        m_inTransaction = false;
+        m_rowsInBatch = 0;
     }
 
     bool reportFailed() const { return m_reportFailed; }
 
 private:
+    static QLatin1String LinePrefix(Outcome outcome) {
+        switch (outcome) {
+        case Outcome::Added:
+            return QLatin1String("Email Added : ");
+        case Outcome::Duplicated:
+            return QLatin1String("Email Duplicated : ");
+        case Outcome::Ignored:
+            return QLatin1String("Email Ignored : ");
+        case Outcome::NotAdded:
+            break;
+        }
+        return QLatin1String("Email Not Added : ");
+    }
+
+    // Rewrites the report from the offset on with its "Email Added" lines made "Email Not Added" ones.
+    // The lines pass through a scratch file a block at a time: a batch may be followed by any number
+    // of lines, and none of them is held in memory.
+    bool relabelAddedSince(qint64 offset) {
+        if (!m_report.isOpen() || !m_report.flush() || !m_report.seek(offset))
+            return false;
+        QTemporaryFile scratch(TempFolder() + QStringLiteral("ReportXXXXXX.tmp"));
+        if (!scratch.open())
+            return false;
+        const QByteArray added = LinePrefix(Outcome::Added).latin1();
+        const QByteArray notAdded = QByteArray(LinePrefix(Outcome::NotAdded).latin1());
+        bool lineStart = true;
+        while (!m_report.atEnd()) {
+            QByteArray piece = m_report.readLine(64 * 1024);
+            if (piece.isEmpty())
+                return false;
+            if (lineStart && piece.startsWith(added))
+                piece.replace(0, added.size(), notAdded);
+            lineStart = piece.endsWith('\n');
+            if (scratch.write(piece) != piece.size())
+                return false;
+        }
+        if (!scratch.flush() || !scratch.seek(0) || !m_report.resize(offset) || !m_report.seek(offset))
+            return false;
+        while (!scratch.atEnd()) {
+            const QByteArray block = scratch.read(64 * 1024);
+            if (block.isEmpty() || m_report.write(block) != block.size())
+                return false;
+        }
+        return true;
+    }
+
     Connection& m_db;
     qint32 m_groupId;
     Statement m_find;
@@ -155,9 +173,10 @@ private:
     Statement m_insertRow;
     QFile& m_report;
     ImportResult& m_result;
-    std::vector<std::pair<Outcome, QString>> m_pending;
     bool m_inTransaction = false;
     int m_rowsInBatch = 0;
+    qint32 m_addedInBatch = 0;
+    qint64 m_batchStart = 0; // where the open batch's report lines begin
     bool m_reportFailed = false;
 };
 
@@ -233,7 +252,8 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     }
 
     QFile report(reportPath);
-    report.open(QIODevice::WriteOnly | QIODevice::Truncate, QFile::ReadOwner | QFile::WriteOwner);
+    // Read back only when a lost batch's lines must be mended.
+    report.open(QIODevice::ReadWrite | QIODevice::Truncate, QFile::ReadOwner | QFile::WriteOwner);
     ImportRun run(db, groupId, report, result);
     run.writeLine(QStringLiteral("Import Started"));
     run.writeLine(QStringLiteral("--------------"));
@@ -318,7 +338,7 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     }
     if (reader.Failed())
         result.fileRead = false;
-    run.flush();
+    run.commit();
 
     run.writeLine(QString());
     run.writeLine(QStringLiteral("Processed : ") + FormatByteCount(result.processedBytes) +

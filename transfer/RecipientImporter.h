@@ -58,8 +58,7 @@ public:
     ImportResult Run(const ImportRunHooks& hooks = {});
 
     // Rows inserted per transaction. Every commit creates, syncs and deletes the journal file, which
-    // costs more than a thousand inserts; the report lines of a batch wait for its commit (a few hundred
-    // kilobytes at most).
+    // costs more than a thousand inserts.
     static constexpr int BatchSize = 10000;
 
 private:

@@ -7,11 +7,11 @@
 
 namespace testenv {
 
-FolderEvents::FolderEvents(const QString& folder) {
+FolderEvents::FolderEvents(const QString& folder, bool opens) {
     m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_fd >= 0)
         inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
-                          IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_CLOSE_WRITE);
+                          IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_CLOSE_WRITE | (opens ? IN_OPEN : 0));
 }
 
 FolderEvents::~FolderEvents() {
@@ -36,6 +36,8 @@ void FolderEvents::drain() {
                 m_events.append({name, QStringLiteral("attrib")});
             if (e->mask & IN_CLOSE_WRITE)
                 m_events.append({name, QStringLiteral("write")});
+            if (e->mask & IN_OPEN)
+                m_events.append({name, QStringLiteral("open")});
             at += ssize_t(sizeof(inotify_event)) + e->len;
         }
     }

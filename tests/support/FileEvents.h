@@ -8,12 +8,13 @@ namespace testenv {
 
 class FolderEvents {
 public:
-    explicit FolderEvents(const QString& folder);
+    // With opens, also every opening of a file ("open"), for reading too.
+    explicit FolderEvents(const QString& folder, bool opens = false);
     ~FolderEvents();
     FolderEvents(const FolderEvents&) = delete;
     FolderEvents& operator=(const FolderEvents&) = delete;
 
-    // The events so far for the file of that name, in order: "create", "moved_to", "attrib", "write".
+    // The events so far for the file of that name, in order: "create", "moved_to", "attrib", "write", "open".
     QStringList eventsFor(const QString& name);
 
 private:

@@ -70,6 +70,15 @@ protected:
         m.extraMemory = peakMemory() - before;
         return m;
     }
+    static int reportLinesStartingWith(const QByteArray& start) {
+        QFile report(ImportReportPath());
+        if (!report.open(QIODevice::ReadOnly))
+            return -1;
+        int n = 0;
+        while (!report.atEnd())
+            n += report.readLine().startsWith(start) ? 1 : 0;
+        return n;
+    }
 };
 
 TEST(HostileText, LongTextsAreRefusedBeforeThePattern) {
@@ -109,7 +118,9 @@ TEST(HostileText, QuotesNeverMakeALineSlow) {
         const QStringList used = SplitImportLine(line, QLatin1Char(','), true, UsedImportFields);
         EXPECT_LE(used.size(), UsedImportFields);
         EXPECT_FALSE(all.isEmpty());
-        EXPECT_LT(timer.elapsed(), 1500) << line.left(12).toStdString();
+        // About half a second each here, several times that under the sanitizers on a busy machine;
+        // a pass that went back over the line would take hours.
+        EXPECT_LT(timer.elapsed(), 8000) << line.left(12).toStdString();
     }
 }
 
@@ -178,6 +189,39 @@ TEST_F(HostileImport, BigFilesStreamInFlatMemory) {
     EXPECT_EQ(1, emails.result.duplicates);
     EXPECT_LT(emails.extraMemory, 32 << 20) << "peak " << emails.extraMemory / 1e6 << " MB";
     EXPECT_EQ(1, emailsOf(id).size());
+}
+
+TEST_F(HostileImport, ReportLinesAfterOneInsertNeverPileUp) {
+    // One address goes in first and opens a batch of inserts; everything after it inserts nothing, so
+    // the batch stays open to the end. Neither kind of run may keep the lines that come meanwhile.
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    const int flood = 400000;
+    const QString invalid = dir.filePath(QStringLiteral("invalid.txt"));
+    const QString duplicates = dir.filePath(QStringLiteral("duplicates.txt"));
+    {
+        QFile f(invalid), g(duplicates);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && g.open(QIODevice::WriteOnly));
+        f.write("first@example.com\tAnn\r\n");
+        g.write("second@example.com\r\n");
+        const QByteArray invalidBlock = QByteArray("no address here\tx\r\n").repeated(10000);
+        const QByteArray duplicateBlock = QByteArray("first@example.com\r\n").repeated(10000);
+        for (int i = 0; i < flood / 10000; ++i) {
+            f.write(invalidBlock);
+            g.write(duplicateBlock);
+        }
+    }
+    const Measured fields = import(invalid, ImportMode::Fields);
+    EXPECT_EQ(1, fields.result.added);
+    EXPECT_EQ(flood, fields.result.ignored);
+    EXPECT_LT(fields.extraMemory, 32 << 20) << "peak " << fields.extraMemory / 1e6 << " MB";
+    EXPECT_EQ(flood, reportLinesStartingWith("Email Ignored : no address here"));
+
+    const Measured emails = import(duplicates, ImportMode::EmailOnly);
+    EXPECT_EQ(1, emails.result.added);
+    EXPECT_EQ(flood, emails.result.duplicates);
+    EXPECT_LT(emails.extraMemory, 32 << 20) << "peak " << emails.extraMemory / 1e6 << " MB";
+    EXPECT_EQ(flood, reportLinesStartingWith("Email Duplicated : first@example.com"));
+    EXPECT_EQ(2, emailsOf(id).size());
 }
 
 TEST_F(HostileImport, ThePreviewReadsOnlyTheStart) {

@@ -242,4 +242,56 @@ TEST_F(ImportEngine, CancelStopsAfterOneMoreRecordAndStillReports) {
                                                      "----------------\r\nImport Completed")));
 }
 
+TEST_F(ImportEngine, ReportLinesReachTheFileWhileTheBatchIsOpen) {
+    // One insert opens a batch that the duplicates after it never fill: their lines must not wait for it.
+    addGroup(QStringLiteral("Clients"));
+    QByteArray bytes = "first@example.com\r\n";
+    bytes += QByteArray("first@example.com\r\n").repeated(20000);
+    qint64 reportBytesMidway = -1;
+    int yields = 0;
+    ImportRunHooks hooks;
+    hooks.yield = [&] {
+        if (++yields == 15000)
+            reportBytesMidway = QFileInfo(ImportReportPath()).size();
+    };
+    std::array<int, 18> m{};
+    m[0] = 1;
+    const ImportResult r =
+        importFields(writeFile(QStringLiteral("dups.txt"), bytes), QLatin1Char(';'), m, false, hooks);
+    EXPECT_EQ(1, r.added);
+    EXPECT_EQ(20000, r.duplicates);
+    // 15,000 lines of 38 bytes came before that moment; a write buffer may still hold a few of them.
+    EXPECT_GT(reportBytesMidway, 14000 * 38);
+    const QString report = reportText();
+    EXPECT_EQ(20000, report.count(QStringLiteral("\r\nEmail Duplicated : first@example.com\r\n")));
+    EXPECT_TRUE(report.contains(QStringLiteral("--------------\r\n\r\nEmail Added : first@example.com\r\n"
+                                               "Email Duplicated : first@example.com\r\n")));
+}
+
+TEST_F(ImportEngine, ABatchTheDatabaseLosesIsReportedAsNotAdded) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    ASSERT_EQ(1, db.ExecuteWrite(
+                     QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email]) VALUES (%1, 'old@example.com')")
+                         .arg(id)));
+    // A reader that stays in the middle of its rows keeps the commit from ever getting the database.
+    Statement reader = db.Prepare(QStringLiteral("SELECT [ID] FROM [Emails]"));
+    ASSERT_TRUE(reader.Step());
+    const QString path = writeFile(QStringLiteral("l.txt"), "a@example.com a@example.com old@example.com "
+                                                            "b@example.com");
+    const ImportResult r = importEmails(path);
+    reader = Statement();
+    EXPECT_EQ(0, r.added);
+    EXPECT_EQ(2, r.failed);
+    EXPECT_EQ(2, r.duplicates);
+    EXPECT_EQ(QStringList({"old@example.com"}), emailsOf(id));
+    EXPECT_TRUE(reportText().contains(QStringLiteral("--------------\r\n\r\n"
+                                                     "Email Not Added : a@example.com\r\n"
+                                                     "Email Duplicated : a@example.com\r\n"
+                                                     "Email Duplicated : old@example.com\r\n"
+                                                     "Email Not Added : b@example.com\r\n\r\n"
+                                                     "Processed : ")))
+        << reportText().toStdString();
+    EXPECT_TRUE(reportText().contains(QStringLiteral("Added : 0\r\nDuplicates : 2\r\nNot Added : 2\r\n")));
+}
+
 } // namespace

@@ -1,0 +1,111 @@
+// The update check against web servers that never stop: an endless chunked answer, a header line
+// without end and an answer that drips in. The fetch must end at its cap or its time-out, stop taking
+// bytes at once and hold no more than the cap meanwhile.
+#include "tests/tools/HostileHttpServer.h"
+#include "tests/tools/HttpTestServer.h"
+#include "tools/UpdateCheck.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using toolstest::HostileHttpServer;
+using toolstest::HttpAnswer;
+using toolstest::HttpTestServer;
+
+namespace {
+
+qint64 statusField(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+struct Measured {
+    UpdateFetchResult result;
+    qint64 milliseconds = 0;
+    qint64 extraMemory = 0; // peak resident memory above what was resident before the fetch
+};
+
+Measured fetch(const HostileHttpServer& server, int timeoutMs) {
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5"); // the peak starts again from here
+    refs.close();
+    const qint64 before = statusField("VmRSS:");
+    QElapsedTimer clock;
+    clock.start();
+    UpdateFetcher fetcher(timeoutMs);
+    Measured m;
+    m.result =
+        fetcher.Fetch(QUrl(QStringLiteral("http://127.0.0.1:%1/download-ost/setup.upd").arg(server.port())));
+    m.milliseconds = clock.elapsed();
+    m.extraMemory = statusField("VmHWM:") - before;
+    return m;
+}
+
+// The client must give the connection up: the server sees it closed within the deadline.
+bool closedWithin(const HostileHttpServer& server, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!server.peerClosed() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    return server.peerClosed();
+}
+
+TEST(HostileUpdateAnswer, AnEndlessChunkedAnswerStopsAtTheCap) {
+    HostileHttpServer server(HostileHttpServer::Kind::EndlessChunked);
+    // The window's thread is busy for a moment (painting, a loaded machine) just as the answer pours in.
+    QTimer::singleShot(0, [] { QThread::msleep(500); });
+    const Measured m = fetch(server, 30000);
+    EXPECT_EQ(m.result.outcome, UpdateFetchResult::TooLarge);
+    EXPECT_TRUE(m.result.body.isEmpty());
+    EXPECT_LT(m.milliseconds, 10000);
+    ASSERT_TRUE(closedWithin(server, 10000));
+    // The cap is 32 KB: what crossed the connection is that plus what the sockets and the network
+    // thread hold in between (well under a megabyte), not what the server managed to send meanwhile.
+    EXPECT_LT(server.bytesSentWhenClosed(), 8 << 20) << server.bytesSentWhenClosed() / 1e6 << " MB sent";
+    EXPECT_LT(m.extraMemory, 16 << 20) << "peak " << m.extraMemory / 1e6 << " MB";
+}
+
+TEST(HostileUpdateAnswer, ADrippingAnswerEndsAtTheTimeOutNotAfterIt) {
+    HostileHttpServer server(HostileHttpServer::Kind::Drip);
+    const Measured m = fetch(server, 1000);
+    EXPECT_EQ(m.result.outcome, UpdateFetchResult::TimedOut);
+    EXPECT_GE(m.milliseconds, 900);
+    EXPECT_LT(m.milliseconds, 4000);
+    EXPECT_TRUE(closedWithin(server, 10000));
+    EXPECT_EQ(server.connections(), 1);
+}
+
+TEST(HostileUpdateAnswer, AHeaderWithoutEndEndsAtTheTimeOut) {
+    // Qt's network thread reads a header to its end before it looks at anything else: the fetch must
+    // not wait for that thread, neither at the time-out nor when it is over.
+    {
+        HostileHttpServer server(HostileHttpServer::Kind::EndlessHeader);
+        const Measured m = fetch(server, 1000);
+        EXPECT_EQ(m.result.outcome, UpdateFetchResult::TimedOut);
+        EXPECT_GE(m.milliseconds, 900);
+        EXPECT_LT(m.milliseconds, 4000) << "the time-out covers the headers too";
+        EXPECT_LT(m.extraMemory, 16 << 20) << "peak " << m.extraMemory / 1e6 << " MB";
+    }
+    // Once the server is gone, the thread reads what was already on its way and takes the next check.
+    HttpTestServer good;
+    good.serve("/download-ost/setup.upd", {HttpAnswer::Complete, 200, "14.1+12", 0});
+    UpdateFetcher fetcher(60000);
+    const UpdateFetchResult r = fetcher.Fetch(QUrl(
+        QStringLiteral("http://%1/download-ost/setup.upd").arg(QString::fromLatin1(good.hostAndPort()))));
+    EXPECT_EQ(r.outcome, UpdateFetchResult::Ok);
+    EXPECT_EQ(r.body, QByteArray("14.1+12"));
+}
+
+} // namespace
