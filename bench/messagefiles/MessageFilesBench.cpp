@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -284,6 +285,8 @@ int RunAll(const QString& only) {
 int main(int argc, char** argv) {
     if (argc == 5 && qstrcmp(argv[1], "--step") == 0) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (geteuid() == 0) // Chromium refuses to run its sandbox as root
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         QApplication app(argc, argv);
         return RunStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
@@ -292,9 +295,11 @@ int main(int argc, char** argv) {
     // The work folders, the imported-body folder and the settings stay inside a private folder: the
     // program's own clean-up of earlier work folders must never reach another run's.
     QTemporaryDir home;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "TMPDIR"}) {
+    for (const char* name :
+         {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"}) {
         const QString path = home.filePath(QString::fromLatin1(name).toLower());
         QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv(name, QFile::encodeName(path));
     }
     QCoreApplication app(argc, argv);
