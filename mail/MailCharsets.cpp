@@ -1,5 +1,7 @@
 #include "mail/MailCharsets.h"
 
+#include "mail/CharsetInternals.h"
+
 #include <QHash>
 #include <QMutex>
 #include <QStringDecoder>
@@ -9,14 +11,7 @@
 
 namespace mail {
 
-namespace {
-
-enum class Special { None, Utf8, Ascii, Hz, UserDefined };
-
-struct Resolved {
-    Special special = Special::None;
-    QByteArray iconvName; // for Special::None and Hz (the GB2312 inner encoding)
-};
+namespace charsets {
 
 Resolved Resolve(const QString& label) {
     const QString l = label.trimmed().toLower();
@@ -36,6 +31,8 @@ Resolved Resolve(const QString& label) {
         return {Special::None, QByteArrayLiteral("SHIFT_JIS")};
     return {Special::None, l.toLatin1()};
 }
+
+namespace {
 
 // iconv descriptors are costly to open and the composer converts per message: keep the most recently
 // used ones for each thread. Labels come from messages and are endless ("utf-8//x1", "utf-8//x2"...),
@@ -95,6 +92,8 @@ private:
 
 thread_local DescriptorCache descriptors;
 
+} // namespace
+
 iconv_t Descriptor(const QByteArray& to, const QByteArray& from) {
     return descriptors.get(to, from);
 }
@@ -138,6 +137,8 @@ bool Iconv(const QByteArray& to, const QByteArray& from, const QByteArray& in, Q
         return false;
     }
 }
+
+namespace {
 
 bool IconvEncode(const QString& text, const QByteArray& name, QByteArray* out) {
     const QByteArray utf8 = text.toUtf8();
@@ -226,6 +227,10 @@ bool HzDecode(const QByteArray& in, QString* out) {
 }
 
 } // namespace
+
+} // namespace charsets
+
+using namespace charsets;
 
 bool IsKnownCharset(const QString& label) {
     const Resolved r = Resolve(label);

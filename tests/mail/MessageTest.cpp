@@ -2,6 +2,7 @@
 // the work folder.
 #include "MimeTestSupport.h"
 
+#include "mail/MailCharsets.h"
 #include "mail/Message.h"
 #include "mail/MimeComposer.h"
 
@@ -253,5 +254,66 @@ TEST(Message, ReadsTheCharsetsIconvLacks) {
         ASSERT_EQ(message.ImportMessageFile(eml, BodyPartText, 0), 0);
         EXPECT_EQ(message.GetSubject(), text);
         EXPECT_EQ(message.GetTextBody().trimmed(), text);
+    }
+}
+
+// Text read piece by piece decodes as the whole bytes do, wherever the pieces are cut: characters
+// split between pieces, byte order marks, stateful charsets, and the fallbacks for bytes a charset
+// refuses.
+TEST(Message, TextReadPieceByPieceDecodesAsAWhole) {
+    class Pieces : public ByteSource {
+    public:
+        Pieces(const QByteArray& bytes, qsizetype size) : bytes_(bytes), size_(size) {}
+        QByteArray Next() override {
+            const QByteArray piece = bytes_.mid(at_, size_);
+            at_ += piece.size();
+            return piece;
+        }
+        void Rewind() override { at_ = 0; }
+
+    private:
+        QByteArray bytes_;
+        qsizetype size_;
+        qsizetype at_ = 0;
+    };
+    class Into : public TextSink {
+    public:
+        QString text;
+        void Restart() override { text.clear(); }
+        void Append(QStringView piece) override { text += piece; }
+    };
+    QByteArray sjis, jis, utf7;
+    ASSERT_TRUE(EncodeCharset(QStringLiteral("日本語のテキスト"), QStringLiteral("shift_jis"), &sjis));
+    ASSERT_TRUE(EncodeCharset(QStringLiteral("日本語 and text 日本"), QStringLiteral("iso-2022-jp"), &jis));
+    ASSERT_TRUE(EncodeCharset(QStringLiteral("a€b ü"), QStringLiteral("utf-7"), &utf7));
+    const QList<QPair<QString, QByteArray>> cases = {
+        {QStringLiteral("utf-8"), "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 end"},
+        {QStringLiteral("utf-8"), "\xef\xbb\xbfwith a mark \xef\xbb\xbf inside"},
+        {QStringLiteral("utf-8"), "bad \xff byte \xe2\x82\xac"},
+        {QStringLiteral("utf-8"), "cut off at the end \xc3"},
+        {QStringLiteral("us-ascii"), "not in Windows-1252: \x81 \xc3\xa9"},
+        {QString(), "plain"},
+        {QStringLiteral("iso-8859-2"), "\xb1\xe6\xea z"},
+        {QStringLiteral("shift_jis"), sjis},
+        {QStringLiteral("shift_jis"), sjis + "\x82"},
+        {QStringLiteral("iso-2022-jp"), jis},
+        {QStringLiteral("utf-7"), utf7},
+        {QStringLiteral("x-no-such-charset"), "caf\xc3\xa9"},
+        {QStringLiteral("x-no-such-charset"), "caf\xe9"},
+        {QStringLiteral("hz-gb-2312"), "~{<:Ky2;S{#,~}"},
+        {QStringLiteral("x-user-defined"), "ab\xc1"},
+    };
+    for (const auto& [label, bytes] : cases) {
+        QString whole;
+        const bool wholeClean = DecodeCharset(bytes, label, &whole);
+        for (qsizetype size : {1, 2, 3, 5, 64 * 1024}) {
+            SCOPED_TRACE(label.toStdString() + " in pieces of " + std::to_string(size) + ": " +
+                         bytes.toStdString());
+            Pieces in(bytes, size);
+            Into out;
+            out.text = QStringLiteral("left from before");
+            EXPECT_EQ(wholeClean, DecodeCharset(in, label, out));
+            EXPECT_EQ(whole, out.text);
+        }
     }
 }
