@@ -2,8 +2,10 @@
 
 #include "mail/GMimeInclude.h"
 #include "mail/MailCharsets.h"
+#include "mail/MessageBodyFolder.h"
 #include "mail/MessageHeaders.h"
 #include "mail/MimeSupport.h"
+#include "mail/UniqueNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <QPair>
 #include <QSaveFile>
 #include <QSet>
+#include <QStringView>
 #include <QUrl>
 
 #include <new>
@@ -63,26 +66,6 @@ QByteArray Unfold(const char* raw) {
     return v.trimmed();
 }
 
-QString CrLfLines(QString t) {
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return t;
-}
-
-QString Unique(const QString& name, QSet<QString>* used) {
-    QString candidate = name;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot > 0 ? name.left(dot) : name;
-    const QString ext = dot > 0 ? name.mid(dot) : QString();
-    for (int n = 2; used->contains(candidate.toLower()); ++n) {
-        const QString suffix = QStringLiteral(" (%1)").arg(n) + ext;
-        candidate = CutToUtf8Bytes(stem, kMaxPartNameBytes - suffix.toUtf8().size()) + suffix;
-    }
-    used->insert(candidate.toLower());
-    return candidate;
-}
-
 QByteArray MimeTypeOf(GMimeObject* obj) {
     GMimeContentType* ct = g_mime_object_get_content_type(obj);
     if (!ct)
@@ -102,16 +85,117 @@ QByteArray ObjectBytes(GMimeObject* obj) {
     return data;
 }
 
-QByteArray DecodedContent(GMimePart* part) {
-    GMimeDataWrapper* w = g_mime_part_get_content(part);
-    if (!w)
-        return {};
-    GMimeStream* out = g_mime_stream_mem_new();
-    g_mime_data_wrapper_write_to_stream(w, out);
-    GByteArray* b = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
-    QByteArray data(reinterpret_cast<const char*>(b->data), static_cast<qsizetype>(b->len));
-    g_object_unref(out);
-    return data;
+// A part's content with its transfer encoding undone, read piece by piece from the message file.
+class PartContent : public ByteSource {
+public:
+    explicit PartContent(GMimePart* part) {
+        GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+        GMimeStream* raw = wrapper ? g_mime_data_wrapper_get_stream(wrapper) : nullptr;
+        if (!raw)
+            return;
+        const GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(wrapper);
+        const gint64 length = g_mime_stream_length(raw);
+        estimate_ = length <= 0 ? 0 : encoding == GMIME_CONTENT_ENCODING_BASE64 ? length / 4 * 3 + 3 : length;
+        stream_ = g_mime_stream_filter_new(raw);
+        if (encoding == GMIME_CONTENT_ENCODING_BASE64 || encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+            encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
+            GMimeFilter* decode = g_mime_filter_basic_new(encoding, FALSE);
+            g_mime_stream_filter_add(GMIME_STREAM_FILTER(stream_), decode);
+            g_object_unref(decode);
+        }
+    }
+    ~PartContent() override {
+        if (stream_)
+            g_object_unref(stream_);
+    }
+    PartContent(const PartContent&) = delete;
+    PartContent& operator=(const PartContent&) = delete;
+
+    QByteArray Next() override {
+        if (!stream_)
+            return {};
+        QByteArray piece(64 * 1024, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t n = g_mime_stream_read(stream_, piece.data(), size_t(piece.size()));
+            if (n > 0) {
+                piece.truncate(n);
+                return piece;
+            }
+            if (n < 0 || g_mime_stream_eos(stream_))
+                return {};
+        }
+    }
+    void Rewind() override {
+        if (stream_)
+            g_mime_stream_reset(stream_);
+    }
+    // All of the content at once, in a buffer of about its size.
+    QByteArray All() {
+        QByteArray all;
+        all.reserve(qsizetype(qMin<gint64>(estimate_, kMaxFileSize)));
+        Rewind();
+        for (QByteArray piece = Next(); !piece.isEmpty(); piece = Next())
+            all += piece;
+        return all;
+    }
+
+private:
+    GMimeStream* stream_ = nullptr;
+    gint64 estimate_ = 0;
+};
+
+// Text appended to a string.
+class TextInto : public TextSink {
+public:
+    explicit TextInto(QString* out) : out_(out) {}
+    void Restart() override { out_->clear(); }
+    void Append(QStringView text) override { out_->append(text); }
+
+private:
+    QString* out_;
+};
+
+// Text appended as UTF-8 with every line end made CR LF (a lone CR or LF as well).
+class CrLfUtf8Into : public TextSink {
+public:
+    explicit CrLfUtf8Into(QByteArray* out) : out_(out) {}
+    void Restart() override {
+        out_->clear();
+        afterCr_ = false;
+    }
+    void Append(QStringView text) override {
+        const QByteArray bytes = text.toUtf8();
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const char c = bytes.at(i);
+            if (c != '\r' && c != '\n')
+                continue;
+            out_->append(bytes.constData() + from, i - from);
+            if (afterCr_ && from == i && c == '\n') { // the LF of a CR LF already written
+                afterCr_ = false;
+            } else {
+                out_->append("\r\n", 2);
+                afterCr_ = c == '\r';
+            }
+            from = i + 1;
+        }
+        if (from < bytes.size()) {
+            out_->append(bytes.constData() + from, bytes.size() - from);
+            afterCr_ = false;
+        }
+    }
+
+private:
+    QByteArray* out_;
+    bool afterCr_ = false;
+};
+
+// A part of GMime's kept until the walk is over.
+using GMimePartRef = std::shared_ptr<GMimePart>;
+
+GMimePartRef Keep(GMimePart* part) {
+    g_object_ref(part);
+    return GMimePartRef(part, [](GMimePart* p) { g_object_unref(p); });
 }
 
 struct Leaf {
@@ -122,12 +206,15 @@ struct Leaf {
     bool attachment = false;
     bool inRelated = false;
     std::shared_ptr<const QByteArray> data;
+    GMimePartRef body; // instead of data for the bodies: their text is read from the file once, as text
 };
 
 class Walker {
 public:
     qint32 error = 0;
     QList<Leaf> leaves;
+    int htmlIndex = -1; // the bodies: the first text/html and text/plain parts that are no attachments
+    int textIndex = -1;
 
     void Walk(GMimeObject* obj, int depth, bool inRelated) {
         if (error || !obj || depth > kMaxDepth || leaves.size() >= kMaxParts)
@@ -187,100 +274,26 @@ public:
         leaf.fileName = fn ? QString::fromUtf8(fn) : QString();
         const char* cid = g_mime_part_get_content_id(part);
         leaf.contentId = cid ? QString::fromUtf8(cid) : QString();
-        leaf.data = std::make_shared<const QByteArray>(DecodedContent(part));
+        int* bodyIndex = leaf.attachment             ? nullptr
+                         : leaf.type == "text/html"  ? &htmlIndex
+                         : leaf.type == "text/plain" ? &textIndex
+                                                     : nullptr;
+        if (bodyIndex && *bodyIndex < 0) {
+            *bodyIndex = int(leaves.size());
+            leaf.body = Keep(part);
+        } else {
+            leaf.data = std::make_shared<const QByteArray>(PartContent(part).All());
+        }
         leaves << leaf;
     }
 };
 
-QString DecodeLeafText(const Leaf& leaf) {
-    QString text;
-    DecodeCharset(*leaf.data,
+// A body's text, read from the message file into out.
+void DecodeBody(const Leaf& leaf, TextSink& out) {
+    PartContent content(leaf.body.get());
+    DecodeCharset(content,
                   leaf.charset.isEmpty() ? QStringLiteral("us-ascii") : QString::fromLatin1(leaf.charset),
-                  &text);
-    return text;
-}
-
-// The first <meta ... charset=...> made to say utf-8 (the file is written as UTF-8). One pass: each
-// tag is looked at once, up to its ">".
-QString AsUtf8Declared(QString out) {
-    qsizetype i = 0;
-    for (;;) {
-        const qsizetype start = out.indexOf(QLatin1String("<meta"), i, Qt::CaseInsensitive);
-        if (start < 0)
-            return out;
-        const qsizetype end = out.indexOf(QLatin1Char('>'), start);
-        if (end < 0)
-            return out;
-        const QStringView tag = QStringView(out).mid(start, end - start);
-        const qsizetype cs = tag.indexOf(QLatin1String("charset"), 0, Qt::CaseInsensitive);
-        if (cs >= 0) {
-            qsizetype k = cs + 7;
-            while (k < tag.size() && tag.at(k).isSpace())
-                ++k;
-            if (k < tag.size() && tag.at(k) == QLatin1Char('=')) {
-                ++k;
-                while (k < tag.size() && tag.at(k).isSpace())
-                    ++k;
-                if (k < tag.size() && (tag.at(k) == QLatin1Char('"') || tag.at(k) == QLatin1Char('\'')))
-                    ++k;
-                qsizetype e = k;
-                while (e < tag.size() &&
-                       (tag.at(e).isLetterOrNumber() || QStringLiteral("_.:-").contains(tag.at(e))))
-                    ++e;
-                if (e > k) {
-                    out.replace(start + k, e - k, QStringLiteral("utf-8"));
-                    return out;
-                }
-            }
-        }
-        i = end + 1;
-    }
-}
-
-// Every "cid:" reference of the HTML that names a part saved beside it, rewritten to that file in one
-// pass over the text. Content ids are compared without letter case.
-QString RewriteCidReferences(const QString& html, const QHash<QString, QString>& urlOfCid) {
-    if (urlOfCid.isEmpty())
-        return html;
-    QString out;
-    out.reserve(html.size());
-    qsizetype i = 0;
-    for (;;) {
-        const qsizetype at = html.indexOf(QLatin1String("cid:"), i, Qt::CaseInsensitive);
-        if (at < 0) {
-            out += QStringView(html).mid(i);
-            return out;
-        }
-        qsizetype end = at + 4;
-        while (end < html.size()) {
-            const QChar c = html.at(end);
-            if (c.isSpace() || c == QLatin1Char('"') || c == QLatin1Char('\'') || c == QLatin1Char(')') ||
-                c == QLatin1Char('>') || c == QLatin1Char('<'))
-                break;
-            ++end;
-        }
-        out += QStringView(html).mid(i, at - i);
-        const QString id = html.mid(at + 4, end - at - 4).toLower();
-        auto it = urlOfCid.constFind(id);
-        if (it == urlOfCid.constEnd())
-            it = urlOfCid.constFind(QUrl::fromPercentEncoding(id.toUtf8()).toLower());
-        if (it != urlOfCid.constEnd())
-            out += it.value();
-        else
-            out += QStringView(html).mid(at, end - at);
-        i = end;
-    }
-}
-
-// A file of the fresh body folder: created new (never through something already there), without the
-// flush to disk a replaced file needs, so ten thousand pictures take no longer than their bytes.
-bool WriteNewFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const bool ok = f.write(bytes) == bytes.size();
-    f.close();
-    return ok && f.error() == QFileDevice::NoError;
+                  out);
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -293,33 +306,24 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
     return f.write(bytes) == bytes.size() && f.commit();
 }
 
-qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, ParsedMessage* m) {
-    QFile f(path);
-    if (path.isEmpty() || !QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
-        return MessageFileIoError;
-    if (f.size() > kMaxFileSize)
-        return MessageOutOfMemory;
-    if (f.size() == 0)
-        return MessageException;
-    const int fd = ::dup(f.handle());
-    if (fd < 0)
-        return MessageFileIoError;
+// A message kept in a mailbox file starts with the separator line "From sender date", which mail
+// readers skip. The length of that line, or 0 when the file starts otherwise.
+qint64 MboxSeparatorLength(QFile& f) {
+    if (f.peek(5) != "From ")
+        return 0;
+    qint64 length = 0;
+    while (!f.atEnd()) {
+        const QByteArray piece = f.readLine(64 * 1024);
+        if (piece.isEmpty())
+            break;
+        length += piece.size();
+        if (piece.endsWith('\n'))
+            break;
+    }
+    return length;
+}
 
-    // The parser reads the file itself and keeps the parts' content as ranges of it, so the message
-    // is never held twice in memory; the decoded parts are taken before the file is closed.
-    InitGMime();
-    GMimeStream* stream = g_mime_stream_fs_new(fd);
-    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-    g_object_unref(stream);
-    // Read as a MIME entity rather than as a message: the headers stay text (our own parser reads the
-    // addresses, with a cap), where a message would turn every address of every To header into an
-    // object first (5,000,000 addresses in 20 MB of headers).
-    GMimeObject* message = g_mime_parser_construct_part(parser, nullptr);
-    g_object_unref(parser);
-    if (!message)
-        return MessageException;
-
-    // Headers
+void ReadHeaders(GMimeObject* message, ParsedMessage* m) {
     GMimeHeaderList* headers = g_mime_object_get_header_list(message);
     const int headerCount = g_mime_header_list_get_count(headers);
     for (int i = 0; i < headerCount; ++i) {
@@ -349,36 +353,27 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
                 m->receivedCut = true;
         }
     }
+}
 
-    Walker walker;
-    walker.Walk(message, 0, false);
-    g_object_unref(message);
-    if (walker.error)
-        return walker.error;
-
-    // Bodies and parts
-    int htmlIndex = -1, textIndex = -1;
-    for (int i = 0; i < walker.leaves.size(); ++i) {
-        const Leaf& l = walker.leaves.at(i);
-        if (l.attachment)
-            continue;
-        if (l.type == "text/html" && htmlIndex < 0)
-            htmlIndex = i;
-        else if (l.type == "text/plain" && textIndex < 0)
-            textIndex = i;
+// The bodies as text (the text body as UTF-8 with CR LF line ends) and the other leaves as parts under
+// names of their own. Returns the parts that have a content id (index into m->parts, content id).
+QList<QPair<qsizetype, QString>> TakeBodiesAndParts(Walker& walker, ParsedMessage* m) {
+    const int htmlIndex = walker.htmlIndex, textIndex = walker.textIndex;
+    if (htmlIndex >= 0) {
+        TextInto html(&m->htmlBody);
+        DecodeBody(walker.leaves.at(htmlIndex), html);
     }
-    if (htmlIndex >= 0)
-        m->htmlBody = DecodeLeafText(walker.leaves.at(htmlIndex));
-    m->textBody =
-        CrLfLines(textIndex >= 0 ? DecodeLeafText(walker.leaves.at(textIndex)) : HtmlToText(m->htmlBody));
-    // The bodies live on as text; their undecoded bytes are not needed any more.
+    CrLfUtf8Into text(&m->textBodyUtf8);
+    if (textIndex >= 0)
+        DecodeBody(walker.leaves.at(textIndex), text);
+    else
+        text.Append(HtmlToText(m->htmlBody));
     for (int index : {htmlIndex, textIndex})
         if (index >= 0)
-            walker.leaves[index].data.reset();
-    m->bodyPart = bodyPart;
+            walker.leaves[index].body.reset();
 
-    QSet<QString> usedNames;
-    QList<QPair<qsizetype, QString>> cidParts; // index into m->parts, content id
+    UniqueNames usedNames;
+    QList<QPair<qsizetype, QString>> cidParts;
     for (int i = 0; i < walker.leaves.size(); ++i) {
         if (i == htmlIndex || i == textIndex)
             continue;
@@ -387,54 +382,59 @@ qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, Pa
             l.attachment || (!l.fileName.isEmpty() && !l.inRelated && !l.type.startsWith("text/"))
                 ? PartAttachment
                 : PartBodyPartAttachment;
-        const QString name = Unique(
-            SafePartName(l.fileName, QStringLiteral("part%1%2").arg(i + 1).arg(ExtensionForType(l.type))),
-            &usedNames);
+        const QString name = usedNames.Claim(
+            SafePartName(l.fileName, QStringLiteral("part%1%2").arg(i + 1).arg(ExtensionForType(l.type))));
         if (!l.contentId.isEmpty())
             cidParts.append({m->parts.size(), l.contentId});
         m->parts << BodyPart(kind, name, l.type, l.data);
         if (!l.contentId.isEmpty() && l.data)
             m->partsByContentId.insert(l.contentId.toLower(), l.data);
     }
+    return cidParts;
+}
 
-    if (htmlIndex >= 0 && !workFolder.isEmpty()) {
-        // A fresh folder directly inside the work folder: index.htm plus the parts it refers to by cid:
-        QDir work(workFolder);
-        if (!work.mkpath(QStringLiteral(".")))
-            return MessageFileIoError;
-        QString folderName;
-        for (int n = 1; n < 10000; ++n) {
-            const QString candidate = QStringLiteral("Body%1").arg(n);
-            if (!work.exists(candidate) && work.mkdir(candidate)) {
-                folderName = candidate;
-                break;
-            }
-        }
-        if (folderName.isEmpty())
-            return MessageFileIoError;
-        const QString folder = work.absoluteFilePath(folderName);
-        // The body is "index.htm"; a part of that name (or one the file system refuses) gets another
-        // name beside it, so neither is lost.
-        QSet<QString> folderNames = {QStringLiteral("index.htm")};
-        QHash<QString, QString> urlOfCid;
-        for (const auto& [index, cid] : std::as_const(cidParts)) {
-            const BodyPart& p = m->parts.at(index);
-            QString fileName = Unique(p.PartFileName(), &folderNames);
-            if (!WriteNewFile(folder + QLatin1Char('/') + fileName, p.PartData())) {
-                fileName = Unique(
-                    QStringLiteral("part%1%2").arg(index + 1).arg(ExtensionForType(p.PartContentType())),
-                    &folderNames);
-                if (!WriteNewFile(folder + QLatin1Char('/') + fileName, p.PartData()))
-                    continue; // the picture stays missing from the body; the part itself is kept
-            }
-            urlOfCid.insert(cid.toLower(), QString::fromUtf8(QUrl::toPercentEncoding(fileName, " ()")));
-        }
-        QString html = RewriteCidReferences(m->htmlBody, urlOfCid);
-        if (!WriteNewFile(folder + QStringLiteral("/index.htm"), AsUtf8Declared(std::move(html)).toUtf8()))
-            return MessageFileIoError;
-        m->htmlFolder = folder;
-    }
-    return MessageOk;
+qint32 Parse(const QString& path, const QString& workFolder, qint32 bodyPart, ParsedMessage* m) {
+    QFile f(path);
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return MessageFileIoError;
+    if (f.size() > kMaxFileSize)
+        return MessageOutOfMemory;
+    if (f.size() == 0)
+        return MessageException;
+    const qint64 start = MboxSeparatorLength(f);
+    const int fd = ::dup(f.handle());
+    if (fd < 0)
+        return MessageFileIoError;
+    ::lseek(fd, start, SEEK_SET); // the descriptors share their position, which the line moved
+
+    // The parser reads the file itself and keeps the parts' content as ranges of it, so the message
+    // is never held twice in memory; the decoded parts are taken before the file is closed.
+    InitGMime();
+    GMimeStream* stream = g_mime_stream_fs_new_with_bounds(fd, start, -1);
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    g_object_unref(stream);
+    // Read as a MIME entity rather than as a message: the headers stay text (our own parser reads the
+    // addresses, with a cap), where a message would turn every address of every To header into an
+    // object first (5,000,000 addresses in 20 MB of headers).
+    GMimeObject* message = g_mime_parser_construct_part(parser, nullptr);
+    g_object_unref(parser);
+    if (!message)
+        return MessageException;
+    ReadHeaders(message, m);
+
+    Walker walker;
+    walker.Walk(message, 0, false);
+    g_object_unref(message);
+    if (walker.error)
+        return walker.error;
+    m->bodyPart = bodyPart;
+    const QList<QPair<qsizetype, QString>> cidParts = TakeBodiesAndParts(walker, m);
+    if (walker.htmlIndex < 0 || workFolder.isEmpty())
+        return MessageOk;
+    QList<CidPart> pictures;
+    for (const auto& [index, cid] : cidParts)
+        pictures.append({&m->parts.at(index), index, cid});
+    return WriteBodyFolder(workFolder, m->htmlBody, pictures, &m->htmlFolder);
 }
 
 } // namespace
@@ -443,6 +443,10 @@ qint32 BodyPart::SavePartToFile(const QString& path, qint32) const {
     if (path.isEmpty() || !data_)
         return MessageFileIoError;
     return WriteFile(path, *data_) ? MessageOk : MessageFileIoError;
+}
+
+bool BodyPart::SaveToNewFile(const QString& path) const {
+    return !path.isEmpty() && data_ && WriteNewFile(path, *data_);
 }
 
 Message::Message() = default;
@@ -481,7 +485,10 @@ QString Message::GetSubject() const {
     return parsed_ ? parsed_->subject : QString();
 }
 QString Message::GetTextBody() const {
-    return parsed_ ? parsed_->textBody : QString();
+    return parsed_ ? QString::fromUtf8(parsed_->textBodyUtf8) : QString();
+}
+QByteArray Message::GetTextBodyUtf8() const {
+    return parsed_ ? parsed_->textBodyUtf8 : QByteArray();
 }
 QList<MessageRecipient> Message::GetRecipients() const {
     return parsed_ ? parsed_->recipients : QList<MessageRecipient>();

@@ -68,6 +68,9 @@ public:
     QByteArray PartData() const { return data_ ? *data_ : QByteArray(); }
     // Writes the decoded part to path (creating its folder); 0 or 258.
     qint32 SavePartToFile(const QString& path, qint32 flags = 1) const;
+    // Writes the decoded part into a new file at path, which must not exist yet (nor be a link); nothing
+    // is replaced, so nothing is flushed to disk file by file. On failure nothing is left there.
+    bool SaveToNewFile(const QString& path) const;
 
 private:
     qint32 kind_ = PartAttachment;
@@ -93,6 +96,8 @@ public:
 
     QString GetSubject() const;
     QString GetTextBody() const; // CR LF line ends
+    // The same as UTF-8, as the message keeps it: a large body need not be converted to be written out.
+    QByteArray GetTextBodyUtf8() const;
     QList<MessageRecipient> GetRecipients() const;
     QList<ReceivedHeader> GetReceivedHeaders() const;
     QList<BodyPart> GetBodyParts() const;
@@ -114,8 +119,8 @@ private:
 // What the printer needs of a loaded message.
 struct PrintableMessage {
     QString from, to, cc, subject, date;
-    QString textBody; // "\n" line ends
-    QString htmlBody; // empty when the message has none
+    QByteArray textBodyUtf8; // UTF-8, CR LF line ends
+    QString htmlBody;        // empty when the message has none
     QString htmlFolder;
     qint32 bodyPart = BodyPartText;
     // The decoded parts that carry a Content-ID, by that id in lower case (what "cid:" names).

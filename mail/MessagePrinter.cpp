@@ -41,8 +41,8 @@ QString BodyHtml(const PrintableMessage& m) {
     if (m.bodyPart != BodyPartText && !m.htmlBody.isEmpty()) {
         html += m.htmlBody; // rendered as rich text; what it may load is up to MessageDocument
     } else {
-        html += QStringLiteral("<pre style=\"white-space: pre-wrap\">") + m.textBody.toHtmlEscaped() +
-                QStringLiteral("</pre>");
+        html += QStringLiteral("<pre style=\"white-space: pre-wrap\">") +
+                QString::fromUtf8(m.textBodyUtf8).toHtmlEscaped() + QStringLiteral("</pre>");
     }
     return html;
 }

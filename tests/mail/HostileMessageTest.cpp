@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -54,7 +55,8 @@ void ResetPeak() {
 // of many tiny parts is allowed that much beside the ten times its size.
 constexpr qint64 kBytesPerPart = 4096;
 
-qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes, qint64 parts = 0) {
+qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes, qint64 parts = 0,
+                      qint64* growthOut = nullptr) {
     ResetPeak();
     const qint64 before = StatusKb("VmRSS:") * 1024;
     QElapsedTimer timer;
@@ -64,6 +66,8 @@ qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes, qint64
     const qint64 cpu = CpuMilliseconds() - cpuBefore;
     const qint64 elapsed = timer.elapsed();
     const qint64 growth = StatusKb("VmHWM:") * 1024 - before;
+    if (growthOut)
+        *growthOut = growth;
     // Our own work is the processor time; creating thousands of files may wait on a busy disk.
     EXPECT_LT(cpu, kSecondsAllowed * 1000) << "milliseconds of processor time";
     EXPECT_LT(elapsed, 4 * kSecondsAllowed * 1000) << "milliseconds";
@@ -185,6 +189,88 @@ TEST_F(HostileMessage, BigHtmlIsReadInOnePass) {
     const QByteArray html = ReadAll(m.GetHtmlBodyPath() + QStringLiteral("/index.htm"));
     EXPECT_FALSE(html.contains("cid:"));
     EXPECT_EQ(10000, html.count("<img src=\"part"));
+}
+
+// Parts that all carry one name each get the next number of their own, among the message's parts and
+// in the body folder, as fast as parts of different names; names that already look numbered count on.
+TEST_F(HostileMessage, ThousandsOfPartsOfOneNameAreNumberedInLinearTime) {
+    QByteArray mixed =
+        "Subject: same\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"m\"\r\n"
+        "\r\n--m\r\nContent-Type: text/plain\r\n\r\nbody\r\n";
+    for (int i = 0; i < 10000; ++i)
+        mixed +=
+            "--m\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; filename=\"same.txt\"\r\n"
+            "\r\nx\r\n";
+    mixed += "--m--\r\n";
+    Message m;
+    m.SetWorkFolder(work());
+    ASSERT_EQ(MessageOk, ImportMeasured(m, write(mixed), mixed.size(), 10001));
+    const QList<BodyPart> parts = m.GetBodyParts();
+    ASSERT_EQ(10000, parts.size());
+    EXPECT_EQ(QStringLiteral("same.txt"), parts.at(0).PartFileName());
+    EXPECT_EQ(QStringLiteral("same (2).txt"), parts.at(1).PartFileName());
+    EXPECT_EQ(QStringLiteral("same (10000).txt"), parts.at(9999).PartFileName());
+
+    QByteArray html, pictures;
+    for (int i = 0; i < 10000; ++i) {
+        html += "<img src=\"cid:p" + QByteArray::number(i) + "\">";
+        pictures += ImagePart("p" + QByteArray::number(i), i % 2 ? "pic (3).png" : "PIC.png");
+    }
+    const QByteArray related = Related(html, pictures);
+    Message inline_;
+    inline_.SetWorkFolder(work());
+    ASSERT_EQ(MessageOk, ImportMeasured(inline_, write(related), related.size(), 10001));
+    QSet<QString> names;
+    for (const BodyPart& p : inline_.GetBodyParts())
+        names.insert(p.PartFileName().toLower());
+    EXPECT_EQ(10000, names.size());
+    EXPECT_TRUE(names.contains(QStringLiteral("pic (3).png")));
+    EXPECT_TRUE(names.contains(QStringLiteral("pic (10000).png")));
+    const QString body = inline_.GetHtmlBodyPath();
+    EXPECT_EQ(10001, QDir(body).entryList(QDir::Files).size());
+    EXPECT_EQ(10000, ReadAll(body + QStringLiteral("/index.htm")).toLower().count("<img src=\"pic"));
+}
+
+// A large text body is held once, as its text, never as bytes and text side by side; line ends become
+// CR LF on the way. Three times the file is the most it may cost; once is what it needs.
+TEST_F(HostileMessage, LargeTextBodiesCostLessThanThreeTimesTheirSize) {
+    const QByteArray line = "The quick brown fox jumps over the lazy dog \xc3\xa9t\xc3\xa9";
+    struct Case {
+        const char* label;
+        QByteArray head;
+        QByteArray body;
+        qsizetype lines;
+    };
+    const qsizetype lines = 600000;
+    const Case cases[] = {
+        {"8bit, CR LF", "Content-Type: text/plain; charset=utf-8\r\n", (line + "\r\n").repeated(lines),
+         lines},
+        {"base64, LF", "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n",
+         (line + "\n").repeated(lines / 2).toBase64(QByteArray::Base64Encoding), lines / 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QByteArray bytes = "Subject: big\r\nMIME-Version: 1.0\r\n" + c.head + "\r\n";
+        if (c.head.contains("base64")) {
+            for (qsizetype at = 0; at < c.body.size(); at += 76)
+                bytes += c.body.mid(at, 76) + "\r\n";
+        } else {
+            bytes += c.body;
+        }
+        Message m;
+        m.SetWorkFolder(work());
+        qint64 growth = 0;
+        ASSERT_EQ(MessageOk, ImportMeasured(m, write(bytes), bytes.size(), 0, &growth));
+        if (!kSanitized) {
+            EXPECT_LT(growth, 2 * bytes.size())
+                << "bytes of memory for " << bytes.size() << " bytes of input";
+        }
+        const QString text = m.GetTextBody();
+        EXPECT_EQ(c.lines * line.size(), text.size())
+            << "each line with CR LF (and two letters of two bytes)";
+        EXPECT_TRUE(text.startsWith(QString::fromUtf8(line) + QStringLiteral("\r\nThe quick")));
+        EXPECT_TRUE(text.endsWith(QString::fromUtf8(line) + QStringLiteral("\r\n")));
+    }
 }
 
 TEST_F(HostileMessage, HiddenElementsAreDroppedOnlyWhenClosed) {

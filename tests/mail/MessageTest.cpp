@@ -257,6 +257,38 @@ TEST(Message, ReadsTheCharsetsIconvLacks) {
     }
 }
 
+// Mail readers keep a message behind an mbox separator line ("From sender date"): that line is no
+// header, and the message behind it reads as if it were not there.
+TEST(Message, ALeadingMboxSeparatorLineIsSkipped) {
+    Folder folder;
+    const QByteArray message = "Subject: from a mailbox\r\nTo: Bob <bob@example.org>\r\nMIME-Version: 1.0\r\n"
+                               "Content-Type: text/html; charset=utf-8\r\n\r\n<p>the body</p>\r\n";
+    const QList<QByteArray> separators = {"From sender@example.org Tue Dec  8 10:11:12 2026\r\n",
+                                          "From MAILER-DAEMON Tue Dec  8 10:11:12 2026\n", "From \n"};
+    for (const QByteArray& separator : separators) {
+        SCOPED_TRACE(separator.toStdString());
+        const QString work = folder.path(QStringLiteral("work"));
+        QDir(work).removeRecursively();
+        QDir().mkpath(work);
+        Message m;
+        m.SetWorkFolder(work);
+        ASSERT_EQ(MessageOk, m.ImportMessageFile(folder.write(QStringLiteral("m.eml"), separator + message),
+                                                 BodyPartHtml, 2));
+        EXPECT_EQ(QStringLiteral("from a mailbox"), m.GetSubject());
+        ASSERT_EQ(1, m.GetRecipients().size());
+        EXPECT_EQ(QStringLiteral("bob@example.org"), m.GetRecipients().at(0).RecipientAddress);
+        EXPECT_TRUE(ReadAll(m.GetHtmlBodyPath() + QStringLiteral("/index.htm")).contains("<p>the body</p>"));
+    }
+    // A From header is a header.
+    Message m;
+    ASSERT_EQ(MessageOk,
+              m.ImportMessageFile(folder.write(QStringLiteral("h.eml"),
+                                               "From: Ann <ann@example.org>\r\nSubject: s\r\n\r\nb\r\n"),
+                                  BodyPartText, 0));
+    EXPECT_EQ(QStringLiteral("s"), m.GetSubject());
+    EXPECT_EQ(QStringLiteral("b\r\n"), m.GetTextBody());
+}
+
 // Text read piece by piece decodes as the whole bytes do, wherever the pieces are cut: characters
 // split between pieces, byte order marks, stateful charsets, and the fallbacks for bytes a charset
 // refuses.
