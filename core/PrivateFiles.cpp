@@ -4,6 +4,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,4 +89,20 @@ FolderState MakePrivateFolder(const QString& folder) {
         return FolderState::CantMake;
     return (st.st_mode & 0777) == 0700 || ::chmod(name.constData(), 0700) == 0 ? FolderState::Ready
                                                                                : FolderState::CantMake;
+}
+
+bool ReplaceWithPrivateFile(const QString& path, std::initializer_list<QByteArrayView> pieces) {
+    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // 0600, a name nobody has
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    for (QByteArrayView piece : pieces)
+        ok = ok && writeAll(fd, piece.data(), piece.size());
+    ok = ok && ::fdatasync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temporary.constData(), QFile::encodeName(path).constData()) == 0;
+    if (!ok)
+        ::unlink(temporary.constData());
+    return ok;
 }

@@ -1,5 +1,6 @@
 #include "ui/OutputFiles.h"
 
+#include "core/PrivateFiles.h"
 #include "ui/MessageBoxes.h"
 
 #include <QFile>
@@ -22,14 +23,21 @@ bool ConfirmUnlockedOutput(QWidget* parent, const QString& path) {
 }
 
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, bool privateFile) {
+    return WriteFileAtomically(path, {QByteArrayView(bytes)}, privateFile);
+}
+
+bool WriteFileAtomically(const QString& path, std::initializer_list<QByteArrayView> pieces,
+                         bool privateFile) {
+    if (privateFile)
+        return ReplaceWithPrivateFile(path, pieces);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (privateFile)
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    for (QByteArrayView piece : pieces) {
+        if (file.write(piece.data(), piece.size()) != piece.size()) {
+            file.cancelWriting();
+            return false;
+        }
     }
     return file.commit();
 }

@@ -1,6 +1,9 @@
 #pragma once
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <initializer_list>
 
 class QWidget;
 
@@ -14,5 +17,9 @@ bool IsLockedFile(const QString& path);
 bool ConfirmUnlockedOutput(QWidget* parent, const QString& path);
 
 // Replaces a file through a temporary file beside it, so a failed write never destroys the old one.
-// Files holding personal data are made readable by their owner only.
+// Files holding personal data are readable by their owner only, from the moment they exist.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, bool privateFile = false);
+// The same for content in pieces written one after the other (a large text and its last line end),
+// so the whole never has to be put together in memory.
+bool WriteFileAtomically(const QString& path, std::initializer_list<QByteArrayView> pieces,
+                         bool privateFile = false);

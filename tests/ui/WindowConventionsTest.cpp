@@ -177,6 +177,23 @@ TEST(OutputFiles, AtomicWriteKeepsTheOldFileWhenTheFolderIsGone) {
     EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
               QFile::permissions(path) &
                   (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    // A file readable by everyone is replaced by a private one, written in pieces; nothing is left beside it.
+    const QString folder = dir + QStringLiteral("pieces/");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(WriteFileAtomically(folder + QStringLiteral("list.txt"), "public"));
+    QFile::setPermissions(folder + QStringLiteral("list.txt"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    ASSERT_TRUE(WriteFileAtomically(folder + QStringLiteral("list.txt"), {"sec", "", "ret"}, true));
+    QFile written(folder + QStringLiteral("list.txt"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QByteArray("secret"), written.readAll());
+    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
+              written.permissions() &
+                  (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    EXPECT_FALSE(WriteFileAtomically(folder + QStringLiteral("gone/x.txt"), {"a", "b"}, true));
+    EXPECT_EQ(QStringList({QStringLiteral("list.txt")}),
+              QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
 }
 
 } // namespace
