@@ -457,8 +457,12 @@ QString HtmlEditor::DocumentHTML() const {
 }
 
 void HtmlEditor::SetDocumentHTML(const QString& html) {
+    SetDocumentHTMLUtf8(html.toUtf8());
+}
+
+void HtmlEditor::SetDocumentHTMLUtf8(const QByteArray& html) {
     const QString base = d->path.isEmpty() ? QStringLiteral("/") : d->path;
-    if (d->loadBytes(html.toUtf8(), "text/html;charset=utf-8", base))
+    if (d->loadBytes(html, "text/html;charset=utf-8", base))
         d->markDirty();
 }
 

@@ -5,6 +5,7 @@
 #include "ui/OutputFiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -38,6 +39,19 @@ QString TimestampBlocks(const QList<mail::ReceivedHeader>& headers) {
                QStringLiteral("Via: ") + h.ReceivedVia + CRLF + QStringLiteral("-") + CRLF;
     }
     return out;
+}
+
+void SaveAttachments(const mail::Message& message, const ExtractRequest& request, ExtractOutcome* outcome) {
+    FolderNames names(request.attachmentsFolder);
+    const QList<mail::BodyPart> parts = message.GetBodyParts();
+    for (int i = 0; i < parts.size(); ++i) {
+        const qint32 kind = parts.at(i).PartKind();
+        if (kind != mail::PartAttachment &&
+            !(request.bodyPartAttachments && kind == mail::PartBodyPartAttachment))
+            continue;
+        if (SavePartInto(names, parts.at(i), i).isEmpty())
+            outcome->notWritten << parts.at(i).PartFileName();
+    }
 }
 } // namespace
 
@@ -83,15 +97,15 @@ ExtractOutcome RunExtract(const ExtractRequest& request) {
 
     if (!request.bodyFolder.isEmpty()) {
         const QString bodyFile = QDir(request.bodyFolder).filePath(QStringLiteral("Body.txt"));
-        if (!QDir().mkpath(request.bodyFolder) ||
-            !WriteFileAtomically(bodyFile, (message.GetTextBody() + CRLF).toUtf8()))
+        const QByteArray text = message.GetTextBodyUtf8();
+        if (!QDir().mkpath(request.bodyFolder) || !WriteFileAtomically(bodyFile, {text, "\r\n"}))
             outcome.notWritten << bodyFile;
         if (!work.isEmpty() && !CopyFolderContents(work, request.bodyFolder, /*overwrite=*/false))
             outcome.notWritten << request.bodyFolder;
     }
+    // Names and addresses of people: readable by the user only, like the other files of personal data.
     if (!request.recipientsFile.isEmpty()) {
         outcome.recipientsCut = message.RecipientsCut();
-        // names and addresses of people: readable by the user only, like the other files of personal data
         if (!WriteFileAtomically(request.recipientsFile, RecipientBlocks(message.GetRecipients()).toUtf8(),
                                  /*privateFile=*/true))
             outcome.notWritten << request.recipientsFile;
@@ -100,27 +114,22 @@ ExtractOutcome RunExtract(const ExtractRequest& request) {
         const QList<mail::ReceivedHeader> received = message.GetReceivedHeaders();
         outcome.receivedCut = message.ReceivedCut();
         if (!received.isEmpty() &&
-            !WriteFileAtomically(request.timestampsFile, TimestampBlocks(received).toUtf8()))
+            !WriteFileAtomically(request.timestampsFile, TimestampBlocks(received).toUtf8(),
+                                 /*privateFile=*/true))
             outcome.notWritten << request.timestampsFile;
     }
-    if (!request.attachmentsFolder.isEmpty()) {
-        const QList<mail::BodyPart> parts = message.GetBodyParts();
-        for (int i = 0; i < parts.size(); ++i) {
-            const qint32 kind = parts.at(i).PartKind();
-            if (kind != mail::PartAttachment &&
-                !(request.bodyPartAttachments && kind == mail::PartBodyPartAttachment))
-                continue;
-            if (SavePartInto(request.attachmentsFolder, parts.at(i), i).isEmpty())
-                outcome.notWritten << parts.at(i).PartFileName();
-        }
-    }
+    if (!request.attachmentsFolder.isEmpty())
+        SaveAttachments(message, request, &outcome);
+    // The parts and the body's files went into new files one by one, none flushed: now all at once.
+    for (const QString& folder : {request.bodyFolder, request.attachmentsFolder})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir() && !SyncFileSystemOf(folder))
+            outcome.notWritten << folder;
     return outcome;
 }
 
 QString ExtractReport(const ExtractOutcome& outcome) {
     if (!outcome.notWritten.isEmpty())
-        return QStringLiteral("These could not be written:") + QLatin1Char('\n') +
-               outcome.notWritten.join(QLatin1Char('\n'));
+        return NotWrittenText(outcome.notWritten);
     QString text = QStringLiteral("Extract process has been completed.");
     if (outcome.recipientsCut)
         text += QStringLiteral("\nOnly the first %1 recipients were written.").arg(mail::kMaxRecipients);

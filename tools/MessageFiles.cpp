@@ -12,6 +12,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
+
 QString MessageFileErrorText(qint32 result) {
     switch (result) {
     case 14:
@@ -65,23 +69,20 @@ QString MakeWorkFolder(const QDateTime& when) {
     return temp + name;
 }
 
+FolderNames::FolderNames(const QString& folder) : folder_(folder) {
+    // broken links and special files included: a name they have is taken
+    const QStringList present =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : present)
+        names_.Take(name);
+}
+
+QString FolderNames::Claim(const QString& partName, const QString& fallback) {
+    return names_.Claim(mail::SafePartName(partName, fallback));
+}
+
 QString FreeFileNameIn(const QString& folder, const QString& partName, const QString& fallback) {
-    const QString name = mail::SafePartName(partName, fallback);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    QString stem = dot > 0 ? name.left(dot) : name;
-    const QString ext = dot > 0 ? name.mid(dot) : QString();
-    // "same (2).txt" counts on from "same", not to "same (2) (2).txt"
-    static const QRegularExpression counted(QStringLiteral(" \\(\\d+\\)$"));
-    const QDir dir(folder);
-    if (QFileInfo::exists(dir.filePath(name)))
-        stem.remove(counted);
-    QString candidate = name;
-    for (int n = 2;
-         QFileInfo::exists(dir.filePath(candidate)) || QFileInfo(dir.filePath(candidate)).isSymLink(); ++n) {
-        const QString suffix = QStringLiteral(" (%1)").arg(n) + ext;
-        candidate = mail::CutToUtf8Bytes(stem, mail::kMaxPartNameBytes - suffix.toUtf8().size()) + suffix;
-    }
-    return candidate;
+    return FolderNames(folder).Claim(partName, fallback);
 }
 
 bool IsDirectlyInside(const QString& folder, const QString& path) {
@@ -92,17 +93,24 @@ bool IsDirectlyInside(const QString& folder, const QString& path) {
            info.fileName() != QLatin1String(".");
 }
 
-QString SavePartInto(const QString& folder, const mail::BodyPart& part, int index) {
+QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index) {
+    const QString& folder = names.Folder();
     if (!QDir().mkpath(folder))
         return QString();
     const QString fallback =
         QStringLiteral("part%1%2").arg(index + 1).arg(mail::ExtensionForType(part.PartContentType()));
     for (const QString& wanted : {part.PartFileName(), fallback}) {
-        const QString path = QDir(folder).filePath(FreeFileNameIn(folder, wanted, fallback));
-        if (!IsDirectlyInside(folder, path))
-            continue;
-        if (part.SavePartToFile(path, 1) == mail::MessageOk)
-            return path;
+        // A name someone else took meanwhile is passed over for the next one.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const QString path = QDir(folder).filePath(names.Claim(wanted, fallback));
+            if (!IsDirectlyInside(folder, path))
+                break;
+            if (part.SaveToNewFile(path))
+                return path;
+            const QFileInfo there(path);
+            if (!there.exists() && !there.isSymLink())
+                break; // refused for another reason: the fallback name may do
+        }
     }
     return QString();
 }
@@ -112,13 +120,15 @@ bool CopyFolderContents(const QString& source, const QString& destination, bool 
     if (!from.exists() || !QDir().mkpath(destination))
         return false;
     bool ok = true;
+    std::optional<FolderNames> names;
+    if (!overwrite)
+        names.emplace(destination);
     const QFileInfoList entries =
         from.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     for (const QFileInfo& entry : entries) {
         if (entry.isSymLink())
             continue;
-        const QString name =
-            overwrite ? entry.fileName() : FreeFileNameIn(destination, entry.fileName(), entry.fileName());
+        const QString name = names ? names->Claim(entry.fileName(), entry.fileName()) : entry.fileName();
         const QString target = QDir(destination).filePath(name);
         if (entry.isDir()) {
             ok = CopyFolderContents(entry.absoluteFilePath(), target, overwrite) && ok;
@@ -134,4 +144,28 @@ bool CopyFolderContents(const QString& source, const QString& destination, bool 
         ok = QFile::copy(entry.absoluteFilePath(), target) && ok;
     }
     return ok;
+}
+
+QString CopyBodyFolderInto(const QString& bodyFolder, const QString& destination) {
+    if (!QDir().mkpath(destination))
+        return QString();
+    const QString name = QFileInfo(bodyFolder).fileName();
+    QString target = QDir(destination).filePath(name);
+    const QFileInfo there(target);
+    if ((there.exists() || there.isSymLink()) && (!there.isDir() || there.isSymLink()))
+        target = QDir(destination).filePath(FreeFileNameIn(destination, name, name));
+    return CopyFolderContents(bodyFolder, target) ? target : QString();
+}
+
+bool SyncFileSystemOf(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+QString NotWrittenText(const QStringList& paths) {
+    return QStringLiteral("These could not be written:") + QLatin1Char('\n') + paths.join(QLatin1Char('\n'));
 }

@@ -6,8 +6,24 @@
 #include "tools/MessageFiles.h"
 #include "ui/MainFormControls.h"
 
-#include <QDir>
-#include <QFileInfo>
+namespace {
+
+// The text body as the document's HTML: every CR becomes "<br>" (the LF after it stays), nothing else
+// changes. Made from the UTF-8 the message keeps, in one pass, so a large body is not copied as text.
+QByteArray TextAsHtml(const QByteArray& text) {
+    QByteArray html;
+    html.reserve(text.size() + 3 * text.count('\r'));
+    qsizetype from = 0;
+    for (qsizetype cr = text.indexOf('\r'); cr >= 0; cr = text.indexOf('\r', from)) {
+        html.append(text.constData() + from, cr - from);
+        html.append("<br>");
+        from = cr + 1;
+    }
+    html.append(text.constData() + from, text.size() - from);
+    return html;
+}
+
+} // namespace
 
 MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile) {
     MessageImportOutcome outcome;
@@ -22,39 +38,45 @@ MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile) {
     if (!outcome.warning.isEmpty())
         return outcome;
 
+    // The body is copied before anything changes: when it cannot be, the composer stays as it was.
+    const QString importBody = DataPath() + QStringLiteral("ImportBody");
+    const QString htmlPath = message.GetHtmlBodyPath();
+    QString document;
+    if (!htmlPath.isEmpty()) {
+        const QString copy = CopyBodyFolderInto(htmlPath, importBody);
+        if (copy.isEmpty()) {
+            outcome.warning = NotWrittenText({importBody});
+            return outcome;
+        }
+        document = copy + QStringLiteral("/index.htm");
+    }
+
     MainFormControls& ui = MainFormUi();
     if (ui.SubjectTextBox)
         ui.SubjectTextBox->setText(message.GetSubject());
-
-    const QString importBody = DataPath() + QStringLiteral("ImportBody");
-    const QString htmlPath = message.GetHtmlBodyPath();
-    if (htmlPath.isEmpty()) {
+    if (document.isEmpty()) {
         if (ui.FormatComboBox)
             ui.FormatComboBox->setCurrentText(QStringLiteral("Text"));
-        QString text = message.GetTextBody();
-        text.replace(QLatin1Char('\r'), QLatin1String("<br>"));
         // A new untitled document, as for an HTML body: Save must ask for a name, never write the
         // imported text over the file that was open before.
         if (ui.Editor) {
             ui.Editor->NewDocument();
-            ui.Editor->SetDocumentHTML(text);
+            ui.Editor->SetDocumentHTMLUtf8(TextAsHtml(message.GetTextBodyUtf8()));
         }
     } else {
         if (ui.FormatComboBox)
             ui.FormatComboBox->setCurrentText(QStringLiteral("HTML"));
-        CopyFolderContents(work, importBody);
-        const QString folderName = QFileInfo(htmlPath).fileName();
         if (ui.Editor)
-            ui.Editor->LoadDocument(importBody + QLatin1Char('/') + folderName +
-                                    QStringLiteral("/index.htm"));
+            ui.Editor->LoadDocument(document);
     }
 
+    // Saved under names no earlier import used, so an attachment already listed keeps its bytes.
+    FolderNames names(importBody);
     const QList<mail::BodyPart> parts = message.GetBodyParts();
     for (int i = 0; i < parts.size(); ++i) {
         if (parts.at(i).PartKind() != mail::PartAttachment)
             continue;
-        // Saved under a name no earlier import used, so an attachment already listed keeps its bytes.
-        const QString path = SavePartInto(importBody, parts.at(i), i);
+        const QString path = SavePartInto(names, parts.at(i), i);
         if (!path.isEmpty() && ui.AttachmentComboBox)
             ui.AttachmentComboBox->addItem(path);
     }

@@ -53,4 +53,14 @@ QStringList FolderEvents::eventsFor(const QString& name) {
     return out;
 }
 
+QStringList FolderEvents::namesWith(const QString& what) {
+    if (m_fd >= 0)
+        drain();
+    QStringList out;
+    for (const auto& [file, event] : m_events)
+        if (event == what)
+            out << file;
+    return out;
+}
+
 } // namespace testenv

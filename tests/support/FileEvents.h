@@ -16,6 +16,8 @@ public:
 
     // The events so far for the file of that name, in order: "create", "moved_to", "attrib", "write", "open".
     QStringList eventsFor(const QString& name);
+    // The files that had that event so far, in order (a name once per event).
+    QStringList namesWith(const QString& what);
 
 private:
     void drain();

@@ -474,4 +474,47 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
     EXPECT_EQ(corpus::Png(), Read(ui.AttachmentComboBox->itemText(0)));
 }
 
+// The body folder of an import never lands on an attachment of an earlier one (an attachment named
+// "Body1"), and a body that could not be copied is a failure that leaves the composer as it was.
+TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFailedCopyIsNoSuccess) {
+    MainFormControls& ui = MainFormUi();
+    testenv::MessageBoxRecorder boxes;
+    const QString attached =
+        Write(path(QStringLiteral("attached.eml")),
+              "Subject: attached\r\nMIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
+              "--m\r\nContent-Type: text/plain\r\n\r\nsee the file\r\n"
+              "--m\r\nContent-Type: application/octet-stream\r\n"
+              "Content-Disposition: attachment; filename=\"Body1\"\r\n\r\nthe attachment\r\n"
+              "--m--\r\n");
+    const QString html =
+        Write(path(QStringLiteral("html.eml")),
+              "Subject: html\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n"
+              "\r\n<html><body><p>The imported body</p></body></html>\r\n");
+    for (const QString& file : {attached, html}) {
+        ExtraForm2 form;
+        Find<QLineEdit>(&form, "FilePathTextBox")->setText(file);
+        Click(&form, "ImportButton");
+        EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
+    }
+    EXPECT_EQ(QStringLiteral("HTML"), ui.FormatComboBox->currentText());
+    EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("The imported body")));
+    ASSERT_EQ(1, ui.AttachmentComboBox->count());
+    EXPECT_EQ(QByteArray("the attachment"), Read(ui.AttachmentComboBox->itemText(0)));
+
+    // The imported-body folder cannot be made: the import says so and changes nothing.
+    const QString importBody = DataPath() + QStringLiteral("ImportBody");
+    ASSERT_TRUE(QDir(importBody).removeRecursively());
+    Write(importBody, "a file where the folder belongs");
+    ui.SubjectTextBox->setText(QStringLiteral("kept"));
+    ExtraForm2 form;
+    Find<QLineEdit>(&form, "FilePathTextBox")->setText(html);
+    Click(&form, "ImportButton");
+    EXPECT_TRUE(boxes.last().startsWith(QLatin1String("These could not be written:")))
+        << boxes.last().toStdString();
+    EXPECT_TRUE(boxes.last().contains(importBody)) << boxes.last().toStdString();
+    EXPECT_EQ(QStringLiteral("kept"), ui.SubjectTextBox->text());
+    EXPECT_NE(QDialog::Accepted, form.result());
+}
+
 } // namespace

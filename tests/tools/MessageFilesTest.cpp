@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "mail/Message.h"
+#include "tests/support/FileEvents.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/tools/EmlCorpus.h"
 #include "tools/MessageExtract.h"
@@ -149,17 +150,26 @@ TEST_F(MessageFilesTest, RecipientAndTimestampFiles) {
     const corpus::Eml eml = corpus::Messages().at(0);
     ExtractRequest request;
     request.messageFile = Write(path(QStringLiteral("m.eml")), eml.bytes);
-    request.recipientsFile = path(QStringLiteral("recipients.txt"));
-    request.timestampsFile = path(QStringLiteral("times.txt"));
-    ASSERT_EQ(QStringList(), RunExtract(request).notWritten);
+    const QString out = path(QStringLiteral("out"));
+    QDir().mkpath(out);
+    request.recipientsFile = out + QStringLiteral("/recipients.txt");
+    request.timestampsFile = out + QStringLiteral("/times.txt");
+    {
+        testenv::FolderEvents events(out);
+        ASSERT_EQ(QStringList(), RunExtract(request).notWritten);
+        // Both lists are personal data: readable by the user only from the moment they exist.
+        for (const QString& file : {request.recipientsFile, request.timestampsFile})
+            EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
+                      QFile::permissions(file) & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                                  QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther))
+                << file.toStdString();
+        EXPECT_EQ(QStringList(), events.namesWith(QStringLiteral("attrib")))
+            << "modes changed after creation";
+    }
     EXPECT_EQ(QByteArray("Name: Bob\r\nAddress: bob@example.com\r\nType: Normal recipient\r\n-\r\n"
                          "Name: Last, First\r\nAddress: lf@example.com\r\nType: Normal recipient\r\n-\r\n"
                          "Name: \r\nAddress: carl@example.com\r\nType: Carbon copy recipient\r\n-\r\n"),
               Read(request.recipientsFile));
-    EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
-              QFile::permissions(request.recipientsFile) &
-                  (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
-                   QFile::WriteGroup | QFile::WriteOther));
     const QString times = QString::fromUtf8(Read(request.timestampsFile));
     EXPECT_TRUE(times.startsWith(QLatin1String("By: in.example.org\r\nDateTime: "))) << times.toStdString();
     EXPECT_TRUE(times.contains(QLatin1String("\r\nFor: bob@example.com\r\n")));

@@ -1,0 +1,205 @@
+// Message files that are hard on the extract and import tools: thousands of parts of one name, a large
+// text body; and how often the tools make the disk catch up.
+#include "core/Paths.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/MessageExtract.h"
+#include "tools/MessageImport.h"
+#include "ui/MainFormControls.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QSet>
+#include <QTemporaryDir>
+#include <atomic>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+std::atomic<int> syncCalls{0};
+
+template <typename F>
+F Next(const char* name) {
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+// Every way of making a file durable is counted on its way to the C library.
+extern "C" int fsync(int fd) {
+    ++syncCalls;
+    static const auto next = Next<int (*)(int)>("fsync");
+    return next(fd);
+}
+extern "C" int fdatasync(int fd) {
+    ++syncCalls;
+    static const auto next = Next<int (*)(int)>("fdatasync");
+    return next(fd);
+}
+extern "C" int syncfs(int fd) {
+    ++syncCalls;
+    static const auto next = Next<int (*)(int)>("syncfs");
+    return next(fd);
+}
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+// Wide bounds: the sanitizers make every step some times slower, a busy disk makes creating files slow.
+constexpr qint64 kCpuMsAllowed = kSanitized ? 40000 : 8000;
+
+qint64 StatusKb(const char* field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+// Processor time of this process, in user mode and in the kernel (creating files is kernel work).
+qint64 CpuMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (qint64(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// Runs work and returns the growth of the peak resident memory, checking the processor time it took.
+qint64 Measured(const std::function<void()>& work) {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    clear.close();
+    const qint64 before = StatusKb("VmRSS:");
+    const qint64 cpu = CpuMilliseconds();
+    work();
+    EXPECT_LT(CpuMilliseconds() - cpu, kCpuMsAllowed) << "milliseconds of processor time";
+    return (StatusKb("VmHWM:") - before) * 1024;
+}
+
+QString Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    return path;
+}
+
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray SameNamed(int attachments) {
+    QByteArray m = "Subject: same\r\nTo: bob@example.org\r\n"
+                   "Received: from a by b; Tue, 8 Dec 2026 10:11:12 +0000\r\nMIME-Version: 1.0\r\n"
+                   "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
+                   "--m\r\nContent-Type: text/plain\r\n\r\nbody\r\n";
+    for (int i = 0; i < attachments; ++i)
+        m += "--m\r\nContent-Type: application/octet-stream\r\n"
+             "Content-Disposition: attachment; filename=\"same.txt\"\r\n\r\n" +
+             QByteArray::number(i) + "\r\n";
+    return m + "--m--\r\n";
+}
+
+class HostileMessageFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testenv::ClearSettings();
+        testenv::FreshDataPath();
+        ASSERT_TRUE(dir.isValid());
+        MainFormControls& ui = MainFormUi();
+        ui = MainFormControls{};
+        ui.Window = &window;
+        ui.SubjectTextBox = new QLineEdit(&window);
+        ui.FormatComboBox = new QComboBox(&window);
+        ui.FormatComboBox->addItems({QStringLiteral("HTML"), QStringLiteral("Text")});
+        ui.AttachmentComboBox = new QComboBox(&window);
+    }
+    void TearDown() override { MainFormUi() = MainFormControls{}; }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    QWidget window;
+};
+
+TEST_F(HostileMessageFiles, ExtractAndImportNumberPartsOfOneNameInLinearTime) {
+    const QString file = Write(path(QStringLiteral("same.eml")), SameNamed(10000));
+    const QString folder = path(QStringLiteral("attachments"));
+    QDir().mkpath(folder);
+    Write(folder + QStringLiteral("/same.txt"), "mine");
+    Write(folder + QStringLiteral("/same (3).txt"), "mine too");
+    ExtractRequest request;
+    request.messageFile = file;
+    request.attachmentsFolder = folder;
+    ExtractOutcome outcome;
+    Measured([&] { outcome = RunExtract(request); });
+    EXPECT_EQ(QString(), outcome.stopText);
+    EXPECT_EQ(QStringList(), outcome.notWritten);
+    EXPECT_EQ(10002, QDir(folder).entryList(QDir::Files).size());
+    EXPECT_EQ(QByteArray("mine"), Read(folder + QStringLiteral("/same.txt")));
+    EXPECT_EQ(QByteArray("mine too"), Read(folder + QStringLiteral("/same (3).txt")));
+    EXPECT_EQ(QByteArray("0"), Read(folder + QStringLiteral("/same (2).txt")));
+    EXPECT_EQ(QByteArray("9999"), Read(folder + QStringLiteral("/same (10002).txt")));
+
+    MessageImportOutcome imported;
+    Measured([&] { imported = ImportMessageIntoComposer(file); });
+    EXPECT_TRUE(imported.done);
+    QComboBox* list = MainFormUi().AttachmentComboBox;
+    ASSERT_EQ(10000, list->count());
+    QSet<QString> distinct;
+    for (int i = 0; i < list->count(); ++i)
+        distinct.insert(list->itemText(i));
+    EXPECT_EQ(10000, distinct.size());
+    EXPECT_EQ(QByteArray("9999"), Read(list->itemText(9999)));
+}
+
+// Extracted parts go into new files under names nobody has: nothing is replaced, so nothing needs
+// flushing file by file; the outputs are made durable together at the end.
+TEST_F(HostileMessageFiles, ExtractMakesItsFilesDurableOnceNotPerPart) {
+    ExtractRequest request;
+    request.messageFile = Write(path(QStringLiteral("same.eml")), SameNamed(2000));
+    request.attachmentsFolder = path(QStringLiteral("attachments"));
+    request.bodyFolder = path(QStringLiteral("body"));
+    request.recipientsFile = path(QStringLiteral("recipients.txt"));
+    request.timestampsFile = path(QStringLiteral("timestamps.txt"));
+    syncCalls = 0;
+    const ExtractOutcome outcome = RunExtract(request);
+    EXPECT_EQ(QStringList(), outcome.notWritten);
+    EXPECT_EQ(2000, QDir(request.attachmentsFolder).entryList(QDir::Files).size());
+    EXPECT_LE(syncCalls.load(), 5) << "calls that wait for the disk";
+}
+
+// A large text body costs less than three times the file, in extract (Body.txt) and import alike.
+TEST_F(HostileMessageFiles, LargeTextBodyCostsLessThanThreeTimesItsSize) {
+    const QByteArray line = "The quick brown fox jumps over the lazy dog \xc3\xa9t\xc3\xa9\r\n";
+    const QByteArray bytes =
+        "Subject: big\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" +
+        line.repeated(600000);
+    const QString file = Write(path(QStringLiteral("big.eml")), bytes);
+    ExtractRequest request;
+    request.messageFile = file;
+    request.bodyFolder = path(QStringLiteral("body"));
+    const qint64 extractGrowth = Measured([&] { EXPECT_EQ(QStringList(), RunExtract(request).notWritten); });
+    EXPECT_EQ(line.repeated(600000) + "\r\n", Read(request.bodyFolder + QStringLiteral("/Body.txt")));
+
+    MessageImportOutcome imported;
+    const qint64 importGrowth = Measured([&] { imported = ImportMessageIntoComposer(file); });
+    EXPECT_TRUE(imported.done);
+    EXPECT_EQ(QStringLiteral("Text"), MainFormUi().FormatComboBox->currentText());
+    if (!kSanitized) {
+        EXPECT_LT(extractGrowth, 3 * bytes.size()) << "bytes of memory to extract " << bytes.size();
+        EXPECT_LT(importGrowth, 3 * bytes.size()) << "bytes of memory to import " << bytes.size();
+    }
+}
+
+} // namespace
