@@ -460,10 +460,12 @@ void HtmlEditor::SetDocumentHTML(const QString& html) {
     SetDocumentHTMLUtf8(html.toUtf8());
 }
 
-void HtmlEditor::SetDocumentHTMLUtf8(const QByteArray& html) {
+bool HtmlEditor::SetDocumentHTMLUtf8(const QByteArray& html) {
     const QString base = d->path.isEmpty() ? QStringLiteral("/") : d->path;
-    if (d->loadBytes(html, "text/html;charset=utf-8", base))
-        d->markDirty();
+    if (!d->loadBytes(html, "text/html;charset=utf-8", base))
+        return false;
+    d->markDirty();
+    return true;
 }
 
 HtmlDocument& HtmlEditor::DOM() {

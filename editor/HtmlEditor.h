@@ -72,8 +72,9 @@ public:
     QString DocumentHTML() const;
     // Replaces the document (any size); the path stays, and the new content counts as a change not saved.
     void SetDocumentHTML(const QString& html);
-    // The same for HTML already in UTF-8: a large document is not converted on its way in.
-    void SetDocumentHTMLUtf8(const QByteArray& html);
+    // The same for HTML already in UTF-8: a large document is not converted on its way in. False when
+    // the engine did not take it (within the load's time-out).
+    bool SetDocumentHTMLUtf8(const QByteArray& html);
     HtmlDocument& DOM();
     // Items of the next context menu: an empty caption is a separator; states: 0 enabled, else disabled.
     void SetContextMenu(const QStringList& captions, const QList<qint32>& states);

@@ -51,24 +51,27 @@ MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile) {
         document = copy + QStringLiteral("/index.htm");
     }
 
+    // Then the body goes into the editor: one it does not take (not a text document, or more than it
+    // loads in its time) leaves the subject and the attachments as they were. A text body becomes a new
+    // untitled document, as an HTML body is: Save must ask for a name, never write the imported text
+    // over the file that was open before.
     MainFormControls& ui = MainFormUi();
+    bool shown = true;
+    if (ui.Editor && document.isEmpty()) {
+        ui.Editor->NewDocument();
+        shown = ui.Editor->SetDocumentHTMLUtf8(TextAsHtml(message.GetTextBodyUtf8()));
+    } else if (ui.Editor) {
+        shown = ui.Editor->LoadDocument(document);
+    }
+    if (!shown) {
+        outcome.warning = QStringLiteral("The message body could not be loaded into the editor.");
+        return outcome;
+    }
     if (ui.SubjectTextBox)
         ui.SubjectTextBox->setText(message.GetSubject());
-    if (document.isEmpty()) {
-        if (ui.FormatComboBox)
-            ui.FormatComboBox->setCurrentText(QStringLiteral("Text"));
-        // A new untitled document, as for an HTML body: Save must ask for a name, never write the
-        // imported text over the file that was open before.
-        if (ui.Editor) {
-            ui.Editor->NewDocument();
-            ui.Editor->SetDocumentHTMLUtf8(TextAsHtml(message.GetTextBodyUtf8()));
-        }
-    } else {
-        if (ui.FormatComboBox)
-            ui.FormatComboBox->setCurrentText(QStringLiteral("HTML"));
-        if (ui.Editor)
-            ui.Editor->LoadDocument(document);
-    }
+    if (ui.FormatComboBox)
+        ui.FormatComboBox->setCurrentText(document.isEmpty() ? QStringLiteral("Text")
+                                                             : QStringLiteral("HTML"));
 
     // Saved under names no earlier import used, so an attachment already listed keeps its bytes.
     FolderNames names(importBody);

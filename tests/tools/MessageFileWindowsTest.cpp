@@ -475,7 +475,8 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
 }
 
 // The body folder of an import never lands on an attachment of an earlier one (an attachment named
-// "Body1"), and a body that could not be copied is a failure that leaves the composer as it was.
+// "Body1"); a body that could not be copied, or that the editor did not take, is a failure that leaves
+// the composer's subject and attachments as they were.
 TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFailedCopyIsNoSuccess) {
     MainFormControls& ui = MainFormUi();
     testenv::MessageBoxRecorder boxes;
@@ -513,6 +514,17 @@ TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFa
     EXPECT_TRUE(boxes.last().startsWith(QLatin1String("These could not be written:")))
         << boxes.last().toStdString();
     EXPECT_TRUE(boxes.last().contains(importBody)) << boxes.last().toStdString();
+    EXPECT_EQ(QStringLiteral("kept"), ui.SubjectTextBox->text());
+    EXPECT_NE(QDialog::Accepted, form.result());
+
+    // A body the editor refuses (a NUL character makes it no text document) is no success either.
+    ASSERT_TRUE(QFile::remove(importBody));
+    Find<QLineEdit>(&form, "FilePathTextBox")
+        ->setText(
+            Write(path(QStringLiteral("nul.eml")),
+                  QByteArray("Subject: nul\r\nContent-Type: text/html\r\n\r\n<p>a") + '\0' + "b</p>\r\n"));
+    Click(&form, "ImportButton");
+    EXPECT_EQ(QStringLiteral("The message body could not be loaded into the editor."), boxes.last());
     EXPECT_EQ(QStringLiteral("kept"), ui.SubjectTextBox->text());
     EXPECT_NE(QDialog::Accepted, form.result());
 }
