@@ -4,6 +4,7 @@
 #include "mail/Message.h"
 #include "mail/MimeSupport.h"
 #include "tests/mail/MimeTestSupport.h"
+#include "tests/support/ProcessMeasures.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QSet>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 using namespace mail;
 using mimetest::Folder;
@@ -26,30 +26,6 @@ constexpr bool kSanitized = false;
 // A few seconds per case; the sanitizers make every step some times slower, not the work larger.
 constexpr qint64 kSecondsAllowed = kSanitized ? 20 : 5;
 
-// Peak resident memory since the last reset, in bytes (from /proc; 0 when unreadable).
-qint64 StatusKb(const char* field) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// Processor time of this process in user mode.
-qint64 CpuMilliseconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qint64(usage.ru_utime.tv_sec) * 1000 + usage.ru_utime.tv_usec / 1000;
-}
-
-void ResetPeak() {
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
 // Reads the file with a work folder and checks time and memory; returns the result code.
 // The parser keeps a few kilobytes of its own objects for every MIME part while it reads; a message
 // of many tiny parts is allowed that much beside the ten times its size.
@@ -57,15 +33,15 @@ constexpr qint64 kBytesPerPart = 4096;
 
 qint32 ImportMeasured(Message& m, const QString& file, qint64 inputBytes, qint64 parts = 0,
                       qint64* growthOut = nullptr) {
-    ResetPeak();
-    const qint64 before = StatusKb("VmRSS:") * 1024;
+    testenv::ResetPeakMemory();
+    const qint64 before = testenv::StatusKb("VmRSS:") * 1024;
     QElapsedTimer timer;
     timer.start();
-    const qint64 cpuBefore = CpuMilliseconds();
+    const qint64 cpuBefore = testenv::ProcessorMilliseconds();
     const qint32 rc = m.ImportMessageFile(file, BodyPartHtml, 2);
-    const qint64 cpu = CpuMilliseconds() - cpuBefore;
+    const qint64 cpu = testenv::ProcessorMilliseconds() - cpuBefore;
     const qint64 elapsed = timer.elapsed();
-    const qint64 growth = StatusKb("VmHWM:") * 1024 - before;
+    const qint64 growth = testenv::StatusKb("VmHWM:") * 1024 - before;
     if (growthOut)
         *growthOut = growth;
     // Our own work is the processor time; creating thousands of files may wait on a busy disk.

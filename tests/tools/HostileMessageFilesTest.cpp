@@ -1,6 +1,7 @@
 // Message files that are hard on the extract and import tools: thousands of parts of one name, a large
 // text body; and how often the tools make the disk catch up.
 #include "core/Paths.h"
+#include "tests/support/ProcessMeasures.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/MessageExtract.h"
 #include "tools/MessageImport.h"
@@ -8,15 +9,12 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLineEdit>
 #include <QSet>
 #include <QTemporaryDir>
 #include <atomic>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -56,47 +54,15 @@ constexpr bool kSanitized = false;
 // Wide bounds: the sanitizers make every step some times slower, a busy disk makes creating files slow.
 constexpr qint64 kCpuMsAllowed = kSanitized ? 40000 : 8000;
 
-qint64 StatusKb(const char* field) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// Processor time of this process, in user mode and in the kernel (creating files is kernel work).
-qint64 CpuMilliseconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (qint64(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
-
 // Runs work and returns the growth of the peak resident memory, checking the processor time it took.
 qint64 Measured(const std::function<void()>& work) {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-    clear.close();
-    const qint64 before = StatusKb("VmRSS:");
-    const qint64 cpu = CpuMilliseconds();
+    testenv::ResetPeakMemory();
+    const qint64 before = testenv::StatusKb("VmRSS:");
+    // creating files is the kernel's work: its time counts
+    const qint64 cpu = testenv::ProcessorMilliseconds(true);
     work();
-    EXPECT_LT(CpuMilliseconds() - cpu, kCpuMsAllowed) << "milliseconds of processor time";
-    return (StatusKb("VmHWM:") - before) * 1024;
-}
-
-QString Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-    return path;
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    EXPECT_LT(testenv::ProcessorMilliseconds(true) - cpu, kCpuMsAllowed) << "milliseconds of processor time";
+    return (testenv::StatusKb("VmHWM:") - before) * 1024;
 }
 
 QByteArray SameNamed(int attachments) {
@@ -133,11 +99,11 @@ protected:
 };
 
 TEST_F(HostileMessageFiles, ExtractAndImportNumberPartsOfOneNameInLinearTime) {
-    const QString file = Write(path(QStringLiteral("same.eml")), SameNamed(10000));
+    const QString file = testenv::WriteFile(path(QStringLiteral("same.eml")), SameNamed(10000));
     const QString folder = path(QStringLiteral("attachments"));
     QDir().mkpath(folder);
-    Write(folder + QStringLiteral("/same.txt"), "mine");
-    Write(folder + QStringLiteral("/same (3).txt"), "mine too");
+    testenv::WriteFile(folder + QStringLiteral("/same.txt"), "mine");
+    testenv::WriteFile(folder + QStringLiteral("/same (3).txt"), "mine too");
     ExtractRequest request;
     request.messageFile = file;
     request.attachmentsFolder = folder;
@@ -146,10 +112,10 @@ TEST_F(HostileMessageFiles, ExtractAndImportNumberPartsOfOneNameInLinearTime) {
     EXPECT_EQ(QString(), outcome.stopText);
     EXPECT_EQ(QStringList(), outcome.notWritten);
     EXPECT_EQ(10002, QDir(folder).entryList(QDir::Files).size());
-    EXPECT_EQ(QByteArray("mine"), Read(folder + QStringLiteral("/same.txt")));
-    EXPECT_EQ(QByteArray("mine too"), Read(folder + QStringLiteral("/same (3).txt")));
-    EXPECT_EQ(QByteArray("0"), Read(folder + QStringLiteral("/same (2).txt")));
-    EXPECT_EQ(QByteArray("9999"), Read(folder + QStringLiteral("/same (10002).txt")));
+    EXPECT_EQ(QByteArray("mine"), testenv::ReadFile(folder + QStringLiteral("/same.txt")));
+    EXPECT_EQ(QByteArray("mine too"), testenv::ReadFile(folder + QStringLiteral("/same (3).txt")));
+    EXPECT_EQ(QByteArray("0"), testenv::ReadFile(folder + QStringLiteral("/same (2).txt")));
+    EXPECT_EQ(QByteArray("9999"), testenv::ReadFile(folder + QStringLiteral("/same (10002).txt")));
 
     MessageImportOutcome imported;
     Measured([&] { imported = ImportMessageIntoComposer(file); });
@@ -160,14 +126,14 @@ TEST_F(HostileMessageFiles, ExtractAndImportNumberPartsOfOneNameInLinearTime) {
     for (int i = 0; i < list->count(); ++i)
         distinct.insert(list->itemText(i));
     EXPECT_EQ(10000, distinct.size());
-    EXPECT_EQ(QByteArray("9999"), Read(list->itemText(9999)));
+    EXPECT_EQ(QByteArray("9999"), testenv::ReadFile(list->itemText(9999)));
 }
 
 // Extracted parts go into new files under names nobody has: nothing is replaced, so nothing needs
 // flushing file by file; the outputs are made durable together at the end.
 TEST_F(HostileMessageFiles, ExtractMakesItsFilesDurableOnceNotPerPart) {
     ExtractRequest request;
-    request.messageFile = Write(path(QStringLiteral("same.eml")), SameNamed(2000));
+    request.messageFile = testenv::WriteFile(path(QStringLiteral("same.eml")), SameNamed(2000));
     request.attachmentsFolder = path(QStringLiteral("attachments"));
     request.bodyFolder = path(QStringLiteral("body"));
     request.recipientsFile = path(QStringLiteral("recipients.txt"));
@@ -185,12 +151,13 @@ TEST_F(HostileMessageFiles, LargeTextBodyCostsLessThanThreeTimesItsSize) {
     const QByteArray bytes =
         "Subject: big\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" +
         line.repeated(600000);
-    const QString file = Write(path(QStringLiteral("big.eml")), bytes);
+    const QString file = testenv::WriteFile(path(QStringLiteral("big.eml")), bytes);
     ExtractRequest request;
     request.messageFile = file;
     request.bodyFolder = path(QStringLiteral("body"));
     const qint64 extractGrowth = Measured([&] { EXPECT_EQ(QStringList(), RunExtract(request).notWritten); });
-    EXPECT_EQ(line.repeated(600000) + "\r\n", Read(request.bodyFolder + QStringLiteral("/Body.txt")));
+    EXPECT_EQ(line.repeated(600000) + "\r\n",
+              testenv::ReadFile(request.bodyFolder + QStringLiteral("/Body.txt")));
 
     MessageImportOutcome imported;
     const qint64 importGrowth = Measured([&] { imported = ImportMessageIntoComposer(file); });
