@@ -18,11 +18,8 @@ using mimetest::Folder;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
+using testenv::kSanitized;
+
 // A few seconds per case; the sanitizers make every step some times slower, not the work larger.
 constexpr qint64 kSecondsAllowed = kSanitized ? 20 : 5;
 

@@ -46,11 +46,8 @@ extern "C" int syncfs(int fd) {
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
+using testenv::kSanitized;
+
 // Wide bounds: the sanitizers make every step some times slower, a busy disk makes creating files slow.
 constexpr qint64 kCpuMsAllowed = kSanitized ? 40000 : 8000;
 
