@@ -1,5 +1,6 @@
 #include "mail/MailCharsets.h"
 
+#include "core/ForwardFinder.h"
 #include "mail/CharsetInternals.h"
 
 #include <QHash>
@@ -317,40 +318,10 @@ void ReleaseCachedConverters() {
     descriptors.clear();
 }
 
-namespace {
-
-// indexOf with memory: the searches of one header value start at positions that only grow, and a
-// search that found nothing is never repeated, so the whole decode reads the value a bounded number
-// of times however many "=?" it holds.
-class NextOf {
-public:
-    NextOf(const QByteArray& text, QByteArray needle) : text_(text), needle_(std::move(needle)) {}
-    qsizetype from(qsizetype start) {
-        if (missingFrom_ >= 0 && start >= missingFrom_)
-            return -1;
-        if (found_ >= start && lastStart_ <= start)
-            return found_;
-        lastStart_ = start;
-        found_ = text_.indexOf(needle_, start);
-        if (found_ < 0)
-            missingFrom_ = start;
-        return found_;
-    }
-
-private:
-    const QByteArray& text_;
-    QByteArray needle_;
-    qsizetype found_ = -1;
-    qsizetype lastStart_ = -1;
-    qsizetype missingFrom_ = -1;
-};
-
-} // namespace
-
 QString DecodeHeaderWords(const QByteArray& raw) {
-    NextOf question(raw, QByteArrayLiteral("?"));
-    NextOf question2(raw, QByteArrayLiteral("?"));
-    NextOf wordEnd(raw, QByteArrayLiteral("?="));
+    ForwardFinder<QByteArray> question(raw, QByteArrayLiteral("?"));
+    ForwardFinder<QByteArray> question2(raw, QByteArrayLiteral("?"));
+    ForwardFinder<QByteArray> wordEnd(raw, QByteArrayLiteral("?="));
     QString result;
     qsizetype i = 0;
     bool lastWasWord = false;

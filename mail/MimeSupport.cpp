@@ -1,5 +1,7 @@
 #include "mail/MimeSupport.h"
 
+#include "core/ForwardFinder.h"
+
 #include <QHash>
 #include <vector>
 
@@ -67,35 +69,6 @@ QString DecodeEntity(const QString& name) {
     return it == named.constEnd() ? QString() : it.value();
 }
 
-} // namespace
-
-namespace {
-
-// Finds needle at or after from, case ignored. A search that found nothing is remembered, so a
-// text with many openers and no closer costs one scan, not one per opener.
-class ForwardFinder {
-public:
-    ForwardFinder(const QString& text, QString needle) : text_(text), needle_(std::move(needle)) {}
-    qsizetype from(qsizetype start) {
-        if (missingFrom_ >= 0 && start >= missingFrom_)
-            return -1;
-        if (found_ >= start && lastStart_ <= start)
-            return found_;
-        lastStart_ = start;
-        found_ = text_.indexOf(needle_, start, Qt::CaseInsensitive);
-        if (found_ < 0)
-            missingFrom_ = start;
-        return found_;
-    }
-
-private:
-    const QString& text_;
-    QString needle_;
-    qsizetype found_ = -1;
-    qsizetype lastStart_ = -1;
-    qsizetype missingFrom_ = -1;
-};
-
 bool IsNameChar(QChar c) {
     return c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') || c == QLatin1Char(':');
 }
@@ -104,8 +77,8 @@ bool IsNameChar(QChar c) {
 // An end tag is "</name" not followed by a further name character, up to its ">".
 constexpr const char* kHiddenElements[] = {"script", "style", "head", "title"};
 
-qsizetype HiddenElementEnd(const QString& html, qsizetype lt, std::vector<ForwardFinder>& closers,
-                           ForwardFinder& tagEnd) {
+qsizetype HiddenElementEnd(const QString& html, qsizetype lt, std::vector<ForwardFinder<QString>>& closers,
+                           ForwardFinder<QString>& tagEnd) {
     const auto& hidden = kHiddenElements;
     const qsizetype n = html.size();
     for (size_t k = 0; k < std::size(hidden); ++k) {
@@ -128,11 +101,11 @@ qsizetype HiddenElementEnd(const QString& html, qsizetype lt, std::vector<Forwar
 // Comments and the elements whose content is never shown text (script, style, head, title), removed
 // in one pass. An element that is never closed stays, as text a reader can see.
 QString DropHiddenElements(const QString& html) {
-    ForwardFinder commentEnd(html, QStringLiteral("-->"));
-    ForwardFinder tagEnd(html, QStringLiteral(">"));
-    std::vector<ForwardFinder> closers;
+    ForwardFinder<QString> commentEnd(html, QStringLiteral("-->"), Qt::CaseInsensitive);
+    ForwardFinder<QString> tagEnd(html, QStringLiteral(">"), Qt::CaseInsensitive);
+    std::vector<ForwardFinder<QString>> closers;
     for (const char* name : kHiddenElements)
-        closers.emplace_back(html, QStringLiteral("</") + QLatin1String(name));
+        closers.emplace_back(html, QStringLiteral("</") + QLatin1String(name), Qt::CaseInsensitive);
     // Only the text between dropped pieces is copied; a document with nothing to drop is returned
     // as it is (shared, not copied).
     QString out;

@@ -1,3 +1,4 @@
+#include "core/ForwardFinder.h"
 #include "core/GetBoundaryMarkPrefix.h"
 #include "core/GetComputerName.h"
 #include "core/GetWinVer.h"
@@ -93,6 +94,27 @@ TEST(TrimBlanks, SpacesOnly) {
     EXPECT_EQ(QStringLiteral("a b"), TrimBlanks(QStringLiteral("  a b  ")));
     EXPECT_EQ(QStringLiteral("\ta\n"), TrimBlanks(QStringLiteral(" \ta\n ")));
     EXPECT_EQ(QString(), TrimBlanks(QStringLiteral("   ")));
+}
+
+// The remembered position and the remembered miss must never answer a start they do not cover: a
+// start past the last find, or before the start a miss was found from, searches again.
+TEST(ForwardFinder, RemembersOnlyWhatStillHolds) {
+    const QByteArray bytes("a?b?c");
+    ForwardFinder<QByteArray> question(bytes, QByteArrayLiteral("?"));
+    EXPECT_EQ(1, question.from(0));
+    EXPECT_EQ(1, question.from(1));
+    EXPECT_EQ(3, question.from(2));
+    EXPECT_EQ(-1, question.from(4));
+    EXPECT_EQ(-1, question.from(5));
+    EXPECT_EQ(1, question.from(0));
+
+    const QString text = QStringLiteral("<B>x</SCRIPT>y</script>");
+    ForwardFinder<QString> anyCase(text, QStringLiteral("</script"), Qt::CaseInsensitive);
+    EXPECT_EQ(4, anyCase.from(0));
+    EXPECT_EQ(14, anyCase.from(5));
+    ForwardFinder<QString> exactCase(text, QStringLiteral("</script"), Qt::CaseSensitive);
+    EXPECT_EQ(14, exactCase.from(0));
+    EXPECT_EQ(-1, exactCase.from(15));
 }
 
 TEST(Folders, DataPathAndPrivateTemp) {
