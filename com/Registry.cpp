@@ -422,33 +422,9 @@ RegistryTransaction::~RegistryTransaction() {
 }
 
 bool RegistryTransaction::Commit() {
-    if (!m_ok)
-        return false;
-    std::string tmp = m_path + ".XXXXXX";
-    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
     // The machine-wide file is read by every user; the user's own by the user alone.
-    ::fchmod(fd, MachineWideRegistration() ? 0644 : 0600);
-    const std::string text = m_registry.Serialize();
-    size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(tmp.c_str(), m_path.c_str()) == 0)
-        return true;
-    ::unlink(tmp.c_str());
-    return false;
+    return m_ok &&
+           WriteFileAtomically(m_path, m_registry.Serialize(), MachineWideRegistration() ? 0644 : 0600);
 }
 
 namespace {
@@ -527,6 +503,32 @@ std::string ExecutablePrefix() {
 
 bool MakeRegistryFolder(const std::string& dir) {
     return MakeDirs(dir, MachineWideRegistration() ? 0755 : 0700);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text, unsigned mode) {
+    std::string tmp = path + ".XXXXXX";
+    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, static_cast<mode_t>(mode));
+    size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(tmp.c_str());
+    return false;
 }
 
 } // namespace com

@@ -115,5 +115,8 @@ std::string ExecutablePrefix();
 // Creates a registry folder and the missing ones above it: 0755 for the machine-wide registry (every
 // user reads it), else 0700, whatever the umask.
 bool MakeRegistryFolder(const std::string& dir);
+// Replaces path with text, given that mode: a temporary file beside it, made durable, then renamed over
+// it, so a failed write keeps the old file whole.
+bool WriteFileAtomically(const std::string& path, const std::string& text, unsigned mode);
 
 } // namespace com

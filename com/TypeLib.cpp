@@ -1,11 +1,7 @@
 #include "com/TypeLib.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace com {
 
@@ -61,35 +57,6 @@ std::string TypeLibFilePath(const std::string& registryPath, const TypeLibDesc& 
     const std::string dir = slash == std::string::npos ? std::string(".") : registryPath.substr(0, slash);
     return dir + "/typelib/" + GuidToString(lib.libid) + "-" + std::to_string(lib.major) + "." +
            std::to_string(lib.minor) + ".tlb";
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& text) {
-    const size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos)
-        MakeRegistryFolder(path.substr(0, slash));
-    std::string tmp = path + ".XXXXXX";
-    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::fchmod(fd, 0644);
-    size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(tmp.c_str());
-    return false;
 }
 
 std::optional<std::string> ReadSmallFile(const std::string& path) {
@@ -225,7 +192,9 @@ HRESULT RegisterTypeLib(const TypeLibDesc& lib, const std::string& registryPath)
     if (!tx.ok())
         return REGDB_E_READREGDB;
     const std::string file = TypeLibFilePath(registryPath, lib);
-    if (!WriteFileAtomically(file, SerializeTypeLib(lib)))
+    MakeRegistryFolder(file.substr(0, file.find_last_of('/')));
+    // Readable by all: the registry folder it lies in decides who reaches it.
+    if (!WriteFileAtomically(file, SerializeTypeLib(lib), 0644))
         return TYPE_E_CANTLOADLIBRARY;
     const std::string key = "TypeLib\\" + GuidToString(lib.libid) + "\\" + std::to_string(lib.major) + "." +
                             std::to_string(lib.minor);
