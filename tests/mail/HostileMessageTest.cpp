@@ -5,9 +5,9 @@
 #include "mail/MimeSupport.h"
 #include "tests/mail/MimeTestSupport.h"
 #include "tests/support/ProcessMeasures.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
@@ -18,6 +18,7 @@ using mimetest::Folder;
 
 namespace {
 
+using testenv::FilesBelow;
 using testenv::kSanitized;
 
 // A few seconds per case; the sanitizers make every step some times slower, not the work larger.
@@ -332,16 +333,6 @@ TEST_F(HostileMessage, RecipientsAndReceivedHeadersAreCappedAndSaySo) {
 } // namespace
 
 namespace {
-
-// Every file below root, relative to it.
-QStringList FilesBelow(const QString& root) {
-    QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(root).relativeFilePath(it.next());
-    out.sort();
-    return out;
-}
 
 QByteArray Nested(int depth, const QByteArray& leaf) {
     QByteArray head, tail;

@@ -5,15 +5,16 @@
 #include "mail/MailCharsets.h"
 #include "mail/Message.h"
 #include "mail/MimeComposer.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 using namespace mail;
 using namespace mimetest;
+using testenv::FilesBelow;
 
 namespace {
 
@@ -21,16 +22,6 @@ QByteArray ReadAll(const QString& path) {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
-}
-
-// Every file below root, relative to it.
-QStringList FilesBelow(const QString& root) {
-    QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(root).relativeFilePath(it.next());
-    out.sort();
-    return out;
 }
 
 } // namespace

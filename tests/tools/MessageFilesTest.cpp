@@ -6,11 +6,11 @@
 #include "mail/Message.h"
 #include "tests/support/FileEvents.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/tools/EmlCorpus.h"
 #include "tools/MessageExtract.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using testenv::FilesBelow;
 
 QString Write(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -30,16 +32,6 @@ QString Write(const QString& path, const QByteArray& bytes) {
 QByteArray Read(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Every file below root, relative to it.
-QStringList FilesBelow(const QString& root) {
-    QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(root).relativeFilePath(it.next());
-    out.sort();
-    return out;
 }
 
 class MessageFilesTest : public ::testing::Test {
