@@ -1,6 +1,6 @@
 #include "content/BodyForm.h"
 
-#include "content/DialogButtons.h"
+#include "ui/DialogButtons.h"
 
 #include "content/ColorPicker.h"
 #include "content/ContentHandBack.h"

@@ -1,6 +1,6 @@
 #include "content/DateTimeForm.h"
 
-#include "content/DialogButtons.h"
+#include "ui/DialogButtons.h"
 
 #include "editor/HtmlEditor.h"
 #include "ui/MessageBoxes.h"

@@ -1,6 +1,6 @@
 #include "content/LineForm.h"
 
-#include "content/DialogButtons.h"
+#include "ui/DialogButtons.h"
 
 #include "content/ContentHandBack.h"
 #include "content/InsertMarkup.h"

@@ -1,6 +1,6 @@
 #include "content/TemplateForm.h"
 
-#include "content/DialogButtons.h"
+#include "ui/DialogButtons.h"
 
 #include "content/EmailTemplates.h"
 #include "core/Paths.h"
