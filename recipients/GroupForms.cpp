@@ -3,6 +3,7 @@
 #include "core/TextUtil.h"
 #include "recipients/RecipientForms.h"
 #include "recipients/RecipientStore.h"
+#include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
 #include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
@@ -75,24 +76,16 @@ GroupNameDialog::GroupNameDialog(const QString& caption, const QString& label, Q
     NameAfterLabel(text, m_name);
     HookRightClick(m_name);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
-    connect(ok, &QPushButton::clicked, this, &GroupNameDialog::OKButton_Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const DialogButtons buttons = MakeDialogButtons(this);
+    connect(buttons.ok, &QPushButton::clicked, this, &GroupNameDialog::OKButton_Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* row = new QHBoxLayout;
     row->addWidget(text);
     row->addWidget(m_name, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     resize(360, sizeHint().height());
 }
 

@@ -5,6 +5,7 @@
 #include "recipients/HandBack.h"
 #include "recipients/RecipientGrid.h"
 #include "recipients/RecipientLists.h"
+#include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -119,23 +120,15 @@ RecipientFieldsDialog::RecipientFieldsDialog(const QString& caption, QWidget* pa
     }
     grid->setColumnMinimumWidth(1, 3435 / 15);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
-    setTabOrder(previous, ok);
-    setTabOrder(ok, cancel);
-    connect(ok, &QPushButton::clicked, this, &RecipientFieldsDialog::OKButton_Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const DialogButtons buttons = MakeDialogButtons(this, {.apart = true});
+    setTabOrder(previous, buttons.ok);
+    setTabOrder(buttons.ok, buttons.cancel);
+    connect(buttons.ok, &QPushButton::clicked, this, &RecipientFieldsDialog::OKButton_Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addStretch();
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 }
 
 RecipientValues RecipientFieldsDialog::TrimFields() {

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
+#include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -34,25 +35,22 @@ SignatureManagerForm::SignatureManagerForm(QWidget* parent) : QDialog(parent) {
     m_editor->setObjectName(QStringLiteral("Editor"));
     m_editor->setMinimumSize(520, 260);
     NameControl(m_editor, QStringLiteral("Signature"));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
+    // No button is made the default here: QDialog gives Return to the first button after the focused
+    // control.
+    const DialogButtons buttons = MakeDialogButtons(this, {.okIsDefault = false});
     auto* reset = new QPushButton(QStringLiteral("Reset"), this);
     reset->setObjectName(QStringLiteral("ResetButton"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
+    buttons.row->insertWidget(0, reset);
+    setTabOrder(buttons.ok, reset);
+    setTabOrder(reset, buttons.cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_use);
     layout->addWidget(m_editor, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(reset);
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &SignatureManagerForm::OKButton_Click);
+    layout->addLayout(buttons.row);
+    connect(buttons.ok, &QPushButton::clicked, this, &SignatureManagerForm::OKButton_Click);
     connect(reset, &QPushButton::clicked, this, &SignatureManagerForm::ResetButton_Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     m_editor->SetDisplayOptions(false, false);
     m_use->setChecked(GetSetting(Sections::Signature, Keys::Status, QStringLiteral("0")) ==

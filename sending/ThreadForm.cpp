@@ -2,6 +2,7 @@
 
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "ui/DialogButtons.h"
 #include "ui/WindowConventions.h"
 
 #include <QGroupBox>
@@ -55,18 +56,10 @@ ThreadForm::ThreadForm(QWidget* parent) : QDialog(parent) {
     label->setObjectName(QStringLiteral("Label"));
     label->setWordWrap(true);
     layout->addWidget(label);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &ThreadForm::OKButton_Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const DialogButtons buttons = MakeDialogButtons(this);
+    layout->addLayout(buttons.row);
+    connect(buttons.ok, &QPushButton::clicked, this, &ThreadForm::OKButton_Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void ThreadForm::OKButton_Click() {

@@ -7,6 +7,7 @@
 #include "tools/MessageFiles.h"
 #include "tools/MessageImport.h"
 #include "tools/MessagePrint.h"
+#include "ui/DialogButtons.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OutputFiles.h"
@@ -47,12 +48,6 @@ QCheckBox* Check(QWidget* parent, const char* name, const QString& caption, QLay
     return c;
 }
 
-QHBoxLayout* ButtonRow(QVBoxLayout* main) {
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    main->addLayout(row);
-    return row;
-}
 } // namespace
 
 // --- shared -----------------------------------------------------------------------------------------
@@ -82,10 +77,13 @@ QLineEdit* MessageFileDialog::pathRow(QGroupBox* frame, const char* boxName, con
     return box;
 }
 
-QPushButton* MessageFileDialog::button(const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    return b;
+QPushButton* MessageFileDialog::actionRow(QVBoxLayout* main, const QString& caption, const QString& name) {
+    // Return is left to QDialog's rule: the button after the focused box, the path box's "...".
+    const DialogButtons buttons =
+        MakeDialogButtons(this, {.okText = caption, .okName = name, .okIsDefault = false});
+    main->addLayout(buttons.row);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
+    return buttons.ok;
 }
 
 void MessageFileDialog::browseMessageFile(QLineEdit* box) {
@@ -170,13 +168,8 @@ ExtraForm1::ExtraForm1(QWidget* parent)
     m_top = margin(1, QStringLiteral("Top"), QStringLiteral("Top Margin :"));
     m_right = margin(2, QStringLiteral("Right"), QStringLiteral("Right Margin :"));
 
-    QHBoxLayout* buttons = ButtonRow(main);
-    QPushButton* printButton = button("PrintButton", QStringLiteral("Print"));
-    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
-    buttons->addWidget(printButton);
-    buttons->addWidget(cancel);
-    connect(printButton, &QPushButton::clicked, this, &ExtraForm1::print);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(actionRow(main, QStringLiteral("Print"), QStringLiteral("PrintButton")), &QPushButton::clicked,
+            this, &ExtraForm1::print);
 }
 
 void ExtraForm1::print() {
@@ -212,13 +205,8 @@ ExtraForm2::ExtraForm2(QWidget* parent)
     setObjectName(QStringLiteral("ExtraForm2"));
     auto* main = static_cast<QVBoxLayout*>(layout());
     m_filePath = messageFileRow(main, "ChooseImportButton");
-    QHBoxLayout* buttons = ButtonRow(main);
-    QPushButton* importButton = button("ImportButton", QStringLiteral("Import"));
-    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
-    buttons->addWidget(importButton);
-    buttons->addWidget(cancel);
-    connect(importButton, &QPushButton::clicked, this, &ExtraForm2::import);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(actionRow(main, QStringLiteral("Import"), QStringLiteral("ImportButton")), &QPushButton::clicked,
+            this, &ExtraForm2::import);
 }
 
 void ExtraForm2::import() {
@@ -243,13 +231,8 @@ ExtraForm3::ExtraForm3(QWidget* parent)
     m_filePath = pathRow(fileFrame, "FilePathTextBox", "ChooseExportButton", /*editable=*/true);
     connect(fileFrame->findChild<QPushButton*>(QStringLiteral("ChooseExportButton")), &QPushButton::clicked,
             this, &ExtraForm3::chooseTarget);
-    QHBoxLayout* buttons = ButtonRow(main);
-    QPushButton* exportButton = button("ExportButton", QStringLiteral("Export"));
-    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
-    buttons->addWidget(exportButton);
-    buttons->addWidget(cancel);
-    connect(exportButton, &QPushButton::clicked, this, &ExtraForm3::exportMessage);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(actionRow(main, QStringLiteral("Export"), QStringLiteral("ExportButton")), &QPushButton::clicked,
+            this, &ExtraForm3::exportMessage);
 }
 
 void ExtraForm3::chooseTarget() {
@@ -310,13 +293,8 @@ ExtraForm4::ExtraForm4(QWidget* parent)
     m_bodyParts->setObjectName(QStringLiteral("BodyPartCheckBox"));
     m_attachments->parentWidget()->layout()->addWidget(m_bodyParts);
 
-    QHBoxLayout* buttons = ButtonRow(main);
-    QPushButton* extractButton = button("ExtractButton", QStringLiteral("Extract"));
-    QPushButton* cancel = button("CancelButton", QStringLiteral("Cancel"));
-    buttons->addWidget(extractButton);
-    buttons->addWidget(cancel);
-    connect(extractButton, &QPushButton::clicked, this, &ExtraForm4::extract);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(actionRow(main, QStringLiteral("Extract"), QStringLiteral("ExtractButton")),
+            &QPushButton::clicked, this, &ExtraForm4::extract);
 }
 
 void ExtraForm4::chooseFolder(QLineEdit* box) {

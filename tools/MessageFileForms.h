@@ -18,7 +18,8 @@ protected:
     MessageFileDialog(QWidget* parent, const QString& caption, const QString& helpPage);
     // A read-only (unless editable) path box in a frame; the button opens what browse does.
     QLineEdit* pathRow(QGroupBox* frame, const char* boxName, const char* buttonName, bool editable = false);
-    QPushButton* button(const char* name, const QString& caption);
+    // The window's action button and Cancel (which closes the window), at the right below the rest.
+    QPushButton* actionRow(QVBoxLayout* main, const QString& caption, const QString& name);
     // Browse for an existing .eml file into box.
     void browseMessageFile(QLineEdit* box);
     // The "Message File" frame every window starts with: its path box, whose button browses for a

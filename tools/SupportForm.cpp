@@ -9,6 +9,7 @@
 #include "tools/MakerSite.h"
 #include "tools/SupportRequest.h"
 #include "tools/SystemFacts.h"
+#include "ui/DialogButtons.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
@@ -63,10 +64,9 @@ SupportForm::SupportForm(QWidget* parent) : QDialog(parent) {
     m_settings->setObjectName(QStringLiteral("CheckBox2"));
     m_copy = new QCheckBox(QStringLiteral("Receive a copy of support request"), this);
     m_copy->setObjectName(QStringLiteral("CheckBox3"));
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("OKButton"));
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("CancelButton"));
+    const DialogButtons buttons = MakeDialogButtons(this, {.okIsDefault = false});
+    m_ok = buttons.ok;
+    m_cancel = buttons.cancel;
     m_ok->setAutoDefault(false);
     m_cancel->setAutoDefault(false);
     auto* picture = new QLabel(this);
@@ -93,13 +93,9 @@ SupportForm::SupportForm(QWidget* parent) : QDialog(parent) {
     auto* top = new QHBoxLayout;
     top->addWidget(picture);
     top->addLayout(grid, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     resize(560, 460);
 
     for (QWidget* box : std::initializer_list<QWidget*>{m_name, m_email, m_attachment})
