@@ -184,6 +184,124 @@ qint32 clampCount(qsizetype n) {
     return n > std::numeric_limits<qint32>::max() ? std::numeric_limits<qint32>::max() : qint32(n);
 }
 
+// Tells the window after each record: progress, then the cancel test, then one yield.
+class RunProgress {
+public:
+    RunProgress(const ImportRunHooks& hooks, ImportResult& result) : m_hooks(hooks), m_result(result) {}
+
+    void start(qint32 records) {
+        m_maximum = std::max(records, 1);
+        if (m_hooks.progress)
+            m_hooks.progress(0, m_maximum);
+    }
+
+    // False when the run is to stop.
+    bool afterRecord() {
+        ++m_done;
+        if (m_hooks.progress)
+            m_hooks.progress(std::min(m_done, m_maximum), m_maximum);
+        if (m_hooks.cancelRequested && m_hooks.cancelRequested()) {
+            m_result.status = ImportResult::Status::Cancelled;
+            return false;
+        }
+        if (m_hooks.yield)
+            m_hooks.yield();
+        return true;
+    }
+
+private:
+    const ImportRunHooks& m_hooks;
+    ImportResult& m_result;
+    qint32 m_done = 0;
+    qint32 m_maximum = 1;
+};
+
+void RemoveOldReport(const QString& path) {
+    if (QFile::exists(path)) {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(path);
+    }
+}
+
+void WriteReportHead(ImportRun& run) {
+    run.writeLine(QStringLiteral("Import Started"));
+    run.writeLine(QStringLiteral("--------------"));
+    run.writeLine(QString());
+}
+
+void WriteReportTail(ImportRun& run, const ImportResult& result, ImportMode mode) {
+    run.writeLine(QString());
+    run.writeLine(QStringLiteral("Processed : ") + FormatByteCount(result.processedBytes) +
+                  QStringLiteral(" Bytes"));
+    run.writeLine(QString());
+    run.writeLine(QStringLiteral("Added : ") + QString::number(result.added));
+    if (mode == ImportMode::Fields)
+        run.writeLine(QStringLiteral("Ignored : ") + QString::number(result.ignored));
+    run.writeLine(QStringLiteral("Duplicates : ") + QString::number(result.duplicates));
+    if (result.failed > 0)
+        run.writeLine(QStringLiteral("Not Added : ") + QString::number(result.failed));
+    run.writeLine(QString());
+    run.writeLine(QStringLiteral("----------------"));
+    run.writeLine(QStringLiteral("Import Completed"), false);
+}
+
+// "Only Email Address": every address found anywhere in the file, after a pass that counts them.
+void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& progress) {
+    qint64 matches = 0;
+    QString piece;
+    {
+        AddressScanner counter([&matches](const QString&) { ++matches; });
+        while (reader.ReadText(&piece))
+            counter.Feed(piece);
+        counter.Finish();
+    }
+    progress.start(clampCount(matches));
+    bool stopped = false;
+    AddressScanner scanner([&](const QString& address) {
+        if (stopped)
+            return;
+        if (run.isDuplicate(address))
+            run.record(Outcome::Duplicated, address);
+        else
+            run.insertAddress(address);
+        stopped = !progress.afterRecord();
+    });
+    if (reader.Rewind()) {
+        while (!stopped && reader.ReadText(&piece))
+            scanner.Feed(piece);
+        if (!stopped)
+            scanner.Finish();
+    }
+}
+
+// "Select Fields": one recipient per line, its fields mapped onto the recipient columns.
+void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportRun& run,
+                 RunProgress& progress) {
+    progress.start(clampCount(reader.LineCount()));
+    std::array<QString, 18> row;
+    QString line;
+    while (reader.ReadLine(&line)) {
+        const QStringList fields =
+            SplitImportLine(line, options.delimiter, options.stripQuotes, UsedImportFields);
+        for (size_t j = 0; j < row.size(); ++j) {
+            const int k = options.mapping[j];
+            row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
+        }
+        const QString& address = row[0];
+        if (!ValidateEmailSilent(address)) {
+            run.record(Outcome::Ignored, address);
+        } else if (run.isDuplicate(address)) {
+            run.record(Outcome::Duplicated, address);
+        } else {
+            run.insertRow(row);
+        }
+        for (QString& entry : row)
+            entry.clear();
+        if (!progress.afterRecord())
+            break;
+    }
+}
+
 } // namespace
 
 int MappedFieldNumber(const QString& boxText) {
@@ -233,10 +351,7 @@ QString ImportSummaryText(const ImportResult& result) {
 ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     ImportResult result;
     const QString reportPath = ImportReportPath();
-    if (QFile::exists(reportPath)) {
-        QFile::setPermissions(reportPath, QFile::ReadOwner | QFile::WriteOwner);
-        QFile::remove(reportPath);
-    }
+    RemoveOldReport(reportPath);
 
     Connection db;
     db.Open();
@@ -255,104 +370,26 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     // Read back only when a lost batch's lines must be mended.
     report.open(QIODevice::ReadWrite | QIODevice::Truncate, QFile::ReadOwner | QFile::WriteOwner);
     ImportRun run(db, groupId, report, result);
-    run.writeLine(QStringLiteral("Import Started"));
-    run.writeLine(QStringLiteral("--------------"));
-    run.writeLine(QString());
+    WriteReportHead(run);
 
     // The file is read in blocks, never whole: a pass that decides the encoding (and counts the lines),
     // in mode 1 a pass that counts the addresses for the progress bar, then the pass that imports.
     ImportFileReader reader;
     result.fileRead = reader.Open(m_options.filePath);
     result.processedBytes = reader.Size();
-
-    qint32 done = 0;
-    auto afterRecord = [&](qint32 maximum) {
-        ++done;
-        if (hooks.progress)
-            hooks.progress(std::min(done, maximum), maximum);
-        if (hooks.cancelRequested && hooks.cancelRequested()) {
-            result.status = ImportResult::Status::Cancelled;
-            return false;
-        }
-        if (hooks.yield)
-            hooks.yield();
-        return true;
-    };
-
+    RunProgress progress(hooks, result);
     if (!result.fileRead) {
         // Nothing to read: the report still gets its head and tail.
     } else if (m_options.mode == ImportMode::EmailOnly) {
-        qint64 matches = 0;
-        QString piece;
-        {
-            AddressScanner counter([&matches](const QString&) { ++matches; });
-            while (reader.ReadText(&piece))
-                counter.Feed(piece);
-            counter.Finish();
-        }
-        const qint32 maximum = clampCount(matches);
-        if (hooks.progress)
-            hooks.progress(0, std::max(maximum, 1));
-        bool stopped = false;
-        AddressScanner scanner([&](const QString& address) {
-            if (stopped)
-                return;
-            if (run.isDuplicate(address))
-                run.record(Outcome::Duplicated, address);
-            else
-                run.insertAddress(address);
-            stopped = !afterRecord(std::max(maximum, 1));
-        });
-        if (reader.Rewind()) {
-            while (!stopped && reader.ReadText(&piece))
-                scanner.Feed(piece);
-            if (!stopped)
-                scanner.Finish();
-        }
+        ImportAddresses(reader, run, progress);
     } else {
-        const qint32 maximum = clampCount(reader.LineCount());
-        if (hooks.progress)
-            hooks.progress(0, std::max(maximum, 1));
-        std::array<QString, 18> row;
-        QString line;
-        while (reader.ReadLine(&line)) {
-            const QStringList fields =
-                SplitImportLine(line, m_options.delimiter, m_options.stripQuotes, UsedImportFields);
-            for (size_t j = 0; j < row.size(); ++j) {
-                const int k = m_options.mapping[j];
-                row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
-            }
-            const QString& address = row[0];
-            if (!ValidateEmailSilent(address)) {
-                run.record(Outcome::Ignored, address);
-            } else if (run.isDuplicate(address)) {
-                run.record(Outcome::Duplicated, address);
-            } else {
-                run.insertRow(row);
-            }
-            for (QString& entry : row)
-                entry.clear();
-            if (!afterRecord(std::max(maximum, 1)))
-                break;
-        }
+        ImportLines(reader, m_options, run, progress);
     }
     if (reader.Failed())
         result.fileRead = false;
     run.commit();
 
-    run.writeLine(QString());
-    run.writeLine(QStringLiteral("Processed : ") + FormatByteCount(result.processedBytes) +
-                  QStringLiteral(" Bytes"));
-    run.writeLine(QString());
-    run.writeLine(QStringLiteral("Added : ") + QString::number(result.added));
-    if (m_options.mode == ImportMode::Fields)
-        run.writeLine(QStringLiteral("Ignored : ") + QString::number(result.ignored));
-    run.writeLine(QStringLiteral("Duplicates : ") + QString::number(result.duplicates));
-    if (result.failed > 0)
-        run.writeLine(QStringLiteral("Not Added : ") + QString::number(result.failed));
-    run.writeLine(QString());
-    run.writeLine(QStringLiteral("----------------"));
-    run.writeLine(QStringLiteral("Import Completed"), false);
+    WriteReportTail(run, result, m_options.mode);
     result.reportWritten = report.isOpen() && !run.reportFailed() && report.flush();
     report.close();
     db.Close();
