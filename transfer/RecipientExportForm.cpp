@@ -23,39 +23,35 @@ constexpr int kRowHeight = 20;
 RecipientExportForm::RecipientExportForm(QWidget* parent) : TransferRunDialog(parent) {
     SetUpDialog(this, QStringLiteral("Export Recipients"), QStringLiteral("Group Manager 3.htm"));
     setFixedSize(480, 600);
+    buildChoices();
+    buildFieldList();
+    buildDelimiterAndButtons();
+    connectControls();
+    loadValues();
+}
 
-    auto label = [this](const char* name, const QString& text, int x, int y, int w) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(x, y, w, 18);
-        return l;
-    };
-    auto button = [this](const char* name, const QString& text, int x, int y, int w = 88) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setGeometry(x, y, w, 26);
-        return b;
-    };
-
-    m_label1 = label("Label1", QStringLiteral("Group to Export :"), 12, 6, 200);
+void RecipientExportForm::buildChoices() {
+    m_label1 = placedLabel("Label1", QStringLiteral("Group to Export :"), 12, 6, 200);
     m_groupComboBox = new QComboBox(this);
     m_groupComboBox->setObjectName(QStringLiteral("GroupComboBox"));
     m_groupComboBox->setGeometry(12, 24, 454, 22);
-    m_label2 = label("Label2", QStringLiteral("Export the data to file :"), 12, 52, 250);
+    m_label2 = placedLabel("Label2", QStringLiteral("Export the data to file :"), 12, 52, 250);
     m_browseTextBox = new QLineEdit(this);
     m_browseTextBox->setObjectName(QStringLiteral("BrowseTextBox"));
     m_browseTextBox->setReadOnly(true);
     m_browseTextBox->setGeometry(12, 70, 356, 22);
-    m_browseButton = button("BrowseButton", QStringLiteral("Browse"), 378, 68);
+    m_browseButton = placedButton("BrowseButton", QStringLiteral("Browse"), 378, 68);
 
-    m_label3 = label("Label3", QStringLiteral("Field(s) to Export :"), 12, 100, 120);
+    m_label3 = placedLabel("Label3", QStringLiteral("Field(s) to Export :"), 12, 100, 120);
     m_radioButton1 = new QRadioButton(QStringLiteral("Only Email Address"), this);
     m_radioButton1->setObjectName(QStringLiteral("RadioButton1"));
     m_radioButton1->setGeometry(140, 98, 150, 22);
     m_radioButton2 = new QRadioButton(QStringLiteral("Select Fields"), this);
     m_radioButton2->setObjectName(QStringLiteral("RadioButton2"));
     m_radioButton2->setGeometry(300, 98, 150, 22);
+}
 
+void RecipientExportForm::buildFieldList() {
     m_listFields = new QListWidget(this);
     m_listFields->setObjectName(QStringLiteral("ListFields"));
     m_listFields->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -79,13 +75,15 @@ RecipientExportForm::RecipientExportForm(QWidget* parent) : TransferRunDialog(pa
         box->raise();
         m_checkBoxes[size_t(k)] = box;
     }
-    m_upButton = button("UpButton", QStringLiteral("Move Row Up"), 326, 126, 140);
-    m_downButton = button("DownButton", QStringLiteral("Move Row Down"), 326, 158, 140);
-    m_selectPushButton = button("SelectPushButton", QStringLiteral("Select All"), 326, 206, 140);
-    m_unselectPushButton = button("UnselectPushButton", QStringLiteral("Unselect All"), 326, 238, 140);
+    m_upButton = placedButton("UpButton", QStringLiteral("Move Row Up"), 326, 126, 140);
+    m_downButton = placedButton("DownButton", QStringLiteral("Move Row Down"), 326, 158, 140);
+    m_selectPushButton = placedButton("SelectPushButton", QStringLiteral("Select All"), 326, 206, 140);
+    m_unselectPushButton = placedButton("UnselectPushButton", QStringLiteral("Unselect All"), 326, 238, 140);
+}
 
+void RecipientExportForm::buildDelimiterAndButtons() {
     const int below = m_listFields->geometry().bottom() + 10;
-    m_label4 = label("Label4", QStringLiteral("Data Delimiter :"), 12, below + 3, 100);
+    m_label4 = placedLabel("Label4", QStringLiteral("Data Delimiter :"), 12, below + 3, 100);
     m_delimitComboBox = new QComboBox(this);
     m_delimitComboBox->setObjectName(QStringLiteral("DelimitComboBox"));
     m_delimitComboBox->setGeometry(116, below, 120, 22);
@@ -100,11 +98,13 @@ RecipientExportForm::RecipientExportForm(QWidget* parent) : TransferRunDialog(pa
         NameControl(m_checkBoxes[size_t(k)], QStringLiteral("Export row %1").arg(k + 1));
 
     addProgressFrame(QStringLiteral("Export Progress"), below + 30);
-    m_exportButton = button("ExportButton", QStringLiteral("Export"), 282, below + 92);
-    m_cancelButton = button("CancelButton", QStringLiteral("Cancel"), 378, below + 92);
+    m_exportButton = placedButton("ExportButton", QStringLiteral("Export"), 282, below + 92);
+    m_cancelButton = placedButton("CancelButton", QStringLiteral("Cancel"), 378, below + 92);
     setStartButton(m_exportButton);
     setFixedSize(480, below + 126);
+}
 
+void RecipientExportForm::connectControls() {
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientExportForm::browse);
     connect(m_radioButton1, &QRadioButton::clicked, this, &RecipientExportForm::chooseEmailOnly);
     connect(m_radioButton2, &QRadioButton::clicked, this, &RecipientExportForm::chooseFields);
@@ -117,8 +117,9 @@ RecipientExportForm::RecipientExportForm(QWidget* parent) : TransferRunDialog(pa
     connect(m_unselectPushButton, &QPushButton::clicked, this, &RecipientExportForm::unselectAll);
     connect(m_exportButton, &QPushButton::clicked, this, &RecipientExportForm::exportRecipients);
     connect(m_cancelButton, &QPushButton::clicked, this, &RecipientExportForm::cancelClicked);
+}
 
-    // Load.
+void RecipientExportForm::loadValues() {
     hookFileBox(m_browseTextBox);
     m_delimitComboBox->addItems(DelimiterNames());
     m_delimitComboBox->setCurrentIndex(0);

@@ -36,6 +36,15 @@ protected:
     bool askToCancel() override;
 
 private:
+    // The constructor's steps: the controls from the group box down to the radio buttons, the field
+    // list with its check boxes and buttons, the delimiter box, progress frame and foot buttons, their
+    // signals, then the values the window opens with.
+    void buildChoices();
+    void buildFieldList();
+    void buildDelimiterAndButtons();
+    void connectControls();
+    void loadValues();
+
     int selectedRow() const;
     void listClicked();
     void toggleSelectedRow();

@@ -38,34 +38,29 @@ const QString kNoGroup = QStringLiteral("The selected group could not be found."
 RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(parent) {
     SetUpDialog(this, QStringLiteral("Import Recipients"), QStringLiteral("Group Manager 2.htm"));
     setFixedSize(480, 530);
+    buildChoices();
+    buildMappingPanel();
+    addProgressFrame(QStringLiteral("Import Progress"), 432);
+    buildButtons();
+    connectControls();
+    loadValues();
+}
 
-    auto label = [this](const char* name, const QString& text, int x, int y, int w) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(x, y, w, 18);
-        return l;
-    };
-    auto button = [this](const char* name, const QString& text, int x, int y) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setGeometry(x, y, 88, 26);
-        return b;
-    };
-
-    m_label1 = label("Label1", QStringLiteral("File to Import :"), 12, 6, 200);
+void RecipientImportForm::buildChoices() {
+    m_label1 = placedLabel("Label1", QStringLiteral("File to Import :"), 12, 6, 200);
     m_browseTextBox = new QLineEdit(this);
     m_browseTextBox->setObjectName(QStringLiteral("BrowseTextBox"));
     m_browseTextBox->setReadOnly(true);
     m_browseTextBox->setFrame(false);
     m_browseTextBox->setGeometry(12, 24, 356, 22);
-    m_browseButton = button("BrowseButton", QStringLiteral("Browse"), 378, 22);
+    m_browseButton = placedButton("BrowseButton", QStringLiteral("Browse"), 378, 22);
 
-    m_label2 = label("Label2", QStringLiteral("Import the data to group :"), 12, 50, 250);
+    m_label2 = placedLabel("Label2", QStringLiteral("Import the data to group :"), 12, 50, 250);
     m_dataComboBox = new QComboBox(this);
     m_dataComboBox->setObjectName(QStringLiteral("DataComboBox"));
     m_dataComboBox->setGeometry(12, 68, 454, 22);
 
-    m_label3 = label("Label3", QStringLiteral("Field(s) to Import :"), 12, 98, 120);
+    m_label3 = placedLabel("Label3", QStringLiteral("Field(s) to Import :"), 12, 98, 120);
     m_radioButton1 = new QRadioButton(QStringLiteral("Only Email Address"), this);
     m_radioButton1->setObjectName(QStringLiteral("RadioButton1"));
     m_radioButton1->setGeometry(140, 96, 150, 22);
@@ -73,11 +68,11 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(pa
     m_radioButton2->setObjectName(QStringLiteral("RadioButton2"));
     m_radioButton2->setGeometry(300, 96, 150, 22);
 
-    m_label4 = label("Label4", QStringLiteral("Data Delimiter :"), 12, 124, 100);
+    m_label4 = placedLabel("Label4", QStringLiteral("Data Delimiter :"), 12, 124, 100);
     m_delimitComboBox = new QComboBox(this);
     m_delimitComboBox->setObjectName(QStringLiteral("DelimitComboBox"));
     m_delimitComboBox->setGeometry(116, 121, 120, 22);
-    m_getDataButton = button("GetDataButton", QStringLiteral("Get Data"), 378, 119);
+    m_getDataButton = placedButton("GetDataButton", QStringLiteral("Get Data"), 378, 119);
     m_quotationCheckBox =
         new QCheckBox(QStringLiteral("Input fields are enclosed in double quotation marks"), this);
     m_quotationCheckBox->setObjectName(QStringLiteral("QuotationCheckBox"));
@@ -87,7 +82,9 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(pa
     NameAfterLabel(m_label1, m_browseTextBox);
     NameAfterLabel(m_label2, m_dataComboBox);
     NameAfterLabel(m_label4, m_delimitComboBox);
+}
 
+void RecipientImportForm::buildMappingPanel() {
     m_label5 = new QLabel(this);
     m_label5->setObjectName(QStringLiteral("Label5"));
     m_label5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -109,14 +106,16 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(pa
     m_vScrollBar->setRange(0, 6);
     m_vScrollBar->setPageStep(1);
     m_vScrollBar->setGeometry(446, px(2670), 18, 12 * px(300));
+}
 
-    addProgressFrame(QStringLiteral("Import Progress"), 432);
-
-    m_importButton = button("ImportButton", QStringLiteral("Import"), 186, 494);
-    m_reportButton = button("ReportButton", QStringLiteral("Report"), 282, 494);
-    m_cancelButton = button("CancelButton", QStringLiteral("Cancel"), 378, 494);
+void RecipientImportForm::buildButtons() {
+    m_importButton = placedButton("ImportButton", QStringLiteral("Import"), 186, 494);
+    m_reportButton = placedButton("ReportButton", QStringLiteral("Report"), 282, 494);
+    m_cancelButton = placedButton("CancelButton", QStringLiteral("Cancel"), 378, 494);
     setStartButton(m_importButton);
+}
 
+void RecipientImportForm::connectControls() {
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientImportForm::browse);
     connect(m_radioButton1, &QRadioButton::clicked, this, &RecipientImportForm::chooseEmailOnly);
     connect(m_radioButton2, &QRadioButton::clicked, this, &RecipientImportForm::chooseFields);
@@ -125,8 +124,9 @@ RecipientImportForm::RecipientImportForm(QWidget* parent) : TransferRunDialog(pa
     connect(m_importButton, &QPushButton::clicked, this, &RecipientImportForm::startImport);
     connect(m_reportButton, &QPushButton::clicked, this, &RecipientImportForm::openReport);
     connect(m_cancelButton, &QPushButton::clicked, this, &RecipientImportForm::cancelClicked);
+}
 
-    // Load.
+void RecipientImportForm::loadValues() {
     hookFileBox(m_browseTextBox);
     m_delimitComboBox->addItems(DelimiterNames());
     m_delimitComboBox->setCurrentIndex(0);

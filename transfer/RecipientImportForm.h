@@ -38,6 +38,14 @@ protected:
     bool askToCancel() override;
 
 private:
+    // The constructor's steps: the controls from the file box down to the quotation check box, the
+    // mapping panel, the buttons at the foot, their signals, then the values the window opens with.
+    void buildChoices();
+    void buildMappingPanel();
+    void buildButtons();
+    void connectControls();
+    void loadValues();
+
     void disableImportControls();
     void enableImportControls();
 

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +17,20 @@ TransferRunDialog::TransferRunDialog(QWidget* parent) : QDialog(parent) {}
 
 bool TransferRunDialog::isRunning() const {
     return !m_startButton->isEnabled();
+}
+
+QLabel* TransferRunDialog::placedLabel(const char* name, const QString& text, int x, int y, int width) {
+    auto* l = new QLabel(text, this);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(x, y, width, 18);
+    return l;
+}
+
+QPushButton* TransferRunDialog::placedButton(const char* name, const QString& text, int x, int y, int width) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(x, y, width, 26);
+    return b;
 }
 
 void TransferRunDialog::hookFileBox(QLineEdit* box) {

@@ -3,6 +3,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -24,6 +25,10 @@ protected:
 
     // The question whether to stop the run; true when the user wants it stopped.
     virtual bool askToCancel() = 0;
+
+    // A label or button of the window at a fixed place, named as given.
+    QLabel* placedLabel(const char* name, const QString& text, int x, int y, int width);
+    QPushButton* placedButton(const char* name, const QString& text, int x, int y, int width = 88);
 
     void setStartButton(QPushButton* button) { m_startButton = button; }
     // The file box keeps its context menu away while the window is open.
