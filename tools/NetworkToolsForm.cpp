@@ -63,46 +63,47 @@ NetworkToolsForm::NetworkToolsForm(QWidget* parent) : QDialog(parent) {
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("TabControl"));
+    const ConvertPage toAddress =
+        buildConvertPage(1, QStringLiteral("Domain :"), QStringLiteral("Domain to IP"));
+    m_input1Label = toAddress.label;
+    m_input1 = toAddress.input;
+    m_output1 = toAddress.output;
+    m_convert1 = toAddress.button;
+    const ConvertPage toName = buildConvertPage(2, QStringLiteral("IP :"), QStringLiteral("IP to Domain"));
+    m_input2Label = toName.label;
+    m_input2 = toName.input;
+    m_output2 = toName.output;
+    m_convert2 = toName.button;
+    buildMxPage();
+    buildFoot();
+    connectControls();
+    LoadDnsServers();
+}
 
-    // "Domain to IP"
-    auto* frame1 = new QWidget(m_tabs);
-    frame1->setObjectName(QStringLiteral("Frame1"));
-    m_input1Label = new QLabel(QStringLiteral("Domain :"), frame1);
-    m_input1Label->setObjectName(QStringLiteral("Input1Label"));
-    m_input1 = FlatBox(frame1, QStringLiteral("Input1TextBox"));
-    m_output1 = FlatBox(frame1, QStringLiteral("Output1TextBox"));
-    m_output1->setReadOnly(true);
-    m_convert1 = new QPushButton(QStringLiteral("Convert"), frame1);
-    m_convert1->setObjectName(QStringLiteral("Convert1Button"));
-    auto* form1 = new QFormLayout(frame1);
-    form1->addRow(m_input1Label, m_input1);
-    form1->addRow(QString(), m_output1);
-    auto* row1 = new QHBoxLayout;
-    row1->addStretch();
-    row1->addWidget(m_convert1);
-    form1->addRow(row1);
-    m_tabs->addTab(frame1, QStringLiteral("Domain to IP"));
+NetworkToolsForm::ConvertPage NetworkToolsForm::buildConvertPage(int n, const QString& label,
+                                                                 const QString& title) {
+    auto* frame = new QWidget(m_tabs);
+    frame->setObjectName(QStringLiteral("Frame%1").arg(n));
+    ConvertPage page;
+    page.label = new QLabel(label, frame);
+    page.label->setObjectName(QStringLiteral("Input%1Label").arg(n));
+    page.input = FlatBox(frame, QStringLiteral("Input%1TextBox").arg(n));
+    page.output = FlatBox(frame, QStringLiteral("Output%1TextBox").arg(n));
+    page.output->setReadOnly(true);
+    page.button = new QPushButton(QStringLiteral("Convert"), frame);
+    page.button->setObjectName(QStringLiteral("Convert%1Button").arg(n));
+    auto* form = new QFormLayout(frame);
+    form->addRow(page.label, page.input);
+    form->addRow(QString(), page.output);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(page.button);
+    form->addRow(row);
+    m_tabs->addTab(frame, title);
+    return page;
+}
 
-    // "IP to Domain"
-    auto* frame2 = new QWidget(m_tabs);
-    frame2->setObjectName(QStringLiteral("Frame2"));
-    m_input2Label = new QLabel(QStringLiteral("IP :"), frame2);
-    m_input2Label->setObjectName(QStringLiteral("Input2Label"));
-    m_input2 = FlatBox(frame2, QStringLiteral("Input2TextBox"));
-    m_output2 = FlatBox(frame2, QStringLiteral("Output2TextBox"));
-    m_output2->setReadOnly(true);
-    m_convert2 = new QPushButton(QStringLiteral("Convert"), frame2);
-    m_convert2->setObjectName(QStringLiteral("Convert2Button"));
-    auto* form2 = new QFormLayout(frame2);
-    form2->addRow(m_input2Label, m_input2);
-    form2->addRow(QString(), m_output2);
-    auto* row2 = new QHBoxLayout;
-    row2->addStretch();
-    row2->addWidget(m_convert2);
-    form2->addRow(row2);
-    m_tabs->addTab(frame2, QStringLiteral("IP to Domain"));
-
-    // "MX Lookup"
+void NetworkToolsForm::buildMxPage() {
     auto* frame3 = new QWidget(m_tabs);
     frame3->setObjectName(QStringLiteral("Frame3"));
     m_dnsLabel = new QLabel(QStringLiteral("DNS Server :"), frame3);
@@ -129,7 +130,9 @@ NetworkToolsForm::NetworkToolsForm(QWidget* parent) : QDialog(parent) {
     form3->addRow(row3);
     form3->addRow(m_report);
     m_tabs->addTab(frame3, QStringLiteral("MX Lookup"));
+}
 
+void NetworkToolsForm::buildFoot() {
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("CloseButton"));
     for (QPushButton* b : {m_convert1, m_convert2, m_mxButton, m_close})
@@ -143,7 +146,9 @@ NetworkToolsForm::NetworkToolsForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_tabs);
     layout->addLayout(buttons);
     resize(420, 300);
+}
 
+void NetworkToolsForm::connectControls() {
     FilterKeys(m_input1, nettools::IsHostKey);
     FilterKeys(m_mxDomain, nettools::IsHostKey);
     FilterKeys(m_input2, nettools::IsAddressKey);
@@ -154,8 +159,6 @@ NetworkToolsForm::NetworkToolsForm(QWidget* parent) : QDialog(parent) {
     connect(m_mxButton, &QPushButton::clicked, this, &NetworkToolsForm::MXButton_Click);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_tabs, &QTabWidget::currentChanged, this, &NetworkToolsForm::TabControl_SelectedChanged);
-
-    LoadDnsServers();
 }
 
 NetworkToolsForm::~NetworkToolsForm() = default;

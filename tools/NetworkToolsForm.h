@@ -26,6 +26,20 @@ protected:
     void done(int result) override;
 
 private:
+    // The constructor's steps: the two convert pages ("Domain to IP", "IP to Domain"; n = 1, 2 in the
+    // controls' names), the MX page, the Close button and the layout, the key filters and signals;
+    // LoadDnsServers then fills the server list.
+    struct ConvertPage {
+        QLabel* label;
+        QLineEdit* input;
+        QLineEdit* output;
+        QPushButton* button;
+    };
+    ConvertPage buildConvertPage(int n, const QString& label, const QString& title);
+    void buildMxPage();
+    void buildFoot();
+    void connectControls();
+
     void LoadDnsServers();
     void SetMxControlsEnabled(bool enabled);
     void RunConvert(QLineEdit* input, QLineEdit* output, const QString& emptyWarning, bool nameToAddress);
