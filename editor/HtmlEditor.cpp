@@ -301,7 +301,7 @@ QVariant HtmlEditor::Private::call(const QString& expression) {
     auto result = std::make_shared<Result>();
     QPointer<Private> self(this);
     const int ends = processEnds;
-    page->runJavaScript(QLatin1String(EditorScript) + expression, QWebEngineScript::ApplicationWorld,
+    page->runJavaScript(EditorScript() + expression, QWebEngineScript::ApplicationWorld,
                         [result, self](const QVariant& value) {
                             result->done = true;
                             result->value = value;

@@ -30,7 +30,7 @@ void HtmlEditor::Private::keepCopyNow() {
     // document still shown is kept.
     QPointer<Private> self(this);
     const quint64 load = serial;
-    page->runJavaScript(QLatin1String(EditorScript) + QStringLiteral("__velanto.copy()"),
+    page->runJavaScript(EditorScript() + QStringLiteral("__velanto.copy()"),
                         QWebEngineScript::ApplicationWorld, [self, load](const QVariant& html) {
                             if (!self || self->serial != load || html.typeId() != QMetaType::QString)
                                 return;
