@@ -15,6 +15,8 @@
 namespace mail {
 class Smtp;
 }
+class Connection;
+class Recordset;
 
 // What one run sends: read from the main window's controls when the run starts.
 struct SendRunInput {
@@ -90,6 +92,15 @@ signals:
     void subjectPersonalised(const QString& subject);
 
 private:
+    struct Message;
+
+    // The run's three stages: the log's first lines, the SMTP object and the message's shared parts
+    // (false when the message could not be written); one message per row of the group; the end.
+    bool prepare(const SendRunInput& input, const PartialRange& partial, const QDateTime& start,
+                 Connection& db, Message& message);
+    void createSmtp();
+    End sendRows(Connection& db, const QString& groupName, const PartialRange& partial, Message& message);
+    void sendOne(const Recordset& row, qint32 position, Message& message);
     void finish(End end);
 
     HistoryLog m_history;
