@@ -9,6 +9,7 @@
 #include "editor/HtmlEditor.h"
 #include "editor/SaveChanges.h"
 #include "recipients/GroupManagerForm.h"
+#include "sending/EmailManagerForm.h"
 #include "sending/SendingCommands.h"
 #include "ui/FieldLabels.h"
 #include "ui/MainFormControls.h"
@@ -97,6 +98,55 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
 
 MainForm::~MainForm() {
     qApp->removeEventFilter(this);
+}
+
+HtmlEditor* MainForm::Editor() const {
+    return m_editor;
+}
+
+QString MainForm::Subject() const {
+    return m_subjectTextBox->text();
+}
+
+void MainForm::SetSubject(const QString& subject) {
+    m_subjectTextBox->setText(subject);
+}
+
+QString MainForm::Group() const {
+    return m_toComboBox->currentText();
+}
+
+int MainForm::GroupCount() const {
+    return m_toComboBox->count();
+}
+
+QString MainForm::Format() const {
+    return m_formatComboBox->currentText();
+}
+
+void MainForm::SetFormat(const QString& format) {
+    m_formatComboBox->setCurrentText(format);
+}
+
+QString MainForm::Priority() const {
+    return m_priorityComboBox->currentText();
+}
+
+bool MainForm::ReadReceipt() const {
+    return m_rrrCheckBox->isChecked();
+}
+
+QStringList MainForm::Attachments() const {
+    QStringList paths;
+    for (int i = 0; i < m_attachmentComboBox->count(); ++i)
+        paths << m_attachmentComboBox->itemText(i);
+    return paths;
+}
+
+void MainForm::AddAttachments(const QStringList& paths) {
+    m_attachmentComboBox->addItems(paths);
+    if (m_attachmentComboBox->count() > 0)
+        m_attachmentComboBox->setCurrentIndex(0);
 }
 
 void MainForm::buildControls() {
@@ -289,10 +339,28 @@ void MainForm::showKeyboardIndicators() {
     m_numPane->setEnabled(m_keys.numOn());
 }
 
-// The managers are modal; nothing is read back from them here: the windows that change the main
-// window's lists (accounts, groups) update them through MainFormUi() themselves.
+// The managers are modal; the main window's lists follow what they store as they store it.
 void MainForm::EmailButtonClicked() {
-    ShowEmailManager(this);
+    EmailManagerForm manager(this);
+    connect(&manager, &EmailManagerForm::senderChanged, this, &MainForm::ShowSender);
+    connect(&manager, &EmailManagerForm::sendingMethodChanged, this, &MainForm::ShowSendingMethod);
+    manager.exec();
+}
+
+void MainForm::ShowSender(const QString& sender) {
+    m_fromComboBox->clear();
+    if (sender.isEmpty())
+        return;
+    m_fromComboBox->addItem(sender);
+    m_fromComboBox->setCurrentIndex(0);
+}
+
+void MainForm::ShowSendingMethod(const QString& method) {
+    const int i = m_sendingMethodComboBox->findText(method);
+    if (i >= 0)
+        m_sendingMethodComboBox->setCurrentIndex(i);
+    else
+        m_sendingMethodComboBox->setCurrentText(method);
 }
 
 void MainForm::GroupButtonClicked() {
@@ -309,5 +377,5 @@ void MainForm::SignatureButtonClicked() {
 }
 
 void MainForm::SendButtonClicked() {
-    RunSendCommand(this);
+    RunSendCommand(this, *this);
 }

@@ -181,7 +181,7 @@ void MainForm::ExecuteCommand(int id) {
         deleteAttachment();
         break;
     case CommandId::Preview:
-        ShowMessagePreview(this);
+        ShowMessagePreview(this, *this);
         break;
     case CommandId::Send:
         SendButtonClicked();
@@ -319,7 +319,7 @@ void MainForm::openRoutedWindow(int id) {
     if (id == CommandId::TechnicalSupport)
         technicalSupport();
     else
-        CommandWindows::Open(id, this);
+        CommandWindows::Open(id, this, *this);
 }
 
 void MainForm::openTransferWindow(bool import) {
@@ -342,7 +342,7 @@ void MainForm::technicalSupport() {
             return;
         }
     }
-    CommandWindows::Open(CommandId::TechnicalSupport, this);
+    CommandWindows::Open(CommandId::TechnicalSupport, this, *this);
 }
 
 void MainForm::showTipOfTheDay() {

@@ -12,7 +12,6 @@
 #include "sending/ThreadForm.h"
 #include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
-#include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -430,13 +429,7 @@ void EmailManagerForm::OKButton_Click() {
         Store(Keys::Method, QStringLiteral("Third"));
         methodText = QStringLiteral("3rd Party Sending");
     }
-    if (QComboBox* method = MainFormUi().SendingMethodComboBox) {
-        const int i = method->findText(methodText);
-        if (i >= 0)
-            method->setCurrentIndex(i);
-        else
-            method->setCurrentText(methodText);
-    }
+    emit sendingMethodChanged(methodText);
     Store(Keys::ToField, m_toField->currentText());
     Store(Keys::BCCField, m_bcc->text());
     Store(Keys::ThirdField, m_thirdField->currentText());
@@ -450,11 +443,7 @@ void EmailManagerForm::OKButton_Click() {
     Store(Keys::DSNNotify, m_notify->currentText());
     Store(Keys::DSNReturn, m_return->currentText());
 
-    if (QComboBox* from = MainFormUi().FromComboBox) {
-        from->clear();
-        from->addItem(Stored(Keys::Name) + QStringLiteral(" <") + Stored(Keys::Email) + QStringLiteral(">"));
-        from->setCurrentIndex(0);
-    }
+    emit senderChanged(Stored(Keys::Name) + QStringLiteral(" <") + Stored(Keys::Email) + QStringLiteral(">"));
     accept();
 }
 
@@ -465,8 +454,7 @@ void EmailManagerForm::ResetButton_Click() {
                                        "Are you sure you want to proceed?")))
         return;
     DeleteSetting(A);
-    if (QComboBox* from = MainFormUi().FromComboBox)
-        from->clear();
+    emit senderChanged(QString());
     accept();
 }
 

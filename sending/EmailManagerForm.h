@@ -50,6 +50,12 @@ public slots:
     void done(int result) override;
     bool IsTesting() const { return m_testing; }
 
+signals:
+    // The main window's sender line and sending method follow what OK stored ("" after Reset: no
+    // sender).
+    void senderChanged(const QString& sender);
+    void sendingMethodChanged(const QString& method);
+
 private:
     void authToggled(bool checked);
     void methodChosen();

@@ -8,15 +8,15 @@
 #include "core/TextUtil.h"
 #include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
+#include "sending/ComposerInput.h"
 #include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
-#include "ui/MainFormControls.h"
+#include "ui/Composer.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShellOpener.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 
 namespace {
 // The attachments that can be read now. The preview shows the message without the others rather than
@@ -101,11 +101,10 @@ QString SavePreview(const SendRunInput& input, QString* error) {
     return path;
 }
 
-void ShowMessagePreview(QWidget* parent) {
-    if (QLineEdit* subject = MainFormUi().SubjectTextBox)
-        subject->setText(TrimBlanks(subject->text()));
+void ShowMessagePreview(QWidget* parent, Composer& composer) {
+    composer.SetSubject(TrimBlanks(composer.Subject()));
     QString error;
-    const QString path = SavePreview(SendRunInputFromMainForm(), &error);
+    const QString path = SavePreview(SendRunInputFrom(composer), &error);
     if (path.isEmpty())
         ShowMessage(parent, error, QMessageBox::Warning);
     else

@@ -5,15 +5,12 @@
 #include "core/RecipientFields.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
-#include "editor/HtmlEditor.h"
 #include "mail/Smtp.h"
 #include "recipients/GroupCount.h"
 #include "sending/HistoryLog.h"
 #include "sending/HistoryStore.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
-#include "ui/MainFormControls.h"
-#include "ui/OutputFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -58,49 +55,6 @@ QString BodyImportErrorText(qint32 code) {
     }
 }
 } // namespace
-
-QString WriteEditorBody() {
-    HtmlEditor* editor = MainFormUi().Editor;
-    if (!editor)
-        return QString();
-    // An untitled document is written to the temporary preview file; a document with a file of its
-    // own is written to that file, and the body is taken from wherever the editor now says it lives.
-    // A locked document is never replaced by this copy (root could write it): its body goes to the
-    // temporary file too, where the editor references its pictures by their full paths.
-    const QString preview = TempFolder() + QStringLiteral("Preview.htm");
-    QFile::setPermissions(preview, QFile::ReadOwner | QFile::WriteOwner);
-    QFile::remove(preview);
-    const QString current = editor->CurrentDocumentPath();
-    const QString body = current.isEmpty() || IsLockedFile(current) ? preview : current;
-    if (!editor->SaveCopy(body))
-        return QString();
-    return body;
-}
-
-SendRunInput SendRunInputFromMainForm() {
-    const MainFormControls& ui = MainFormUi();
-    SendRunInput in;
-    if (ui.SubjectTextBox)
-        in.subject = ui.SubjectTextBox->text();
-    if (ui.ToComboBox)
-        in.groupName = ui.ToComboBox->currentText();
-    if (ui.FormatComboBox)
-        in.format = ui.FormatComboBox->currentText();
-    if (ui.PriorityComboBox)
-        in.priority = ui.PriorityComboBox->currentText();
-    if (ui.RRRCheckBox)
-        in.readReceipt = ui.RRRCheckBox->isChecked();
-    if (ui.AttachmentComboBox) {
-        for (int i = 0; i < ui.AttachmentComboBox->count(); ++i)
-            in.attachments << ui.AttachmentComboBox->itemText(i);
-    }
-    in.writeHtmlBody = &WriteEditorBody;
-    in.plainBody = [] {
-        HtmlEditor* editor = MainFormUi().Editor;
-        return editor ? editor->DOM().bodyOuterText() : QString();
-    };
-    return in;
-}
 
 bool IsValidPartialRange(qint32 from, qint32 to, qint32 count) {
     return 1 <= from && from <= to && to <= count;

@@ -18,7 +18,7 @@ class Smtp;
 class Connection;
 class Recordset;
 
-// What one run sends: read from the main window's controls when the run starts.
+// What one run sends: the main window's message when the run starts (ComposerInput.h).
 struct SendRunInput {
     QString subject;   // as typed, macros not yet replaced
     QString groupName; // the To box
@@ -31,10 +31,6 @@ struct SendRunInput {
     // Text format: the document's visible text.
     std::function<QString()> plainBody;
 };
-
-// The main window's controls as a run input (the editor saves to the temporary "Preview.htm" when the
-// document has no file of its own).
-SendRunInput SendRunInputFromMainForm();
 
 // What the run and the preview say when the message's body could not be written to its file.
 QString BodyNotWrittenText();

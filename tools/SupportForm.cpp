@@ -10,7 +10,6 @@
 #include "tools/SupportRequest.h"
 #include "tools/SystemFacts.h"
 #include "ui/FileDialogs.h"
-#include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
 #include "ui/ShellOpener.h"
@@ -27,7 +26,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SupportForm::SupportForm(QWidget* parent) : QDialog(parent) {
+SupportForm::SupportForm(const QString& priority, bool readReceipt, QWidget* parent)
+    : QDialog(parent), m_priority(priority), m_readReceipt(readReceipt) {
     setObjectName(QStringLiteral("SupportForm"));
     SetUpDialog(this, QStringLiteral("Technical Support"), QStringLiteral("Contact Information.htm"));
 
@@ -159,10 +159,8 @@ void SupportForm::OKButton_Click() {
     request.includeSystem = m_system->isChecked();
     request.includeSettings = m_settings->isChecked();
     request.sendCopy = m_copy->isChecked();
-    const MainFormControls& main = MainFormUi();
-    if (main.PriorityComboBox)
-        request.priority = main.PriorityComboBox->currentText();
-    request.readReceipt = main.RRRCheckBox && main.RRRCheckBox->isChecked();
+    request.priority = m_priority;
+    request.readReceipt = m_readReceipt;
 
     m_smtp = std::make_unique<mail::Smtp>();
     m_sending = true;

@@ -279,8 +279,9 @@ TEST_F(CommandBarsTest, RoutedCommandsAreDisabledUntilTheirWindowIsRegistered) {
     }
     std::vector<int> opened;
     for (int id : routed)
-        CommandWindows::Register(id, [&opened, id](QWidget* parent) {
+        CommandWindows::Register(id, [&opened, id](QWidget* parent, Composer& composer) {
             EXPECT_NE(parent, nullptr);
+            EXPECT_EQ(dynamic_cast<QWidget*>(&composer), parent) << "the main window hands in its message";
             opened.push_back(id);
         });
     {

@@ -386,7 +386,7 @@ TEST_F(CommandSetTest, ImportAndExportRecipientsNeedAGroup) {
 
 TEST_F(CommandSetTest, TechnicalSupportNeedsTheWholeMailAccount) {
     int opened = 0;
-    CommandWindows::Register(1083, [&](QWidget*) { ++opened; });
+    CommandWindows::Register(1083, [&](QWidget*, Composer&) { ++opened; });
     MainForm form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));

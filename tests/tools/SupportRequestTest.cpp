@@ -10,7 +10,6 @@
 #include "tools/MakerSite.h"
 #include "tools/SupportForm.h"
 #include "tools/SystemFacts.h"
-#include "ui/MainFormControls.h"
 #include "ui/ShellOpener.h"
 
 #include <QCheckBox>
@@ -243,7 +242,7 @@ protected:
 };
 
 TEST_F(SupportWindow, OpensWithTheAccountAndTopicsAndRefusesABlankDescription) {
-    SupportForm form;
+    SupportForm form(QStringLiteral("Normal"), false);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Technical Support"));
     EXPECT_EQ(find<QLineEdit>(form, "NameTextBox")->text(), QStringLiteral("Ada Sender"));
     EXPECT_EQ(find<QLineEdit>(form, "EmailTextBox")->text(), QStringLiteral("ada@example.test"));
@@ -276,7 +275,7 @@ TEST_F(SupportWindow, OpensWithTheAccountAndTopicsAndRefusesABlankDescription) {
 
 // Return in a box of the window sends nothing and opens nothing: no file dialog from the "+" button.
 TEST_F(SupportWindow, ReturnInABoxPressesNoButton) {
-    SupportForm form;
+    SupportForm form(QStringLiteral("Normal"), false);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -292,14 +291,9 @@ TEST_F(SupportWindow, ReturnInABoxPressesNoButton) {
 }
 
 TEST_F(SupportWindow, ASentRequestKeepsTheInputsLocked) {
-    QComboBox priority;
-    priority.addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High")});
-    priority.setCurrentText(QStringLiteral("Low"));
-    MainFormUi().PriorityComboBox = &priority;
-    SupportForm form;
+    SupportForm form(QStringLiteral("Low"), false);
     find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("  It crashes.  "));
     find<QPushButton>(form, "OKButton")->click();
-    MainFormUi().PriorityComboBox = nullptr;
     EXPECT_EQ(boxes.texts(),
               QStringList{QStringLiteral("Your message has been successfully sent to Torvale.\n"
                                          "Please click Cancel to quit.")});
@@ -323,7 +317,7 @@ TEST_F(SupportWindow, ASentRequestKeepsTheInputsLocked) {
 TEST_F(SupportWindow, AFailedSendOffersTheOnlineFormAndUnlocksTheInputs) {
     SaveSetting(QString::fromLatin1(Sections::Account), QStringLiteral("Port"),
                 QString::number(smtptest::FreePort()));
-    SupportForm form;
+    SupportForm form(QStringLiteral("Normal"), false);
     find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("No connection."));
     boxes.answer(QMessageBox::Ok);
     boxes.answer(QMessageBox::Yes);
@@ -355,7 +349,7 @@ TEST_F(SupportWindow, CancelWhileSendingStopsTheConversationAndClosesWithoutResu
     silent.greeting = smtptest::FakeServer::Silence;
     SaveSetting(QString::fromLatin1(Sections::Account), QStringLiteral("Port"),
                 QString::number(silent.port()));
-    SupportForm form;
+    SupportForm form(QStringLiteral("Normal"), false);
     form.show();
     find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("Hangs."));
     QTimer::singleShot(100, &form, [&] {
