@@ -365,7 +365,15 @@ void MainForm::ShowSendingMethod(const QString& method) {
 
 void MainForm::GroupButtonClicked() {
     GroupManagerForm manager(this);
+    connect(&manager, &GroupManagerForm::groupsChanged, this, &MainForm::ShowGroups);
     manager.exec();
+}
+
+// After a change of the groups the list selects its first group.
+void MainForm::ShowGroups(const QStringList& names) {
+    m_toComboBox->clear();
+    m_toComboBox->addItems(names);
+    m_toComboBox->setCurrentIndex(names.isEmpty() ? -1 : 0);
 }
 
 void MainForm::HistoryButtonClicked() {

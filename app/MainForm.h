@@ -56,6 +56,7 @@ private slots:
     // The lists that follow what the Email Manager and the Group Manager store.
     void ShowSender(const QString& sender);
     void ShowSendingMethod(const QString& method);
+    void ShowGroups(const QStringList& names);
 
 private:
     // File commands and the save-changes steps.

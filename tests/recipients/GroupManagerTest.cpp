@@ -31,6 +31,7 @@ protected:
                                 {W("cy@example.com"), W("Cy"), W("Poe")}});
         AddGroup(W("Empty"));
         form = std::make_unique<GroupManagerForm>();
+        FollowGroups(form.get());
         groups = form->findChild<QComboBox*>(QStringLiteral("GroupComboBox"));
         grid = form->findChild<QTableView*>(QStringLiteral("MSFlexGrid"));
         total = form->findChild<QLabel*>(QStringLiteral("Total"));
