@@ -12,7 +12,6 @@
 #include "sending/EmailManagerForm.h"
 #include "sending/SendingCommands.h"
 #include "ui/FieldLabels.h"
-#include "ui/MainFormControls.h"
 #include "ui/WindowConventions.h"
 
 #include <QApplication>
@@ -76,18 +75,6 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(MainWindowTitle));
     buildControls();
-
-    MainFormControls& ui = MainFormUi();
-    ui.FromComboBox = m_fromComboBox;
-    ui.ToComboBox = m_toComboBox;
-    ui.SubjectTextBox = m_subjectTextBox;
-    ui.Editor = m_editor;
-    ui.SendingMethodComboBox = m_sendingMethodComboBox;
-    ui.PriorityComboBox = m_priorityComboBox;
-    ui.FormatComboBox = m_formatComboBox;
-    ui.RRRCheckBox = m_rrrCheckBox;
-    ui.AttachmentComboBox = m_attachmentComboBox;
-    ui.Window = this;
 
     buildCommands();
     load();
