@@ -228,10 +228,8 @@ void MainForm::newDocument() {
     if (!PromptSaveChanges(this, m_editor))
         return;
     // A new message starts with the signature when it is on; that is not a change of the user's.
-    if (GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Status), 0)
-            .trimmed()
-            .toInt() != 0)
-        m_editor->NewDocumentFrom(setting(Sections::Signature, Keys::Message));
+    if (GetSetting(Setting::SignatureStatus).trimmed().toInt() != 0)
+        m_editor->NewDocumentFrom(GetSetting(Setting::SignatureMessage));
     else
         m_editor->NewDocument();
 }

@@ -32,16 +32,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString A = QString::fromLatin1(Sections::Account);
-
-QString Stored(const char* key, const QString& defaultValue = QString()) {
-    return GetSetting(A, QString::fromLatin1(key), defaultValue);
-}
-
-void Store(const char* key, const QString& value) {
-    SaveSetting(A, QString::fromLatin1(key), value);
-}
-
 QComboBox* DropDown(QWidget* parent, const char* name, const QStringList& items) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -298,34 +288,34 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     HookRightClick(m_thirdPath);
 
     // Load.
-    SetUncutText(m_name, Stored(Keys::Name));
-    SetUncutText(m_email, Stored(Keys::Email));
-    SetUncutText(m_server, Stored(Keys::Server));
-    SetUncutText(m_port, Stored(Keys::Port, QStringLiteral("25")));
-    m_auth->setChecked(Stored(Keys::Auth, QStringLiteral("0")) == QLatin1String("1"));
-    SetUncutText(m_username, Stored(Keys::Username));
-    SetUncutText(m_password, Stored(Keys::Password));
-    ShowText(m_authMode, Stored(Keys::AuthMode, QStringLiteral("AUTH LOGIN")));
+    SetUncutText(m_name, GetSetting(Setting::AccountName));
+    SetUncutText(m_email, GetSetting(Setting::AccountEmail));
+    SetUncutText(m_server, GetSetting(Setting::AccountServer));
+    SetUncutText(m_port, GetSetting(Setting::AccountPort));
+    m_auth->setChecked(GetSetting(Setting::AccountAuth) == QLatin1String("1"));
+    SetUncutText(m_username, GetSetting(Setting::AccountUsername));
+    SetUncutText(m_password, GetSetting(Setting::AccountPassword));
+    ShowText(m_authMode, GetSetting(Setting::AccountAuthMode));
     // Credentials stored with authentication off are not shown and are dropped at the next OK.
     authToggled(m_auth->isChecked());
-    const QString method = Stored(Keys::Method, QStringLiteral("Personal"));
+    const QString method = GetSetting(Setting::AccountMethod);
     if (method == QLatin1String("Bulk"))
         m_bulk->setChecked(true);
     else if (method == QLatin1String("Third"))
         m_third->setChecked(true);
     methodChosen();
-    ShowText(m_toField, Stored(Keys::ToField, QStringLiteral("Email Address")));
-    SetUncutText(m_bcc, Stored(Keys::BCCField, QStringLiteral("Group")));
-    ShowText(m_thirdField, Stored(Keys::ThirdField, QStringLiteral("Torvale SMTP Server")));
-    m_thirdPath->setText(Stored(Keys::ThirdPath));
-    ShowText(m_headerEncoding, Stored(Keys::HeaderEncoding, QStringLiteral("None")));
-    ShowText(m_contentEncoding, Stored(Keys::Encoding, QStringLiteral("Quoted Printable")));
-    ShowText(m_attachmentEncoding, Stored(Keys::AttachmentEncoding, QStringLiteral("Base 64")));
-    ShowText(m_charSet, Stored(Keys::CharSet, QStringLiteral("Western European (Windows)")));
-    m_textPart->setChecked(Stored(Keys::TextPart, QStringLiteral("1")) == QLatin1String("1"));
-    m_extended->setChecked(Stored(Keys::Extended, QStringLiteral("0")) == QLatin1String("1"));
-    ShowText(m_notify, Stored(Keys::DSNNotify, QStringLiteral("Do not send command to server")));
-    ShowText(m_return, Stored(Keys::DSNReturn, QStringLiteral("Do not send command to server")));
+    ShowText(m_toField, GetSetting(Setting::AccountToField));
+    SetUncutText(m_bcc, GetSetting(Setting::AccountBCCField));
+    ShowText(m_thirdField, GetSetting(Setting::AccountThirdField));
+    m_thirdPath->setText(GetSetting(Setting::AccountThirdPath));
+    ShowText(m_headerEncoding, GetSetting(Setting::AccountHeaderEncodingShown));
+    ShowText(m_contentEncoding, GetSetting(Setting::AccountEncoding));
+    ShowText(m_attachmentEncoding, GetSetting(Setting::AccountAttachmentEncoding));
+    ShowText(m_charSet, GetSetting(Setting::AccountCharSet));
+    m_textPart->setChecked(GetSetting(Setting::AccountTextPart) == QLatin1String("1"));
+    m_extended->setChecked(GetSetting(Setting::AccountExtended) == QLatin1String("1"));
+    ShowText(m_notify, GetSetting(Setting::AccountDSNNotify));
+    ShowText(m_return, GetSetting(Setting::AccountDSNReturn));
 }
 
 void EmailManagerForm::authToggled(bool checked) {
@@ -411,23 +401,23 @@ void EmailManagerForm::OKButton_Click() {
             return refuse(m_thirdBrowse, 1, QStringLiteral("You cannot select root directory."));
     }
 
-    Store(Keys::Name, m_name->text());
-    Store(Keys::Email, m_email->text());
-    Store(Keys::Server, m_server->text());
-    Store(Keys::Port, m_port->text());
-    Store(Keys::Auth, m_auth->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    Store(Keys::Username, m_username->text());
-    Store(Keys::Password, m_password->text());
-    Store(Keys::AuthMode, m_authMode->currentText());
+    SaveSetting(Setting::AccountName, m_name->text());
+    SaveSetting(Setting::AccountEmail, m_email->text());
+    SaveSetting(Setting::AccountServer, m_server->text());
+    SaveSetting(Setting::AccountPort, m_port->text());
+    SaveSetting(Setting::AccountAuth, m_auth->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Setting::AccountUsername, m_username->text());
+    SaveSetting(Setting::AccountPassword, m_password->text());
+    SaveSetting(Setting::AccountAuthMode, m_authMode->currentText());
     QString methodText;
     if (m_personal->isChecked()) {
-        Store(Keys::Method, QStringLiteral("Personal"));
+        SaveSetting(Setting::AccountMethod, QStringLiteral("Personal"));
         methodText = QStringLiteral("Personal Sending");
     } else if (m_bulk->isChecked()) {
-        Store(Keys::Method, QStringLiteral("Bulk"));
+        SaveSetting(Setting::AccountMethod, QStringLiteral("Bulk"));
         methodText = QStringLiteral("Bulk Sending");
     } else {
-        Store(Keys::Method, QStringLiteral("Third"));
+        SaveSetting(Setting::AccountMethod, QStringLiteral("Third"));
         methodText = QStringLiteral("3rd Party Sending");
     }
     if (QComboBox* method = MainFormUi().SendingMethodComboBox) {
@@ -437,22 +427,25 @@ void EmailManagerForm::OKButton_Click() {
         else
             method->setCurrentText(methodText);
     }
-    Store(Keys::ToField, m_toField->currentText());
-    Store(Keys::BCCField, m_bcc->text());
-    Store(Keys::ThirdField, m_thirdField->currentText());
-    Store(Keys::ThirdPath, m_thirdPath->text());
-    Store(Keys::HeaderEncoding, m_headerEncoding->currentText());
-    Store(Keys::Encoding, m_contentEncoding->currentText());
-    Store(Keys::AttachmentEncoding, m_attachmentEncoding->currentText());
-    Store(Keys::CharSet, m_charSet->currentText());
-    Store(Keys::TextPart, m_textPart->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    Store(Keys::Extended, m_extended->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    Store(Keys::DSNNotify, m_notify->currentText());
-    Store(Keys::DSNReturn, m_return->currentText());
+    SaveSetting(Setting::AccountToField, m_toField->currentText());
+    SaveSetting(Setting::AccountBCCField, m_bcc->text());
+    SaveSetting(Setting::AccountThirdField, m_thirdField->currentText());
+    SaveSetting(Setting::AccountThirdPath, m_thirdPath->text());
+    SaveSetting(Setting::AccountHeaderEncoding, m_headerEncoding->currentText());
+    SaveSetting(Setting::AccountEncoding, m_contentEncoding->currentText());
+    SaveSetting(Setting::AccountAttachmentEncoding, m_attachmentEncoding->currentText());
+    SaveSetting(Setting::AccountCharSet, m_charSet->currentText());
+    SaveSetting(Setting::AccountTextPart,
+                m_textPart->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Setting::AccountExtended,
+                m_extended->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Setting::AccountDSNNotify, m_notify->currentText());
+    SaveSetting(Setting::AccountDSNReturn, m_return->currentText());
 
     if (QComboBox* from = MainFormUi().FromComboBox) {
         from->clear();
-        from->addItem(Stored(Keys::Name) + QStringLiteral(" <") + Stored(Keys::Email) + QStringLiteral(">"));
+        from->addItem(GetSetting(Setting::AccountName) + QStringLiteral(" <") +
+                      GetSetting(Setting::AccountEmail) + QStringLiteral(">"));
         from->setCurrentIndex(0);
     }
     accept();
@@ -464,7 +457,7 @@ void EmailManagerForm::ResetButton_Click() {
     if (!AskYesNo(this, QStringLiteral("You are just about to wipe out your email settings.\r\n"
                                        "Are you sure you want to proceed?")))
         return;
-    DeleteSetting(A);
+    DeleteSetting(QString::fromLatin1(Sections::Account));
     if (QComboBox* from = MainFormUi().FromComboBox)
         from->clear();
     accept();

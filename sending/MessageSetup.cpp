@@ -9,10 +9,6 @@
 #include "sending/ThreadForm.h"
 
 namespace {
-QString Account(const char* key, const QString& defaultValue = QString()) {
-    return GetSetting(Sections::Account, key, defaultValue);
-}
-
 // Content and part encoding value for a stored text, -1 for none of the three.
 int EncodingValue(const QString& text) {
     if (text == QLatin1String("None"))
@@ -33,24 +29,24 @@ void SetUpThreadAndOptions(mail::Smtp& smtp) {
     const int mode = SmtpThreadModeValue();
     if (mode >= 0)
         smtp.SetThreadMode(mode);
-    smtp.SetOptionFlags(Account(Keys::Extended, QStringLiteral("0")) == QLatin1String("0")
+    smtp.SetOptionFlags(GetSetting(Setting::AccountExtended) == QLatin1String("0")
                             ? 256
                             : 256 + mail::Smtp::OptionExtendedCharset);
 }
 
 void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt) {
-    smtp.SetFromName(Account(Keys::Name));
-    smtp.SetFromAddress(Account(Keys::Email));
-    smtp.SetMailServer(Account(Keys::Server));
+    smtp.SetFromName(GetSetting(Setting::AccountName));
+    smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
+    smtp.SetMailServer(GetSetting(Setting::AccountServer));
     bool portOk = false;
-    const qint32 port = Account(Keys::Port, QStringLiteral("25")).toInt(&portOk);
+    const qint32 port = GetSetting(Setting::AccountPort).toInt(&portOk);
     if (portOk)
         smtp.SetPort(port);
 
-    if (Account(Keys::Auth, QStringLiteral("0")).trimmed().toInt() == 1) {
-        smtp.SetUserName(Account(Keys::Username));
-        smtp.SetPassword(Account(Keys::Password));
-        const QString authMode = Account(Keys::AuthMode, QStringLiteral("AUTH LOGIN"));
+    if (GetSetting(Setting::AccountAuth).trimmed().toInt() == 1) {
+        smtp.SetUserName(GetSetting(Setting::AccountUsername));
+        smtp.SetPassword(GetSetting(Setting::AccountPassword));
+        const QString authMode = GetSetting(Setting::AccountAuthMode);
         if (authMode == QLatin1String("AUTH LOGIN"))
             smtp.SetAuthMode(mail::Smtp::AuthLogin);
         else if (authMode == QLatin1String("CRAM MD5"))
@@ -59,7 +55,7 @@ void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool re
             smtp.SetAuthMode(mail::Smtp::AuthNtlm);
         smtp.EnableEsmtp(1);
 
-        const QString notify = Account(Keys::DSNNotify, QStringLiteral("Do not send command to server"));
+        const QString notify = GetSetting(Setting::AccountDSNNotify);
         static const std::pair<const char*, int> notifyValues[] = {{"Do whatever the server default is", 0},
                                                                    {"Notify me in all conditions", 7},
                                                                    {"Notify me if message fails", 1},
@@ -69,7 +65,7 @@ void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool re
             if (notify == QLatin1String(text))
                 smtp.SetDsnNotify(value);
         }
-        const QString ret = Account(Keys::DSNReturn, QStringLiteral("Do not send command to server"));
+        const QString ret = GetSetting(Setting::AccountDSNReturn);
         static const std::pair<const char*, int> returnValues[] = {
             {"Return whatever the server default is", 0},
             {"Return only the header of the message", 1},
@@ -80,7 +76,7 @@ void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool re
         }
     }
 
-    const int encoding = EncodingValue(Account(Keys::Encoding, QStringLiteral("Quoted Printable")));
+    const int encoding = EncodingValue(GetSetting(Setting::AccountEncoding));
     if (encoding >= 0) {
         smtp.SetBodyEncoding(encoding);
         smtp.SetPartEncoding(encoding);
@@ -95,7 +91,7 @@ void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool re
     else if (priorityText == QLatin1String("High"))
         smtp.SetPriority(QStringLiteral("1"));
     if (readReceipt)
-        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), Account(Keys::Email));
+        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), GetSetting(Setting::AccountEmail));
 }
 
 void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt) {
@@ -105,9 +101,9 @@ void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt) 
 
 MessageRules MessageRules::FromSettings() {
     MessageRules r;
-    r.attachmentEncoding = Account(Keys::AttachmentEncoding, QStringLiteral("Base 64"));
-    r.textPart = Account(Keys::TextPart, QStringLiteral("1"));
-    r.headerEncoding = Account(Keys::HeaderEncoding, QStringLiteral("Quoted Printable"));
+    r.attachmentEncoding = GetSetting(Setting::AccountAttachmentEncoding);
+    r.textPart = GetSetting(Setting::AccountTextPart);
+    r.headerEncoding = GetSetting(Setting::AccountHeaderEncoding);
     r.charset = GetCharset();
     return r;
 }

@@ -206,8 +206,7 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
 
     // Each message imports the body afresh because ClearMessage empties it.
     const QString plainText = text && input.plainBody ? input.plainBody() : QString();
-    const QString toColumn =
-        ColumnForLabel(GetSetting(Sections::Account, Keys::ToField, QStringLiteral("Email Address")));
+    const QString toColumn = ColumnForLabel(GetSetting(Setting::AccountToField));
     const QString emailColumn = QStringLiteral("G-Email");
     QList<std::pair<QString, QString>> macros; // macro, column
     for (const MergeMacro& m : MergeMacros)

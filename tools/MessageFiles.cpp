@@ -38,8 +38,7 @@ QString MessageFileErrorText(qint32 result) {
 }
 
 qint32 MessageImportFlags(bool withWorkFolder) {
-    const bool extended =
-        GetSetting(Sections::Account, Keys::Extended, QStringLiteral("0")) == QLatin1String("1");
+    const bool extended = GetSetting(Setting::AccountExtended) == QLatin1String("1");
     return (withWorkFolder ? 2 : 0) + (extended ? 8 : 0);
 }
 

@@ -12,10 +12,6 @@
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
 
-QString Account(const char* key, const QString& defaultValue = QString()) {
-    return GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(key), defaultValue);
-}
-
 QString VersionText() {
     return QString::number(VersionMajor) + u'.' + QString::number(VersionMinor);
 }
@@ -132,19 +128,19 @@ void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool r
     const int mode = SmtpThreadModeValue();
     if (mode >= 0)
         smtp.SetThreadMode(mode);
-    smtp.SetOptionFlags(Account(Keys::Extended, QStringLiteral("0")) == QLatin1String("0") ? 256 : 272);
-    smtp.SetFromName(Account(Keys::Name));
-    smtp.SetFromAddress(Account(Keys::Email));
-    smtp.SetMailServer(Account(Keys::Server));
+    smtp.SetOptionFlags(GetSetting(Setting::AccountExtended) == QLatin1String("0") ? 256 : 272);
+    smtp.SetFromName(GetSetting(Setting::AccountName));
+    smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
+    smtp.SetMailServer(GetSetting(Setting::AccountServer));
     bool portOk = false;
-    const qint32 port = Account(Keys::Port, QStringLiteral("25")).toInt(&portOk);
+    const qint32 port = GetSetting(Setting::AccountPort).toInt(&portOk);
     if (portOk)
         smtp.SetPort(port);
     bool authOk = false;
-    if (Account(Keys::Auth, QStringLiteral("0")).trimmed().toDouble(&authOk) == 1.0 && authOk) {
-        smtp.SetUserName(Account(Keys::Username));
-        smtp.SetPassword(Account(Keys::Password));
-        const QString authMode = Account(Keys::AuthMode, QStringLiteral("AUTH LOGIN"));
+    if (GetSetting(Setting::AccountAuth).trimmed().toDouble(&authOk) == 1.0 && authOk) {
+        smtp.SetUserName(GetSetting(Setting::AccountUsername));
+        smtp.SetPassword(GetSetting(Setting::AccountPassword));
+        const QString authMode = GetSetting(Setting::AccountAuthMode);
         if (authMode == QLatin1String("AUTH LOGIN"))
             smtp.SetAuthMode(mail::Smtp::AuthLogin);
         else if (authMode == QLatin1String("CRAM MD5"))
@@ -152,7 +148,7 @@ void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool r
         else if (authMode == QLatin1String("NTLM"))
             smtp.SetAuthMode(mail::Smtp::AuthNtlm);
         smtp.EnableEsmtp(1);
-        const QString notify = Account(Keys::DSNNotify, QStringLiteral("Do not send command to server"));
+        const QString notify = GetSetting(Setting::AccountDSNNotify);
         if (notify == QLatin1String("Do whatever the server default is"))
             smtp.SetDsnNotify(0);
         else if (notify == QLatin1String("Notify me in all conditions"))
@@ -163,7 +159,7 @@ void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool r
             smtp.SetDsnNotify(2);
         else if (notify == QLatin1String("Notify me if message is delayed"))
             smtp.SetDsnNotify(4);
-        const QString ret = Account(Keys::DSNReturn, QStringLiteral("Do not send command to server"));
+        const QString ret = GetSetting(Setting::AccountDSNReturn);
         if (ret == QLatin1String("Return whatever the server default is"))
             smtp.SetDsnReturn(0);
         else if (ret == QLatin1String("Return only the header of the message"))
@@ -182,7 +178,7 @@ void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool r
     else if (priority == QLatin1String("High"))
         smtp.SetPriority(QStringLiteral("1"));
     if (readReceipt)
-        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), Account(Keys::Email));
+        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), GetSetting(Setting::AccountEmail));
 }
 
 qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const SystemFacts& facts,
@@ -201,6 +197,6 @@ qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const
     if (request.includeSettings)
         smtp.SetBodyText(smtp.GetBodyText() + CrLf + settingsBlock);
     if (request.sendCopy)
-        smtp.AddRecipient(Account(Keys::Name), Account(Keys::Email), 2);
+        smtp.AddRecipient(GetSetting(Setting::AccountName), GetSetting(Setting::AccountEmail), 2);
     return smtp.Send();
 }
