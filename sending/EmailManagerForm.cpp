@@ -9,6 +9,7 @@
 #include "core/WriteSendStatus.h"
 #include "mail/Smtp.h"
 #include "recipients/CheckEmail.h"
+#include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
 #include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
@@ -100,12 +101,7 @@ qint32 RunAccountTest(mail::Smtp& smtp, const AccountTestInput& input) {
     if (input.auth) {
         smtp.SetUserName(input.username);
         smtp.SetPassword(input.password);
-        if (input.authMode == QLatin1String("AUTH LOGIN"))
-            smtp.SetAuthMode(mail::Smtp::AuthLogin);
-        else if (input.authMode == QLatin1String("CRAM MD5"))
-            smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
-        else if (input.authMode == QLatin1String("NTLM"))
-            smtp.SetAuthMode(mail::Smtp::AuthNtlm);
+        SetAuthModeByText(smtp, input.authMode);
         smtp.EnableEsmtp(1);
     }
     smtp.SetClientHostName(GetLocalComputerName());

@@ -1,11 +1,10 @@
 #include "tools/SupportRequest.h"
 
-#include "core/GetBoundaryMarkPrefix.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/Version.h"
 #include "mail/Smtp.h"
-#include "sending/ThreadForm.h"
+#include "sending/MessageSetup.h"
 #include "tools/MakerSite.h"
 #include "tools/SystemFacts.h"
 
@@ -124,69 +123,12 @@ QString SupportSubject(const QString& topic) {
     return topic + QStringLiteral(" - Torvale Velanto Ostrel Edition ") + VersionText();
 }
 
-void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool readReceipt) {
-    const int mode = SmtpThreadModeValue();
-    if (mode >= 0)
-        smtp.SetThreadMode(mode);
-    smtp.SetOptionFlags(GetSetting(Setting::AccountExtended) == QLatin1String("0") ? 256 : 272);
-    smtp.SetFromName(GetSetting(Setting::AccountName));
-    smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
-    smtp.SetMailServer(GetSetting(Setting::AccountServer));
-    bool portOk = false;
-    const qint32 port = GetSetting(Setting::AccountPort).toInt(&portOk);
-    if (portOk)
-        smtp.SetPort(port);
-    bool authOk = false;
-    if (GetSetting(Setting::AccountAuth).trimmed().toDouble(&authOk) == 1.0 && authOk) {
-        smtp.SetUserName(GetSetting(Setting::AccountUsername));
-        smtp.SetPassword(GetSetting(Setting::AccountPassword));
-        const QString authMode = GetSetting(Setting::AccountAuthMode);
-        if (authMode == QLatin1String("AUTH LOGIN"))
-            smtp.SetAuthMode(mail::Smtp::AuthLogin);
-        else if (authMode == QLatin1String("CRAM MD5"))
-            smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
-        else if (authMode == QLatin1String("NTLM"))
-            smtp.SetAuthMode(mail::Smtp::AuthNtlm);
-        smtp.EnableEsmtp(1);
-        const QString notify = GetSetting(Setting::AccountDSNNotify);
-        if (notify == QLatin1String("Do whatever the server default is"))
-            smtp.SetDsnNotify(0);
-        else if (notify == QLatin1String("Notify me in all conditions"))
-            smtp.SetDsnNotify(7);
-        else if (notify == QLatin1String("Notify me if message fails"))
-            smtp.SetDsnNotify(1);
-        else if (notify == QLatin1String("Notify me if message is sent"))
-            smtp.SetDsnNotify(2);
-        else if (notify == QLatin1String("Notify me if message is delayed"))
-            smtp.SetDsnNotify(4);
-        const QString ret = GetSetting(Setting::AccountDSNReturn);
-        if (ret == QLatin1String("Return whatever the server default is"))
-            smtp.SetDsnReturn(0);
-        else if (ret == QLatin1String("Return only the header of the message"))
-            smtp.SetDsnReturn(1);
-        else if (ret == QLatin1String("Return the full message"))
-            smtp.SetDsnReturn(2);
-    }
-    smtp.SetBodyEncoding(1);
-    smtp.SetCharset(QStringLiteral("Windows-1252"));
-    smtp.AddHeader(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel ") + VersionText());
-    smtp.SetBoundaryPrefix(MakeBoundaryPrefix());
-    if (priority == QLatin1String("Low"))
-        smtp.SetPriority(QStringLiteral("5"));
-    else if (priority == QLatin1String("Normal"))
-        smtp.SetPriority(QStringLiteral("3"));
-    else if (priority == QLatin1String("High"))
-        smtp.SetPriority(QStringLiteral("1"));
-    if (readReceipt)
-        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), GetSetting(Setting::AccountEmail));
-}
-
 qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const SystemFacts& facts,
                           const QString& programFolder) {
     // Both blocks are made on every request, whatever goes into the mail.
     const QString systemBlock = SystemInformationBlock(facts);
     const QString settingsBlock = SettingsBlock(programFolder);
-    ConfigureSupportTransport(smtp, request.priority, request.readReceipt);
+    SetUpSmtp(smtp, request.priority, request.readReceipt, MessageContent::SupportPlainText);
     smtp.AttachFileSimple(request.attachment, 0); // an unreadable file makes Send refuse
     smtp.AddRecipient(SupportMailbox(), SupportMailbox(), 1);
     smtp.SetSubject(SupportSubject(request.topic));
