@@ -99,10 +99,11 @@ int dialogCommandFor(int id) {
 } // namespace
 
 void MainForm::buildCommands() {
-    m_commandBars = new CommandBars(this, [this](int id) { ExecuteCommand(id); });
+    // The bars carry the ids of their tables, merge items included, as plain numbers.
+    m_commandBars = new CommandBars(this, [this](int id) { ExecuteCommand(CommandId::Id(id)); });
     InstallHelpKey(this, QStringLiteral("Welcome.htm"));
 
-    const std::pair<const char*, int> buttons[] = {
+    const std::pair<const char*, CommandId::Id> buttons[] = {
         {"FontButton", CommandId::Font},
         {"BodyButton", CommandId::Body},
         {"LineButton", CommandId::Line},
@@ -125,7 +126,7 @@ void MainForm::buildCommands() {
             [this](int index) { editorContextMenuChosen(index); });
 }
 
-void MainForm::ExecuteCommand(int id) {
+void MainForm::ExecuteCommand(CommandId::Id id) {
     // A tool button runs the menu command it repeats.
     for (const ToolButtonInfo& b : ToolBarLayout())
         if (b.id == id)

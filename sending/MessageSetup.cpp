@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/Version.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
 #include "sending/ThreadForm.h"
 
@@ -149,11 +150,11 @@ void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths) {
 void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths, const MessageRules& rules) {
     for (const QString& path : paths) {
         if (rules.attachmentEncoding == QLatin1String("Base 64"))
-            smtp.AttachFile(path, QString(), 0);
+            smtp.AttachFile(path, QString(), mail::AttachBase64);
         else if (rules.attachmentEncoding == QLatin1String("Quoted Printable"))
-            smtp.AttachFile(path, QString(), 64);
+            smtp.AttachFile(path, QString(), mail::AttachQuotedPrintable);
         else if (rules.attachmentEncoding == QLatin1String("None"))
-            smtp.AttachFile(path, QString(), 512);
+            smtp.AttachFile(path, QString(), mail::AttachNone);
     }
 }
 
@@ -168,9 +169,9 @@ qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile) {
 
 qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile, const MessageRules& rules) {
     if (rules.textPart == QLatin1String("0"))
-        return smtp.ImportBodyFile(htmlFile, 2);
+        return smtp.ImportBodyFile(htmlFile, mail::ImportHtmlOnly);
     if (rules.textPart == QLatin1String("1"))
-        return smtp.ImportBodyFile(htmlFile, 6);
+        return smtp.ImportBodyFile(htmlFile, mail::ImportHtmlWithText);
     return -1;
 }
 
@@ -185,9 +186,9 @@ bool ApplySubject(mail::Smtp& smtp, const QString& subject, const MessageRules& 
     }
     int mode = 0;
     if (rules.headerEncoding == QLatin1String("Quoted Printable"))
-        mode = 1;
+        mode = mail::HeaderQuotedPrintable;
     else if (rules.headerEncoding == QLatin1String("Base 64"))
-        mode = 2;
+        mode = mail::HeaderBase64;
     if (mode == 0 || subject.isEmpty())
         return true;
     const QString encoded = smtp.EncodeHeaderText(subject, rules.charset, mode, 0);

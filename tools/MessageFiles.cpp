@@ -43,7 +43,7 @@ qint32 MessageImportFlags(bool withWorkFolder) {
 }
 
 qint32 BodyPartFromChoice(bool html, bool rtf, bool xml) {
-    return html ? 1 : rtf ? 2 : xml ? 3 : 0;
+    return html ? mail::BodyPartHtml : rtf ? mail::BodyPartRtf : xml ? mail::BodyPartXml : mail::BodyPartText;
 }
 
 QString WorkFolderName(const QDateTime& when) {

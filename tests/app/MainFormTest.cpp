@@ -372,7 +372,7 @@ TEST_F(MainFormCloseTest, AfterASendOrAPreviewTheCloseStillAsksToSave) {
             EXPECT_EQ(SendRunInputFromMainForm().writeHtmlBody(),
                       TempFolder() + QStringLiteral("Preview.htm"));
         else
-            form.ExecuteCommand(1057);
+            form.ExecuteCommand(CommandId::Preview);
         QFile body(TempFolder() + QStringLiteral("Preview.htm"));
         ASSERT_TRUE(body.open(QIODevice::ReadOnly));
         EXPECT_TRUE(body.readAll().contains("composed"));
