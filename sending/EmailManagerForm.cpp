@@ -118,11 +118,17 @@ QString AccountTestResultText(qint32 rc) {
 EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("EmailManagerForm"));
     SetUpDialog(this, QStringLiteral("Email Manager"), QStringLiteral("Email Manager 1.htm"));
-
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("TabControl"));
+    m_tabs->addTab(buildAccountPage(), QStringLiteral("Mail Account"));
+    m_tabs->addTab(buildSendModePage(), QStringLiteral("Send Mode"));
+    m_tabs->addTab(buildMessagePage(), QStringLiteral("Message Settings"));
+    buildButtons();
+    connectControls();
+    loadValues();
+}
 
-    // Mail Account page.
+QWidget* EmailManagerForm::buildAccountPage() {
     auto* page0 = new QWidget;
     auto* frame1 = new QGroupBox(page0);
     frame1->setObjectName(QStringLiteral("Frame1"));
@@ -166,9 +172,10 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     g1->addRow(m_authLabel, m_authMode);
     g1->addRow(m_test);
     (new QVBoxLayout(page0))->addWidget(frame1);
-    m_tabs->addTab(page0, QStringLiteral("Mail Account"));
+    return page0;
+}
 
-    // Send Mode page.
+QWidget* EmailManagerForm::buildSendModePage() {
     auto* page1 = new QWidget;
     auto* frame2 = new QGroupBox(page1);
     frame2->setObjectName(QStringLiteral("Frame2"));
@@ -214,9 +221,10 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     g2->addRow(m_thirdFieldLabel, m_thirdField);
     g2->addRow(m_thirdPathLabel, pathRow);
     (new QVBoxLayout(page1))->addWidget(frame2);
-    m_tabs->addTab(page1, QStringLiteral("Send Mode"));
+    return page1;
+}
 
-    // Message Settings page.
+QWidget* EmailManagerForm::buildMessagePage() {
     auto* page2 = new QWidget;
     auto* frame3 = new QGroupBox(page2);
     frame3->setObjectName(QStringLiteral("Frame3"));
@@ -252,27 +260,32 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     g3->addRow(m_textPart);
     g3->addRow(m_extended);
     (new QVBoxLayout(page2))->addWidget(frame3);
-    m_tabs->addTab(page2, QStringLiteral("Message Settings"));
+    return page2;
+}
 
-    auto* ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
-    auto* reset = m_reset = new QPushButton(QStringLiteral("Reset"), this);
-    reset->setObjectName(QStringLiteral("ResetButton"));
+// Reset, OK and Cancel under the pages.
+void EmailManagerForm::buildButtons() {
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setObjectName(QStringLiteral("OKButton"));
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("CancelButton"));
+    m_reset = new QPushButton(QStringLiteral("Reset"), this);
+    m_reset->setObjectName(QStringLiteral("ResetButton"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(reset);
+    buttons->addWidget(m_reset);
     buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
     layout->addLayout(buttons);
+}
 
-    connect(ok, &QPushButton::clicked, this, &EmailManagerForm::OKButton_Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(reset, &QPushButton::clicked, this, &EmailManagerForm::ResetButton_Click);
+void EmailManagerForm::connectControls() {
+    connect(m_ok, &QPushButton::clicked, this, &EmailManagerForm::OKButton_Click);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_reset, &QPushButton::clicked, this, &EmailManagerForm::ResetButton_Click);
     connect(m_test, &QPushButton::clicked, this, &EmailManagerForm::TestPushButton_Click);
     connect(m_thirdBrowse, &QPushButton::clicked, this, &EmailManagerForm::ThirdCommandButton_Click);
     // The box's state, not a click: a screen reader's Toggle action changes it without one.
@@ -282,8 +295,10 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     connect(m_third, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);
     HookRightClick(m_port);
     HookRightClick(m_thirdPath);
+}
 
-    // Load.
+// Every opening shows what is stored, read with the defaults of the settings table.
+void EmailManagerForm::loadValues() {
     SetUncutText(m_name, GetSetting(Setting::AccountName));
     SetUncutText(m_email, GetSetting(Setting::AccountEmail));
     SetUncutText(m_server, GetSetting(Setting::AccountServer));

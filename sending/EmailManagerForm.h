@@ -51,6 +51,12 @@ public slots:
     bool IsTesting() const { return m_testing; }
 
 private:
+    QWidget* buildAccountPage();
+    QWidget* buildSendModePage();
+    QWidget* buildMessagePage();
+    void buildButtons();
+    void connectControls();
+    void loadValues();
     void authToggled(bool checked);
     void methodChosen();
     void trimEntries();
