@@ -251,9 +251,8 @@ void MainForm::buildStatusBar() {
 void MainForm::load() {
     buildStatusBar();
 
-    const QString name = GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(Keys::Name));
-    const QString email =
-        GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(Keys::Email));
+    const QString name = GetSetting(Setting::AccountName);
+    const QString email = GetSetting(Setting::AccountEmail);
     const QString sender = SenderItemText(name, email);
     if (!sender.isEmpty()) {
         m_fromComboBox->addItem(sender);
@@ -265,18 +264,14 @@ void MainForm::load() {
 
     m_editor->SetDisplayOptions(false, false);
 
-    const QString signatureStatus =
-        GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Status), 0);
+    const QString signatureStatus = GetSetting(Setting::SignatureStatus);
     // The signature is the starting text of a new message, not a change of the user's.
     if (signatureStatus.trimmed().toInt() == 1)
-        m_editor->NewDocumentFrom(
-            GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Message)));
+        m_editor->NewDocumentFrom(GetSetting(Setting::SignatureMessage));
 
     m_sendingMethodComboBox->addItems({QStringLiteral("Personal Sending"), QStringLiteral("Bulk Sending"),
                                        QStringLiteral("3rd Party Sending")});
-    const QString method =
-        SendingMethodText(GetSetting(QString::fromLatin1(Sections::Account),
-                                     QString::fromLatin1(Keys::Method), QStringLiteral("Personal")));
+    const QString method = SendingMethodText(GetSetting(Setting::AccountMethod));
     m_sendingMethodComboBox->setCurrentIndex(m_sendingMethodComboBox->findText(method));
 
     m_priorityComboBox->addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High")});

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/CommandTable.h"
 #include "app/KeyboardIndicators.h"
 #include "ui/Composer.h"
 
@@ -26,7 +27,7 @@ public:
 
     // The execute handler of the menu bar and the tool bar: runs the command with this id (a tool
     // button's id runs the menu command it repeats). An id without a command does nothing.
-    void ExecuteCommand(int id);
+    void ExecuteCommand(CommandId::Id id);
 
     // Composer: the message as the windows this one opens see it.
     HtmlEditor* Editor() const override;

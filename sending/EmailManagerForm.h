@@ -57,6 +57,12 @@ signals:
     void sendingMethodChanged(const QString& method);
 
 private:
+    QWidget* buildAccountPage();
+    QWidget* buildSendModePage();
+    QWidget* buildMessagePage();
+    void buildButtons();
+    void connectControls();
+    void loadValues();
     void authToggled(bool checked);
     void methodChosen();
     void trimEntries();

@@ -177,8 +177,7 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
     message.plainText = message.text && input.plainBody ? input.plainBody() : QString();
     message.subject = input.subject;
     message.attachments = input.attachments;
-    message.toColumn =
-        ColumnForLabel(GetSetting(Sections::Account, Keys::ToField, QStringLiteral("Email Address")));
+    message.toColumn = ColumnForLabel(GetSetting(Setting::AccountToField));
     for (const MergeMacro& m : MergeMacros)
         message.macros.append({QString::fromLatin1(m.macro), QString::fromLatin1(m.column)});
     message.historyMessage = m_historyBase + QStringLiteral(".eml");

@@ -104,9 +104,8 @@ SupportForm::SupportForm(const QString& priority, bool readReceipt, QWidget* par
 
     for (QWidget* box : std::initializer_list<QWidget*>{m_name, m_email, m_attachment})
         HookRightClick(box);
-    const QString account = QString::fromLatin1(Sections::Account);
-    m_name->setText(GetSetting(account, QString::fromLatin1(Keys::Name), QString()));
-    m_email->setText(GetSetting(account, QString::fromLatin1(Keys::Email), QString()));
+    m_name->setText(GetSetting(Setting::AccountName));
+    m_email->setText(GetSetting(Setting::AccountEmail));
     m_topic->addItems(SupportTopics);
     m_topic->setCurrentText(QStringLiteral("Support Request"));
     m_system->setChecked(true);

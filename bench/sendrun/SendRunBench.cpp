@@ -11,6 +11,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
 #include "sending/ComposerInput.h"
 #include "sending/MergeMacros.h"
@@ -68,14 +69,14 @@ double LibraryRun(int count, const QString& bodyFile, const QString& subject, qu
         const QString email = r.value(QStringLiteral("G-Email")).toString();
         smtp.AddRecipient(email, email, 1);
         smtp.SetBodyFormat(1);
-        smtp.ImportBodyFile(bodyFile, 6);
+        smtp.ImportBodyFile(bodyFile, mail::ImportHtmlWithText);
         QString merged = subject;
         for (const MergeMacro& m : MergeMacros) {
             const QString value = r.value(QLatin1String(m.column)).toString();
             smtp.ReplaceMergeField(QString::fromLatin1(m.macro), value, 1);
             merged.replace(QLatin1String(m.macro), value);
         }
-        smtp.SetSubject(smtp.EncodeHeaderText(merged, charset, 1, 0));
+        smtp.SetSubject(smtp.EncodeHeaderText(merged, charset, mail::HeaderQuotedPrintable, 0));
         if (smtp.Send() != 0)
             return -1;
         smtp.ClearMessage(3);

@@ -5,6 +5,7 @@
 //
 //   bench_smtp [-n COUNT]       (default 5000)
 #include "bench/support/BenchSupport.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
 
 #include <QCoreApplication>
@@ -58,8 +59,8 @@ int main(int argc, char** argv) {
     smtp.SetFromName(QStringLiteral("Bench Sender"));
     smtp.SetFromAddress(QStringLiteral("sender@bench.test"));
     smtp.SetCharset(QStringLiteral("utf-8"));
-    smtp.SetBodyEncoding(1);
-    smtp.SetPartEncoding(1);
+    smtp.SetBodyEncoding(mail::EncodingQuotedPrintable);
+    smtp.SetPartEncoding(mail::EncodingQuotedPrintable);
     smtp.AddHeader(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel 1.0"));
     const bench::Stopwatch stopwatch;
     int failed = 0;
@@ -73,7 +74,7 @@ int main(int argc, char** argv) {
         smtp.AddRecipient(name, QStringLiteral("r%1@bench.test").arg(i), 1);
         smtp.SetSubject(QStringLiteral("Offer for recipient %1").arg(i));
         smtp.SetBodyFormat(1);
-        smtp.ImportBodyFile(templatePath, 2);
+        smtp.ImportBodyFile(templatePath, mail::ImportHtmlOnly);
         smtp.ReplaceMergeField(QStringLiteral("$*MergeFirstName*$"), name, 1);
         if (smtp.Send() != 0)
             ++failed;

@@ -117,7 +117,7 @@ TEST_F(ComposerDocumentsTest, AnImportedMessageSavedElsewhereKeepsItsPicturesAft
         // A picture of the user's own, elsewhere on disk, goes in beside the imported one.
         form.editor()->DOM().pasteHTML(QStringLiteral("<img src=\"%1\">").arg(ownPicture));
         dialogs.answer(saved);
-        form.ExecuteCommand(1022);
+        form.ExecuteCommand(CommandId::Save);
         ASSERT_EQ(dialogs.seen().size(), 1u) << "an imported message is untitled";
         ASSERT_FALSE(form.editor()->IsDirty()) << boxes.last().toStdString();
 
@@ -158,14 +158,14 @@ TEST_F(ComposerDocumentsTest, EveryImportLeavesAnUntitledDocument) {
         if (form.editor()->IsDirty())
             boxes.answer(QMessageBox::No); // the import before is dropped
         dialogs.answer(path("news.htm"));
-        form.ExecuteCommand(1021);
+        form.ExecuteCommand(CommandId::Open);
         ASSERT_EQ(form.editor()->CurrentDocumentPath(), path("news.htm"));
         ASSERT_TRUE(ImportMessageIntoComposer(path(message), form).done);
 
         // Save asks for a name; cancelled, nothing is written anywhere.
         const size_t asked = dialogs.seen().size();
         dialogs.answer(QString());
-        form.ExecuteCommand(1022);
+        form.ExecuteCommand(CommandId::Save);
         ASSERT_EQ(dialogs.seen().size(), asked + 1);
         EXPECT_EQ(dialogs.seen().back().kind, FileDialogKind::Save);
         EXPECT_EQ(readAll(path("news.htm")), QByteArray("<html><body><p>News</p></body></html>"));
@@ -193,7 +193,7 @@ TEST_F(ComposerDocumentsTest, OpenOnANamedPipeIsAnsweredAtOnce) {
     form.editor()->DOM().pasteHTML(QStringLiteral("<p>draft</p>"));
     dialogs.answer(pipe);
     boxes.answer(QMessageBox::No);
-    form.ExecuteCommand(1021);
+    form.ExecuteCommand(CommandId::Open);
     answered = true;
     rescuer.join();
     EXPECT_FALSE(rescued) << "Open waited for someone to write into the pipe";
@@ -216,7 +216,7 @@ TEST_F(ComposerDocumentsTest, PreviewAndSendNeverReplaceALockedDocument) {
     ASSERT_TRUE(form.editor()->LoadDocument(path("locked.htm")));
     form.editor()->DOM().pasteHTML(QStringLiteral("<b>edited</b>"));
 
-    form.ExecuteCommand(1057);
+    form.ExecuteCommand(CommandId::Preview);
     ASSERT_EQ(opened, QStringList{TempFolder() + QStringLiteral("Preview.eml")})
         << boxes.last().toStdString();
     const QByteArray eml = readAll(opened[0]);
@@ -241,7 +241,7 @@ TEST_F(ComposerDocumentsTest, APreviewNoProgramOpensSaysWhereItIs) {
     MainForm form;
     form.SetFormat(QStringLiteral("HTML"));
     form.editor()->DOM().pasteHTML(QStringLiteral("<p>hello</p>"));
-    form.ExecuteCommand(1057);
+    form.ExecuteCommand(CommandId::Preview);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(boxes.last(), QStringLiteral("The preview could not be opened. It is stored in the file:\n") +
                                 TempFolder() + QStringLiteral("Preview.eml"));

@@ -393,7 +393,7 @@ TEST_F(MainFormCloseTest, AfterASendOrAPreviewTheCloseStillAsksToSave) {
         if (QLatin1String(what) == QLatin1String("send"))
             EXPECT_EQ(SendRunInputFrom(form).writeHtmlBody(), TempFolder() + QStringLiteral("Preview.htm"));
         else
-            form.ExecuteCommand(1057);
+            form.ExecuteCommand(CommandId::Preview);
         QFile body(TempFolder() + QStringLiteral("Preview.htm"));
         ASSERT_TRUE(body.open(QIODevice::ReadOnly));
         EXPECT_TRUE(body.readAll().contains("composed"));

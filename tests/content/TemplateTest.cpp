@@ -4,6 +4,7 @@
 #include "content/RegisterContentWindows.h"
 #include "content/TemplateForm.h"
 #include "core/Paths.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
 #include "tests/content/ContentFixture.h"
 #include "tests/mail/MimeTestSupport.h"
@@ -264,7 +265,7 @@ TEST_F(TemplateDialog, FilledTemplateArrivesWithItsPicturesAndNoPlaceholder) {
     smtp.AddRecipient(QStringLiteral("Jo"), QStringLiteral("jo@example.test"), 1);
     smtp.SetSubject(QStringLiteral("Sports news"));
     smtp.SetBodyFormat(1);
-    ASSERT_EQ(smtp.ImportBodyFile(body, 2), 0);
+    ASSERT_EQ(smtp.ImportBodyFile(body, mail::ImportHtmlOnly), 0);
     const struct {
         const char* macro;
         const char* value;

@@ -238,7 +238,7 @@ TEST(SmtpFailures, EightBitBodiesOnlyToServersThatTakeThem) {
         };
         auto smtp = Client(server.port());
         smtp->SetCharset(QStringLiteral("utf-8"));
-        smtp->SetBodyEncoding(0);
+        smtp->SetBodyEncoding(mail::EncodingNone);
         smtp->SetBodyText(QStringLiteral("Grüße"));
         ASSERT_EQ(smtp->Send(), 0);
         const QByteArray mail = server.received.value(server.received.indexOf("EHLO client.test") + 1);

@@ -1,5 +1,6 @@
 // The SMTP class against real peers (aiosmtpd, smtp-sink) and scripted fakes on 127.0.0.1.
 #include "mail/Smtp.h"
+#include "mail/MimeComposer.h"
 #include "tests/mail/SmtpPeers.h"
 
 #include <QCoreApplication>
@@ -148,8 +149,8 @@ TEST_F(SmtpPeerTest, PipeliningAndDsnFollowWhatTheServerOffers) {
     for (PythonPeer* peer : {full, plain}) {
         QString log;
         auto smtp = MakeSmtp(peer->port(), &log);
-        smtp->SetDsnNotify(7);
-        smtp->SetDsnReturn(1);
+        smtp->SetDsnNotify(Smtp::DsnFailure | Smtp::DsnSuccess | Smtp::DsnDelay);
+        smtp->SetDsnReturn(Smtp::DsnReturnHeaders);
         Message(*smtp, QStringLiteral("a@rcpt.test"), QStringLiteral("S"), QStringLiteral("B"));
         smtp->AddRecipient(QStringLiteral("Copy"), QStringLiteral("b@rcpt.test"), 2);
         ASSERT_EQ(smtp->Send(), 0) << log.toStdString();
@@ -267,7 +268,7 @@ TEST_F(SmtpPeerTest, AuthenticationMechanismsAndTheirFailures) {
 // Dot-stuffing and line ends: lines that begin with "." and bare LF / CR line breaks arrive intact.
 TEST_F(SmtpPeerTest, DotStuffingAndLineEndsSurviveTheTrip) {
     auto smtp = MakeSmtp(full->port());
-    smtp->SetBodyEncoding(0);
+    smtp->SetBodyEncoding(mail::EncodingNone);
     const QString body = QStringLiteral(".hidden\n..two\n.\nend\rlast");
     Message(*smtp, QStringLiteral("a@rcpt.test"), QStringLiteral("Dots"), body);
     ASSERT_EQ(smtp->Send(), 0);
@@ -286,7 +287,7 @@ TEST_F(SmtpPeerTest, HeadersStayOneLineAndBadAttachmentsNeverSend) {
     smtp->AddHeader(QStringLiteral("X-Test"), QStringLiteral("a\r\nBcc: evil@evil.test"));
     smtp->AddHeader(QStringLiteral("Bad Name"), QStringLiteral("x"));
     Message(*smtp, QStringLiteral("a@rcpt.test"), QStringLiteral("Sub\r\nject"), QStringLiteral("B"));
-    EXPECT_EQ(smtp->AttachFile(QString(), QString(), 0), 0);
+    EXPECT_EQ(smtp->AttachFile(QString(), QString(), mail::AttachBase64), 0);
     EXPECT_TRUE(smtp->Spec().attachments.isEmpty());
     ASSERT_EQ(smtp->Send(), 0);
     const auto env = full->envelopes().value(0);
@@ -302,7 +303,7 @@ TEST_F(SmtpPeerTest, HeadersStayOneLineAndBadAttachmentsNeverSend) {
     EXPECT_EQ(smtp->Send(), 10);
     smtp->ClearMessage(3);
     Message(*smtp, QStringLiteral("a@rcpt.test"), QStringLiteral("S"), QStringLiteral("B"));
-    EXPECT_EQ(smtp->AttachFile(dir.path(), QString(), 0), 10) << "a folder is no attachment";
+    EXPECT_EQ(smtp->AttachFile(dir.path(), QString(), mail::AttachBase64), 10) << "a folder is no attachment";
     EXPECT_EQ(smtp->Send(), 10);
     EXPECT_TRUE(full->commands().isEmpty()) << "no server was contacted";
 
@@ -471,10 +472,11 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
         Smtp smtp;
         QElapsedTimer t;
         t.start();
-        EXPECT_EQ(smtp.AttachFile(c.path, QString(), 0), 10) << c.what;
+        EXPECT_EQ(smtp.AttachFile(c.path, QString(), mail::AttachBase64), 10) << c.what;
         EXPECT_LT(t.elapsed(), 2000) << c.what;
         t.restart();
-        EXPECT_EQ(smtp.ImportBodyFile(c.path, 2), 1) << c.what << ": an HTML body is no special file either";
+        EXPECT_EQ(smtp.ImportBodyFile(c.path, mail::ImportHtmlOnly), 1)
+            << c.what << ": an HTML body is no special file either";
         EXPECT_LT(t.elapsed(), 2000) << c.what;
     }
 
@@ -489,7 +491,7 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
         smtp.SetFromAddress(QStringLiteral("a@b.test"));
         smtp.AddRecipient(QString(), QStringLiteral("c@d.test"), 1);
         smtp.SetBodyText(QStringLiteral("x"));
-        ASSERT_EQ(smtp.AttachFile(swapped, QString(), 0), 0);
+        ASSERT_EQ(smtp.AttachFile(swapped, QString(), mail::AttachBase64), 0);
         ASSERT_TRUE(QFile::remove(swapped));
         ASSERT_TRUE(QFile::link(target, swapped));
         QElapsedTimer t;

@@ -5,6 +5,7 @@
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "mail/Smtp.h"
+#include "sending/MessageSetup.h"
 #include "tests/mail/SmtpPeers.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/MakerSite.h"
@@ -216,6 +217,37 @@ TEST_F(SupportMail, AnAttachmentGoesAlongAndOneThatCannotBeReadStopsTheSend) {
         EXPECT_EQ(SendSupportRequest(smtp, r, SampleFacts(), QString()), 10) << bad.toStdString();
     }
     EXPECT_EQ(peer.messages().size(), 1); // nothing more went out
+}
+
+// The send run and the support request connect alike: both authenticate exactly when the stored "Auth"
+// has the numeric value 1, however it is written.
+TEST_F(SupportMail, BothSetUpsAuthenticateExactlyWhenAuthIsTheNumberOne) {
+    SaveSetting(Setting::AccountUsername, QStringLiteral("ada"));
+    const std::pair<const char*, bool> cases[] = {
+        {nullptr, false}, // never stored
+        {"1", true},      {"1.0", true},  {" 1 ", true},  {"01", true},  {"+1", true},
+        {"1e0", true},    {"0", false},   {"", false},    {"2", false},  {"1.5", false},
+        {"-1", false},    {"one", false}, {"1 0", false}, {"0.1", false}};
+    for (const auto& [stored, authenticates] : cases) {
+        const std::string label = stored ? stored : "(missing)";
+        if (stored)
+            SaveSetting(Setting::AccountAuth, QString::fromLatin1(stored));
+        peer.clear();
+        mail::Smtp run; // as the send run sets its object up
+        SetUpThreadAndOptions(run);
+        SetUpSenderAndServer(run, QStringLiteral("Normal"), false);
+        run.AddRecipient(QString(), QStringLiteral("bob@example.test"), 1);
+        ApplyTextBody(run, QStringLiteral("hello"));
+        ASSERT_EQ(run.Send(), 0) << label;
+        mail::Smtp support;
+        ASSERT_EQ(SendSupportRequest(support, request(), SampleFacts(), QString()), 0) << label;
+        const QList<QJsonObject> envelopes = peer.envelopes();
+        ASSERT_EQ(envelopes.size(), 2) << label;
+        EXPECT_EQ(envelopes[0][QStringLiteral("authenticated")].toBool(), authenticates)
+            << "send run " << label;
+        EXPECT_EQ(envelopes[1][QStringLiteral("authenticated")].toBool(), authenticates)
+            << "support " << label;
+    }
 }
 
 // The window, with message boxes, the file dialog and the browser answered by the test.
