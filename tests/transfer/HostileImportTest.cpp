@@ -26,9 +26,9 @@ namespace {
 
 using testenv::kSanitized;
 
-// Processor time allowed for one run over a hostile line or file of some megabytes: a few hundred
-// milliseconds here, some times that under the sanitizers. A pass that goes back over the line for
-// each field or character takes hours at these sizes.
+// Processor time allowed for one run over a hostile line or file of some megabytes: a second or two at
+// the most here, some times that under the sanitizers. A pass that goes back over the line for each
+// field or character takes hours at these sizes.
 constexpr qint64 kCpuMsAllowed = kSanitized ? 30000 : 10000;
 
 // Bytes this process has read through the system so far (rchar of /proc/self/io): what a reader asked
