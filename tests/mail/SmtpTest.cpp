@@ -2,6 +2,7 @@
 #include "mail/Smtp.h"
 #include "mail/MimeComposer.h"
 #include "tests/mail/SmtpPeers.h"
+#include "tests/support/BlockedOpens.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,11 +15,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -447,20 +443,7 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
     QTemporaryDir dir;
     const QString fifo = dir.filePath(QStringLiteral("pipe.txt"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    // A writer comes every 100 ms. Its open succeeds only while a reader waits in an open of the pipe:
-    // each such rescue is an open that blocked, and it lets the test end instead of hanging.
-    std::atomic<bool> done = false;
-    std::atomic<int> rescues = 0;
-    std::thread unblock([&fifo, &done, &rescues] {
-        while (!done) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                ++rescues;
-                ::close(fd);
-            }
-        }
-    });
+    const testenv::BlockedOpens blocked(fifo);
     const QString zeroLink = dir.filePath(QStringLiteral("zero.bin"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zeroLink));
 
@@ -474,7 +457,7 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
         EXPECT_EQ(smtp.AttachFile(c.path, QString(), mail::AttachBase64), 10) << c.what;
         EXPECT_EQ(smtp.ImportBodyFile(c.path, mail::ImportHtmlOnly), 1)
             << c.what << ": an HTML body is no special file either";
-        EXPECT_EQ(rescues, 0) << c.what;
+        EXPECT_EQ(blocked.count(), 0) << c.what;
     }
 
     // Attached while regular, then replaced before the message is composed.
@@ -492,9 +475,7 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
         ASSERT_TRUE(QFile::remove(swapped));
         ASSERT_TRUE(QFile::link(target, swapped));
         EXPECT_EQ(smtp.SaveMessageFile(dir.filePath(QStringLiteral("out.eml"))), 10) << target.toStdString();
-        EXPECT_EQ(rescues, 0) << target.toStdString();
+        EXPECT_EQ(blocked.count(), 0) << target.toStdString();
         QFile::remove(swapped);
     }
-    done = true;
-    unblock.join();
 }

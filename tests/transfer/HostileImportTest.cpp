@@ -1,18 +1,14 @@
 // Import files made to hurt: huge lines, runs of delimiters, endless address characters. Each must end
 // within seconds of processor time and in memory bounded by a small multiple of the file.
 #include "recipients/CheckEmail.h"
+#include "tests/support/BlockedOpens.h"
 #include "tests/support/ProcessMeasures.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/ImportText.h"
 #include "transfer/RecipientExporter.h"
 #include "transfer/RecipientImporter.h"
 
-#include <atomic>
-#include <chrono>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 // Under AddressSanitizer freed memory waits in a quarantine and would count as resident: keep it small,
@@ -43,29 +39,12 @@ qint64 bytesRead() {
     return -1;
 }
 
-// Peak resident memory of this process in bytes since the last ResetPeakMemory.
+// Peak resident memory of this process in bytes since the last reset, and the present resident size.
 qint64 peakMemory() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return -1;
-}
-void resetPeakMemory() {
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
+    return testenv::StatusKb("VmHWM:") * 1024;
 }
 qint64 residentMemory() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return -1;
+    return testenv::StatusKb("VmRSS:") * 1024;
 }
 
 class HostileImport : public TransferFixture {
@@ -84,7 +63,7 @@ protected:
         o.mapping[0] = 1;
         o.mapping[2] = 2;
         o.mapping[17] = 18;
-        resetPeakMemory();
+        testenv::ResetPeakMemory();
         const qint64 before = residentMemory();
         const qint64 cpu = testenv::ProcessorMilliseconds(true);
         Measured m;
@@ -115,7 +94,7 @@ TEST(HostileText, LongTextsAreRefusedBeforeThePattern) {
 
 TEST(HostileText, ADelimiterLineIsCutOnlyAsFarAsItIsUsed) {
     const QString tabs(8 << 20, QLatin1Char('\t'));
-    resetPeakMemory();
+    testenv::ResetPeakMemory();
     const qint64 before = residentMemory();
     const QStringList fields = SplitImportLine(tabs, QLatin1Char('\t'), true, UsedImportFields);
     const qint64 extra = peakMemory() - before;
@@ -266,20 +245,7 @@ TEST_F(HostileImport, DevicesAndPipesAreRefusedInsteadOfReadForever) {
     addGroup(QStringLiteral("Clients"));
     const QString pipe = dir.filePath(QStringLiteral("pipe"));
     ASSERT_EQ(0, ::mkfifo(QFile::encodeName(pipe).constData(), 0600));
-    // A writer comes every 100 ms. Its open succeeds only while a reader waits in an open of the pipe:
-    // each such rescue is an open that blocked, and it lets the test end instead of hanging.
-    std::atomic<bool> done = false;
-    std::atomic<int> rescues = 0;
-    std::thread rescuer([&pipe, &done, &rescues] {
-        while (!done) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                ++rescues;
-                ::close(fd);
-            }
-        }
-    });
+    const testenv::BlockedOpens blocked(pipe);
     for (const QString& path : {QStringLiteral("/dev/zero"), pipe}) {
         const qint64 before = bytesRead();
         EXPECT_EQ(QString(), FirstImportLine(path)) << path.toStdString();
@@ -290,10 +256,8 @@ TEST_F(HostileImport, DevicesAndPipesAreRefusedInsteadOfReadForever) {
         }
         // Nothing of the device is read: what the runs read is the database.
         EXPECT_LT(bytesRead() - before, FirstLineLimit) << path.toStdString() << ": bytes read";
-        EXPECT_EQ(rescues, 0) << path.toStdString();
+        EXPECT_EQ(blocked.count(), 0) << path.toStdString();
     }
-    done = true;
-    rescuer.join();
 }
 
 TEST_F(HostileImport, AHugeGroupExportsInFlatMemory) {
@@ -313,7 +277,7 @@ TEST_F(HostileImport, AHugeGroupExportsInFlatMemory) {
     o.mode = ExportMode::Fields;
     o.delimiter = QLatin1Char(';');
     o.columns = QStringList{QStringLiteral("G-Email"), QStringLiteral("G-Add")};
-    resetPeakMemory();
+    testenv::ResetPeakMemory();
     const qint64 before = residentMemory();
     const ExportResult r = RecipientExporter(o).Run();
     const qint64 extra = peakMemory() - before;
