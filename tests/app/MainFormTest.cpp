@@ -170,7 +170,9 @@ TEST_F(MainFormTest, AtItsMinimumSizeEveryControlIsWhole) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     HookMinWinSize(&form);
     form.resize(1, 1);
-    QTest::qWait(100);
+    // The window system takes the new size in its own time; the layout follows it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowHandle()->size() == form.minimumSize(); }, 5000));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QWidget* client = child<QWidget>(&form, "ClientArea");
     for (QWidget* w : client->findChildren<QWidget*>()) {
         if (!w->isVisible() || w->isWindow() || w->objectName().isEmpty())
@@ -198,7 +200,7 @@ TEST_F(MainFormTest, TypingInTheEditorMarksTheDocumentModified) {
             break;
         }
     target->setFocus();
-    QTest::qWait(200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return target->hasFocus(); }, 5000));
     for (char c : QByteArray("Hello"))
         QTest::keyClick(form.windowHandle(), c);
     EXPECT_TRUE(QTest::qWaitFor([&] { return editor->IsDirty(); }, 5000));

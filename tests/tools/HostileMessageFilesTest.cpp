@@ -46,7 +46,9 @@ namespace {
 
 using testenv::kSanitized;
 
-// Wide bounds: the sanitizers make every step some times slower, a busy disk makes creating files slow.
+// Processor time allowed per step: a second or two here, some times that under the sanitizers. A name
+// probed against every file made before (ten thousand of one name) costs minutes. Waits for a busy disk
+// are not processor time.
 constexpr qint64 kCpuMsAllowed = kSanitized ? 40000 : 8000;
 
 // Runs work and returns the growth of the peak resident memory, checking the processor time it took.
