@@ -6,7 +6,9 @@
 #include <vector>
 
 namespace CommandId {
-enum : int {
+// Menu commands, then the tool bar's buttons (each repeats a menu command). The merge items' ids are
+// in the merge macro table (sending/MergeMacros.h).
+enum Id : int {
     New = 1020,
     Open = 1021,
     Save = 1022,
@@ -65,8 +67,31 @@ enum : int {
     HomePage = 1085,
     About = 1086,
     NetworkTools = 1128,
+
+    ToolNew = 1102,
+    ToolOpen = 1103,
+    ToolSave = 1104,
+    ToolPrint = 1105,
+    ToolProperties = 1106,
+    ToolUndo = 1107,
+    ToolRedo = 1108,
+    ToolCut = 1109,
+    ToolCopy = 1110,
+    ToolPaste = 1111,
+    ToolDelete = 1112,
+    ToolFind = 1113,
+    ToolBold = 1114,
+    ToolItalic = 1115,
+    ToolUnderline = 1116,
+    ToolAlignLeft = 1117,
+    ToolAlignCenter = 1118,
+    ToolAlignRight = 1119,
+    ToolIndentDecrease = 1120,
+    ToolIndentIncrease = 1121,
+    ToolBullets = 1122,
+    ToolNumbers = 1123,
 };
-}
+} // namespace CommandId
 
 struct CommandInfo {
     int id;
@@ -100,9 +125,9 @@ struct MenuLayout {
 const std::vector<MenuLayout>& MenuBarLayout();
 
 struct ToolButtonInfo {
-    int id;
+    CommandId::Id id;
     const char* caption; // also its tool tip
-    int runs;            // the menu command it repeats
+    CommandId::Id runs;  // the menu command it repeats
     bool separatorBefore;
 };
 

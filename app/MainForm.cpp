@@ -9,9 +9,9 @@
 #include "editor/HtmlEditor.h"
 #include "editor/SaveChanges.h"
 #include "recipients/GroupManagerForm.h"
+#include "sending/EmailManagerForm.h"
 #include "sending/SendingCommands.h"
 #include "ui/FieldLabels.h"
-#include "ui/MainFormControls.h"
 #include "ui/WindowConventions.h"
 
 #include <QApplication>
@@ -76,18 +76,6 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QString::fromLatin1(MainWindowTitle));
     buildControls();
 
-    MainFormControls& ui = MainFormUi();
-    ui.FromComboBox = m_fromComboBox;
-    ui.ToComboBox = m_toComboBox;
-    ui.SubjectTextBox = m_subjectTextBox;
-    ui.Editor = m_editor;
-    ui.SendingMethodComboBox = m_sendingMethodComboBox;
-    ui.PriorityComboBox = m_priorityComboBox;
-    ui.FormatComboBox = m_formatComboBox;
-    ui.RRRCheckBox = m_rrrCheckBox;
-    ui.AttachmentComboBox = m_attachmentComboBox;
-    ui.Window = this;
-
     buildCommands();
     load();
     // Every key of every window of the program passes its top-level window first; that is where the
@@ -97,6 +85,55 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
 
 MainForm::~MainForm() {
     qApp->removeEventFilter(this);
+}
+
+HtmlEditor* MainForm::Editor() const {
+    return m_editor;
+}
+
+QString MainForm::Subject() const {
+    return m_subjectTextBox->text();
+}
+
+void MainForm::SetSubject(const QString& subject) {
+    m_subjectTextBox->setText(subject);
+}
+
+QString MainForm::Group() const {
+    return m_toComboBox->currentText();
+}
+
+int MainForm::GroupCount() const {
+    return m_toComboBox->count();
+}
+
+QString MainForm::Format() const {
+    return m_formatComboBox->currentText();
+}
+
+void MainForm::SetFormat(const QString& format) {
+    m_formatComboBox->setCurrentText(format);
+}
+
+QString MainForm::Priority() const {
+    return m_priorityComboBox->currentText();
+}
+
+bool MainForm::ReadReceipt() const {
+    return m_rrrCheckBox->isChecked();
+}
+
+QStringList MainForm::Attachments() const {
+    QStringList paths;
+    for (int i = 0; i < m_attachmentComboBox->count(); ++i)
+        paths << m_attachmentComboBox->itemText(i);
+    return paths;
+}
+
+void MainForm::AddAttachments(const QStringList& paths) {
+    m_attachmentComboBox->addItems(paths);
+    if (m_attachmentComboBox->count() > 0)
+        m_attachmentComboBox->setCurrentIndex(0);
 }
 
 void MainForm::buildControls() {
@@ -214,9 +251,8 @@ void MainForm::buildStatusBar() {
 void MainForm::load() {
     buildStatusBar();
 
-    const QString name = GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(Keys::Name));
-    const QString email =
-        GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(Keys::Email));
+    const QString name = GetSetting(Setting::AccountName);
+    const QString email = GetSetting(Setting::AccountEmail);
     const QString sender = SenderItemText(name, email);
     if (!sender.isEmpty()) {
         m_fromComboBox->addItem(sender);
@@ -228,18 +264,14 @@ void MainForm::load() {
 
     m_editor->SetDisplayOptions(false, false);
 
-    const QString signatureStatus =
-        GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Status), 0);
+    const QString signatureStatus = GetSetting(Setting::SignatureStatus);
     // The signature is the starting text of a new message, not a change of the user's.
     if (signatureStatus.trimmed().toInt() == 1)
-        m_editor->NewDocumentFrom(
-            GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Message)));
+        m_editor->NewDocumentFrom(GetSetting(Setting::SignatureMessage));
 
     m_sendingMethodComboBox->addItems({QStringLiteral("Personal Sending"), QStringLiteral("Bulk Sending"),
                                        QStringLiteral("3rd Party Sending")});
-    const QString method =
-        SendingMethodText(GetSetting(QString::fromLatin1(Sections::Account),
-                                     QString::fromLatin1(Keys::Method), QStringLiteral("Personal")));
+    const QString method = SendingMethodText(GetSetting(Setting::AccountMethod));
     m_sendingMethodComboBox->setCurrentIndex(m_sendingMethodComboBox->findText(method));
 
     m_priorityComboBox->addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High")});
@@ -289,15 +321,41 @@ void MainForm::showKeyboardIndicators() {
     m_numPane->setEnabled(m_keys.numOn());
 }
 
-// The managers are modal; nothing is read back from them here: the windows that change the main
-// window's lists (accounts, groups) update them through MainFormUi() themselves.
+// The managers are modal; the main window's lists follow what they store as they store it.
 void MainForm::EmailButtonClicked() {
-    ShowEmailManager(this);
+    EmailManagerForm manager(this);
+    connect(&manager, &EmailManagerForm::senderChanged, this, &MainForm::ShowSender);
+    connect(&manager, &EmailManagerForm::sendingMethodChanged, this, &MainForm::ShowSendingMethod);
+    manager.exec();
+}
+
+void MainForm::ShowSender(const QString& sender) {
+    m_fromComboBox->clear();
+    if (sender.isEmpty())
+        return;
+    m_fromComboBox->addItem(sender);
+    m_fromComboBox->setCurrentIndex(0);
+}
+
+void MainForm::ShowSendingMethod(const QString& method) {
+    const int i = m_sendingMethodComboBox->findText(method);
+    if (i >= 0)
+        m_sendingMethodComboBox->setCurrentIndex(i);
+    else
+        m_sendingMethodComboBox->setCurrentText(method);
 }
 
 void MainForm::GroupButtonClicked() {
     GroupManagerForm manager(this);
+    connect(&manager, &GroupManagerForm::groupsChanged, this, &MainForm::ShowGroups);
     manager.exec();
+}
+
+// After a change of the groups the list selects its first group.
+void MainForm::ShowGroups(const QStringList& names) {
+    m_toComboBox->clear();
+    m_toComboBox->addItems(names);
+    m_toComboBox->setCurrentIndex(names.isEmpty() ? -1 : 0);
 }
 
 void MainForm::HistoryButtonClicked() {
@@ -309,5 +367,5 @@ void MainForm::SignatureButtonClicked() {
 }
 
 void MainForm::SendButtonClicked() {
-    RunSendCommand(this);
+    RunSendCommand(this, *this);
 }

@@ -1,5 +1,7 @@
 #pragma once
+#include "app/CommandTable.h"
 #include "app/KeyboardIndicators.h"
+#include "ui/Composer.h"
 
 #include <QMainWindow>
 
@@ -12,9 +14,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The message composer: the program's main window. Other windows reach its controls through
-// MainFormUi(), which the constructor fills.
-class MainForm : public QMainWindow {
+// The message composer: the program's main window. The windows it opens get what they need of it from
+// it: the message (Composer), or the lists they change through their own signals.
+class MainForm : public QMainWindow, public Composer {
     Q_OBJECT
 public:
     explicit MainForm(QWidget* parent = nullptr);
@@ -25,7 +27,20 @@ public:
 
     // The execute handler of the menu bar and the tool bar: runs the command with this id (a tool
     // button's id runs the menu command it repeats). An id without a command does nothing.
-    void ExecuteCommand(int id);
+    void ExecuteCommand(CommandId::Id id);
+
+    // Composer: the message as the windows this one opens see it.
+    HtmlEditor* Editor() const override;
+    QString Subject() const override;
+    void SetSubject(const QString& subject) override;
+    QString Group() const override;
+    int GroupCount() const override;
+    QString Format() const override;
+    void SetFormat(const QString& format) override;
+    QString Priority() const override;
+    bool ReadReceipt() const override;
+    QStringList Attachments() const override;
+    void AddAttachments(const QStringList& paths) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -39,6 +54,10 @@ private slots:
     void HistoryButtonClicked();
     void SignatureButtonClicked();
     void SendButtonClicked();
+    // The lists that follow what the Email Manager and the Group Manager store.
+    void ShowSender(const QString& sender);
+    void ShowSendingMethod(const QString& method);
+    void ShowGroups(const QStringList& names);
 
 private:
     // File commands and the save-changes steps.

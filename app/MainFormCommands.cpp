@@ -99,10 +99,11 @@ int dialogCommandFor(int id) {
 } // namespace
 
 void MainForm::buildCommands() {
-    m_commandBars = new CommandBars(this, [this](int id) { ExecuteCommand(id); });
+    // The bars carry the ids of their tables, merge items included, as plain numbers.
+    m_commandBars = new CommandBars(this, [this](int id) { ExecuteCommand(CommandId::Id(id)); });
     InstallHelpKey(this, QStringLiteral("Welcome.htm"));
 
-    const std::pair<const char*, int> buttons[] = {
+    const std::pair<const char*, CommandId::Id> buttons[] = {
         {"FontButton", CommandId::Font},
         {"BodyButton", CommandId::Body},
         {"LineButton", CommandId::Line},
@@ -125,7 +126,7 @@ void MainForm::buildCommands() {
             [this](int index) { editorContextMenuChosen(index); });
 }
 
-void MainForm::ExecuteCommand(int id) {
+void MainForm::ExecuteCommand(CommandId::Id id) {
     // A tool button runs the menu command it repeats.
     for (const ToolButtonInfo& b : ToolBarLayout())
         if (b.id == id)
@@ -181,7 +182,7 @@ void MainForm::ExecuteCommand(int id) {
         deleteAttachment();
         break;
     case CommandId::Preview:
-        ShowMessagePreview(this);
+        ShowMessagePreview(this, *this);
         break;
     case CommandId::Send:
         SendButtonClicked();
@@ -228,10 +229,8 @@ void MainForm::newDocument() {
     if (!PromptSaveChanges(this, m_editor))
         return;
     // A new message starts with the signature when it is on; that is not a change of the user's.
-    if (GetSetting(QString::fromLatin1(Sections::Signature), QString::fromLatin1(Keys::Status), 0)
-            .trimmed()
-            .toInt() != 0)
-        m_editor->NewDocumentFrom(setting(Sections::Signature, Keys::Message));
+    if (GetSetting(Setting::SignatureStatus).trimmed().toInt() != 0)
+        m_editor->NewDocumentFrom(GetSetting(Setting::SignatureMessage));
     else
         m_editor->NewDocument();
 }
@@ -319,7 +318,7 @@ void MainForm::openRoutedWindow(int id) {
     if (id == CommandId::TechnicalSupport)
         technicalSupport();
     else
-        CommandWindows::Open(id, this);
+        CommandWindows::Open(id, this, *this);
 }
 
 void MainForm::openTransferWindow(bool import) {
@@ -342,7 +341,7 @@ void MainForm::technicalSupport() {
             return;
         }
     }
-    CommandWindows::Open(CommandId::TechnicalSupport, this);
+    CommandWindows::Open(CommandId::TechnicalSupport, this, *this);
 }
 
 void MainForm::showTipOfTheDay() {

@@ -8,7 +8,6 @@
 #include "core/Paths.h"
 #include "core/PrivateFiles.h"
 #include "core/Settings.h"
-#include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -93,15 +92,18 @@ void SingleInstance::askFirstCopyForAttention() {
 void SingleInstance::onConnection() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        // The first copy may still be starting up; then there is no window to flash yet.
-        if (QWidget* window = MainFormUi().Window)
-            QApplication::alert(window, 1000);
         emit attentionRequested();
     }
 }
 
 Startup::Startup(StartupEnvironment environment)
-    : m_env(std::move(environment)), m_instance(std::make_unique<SingleInstance>(m_env.instanceFolder)) {}
+    : m_env(std::move(environment)), m_instance(std::make_unique<SingleInstance>(m_env.instanceFolder)) {
+    // This copy may still be starting up; then there is no window to flash yet.
+    QObject::connect(m_instance.get(), &SingleInstance::attentionRequested, m_instance.get(), [this] {
+        if (m_mainWindow)
+            QApplication::alert(m_mainWindow, 1000);
+    });
+}
 
 StartupOutcome Startup::run() {
     if (!m_instance->acquire()) {
@@ -146,11 +148,11 @@ StartupOutcome Startup::run() {
     QDir().mkdir(DataPath() + QStringLiteral("History"));
 
     if (showWindows)
-        showWindows(m_env);
+        showWindows(m_env, m_mainWindow);
     return StartupOutcome::Started;
 }
 
-void Startup::ShowStartupWindows(const StartupEnvironment& environment) {
+void Startup::ShowStartupWindows(const StartupEnvironment& environment, QPointer<QWidget>& mainWindow) {
     auto* splash = new SplashForm;
     splash->WinVer()->setText(environment.systemName);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -165,6 +167,7 @@ void Startup::ShowStartupWindows(const StartupEnvironment& environment) {
     }
 
     auto* mainForm = new MainForm;
+    mainWindow = mainForm;
     mainForm->setAttribute(Qt::WA_DeleteOnClose);
     mainForm->resize(mainForm->sizeHint().expandedTo(QSize(760, 580)));
 

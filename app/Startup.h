@@ -1,12 +1,14 @@
 #pragma once
 #include <QLockFile>
 #include <QObject>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <functional>
 #include <memory>
 
 class QLocalServer;
+class QWidget;
 
 // What start-up needs to know of the machine. System() reads the real values; tests make their own.
 struct StartupEnvironment {
@@ -34,7 +36,8 @@ public:
     void askFirstCopyForAttention();
 
 signals:
-    // A second copy was started. The main window (when there is one yet) flashes for about a second.
+    // A second copy was started: the start-up flashes its main window (when there is one yet) for about
+    // a second.
     void attentionRequested();
 
 private:
@@ -64,16 +67,21 @@ public:
 
     StartupOutcome run();
 
-    // The splash, the main window and the tip of the day. Tests replace it; empty shows nothing.
-    std::function<void(const StartupEnvironment&)> showWindows = ShowStartupWindows;
+    // The splash, the main window and the tip of the day; mainWindow takes the main window as soon as
+    // it exists. Tests replace it; empty shows nothing.
+    std::function<void(const StartupEnvironment&, QPointer<QWidget>& mainWindow)> showWindows =
+        ShowStartupWindows;
 
     SingleInstance& instance() { return *m_instance; }
+    // The main window while it exists (null before it is made and once it is closed).
+    QWidget* mainWindow() const { return m_mainWindow; }
 
     // The windows of start-up: the splash while the main window loads, then the main window and the
     // tip of the day, then the main window's minimum size.
-    static void ShowStartupWindows(const StartupEnvironment& environment);
+    static void ShowStartupWindows(const StartupEnvironment& environment, QPointer<QWidget>& mainWindow);
 
 private:
     StartupEnvironment m_env;
     std::unique_ptr<SingleInstance> m_instance;
+    QPointer<QWidget> m_mainWindow;
 };

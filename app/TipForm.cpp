@@ -78,8 +78,7 @@ TipForm::TipForm(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     // Stored at once: OK is not needed, and the close box keeps what was clicked.
     connect(m_tipCheckBox, &QCheckBox::clicked, this, [](bool on) {
-        SaveSetting(QString::fromLatin1(Sections::Options), QString::fromLatin1(Keys::Tips),
-                    on ? QStringLiteral("1") : QStringLiteral("0"));
+        SaveSetting(Setting::OptionsTips, on ? QStringLiteral("1") : QStringLiteral("0"));
     });
 
     ShowNextTip();

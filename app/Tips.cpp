@@ -10,10 +10,6 @@ namespace TipOfTheDay {
 namespace {
 int currentTip = 0;
 bool firstTipShown = false;
-
-QString options() {
-    return QString::fromLatin1(Sections::Options);
-}
 } // namespace
 
 const QStringList& Tips() {
@@ -127,17 +123,17 @@ QString FirstRunTip() {
 
 bool ShowAtStartup() {
     bool number = false;
-    const int value = GetSetting(options(), QString::fromLatin1(Keys::Tips), 1).trimmed().toInt(&number);
+    const int value = GetSetting(Setting::OptionsTips).trimmed().toInt(&number);
     return number && value != 0;
 }
 
 QString Next() {
     if (!firstTipShown) {
-        const QString first = GetSetting(options(), QString::fromLatin1(Keys::FirstTip));
+        const QString first = GetSetting(Setting::OptionsFirstTip);
         static const QStringList steps = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")};
         const qsizetype step = steps.indexOf(first);
         if (step >= 0) {
-            SaveSetting(options(), QString::fromLatin1(Keys::FirstTip), QString::number(step + 1));
+            SaveSetting(Setting::OptionsFirstTip, QString::number(step + 1));
             firstTipShown = true;
             return FirstRunTip();
         }

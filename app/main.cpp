@@ -1,8 +1,8 @@
 #include "app/AreaWindows.h"
 #include "app/Startup.h"
-#include "ui/MainFormControls.h"
 
 #include <QApplication>
+#include <QWidget>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     switch (startup.run()) {
     case StartupOutcome::Started:
         // Closing the main window while the tip of the day was still up ends the program here.
-        if (!MainFormUi().Window || !MainFormUi().Window->isVisible())
+        if (!startup.mainWindow() || !startup.mainWindow()->isVisible())
             return 0;
         return app.exec();
     case StartupOutcome::AlreadyRunning:

@@ -9,65 +9,65 @@
 #include "content/TemplateForm.h"
 #include "editor/HtmlEditor.h"
 #include "ui/CommandWindows.h"
-#include "ui/MainFormControls.h"
+#include "ui/Composer.h"
 
 namespace {
 
-HtmlEditor* MainEditor() {
-    return MainFormUi().Editor.data();
+void PasteWhenInserted(HtmlEditor* editor, bool inserted, const QString& html) {
+    if (inserted && editor)
+        editor->DOM().pasteHTML(html);
 }
 
-void PasteWhenInserted(bool inserted, const QString& html) {
-    if (!inserted)
-        return;
-    if (HtmlEditor* editor = MainEditor())
-        editor->DOM().pasteHTML(html);
+// Every content dialog works on the editor of the main window's message.
+void Register(int commandId, void (*show)(QWidget*, HtmlEditor*)) {
+    CommandWindows::Register(
+        commandId, [show](QWidget* parent, Composer& composer) { show(parent, composer.Editor()); });
 }
 
 } // namespace
 
-void ShowBodyForm(QWidget* parent) {
-    BodyForm form(MainEditor(), parent);
+void ShowBodyForm(QWidget* parent, HtmlEditor* editor) {
+    BodyForm form(editor, parent);
     if (form.exec() == QDialog::Accepted)
-        ApplyPageColours(MainEditor(), form.handedBack());
+        ApplyPageColours(editor, form.handedBack());
 }
 
-void ShowLineForm(QWidget* parent) {
+void ShowLineForm(QWidget* parent, HtmlEditor* editor) {
     {
         LineForm form(parent);
         form.exec();
     }
-    PasteWhenInserted(LineInserted, LineHtml);
+    PasteWhenInserted(editor, LineInserted, LineHtml);
 }
 
-void ShowTableForm(QWidget* parent) {
+void ShowTableForm(QWidget* parent, HtmlEditor* editor) {
     {
         TableForm form(parent);
         form.exec();
     }
-    PasteWhenInserted(TableInserted, TableHtml);
+    PasteWhenInserted(editor, TableInserted, TableHtml);
 }
 
-void ShowDateTimeForm(QWidget* parent) {
-    DateTimeForm form(MainEditor(), parent);
+void ShowDateTimeForm(QWidget* parent, HtmlEditor* editor) {
+    DateTimeForm form(editor, parent);
     form.exec();
 }
 
-void ShowTemplateForm(QWidget* parent) {
-    TemplateForm form(MainEditor(), parent);
+void ShowTemplateForm(QWidget* parent, HtmlEditor* editor) {
+    TemplateForm form(editor, parent);
     form.exec();
 }
 
-void ShowPropertiesForm(QWidget* parent) {
-    PropertiesForm form(MainEditor(), parent);
+void ShowPropertiesForm(QWidget* parent, HtmlEditor* editor) {
+    PropertiesForm form(editor, parent);
     form.exec();
 }
 
 void RegisterContentWindows() {
-    CommandWindows::Register(ContentCommand::Body, ShowBodyForm);
-    CommandWindows::Register(ContentCommand::Line, ShowLineForm);
-    CommandWindows::Register(ContentCommand::Table, ShowTableForm);
-    CommandWindows::Register(ContentCommand::DateAndTime, ShowDateTimeForm);
-    CommandWindows::Register(ContentCommand::Template, ShowTemplateForm);
-    CommandWindows::Register(ContentCommand::Properties, ShowPropertiesForm);
+    Register(ContentCommand::Body, ShowBodyForm);
+    Register(ContentCommand::Line, ShowLineForm);
+    Register(ContentCommand::Table, ShowTableForm);
+    Register(ContentCommand::DateAndTime, ShowDateTimeForm);
+    Register(ContentCommand::Template, ShowTemplateForm);
+    Register(ContentCommand::Properties, ShowPropertiesForm);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Registers the content dialogs with the main window's command-window table.
+class HtmlEditor;
 class QWidget;
 
 // Command ids of the main window's commands that open them.
@@ -16,11 +17,11 @@ enum : int {
 
 void RegisterContentWindows();
 
-// What each command does: the dialog over the parent, then the main window's part (page colours
-// applied after OK, the line or table pasted at the selection when the dialog built one).
-void ShowBodyForm(QWidget* parent);
-void ShowLineForm(QWidget* parent);
-void ShowTableForm(QWidget* parent);
-void ShowDateTimeForm(QWidget* parent);
-void ShowTemplateForm(QWidget* parent);
-void ShowPropertiesForm(QWidget* parent);
+// What each command does: the dialog over the parent, then the part of the main window's editor (page
+// colours applied after OK, the line or table pasted at the selection when the dialog built one).
+void ShowBodyForm(QWidget* parent, HtmlEditor* editor);
+void ShowLineForm(QWidget* parent, HtmlEditor* editor);
+void ShowTableForm(QWidget* parent, HtmlEditor* editor);
+void ShowDateTimeForm(QWidget* parent, HtmlEditor* editor);
+void ShowTemplateForm(QWidget* parent, HtmlEditor* editor);
+void ShowPropertiesForm(QWidget* parent, HtmlEditor* editor);

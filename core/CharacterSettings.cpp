@@ -51,6 +51,5 @@ QString MimeCharsetFor(const QString& displayName) {
 }
 
 QString GetCharset() {
-    return MimeCharsetFor(
-        GetSetting(Sections::Account, Keys::CharSet, QStringLiteral("Western European (Windows)")));
+    return MimeCharsetFor(GetSetting(Setting::AccountCharSet));
 }

@@ -43,6 +43,15 @@ QString GetSetting(const QString& section, const QString& key, int defaultValue)
     return GetSetting(section, key, QString::number(defaultValue));
 }
 
+QString GetSetting(const SettingEntry& setting) {
+    return GetSetting(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key),
+                      QString::fromLatin1(setting.missing));
+}
+
+void SaveSetting(const SettingEntry& setting, const QString& value) {
+    SaveSetting(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), value);
+}
+
 void SaveSetting(const QString& section, const QString& key, const QString& value) {
     QSettings s = openStore();
     s.setValue(path(section, key), value);

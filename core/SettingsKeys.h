@@ -1,6 +1,7 @@
 #pragma once
 // Every section and key of the settings store, spelled exactly as stored: the INI file is case-sensitive
-// and older files must keep reading the same values.
+// and older files must keep reading the same values. Below the names, the table of the settings the
+// program reads with the value a missing key stands for.
 
 namespace Sections {
 inline constexpr const char* Options = "Options";
@@ -50,3 +51,70 @@ inline constexpr const char* Message = "Message";
 // Thread sections
 inline constexpr const char* Mode = "Mode";
 } // namespace Keys
+
+// A stored setting and what it reads as while its key is missing.
+struct SettingEntry {
+    const char* section;
+    const char* key;
+    const char* missing; // "" is the empty text
+};
+
+// The one table of defaults: every reader takes a missing key as the value here (GetSetting(entry)),
+// so a default is never typed twice. A reader that wants another value for a missing key has its own
+// row below, with the reason; do not merge such a row into its neighbour.
+//
+// Two readings on purpose bypass the table and read the bare stored text (GetSetting(section, key)):
+// - the checks before a send run and before a support request take "Name", "Email", "Server" and "Port"
+//   as stored: a missing key means the account was never saved, and port 25 must not hide that;
+// - the support request's settings report lists what the store holds, so a missing key shows as an
+//   empty value even where the program itself works with a default.
+namespace Setting {
+// Options
+inline constexpr SettingEntry OptionsTips{Sections::Options, Keys::Tips, "1"};
+inline constexpr SettingEntry OptionsFirstTip{Sections::Options, Keys::FirstTip, ""};
+
+// Account
+inline constexpr SettingEntry AccountName{Sections::Account, Keys::Name, ""};
+inline constexpr SettingEntry AccountEmail{Sections::Account, Keys::Email, ""};
+inline constexpr SettingEntry AccountServer{Sections::Account, Keys::Server, ""};
+inline constexpr SettingEntry AccountPort{Sections::Account, Keys::Port, "25"};
+inline constexpr SettingEntry AccountAuth{Sections::Account, Keys::Auth, "0"};
+inline constexpr SettingEntry AccountUsername{Sections::Account, Keys::Username, ""};
+inline constexpr SettingEntry AccountPassword{Sections::Account, Keys::Password, ""};
+inline constexpr SettingEntry AccountAuthMode{Sections::Account, Keys::AuthMode, "AUTH LOGIN"};
+inline constexpr SettingEntry AccountMethod{Sections::Account, Keys::Method, "Personal"};
+inline constexpr SettingEntry AccountToField{Sections::Account, Keys::ToField, "Email Address"};
+inline constexpr SettingEntry AccountBCCField{Sections::Account, Keys::BCCField, "Group"};
+inline constexpr SettingEntry AccountThirdField{Sections::Account, Keys::ThirdField, "Torvale SMTP Server"};
+inline constexpr SettingEntry AccountThirdPath{Sections::Account, Keys::ThirdPath, ""};
+// "HeaderEncoding" has two readings of a missing key, and the difference is intended. Every message
+// builder (send run, preview, message export) encodes the subjects of an account never confirmed as
+// quoted-printable, which carries any character safely...
+inline constexpr SettingEntry AccountHeaderEncoding{Sections::Account, Keys::HeaderEncoding,
+                                                    "Quoted Printable"};
+// ...while the account dialog proposes "None" for it: once the user confirms the dialog, the stored
+// choice applies. Making the two agree would change either the mail of a fresh installation or what
+// the dialog proposes.
+inline constexpr SettingEntry AccountHeaderEncodingShown{Sections::Account, Keys::HeaderEncoding, "None"};
+inline constexpr SettingEntry AccountEncoding{Sections::Account, Keys::Encoding, "Quoted Printable"};
+inline constexpr SettingEntry AccountAttachmentEncoding{Sections::Account, Keys::AttachmentEncoding,
+                                                        "Base 64"};
+inline constexpr SettingEntry AccountCharSet{Sections::Account, Keys::CharSet, "Western European (Windows)"};
+inline constexpr SettingEntry AccountTextPart{Sections::Account, Keys::TextPart, "1"};
+inline constexpr SettingEntry AccountExtended{Sections::Account, Keys::Extended, "0"};
+inline constexpr SettingEntry AccountDSNNotify{Sections::Account, Keys::DSNNotify,
+                                               "Do not send command to server"};
+inline constexpr SettingEntry AccountDSNReturn{Sections::Account, Keys::DSNReturn,
+                                               "Do not send command to server"};
+
+// Signature. The signature dialog shows its built-in signature for a missing "Message" (that text lives
+// with the dialog, so it passes it itself); the main window reads a missing one as empty, which only a
+// hand-edited file can give, since the dialog stores both keys together.
+inline constexpr SettingEntry SignatureStatus{Sections::Signature, Keys::Status, "0"};
+inline constexpr SettingEntry SignatureMessage{Sections::Signature, Keys::Message, ""};
+
+// Thread sections
+inline constexpr SettingEntry SmtpThreadMode{Sections::SmtpThread, Keys::Mode, "Second"};
+inline constexpr SettingEntry Pop3ThreadMode{Sections::Pop3Thread, Keys::Mode, "Second"};
+inline constexpr SettingEntry Imap4ThreadMode{Sections::Imap4Thread, Keys::Mode, "Second"};
+} // namespace Setting

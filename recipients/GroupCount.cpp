@@ -1,7 +1,7 @@
 #include "recipients/GroupCount.h"
 
 #include "core/Database.h"
-#include "ui/MainFormControls.h"
+#include "ui/Composer.h"
 
 qint32 CountGroupRecipients(const QString& groupName) {
     Connection connection;
@@ -29,7 +29,6 @@ qint32 CountGroupRecipients(Connection& connection, const QString& groupName) {
     return count;
 }
 
-qint32 CountToGroupRecipients() {
-    QComboBox* to = MainFormUi().ToComboBox;
-    return to ? CountGroupRecipients(to->currentText()) : 0;
+qint32 CountToGroupRecipients(const Composer& composer) {
+    return CountGroupRecipients(composer.Group());
 }

@@ -9,5 +9,6 @@ class Connection;
 // The same count over a connection the caller has open (opening one costs the key derivation).
 qint32 CountGroupRecipients(Connection& connection, const QString& groupName);
 
-// The recipients of the group chosen in the main window's group list (MainFormUi().ToComboBox).
-qint32 CountToGroupRecipients();
+class Composer;
+// The recipients of the group chosen in the main window's group list.
+qint32 CountToGroupRecipients(const Composer& composer);

@@ -5,7 +5,6 @@
 #include "recipients/RecipientStore.h"
 #include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
-#include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -45,7 +44,7 @@ public:
 
 } // namespace
 
-void RefillGroupLists(QComboBox* managerGroups, bool keepSelection) {
+QStringList RefillGroupList(QComboBox* managerGroups, bool keepSelection) {
     const QStringList names = ReadGroupNames();
     if (managerGroups) {
         const QString selected = managerGroups->currentText();
@@ -56,11 +55,7 @@ void RefillGroupLists(QComboBox* managerGroups, bool keepSelection) {
             keepSelection && !selected.isEmpty() ? managerGroups->findText(selected) : -1);
         managerGroups->blockSignals(blocked);
     }
-    if (QComboBox* to = MainFormUi().ToComboBox) {
-        to->clear();
-        to->addItems(names);
-        to->setCurrentIndex(names.isEmpty() ? -1 : 0);
-    }
+    return names;
 }
 
 GroupNameDialog::GroupNameDialog(const QString& caption, const QString& label, QComboBox* managerGroups,
@@ -108,6 +103,10 @@ QStringList GroupNameDialog::ManagerItems() const {
     return items;
 }
 
+void GroupNameDialog::RefillGroups(bool keepSelection) {
+    emit groupsChanged(RefillGroupList(m_groups, keepSelection));
+}
+
 // ---- New
 
 GroupNewForm::GroupNewForm(QComboBox* managerGroups, QWidget* parent)
@@ -127,12 +126,12 @@ void GroupNewForm::OKButton_Click() {
     }
     switch (CreateGroup(name)) {
     case StoreResult::Done:
-        RefillGroupLists(ManagerGroups(), true);
+        RefillGroups(true);
         accept();
         return;
     case StoreResult::Duplicate:
         // Another window made the group meanwhile: show the lists as they are now.
-        RefillGroupLists(ManagerGroups(), true);
+        RefillGroups(true);
         ShowMessage(this, QString::fromLatin1(kNameTaken), QMessageBox::Warning);
         return;
     case StoreResult::NotFound:
@@ -167,16 +166,16 @@ void GroupRenameForm::OKButton_Click() {
     }
     switch (RenameGroup(m_oldName, name)) {
     case StoreResult::Done:
-        RefillGroupLists(ManagerGroups(), false);
+        RefillGroups(false);
         accept();
         return;
     case StoreResult::Duplicate:
-        RefillGroupLists(ManagerGroups(), false);
+        RefillGroups(false);
         ShowMessage(this, QString::fromLatin1(kNameTaken), QMessageBox::Warning);
         return;
     case StoreResult::NotFound:
         // The group is gone: the lists show what the database holds now.
-        RefillGroupLists(ManagerGroups(), false);
+        RefillGroups(false);
         ShowMessage(this, QString::fromLatin1(GroupNotFoundText), QMessageBox::Warning);
         reject();
         return;

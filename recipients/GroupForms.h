@@ -4,10 +4,10 @@
 class QComboBox;
 class QLineEdit;
 
-// Fills the Group Manager's group list and the main window's group list (MainFormUi().ToComboBox) from
-// the database; the main list then selects its first group. The manager's list keeps its selected
-// name when keepSelection is true and the name still exists, and has no selection otherwise.
-void RefillGroupLists(QComboBox* managerGroups, bool keepSelection);
+// Fills the Group Manager's group list from the database and returns the names, which the main
+// window's group list shows too. The manager's list keeps its selected name when keepSelection is true
+// and the name still exists, and has no selection otherwise.
+QStringList RefillGroupList(QComboBox* managerGroups, bool keepSelection);
 
 // Common body of the new and rename dialogs: a name box that takes letters, digits, blanks and "-"
 // (typed or pasted), at most 64 characters, and shows no context menu.
@@ -15,6 +15,10 @@ class GroupNameDialog : public QDialog {
     Q_OBJECT
 public slots:
     virtual void OKButton_Click() = 0;
+
+signals:
+    // The groups of the database after the dialog changed them (or found them changed meanwhile).
+    void groupsChanged(const QStringList& names);
 
 protected:
     GroupNameDialog(const QString& caption, const QString& label, QComboBox* managerGroups, QWidget* parent);
@@ -24,6 +28,8 @@ protected:
     QLineEdit* NameBox() const { return m_name; }
     QComboBox* ManagerGroups() const { return m_groups; }
     QStringList ManagerItems() const;
+    // Refills the manager's list (RefillGroupList) and says so with groupsChanged.
+    void RefillGroups(bool keepSelection);
 
 private:
     QLineEdit* m_name = nullptr;

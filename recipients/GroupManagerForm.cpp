@@ -204,6 +204,7 @@ bool GroupManagerForm::CheckRecipients() {
 
 void GroupManagerForm::NewGroupButton_Click() {
     GroupNewForm form(m_groups, this);
+    connect(&form, &GroupNameDialog::groupsChanged, this, &GroupManagerForm::groupsChanged);
     form.exec();
 }
 
@@ -212,6 +213,7 @@ void GroupManagerForm::RenameGroupButton_Click() {
         return;
     {
         GroupRenameForm form(m_groups, this);
+        connect(&form, &GroupNameDialog::groupsChanged, this, &GroupManagerForm::groupsChanged);
         form.exec();
     }
     // A rename (or a group found gone) refills the list without a selection: nothing is shown then.
@@ -230,7 +232,7 @@ void GroupManagerForm::DeleteGroupButton_Click() {
         ShowMessage(this, QString::fromLatin1(NotStoredText), QMessageBox::Warning);
         return;
     }
-    RefillGroupLists(m_groups, false);
+    emit groupsChanged(RefillGroupList(m_groups, false));
     ClearGrid();
     if (result == StoreResult::NotFound)
         ShowMessage(this, QString::fromLatin1(GroupNotFoundText), QMessageBox::Warning);

@@ -11,7 +11,7 @@ class RecipientGridModel;
 // "Group Manager": the recipient groups of Group.mdb. Choosing a group in GroupComboBox loads its
 // recipients into the grid (MSFlexGrid); the buttons create, rename and delete groups, add, modify,
 // delete and search recipients, and open the import and export windows (TransferWindows.h). Every
-// change of the group list is made to the main window's list (MainFormUi().ToComboBox) too.
+// change of the group list is said with groupsChanged, for the main window's list.
 class GroupManagerForm : public QDialog {
     Q_OBJECT
 public:
@@ -34,6 +34,10 @@ public slots:
     void ImportButton_Click();
     void ExportButton_Click();
     void reject() override;
+
+signals:
+    // The groups of the database after a change of the group list.
+    void groupsChanged(const QStringList& names);
 
 private:
     // The checks of the buttons that work on a group (and on its recipients).

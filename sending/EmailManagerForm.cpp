@@ -9,10 +9,10 @@
 #include "core/WriteSendStatus.h"
 #include "mail/Smtp.h"
 #include "recipients/CheckEmail.h"
+#include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
 #include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
-#include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -32,16 +32,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString A = QString::fromLatin1(Sections::Account);
-
-QString Stored(const char* key, const QString& defaultValue = QString()) {
-    return GetSetting(A, QString::fromLatin1(key), defaultValue);
-}
-
-void Store(const char* key, const QString& value) {
-    SaveSetting(A, QString::fromLatin1(key), value);
-}
-
 QComboBox* DropDown(QWidget* parent, const char* name, const QStringList& items) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -110,12 +100,7 @@ qint32 RunAccountTest(mail::Smtp& smtp, const AccountTestInput& input) {
     if (input.auth) {
         smtp.SetUserName(input.username);
         smtp.SetPassword(input.password);
-        if (input.authMode == QLatin1String("AUTH LOGIN"))
-            smtp.SetAuthMode(mail::Smtp::AuthLogin);
-        else if (input.authMode == QLatin1String("CRAM MD5"))
-            smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
-        else if (input.authMode == QLatin1String("NTLM"))
-            smtp.SetAuthMode(mail::Smtp::AuthNtlm);
+        SetAuthModeByText(smtp, input.authMode);
         smtp.EnableEsmtp(1);
     }
     smtp.SetClientHostName(GetLocalComputerName());
@@ -132,11 +117,17 @@ QString AccountTestResultText(qint32 rc) {
 EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("EmailManagerForm"));
     SetUpDialog(this, QStringLiteral("Email Manager"), QStringLiteral("Email Manager 1.htm"));
-
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("TabControl"));
+    m_tabs->addTab(buildAccountPage(), QStringLiteral("Mail Account"));
+    m_tabs->addTab(buildSendModePage(), QStringLiteral("Send Mode"));
+    m_tabs->addTab(buildMessagePage(), QStringLiteral("Message Settings"));
+    buildButtons();
+    connectControls();
+    loadValues();
+}
 
-    // Mail Account page.
+QWidget* EmailManagerForm::buildAccountPage() {
     auto* page0 = new QWidget;
     auto* frame1 = new QGroupBox(page0);
     frame1->setObjectName(QStringLiteral("Frame1"));
@@ -180,9 +171,10 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     g1->addRow(m_authLabel, m_authMode);
     g1->addRow(m_test);
     (new QVBoxLayout(page0))->addWidget(frame1);
-    m_tabs->addTab(page0, QStringLiteral("Mail Account"));
+    return page0;
+}
 
-    // Send Mode page.
+QWidget* EmailManagerForm::buildSendModePage() {
     auto* page1 = new QWidget;
     auto* frame2 = new QGroupBox(page1);
     frame2->setObjectName(QStringLiteral("Frame2"));
@@ -228,9 +220,10 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     g2->addRow(m_thirdFieldLabel, m_thirdField);
     g2->addRow(m_thirdPathLabel, pathRow);
     (new QVBoxLayout(page1))->addWidget(frame2);
-    m_tabs->addTab(page1, QStringLiteral("Send Mode"));
+    return page1;
+}
 
-    // Message Settings page.
+QWidget* EmailManagerForm::buildMessagePage() {
     auto* page2 = new QWidget;
     auto* frame3 = new QGroupBox(page2);
     frame3->setObjectName(QStringLiteral("Frame3"));
@@ -266,27 +259,32 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     g3->addRow(m_textPart);
     g3->addRow(m_extended);
     (new QVBoxLayout(page2))->addWidget(frame3);
-    m_tabs->addTab(page2, QStringLiteral("Message Settings"));
+    return page2;
+}
 
-    auto* ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
-    ok->setDefault(true);
-    auto* cancel = m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
-    auto* reset = m_reset = new QPushButton(QStringLiteral("Reset"), this);
-    reset->setObjectName(QStringLiteral("ResetButton"));
+// Reset, OK and Cancel under the pages.
+void EmailManagerForm::buildButtons() {
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setObjectName(QStringLiteral("OKButton"));
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("CancelButton"));
+    m_reset = new QPushButton(QStringLiteral("Reset"), this);
+    m_reset->setObjectName(QStringLiteral("ResetButton"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(reset);
+    buttons->addWidget(m_reset);
     buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
     layout->addLayout(buttons);
+}
 
-    connect(ok, &QPushButton::clicked, this, &EmailManagerForm::OKButton_Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(reset, &QPushButton::clicked, this, &EmailManagerForm::ResetButton_Click);
+void EmailManagerForm::connectControls() {
+    connect(m_ok, &QPushButton::clicked, this, &EmailManagerForm::OKButton_Click);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_reset, &QPushButton::clicked, this, &EmailManagerForm::ResetButton_Click);
     connect(m_test, &QPushButton::clicked, this, &EmailManagerForm::TestPushButton_Click);
     connect(m_thirdBrowse, &QPushButton::clicked, this, &EmailManagerForm::ThirdCommandButton_Click);
     // The box's state, not a click: a screen reader's Toggle action changes it without one.
@@ -296,36 +294,38 @@ EmailManagerForm::EmailManagerForm(QWidget* parent) : QDialog(parent) {
     connect(m_third, &QRadioButton::toggled, this, &EmailManagerForm::methodChosen);
     HookRightClick(m_port);
     HookRightClick(m_thirdPath);
+}
 
-    // Load.
-    SetUncutText(m_name, Stored(Keys::Name));
-    SetUncutText(m_email, Stored(Keys::Email));
-    SetUncutText(m_server, Stored(Keys::Server));
-    SetUncutText(m_port, Stored(Keys::Port, QStringLiteral("25")));
-    m_auth->setChecked(Stored(Keys::Auth, QStringLiteral("0")) == QLatin1String("1"));
-    SetUncutText(m_username, Stored(Keys::Username));
-    SetUncutText(m_password, Stored(Keys::Password));
-    ShowText(m_authMode, Stored(Keys::AuthMode, QStringLiteral("AUTH LOGIN")));
+// Every opening shows what is stored, read with the defaults of the settings table.
+void EmailManagerForm::loadValues() {
+    SetUncutText(m_name, GetSetting(Setting::AccountName));
+    SetUncutText(m_email, GetSetting(Setting::AccountEmail));
+    SetUncutText(m_server, GetSetting(Setting::AccountServer));
+    SetUncutText(m_port, GetSetting(Setting::AccountPort));
+    m_auth->setChecked(GetSetting(Setting::AccountAuth) == QLatin1String("1"));
+    SetUncutText(m_username, GetSetting(Setting::AccountUsername));
+    SetUncutText(m_password, GetSetting(Setting::AccountPassword));
+    ShowText(m_authMode, GetSetting(Setting::AccountAuthMode));
     // Credentials stored with authentication off are not shown and are dropped at the next OK.
     authToggled(m_auth->isChecked());
-    const QString method = Stored(Keys::Method, QStringLiteral("Personal"));
+    const QString method = GetSetting(Setting::AccountMethod);
     if (method == QLatin1String("Bulk"))
         m_bulk->setChecked(true);
     else if (method == QLatin1String("Third"))
         m_third->setChecked(true);
     methodChosen();
-    ShowText(m_toField, Stored(Keys::ToField, QStringLiteral("Email Address")));
-    SetUncutText(m_bcc, Stored(Keys::BCCField, QStringLiteral("Group")));
-    ShowText(m_thirdField, Stored(Keys::ThirdField, QStringLiteral("Torvale SMTP Server")));
-    m_thirdPath->setText(Stored(Keys::ThirdPath));
-    ShowText(m_headerEncoding, Stored(Keys::HeaderEncoding, QStringLiteral("None")));
-    ShowText(m_contentEncoding, Stored(Keys::Encoding, QStringLiteral("Quoted Printable")));
-    ShowText(m_attachmentEncoding, Stored(Keys::AttachmentEncoding, QStringLiteral("Base 64")));
-    ShowText(m_charSet, Stored(Keys::CharSet, QStringLiteral("Western European (Windows)")));
-    m_textPart->setChecked(Stored(Keys::TextPart, QStringLiteral("1")) == QLatin1String("1"));
-    m_extended->setChecked(Stored(Keys::Extended, QStringLiteral("0")) == QLatin1String("1"));
-    ShowText(m_notify, Stored(Keys::DSNNotify, QStringLiteral("Do not send command to server")));
-    ShowText(m_return, Stored(Keys::DSNReturn, QStringLiteral("Do not send command to server")));
+    ShowText(m_toField, GetSetting(Setting::AccountToField));
+    SetUncutText(m_bcc, GetSetting(Setting::AccountBCCField));
+    ShowText(m_thirdField, GetSetting(Setting::AccountThirdField));
+    m_thirdPath->setText(GetSetting(Setting::AccountThirdPath));
+    ShowText(m_headerEncoding, GetSetting(Setting::AccountHeaderEncodingShown));
+    ShowText(m_contentEncoding, GetSetting(Setting::AccountEncoding));
+    ShowText(m_attachmentEncoding, GetSetting(Setting::AccountAttachmentEncoding));
+    ShowText(m_charSet, GetSetting(Setting::AccountCharSet));
+    m_textPart->setChecked(GetSetting(Setting::AccountTextPart) == QLatin1String("1"));
+    m_extended->setChecked(GetSetting(Setting::AccountExtended) == QLatin1String("1"));
+    ShowText(m_notify, GetSetting(Setting::AccountDSNNotify));
+    ShowText(m_return, GetSetting(Setting::AccountDSNReturn));
 }
 
 void EmailManagerForm::authToggled(bool checked) {
@@ -411,50 +411,43 @@ void EmailManagerForm::OKButton_Click() {
             return refuse(m_thirdBrowse, 1, QStringLiteral("You cannot select root directory."));
     }
 
-    Store(Keys::Name, m_name->text());
-    Store(Keys::Email, m_email->text());
-    Store(Keys::Server, m_server->text());
-    Store(Keys::Port, m_port->text());
-    Store(Keys::Auth, m_auth->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    Store(Keys::Username, m_username->text());
-    Store(Keys::Password, m_password->text());
-    Store(Keys::AuthMode, m_authMode->currentText());
+    SaveSetting(Setting::AccountName, m_name->text());
+    SaveSetting(Setting::AccountEmail, m_email->text());
+    SaveSetting(Setting::AccountServer, m_server->text());
+    SaveSetting(Setting::AccountPort, m_port->text());
+    SaveSetting(Setting::AccountAuth, m_auth->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Setting::AccountUsername, m_username->text());
+    SaveSetting(Setting::AccountPassword, m_password->text());
+    SaveSetting(Setting::AccountAuthMode, m_authMode->currentText());
     QString methodText;
     if (m_personal->isChecked()) {
-        Store(Keys::Method, QStringLiteral("Personal"));
+        SaveSetting(Setting::AccountMethod, QStringLiteral("Personal"));
         methodText = QStringLiteral("Personal Sending");
     } else if (m_bulk->isChecked()) {
-        Store(Keys::Method, QStringLiteral("Bulk"));
+        SaveSetting(Setting::AccountMethod, QStringLiteral("Bulk"));
         methodText = QStringLiteral("Bulk Sending");
     } else {
-        Store(Keys::Method, QStringLiteral("Third"));
+        SaveSetting(Setting::AccountMethod, QStringLiteral("Third"));
         methodText = QStringLiteral("3rd Party Sending");
     }
-    if (QComboBox* method = MainFormUi().SendingMethodComboBox) {
-        const int i = method->findText(methodText);
-        if (i >= 0)
-            method->setCurrentIndex(i);
-        else
-            method->setCurrentText(methodText);
-    }
-    Store(Keys::ToField, m_toField->currentText());
-    Store(Keys::BCCField, m_bcc->text());
-    Store(Keys::ThirdField, m_thirdField->currentText());
-    Store(Keys::ThirdPath, m_thirdPath->text());
-    Store(Keys::HeaderEncoding, m_headerEncoding->currentText());
-    Store(Keys::Encoding, m_contentEncoding->currentText());
-    Store(Keys::AttachmentEncoding, m_attachmentEncoding->currentText());
-    Store(Keys::CharSet, m_charSet->currentText());
-    Store(Keys::TextPart, m_textPart->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    Store(Keys::Extended, m_extended->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    Store(Keys::DSNNotify, m_notify->currentText());
-    Store(Keys::DSNReturn, m_return->currentText());
+    emit sendingMethodChanged(methodText);
+    SaveSetting(Setting::AccountToField, m_toField->currentText());
+    SaveSetting(Setting::AccountBCCField, m_bcc->text());
+    SaveSetting(Setting::AccountThirdField, m_thirdField->currentText());
+    SaveSetting(Setting::AccountThirdPath, m_thirdPath->text());
+    SaveSetting(Setting::AccountHeaderEncoding, m_headerEncoding->currentText());
+    SaveSetting(Setting::AccountEncoding, m_contentEncoding->currentText());
+    SaveSetting(Setting::AccountAttachmentEncoding, m_attachmentEncoding->currentText());
+    SaveSetting(Setting::AccountCharSet, m_charSet->currentText());
+    SaveSetting(Setting::AccountTextPart,
+                m_textPart->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Setting::AccountExtended,
+                m_extended->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Setting::AccountDSNNotify, m_notify->currentText());
+    SaveSetting(Setting::AccountDSNReturn, m_return->currentText());
 
-    if (QComboBox* from = MainFormUi().FromComboBox) {
-        from->clear();
-        from->addItem(Stored(Keys::Name) + QStringLiteral(" <") + Stored(Keys::Email) + QStringLiteral(">"));
-        from->setCurrentIndex(0);
-    }
+    emit senderChanged(GetSetting(Setting::AccountName) + QStringLiteral(" <") +
+                       GetSetting(Setting::AccountEmail) + QStringLiteral(">"));
     accept();
 }
 
@@ -464,9 +457,8 @@ void EmailManagerForm::ResetButton_Click() {
     if (!AskYesNo(this, QStringLiteral("You are just about to wipe out your email settings.\r\n"
                                        "Are you sure you want to proceed?")))
         return;
-    DeleteSetting(A);
-    if (QComboBox* from = MainFormUi().FromComboBox)
-        from->clear();
+    DeleteSetting(QString::fromLatin1(Sections::Account));
+    emit senderChanged(QString());
     accept();
 }
 

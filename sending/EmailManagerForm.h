@@ -50,7 +50,19 @@ public slots:
     void done(int result) override;
     bool IsTesting() const { return m_testing; }
 
+signals:
+    // The main window's sender line and sending method follow what OK stored ("" after Reset: no
+    // sender).
+    void senderChanged(const QString& sender);
+    void sendingMethodChanged(const QString& method);
+
 private:
+    QWidget* buildAccountPage();
+    QWidget* buildSendModePage();
+    QWidget* buildMessagePage();
+    void buildButtons();
+    void connectControls();
+    void loadValues();
     void authToggled(bool checked);
     void methodChosen();
     void trimEntries();

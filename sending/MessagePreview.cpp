@@ -1,22 +1,20 @@
 #include "sending/MessagePreview.h"
 
-#include "core/CharacterSettings.h"
-#include "core/GetBoundaryMarkPrefix.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/TextUtil.h"
 #include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
+#include "sending/ComposerInput.h"
 #include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
-#include "ui/MainFormControls.h"
+#include "ui/Composer.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShellOpener.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 
 namespace {
 // The attachments that can be read now. The preview shows the message without the others rather than
@@ -42,33 +40,12 @@ bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
     const int mode = SmtpThreadModeValue();
     if (mode >= 0)
         smtp.SetThreadMode(mode);
-    smtp.SetFromName(GetSetting(Sections::Account, Keys::Name));
-    smtp.SetFromAddress(GetSetting(Sections::Account, Keys::Email));
+    smtp.SetFromName(GetSetting(Setting::AccountName));
+    smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
     smtp.AddRecipient(input.groupName, input.groupName, 1);
     // A subject that cannot be encoded goes out as typed; the preview reports nothing.
     ApplySubject(smtp, input.subject);
-    const QString encoding =
-        GetSetting(Sections::Account, Keys::Encoding, QStringLiteral("Quoted Printable"));
-    const int value = encoding == QLatin1String("None")               ? 0
-                      : encoding == QLatin1String("Quoted Printable") ? 1
-                      : encoding == QLatin1String("Base 64")          ? 2
-                                                                      : -1;
-    if (value >= 0) {
-        smtp.SetBodyEncoding(value);
-        smtp.SetPartEncoding(value);
-    }
-    smtp.SetCharset(GetCharset());
-    smtp.AddHeader(QStringLiteral("X-Mailer"), MailerName());
-    smtp.SetBoundaryPrefix(MakeBoundaryPrefix());
-    if (input.priority == QLatin1String("Low"))
-        smtp.SetPriority(QStringLiteral("5"));
-    else if (input.priority == QLatin1String("Normal"))
-        smtp.SetPriority(QStringLiteral("3"));
-    else if (input.priority == QLatin1String("High"))
-        smtp.SetPriority(QStringLiteral("1"));
-    if (input.readReceipt)
-        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"),
-                       GetSetting(Sections::Account, Keys::Email));
+    SetUpMessageHeaders(smtp, input.priority, input.readReceipt);
     ApplyAttachments(smtp, ReadableFiles(input.attachments));
     if (input.format == QLatin1String("HTML")) {
         smtp.SetBodyFormat(1);
@@ -101,11 +78,10 @@ QString SavePreview(const SendRunInput& input, QString* error) {
     return path;
 }
 
-void ShowMessagePreview(QWidget* parent) {
-    if (QLineEdit* subject = MainFormUi().SubjectTextBox)
-        subject->setText(TrimBlanks(subject->text()));
+void ShowMessagePreview(QWidget* parent, Composer& composer) {
+    composer.SetSubject(TrimBlanks(composer.Subject()));
     QString error;
-    const QString path = SavePreview(SendRunInputFromMainForm(), &error);
+    const QString path = SavePreview(SendRunInputFrom(composer), &error);
     if (path.isEmpty())
         ShowMessage(parent, error, QMessageBox::Warning);
     else

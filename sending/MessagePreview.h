@@ -6,6 +6,7 @@
 namespace mail {
 class Smtp;
 }
+class Composer;
 
 // Builds the preview message on smtp from the input and the settings (the group name is its one
 // recipient; merge macros stay as they are; attachments that cannot be read are left out). False when
@@ -19,5 +20,5 @@ QString PreviewNotWrittenText();
 // (*error, when given, then says why).
 QString SavePreview(const SendRunInput& input, QString* error = nullptr);
 
-// The Preview command: trims the subject box, saves the preview of the main window's message and opens it.
-void ShowMessagePreview(QWidget* parent);
+// The Preview command: trims the subject, saves the preview of the main window's message and opens it.
+void ShowMessagePreview(QWidget* parent, Composer& composer);

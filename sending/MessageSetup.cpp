@@ -5,25 +5,71 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/Version.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
 #include "sending/ThreadForm.h"
 
-namespace {
-QString Account(const char* key, const QString& defaultValue = QString()) {
-    return GetSetting(Sections::Account, key, defaultValue);
-}
+#include <span>
+#include <utility>
 
-// Content and part encoding value for a stored text, -1 for none of the three.
-int EncodingValue(const QString& text) {
-    if (text == QLatin1String("None"))
-        return 0;
-    if (text == QLatin1String("Quoted Printable"))
-        return 1;
-    if (text == QLatin1String("Base 64"))
-        return 2;
+namespace {
+// The component's option bits for sending, without the extended international character set.
+constexpr qint32 SendingOptions = 256;
+
+// A stored display text and the value it stands for.
+using TextValue = std::pair<const char*, qint32>;
+
+// The value of the text (exact, case-sensitive), -1 for a text the table does not name.
+qint32 ValueOf(const QString& text, std::span<const TextValue> table) {
+    for (const auto& [name, value] : table) {
+        if (text == QLatin1String(name))
+            return value;
+    }
     return -1;
 }
+
+const TextValue EncodingValues[] = {{"None", mail::EncodingNone},
+                                    {"Quoted Printable", mail::EncodingQuotedPrintable},
+                                    {"Base 64", mail::EncodingBase64}};
+
+// "Auth" is compared as a number: "1", "1.0" and " 1 " all switch authentication on; text that is no
+// number does not.
+bool AuthenticationOn() {
+    bool number = false;
+    const double value = GetSetting(Setting::AccountAuth).trimmed().toDouble(&number);
+    return number && value == 1.0;
+}
+
+using S = mail::Smtp;
+const TextValue NotifyValues[] = {
+    {"Do whatever the server default is", S::DsnNotifyDefault},
+    {"Notify me in all conditions", S::DsnFailure | S::DsnSuccess | S::DsnDelay},
+    {"Notify me if message fails", S::DsnFailure},
+    {"Notify me if message is sent", S::DsnSuccess},
+    {"Notify me if message is delayed", S::DsnDelay}};
+const TextValue ReturnValues[] = {{"Return whatever the server default is", S::DsnReturnDefault},
+                                  {"Return only the header of the message", S::DsnReturnHeaders},
+                                  {"Return the full message", S::DsnReturnFull}};
+
+// The delivery-status requests; "Do not send command to server" (and any other text) sets nothing.
+void SetDeliveryStatus(mail::Smtp& smtp) {
+    const qint32 notify = ValueOf(GetSetting(Setting::AccountDSNNotify), NotifyValues);
+    if (notify >= 0)
+        smtp.SetDsnNotify(notify);
+    const qint32 ret = ValueOf(GetSetting(Setting::AccountDSNReturn), ReturnValues);
+    if (ret >= 0)
+        smtp.SetDsnReturn(ret);
+}
 } // namespace
+
+void SetAuthModeByText(mail::Smtp& smtp, const QString& text) {
+    if (text == QLatin1String("AUTH LOGIN"))
+        smtp.SetAuthMode(mail::Smtp::AuthLogin);
+    else if (text == QLatin1String("CRAM MD5"))
+        smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
+    else if (text == QLatin1String("NTLM"))
+        smtp.SetAuthMode(mail::Smtp::AuthNtlm);
+}
 
 QString MailerName() {
     return QStringLiteral("Torvale Velanto Ostrel %1.%2").arg(VersionMajor).arg(VersionMinor);
@@ -33,59 +79,43 @@ void SetUpThreadAndOptions(mail::Smtp& smtp) {
     const int mode = SmtpThreadModeValue();
     if (mode >= 0)
         smtp.SetThreadMode(mode);
-    smtp.SetOptionFlags(Account(Keys::Extended, QStringLiteral("0")) == QLatin1String("0")
-                            ? 256
-                            : 256 + mail::Smtp::OptionExtendedCharset);
+    smtp.SetOptionFlags(GetSetting(Setting::AccountExtended) == QLatin1String("0")
+                            ? SendingOptions
+                            : SendingOptions + mail::Smtp::OptionExtendedCharset);
 }
 
-void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt) {
-    smtp.SetFromName(Account(Keys::Name));
-    smtp.SetFromAddress(Account(Keys::Email));
-    smtp.SetMailServer(Account(Keys::Server));
+void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+                          MessageContent content) {
+    smtp.SetFromName(GetSetting(Setting::AccountName));
+    smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
+    smtp.SetMailServer(GetSetting(Setting::AccountServer));
     bool portOk = false;
-    const qint32 port = Account(Keys::Port, QStringLiteral("25")).toInt(&portOk);
+    const qint32 port = GetSetting(Setting::AccountPort).toInt(&portOk);
     if (portOk)
         smtp.SetPort(port);
-
-    if (Account(Keys::Auth, QStringLiteral("0")).trimmed().toInt() == 1) {
-        smtp.SetUserName(Account(Keys::Username));
-        smtp.SetPassword(Account(Keys::Password));
-        const QString authMode = Account(Keys::AuthMode, QStringLiteral("AUTH LOGIN"));
-        if (authMode == QLatin1String("AUTH LOGIN"))
-            smtp.SetAuthMode(mail::Smtp::AuthLogin);
-        else if (authMode == QLatin1String("CRAM MD5"))
-            smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
-        else if (authMode == QLatin1String("NTLM"))
-            smtp.SetAuthMode(mail::Smtp::AuthNtlm);
+    if (AuthenticationOn()) {
+        smtp.SetUserName(GetSetting(Setting::AccountUsername));
+        smtp.SetPassword(GetSetting(Setting::AccountPassword));
+        SetAuthModeByText(smtp, GetSetting(Setting::AccountAuthMode));
         smtp.EnableEsmtp(1);
-
-        const QString notify = Account(Keys::DSNNotify, QStringLiteral("Do not send command to server"));
-        static const std::pair<const char*, int> notifyValues[] = {{"Do whatever the server default is", 0},
-                                                                   {"Notify me in all conditions", 7},
-                                                                   {"Notify me if message fails", 1},
-                                                                   {"Notify me if message is sent", 2},
-                                                                   {"Notify me if message is delayed", 4}};
-        for (const auto& [text, value] : notifyValues) {
-            if (notify == QLatin1String(text))
-                smtp.SetDsnNotify(value);
-        }
-        const QString ret = Account(Keys::DSNReturn, QStringLiteral("Do not send command to server"));
-        static const std::pair<const char*, int> returnValues[] = {
-            {"Return whatever the server default is", 0},
-            {"Return only the header of the message", 1},
-            {"Return the full message", 2}};
-        for (const auto& [text, value] : returnValues) {
-            if (ret == QLatin1String(text))
-                smtp.SetDsnReturn(value);
-        }
+        SetDeliveryStatus(smtp);
     }
+    SetUpMessageHeaders(smtp, priorityText, readReceipt, content);
+}
 
-    const int encoding = EncodingValue(Account(Keys::Encoding, QStringLiteral("Quoted Printable")));
-    if (encoding >= 0) {
-        smtp.SetBodyEncoding(encoding);
-        smtp.SetPartEncoding(encoding);
+void SetUpMessageHeaders(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+                         MessageContent content) {
+    if (content == MessageContent::SupportPlainText) {
+        smtp.SetBodyEncoding(mail::EncodingQuotedPrintable);
+        smtp.SetCharset(QStringLiteral("Windows-1252"));
+    } else {
+        const qint32 encoding = ValueOf(GetSetting(Setting::AccountEncoding), EncodingValues);
+        if (encoding >= 0) {
+            smtp.SetBodyEncoding(encoding);
+            smtp.SetPartEncoding(encoding);
+        }
+        smtp.SetCharset(GetCharset());
     }
-    smtp.SetCharset(GetCharset());
     smtp.AddHeader(QStringLiteral("X-Mailer"), MailerName());
     smtp.SetBoundaryPrefix(MakeBoundaryPrefix());
     if (priorityText == QLatin1String("Low"))
@@ -95,19 +125,19 @@ void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool re
     else if (priorityText == QLatin1String("High"))
         smtp.SetPriority(QStringLiteral("1"));
     if (readReceipt)
-        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), Account(Keys::Email));
+        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), GetSetting(Setting::AccountEmail));
 }
 
-void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt) {
+void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt, MessageContent content) {
     SetUpThreadAndOptions(smtp);
-    SetUpSenderAndServer(smtp, priorityText, readReceipt);
+    SetUpSenderAndServer(smtp, priorityText, readReceipt, content);
 }
 
 MessageRules MessageRules::FromSettings() {
     MessageRules r;
-    r.attachmentEncoding = Account(Keys::AttachmentEncoding, QStringLiteral("Base 64"));
-    r.textPart = Account(Keys::TextPart, QStringLiteral("1"));
-    r.headerEncoding = Account(Keys::HeaderEncoding, QStringLiteral("Quoted Printable"));
+    r.attachmentEncoding = GetSetting(Setting::AccountAttachmentEncoding);
+    r.textPart = GetSetting(Setting::AccountTextPart);
+    r.headerEncoding = GetSetting(Setting::AccountHeaderEncoding);
     r.charset = GetCharset();
     return r;
 }
@@ -120,11 +150,11 @@ void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths) {
 void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths, const MessageRules& rules) {
     for (const QString& path : paths) {
         if (rules.attachmentEncoding == QLatin1String("Base 64"))
-            smtp.AttachFile(path, QString(), 0);
+            smtp.AttachFile(path, QString(), mail::AttachBase64);
         else if (rules.attachmentEncoding == QLatin1String("Quoted Printable"))
-            smtp.AttachFile(path, QString(), 64);
+            smtp.AttachFile(path, QString(), mail::AttachQuotedPrintable);
         else if (rules.attachmentEncoding == QLatin1String("None"))
-            smtp.AttachFile(path, QString(), 512);
+            smtp.AttachFile(path, QString(), mail::AttachNone);
     }
 }
 
@@ -139,9 +169,9 @@ qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile) {
 
 qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile, const MessageRules& rules) {
     if (rules.textPart == QLatin1String("0"))
-        return smtp.ImportBodyFile(htmlFile, 2);
+        return smtp.ImportBodyFile(htmlFile, mail::ImportHtmlOnly);
     if (rules.textPart == QLatin1String("1"))
-        return smtp.ImportBodyFile(htmlFile, 6);
+        return smtp.ImportBodyFile(htmlFile, mail::ImportHtmlWithText);
     return -1;
 }
 
@@ -156,9 +186,9 @@ bool ApplySubject(mail::Smtp& smtp, const QString& subject, const MessageRules& 
     }
     int mode = 0;
     if (rules.headerEncoding == QLatin1String("Quoted Printable"))
-        mode = 1;
+        mode = mail::HeaderQuotedPrintable;
     else if (rules.headerEncoding == QLatin1String("Base 64"))
-        mode = 2;
+        mode = mail::HeaderBase64;
     if (mode == 0 || subject.isEmpty())
         return true;
     const QString encoded = smtp.EncodeHeaderText(subject, rules.charset, mode, 0);

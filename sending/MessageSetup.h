@@ -9,18 +9,41 @@ namespace mail {
 class Smtp;
 }
 
+// The authentication mode of the account dialog's text ("AUTH LOGIN", "CRAM MD5", "NTLM"); any other
+// text sets none.
+void SetAuthModeByText(mail::Smtp& smtp, const QString& text);
+
 // "Torvale Velanto Ostrel " + major + "." + minor: the X-Mailer of every message.
 QString MailerName();
+
+// Where a message's transfer encoding and charset come from.
+enum class MessageContent {
+    // The account's "Encoding" for the body and its parts, and the charset of its "CharSet".
+    FromAccount,
+    // A quoted-printable body in Windows-1252, whatever the account holds: the support request, whose
+    // plain text must reach the maker's support readable however the user's own mail is set up.
+    SupportPlainText,
+};
+
+// The one set-up of an SMTP object from the account, shared by every path that sends or saves a
+// message (send run, message export, support request, and in part the preview).
 
 // Thread mode and option flags (the first two steps of the set-up).
 void SetUpThreadAndOptions(mail::Smtp& smtp);
 
-// Sender, server and port, authentication with the delivery-status requests, content encoding,
-// charset, X-Mailer, boundary prefix, priority (the main window's priority text) and read receipt.
-void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt);
+// Sender, server and port, authentication with the delivery-status requests (only when the stored
+// "Auth" has the numeric value 1), then the message headers below.
+void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+                          MessageContent content = MessageContent::FromAccount);
+
+// Content encoding, charset, X-Mailer, boundary prefix, priority (the main window's priority text) and
+// read receipt.
+void SetUpMessageHeaders(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+                         MessageContent content = MessageContent::FromAccount);
 
 // Both parts of the set-up, in order.
-void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt);
+void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+               MessageContent content = MessageContent::FromAccount);
 
 // The content rules of the settings, read at one time. A send run reads them once at its start: the
 // modal sending window keeps the account dialog closed while it runs, so they cannot change meanwhile,

@@ -5,10 +5,10 @@
 #include "core/TextUtil.h"
 #include "editor/HtmlEditor.h"
 #include "recipients/GroupCount.h"
-#include "ui/MainFormControls.h"
+#include "ui/Composer.h"
 #include "ui/MessageBoxes.h"
 
-#include <QLineEdit>
+#include <QWidget>
 
 bool IsReplyOrForwardSubject(const QString& subject) {
     const QString three = subject.left(3).toUpper();
@@ -33,8 +33,8 @@ bool AccountIsComplete() {
 }
 
 namespace {
-QWidget* MainWindowButton(const char* name) {
-    QWidget* window = MainFormUi().Window;
+// The main window's control of that name, where the user acts on a failed check.
+QWidget* MainWindowControl(QWidget* window, const char* name) {
     return window ? window->findChild<QWidget*>(QString::fromLatin1(name)) : nullptr;
 }
 
@@ -54,47 +54,43 @@ bool Ask(QWidget* parent, QWidget* focusOnNo, const QString& text) {
 }
 } // namespace
 
-bool RunSendChecks(QWidget* parent) {
-    const MainFormControls& ui = MainFormUi();
-    QString subject;
-    if (ui.SubjectTextBox) {
-        subject = TrimBlanks(ui.SubjectTextBox->text());
-        ui.SubjectTextBox->setText(subject);
-    }
+bool RunSendChecks(QWidget* parent, Composer& composer) {
+    const QString subject = TrimBlanks(composer.Subject());
+    composer.SetSubject(subject);
     if (!AccountIsComplete()) {
-        Warn(parent, MainWindowButton("EmailButton"),
+        Warn(parent, MainWindowControl(parent, "EmailButton"),
              QStringLiteral("Please fill out the Mail Account section in Email Manager."));
         return false;
     }
-    if (!ui.ToComboBox || ui.ToComboBox->count() == 0) {
-        Warn(parent, MainWindowButton("GroupButton"),
-             QStringLiteral("Please create at least one group of recipients."));
+    QWidget* groupButton = MainWindowControl(parent, "GroupButton");
+    if (composer.GroupCount() == 0) {
+        Warn(parent, groupButton, QStringLiteral("Please create at least one group of recipients."));
         return false;
     }
-    const QString group = ui.ToComboBox->currentText();
+    const QString group = composer.Group();
     if (group.isEmpty()) {
-        Warn(parent, MainWindowButton("GroupButton"),
-             QStringLiteral("Please specify a group in the To field."));
+        Warn(parent, groupButton, QStringLiteral("Please specify a group in the To field."));
         return false;
     }
     if (CountGroupRecipients(group) == 0) {
-        Warn(parent, MainWindowButton("GroupButton"),
-             QStringLiteral("The selected group does not contain any recipients."));
+        Warn(parent, groupButton, QStringLiteral("The selected group does not contain any recipients."));
         return false;
     }
+    QWidget* subjectBox = MainWindowControl(parent, "SubjectTextBox");
     if (subject.isEmpty() &&
-        !Ask(parent, ui.SubjectTextBox,
+        !Ask(parent, subjectBox,
              QStringLiteral("This message has no subject. Are you sure you want to send it?")))
         return false;
     if (IsReplyOrForwardSubject(subject) &&
-        !Ask(parent, ui.SubjectTextBox,
+        !Ask(parent, subjectBox,
              QStringLiteral("Never employ spam tactics like using RE: or FW: in the subject line.\r\n"
                             "You should be sure that you know what you are doing.\r\n"
                             "Are you sure you want to continue?")))
         return false;
-    const QString body = ui.Editor ? ui.Editor->DOM().bodyOuterText() : QString();
+    HtmlEditor* editor = composer.Editor();
+    const QString body = editor ? editor->DOM().bodyOuterText() : QString();
     if (IsEmptyBodyText(body) &&
-        !Ask(parent, ui.Editor, QStringLiteral("Are you sure you want to send an empty message?")))
+        !Ask(parent, editor, QStringLiteral("Are you sure you want to send an empty message?")))
         return false;
     return true;
 }

@@ -69,7 +69,8 @@ bool AskPartialRange(QWidget* parent, qint32 count, qint32* from, qint32* to) {
 }
 } // namespace
 
-SendMailForm1::SendMailForm1(QWidget* parent) : QDialog(parent), m_inputSource(&SendRunInputFromMainForm) {
+SendMailForm1::SendMailForm1(QWidget* parent)
+    : QDialog(parent), m_inputSource([] { return SendRunInput{}; }) {
     setObjectName(QStringLiteral("SendMailForm1"));
     SetUpDialog(this, QStringLiteral("Send Mail"), QStringLiteral("Sending Options.htm"));
 

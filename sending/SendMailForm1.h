@@ -24,7 +24,7 @@ class SendMailForm1 : public QDialog {
 public:
     explicit SendMailForm1(QWidget* parent = nullptr);
 
-    // Where a run's input comes from (the main window's controls unless a test says otherwise).
+    // Where a run's input comes from: its opener's message (nothing to send until one is given).
     void setInputSource(std::function<SendRunInput()> source) { m_inputSource = std::move(source); }
     SendRun& run() { return m_run; }
     const PartialRange& partialRange() const { return m_partial; }

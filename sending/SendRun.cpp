@@ -5,15 +5,12 @@
 #include "core/RecipientFields.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
-#include "editor/HtmlEditor.h"
 #include "mail/Smtp.h"
 #include "recipients/GroupCount.h"
 #include "sending/HistoryLog.h"
 #include "sending/HistoryStore.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
-#include "ui/MainFormControls.h"
-#include "ui/OutputFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,50 +39,22 @@ bool SaveHistoryMessage(mail::Smtp& smtp, const QString& path) {
     QFile::remove(path); // no empty message in the history; the next recipient's may be saved
     return false;
 }
-} // namespace
-
-QString WriteEditorBody() {
-    HtmlEditor* editor = MainFormUi().Editor;
-    if (!editor)
+// The log line of a body import that failed ("" for every other result).
+QString BodyImportErrorText(qint32 code) {
+    switch (code) {
+    case 1:
+        return QStringLiteral("Error 1: Failure opening file.");
+    case 2:
+        return QStringLiteral("Error 2: Failure reading file.");
+    case 3:
+        return QStringLiteral("Error 3: Invalid parameter.");
+    case 101:
+        return QStringLiteral("Error 101: Exception was thrown during parsing.");
+    default:
         return QString();
-    // An untitled document is written to the temporary preview file; a document with a file of its
-    // own is written to that file, and the body is taken from wherever the editor now says it lives.
-    // A locked document is never replaced by this copy (root could write it): its body goes to the
-    // temporary file too, where the editor references its pictures by their full paths.
-    const QString preview = TempFolder() + QStringLiteral("Preview.htm");
-    QFile::setPermissions(preview, QFile::ReadOwner | QFile::WriteOwner);
-    QFile::remove(preview);
-    const QString current = editor->CurrentDocumentPath();
-    const QString body = current.isEmpty() || IsLockedFile(current) ? preview : current;
-    if (!editor->SaveCopy(body))
-        return QString();
-    return body;
-}
-
-SendRunInput SendRunInputFromMainForm() {
-    const MainFormControls& ui = MainFormUi();
-    SendRunInput in;
-    if (ui.SubjectTextBox)
-        in.subject = ui.SubjectTextBox->text();
-    if (ui.ToComboBox)
-        in.groupName = ui.ToComboBox->currentText();
-    if (ui.FormatComboBox)
-        in.format = ui.FormatComboBox->currentText();
-    if (ui.PriorityComboBox)
-        in.priority = ui.PriorityComboBox->currentText();
-    if (ui.RRRCheckBox)
-        in.readReceipt = ui.RRRCheckBox->isChecked();
-    if (ui.AttachmentComboBox) {
-        for (int i = 0; i < ui.AttachmentComboBox->count(); ++i)
-            in.attachments << ui.AttachmentComboBox->itemText(i);
     }
-    in.writeHtmlBody = &WriteEditorBody;
-    in.plainBody = [] {
-        HtmlEditor* editor = MainFormUi().Editor;
-        return editor ? editor->DOM().bodyOuterText() : QString();
-    };
-    return in;
 }
+} // namespace
 
 bool IsValidPartialRange(qint32 from, qint32 to, qint32 count) {
     return 1 <= from && from <= to && to <= count;
@@ -130,7 +99,36 @@ void SendRun::setSmtpTimeouts(int resolveMs, int connectMs, int replyMs) {
     m_timeouts[2] = replyMs;
 }
 
+// What every message of a run shares, fixed before the first one is built: the modal sending window
+// keeps the document and the account dialog closed while the run lasts.
+struct SendRun::Message {
+    bool html = false;
+    bool text = false;
+    QString htmlFile;  // HTML: the document, written once for the whole run
+    QString plainText; // Text: the document's visible text
+    QString subject;   // as typed, macros not yet replaced
+    QStringList attachments;
+    MessageRules rules;
+    QString toColumn; // the column whose text names the recipient; none adds no recipient
+    QList<std::pair<QString, QString>> macros; // macro, column
+    QString historyMessage;
+    bool historyMessageSaved = false;
+};
+
 SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial, const QDateTime& start) {
+    // One connection to the recipient database for the whole run (each opening derives the key anew).
+    Connection db;
+    Message message;
+    End end = End::Stopped;
+    if (prepare(input, partial, start, db, message))
+        end = sendRows(db, input.groupName, partial, message);
+    db.Close();
+    finish(end);
+    return end;
+}
+
+bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, const QDateTime& start,
+                      Connection& db, Message& message) {
     m_cancelRequested = false;
     m_stopReason.clear();
     m_running = true;
@@ -141,10 +139,7 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
     emit messageProgress(0, 100);
     append(QStringLiteral("Personal Sending process has been started.") + CRLF);
 
-    // One connection to the recipient database for the whole run (each opening derives the key anew).
-    Connection db;
     db.Open();
-
     if (partial.enabled) {
         const qint32 n = partial.to - partial.from + 1;
         emit overallMaximum(n);
@@ -159,141 +154,120 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
         append(QStringLiteral("Sending to %1 recipients.").arg(n) + CRLF + CRLF);
     }
 
-    auto* smtp = new mail::Smtp;
-    m_smtp = smtp;
-    connect(smtp, &mail::Smtp::ConnectLog, this, [this](const QString& text, qint32) { append(text); });
-    connect(smtp, &mail::Smtp::Progress, this, [this](qint32 value, qint32 maximum) {
+    createSmtp();
+    m_historyBase = HistoryBase(start, input.subject);
+    QDir().mkpath(HistoryFolder());
+    m_history.open(m_historyBase + QStringLiteral(".txt"));
+    SetUpSenderAndServer(*m_smtp, input.priority, input.readReceipt);
+    if (m_timeouts[2] > 0)
+        m_smtp->SetTimeouts(m_timeouts[0], m_timeouts[1], m_timeouts[2]);
+
+    // The document is written once, before anything is sent: a message whose body could not be
+    // written is never sent empty.
+    message.html = input.format == QLatin1String("HTML");
+    message.text = input.format == QLatin1String("Text");
+    message.htmlFile = message.html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
+    if (message.html && message.htmlFile.isEmpty()) {
+        m_stopReason = BodyNotWrittenText();
+        append(m_stopReason + CRLF + CRLF);
+        return false;
+    }
+    message.rules = MessageRules::FromSettings();
+    // Each message imports the body afresh because ClearMessage empties it.
+    message.plainText = message.text && input.plainBody ? input.plainBody() : QString();
+    message.subject = input.subject;
+    message.attachments = input.attachments;
+    message.toColumn = ColumnForLabel(GetSetting(Setting::AccountToField));
+    for (const MergeMacro& m : MergeMacros)
+        message.macros.append({QString::fromLatin1(m.macro), QString::fromLatin1(m.column)});
+    message.historyMessage = m_historyBase + QStringLiteral(".eml");
+    // Only this run writes its history message, so one look at the disk is enough.
+    message.historyMessageSaved = QFileInfo::exists(message.historyMessage);
+    return true;
+}
+
+void SendRun::createSmtp() {
+    m_smtp = new mail::Smtp;
+    connect(m_smtp, &mail::Smtp::ConnectLog, this, [this](const QString& text, qint32) { append(text); });
+    connect(m_smtp, &mail::Smtp::Progress, this, [this](qint32 value, qint32 maximum) {
         // A message's content is about to go out: its envelope is in the log, and the log goes to the
         // history file first, so even a run killed now leaves a record of every message a server got.
         if (value == 0)
             m_history.flush();
         emit messageProgress(value, maximum);
     });
-    SetUpThreadAndOptions(*smtp);
+    SetUpThreadAndOptions(*m_smtp);
+}
 
-    m_historyBase = HistoryBase(start, input.subject);
-    QDir().mkpath(HistoryFolder());
-    m_history.open(m_historyBase + QStringLiteral(".txt"));
-    const QString historyMessage = m_historyBase + QStringLiteral(".eml");
-
-    SetUpSenderAndServer(*smtp, input.priority, input.readReceipt);
-    if (m_timeouts[2] > 0)
-        smtp->SetTimeouts(m_timeouts[0], m_timeouts[1], m_timeouts[2]);
-
-    // The modal sending window keeps the document from changing during the run, so it is written once,
-    // before anything is sent: a message whose body could not be written is never sent empty.
-    const bool html = input.format == QLatin1String("HTML");
-    const bool text = input.format == QLatin1String("Text");
-    const QString htmlFile = html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
-    if (html && htmlFile.isEmpty()) {
-        m_stopReason = BodyNotWrittenText();
-        append(m_stopReason + CRLF + CRLF);
-        db.Close();
-        finish(End::Stopped);
-        return End::Stopped;
-    }
-    // Likewise the settings: the account dialog cannot change them while the modal run lasts.
-    const MessageRules rules = MessageRules::FromSettings();
-
-    qint32 rc = smtp->Connect(0);
+SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const PartialRange& partial,
+                               Message& message) {
+    const qint32 rc = m_smtp->Connect(0);
     if (rc != 0)
         AppendSendStatus(this, rc);
     m_history.flush();
 
     // The rows are read one at a time as the run goes, never all at once.
-    const qint32 groupId = GroupByName(db, input.groupName);
+    const qint32 groupId = GroupByName(db, groupName);
     Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId)));
-
-    // Each message imports the body afresh because ClearMessage empties it.
-    const QString plainText = text && input.plainBody ? input.plainBody() : QString();
-    const QString toColumn =
-        ColumnForLabel(GetSetting(Sections::Account, Keys::ToField, QStringLiteral("Email Address")));
-    const QString emailColumn = QStringLiteral("G-Email");
-    QList<std::pair<QString, QString>> macros; // macro, column
-    for (const MergeMacro& m : MergeMacros)
-        macros.append({QString::fromLatin1(m.macro), QString::fromLatin1(m.column)});
-    // Only this run writes its history message, so one look at the disk is enough.
-    bool historyMessageExists = QFileInfo::exists(historyMessage);
-
-    qint32 position = 0;
-    qint32 handled = 0;
-    End end = End::Normal;
-    while (!rows.Eof()) {
-        // A cancel confirmed while Connect ran starts no message at all: a Send would open a new
-        // connection and deliver one after the user said stop.
-        if (m_cancelRequested) {
-            end = End::Cancelled;
-            break;
-        }
-        ++position;
-        if (partial.enabled && position > partial.to)
-            break;
-        if (!(partial.enabled && position < partial.from)) {
-            emit recipientStarted(position);
-            ApplyAttachments(*smtp, input.attachments, rules);
-            if (!toColumn.isEmpty())
-                smtp->AddRecipient(rows.Field(toColumn), rows.Field(emailColumn), 1);
-            if (text) {
-                ApplyTextBody(*smtp, plainText);
-            } else if (html) {
-                smtp->SetBodyFormat(1);
-                switch (ApplyHtmlBody(*smtp, htmlFile, rules)) {
-                case 1:
-                    append(QStringLiteral("Error 1: Failure opening file.") + CRLF + CRLF);
-                    break;
-                case 2:
-                    append(QStringLiteral("Error 2: Failure reading file.") + CRLF + CRLF);
-                    break;
-                case 3:
-                    append(QStringLiteral("Error 3: Invalid parameter.") + CRLF + CRLF);
-                    break;
-                case 101:
-                    append(QStringLiteral("Error 101: Exception was thrown during parsing.") + CRLF + CRLF);
-                    break;
-                default:
-                    break;
-                }
-            }
-            for (const auto& [macro, column] : std::as_const(macros))
-                smtp->ReplaceMergeField(macro, rows.Field(column), 1);
-
-            const QString subject =
-                MergeSubject(input.subject, [&rows](const QString& column) { return rows.Field(column); });
-            emit subjectPersonalised(subject);
-            if (!ApplySubject(*smtp, subject, rules))
-                append(QStringLiteral("Error encoding subject.") + CRLF + CRLF);
-
-            if (!historyMessageExists)
-                historyMessageExists = SaveHistoryMessage(*smtp, historyMessage);
-
-            rc = smtp->Send();
-            if (rc == 0) {
-                ++m_sent;
-                append(QStringLiteral("Message sent successfully.") + CRLF + CRLF);
-            } else {
-                ++m_failed;
-                AppendSendStatus(this, rc);
-            }
-            m_history.flush();
-            emit overallValue(++handled);
-            smtp->ClearMessage(3);
-        }
+    // An empty group ends normally: there is no recipient after which a cancel could end it.
+    if (rows.Eof())
+        return End::Normal;
+    for (qint32 position = 1;; ++position) {
+        // The one look at the cancel flag, before each row and after the last one: a cancel confirmed
+        // while Connect ran, while a message went out or while the run yielded ends the run here, so no
+        // message is started after the user said stop (its Send would even open a new connection).
+        if (m_cancelRequested)
+            return End::Cancelled;
+        if (rows.Eof() || (partial.enabled && position > partial.to))
+            return End::Normal;
+        if (!partial.enabled || position >= partial.from)
+            sendOne(rows, position, message);
         rows.MoveNext();
-        if (m_cancelRequested) {
-            end = End::Cancelled;
-            break;
-        }
-        QCoreApplication::processEvents();
-        // A cancel confirmed while the run yielded starts no further message.
-        if (m_cancelRequested) {
-            end = End::Cancelled;
-            break;
-        }
+        // Between two rows the run yields to the event loop once, so that a click on Cancel can
+        // arrive; while a message goes out, the mail component's own waits let it in. A run that is
+        // to stop does not yield first.
+        if (!m_cancelRequested)
+            QCoreApplication::processEvents();
     }
-    rows.Close();
-    db.Close();
-    finish(end);
-    return end;
+}
+
+void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
+    emit recipientStarted(position);
+    mail::Smtp& smtp = *m_smtp;
+    ApplyAttachments(smtp, message.attachments, message.rules);
+    if (!message.toColumn.isEmpty())
+        smtp.AddRecipient(row.Field(message.toColumn), row.Field(QStringLiteral("G-Email")), 1);
+    if (message.text) {
+        ApplyTextBody(smtp, message.plainText);
+    } else if (message.html) {
+        smtp.SetBodyFormat(1);
+        const QString error = BodyImportErrorText(ApplyHtmlBody(smtp, message.htmlFile, message.rules));
+        if (!error.isEmpty())
+            append(error + CRLF + CRLF);
+    }
+    for (const auto& [macro, column] : std::as_const(message.macros))
+        smtp.ReplaceMergeField(macro, row.Field(column), 1);
+
+    const QString subject =
+        MergeSubject(message.subject, [&row](const QString& column) { return row.Field(column); });
+    emit subjectPersonalised(subject);
+    if (!ApplySubject(smtp, subject, message.rules))
+        append(QStringLiteral("Error encoding subject.") + CRLF + CRLF);
+
+    if (!message.historyMessageSaved)
+        message.historyMessageSaved = SaveHistoryMessage(smtp, message.historyMessage);
+
+    const qint32 rc = smtp.Send();
+    if (rc == 0) {
+        ++m_sent;
+        append(QStringLiteral("Message sent successfully.") + CRLF + CRLF);
+    } else {
+        ++m_failed;
+        AppendSendStatus(this, rc);
+    }
+    m_history.flush();
+    emit overallValue(m_sent + m_failed);
+    smtp.ClearMessage(3);
 }
 
 void SendRun::finish(End end) {

@@ -15,8 +15,10 @@
 namespace mail {
 class Smtp;
 }
+class Connection;
+class Recordset;
 
-// What one run sends: read from the main window's controls when the run starts.
+// What one run sends: the main window's message when the run starts (ComposerInput.h).
 struct SendRunInput {
     QString subject;   // as typed, macros not yet replaced
     QString groupName; // the To box
@@ -29,10 +31,6 @@ struct SendRunInput {
     // Text format: the document's visible text.
     std::function<QString()> plainBody;
 };
-
-// The main window's controls as a run input (the editor saves to the temporary "Preview.htm" when the
-// document has no file of its own).
-SendRunInput SendRunInputFromMainForm();
 
 // What the run and the preview say when the message's body could not be written to its file.
 QString BodyNotWrittenText();
@@ -90,6 +88,15 @@ signals:
     void subjectPersonalised(const QString& subject);
 
 private:
+    struct Message;
+
+    // The run's three stages: the log's first lines, the SMTP object and the message's shared parts
+    // (false when the message could not be written); one message per row of the group; the end.
+    bool prepare(const SendRunInput& input, const PartialRange& partial, const QDateTime& start,
+                 Connection& db, Message& message);
+    void createSmtp();
+    End sendRows(Connection& db, const QString& groupName, const PartialRange& partial, Message& message);
+    void sendOne(const Recordset& row, qint32 position, Message& message);
     void finish(End end);
 
     HistoryLog m_history;

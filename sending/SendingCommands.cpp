@@ -1,6 +1,6 @@
 #include "sending/SendingCommands.h"
 
-#include "sending/EmailManagerForm.h"
+#include "sending/ComposerInput.h"
 #include "sending/HistoryManagerForm.h"
 #include "sending/SendChecks.h"
 #include "sending/SendMailForm1.h"
@@ -9,14 +9,12 @@
 #include "ui/ModalDialog.h"
 
 // Windows are made for each showing; a sending window the countdown closed is gone with its run.
-void RunSendCommand(QWidget* parent) {
-    if (!RunSendChecks(parent))
+void RunSendCommand(QWidget* parent, Composer& composer) {
+    if (!RunSendChecks(parent, composer))
         return;
-    ShowModalDialog<SendMailForm1>(parent);
-}
-
-void ShowEmailManager(QWidget* parent) {
-    ShowModalDialog<EmailManagerForm>(parent);
+    SendMailForm1 form(parent);
+    form.setInputSource([&composer] { return SendRunInputFrom(composer); });
+    form.exec();
 }
 
 void ShowHistoryManager(QWidget* parent) {

@@ -53,15 +53,14 @@ SignatureManagerForm::SignatureManagerForm(QWidget* parent) : QDialog(parent) {
     connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     m_editor->SetDisplayOptions(false, false);
-    m_use->setChecked(GetSetting(Sections::Signature, Keys::Status, QStringLiteral("0")) ==
-                      QLatin1String("1"));
+    m_use->setChecked(GetSetting(Setting::SignatureStatus) == QLatin1String("1"));
+    // The built-in signature stands for a missing message here only (see the table of settings).
     m_editor->SetDocumentHTML(GetSetting(Sections::Signature, Keys::Message, BuiltInSignature()));
 }
 
 void SignatureManagerForm::OKButton_Click() {
-    SaveSetting(Sections::Signature, Keys::Status,
-                m_use->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    SaveSetting(Sections::Signature, Keys::Message, m_editor->DocumentHTML());
+    SaveSetting(Setting::SignatureStatus, m_use->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(Setting::SignatureMessage, m_editor->DocumentHTML());
     accept();
 }
 

@@ -13,7 +13,8 @@
 #include <QVBoxLayout>
 
 namespace {
-const char* const SectionOf[3] = {Sections::SmtpThread, Sections::Pop3Thread, Sections::Imap4Thread};
+const SettingEntry ModeSetting[3] = {Setting::SmtpThreadMode, Setting::Pop3ThreadMode,
+                                     Setting::Imap4ThreadMode};
 const char* const ModeOf[3] = {"No", "Single", "Second"};
 const char* const CaptionOf[3] = {"No Thread", "Single Thread", "Second Thread"};
 const char* const FrameCaption[3] = {"SMTP Connection", "POP3 Connection", "IMAP4 Connection"};
@@ -30,7 +31,7 @@ int ThreadModeValue(const QString& mode) {
 }
 
 int SmtpThreadModeValue() {
-    return ThreadModeValue(GetSetting(Sections::SmtpThread, Keys::Mode, QStringLiteral("Second")));
+    return ThreadModeValue(GetSetting(Setting::SmtpThreadMode));
 }
 
 ThreadForm::ThreadForm(QWidget* parent) : QDialog(parent) {
@@ -41,7 +42,7 @@ ThreadForm::ThreadForm(QWidget* parent) : QDialog(parent) {
         auto* frame = new QGroupBox(QString::fromLatin1(FrameCaption[g]), this);
         frame->setObjectName(QStringLiteral("Frame%1").arg(g + 1));
         auto* row = new QHBoxLayout(frame);
-        const QString stored = GetSetting(SectionOf[g], Keys::Mode, QStringLiteral("Second"));
+        const QString stored = GetSetting(ModeSetting[g]);
         for (int b = 0; b < 3; ++b) {
             auto* radio = new QRadioButton(QString::fromLatin1(CaptionOf[b]), frame);
             radio->setObjectName(QStringLiteral("RadioButton%1").arg(g * 3 + b + 1));
@@ -66,7 +67,7 @@ void ThreadForm::OKButton_Click() {
     // A group with no button set (a stored value none of the three) keeps what it had.
     for (int i = 0; i < 9; ++i) {
         if (m_radio[i]->isChecked())
-            SaveSetting(SectionOf[i / 3], Keys::Mode, QString::fromLatin1(ModeOf[i % 3]));
+            SaveSetting(ModeSetting[i / 3], QString::fromLatin1(ModeOf[i % 3]));
     }
     accept();
 }

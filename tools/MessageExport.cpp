@@ -4,8 +4,7 @@
 #include "sending/MessageSetup.h"
 #include "sending/SendRun.h"
 
-void BuildComposedMessage(mail::Smtp& smtp) {
-    const SendRunInput input = SendRunInputFromMainForm();
+void BuildComposedMessage(mail::Smtp& smtp, const SendRunInput& input) {
     // The same set-up as a send run; server and authentication settings do not show in a saved file.
     SetUpSmtp(smtp, input.priority, input.readReceipt);
     smtp.AddRecipient(input.groupName, input.groupName, 1);
@@ -20,8 +19,8 @@ void BuildComposedMessage(mail::Smtp& smtp) {
     smtp.SetOptionFlags(64);
 }
 
-qint32 ExportComposedMessage(const QString& path) {
+qint32 ExportComposedMessage(const SendRunInput& input, const QString& path) {
     mail::Smtp smtp;
-    BuildComposedMessage(smtp);
+    BuildComposedMessage(smtp, input);
     return smtp.SaveMessageFile(path);
 }

@@ -3,14 +3,16 @@
 // builds it for one recipient (the group name as recipient and address), without a server.
 #include <QString>
 
+struct SendRunInput;
+
 namespace mail {
 class Smtp;
 }
 
-// Sets up smtp from the account settings and the main window's controls. For an HTML body the
-// editor's document is saved first (to its own file, or to the temporary "Preview.htm").
-void BuildComposedMessage(mail::Smtp& smtp);
+// Sets up smtp from the account settings and the message. For an HTML body the document is written
+// first (ComposerInput.h: to its own file, or to the temporary "Preview.htm").
+void BuildComposedMessage(mail::Smtp& smtp, const SendRunInput& input);
 
 // Builds the message and writes it to path, replacing an existing file only once the new one is
 // complete (a failed write keeps the old file). 0, or the composer's result code.
-qint32 ExportComposedMessage(const QString& path);
+qint32 ExportComposedMessage(const SendRunInput& input, const QString& path);

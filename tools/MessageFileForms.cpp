@@ -2,6 +2,7 @@
 
 #include "core/TextUtil.h"
 #include "core/WriteSendStatus.h"
+#include "sending/ComposerInput.h"
 #include "tools/MessageExport.h"
 #include "tools/MessageExtract.h"
 #include "tools/MessageFiles.h"
@@ -200,8 +201,9 @@ void ExtraForm1::print() {
 
 // --- Import -----------------------------------------------------------------------------------------
 
-ExtraForm2::ExtraForm2(QWidget* parent)
-    : MessageFileDialog(parent, QStringLiteral("Import Email Message"), QStringLiteral("Extra Tools 3.htm")) {
+ExtraForm2::ExtraForm2(Composer& composer, QWidget* parent)
+    : MessageFileDialog(parent, QStringLiteral("Import Email Message"), QStringLiteral("Extra Tools 3.htm")),
+      m_composer(composer) {
     setObjectName(QStringLiteral("ExtraForm2"));
     auto* main = static_cast<QVBoxLayout*>(layout());
     m_filePath = messageFileRow(main, "ChooseImportButton");
@@ -212,7 +214,7 @@ ExtraForm2::ExtraForm2(QWidget* parent)
 void ExtraForm2::import() {
     if (m_filePath->text().isEmpty())
         return WarnAndFocus(m_filePath, QStringLiteral("Please specify a file."));
-    const MessageImportOutcome outcome = ImportMessageIntoComposer(m_filePath->text());
+    const MessageImportOutcome outcome = ImportMessageIntoComposer(m_filePath->text(), m_composer);
     if (!outcome.warning.isEmpty()) {
         ShowMessage(this, outcome.warning, QMessageBox::Warning);
         return;
@@ -223,8 +225,9 @@ void ExtraForm2::import() {
 
 // --- Export -----------------------------------------------------------------------------------------
 
-ExtraForm3::ExtraForm3(QWidget* parent)
-    : MessageFileDialog(parent, QStringLiteral("Export Email Message"), QStringLiteral("Extra Tools 4.htm")) {
+ExtraForm3::ExtraForm3(const Composer& composer, QWidget* parent)
+    : MessageFileDialog(parent, QStringLiteral("Export Email Message"), QStringLiteral("Extra Tools 4.htm")),
+      m_composer(composer) {
     setObjectName(QStringLiteral("ExtraForm3"));
     auto* main = static_cast<QVBoxLayout*>(layout());
     QGroupBox* fileFrame = Frame(this, QStringLiteral("Message File"), main);
@@ -249,7 +252,7 @@ void ExtraForm3::exportMessage() {
     // A typed path gets the same question as a chosen one: a locked file is never replaced unasked.
     if (!ConfirmUnlockedOutput(this, path))
         return;
-    const qint32 result = ExportComposedMessage(path);
+    const qint32 result = ExportComposedMessage(SendRunInputFrom(m_composer), path);
     if (result != 0) {
         ShowMessage(
             this, QStringLiteral("The message could not be written to the file.\n") + SmtpResultText(result),

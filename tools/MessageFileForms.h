@@ -4,6 +4,7 @@
 // MessageExtract and MessageExport.
 #include <QDialog>
 
+class Composer;
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
@@ -53,28 +54,30 @@ private:
     QLineEdit *m_left, *m_top, *m_right;
 };
 
-// "Import Email Message"
+// "Import Email Message": into the main window's message (composer).
 class ExtraForm2 : public MessageFileDialog {
     Q_OBJECT
 public:
-    explicit ExtraForm2(QWidget* parent = nullptr);
+    explicit ExtraForm2(Composer& composer, QWidget* parent = nullptr);
 public slots:
     void import();
 
 private:
+    Composer& m_composer;
     QLineEdit* m_filePath;
 };
 
-// "Export Email Message"
+// "Export Email Message": the main window's message (composer).
 class ExtraForm3 : public MessageFileDialog {
     Q_OBJECT
 public:
-    explicit ExtraForm3(QWidget* parent = nullptr);
+    explicit ExtraForm3(const Composer& composer, QWidget* parent = nullptr);
 public slots:
     void chooseTarget();
     void exportMessage();
 
 private:
+    const Composer& m_composer;
     QLineEdit* m_filePath;
 };
 

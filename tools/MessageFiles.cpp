@@ -38,13 +38,12 @@ QString MessageFileErrorText(qint32 result) {
 }
 
 qint32 MessageImportFlags(bool withWorkFolder) {
-    const bool extended =
-        GetSetting(Sections::Account, Keys::Extended, QStringLiteral("0")) == QLatin1String("1");
+    const bool extended = GetSetting(Setting::AccountExtended) == QLatin1String("1");
     return (withWorkFolder ? 2 : 0) + (extended ? 8 : 0);
 }
 
 qint32 BodyPartFromChoice(bool html, bool rtf, bool xml) {
-    return html ? 1 : rtf ? 2 : xml ? 3 : 0;
+    return html ? mail::BodyPartHtml : rtf ? mail::BodyPartRtf : xml ? mail::BodyPartXml : mail::BodyPartText;
 }
 
 QString WorkFolderName(const QDateTime& when) {

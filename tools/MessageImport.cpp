@@ -4,7 +4,7 @@
 #include "editor/HtmlEditor.h"
 #include "mail/Message.h"
 #include "tools/MessageFiles.h"
-#include "ui/MainFormControls.h"
+#include "ui/Composer.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ QByteArray TextAsHtml(const QByteArray& text) {
 
 } // namespace
 
-MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile) {
+MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Composer& composer) {
     MessageImportOutcome outcome;
     mail::Message message;
     const QString work = MakeWorkFolder();
@@ -55,36 +55,33 @@ MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile) {
     // loads in its time) leaves the subject and the attachments as they were. A text body becomes a new
     // untitled document, as an HTML body is: Save must ask for a name, never write the imported text
     // over the file that was open before.
-    MainFormControls& ui = MainFormUi();
+    HtmlEditor* editor = composer.Editor();
     bool shown = true;
-    if (ui.Editor && document.isEmpty()) {
-        ui.Editor->NewDocument();
-        shown = ui.Editor->SetDocumentHTMLUtf8(TextAsHtml(message.GetTextBodyUtf8()));
-    } else if (ui.Editor) {
-        shown = ui.Editor->LoadDocument(document);
+    if (editor && document.isEmpty()) {
+        editor->NewDocument();
+        shown = editor->SetDocumentHTMLUtf8(TextAsHtml(message.GetTextBodyUtf8()));
+    } else if (editor) {
+        shown = editor->LoadDocument(document);
     }
     if (!shown) {
         outcome.warning = QStringLiteral("The message body could not be loaded into the editor.");
         return outcome;
     }
-    if (ui.SubjectTextBox)
-        ui.SubjectTextBox->setText(message.GetSubject());
-    if (ui.FormatComboBox)
-        ui.FormatComboBox->setCurrentText(document.isEmpty() ? QStringLiteral("Text")
-                                                             : QStringLiteral("HTML"));
+    composer.SetSubject(message.GetSubject());
+    composer.SetFormat(document.isEmpty() ? QStringLiteral("Text") : QStringLiteral("HTML"));
 
     // Saved under names no earlier import used, so an attachment already listed keeps its bytes.
     FolderNames names(importBody);
     const QList<mail::BodyPart> parts = message.GetBodyParts();
+    QStringList attachments;
     for (int i = 0; i < parts.size(); ++i) {
         if (parts.at(i).PartKind() != mail::PartAttachment)
             continue;
         const QString path = SavePartInto(names, parts.at(i), i);
-        if (!path.isEmpty() && ui.AttachmentComboBox)
-            ui.AttachmentComboBox->addItem(path);
+        if (!path.isEmpty())
+            attachments << path;
     }
-    if (ui.AttachmentComboBox && ui.AttachmentComboBox->count() > 0)
-        ui.AttachmentComboBox->setCurrentIndex(0);
+    composer.AddAttachments(attachments);
     outcome.done = true;
     return outcome;
 }

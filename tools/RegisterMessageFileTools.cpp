@@ -4,9 +4,20 @@
 #include "ui/CommandWindows.h"
 #include "ui/ModalDialog.h"
 
+namespace {
+
+// Import puts a message into the main window's message; export writes that message to a file.
+template <typename Form>
+void ShowWithComposer(QWidget* parent, Composer& composer) {
+    Form form(composer, parent);
+    form.exec();
+}
+
+} // namespace
+
 void RegisterMessageFileWindows() {
-    CommandWindows::Register(1074, ShowModalDialog<ExtraForm1>);
-    CommandWindows::Register(1075, ShowModalDialog<ExtraForm2>);
-    CommandWindows::Register(1076, ShowModalDialog<ExtraForm3>);
-    CommandWindows::Register(1077, ShowModalDialog<ExtraForm4>);
+    CommandWindows::Register(1074, [](QWidget* parent, Composer&) { ShowModalDialog<ExtraForm1>(parent); });
+    CommandWindows::Register(1075, ShowWithComposer<ExtraForm2>);
+    CommandWindows::Register(1076, ShowWithComposer<ExtraForm3>);
+    CommandWindows::Register(1077, [](QWidget* parent, Composer&) { ShowModalDialog<ExtraForm4>(parent); });
 }

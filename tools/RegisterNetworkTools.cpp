@@ -5,5 +5,6 @@
 #include "ui/ModalDialog.h"
 
 void RegisterNetworkToolsWindow() {
-    CommandWindows::Register(1128, [](QWidget* parent) { ShowModalDialog<NetworkToolsForm>(parent); });
+    CommandWindows::Register(1128,
+                             [](QWidget* parent, Composer&) { ShowModalDialog<NetworkToolsForm>(parent); });
 }

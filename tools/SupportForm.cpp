@@ -11,7 +11,6 @@
 #include "tools/SystemFacts.h"
 #include "ui/DialogButtons.h"
 #include "ui/FileDialogs.h"
-#include "ui/MainFormControls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
 #include "ui/ShellOpener.h"
@@ -28,7 +27,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SupportForm::SupportForm(QWidget* parent) : QDialog(parent) {
+SupportForm::SupportForm(const QString& priority, bool readReceipt, QWidget* parent)
+    : QDialog(parent), m_priority(priority), m_readReceipt(readReceipt) {
     setObjectName(QStringLiteral("SupportForm"));
     SetUpDialog(this, QStringLiteral("Technical Support"), QStringLiteral("Contact Information.htm"));
 
@@ -100,9 +100,8 @@ SupportForm::SupportForm(QWidget* parent) : QDialog(parent) {
 
     for (QWidget* box : std::initializer_list<QWidget*>{m_name, m_email, m_attachment})
         HookRightClick(box);
-    const QString account = QString::fromLatin1(Sections::Account);
-    m_name->setText(GetSetting(account, QString::fromLatin1(Keys::Name), QString()));
-    m_email->setText(GetSetting(account, QString::fromLatin1(Keys::Email), QString()));
+    m_name->setText(GetSetting(Setting::AccountName));
+    m_email->setText(GetSetting(Setting::AccountEmail));
     m_topic->addItems(SupportTopics);
     m_topic->setCurrentText(QStringLiteral("Support Request"));
     m_system->setChecked(true);
@@ -155,10 +154,8 @@ void SupportForm::OKButton_Click() {
     request.includeSystem = m_system->isChecked();
     request.includeSettings = m_settings->isChecked();
     request.sendCopy = m_copy->isChecked();
-    const MainFormControls& main = MainFormUi();
-    if (main.PriorityComboBox)
-        request.priority = main.PriorityComboBox->currentText();
-    request.readReceipt = main.RRRCheckBox && main.RRRCheckBox->isChecked();
+    request.priority = m_priority;
+    request.readReceipt = m_readReceipt;
 
     m_smtp = std::make_unique<mail::Smtp>();
     m_sending = true;

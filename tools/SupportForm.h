@@ -19,7 +19,8 @@ class Smtp;
 class SupportForm : public QDialog {
     Q_OBJECT
 public:
-    explicit SupportForm(QWidget* parent = nullptr);
+    // The request goes with the priority and read receipt of the main window's message.
+    SupportForm(const QString& priority, bool readReceipt, QWidget* parent = nullptr);
     ~SupportForm() override;
     bool IsSending() const { return m_sending; }
 
@@ -50,5 +51,7 @@ private:
     QPushButton* m_cancel = nullptr;
     std::unique_ptr<mail::Smtp> m_smtp;
     bool m_sending = false;
+    QString m_priority;
+    bool m_readReceipt = false;
     bool m_closeWanted = false;
 };

@@ -1,20 +1,15 @@
 #include "tools/SupportRequest.h"
 
-#include "core/GetBoundaryMarkPrefix.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/Version.h"
 #include "mail/Smtp.h"
-#include "sending/ThreadForm.h"
+#include "sending/MessageSetup.h"
 #include "tools/MakerSite.h"
 #include "tools/SystemFacts.h"
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
-
-QString Account(const char* key, const QString& defaultValue = QString()) {
-    return GetSetting(QString::fromLatin1(Sections::Account), QString::fromLatin1(key), defaultValue);
-}
 
 QString VersionText() {
     return QString::number(VersionMajor) + u'.' + QString::number(VersionMinor);
@@ -128,69 +123,12 @@ QString SupportSubject(const QString& topic) {
     return topic + QStringLiteral(" - Torvale Velanto Ostrel Edition ") + VersionText();
 }
 
-void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool readReceipt) {
-    const int mode = SmtpThreadModeValue();
-    if (mode >= 0)
-        smtp.SetThreadMode(mode);
-    smtp.SetOptionFlags(Account(Keys::Extended, QStringLiteral("0")) == QLatin1String("0") ? 256 : 272);
-    smtp.SetFromName(Account(Keys::Name));
-    smtp.SetFromAddress(Account(Keys::Email));
-    smtp.SetMailServer(Account(Keys::Server));
-    bool portOk = false;
-    const qint32 port = Account(Keys::Port, QStringLiteral("25")).toInt(&portOk);
-    if (portOk)
-        smtp.SetPort(port);
-    bool authOk = false;
-    if (Account(Keys::Auth, QStringLiteral("0")).trimmed().toDouble(&authOk) == 1.0 && authOk) {
-        smtp.SetUserName(Account(Keys::Username));
-        smtp.SetPassword(Account(Keys::Password));
-        const QString authMode = Account(Keys::AuthMode, QStringLiteral("AUTH LOGIN"));
-        if (authMode == QLatin1String("AUTH LOGIN"))
-            smtp.SetAuthMode(mail::Smtp::AuthLogin);
-        else if (authMode == QLatin1String("CRAM MD5"))
-            smtp.SetAuthMode(mail::Smtp::AuthCramMd5);
-        else if (authMode == QLatin1String("NTLM"))
-            smtp.SetAuthMode(mail::Smtp::AuthNtlm);
-        smtp.EnableEsmtp(1);
-        const QString notify = Account(Keys::DSNNotify, QStringLiteral("Do not send command to server"));
-        if (notify == QLatin1String("Do whatever the server default is"))
-            smtp.SetDsnNotify(0);
-        else if (notify == QLatin1String("Notify me in all conditions"))
-            smtp.SetDsnNotify(7);
-        else if (notify == QLatin1String("Notify me if message fails"))
-            smtp.SetDsnNotify(1);
-        else if (notify == QLatin1String("Notify me if message is sent"))
-            smtp.SetDsnNotify(2);
-        else if (notify == QLatin1String("Notify me if message is delayed"))
-            smtp.SetDsnNotify(4);
-        const QString ret = Account(Keys::DSNReturn, QStringLiteral("Do not send command to server"));
-        if (ret == QLatin1String("Return whatever the server default is"))
-            smtp.SetDsnReturn(0);
-        else if (ret == QLatin1String("Return only the header of the message"))
-            smtp.SetDsnReturn(1);
-        else if (ret == QLatin1String("Return the full message"))
-            smtp.SetDsnReturn(2);
-    }
-    smtp.SetBodyEncoding(1);
-    smtp.SetCharset(QStringLiteral("Windows-1252"));
-    smtp.AddHeader(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel ") + VersionText());
-    smtp.SetBoundaryPrefix(MakeBoundaryPrefix());
-    if (priority == QLatin1String("Low"))
-        smtp.SetPriority(QStringLiteral("5"));
-    else if (priority == QLatin1String("Normal"))
-        smtp.SetPriority(QStringLiteral("3"));
-    else if (priority == QLatin1String("High"))
-        smtp.SetPriority(QStringLiteral("1"));
-    if (readReceipt)
-        smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), Account(Keys::Email));
-}
-
 qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const SystemFacts& facts,
                           const QString& programFolder) {
     // Both blocks are made on every request, whatever goes into the mail.
     const QString systemBlock = SystemInformationBlock(facts);
     const QString settingsBlock = SettingsBlock(programFolder);
-    ConfigureSupportTransport(smtp, request.priority, request.readReceipt);
+    SetUpSmtp(smtp, request.priority, request.readReceipt, MessageContent::SupportPlainText);
     smtp.AttachFileSimple(request.attachment, 0); // an unreadable file makes Send refuse
     smtp.AddRecipient(SupportMailbox(), SupportMailbox(), 1);
     smtp.SetSubject(SupportSubject(request.topic));
@@ -201,6 +139,6 @@ qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const
     if (request.includeSettings)
         smtp.SetBodyText(smtp.GetBodyText() + CrLf + settingsBlock);
     if (request.sendCopy)
-        smtp.AddRecipient(Account(Keys::Name), Account(Keys::Email), 2);
+        smtp.AddRecipient(GetSetting(Setting::AccountName), GetSetting(Setting::AccountEmail), 2);
     return smtp.Send();
 }

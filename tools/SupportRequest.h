@@ -39,9 +39,6 @@ QString BaseSupportBody(const QString& localIp, const QString& description);
 // topic + " - Torvale Velanto Ostrel Edition " + version.
 QString SupportSubject(const QString& topic);
 
-// Sender, server, authentication, encodings, headers and priority from the stored account.
-void ConfigureSupportTransport(mail::Smtp& smtp, const QString& priority, bool readReceipt);
-
 // Builds the request on the object and sends it in one conversation; returns Send's result. A file to
 // attach that cannot be read makes Send refuse (10 or 11) before anything goes out.
 qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const SystemFacts& facts,

@@ -22,13 +22,13 @@ bool IsRegistered(int commandId) {
     return it != Table().end() && it->second;
 }
 
-bool Open(int commandId, QWidget* parent) {
+bool Open(int commandId, QWidget* parent, Composer& composer) {
     const auto it = Table().find(commandId);
     if (it == Table().end() || !it->second)
         return false;
     // A copy, so an opener that registers again while its window is up cannot pull itself away.
     const Opener opener = it->second;
-    opener(parent);
+    opener(parent, composer);
     return true;
 }
 

@@ -9,15 +9,13 @@
 #include "mail/GMimeInclude.h"
 #include "mail/Message.h"
 #include "mail/MimeSupport.h"
+#include "tests/support/TestComposer.h"
 #include "tools/MessageExtract.h"
 #include "tools/MessageImport.h"
-#include "ui/MainFormControls.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -181,17 +179,13 @@ void GMimeAlone(const QString& file) {
 
 // One step in this process: prints "seconds peak-growth-kB".
 int RunStep(const QString& file, const QString& step, const QString& out) {
-    std::unique_ptr<QWidget> window;
+    std::unique_ptr<HtmlEditor> editor;
+    testenv::TestComposer composer;
     if (step == QLatin1String("import")) {
-        window = std::make_unique<QWidget>();
-        MainFormControls& ui = MainFormUi();
-        ui.Window = window.get();
-        ui.Editor = new HtmlEditor(window.get());
-        ui.SubjectTextBox = new QLineEdit(window.get());
-        ui.FormatComboBox = new QComboBox(window.get());
-        ui.FormatComboBox->addItems({QStringLiteral("HTML"), QStringLiteral("Text")});
-        ui.AttachmentComboBox = new QComboBox(window.get());
-        ui.Editor->DocumentHTML(); // the engine is up before the clock starts
+        editor = std::make_unique<HtmlEditor>();
+        composer.editor = editor.get();
+        composer.format = QStringLiteral("HTML");
+        editor->DocumentHTML(); // the engine is up before the clock starts
         SetDataPath(out + QStringLiteral("/data/"));
     }
     ResetPeak();
@@ -216,18 +210,17 @@ int RunStep(const QString& file, const QString& step, const QString& out) {
         if (!outcome.stopText.isEmpty() || !outcome.notWritten.isEmpty())
             std::fprintf(stderr, "extract: %s\n", qPrintable(ExtractReport(outcome) + outcome.stopText));
     } else if (step == QLatin1String("import")) {
-        const MessageImportOutcome outcome = ImportMessageIntoComposer(file);
+        const MessageImportOutcome outcome = ImportMessageIntoComposer(file, composer);
         if (!outcome.done)
             std::fprintf(stderr, "import: %s\n", qPrintable(outcome.warning));
         // what the composer shows (a document the engine did not finish in time shows less)
-        const QVariant shown = MainFormUi().Editor->EvaluateScript(
-            QStringLiteral("document.body ? document.body.textContent.length : -1"));
+        const QVariant shown =
+            editor->EvaluateScript(QStringLiteral("document.body ? document.body.textContent.length : -1"));
         std::fprintf(stderr, "import: the editor shows %lld characters\n", shown.toLongLong());
     }
     const double seconds = clock.seconds();
     std::printf("%.3f %lld\n", seconds, StatusKb("VmHWM:") - before);
     std::fflush(stdout);
-    MainFormUi() = MainFormControls{};
     return 0;
 }
 

@@ -11,21 +11,20 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
+#include "sending/ComposerInput.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
 #include "sending/SendMailForm1.h"
-#include "ui/MainFormControls.h"
+#include "tests/support/TestComposer.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -70,14 +69,14 @@ double LibraryRun(int count, const QString& bodyFile, const QString& subject, qu
         const QString email = r.value(QStringLiteral("G-Email")).toString();
         smtp.AddRecipient(email, email, 1);
         smtp.SetBodyFormat(1);
-        smtp.ImportBodyFile(bodyFile, 6);
+        smtp.ImportBodyFile(bodyFile, mail::ImportHtmlWithText);
         QString merged = subject;
         for (const MergeMacro& m : MergeMacros) {
             const QString value = r.value(QLatin1String(m.column)).toString();
             smtp.ReplaceMergeField(QString::fromLatin1(m.macro), value, 1);
             merged.replace(QLatin1String(m.macro), value);
         }
-        smtp.SetSubject(smtp.EncodeHeaderText(merged, charset, 1, 0));
+        smtp.SetSubject(smtp.EncodeHeaderText(merged, charset, mail::HeaderQuotedPrintable, 0));
         if (smtp.Send() != 0)
             return -1;
         smtp.ClearMessage(3);
@@ -152,24 +151,18 @@ int main(int argc, char** argv) {
     SaveSetting(A, Keys::Port, QString::number(port));
     SaveSetting(A, Keys::CharSet, QStringLiteral("Unicode (UTF-8)"));
 
-    // The main window's controls as a user fills them in.
+    // The main window's message as a user fills it in.
     const QString subject = QStringLiteral("Spring offer for $*MergeFirstName*$ at $*MergeCompany*$");
-    QLineEdit subjectBox(subject);
-    QComboBox to, format, priority;
-    to.addItem(QStringLiteral("Bench"));
-    format.addItem(QStringLiteral("HTML"));
-    priority.addItem(QStringLiteral("Normal"));
-    QCheckBox rrr;
     HtmlEditor editor;
     editor.resize(800, 600);
     editor.SetDocumentHTML(BodyHtml());
-    MainFormControls& ui = MainFormUi();
-    ui.SubjectTextBox = &subjectBox;
-    ui.ToComboBox = &to;
-    ui.FormatComboBox = &format;
-    ui.PriorityComboBox = &priority;
-    ui.RRRCheckBox = &rrr;
-    ui.Editor = &editor;
+    testenv::TestComposer message;
+    message.editor = &editor;
+    message.subject = subject;
+    message.group = QStringLiteral("Bench");
+    message.groupCount = 1;
+    message.format = QStringLiteral("HTML");
+    message.priority = QStringLiteral("Normal");
 
     // One message built and saved first, so the one-time start-up of the MIME and charset machinery
     // weighs on neither of the timed runs.
@@ -187,6 +180,7 @@ int main(int argc, char** argv) {
     }
 
     SendMailForm1 form;
+    form.setInputSource([&message] { return SendRunInputFrom(message); });
     form.show();
     const qint64 setUpPeakKb = bench::PeakMemoryKb();
     const bench::Stopwatch stopwatch;

@@ -4,7 +4,6 @@
 #include "editor/HtmlEditor.h"
 #include "tests/sending/SendingFixture.h"
 #include "tests/support/TestEnvironment.h"
-#include "ui/MainFormControls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -62,7 +61,8 @@ TEST(Campaign, SetUpAndSentFromTheMainWindow) {
         Click(d, "OKButton");
     });
     Click(&form, "EmailButton");
-    EXPECT_EQ(QStringLiteral("Anna Lindqvist <anna@example.test>"), MainFormUi().FromComboBox->currentText());
+    EXPECT_EQ(QStringLiteral("Anna Lindqvist <anna@example.test>"),
+              form.findChild<QComboBox*>(QStringLiteral("FromComboBox"))->currentText());
 
     const QStringList people{"Zoë", "Seán", "Łucja"};
     WhenModal("GroupManagerForm", [&](QDialog* manager) {
@@ -87,10 +87,10 @@ TEST(Campaign, SetUpAndSentFromTheMainWindow) {
         Click(manager, "CloseButton");
     });
     Click(&form, "GroupButton");
-    ASSERT_EQ(QStringLiteral("Customers"), MainFormUi().ToComboBox->currentText());
+    ASSERT_EQ(QStringLiteral("Customers"), form.Group());
 
-    MainFormUi().SubjectTextBox->setText(QStringLiteral("Hello $*MergeFirstName*$"));
-    MainFormUi().Editor->SetDocumentHTML(
+    form.SetSubject(QStringLiteral("Hello $*MergeFirstName*$"));
+    form.editor()->SetDocumentHTML(
         QStringLiteral("<html><body><p>Dear $*MergeFirstName*$,</p></body></html>"));
 
     WhenModal("SendMailForm1", [&](QDialog* d) {

@@ -275,12 +275,13 @@ TEST_F(CommandBarsTest, RoutedCommandsAreDisabledUntilTheirWindowIsRegistered) {
         EXPECT_FALSE(form.commandBars()->action(1106)->isEnabled());
         EXPECT_FALSE(form.findChild<QPushButton*>(QStringLiteral("TableButton"))->isEnabled());
         EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("FontButton"))->isEnabled());
-        form.ExecuteCommand(1042); // does nothing, and does not crash
+        form.ExecuteCommand(CommandId::Table); // does nothing, and does not crash
     }
     std::vector<int> opened;
     for (int id : routed)
-        CommandWindows::Register(id, [&opened, id](QWidget* parent) {
+        CommandWindows::Register(id, [&opened, id](QWidget* parent, Composer& composer) {
             EXPECT_NE(parent, nullptr);
+            EXPECT_EQ(dynamic_cast<QWidget*>(&composer), parent) << "the main window hands in its message";
             opened.push_back(id);
         });
     {
@@ -300,7 +301,7 @@ TEST_F(CommandBarsTest, RoutedCommandsAreDisabledUntilTheirWindowIsRegistered) {
             if (menu->title() == QStringLiteral("E&xtras"))
                 emit menu->aboutToShow();
         EXPECT_FALSE(form.commandBars()->action(1128)->isEnabled());
-        form.ExecuteCommand(1128);
+        form.ExecuteCommand(CommandId::NetworkTools);
     }
     EXPECT_EQ(opened, (std::vector<int>{1042, 1040, 1041, 1025, 1084}));
     for (int id : routed)

@@ -7,10 +7,9 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
-#include "sending/SendRun.h"
+#include "sending/ComposerInput.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/MessageImport.h"
-#include "ui/MainFormControls.h"
 #include "ui/ShellOpener.h"
 
 #include <QBuffer>
@@ -114,16 +113,16 @@ TEST_F(ComposerDocumentsTest, AnImportedMessageSavedElsewhereKeepsItsPicturesAft
     const QString ownPicture = QUrl::fromLocalFile(path("own.png")).toString(QUrl::FullyEncoded);
     {
         MainForm form;
-        ASSERT_TRUE(ImportMessageIntoComposer(path("message.eml")).done);
+        ASSERT_TRUE(ImportMessageIntoComposer(path("message.eml"), form).done);
         // A picture of the user's own, elsewhere on disk, goes in beside the imported one.
         form.editor()->DOM().pasteHTML(QStringLiteral("<img src=\"%1\">").arg(ownPicture));
         dialogs.answer(saved);
-        form.ExecuteCommand(1022);
+        form.ExecuteCommand(CommandId::Save);
         ASSERT_EQ(dialogs.seen().size(), 1u) << "an imported message is untitled";
         ASSERT_FALSE(form.editor()->IsDirty()) << boxes.last().toStdString();
 
         // The send run writes the body over the document's own file: the pictures stay kept there too.
-        EXPECT_EQ(SendRunInputFromMainForm().writeHtmlBody(), saved);
+        EXPECT_EQ(SendRunInputFrom(form).writeHtmlBody(), saved);
         form.close();
     }
     // What the close leaves of the program's folders is gone as well.
@@ -159,14 +158,14 @@ TEST_F(ComposerDocumentsTest, EveryImportLeavesAnUntitledDocument) {
         if (form.editor()->IsDirty())
             boxes.answer(QMessageBox::No); // the import before is dropped
         dialogs.answer(path("news.htm"));
-        form.ExecuteCommand(1021);
+        form.ExecuteCommand(CommandId::Open);
         ASSERT_EQ(form.editor()->CurrentDocumentPath(), path("news.htm"));
-        ASSERT_TRUE(ImportMessageIntoComposer(path(message)).done);
+        ASSERT_TRUE(ImportMessageIntoComposer(path(message), form).done);
 
         // Save asks for a name; cancelled, nothing is written anywhere.
         const size_t asked = dialogs.seen().size();
         dialogs.answer(QString());
-        form.ExecuteCommand(1022);
+        form.ExecuteCommand(CommandId::Save);
         ASSERT_EQ(dialogs.seen().size(), asked + 1);
         EXPECT_EQ(dialogs.seen().back().kind, FileDialogKind::Save);
         EXPECT_EQ(readAll(path("news.htm")), QByteArray("<html><body><p>News</p></body></html>"));
@@ -194,7 +193,7 @@ TEST_F(ComposerDocumentsTest, OpenOnANamedPipeIsAnsweredAtOnce) {
     form.editor()->DOM().pasteHTML(QStringLiteral("<p>draft</p>"));
     dialogs.answer(pipe);
     boxes.answer(QMessageBox::No);
-    form.ExecuteCommand(1021);
+    form.ExecuteCommand(CommandId::Open);
     answered = true;
     rescuer.join();
     EXPECT_FALSE(rescued) << "Open waited for someone to write into the pipe";
@@ -213,18 +212,18 @@ TEST_F(ComposerDocumentsTest, PreviewAndSendNeverReplaceALockedDocument) {
     ASSERT_EQ(::stat(QFile::encodeName(path("locked.htm")).constData(), &before), 0);
 
     MainForm form;
-    MainFormUi().FormatComboBox->setCurrentText(QStringLiteral("HTML"));
+    form.SetFormat(QStringLiteral("HTML"));
     ASSERT_TRUE(form.editor()->LoadDocument(path("locked.htm")));
     form.editor()->DOM().pasteHTML(QStringLiteral("<b>edited</b>"));
 
-    form.ExecuteCommand(1057);
+    form.ExecuteCommand(CommandId::Preview);
     ASSERT_EQ(opened, QStringList{TempFolder() + QStringLiteral("Preview.eml")})
         << boxes.last().toStdString();
     const QByteArray eml = readAll(opened[0]);
     EXPECT_TRUE(eml.contains("edited"));
     EXPECT_TRUE(eml.contains("image/png")) << "the picture beside the document is still found";
 
-    const QString body = SendRunInputFromMainForm().writeHtmlBody();
+    const QString body = SendRunInputFrom(form).writeHtmlBody();
     EXPECT_EQ(body, TempFolder() + QStringLiteral("Preview.htm"));
     EXPECT_TRUE(readAll(body).contains("edited"));
 
@@ -240,9 +239,9 @@ TEST_F(ComposerDocumentsTest, PreviewAndSendNeverReplaceALockedDocument) {
 TEST_F(ComposerDocumentsTest, APreviewNoProgramOpensSaysWhereItIs) {
     openerAnswer = false;
     MainForm form;
-    MainFormUi().FormatComboBox->setCurrentText(QStringLiteral("HTML"));
+    form.SetFormat(QStringLiteral("HTML"));
     form.editor()->DOM().pasteHTML(QStringLiteral("<p>hello</p>"));
-    form.ExecuteCommand(1057);
+    form.ExecuteCommand(CommandId::Preview);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(boxes.last(), QStringLiteral("The preview could not be opened. It is stored in the file:\n") +
                                 TempFolder() + QStringLiteral("Preview.eml"));

@@ -17,7 +17,6 @@
 #include "transfer/RecipientImportForm.h"
 #include "ui/FieldLabels.h"
 #include "ui/HelpViewer.h"
-#include "ui/MainFormControls.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -79,7 +78,6 @@ TEST(ControlNames, EveryInputOfEveryWindowIsNamed) {
     testenv::ClearSettings();
     QComboBox groups;
     groups.addItem(QStringLiteral("Friends"));
-    MainFormUi().ToComboBox = &groups;
     const std::vector<std::pair<const char*, std::function<std::unique_ptr<QWidget>()>>> windows = {
         {"MainForm", [] { return std::make_unique<MainForm>(); }},
         {"GroupManagerForm", [] { return std::make_unique<GroupManagerForm>(); }},
@@ -107,7 +105,6 @@ TEST(ControlNames, EveryInputOfEveryWindowIsNamed) {
         std::unique_ptr<QWidget> window = make();
         EXPECT_EQ(Unnamed(window.get()).join(QStringLiteral(", ")).toStdString(), "") << name;
     }
-    MainFormUi() = MainFormControls{};
 }
 
 TEST(ControlNames, LabelTextsBecomeNames) {

@@ -7,9 +7,8 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
-#include "sending/SendRun.h"
+#include "sending/ComposerInput.h"
 #include "tests/support/TestEnvironment.h"
-#include "ui/MainFormControls.h"
 #include "ui/ShellOpener.h"
 #include "ui/WindowConventions.h"
 
@@ -94,15 +93,38 @@ TEST_F(MainFormTest, LoadFillsTheFieldsFromSettingsAndDatabase) {
     EXPECT_EQ(child<QCheckBox>(&form, "RRRCheckBox")->text(), QStringLiteral("Request read receipt"));
     EXPECT_EQ(child<QPushButton>(&form, "SignatureButton")->text(), QStringLiteral("Signature Manager"));
 
-    // Other windows reach the same controls.
-    EXPECT_EQ(MainFormUi().ToComboBox, to);
-    EXPECT_EQ(MainFormUi().Editor, form.editor());
-    EXPECT_EQ(MainFormUi().Window, &form);
+    // The windows it opens read the message from these controls.
+    const Composer& message = form;
+    EXPECT_EQ(message.Group(), QStringLiteral("Zeta"));
+    EXPECT_EQ(message.GroupCount(), 2);
+    EXPECT_EQ(message.Editor(), form.editor());
+    EXPECT_EQ(message.Priority(), QStringLiteral("Normal"));
+    EXPECT_EQ(message.Format(), QStringLiteral("HTML"));
+    EXPECT_FALSE(message.ReadReceipt());
 
     const QStringList panes = {
         child<QLabel>(&form, "MessagePane")->text(), child<QLabel>(&form, "InsPane")->text(),
         child<QLabel>(&form, "CapsPane")->text(), child<QLabel>(&form, "NumPane")->text()};
     EXPECT_EQ(panes, (QStringList{"For Help Press F1", "INS", "CAPS", "NUM"}));
+}
+
+// What an imported message changes lands in the controls: the subject, the format, and the files
+// appended to the attachment list (its first file shown).
+TEST_F(MainFormTest, WindowsChangeTheMessageThroughTheComposer) {
+    MainForm form;
+    auto* attachments = child<QComboBox>(&form, "AttachmentComboBox");
+    attachments->addItem(QStringLiteral("/tmp/mine.pdf"));
+    attachments->setCurrentIndex(-1);
+    Composer& message = form;
+    message.SetSubject(QStringLiteral("Imported"));
+    message.SetFormat(QStringLiteral("Text"));
+    message.AddAttachments({QStringLiteral("/tmp/a.txt"), QStringLiteral("/tmp/b.txt")});
+    EXPECT_EQ(child<QLineEdit>(&form, "SubjectTextBox")->text(), QStringLiteral("Imported"));
+    EXPECT_EQ(child<QComboBox>(&form, "FormatComboBox")->currentText(), QStringLiteral("Text"));
+    EXPECT_EQ(message.Attachments(),
+              QStringList({QStringLiteral("/tmp/mine.pdf"), QStringLiteral("/tmp/a.txt"),
+                           QStringLiteral("/tmp/b.txt")}));
+    EXPECT_EQ(attachments->currentIndex(), 0);
 }
 
 TEST_F(MainFormTest, LoadLeavesListsEmptyWhenSettingsOrGroupsAreMissing) {
@@ -148,7 +170,9 @@ TEST_F(MainFormTest, AtItsMinimumSizeEveryControlIsWhole) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     HookMinWinSize(&form);
     form.resize(1, 1);
-    QTest::qWait(100);
+    // The window system takes the new size in its own time; the layout follows it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowHandle()->size() == form.minimumSize(); }, 5000));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QWidget* client = child<QWidget>(&form, "ClientArea");
     for (QWidget* w : client->findChildren<QWidget*>()) {
         if (!w->isVisible() || w->isWindow() || w->objectName().isEmpty())
@@ -176,7 +200,7 @@ TEST_F(MainFormTest, TypingInTheEditorMarksTheDocumentModified) {
             break;
         }
     target->setFocus();
-    QTest::qWait(200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return target->hasFocus(); }, 5000));
     for (char c : QByteArray("Hello"))
         QTest::keyClick(form.windowHandle(), c);
     EXPECT_TRUE(QTest::qWaitFor([&] { return editor->IsDirty(); }, 5000));
@@ -369,10 +393,9 @@ TEST_F(MainFormCloseTest, AfterASendOrAPreviewTheCloseStillAsksToSave) {
         form.editor()->DOM().pasteHTML(QStringLiteral("<b>composed</b>"));
         ASSERT_TRUE(form.editor()->IsDirty());
         if (QLatin1String(what) == QLatin1String("send"))
-            EXPECT_EQ(SendRunInputFromMainForm().writeHtmlBody(),
-                      TempFolder() + QStringLiteral("Preview.htm"));
+            EXPECT_EQ(SendRunInputFrom(form).writeHtmlBody(), TempFolder() + QStringLiteral("Preview.htm"));
         else
-            form.ExecuteCommand(1057);
+            form.ExecuteCommand(CommandId::Preview);
         QFile body(TempFolder() + QStringLiteral("Preview.htm"));
         ASSERT_TRUE(body.open(QIODevice::ReadOnly));
         EXPECT_TRUE(body.readAll().contains("composed"));

@@ -47,7 +47,7 @@ protected:
     // A start-up that records whether it went on to its windows instead of showing them.
     std::unique_ptr<Startup> makeStartup(const StartupEnvironment& env) {
         auto startup = std::make_unique<Startup>(env);
-        startup->showWindows = [this](const StartupEnvironment&) { ++windowsShown; };
+        startup->showWindows = [this](const StartupEnvironment&, QPointer<QWidget>&) { ++windowsShown; };
         return startup;
     }
 

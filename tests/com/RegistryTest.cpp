@@ -1,6 +1,7 @@
 // The per-user registry file and the registry scripts applied to it.
 #include "com/Registry.h"
 #include "com/Registrar.h"
+#include "tests/support/TimeBounds.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -135,13 +136,13 @@ TEST(ComRegistry, LockHeldElsewhereEndsTheWaitInsteadOfHanging) {
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
     const auto start = std::chrono::steady_clock::now();
     {
-        RegistryTransaction tx(path, 300);
+        RegistryTransaction tx(path, 2000);
         EXPECT_FALSE(tx.ok());
-        EXPECT_FALSE(tx.Commit());
+        EXPECT_FALSE(tx.Commit()); // no second wait
     }
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, std::chrono::milliseconds(250));
-    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_TRUE(testenv::EndedByItsTimeOut(
+        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000));
     // Once the lock is free again, the next update goes through.
     ::close(holder);
     RegistryTransaction tx(path, 300);

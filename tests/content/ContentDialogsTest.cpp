@@ -11,6 +11,7 @@
 #include "content/TableForm.h"
 #include "content/UpDown.h"
 #include "tests/content/ContentFixture.h"
+#include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/CommandWindows.h"
 
@@ -42,6 +43,8 @@ protected:
 
 TEST_F(ContentDialogs, EachCommandOpensItsOwnWindow) {
     RegisterContentWindows();
+    testenv::TestComposer composer;
+    composer.editor = editor;
     const struct {
         int id;
         const char* window;
@@ -50,7 +53,7 @@ TEST_F(ContentDialogs, EachCommandOpensItsOwnWindow) {
     for (const auto& c : commands) {
         QString shown;
         auto seen = WhenShown<QDialog>([&shown](QDialog* form) { shown = form->metaObject()->className(); });
-        EXPECT_TRUE(CommandWindows::Open(c.id, nullptr));
+        EXPECT_TRUE(CommandWindows::Open(c.id, nullptr, composer));
         EXPECT_TRUE(*seen) << c.id;
         EXPECT_EQ(shown, QLatin1String(c.window)) << c.id;
     }
@@ -77,7 +80,7 @@ TEST_F(ContentDialogs, PageColoursShowTheDocumentsAndApplyOnlyAfterOk) {
         EXPECT_EQ(Child<QLineEdit>(form, "TextBox1")->text(), QStringLiteral("#0A00FF"));
         Child<QPushButton>(form, "CancelButton")->click();
     });
-    ShowBodyForm(nullptr);
+    ShowBodyForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(colour("bgcolor"), QStringLiteral("#ff8000"));
     EXPECT_EQ(BodyBgColor, QString());
@@ -89,7 +92,7 @@ TEST_F(ContentDialogs, PageColoursShowTheDocumentsAndApplyOnlyAfterOk) {
         Child<ColorPicker>(form, "ColorPicker2")->pick(QColor(1, 2, 3));
         Child<QPushButton>(form, "OKButton")->click();
     });
-    ShowBodyForm(nullptr);
+    ShowBodyForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(BodyBgColor, QStringLiteral("#FF8000"));
     EXPECT_EQ(BodyTextColor, QStringLiteral("#010203"));
@@ -110,7 +113,7 @@ TEST_F(ContentDialogs, TableChecksItsBoxesThenPastesTheTableAtTheCaret) {
     // Cancel: nothing pasted, the earlier markup kept, the flag down.
     auto seen =
         WhenShown<TableForm>([](TableForm* form) { Child<QPushButton>(form, "CancelButton")->click(); });
-    ShowTableForm(nullptr);
+    ShowTableForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_FALSE(TableInserted);
     EXPECT_EQ(TableHtml, QStringLiteral("<p>old</p>"));
@@ -144,7 +147,7 @@ TEST_F(ContentDialogs, TableChecksItsBoxesThenPastesTheTableAtTheCaret) {
         Child<QRadioButton>(form, "PixelRadioButton")->setChecked(true);
         Child<QPushButton>(form, "OKButton")->click();
     });
-    ShowTableForm(nullptr);
+    ShowTableForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(boxes.texts().size(), 2);
     EXPECT_TRUE(TableInserted);
@@ -169,7 +172,7 @@ TEST_F(ContentDialogs, LineChecksWidthThenHeightAndPastesOneRule) {
     Load("<html><body><p id=\"a\">one two</p></body></html>");
     LineHtml = QStringLiteral("<hr>");
     auto seen = WhenShown<LineForm>([](LineForm* form) { form->reject(); }); // the close box
-    ShowLineForm(nullptr);
+    ShowLineForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_FALSE(LineInserted);
     EXPECT_EQ(count("hr"), 0);
@@ -195,7 +198,7 @@ TEST_F(ContentDialogs, LineChecksWidthThenHeightAndPastesOneRule) {
         Child<QCheckBox>(form, "SolidCheckBox")->setChecked(true);
         Child<QPushButton>(form, "OKButton")->click();
     });
-    ShowLineForm(nullptr);
+    ShowLineForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_TRUE(LineInserted);
     EXPECT_EQ(LineHtml, QStringLiteral("<hr align=\"right\" noshade width=\"50%\">"));
@@ -212,7 +215,7 @@ TEST_F(ContentDialogs, DateAndTimeAsksForBothChoicesAndPastesWhatWasShown) {
     });
     Load("<html><body><p id=\"a\">Date: here</p></body></html>");
     auto seen = WhenShown<DateTimeForm>([](DateTimeForm* form) { form->reject(); });
-    ShowDateTimeForm(nullptr);
+    ShowDateTimeForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_FALSE(editor->IsDirty());
 
@@ -239,7 +242,7 @@ TEST_F(ContentDialogs, DateAndTimeAsksForBothChoicesAndPastesWhatWasShown) {
         times->setCurrentRow(1);
         Child<QPushButton>(form, "OKButton")->click();
     });
-    ShowDateTimeForm(nullptr);
+    ShowDateTimeForm(nullptr, editor);
     SetDateTimeSourceForTesting({});
     EXPECT_TRUE(*seen);
     EXPECT_EQ(Eval(QStringLiteral("document.getElementById('a').textContent")).toString(),
@@ -255,7 +258,7 @@ TEST_F(ContentDialogs, PropertiesReadPathTitleAndHeadOfTheDocument) {
         EXPECT_EQ(Child<QLineEdit>(form, "HTMLTextBox")->text(), QStringLiteral("Unicode (UTF-8)"));
         Child<QPushButton>(form, "CloseButton")->click();
     });
-    ShowPropertiesForm(nullptr);
+    ShowPropertiesForm(nullptr, editor);
     EXPECT_TRUE(*seen);
 
     Load("<html dir=\"rtl\"><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
@@ -272,7 +275,7 @@ TEST_F(ContentDialogs, PropertiesReadPathTitleAndHeadOfTheDocument) {
         EXPECT_EQ(Child<QLineEdit>(form, "HTMLTextBox")->text(), QStringLiteral("Arabic"));
         Child<QPushButton>(form, "CloseButton")->click();
     });
-    ShowPropertiesForm(nullptr);
+    ShowPropertiesForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_FALSE(editor->IsDirty());
 }
@@ -283,7 +286,7 @@ TEST_F(ContentDialogs, PropertiesFindTheLanguageHoweverTheFileQuotesIt) {
         auto seen = WhenShown<PropertiesForm>([&shown](PropertiesForm* form) {
             shown = Child<QLineEdit>(form, "PageTextBox")->text().toStdString();
         });
-        ShowPropertiesForm(nullptr);
+        ShowPropertiesForm(nullptr, editor);
         EXPECT_TRUE(*seen);
         return shown;
     };

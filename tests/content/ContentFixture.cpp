@@ -1,7 +1,5 @@
 #include "tests/content/ContentFixture.h"
 
-#include "ui/MainFormControls.h"
-
 #include <QFile>
 
 namespace contenttest {
@@ -13,7 +11,6 @@ void ContentFixture::SetUpTestSuite() {
 }
 
 void ContentFixture::TearDownTestSuite() {
-    MainFormUi().Editor = nullptr;
     delete editor;
     delete folder;
     editor = nullptr;
@@ -21,7 +18,6 @@ void ContentFixture::TearDownTestSuite() {
 }
 
 void ContentFixture::SetUp() {
-    MainFormUi().Editor = editor;
     editor->NewDocument();
 }
 

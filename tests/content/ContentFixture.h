@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the content dialog tests: one editor for the whole run, made the main window's editor, and
-// a way to act on a modal dialog once its opener shows it.
+// Shared by the content dialog tests: one editor for the whole run, the one the dialogs work on, and a
+// way to act on a modal dialog once its opener shows it.
 #include "editor/HtmlEditor.h"
 
 #include <QApplication>

@@ -4,6 +4,7 @@
 #include "content/RegisterContentWindows.h"
 #include "content/TemplateForm.h"
 #include "core/Paths.h"
+#include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
 #include "tests/content/ContentFixture.h"
 #include "tests/mail/MimeTestSupport.h"
@@ -101,7 +102,7 @@ TEST_F(TemplateDialog, ChecksComeInOrderOnTrimmedTexts) {
         form->reject();
     });
     Load("<html><body><p>mine</p></body></html>");
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(boxes.texts(), QStringList({"Please select a template.", "Please enter your company name.",
                                           "Please enter your web site.", "Please enter unsubscribe email.",
@@ -116,7 +117,7 @@ TEST_F(TemplateDialog, ChecksComeInOrderOnTrimmedTexts) {
 TEST_F(TemplateDialog, CleanDocumentIsReplacedWithoutAQuestion) {
     Load("<html><body><p>mine</p></body></html>");
     auto seen = WhenShown<TemplateForm>([](TemplateForm* form) { Fill(form, 1); });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.last().toStdString();
     EXPECT_EQ(Title(), QStringLiteral("Health Template"));
@@ -146,7 +147,7 @@ TEST_F(TemplateDialog, PicturesAreFoundWhateverTheProgramFolderIsCalled) {
         QFile::copy(original + QStringLiteral("Template2.jpg"), odd + QStringLiteral("Template2.jpg")));
     SetProgramFolderForTesting(odd);
     auto seen = WhenShown<TemplateForm>([](TemplateForm* form) { Fill(form, 1); });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     SetProgramFolderForTesting(original);
     EXPECT_TRUE(*seen);
     const QString src = Eval(QStringLiteral("document.querySelector('img').getAttribute('src')")).toString();
@@ -163,7 +164,7 @@ TEST_F(TemplateDialog, ModifiedDocumentAsksToSaveFirst) {
         Fill(form, 0);
         EXPECT_TRUE(form->isVisible());
     });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.last(), QStringLiteral("Do you want to save the changes?"));
@@ -178,7 +179,7 @@ TEST_F(TemplateDialog, ModifiedDocumentAsksToSaveFirst) {
     });
     {
         testenv::FileDialogAnswers files;
-        ShowTemplateForm(nullptr);
+        ShowTemplateForm(nullptr, editor);
         EXPECT_TRUE(files.seen().empty());
     }
     EXPECT_TRUE(*seen);
@@ -192,7 +193,7 @@ TEST_F(TemplateDialog, ModifiedDocumentAsksToSaveFirst) {
         boxes.answer(QMessageBox::No);
         Fill(form, 3);
     });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(Title(), QStringLiteral("Sports Template"));
     EXPECT_FALSE(ReadAll(File(QStringLiteral("draft2.htm"))).contains("typed"));
@@ -211,7 +212,7 @@ TEST_F(TemplateDialog, UntitledDocumentGoesThroughTheSaveDialog) {
         EXPECT_EQ(files.seen()[0].title, QStringLiteral("Save"));
         EXPECT_TRUE(form->isVisible());
     });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QStringLiteral("typed")));
 
@@ -224,7 +225,7 @@ TEST_F(TemplateDialog, UntitledDocumentGoesThroughTheSaveDialog) {
         Fill(form, 4);
         EXPECT_TRUE(form->isVisible());
     });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_TRUE(boxes.last().startsWith(QStringLiteral("The document could not be saved to")))
         << boxes.last().toStdString();
@@ -238,7 +239,7 @@ TEST_F(TemplateDialog, UntitledDocumentGoesThroughTheSaveDialog) {
         files.answer(target);
         Fill(form, 4);
     });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_TRUE(ReadAll(target).contains("typed"));
     EXPECT_EQ(Title(), QStringLiteral("Travel Template"));
@@ -249,7 +250,7 @@ TEST_F(TemplateDialog, FilledTemplateArrivesWithItsPicturesAndNoPlaceholder) {
     smtptest::PythonPeer peer({});
     ASSERT_TRUE(peer.ok());
     auto seen = WhenShown<TemplateForm>([](TemplateForm* form) { Fill(form, 3); });
-    ShowTemplateForm(nullptr);
+    ShowTemplateForm(nullptr, editor);
     ASSERT_TRUE(*seen);
 
     // What the send run does with the document: save it as the body file, import it with its local
@@ -264,7 +265,7 @@ TEST_F(TemplateDialog, FilledTemplateArrivesWithItsPicturesAndNoPlaceholder) {
     smtp.AddRecipient(QStringLiteral("Jo"), QStringLiteral("jo@example.test"), 1);
     smtp.SetSubject(QStringLiteral("Sports news"));
     smtp.SetBodyFormat(1);
-    ASSERT_EQ(smtp.ImportBodyFile(body, 2), 0);
+    ASSERT_EQ(smtp.ImportBodyFile(body, mail::ImportHtmlOnly), 0);
     const struct {
         const char* macro;
         const char* value;

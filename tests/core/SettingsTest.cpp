@@ -32,6 +32,27 @@ TEST_F(SettingsTest, DefaultsAndStoredValues) {
     EXPECT_EQ(QString(), GetSetting(QStringLiteral("account"), QStringLiteral("name")));
 }
 
+TEST_F(SettingsTest, TableEntriesReadTheirDefaultUntilAValueIsStoredUnderTheOldNames) {
+    EXPECT_EQ(QStringLiteral("25"), GetSetting(Setting::AccountPort));
+    EXPECT_EQ(QStringLiteral("Second"), GetSetting(Setting::SmtpThreadMode));
+    EXPECT_EQ(QString(), GetSetting(Setting::OptionsFirstTip));
+    // One key, two readings of its absence; once stored, both read the stored text.
+    EXPECT_EQ(QStringLiteral("Quoted Printable"), GetSetting(Setting::AccountHeaderEncoding));
+    EXPECT_EQ(QStringLiteral("None"), GetSetting(Setting::AccountHeaderEncodingShown));
+    SaveSetting(Setting::AccountHeaderEncoding, QStringLiteral("Base 64"));
+    EXPECT_EQ(QStringLiteral("Base 64"), GetSetting(Setting::AccountHeaderEncodingShown));
+    // A stored empty text is a value, not a missing key.
+    SaveSetting(Setting::AccountPort, QString());
+    EXPECT_EQ(QString(), GetSetting(Setting::AccountPort));
+    SaveSetting(Setting::Imap4ThreadMode, QStringLiteral("No"));
+
+    QFile f(SettingsFilePath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.contains("[Account]\nHeaderEncoding=Base 64\nPort=\n")) << text.constData();
+    EXPECT_TRUE(text.contains("[IMAP4-Thread]\nMode=No\n")) << text.constData();
+}
+
 TEST_F(SettingsTest, SurvivesRestartAndIsPrivate) {
     SaveSetting(Sections::SmtpThread, Keys::Mode, QStringLiteral("Multi Thread"));
     const QString file = SettingsFilePath();

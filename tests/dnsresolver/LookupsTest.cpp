@@ -4,6 +4,7 @@
 #include "tests/dnsresolver/Harness.h"
 #include "tests/dnsresolver/NetNamespace.h"
 #include "tests/dnsresolver/Peers.h"
+#include "tests/support/TimeBounds.h"
 
 #include <cerrno>
 #include <chrono>
@@ -17,6 +18,14 @@ using namespace com;
 using namespace dnstest;
 
 namespace {
+using testenv::EndedByItsTimeOut;
+using testenv::EndedLongBeforeItsTimeOut;
+
+qint64 MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
 const std::string kTimedOutTail =
     "A connection attempt failed because the connected party did not properly respond\r\n after a period of "
     "time, "
@@ -90,10 +99,11 @@ TEST(DnsLookups, WhoisRepliesAreCutAtTheBufferAndAtAZeroByte) {
     for (const Case& c : cases) {
         WhoisPeer peer;
         ASSERT_TRUE(peer.Start(c.mode, c.reply)) << c.what;
-        LateBound dns = WhoisClient();
+        LateBound dns = WhoisClient(30);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(Text(dns, u"Whois", {Variant::String("example.test")}), c.expected) << c.what;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << c.what;
+        // A full buffer or the server's close ends the reply; nothing waits for the time-out.
+        EXPECT_TRUE(EndedLongBeforeItsTimeOut(MillisecondsSince(start), 30000)) << c.what;
     }
 }
 
@@ -115,13 +125,12 @@ TEST(DnsLookups, WhoisFailuresGiveTheirTexts) {
         // The server accepts and says nothing: one receive time-out.
         WhoisPeer peer;
         ASSERT_TRUE(peer.Start(WhoisPeer::Mode::Silent));
-        LateBound dns = WhoisClient(1);
+        LateBound dns = WhoisClient(2);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(Text(dns, u"Whois", {Variant::String("example.test")}),
                   "[ERROR] Client: Cannot do lookup on [127.0.0.1]: Error 10060\r\n" + kTimedOutTail);
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_GE(took, std::chrono::milliseconds(900));
-        EXPECT_LT(took, std::chrono::seconds(5));
+        EXPECT_TRUE(EndedByItsTimeOut(MillisecondsSince(start), 2000));
+        EXPECT_EQ(peer.connections(), 1);
         EXPECT_EQ(Number(dns, u"GetSystemError"), 10060);
     }
     {
@@ -175,24 +184,25 @@ TEST(DnsLookups, WhoisWaitsEndWithinTheTimeout) {
         ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
         ASSERT_EQ(::listen(listener, 0), 0);
         ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-        LateBound dns = WhoisClient(1);
+        LateBound dns = WhoisClient(2);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(Text(dns, u"Whois", {Variant::String("example.test")}),
                   "[ERROR] Client: Cannot connect to [127.0.0.1]: Error 10060\r\n" + kTimedOutTail);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        // The system's own retries of the handshake take minutes to end the same way.
+        EXPECT_TRUE(EndedByItsTimeOut(MillisecondsSince(start), 2000));
         EXPECT_EQ(Number(dns, u"GetSystemError"), 10060);
         ::close(filler);
         ::close(listener);
     }
     {
         // A server that keeps sending one byte just inside each receive time-out cannot hold the caller
-        // for thousands of time-outs: the reply gathered within the time-out is the answer.
+        // for thousands of time-outs: the reply gathered within the time-out is the answer, some five of
+        // the hundred bytes the server sends, one each 200 ms, while the caller stays.
         WhoisPeer peer;
         ASSERT_TRUE(peer.Start(WhoisPeer::Mode::Trickle));
         LateBound dns = WhoisClient(1);
-        const auto start = std::chrono::steady_clock::now();
         const std::string text = Text(dns, u"Whois", {Variant::String("example.test")});
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_LT(text.size(), 50u);
         EXPECT_FALSE(text.empty());
         EXPECT_EQ(text.find_first_not_of('t'), std::string::npos) << text;
         EXPECT_EQ(Number(dns, u"GetSystemError"), 0);

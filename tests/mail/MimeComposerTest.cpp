@@ -304,8 +304,9 @@ TEST(MimeComposer, EncodeHeaderTextGivesEncodedWordsOrAnError) {
     EXPECT_EQ(EncodeHeaderText(QStringLiteral("a\r\nBcc: x"), QStringLiteral("utf-8"), HeaderQuotedPrintable),
               QStringLiteral("=?utf-8?Q?a_Bcc=3A_x?="));
     EXPECT_EQ(EncodeHeaderText(QString(), QStringLiteral("utf-8"), HeaderQuotedPrintable), QString());
-    EXPECT_TRUE(EncodeHeaderText(QStringLiteral("x"), QStringLiteral("no-such-charset"), 1)
-                    .startsWith(QLatin1String("ERR:")));
+    EXPECT_TRUE(
+        EncodeHeaderText(QStringLiteral("x"), QStringLiteral("no-such-charset"), HeaderQuotedPrintable)
+            .startsWith(QLatin1String("ERR:")));
     EXPECT_TRUE(
         EncodeHeaderText(QStringLiteral("x"), QStringLiteral("utf-8"), 3).startsWith(QLatin1String("ERR:")));
     // a charset that cannot hold the text: UTF-8 words instead of lost characters

@@ -1,24 +1,33 @@
 // The SMTP class against servers that misbehave: each failure comes back as its code, within the time-out.
 #include "mail/Smtp.h"
 #include "tests/mail/SmtpPeers.h"
+#include "tests/support/TimeBounds.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 using mail::Smtp;
 using namespace smtptest;
+using testenv::EndedByItsTimeOut;
+using testenv::EndedLongBeforeItsTimeOut;
 
 namespace {
 
+// The time-out of waits that must end by an answer instead, and the reply time-out of waits that must
+// end by it: far enough apart that a wait for the wrong one shows, whatever the machine's load.
+constexpr int kLongMs = 30000;
+constexpr int kReplyMs = 2000;
+
 std::unique_ptr<Smtp> Client(quint16 port, QString* log = nullptr, int replyMs = 400) {
     auto smtp = std::make_unique<Smtp>();
-    smtp->SetTimeouts(2000, 2000, replyMs);
+    smtp->SetTimeouts(kLongMs, kLongMs, replyMs);
     smtp->SetMailServer(QStringLiteral("127.0.0.1"));
     smtp->SetPort(port);
     smtp->SetClientHostName(QStringLiteral("client.test"));
@@ -50,10 +59,19 @@ TEST(SmtpFailures, GreetingProblemsGiveTheirCodes) {
         FakeServer server;
         server.greeting = c.greeting;
         server.answer = [](const QByteArray&) { return QByteArray("502 no\r\n"); };
+        // A silent server is given up at the reply time-out (not the connect time-out); every other
+        // greeting decides at once, long before it.
+        const bool silent = c.greeting == FakeServer::Silence;
+        const int replyMs = silent ? kReplyMs : kLongMs;
         QElapsedTimer timer;
         timer.start();
-        EXPECT_EQ(Client(server.port())->Connect(0), c.code) << c.greeting.left(20).toStdString();
-        EXPECT_LT(timer.elapsed(), 1500);
+        EXPECT_EQ(Client(server.port(), nullptr, replyMs)->Connect(0), c.code)
+            << c.greeting.left(20).toStdString();
+        if (silent)
+            EXPECT_TRUE(EndedByItsTimeOut(timer.elapsed(), replyMs));
+        else
+            EXPECT_TRUE(EndedLongBeforeItsTimeOut(timer.elapsed(), replyMs))
+                << c.greeting.left(20).toStdString();
     }
 }
 
@@ -66,16 +84,20 @@ TEST(SmtpFailures, HugeGreetingIsCutOffAtOnce) {
     server.greeting = huge;
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(Client(server.port(), nullptr, 5000)->Connect(0), 18);
-    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_EQ(Client(server.port(), nullptr, kLongMs)->Connect(0), 18);
+    // Cut at the limit, not read to the end of the 10 MB nor waited out.
+    EXPECT_TRUE(EndedLongBeforeItsTimeOut(timer.elapsed(), kLongMs));
 
     FakeServer oneLine;
     oneLine.greeting = "220 " + QByteArray(10 * 1024 * 1024, 'y');
-    EXPECT_EQ(Client(oneLine.port(), nullptr, 5000)->Connect(0), 18);
+    timer.restart();
+    EXPECT_EQ(Client(oneLine.port(), nullptr, kLongMs)->Connect(0), 18);
+    EXPECT_TRUE(EndedLongBeforeItsTimeOut(timer.elapsed(), kLongMs));
 }
 
 TEST(SmtpFailures, TricklingGreetingEndsAtTheReplyTimeOut) {
-    // A greeting that never ends, one byte every 50 ms: the wait is not extended by what comes in.
+    // A greeting that does not end, one byte every 50 ms for longer than the reply time-out twice over:
+    // the wait is not extended by what comes in.
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     QTimer drip;
@@ -89,11 +111,11 @@ TEST(SmtpFailures, TricklingGreetingEndsAtTheReplyTimeOut) {
             s->write("2");
     });
     drip.start(50);
-    QTimer::singleShot(2500, &drip, &QTimer::stop); // a client that waits for the end fails, not hangs
+    QTimer::singleShot(kLongMs, &drip, &QTimer::stop); // a client that waits for the end fails, not hangs
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(Client(server.serverPort())->Connect(0), 27);
-    EXPECT_LT(timer.elapsed(), 1500);
+    EXPECT_EQ(Client(server.serverPort(), nullptr, kReplyMs)->Connect(0), 27);
+    EXPECT_TRUE(EndedByItsTimeOut(timer.elapsed(), kReplyMs));
 }
 
 TEST(SmtpFailures, ServerListNamesAndPorts) {
@@ -126,15 +148,15 @@ TEST(SmtpFailures, QuitRefusedAndStallingReplies) {
             return QByteArray(FakeServer::Silence);
         return QByteArray("250 OK\r\n");
     };
-    auto smtp = Client(server.port());
+    auto smtp = Client(server.port(), nullptr, kReplyMs);
     ASSERT_EQ(smtp->Connect(0), 0);
     EXPECT_EQ(smtp->Disconnect(0), 6);
     ASSERT_EQ(smtp->Connect(0), 0);
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(smtp->Send(), 27);
-    // The reply time-out (400 ms) counts from the command, not twice over.
-    EXPECT_LT(timer.elapsed(), 700);
+    // The reply time-out counts from the command, and the session ends without waiting it out again.
+    EXPECT_TRUE(EndedByItsTimeOut(timer.elapsed(), kReplyMs));
     EXPECT_FALSE(smtp->IsConnected());
 }
 
@@ -166,28 +188,33 @@ TEST(SmtpFailures, FailedConnectIsNotTriedAgainBySend) {
             smtp->SetAuthMode(Smtp::AuthLogin);
         }
         EXPECT_EQ(smtp->Connect(0), c.code);
+        // From here a wait for any reply would last long enough to show.
+        smtp->SetTimeouts(kLongMs, kLongMs, kLongMs);
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(smtp->Send(), c.code) << i;
-        EXPECT_LT(timer.elapsed(), 200);
-        QElapsedTimer settle; // let a stray connection attempt arrive
-        settle.start();
-        while (settle.elapsed() < 100)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        EXPECT_EQ(server.connections, 1);
+        EXPECT_TRUE(EndedLongBeforeItsTimeOut(timer.elapsed(), kLongMs));
+        // A connection of our own after the five: the server accepts connections in the order they
+        // came, so once it has read ours it has counted any the client opened before.
+        QTcpSocket marker;
+        marker.connectToHost(QHostAddress::LocalHost, server.port());
+        marker.write("MARKER\r\n");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.received.contains("MARKER"); }, 10000));
+        marker.abort();
+        EXPECT_EQ(server.connections, 2) << "the failed session's and ours";
         EXPECT_EQ(server.received.count("AUTH LOGIN"), c.refuseAuth ? 1 : 0);
         // Disconnect ends the failed session: Send is on its own again.
         EXPECT_EQ(smtp->Disconnect(0), 0);
         smtp->SetAuthMode(Smtp::AuthNone);
         server.greeting = "220 ok\r\n";
         EXPECT_EQ(smtp->Send(), 0);
-        EXPECT_EQ(server.connections, 2);
+        EXPECT_EQ(server.connections, 3);
     }
 }
 
 // A cancel that comes after the whole message is out does not decide: the server's 250 does. A server
-// that stays silent then is waited for a short grace only (3 s), not the whole reply time-out.
+// that stays silent then is waited for a short grace only (3 s), not the whole reply time-out (here 60 s).
 TEST(SmtpFailures, MessageAcceptedAfterACancelCountsAsSent) {
     struct Case {
         QByteArray verdict;
@@ -210,7 +237,7 @@ TEST(SmtpFailures, MessageAcceptedAfterACancelCountsAsSent) {
             }
             return QByteArray("250 OK\r\n");
         };
-        auto smtp = Client(server.port(), nullptr, 20000);
+        auto smtp = Client(server.port(), nullptr, 2 * kLongMs);
         ASSERT_EQ(smtp->Connect(0), 0);
         // The cancel comes when the last byte of the message has been written.
         QObject::connect(smtp.get(), &Smtp::Progress, [&](qint32 value, qint32 max) {
@@ -220,7 +247,7 @@ TEST(SmtpFailures, MessageAcceptedAfterACancelCountsAsSent) {
         QElapsedTimer timer;
         timer.start();
         EXPECT_EQ(smtp->Send(), c.code);
-        EXPECT_LT(timer.elapsed(), 5000);
+        EXPECT_TRUE(EndedLongBeforeItsTimeOut(timer.elapsed(), 2 * kLongMs));
         EXPECT_TRUE(server.received.contains("."));
     }
 }
@@ -238,7 +265,7 @@ TEST(SmtpFailures, EightBitBodiesOnlyToServersThatTakeThem) {
         };
         auto smtp = Client(server.port());
         smtp->SetCharset(QStringLiteral("utf-8"));
-        smtp->SetBodyEncoding(0);
+        smtp->SetBodyEncoding(mail::EncodingNone);
         smtp->SetBodyText(QStringLiteral("Grüße"));
         ASSERT_EQ(smtp->Send(), 0);
         const QByteArray mail = server.received.value(server.received.indexOf("EHLO client.test") + 1);
@@ -380,12 +407,13 @@ TEST(SmtpFailures, NtlmExchangeAndProtocolErrors) {
 TEST(SmtpFailures, CancelAndResetSessionDuringConnect) {
     FakeServer server;
     server.greeting = FakeServer::Silence;
-    auto smtp = Client(server.port(), nullptr, 5000);
+    auto smtp = Client(server.port(), nullptr, kLongMs);
     QTimer::singleShot(100, [&] { smtp->Cancel(); });
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(smtp->Connect(0), 20);
-    EXPECT_LT(timer.elapsed(), 2000);
+    // The cancel ends the wait when it comes, not when the time-out would have.
+    EXPECT_TRUE(EndedLongBeforeItsTimeOut(timer.elapsed(), kLongMs));
     EXPECT_FALSE(smtp->IsConnected());
 
     QTimer::singleShot(100, [&] {

@@ -2,10 +2,9 @@
 #include "recipients/GroupCount.h"
 
 #include "core/Database.h"
+#include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
-#include "ui/MainFormControls.h"
 
-#include <QComboBox>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -198,11 +197,9 @@ TEST(GroupCount, CountsTheRowsOfTheNamedGroupOnly) {
     EXPECT_EQ(CountGroupRecipients(QStringLiteral("Nobody")), 0);
     EXPECT_EQ(CountGroupRecipients(QStringLiteral("x' OR '1'='1")), 0);
 
-    QComboBox to;
-    to.addItems({QStringLiteral("Empty"), QStringLiteral("Friends")});
-    MainFormUi().ToComboBox = &to;
-    to.setCurrentIndex(1);
-    EXPECT_EQ(CountToGroupRecipients(), 33000);
-    MainFormUi().ToComboBox = nullptr;
-    EXPECT_EQ(CountToGroupRecipients(), 0);
+    testenv::TestComposer message;
+    message.group = QStringLiteral("Friends");
+    EXPECT_EQ(CountToGroupRecipients(message), 33000);
+    message.group.clear();
+    EXPECT_EQ(CountToGroupRecipients(message), 0);
 }

@@ -35,6 +35,7 @@ protected:
 
 TEST_F(GroupDialogs, NewGroupChecksItsNameAndBothListsFollow) {
     GroupNewForm form(&manager);
+    FollowGroups(&form);
     auto* box = form.findChild<QLineEdit*>(QStringLiteral("GroupNameTextBox"));
     box->setText(W("   "));
     form.OKButton_Click();
@@ -58,6 +59,7 @@ TEST_F(GroupDialogs, NewGroupChecksItsNameAndBothListsFollow) {
 
 TEST_F(GroupDialogs, NamesTypedOrPastedHoldOnlyLettersDigitsBlanksAndHyphens) {
     GroupNewForm form(&manager);
+    FollowGroups(&form);
     auto* box = form.findChild<QLineEdit*>(QStringLiteral("GroupNameTextBox"));
     QTest::keyClicks(box, W("A'b%c_d[e]-1 2."));
     // Letters beyond A to Z are dropped too.
@@ -86,6 +88,7 @@ TEST_F(GroupDialogs, NamesTypedOrPastedHoldOnlyLettersDigitsBlanksAndHyphens) {
 
 TEST_F(GroupDialogs, RenameRefusesTheSameOrATakenNameAndRefillsTheLists) {
     GroupRenameForm form(&manager);
+    FollowGroups(&form);
     auto* box = form.findChild<QLineEdit*>(QStringLiteral("GroupNameTextBox"));
     EXPECT_EQ(box->text(), W("Friends"));
     form.OKButton_Click();
@@ -112,6 +115,7 @@ TEST_F(GroupDialogs, RenameRefusesTheSameOrATakenNameAndRefillsTheLists) {
 
 TEST_F(GroupDialogs, RenameOfAGroupGoneMeanwhileIsNotShownAsDone) {
     GroupRenameForm form(&manager);
+    FollowGroups(&form);
     {
         Connection db;
         db.Open();

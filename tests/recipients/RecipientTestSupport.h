@@ -3,7 +3,6 @@
 // back, and a way to act on the modal dialog a button opens.
 #include "core/Database.h"
 #include "tests/support/TestEnvironment.h"
-#include "ui/MainFormControls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -86,9 +85,17 @@ protected:
     void SetUp() override {
         testenv::FreshDataPath();
         to = std::make_unique<QComboBox>();
-        MainFormUi().ToComboBox = to.get();
     }
-    void TearDown() override { MainFormUi().ToComboBox = nullptr; }
+    // The group list follows the groups the window says it changed, as the main window's does: it
+    // shows them with the first one chosen.
+    template <typename Form>
+    void FollowGroups(Form* form) {
+        QObject::connect(form, &Form::groupsChanged, to.get(), [this](const QStringList& names) {
+            to->clear();
+            to->addItems(names);
+            to->setCurrentIndex(names.isEmpty() ? -1 : 0);
+        });
+    }
 
     std::unique_ptr<QComboBox> to;
     testenv::MessageBoxRecorder boxes;

@@ -11,8 +11,8 @@
 #include "sending/SendChecks.h"
 #include "sending/SignatureManagerForm.h"
 #include "tests/sending/SendingFixture.h"
+#include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
-#include "ui/MainFormControls.h"
 #include "ui/ShellOpener.h"
 
 #include <QCheckBox>
@@ -38,26 +38,15 @@ QString Account(const char* key) {
     return GetSetting(Sections::Account, key, QStringLiteral("<missing>"));
 }
 
-// Main-window controls of the test's making, in place for one test.
-struct MainWindowControls {
-    QComboBox from, to, method, priority, format, attachments;
-    QLineEdit subject;
-    QCheckBox rrr;
-    MainWindowControls() {
-        MainFormControls& ui = MainFormUi();
-        ui.FromComboBox = &from;
-        ui.ToComboBox = &to;
-        ui.SendingMethodComboBox = &method;
-        ui.PriorityComboBox = &priority;
-        ui.FormatComboBox = &format;
-        ui.AttachmentComboBox = &attachments;
-        ui.SubjectTextBox = &subject;
-        ui.RRRCheckBox = &rrr;
-        method.addItems({QStringLiteral("Personal Sending"), QStringLiteral("Bulk Sending"),
-                         QStringLiteral("3rd Party Sending")});
-        method.setCurrentIndex(2);
+// What the account dialog hands the main window: every sender line and the last sending method.
+struct MainLists {
+    QStringList senders;
+    QString method;
+    explicit MainLists(EmailManagerForm& form) {
+        QObject::connect(&form, &EmailManagerForm::senderChanged, [this](const QString& s) { senders << s; });
+        QObject::connect(&form, &EmailManagerForm::sendingMethodChanged,
+                         [this](const QString& m) { method = m; });
     }
-    ~MainWindowControls() { MainFormUi() = MainFormControls{}; }
 };
 } // namespace
 
@@ -66,9 +55,9 @@ TEST(EmailManager, ShowsDefaultsAndStoresWhatOkAccepts) {
     SaveSetting(Sections::Account, Keys::Username, QStringLiteral("olduser"));
     SaveSetting(Sections::Account, Keys::Password, QStringLiteral("oldpass"));
     SaveSetting(Sections::Account, Keys::Method, QStringLiteral("Odd"));
-    MainWindowControls main;
     testenv::MessageBoxRecorder boxes;
     EmailManagerForm form;
+    MainLists main(form);
     EXPECT_EQ(Find<QLineEdit>(form, "PortTextBox")->text(), QStringLiteral("25"));
     EXPECT_FALSE(Find<QCheckBox>(form, "AuthCheckBox")->isChecked());
     EXPECT_EQ(Find<QLineEdit>(form, "UsernameTextBox")->text(), QString());
@@ -113,9 +102,8 @@ TEST(EmailManager, ShowsDefaultsAndStoresWhatOkAccepts) {
     EXPECT_EQ(Account(Keys::Method), QStringLiteral("Personal"));
     EXPECT_EQ(Account(Keys::HeaderEncoding), QStringLiteral("None"));
     EXPECT_EQ(Account(Keys::DSNReturn), QStringLiteral("Do not send command to server"));
-    EXPECT_EQ(main.method.currentText(), QStringLiteral("Personal Sending"));
-    ASSERT_EQ(main.from.count(), 1);
-    EXPECT_EQ(main.from.currentText(), QStringLiteral("Ann Sender <ann@example.test>"));
+    EXPECT_EQ(main.method, QStringLiteral("Personal Sending"));
+    EXPECT_EQ(main.senders, QStringList{QStringLiteral("Ann Sender <ann@example.test>")});
 }
 
 TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
@@ -123,8 +111,6 @@ TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
     SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann"));
     SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
     SaveSetting(Sections::Account, Keys::Server, QStringLiteral("mail.example.test"));
-    MainWindowControls main;
-    main.from.addItem(QStringLiteral("Ann <ann@example.test>"));
     testenv::MessageBoxRecorder boxes;
     testenv::FileDialogAnswers folders;
     {
@@ -149,6 +135,7 @@ TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
     }
     {
         EmailManagerForm form;
+        MainLists main(form);
         boxes.answer(QMessageBox::No);
         form.ResetButton_Click();
         EXPECT_EQ(Account(Keys::Name), QStringLiteral("Ann"));
@@ -157,7 +144,7 @@ TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
         EXPECT_EQ(boxes.last(), QStringLiteral("You are just about to wipe out your email settings.\r\n"
                                                "Are you sure you want to proceed?"));
         EXPECT_EQ(Account(Keys::Name), QStringLiteral("<missing>"));
-        EXPECT_EQ(main.from.count(), 0);
+        EXPECT_EQ(main.senders, QStringList{QString()}) << "no sender left";
     }
 }
 
@@ -246,36 +233,35 @@ TEST(SendChecks, SubjectAndBodyRules) {
 
 TEST(SendChecks, StopAtTheFirstFailingCheck) {
     MakeGroup(2);
-    MainWindowControls main;
+    testenv::TestComposer main;
     testenv::MessageBoxRecorder boxes;
-    main.subject.setText(QStringLiteral("   "));
+    main.subject = QStringLiteral("   ");
     SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann"));
     SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
     SaveSetting(Sections::Account, Keys::Server, QStringLiteral("127.0.0.1"));
-    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_FALSE(RunSendChecks(nullptr, main));
     EXPECT_EQ(boxes.last(), QStringLiteral("Please fill out the Mail Account section in Email Manager."));
-    EXPECT_EQ(main.subject.text(), QString());
+    EXPECT_EQ(main.subject, QString());
     SaveSetting(Sections::Account, Keys::Port, QStringLiteral("25"));
-    main.to.setEditable(true);
-    main.to.setEditText(QStringLiteral("Friends"));
-    EXPECT_FALSE(RunSendChecks(nullptr));
+    main.group = QStringLiteral("Friends"); // typed, with no group in the list
+    EXPECT_FALSE(RunSendChecks(nullptr, main));
     EXPECT_EQ(boxes.last(), QStringLiteral("Please create at least one group of recipients."));
-    main.to.addItems({QStringLiteral("Friends"), QStringLiteral("Nobody")});
-    main.to.setCurrentIndex(1);
-    EXPECT_FALSE(RunSendChecks(nullptr));
+    main.groupCount = 2;
+    main.group = QStringLiteral("Nobody");
+    EXPECT_FALSE(RunSendChecks(nullptr, main));
     EXPECT_EQ(boxes.last(), QStringLiteral("The selected group does not contain any recipients."));
-    main.to.setCurrentIndex(0);
+    main.group = QStringLiteral("Friends");
     boxes.answer(QMessageBox::No);
-    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_FALSE(RunSendChecks(nullptr, main));
     EXPECT_EQ(boxes.last(), QStringLiteral("This message has no subject. Are you sure you want to send it?"));
     const size_t asked = boxes.seen().size();
-    main.subject.setText(QStringLiteral("RE: offer"));
+    main.subject = QStringLiteral("RE: offer");
     boxes.answer(QMessageBox::Yes);
     boxes.answer(QMessageBox::No);
-    EXPECT_FALSE(RunSendChecks(nullptr));
+    EXPECT_FALSE(RunSendChecks(nullptr, main));
     EXPECT_EQ(boxes.seen().size(), asked + 2);
     EXPECT_EQ(boxes.last(), QStringLiteral("Are you sure you want to send an empty message?"));
-    EXPECT_TRUE(RunSendChecks(nullptr)); // every question answered Yes
+    EXPECT_TRUE(RunSendChecks(nullptr, main)); // every question answered Yes
 }
 
 TEST(MessagePreview, SavesTheUnmergedMessageAndOpensIt) {
@@ -284,11 +270,12 @@ TEST(MessagePreview, SavesTheUnmergedMessageAndOpensIt) {
     SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
     SaveSetting(Sections::Account, Keys::HeaderEncoding, QStringLiteral("None"));
     SaveSetting(Sections::Account, Keys::Encoding, QStringLiteral("None"));
-    MainWindowControls main;
-    main.subject.setText(QStringLiteral("  Hello $*MergeFirstName*$ "));
-    main.to.addItem(QStringLiteral("Friends"));
-    main.format.addItem(QStringLiteral("Text"));
-    main.priority.addItem(QStringLiteral("High"));
+    testenv::TestComposer main;
+    main.subject = QStringLiteral("  Hello $*MergeFirstName*$ ");
+    main.group = QStringLiteral("Friends");
+    main.groupCount = 1;
+    main.format = QStringLiteral("Text");
+    main.priority = QStringLiteral("High");
     struct {
         QStringList opened;
     } opener;
@@ -296,9 +283,9 @@ TEST(MessagePreview, SavesTheUnmergedMessageAndOpensIt) {
         opener.opened << path;
         return true;
     });
-    ShowMessagePreview(nullptr);
+    ShowMessagePreview(nullptr, main);
     SetFileOpenerForTesting(nullptr);
-    EXPECT_EQ(main.subject.text(), QStringLiteral("Hello $*MergeFirstName*$"));
+    EXPECT_EQ(main.subject, QStringLiteral("Hello $*MergeFirstName*$"));
     ASSERT_EQ(opener.opened, QStringList{TempFolder() + QStringLiteral("Preview.eml")});
     QFile f(opener.opened.front());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

@@ -4,7 +4,6 @@
 #include "core/SettingsKeys.h"
 #include "sending/EmailManagerForm.h"
 #include "tests/support/TestEnvironment.h"
-#include "ui/MainFormControls.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -63,15 +62,6 @@ void StoreUsableAccount() {
     StoreAccount(Keys::Password, QStringLiteral("secret"));
 }
 
-struct MainLists {
-    QComboBox from, method;
-    MainLists() {
-        MainFormUi().FromComboBox = &from;
-        MainFormUi().SendingMethodComboBox = &method;
-    }
-    ~MainLists() { MainFormUi() = MainFormControls{}; }
-};
-
 } // namespace
 
 TEST(AccountDialog, StoredValuesAreKeptWhetherOrNotTheBoxesOfferThem) {
@@ -83,7 +73,6 @@ TEST(AccountDialog, StoredValuesAreKeptWhetherOrNotTheBoxesOfferThem) {
     const QString longUser = QStringLiteral("u").repeated(300);
     StoreAccount(Keys::Name, longName.trimmed());
     StoreAccount(Keys::Username, longUser);
-    MainLists main;
     testenv::MessageBoxRecorder boxes;
     {
         EmailManagerForm form;
@@ -168,7 +157,6 @@ TEST(AccountDialog, ConnectionTestKeepsTheDialogOpenUntilItsResultIsShown) {
 // must react all the same, or OK stores the credentials with authentication off.
 TEST(AccountDialog, TheAuthenticationBoxReactsToAScreenReadersToggle) {
     StoreUsableAccount();
-    MainLists main;
     testenv::MessageBoxRecorder boxes;
     EmailManagerForm form;
     auto* auth = form.findChild<QCheckBox*>(QStringLiteral("AuthCheckBox"));

@@ -274,6 +274,32 @@ TEST(SendRun, CancelDuringConnectSendsNothing) {
     EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
 }
 
+// A cancel ends the run at the next row whenever it comes: while the run yields between two messages
+// (no further message starts), or while the last message goes out (still a cancel end: no shutdown).
+TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
+    MakeGroup(3);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRun run;
+    QObject::connect(&run, &SendRun::overallValue, &run, [&run](qint32 handled) {
+        if (handled == 1) // posted now, seen only when the run yields after this message
+            QTimer::singleShot(0, &run, [&run] { run.requestCancel(); });
+    });
+    EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
+    EXPECT_EQ(peer.messageCount(), 1);
+    EXPECT_EQ(run.sentCount(), 1);
+    EXPECT_TRUE(run.log().endsWith(QStringLiteral("1 messages sent during process.\r\n")));
+
+    SendRun last;
+    QObject::connect(&last, &SendRun::recipientStarted, &last, [&last](qint32 position) {
+        if (position == 3)
+            last.requestCancel();
+    });
+    EXPECT_EQ(last.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
+    EXPECT_EQ(peer.messageCount(), 4);
+    EXPECT_EQ(last.sentCount(), 3);
+}
+
 // The keyboard alone runs the window: it opens with the focus on Send, Return presses the focused
 // button (Send starts the run, Close closes), and the focus is back on Send when the run ends.
 TEST(SendMailForm1Window, ReturnPressesTheFocusedButton) {

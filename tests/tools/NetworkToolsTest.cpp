@@ -4,6 +4,7 @@
 #include "tests/dnsresolver/Harness.h"
 #include "tests/dnsresolver/NetNamespace.h"
 #include "tests/dnsresolver/Peers.h"
+#include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/NetworkToolsForm.h"
 #include "tools/RegisterNetworkTools.h"
@@ -297,6 +298,7 @@ TEST(NetworkTools, CommandOpensTheWindowModally) {
             dialog->findChild<QPushButton*>(QStringLiteral("CloseButton"))->click();
         }
     });
-    EXPECT_TRUE(CommandWindows::Open(1128, nullptr));
+    testenv::TestComposer composer;
+    EXPECT_TRUE(CommandWindows::Open(1128, nullptr, composer));
     EXPECT_EQ(seen, "NetworkToolsForm");
 }

@@ -1,4 +1,5 @@
 // The main window's Extras and Help commands reach these windows through the command table.
+#include "tests/support/TestComposer.h"
 #include "tools/RegisterSupportTools.h"
 #include "ui/CommandWindows.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 TEST(SupportWindowsRegistration, EachCommandOpensItsWindowModally) {
     RegisterSupportWindows();
+    testenv::TestComposer composer;
     const std::pair<int, const char*> commands[] = {
         {1078, "ExtraForm5"}, {1083, "SupportForm"}, {1084, "UpdateForm"}};
     for (const auto& [id, name] : commands) {
@@ -23,7 +25,7 @@ TEST(SupportWindowsRegistration, EachCommandOpensItsWindowModally) {
                 dialog->reject();
             }
         });
-        EXPECT_TRUE(CommandWindows::Open(id, nullptr));
+        EXPECT_TRUE(CommandWindows::Open(id, nullptr, composer));
         EXPECT_EQ(seen, QString::fromLatin1(name)) << id;
     }
 }

@@ -1,0 +1,31 @@
+#pragma once
+// A composer of the test's own making: plain values where the main window has its controls, and the
+// test's editor (or none).
+#include "ui/Composer.h"
+
+namespace testenv {
+
+struct TestComposer : Composer {
+    HtmlEditor* editor = nullptr;
+    QString subject;
+    QString group;      // the chosen entry of the To list
+    int groupCount = 0; // the entries the To list offers
+    QString format;
+    QString priority;
+    bool readReceipt = false;
+    QStringList attachments;
+
+    HtmlEditor* Editor() const override { return editor; }
+    QString Subject() const override { return subject; }
+    void SetSubject(const QString& text) override { subject = text; }
+    QString Group() const override { return group; }
+    int GroupCount() const override { return groupCount; }
+    QString Format() const override { return format; }
+    void SetFormat(const QString& text) override { format = text; }
+    QString Priority() const override { return priority; }
+    bool ReadReceipt() const override { return readReceipt; }
+    QStringList Attachments() const override { return attachments; }
+    void AddAttachments(const QStringList& paths) override { attachments += paths; }
+};
+
+} // namespace testenv
