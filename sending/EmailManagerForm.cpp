@@ -11,6 +11,7 @@
 #include "recipients/CheckEmail.h"
 #include "sending/MessageSetup.h"
 #include "sending/ThreadForm.h"
+#include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
@@ -264,21 +265,15 @@ QWidget* EmailManagerForm::buildMessagePage() {
 
 // Reset, OK and Cancel under the pages.
 void EmailManagerForm::buildButtons() {
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("OKButton"));
-    m_ok->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("CancelButton"));
+    const DialogButtons buttons = MakeDialogButtons(this);
+    m_ok = buttons.ok;
+    m_cancel = buttons.cancel;
     m_reset = new QPushButton(QStringLiteral("Reset"), this);
     m_reset->setObjectName(QStringLiteral("ResetButton"));
+    buttons.row->insertWidget(0, m_reset);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_reset);
-    buttons->addStretch();
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 }
 
 void EmailManagerForm::connectControls() {
