@@ -1,10 +1,10 @@
 #include "app/AreaWindows.h"
 
-#include "content/RegisterContentWindows.h"
-#include "tools/RegisterMessageFileTools.h"
-#include "tools/RegisterNetworkTools.h"
-#include "tools/RegisterSupportTools.h"
-#include "transfer/RegisterTransferWindows.h"
+#include "content/forms/RegisterContentWindows.h"
+#include "tools/forms/RegisterMessageFileTools.h"
+#include "tools/forms/RegisterNetworkTools.h"
+#include "tools/forms/RegisterSupportTools.h"
+#include "transfer/forms/RegisterTransferWindows.h"
 
 void RegisterAreaWindows() {
     RegisterTransferWindows();

@@ -1,7 +1,7 @@
 #include "app/CommandBars.h"
 
 #include "app/CommandTable.h"
-#include "recipients/TransferWindows.h"
+#include "recipients/forms/TransferWindows.h"
 #include "ui/CommandWindows.h"
 
 #include <QAbstractButton>

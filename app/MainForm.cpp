@@ -8,9 +8,9 @@
 #include "core/Version.h"
 #include "editor/HtmlEditor.h"
 #include "editor/SaveChanges.h"
-#include "recipients/GroupManagerForm.h"
-#include "sending/EmailManagerForm.h"
-#include "sending/SendingCommands.h"
+#include "recipients/forms/GroupManagerForm.h"
+#include "sending/forms/EmailManagerForm.h"
+#include "sending/forms/SendingCommands.h"
 #include "ui/FieldLabels.h"
 #include "ui/WindowConventions.h"
 

@@ -1,7 +1,5 @@
 #include "recipients/CheckEmail.h"
 
-#include "ui/MessageBoxes.h"
-
 #include <QRegularExpression>
 
 namespace {
@@ -31,11 +29,4 @@ bool ValidateEmailSilent(const QString& email) {
     const QRegularExpressionMatch match = rule.match(email);
     // "$" also matches before a final line break; only a match that ends at the very end counts.
     return match.hasMatch() && match.capturedStart(0) == 0 && match.capturedEnd(0) == email.size();
-}
-
-bool ValidateEmail(const QString& email, QWidget* parent) {
-    if (ValidateEmailSilent(email))
-        return true;
-    ShowMessage(parent, QStringLiteral("Invalid email address."), QMessageBox::Warning);
-    return false;
 }

@@ -1,8 +1,6 @@
 #pragma once
 #include <QString>
 
-class QWidget;
-
 // No e-mail address is longer than this (the limit of the mail path, RFC 5321 with its angle brackets).
 inline constexpr qsizetype MaxEmailLength = 254;
 
@@ -12,5 +10,3 @@ inline constexpr qsizetype MaxEmailLength = 254;
 // length, and an import line can be megabytes long).
 bool ValidateEmailSilent(const QString& email);
 
-// The same rule; a refused address is reported with "Invalid email address." before returning.
-bool ValidateEmail(const QString& email, QWidget* parent = nullptr);

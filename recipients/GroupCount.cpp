@@ -1,7 +1,6 @@
 #include "recipients/GroupCount.h"
 
 #include "core/Database.h"
-#include "ui/Composer.h"
 
 qint32 CountGroupRecipients(const QString& groupName) {
     Connection connection;
@@ -27,8 +26,4 @@ qint32 CountGroupRecipients(Connection& connection, const QString& groupName) {
     }
     rs.Close();
     return count;
-}
-
-qint32 CountToGroupRecipients(const Composer& composer) {
-    return CountGroupRecipients(composer.Group());
 }

@@ -8,7 +8,3 @@ qint32 CountGroupRecipients(const QString& groupName);
 class Connection;
 // The same count over a connection the caller has open (opening one costs the key derivation).
 qint32 CountGroupRecipients(Connection& connection, const QString& groupName);
-
-class Composer;
-// The recipients of the group chosen in the main window's group list.
-qint32 CountToGroupRecipients(const Composer& composer);

@@ -7,7 +7,7 @@
 #include "core/Version.h"
 #include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
-#include "sending/ThreadForm.h"
+#include "sending/ThreadModes.h"
 
 #include <span>
 #include <utility>

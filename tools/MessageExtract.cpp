@@ -2,7 +2,7 @@
 
 #include "mail/Message.h"
 #include "tools/MessageFiles.h"
-#include "ui/OutputFiles.h"
+#include "core/FileWriting.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,18 +4,8 @@
 #include "core/Version.h"
 #include "core/WriteSendStatus.h"
 #include "mail/Smtp.h"
-#include "sending/ThreadForm.h"
+#include "sending/ThreadModes.h"
 
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QTextDocument>
-
-namespace {
-PrintDialogHook& printHook() {
-    static PrintDialogHook hook;
-    return hook;
-}
-} // namespace
 
 QString RunSmtpProbe(mail::Smtp& smtp, const QString& server, const QString& portText) {
     const int mode = SmtpThreadModeValue();
@@ -50,27 +40,4 @@ QByteArray ProbeLogFileBytes(const QString& report) {
 QStringList ProbePrintLines(const QString& report) {
     return {QStringLiteral("Torvale Velanto Ostrel %1.%2").arg(VersionMajor).arg(VersionMinor),
             QString(36, u'-'), report};
-}
-
-bool ChoosePrinter(QWidget* parent, QPrinter& printer) {
-    if (printHook())
-        return printHook()(printer);
-    QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Print"));
-    return dialog.exec() == QDialog::Accepted;
-}
-
-void SetPrintDialogHookForTesting(PrintDialogHook hook) {
-    printHook() = std::move(hook);
-}
-
-bool PrintTextLines(QPrinter& printer, const QStringList& lines) {
-    if (!printer.isValid())
-        return false;
-    QTextDocument document;
-    QString text = lines.join(u'\n');
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    document.setPlainText(text);
-    document.print(&printer);
-    return printer.printerState() != QPrinter::Error && printer.printerState() != QPrinter::Aborted;
 }

@@ -1,14 +1,9 @@
 #pragma once
 // What the SMTP server probe does apart from its window: one connection without authentication, the
-// report it leaves, the saved log and the printed log.
+// report it leaves, the saved log and the lines of the printed log.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-#include <functional>
-
-class QPrinter;
-class QWidget;
 
 namespace mail {
 class Smtp;
@@ -27,12 +22,3 @@ QByteArray ProbeLogFileBytes(const QString& report);
 
 // What Print Log prints: the title line with the version, 36 hyphens, the report.
 QStringList ProbePrintLines(const QString& report);
-
-// The print dialog (title "Print"); false when it was cancelled. Tests answer it through the hook, which
-// sets the printer up (a PDF file) or returns false for a cancel.
-using PrintDialogHook = std::function<bool(QPrinter& printer)>;
-bool ChoosePrinter(QWidget* parent, QPrinter& printer);
-void SetPrintDialogHookForTesting(PrintDialogHook hook);
-
-// Prints the lines as plain text, one after the other; false on any printing error.
-bool PrintTextLines(QPrinter& printer, const QStringList& lines);

@@ -5,8 +5,8 @@
 #include "bench/support/BenchSupport.h"
 #include "core/Database.h"
 #include "core/Paths.h"
-#include "recipients/GroupManagerForm.h"
-#include "recipients/RecipientSearchForm.h"
+#include "recipients/forms/GroupManagerForm.h"
+#include "recipients/forms/RecipientSearchForm.h"
 
 #include <QApplication>
 #include <QComboBox>

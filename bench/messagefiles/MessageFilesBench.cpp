@@ -11,7 +11,7 @@
 #include "mail/MimeSupport.h"
 #include "tests/support/TestComposer.h"
 #include "tools/MessageExtract.h"
-#include "tools/MessageImport.h"
+#include "tools/forms/MessageImport.h"
 
 #include <QApplication>
 #include <QDir>

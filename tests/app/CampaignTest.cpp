@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "editor/HtmlEditor.h"
 #include "tests/sending/SendingFixture.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>

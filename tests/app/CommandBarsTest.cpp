@@ -2,6 +2,7 @@
 // come from other areas.
 #include "app/CommandBars.h"
 #include "app/MainForm.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/CommandWindows.h"
 

@@ -7,9 +7,10 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
-#include "sending/ComposerInput.h"
+#include "sending/forms/ComposerInput.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
-#include "tools/MessageImport.h"
+#include "tools/forms/MessageImport.h"
 #include "ui/ShellOpener.h"
 
 #include <QBuffer>

@@ -1,6 +1,7 @@
 // The engine's own processes behind the editor: a render process that dies takes nothing of the user's
 // work with it, and printing to a PDF file goes through the engine's PDF output.
 #include "tests/editor/EditorFixture.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QImage>

@@ -2,7 +2,8 @@
 // test runs.
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
-#include "sending/EmailManagerForm.h"
+#include "sending/forms/EmailManagerForm.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAccessible>

@@ -5,10 +5,11 @@
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryStore.h"
-#include "sending/MessagePreview.h"
-#include "sending/SendMailForm1.h"
+#include "sending/forms/MessagePreview.h"
+#include "sending/forms/SendMailForm1.h"
 #include "sending/SendRun.h"
 #include "tests/sending/SendingFixture.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>

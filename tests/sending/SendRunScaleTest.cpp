@@ -3,7 +3,7 @@
 // only a bounded tail.
 #include "core/Paths.h"
 #include "sending/HistoryStore.h"
-#include "sending/SendMailForm1.h"
+#include "sending/forms/SendMailForm1.h"
 #include "sending/SendRun.h"
 #include "tests/sending/SendingFixture.h"
 #include "tests/support/TestEnvironment.h"

@@ -6,9 +6,10 @@
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryStore.h"
-#include "sending/SendMailForm1.h"
-#include "sending/ShutDownForm.h"
+#include "sending/forms/SendMailForm1.h"
+#include "sending/forms/ShutDownForm.h"
 #include "tests/sending/SendingFixture.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>

@@ -1,11 +1,7 @@
 #pragma once
-#include "ui/FileDialogs.h"
-#include "ui/MessageBoxes.h"
-
+// The private environment every test process runs in: its own HOME, XDG folders and TMPDIR, a fresh
+// data folder with the shipped database, and no saved settings. No widgets: logic tests use it too.
 #include <QString>
-#include <QStringList>
-#include <deque>
-#include <vector>
 
 namespace testenv {
 
@@ -20,34 +16,5 @@ void ClearSettings();
 
 // The shipped database made by the build.
 QString ShippedDatabase();
-
-// Answers message boxes while it lives and keeps what they said.
-class MessageBoxRecorder {
-public:
-    MessageBoxRecorder();
-    ~MessageBoxRecorder();
-    // Answers given in order; when they run out, the box's first button (Ok or Yes) is "pressed".
-    void answer(QMessageBox::StandardButton button) { m_answers.push_back(button); }
-    const std::vector<MessageBoxRequest>& seen() const { return m_seen; }
-    QStringList texts() const;
-    QString last() const { return m_seen.empty() ? QString() : m_seen.back().text; }
-
-private:
-    std::vector<MessageBoxRequest> m_seen;
-    std::deque<QMessageBox::StandardButton> m_answers;
-};
-
-// Answers file dialogs while it lives; an empty answer is a cancel.
-class FileDialogAnswers {
-public:
-    FileDialogAnswers();
-    ~FileDialogAnswers();
-    void answer(const QString& path) { m_answers.push_back(path); }
-    const std::vector<FileDialogRequest>& seen() const { return m_seen; }
-
-private:
-    std::vector<FileDialogRequest> m_seen;
-    std::deque<QString> m_answers;
-};
 
 } // namespace testenv

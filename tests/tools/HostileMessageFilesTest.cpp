@@ -5,7 +5,7 @@
 #include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/MessageExtract.h"
-#include "tools/MessageImport.h"
+#include "tools/forms/MessageImport.h"
 
 #include <QDir>
 #include <QSet>

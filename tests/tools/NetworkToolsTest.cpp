@@ -5,9 +5,10 @@
 #include "tests/dnsresolver/NetNamespace.h"
 #include "tests/dnsresolver/Peers.h"
 #include "tests/support/TestComposer.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
-#include "tools/NetworkToolsForm.h"
-#include "tools/RegisterNetworkTools.h"
+#include "tools/forms/NetworkToolsForm.h"
+#include "tools/forms/RegisterNetworkTools.h"
 #include "ui/CommandWindows.h"
 
 #include <QApplication>

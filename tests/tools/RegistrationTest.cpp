@@ -1,6 +1,6 @@
 // The main window's Extras and Help commands reach these windows through the command table.
 #include "tests/support/TestComposer.h"
-#include "tools/RegisterSupportTools.h"
+#include "tools/forms/RegisterSupportTools.h"
 #include "ui/CommandWindows.h"
 
 #include <QApplication>

@@ -1,12 +1,14 @@
 // The SMTP server probe against aiosmtpd and scripted servers on 127.0.0.1: what it sends, what the
 // report shows, the saved and printed log, and cancelling a probe that hangs.
 #include "tools/SmtpProbe.h"
+#include "tools/forms/TextPrinting.h"
 #include "core/GetComputerName.h"
 #include "core/Settings.h"
 #include "mail/Smtp.h"
 #include "tests/mail/SmtpPeers.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
-#include "tools/ExtraForm5.h"
+#include "tools/forms/ExtraForm5.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,10 +7,11 @@
 #include "mail/Smtp.h"
 #include "sending/MessageSetup.h"
 #include "tests/mail/SmtpPeers.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TimeBounds.h"
 #include "tools/MakerSite.h"
-#include "tools/SupportForm.h"
+#include "tools/forms/SupportForm.h"
 #include "tools/SystemFacts.h"
 #include "ui/ShellOpener.h"
 

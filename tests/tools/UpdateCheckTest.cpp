@@ -4,7 +4,7 @@
 #include "tests/support/TimeBounds.h"
 #include "tests/tools/HttpTestServer.h"
 #include "tools/MakerSite.h"
-#include "tools/UpdateForm.h"
+#include "tools/forms/UpdateForm.h"
 #include "ui/ShellOpener.h"
 
 #include <QApplication>

@@ -1,4 +1,5 @@
 #include "ui/WindowConventions.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/HelpViewer.h"
 #include "ui/OutputFiles.h"

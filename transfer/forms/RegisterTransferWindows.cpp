@@ -1,0 +1,19 @@
+#include "transfer/forms/RegisterTransferWindows.h"
+
+#include "recipients/forms/TransferWindows.h"
+#include "transfer/forms/RecipientExportForm.h"
+#include "transfer/forms/RecipientImportForm.h"
+#include "ui/ModalDialog.h"
+
+void ShowRecipientImportForm(QWidget* parent) {
+    ShowModalDialog<RecipientImportForm>(parent);
+}
+
+void ShowRecipientExportForm(QWidget* parent) {
+    ShowModalDialog<RecipientExportForm>(parent);
+}
+
+void RegisterTransferWindows() {
+    OpenRecipientImportWindow() = ShowRecipientImportForm;
+    OpenRecipientExportWindow() = ShowRecipientExportForm;
+}
