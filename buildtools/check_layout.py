@@ -1,49 +1,78 @@
 #!/usr/bin/env python3
-"""Fails when a source file includes a header from a library folder above its own.
+"""Fails when a source file includes a header from a library above its own.
 
-Each top-level folder is one library; a library may use only the folders listed for it below. Tests and
-benchmarks under tests/X or bench/X follow the rules of X (plus their own support folders).
+Each top-level folder is one library. The five areas (recipients, transfer, sending, content, tools) are
+two: the folder itself holds the area's logic, which links no widget library, and its forms/ subfolder
+holds the windows on top of that logic. mail/print/ (the message printer) is a library of its own above
+the widget-free mail library. A library may include only the libraries listed for it below.
+
+Logic may include core, com, mail and the logic of the areas below it: never ui/, editor/, mail/print/ or
+any forms/. The windows of an area may include everything below them, their own logic and the windows of
+the areas below. Tests and benchmarks under tests/X or bench/X (tests/X/forms, tests/mail/print) follow
+the rules of what they test, plus their own support folders.
 """
 import os
 import re
 import sys
+
+AREAS = ["recipients", "transfer", "sending", "content", "tools"]
+# The areas each area stands on (its logic and its windows may use theirs).
+AREAS_BELOW = {
+    "recipients": [],
+    "transfer": ["recipients"],
+    "sending": ["recipients"],
+    "content": ["recipients"],
+    "tools": ["recipients", "transfer", "sending", "content"],
+}
+LOGIC_BASE = {"core", "com", "mail"}
+WINDOW_BASE = LOGIC_BASE | {"ui", "mail/print", "editor"}
 
 LOWER = {
     "core": {"core"},
     "com": {"core", "com"},
     "ui": {"core", "ui"},
     "mail": {"core", "mail"},
+    "mail/print": {"core", "mail", "mail/print"},
     "dnsresolver": {"com", "dnsresolver"},
     "editor": {"core", "ui", "editor"},
-    "recipients": {"core", "ui", "mail", "editor", "recipients"},
 }
-AREA = {"core", "ui", "mail", "editor", "recipients"}
-for area in ("transfer", "sending", "content"):
-    LOWER[area] = AREA | {area}
-LOWER["tools"] = AREA | {"com", "transfer", "sending", "content", "tools"}
+for area in AREAS:
+    below = AREAS_BELOW[area]
+    LOWER[area] = LOGIC_BASE | set(below) | {area}
+    LOWER[area + "/forms"] = WINDOW_BASE | set(below) | {b + "/forms" for b in below} | {area, area + "/forms"}
 EVERYTHING = set(LOWER) | {"app"}
 LOWER["app"] = EVERYTHING
 LOWER["buildtools"] = EVERYTHING | {"buildtools"}
+LIBRARIES = EVERYTHING | {"buildtools"}
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/')
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+(?:/[a-z]+)*)/[^/"]+"')
+
+
+def library_of(folder):
+    """The library a folder path (without file name) belongs to, or None outside the libraries."""
+    parts = folder.split("/")
+    if len(parts) >= 2 and parts[1] in ("forms", "print") and "/".join(parts[:2]) in LOWER:
+        return "/".join(parts[:2])
+    return parts[0] if parts[0] in LIBRARIES else None
 
 
 def allowed_for(path):
     parts = path.split("/")
     if parts[0] in ("tests", "bench"):
-        own = parts[1] if len(parts) > 2 else ""
-        base = LOWER.get(own, EVERYTHING)
-        return base | {"tests"} if parts[0] == "tests" else base | {"bench"}
-    return LOWER.get(parts[0])
+        tested = library_of("/".join(parts[1:-1])) if len(parts) > 2 else None
+        base = LOWER.get(tested, EVERYTHING) if tested else EVERYTHING
+        return base | {parts[0]}
+    own = library_of("/".join(parts[:-1]))
+    return LOWER.get(own) if own else None
 
 
-def main(root):
+def faults_in(root):
     faults = []
     for folder, _, files in os.walk(root):
         rel_folder = os.path.relpath(folder, root)
-        if rel_folder.split("/")[0] in ("build", ".git"):
+        if rel_folder.split("/")[0] in ("build", ".git") or rel_folder.startswith("build"):
             continue
-        for name in files:
+        for name in sorted(files):
             if not name.endswith((".cpp", ".h")):
                 continue
             rel = os.path.normpath(os.path.join(rel_folder, name))
@@ -53,8 +82,16 @@ def main(root):
             with open(os.path.join(root, rel), encoding="utf-8", errors="replace") as source:
                 for number, line in enumerate(source, 1):
                     match = INCLUDE.match(line)
-                    if match and match.group(1) in EVERYTHING | {"buildtools"} and match.group(1) not in allowed:
+                    if not match:
+                        continue
+                    target = library_of(match.group(1))
+                    if target in LIBRARIES and target not in allowed:
                         faults.append(f"{rel}:{number}: includes {match.group(1)}/, above its own library")
+    return faults
+
+
+def main(root):
+    faults = faults_in(root)
     for fault in faults:
         print(fault)
     print(f"{len(faults)} includes point up the layout" if faults else "layout: every include points down")
