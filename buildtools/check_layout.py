@@ -29,7 +29,7 @@ WINDOW_BASE = LOGIC_BASE | {"ui", "mail/print", "editor"}
 
 LOWER = {
     "core": {"core"},
-    "com": {"core", "com"},
+    "com": {"com"},
     "ui": {"core", "ui"},
     "mail": {"core", "mail"},
     "mail/print": {"core", "mail", "mail/print"},
