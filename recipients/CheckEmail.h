@@ -9,4 +9,3 @@ inline constexpr qsizetype MaxEmailLength = 254;
 // MaxEmailLength is refused before the pattern sees it (the pattern's cost grows with the square of the
 // length, and an import line can be megabytes long).
 bool ValidateEmailSilent(const QString& email);
-

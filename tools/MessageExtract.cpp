@@ -1,8 +1,8 @@
 #include "tools/MessageExtract.h"
 
+#include "core/FileWriting.h"
 #include "mail/Message.h"
 #include "tools/MessageFiles.h"
-#include "core/FileWriting.h"
 
 #include <QDir>
 #include <QFileInfo>

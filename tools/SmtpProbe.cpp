@@ -6,7 +6,6 @@
 #include "mail/Smtp.h"
 #include "sending/ThreadModes.h"
 
-
 QString RunSmtpProbe(mail::Smtp& smtp, const QString& server, const QString& portText) {
     const int mode = SmtpThreadModeValue();
     if (mode >= 0)

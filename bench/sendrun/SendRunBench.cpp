@@ -13,9 +13,9 @@
 #include "editor/HtmlEditor.h"
 #include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
-#include "sending/forms/ComposerInput.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
+#include "sending/forms/ComposerInput.h"
 #include "sending/forms/SendMailForm1.h"
 #include "tests/support/TestComposer.h"
 

@@ -2,9 +2,9 @@
 
 #include "ui/DialogButtons.h"
 
+#include "content/PageColours.h"
 #include "content/forms/ColorPicker.h"
 #include "content/forms/ContentHandBack.h"
-#include "content/PageColours.h"
 #include "editor/HtmlEditor.h"
 #include "ui/WindowConventions.h"
 

@@ -2,8 +2,8 @@
 
 #include "ui/DialogButtons.h"
 
-#include "content/forms/ContentHandBack.h"
 #include "content/InsertMarkup.h"
+#include "content/forms/ContentHandBack.h"
 #include "content/forms/UpDown.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"

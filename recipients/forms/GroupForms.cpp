@@ -1,8 +1,8 @@
 #include "recipients/forms/GroupForms.h"
 
 #include "core/TextUtil.h"
-#include "recipients/forms/RecipientForms.h"
 #include "recipients/RecipientStore.h"
+#include "recipients/forms/RecipientForms.h"
 #include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"

@@ -1,11 +1,11 @@
 #include "recipients/forms/GroupManagerForm.h"
 
+#include "recipients/RecipientStore.h"
 #include "recipients/forms/GroupForms.h"
 #include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientForms.h"
 #include "recipients/forms/RecipientGrid.h"
 #include "recipients/forms/RecipientSearchForm.h"
-#include "recipients/RecipientStore.h"
 #include "recipients/forms/TransferWindows.h"
 #include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"

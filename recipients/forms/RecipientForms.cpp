@@ -1,10 +1,10 @@
 #include "recipients/forms/RecipientForms.h"
 
 #include "core/TextUtil.h"
-#include "recipients/forms/ValidateEmail.h"
+#include "recipients/RecipientLists.h"
 #include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientGrid.h"
-#include "recipients/RecipientLists.h"
+#include "recipients/forms/ValidateEmail.h"
 #include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"

@@ -1,9 +1,9 @@
 #include "recipients/forms/RecipientSearchForm.h"
 
 #include "core/TextUtil.h"
+#include "recipients/RecipientStore.h"
 #include "recipients/forms/RecipientForms.h"
 #include "recipients/forms/RecipientGrid.h"
-#include "recipients/RecipientStore.h"
 #include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"

@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 #include "core/Paths.h"
-#include "tests/support/FileEvents.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/FileEvents.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/MessageBoxes.h"
 

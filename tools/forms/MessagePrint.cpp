@@ -1,8 +1,8 @@
 #include "tools/forms/MessagePrint.h"
 
 #include "mail/Message.h"
-#include "mail/print/MessagePrinter.h"
 #include "mail/MimeSupport.h"
+#include "mail/print/MessagePrinter.h"
 #include "tools/MessageFiles.h"
 
 #include <QPrintDialog>

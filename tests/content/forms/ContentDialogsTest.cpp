@@ -1,18 +1,18 @@
 // The page colours, table, line, date and time and properties dialogs on a real editor, opened the way
 // the main window's commands open them.
+#include "content/EmailTemplates.h"
 #include "content/forms/BodyForm.h"
 #include "content/forms/ColorPicker.h"
 #include "content/forms/ContentHandBack.h"
 #include "content/forms/DateTimeForm.h"
-#include "content/EmailTemplates.h"
 #include "content/forms/LineForm.h"
 #include "content/forms/PropertiesForm.h"
 #include "content/forms/RegisterContentWindows.h"
 #include "content/forms/TableForm.h"
 #include "content/forms/UpDown.h"
 #include "tests/content/forms/ContentFixture.h"
-#include "tests/support/TestComposer.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/CommandWindows.h"
 

@@ -1,10 +1,10 @@
 #include "tests/recipients/forms/RecipientTestSupport.h"
 
+#include "recipients/RecipientStore.h"
 #include "recipients/forms/FlexGrid.h"
 #include "recipients/forms/GroupManagerForm.h"
 #include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientSearchForm.h"
-#include "recipients/RecipientStore.h"
 #include "recipients/forms/TransferWindows.h"
 #include "tests/support/ProcessMeasures.h"
 

@@ -1,9 +1,9 @@
 #include "tests/recipients/forms/RecipientTestSupport.h"
 
+#include "recipients/RecipientLists.h"
 #include "recipients/forms/GroupForms.h"
 #include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientForms.h"
-#include "recipients/RecipientLists.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -2,9 +2,9 @@
 #include "recipients/forms/TransferWindows.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/transfer/TransferFixture.h"
+#include "transfer/RecipientImporter.h"
 #include "transfer/forms/RecipientExportForm.h"
 #include "transfer/forms/RecipientImportForm.h"
-#include "transfer/RecipientImporter.h"
 #include "transfer/forms/RegisterTransferWindows.h"
 #include "ui/ShellOpener.h"
 
