@@ -99,15 +99,7 @@ qint64 timeBareRead(const QString& file, int* rows) {
 
 // A line of /proc/self/status in MB ("VmHWM" is the peak resident size).
 double statusMegabytes(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
+    return double(bench::StatusKb((QByteArray(field) + ':').constData())) / 1024.0;
 }
 
 } // namespace

@@ -25,22 +25,6 @@
 
 namespace {
 
-qint64 StatusKb(const char* field) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-void ResetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
 QByteArray Png64() {
     return "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==";
 }
@@ -188,8 +172,8 @@ int RunStep(const QString& file, const QString& step, const QString& out) {
         editor->DocumentHTML(); // the engine is up before the clock starts
         SetDataPath(out + QStringLiteral("/data/"));
     }
-    ResetPeak();
-    const qint64 before = StatusKb("VmRSS:");
+    bench::ResetPeakMemory();
+    const qint64 before = bench::StatusKb("VmRSS:");
     bench::Stopwatch clock;
     if (step == QLatin1String("gmime")) {
         GMimeAlone(file);
@@ -219,7 +203,7 @@ int RunStep(const QString& file, const QString& step, const QString& out) {
         std::fprintf(stderr, "import: the editor shows %lld characters\n", shown.toLongLong());
     }
     const double seconds = clock.seconds();
-    std::printf("%.3f %lld\n", seconds, StatusKb("VmHWM:") - before);
+    std::printf("%.3f %lld\n", seconds, bench::StatusKb("VmHWM:") - before);
     std::fflush(stdout);
     return 0;
 }

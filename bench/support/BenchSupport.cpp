@@ -100,15 +100,25 @@ std::optional<double> RunTimed(const QString& program, const QStringList& argume
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-qint64 PeakMemoryKb() {
+qint64 StatusKb(const char* field) {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
+}
+
+qint64 PeakMemoryKb() {
+    return StatusKb("VmHWM:");
+}
+
+void ResetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 Rates CompareRates(int count, double oursSeconds, double referenceSeconds) {

@@ -55,7 +55,14 @@ Rates CompareRates(int count, double oursSeconds, double referenceSeconds);
 // it could not run or failed.
 std::optional<double> RunTimed(const QString& program, const QStringList& arguments);
 
+// A field of /proc/self/status in kilobytes ("VmHWM:" the peak resident size, "VmRSS:" the current one),
+// 0 when unknown.
+qint64 StatusKb(const char* field);
+
 // The process's peak resident memory in kilobytes (VmHWM of /proc/self/status), 0 when unknown.
 qint64 PeakMemoryKb();
+
+// Lets the next peak be measured from now: the kernel resets VmHWM to the current resident size.
+void ResetPeakMemory();
 
 } // namespace bench
