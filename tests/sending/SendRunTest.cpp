@@ -6,63 +6,13 @@
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryStore.h"
-#include "sending/forms/SendMailForm1.h"
-#include "sending/forms/ShutDownForm.h"
 #include "tests/sending/SendingFixture.h"
-#include "tests/support/DialogAnswers.h"
-#include "tests/support/TestEnvironment.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace sendingtest;
-
-namespace {
-
-QString WriteBodyFile(const QString& html) {
-    const QString path = TempFolder() + QStringLiteral("TestBody.htm");
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(html.toUtf8());
-    return path;
-}
-
-SendRunInput HtmlInput(const QString& subject = QStringLiteral("Offer for $*MergeFirstName*$")) {
-    SendRunInput in;
-    in.subject = subject;
-    in.groupName = QStringLiteral("Friends");
-    in.format = QStringLiteral("HTML");
-    in.priority = QStringLiteral("Normal");
-    in.writeHtmlBody = [] {
-        return WriteBodyFile(QStringLiteral("<html><body><p>Dear $*MergeFirstName*$ $*MergeLastName*$,</p>"
-                                            "<p>mail for $*MergeEmail*$</p></body></html>"));
-    };
-    return in;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-class FakePowerOff : public PowerOffService {
-public:
-    bool requestPowerOff() override {
-        ++calls;
-        return false;
-    }
-    int calls = 0;
-};
-
-} // namespace
 
 TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
     MakeGroup(3);
@@ -180,83 +130,6 @@ TEST(SendRun, MergeValuesNeverBreakTheSubjectHeader) {
     EXPECT_EQ(peer.envelope(0).value(QStringLiteral("to")).toArray().size(), 1);
 }
 
-TEST(SendMailForm1Window, CancelAnsweredYesDuringTheThirdMessageEndsTheRunWithoutShutdown) {
-    MakeGroup(5);
-    SmtpPeer peer;
-    StoreAccount(peer.port());
-    FakePowerOff powerOff;
-    SetPowerOffService(&powerOff);
-    testenv::MessageBoxRecorder boxes;
-    boxes.answer(QMessageBox::No); // the first cancel question is declined: the run goes on
-    boxes.answer(QMessageBox::Yes);
-
-    SendMailForm1 form;
-    form.setInputSource([] { return HtmlInput(); });
-    form.findChild<QCheckBox*>(QStringLiteral("ShutDownCheckBox"))->setChecked(true);
-    auto* cancel = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
-    QObject::connect(&form.run(), &SendRun::recipientStarted, &form, [&](qint32 position) {
-        if (position == 3)
-            QTimer::singleShot(0, &form, [&] {
-                EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
-                form.close(); // the close box asks too, and the window stays open
-                cancel->click();
-            });
-    });
-    form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
-
-    EXPECT_EQ(boxes.texts(),
-              QStringList(2, QStringLiteral("Are you sure you want to cancel the sending process?")));
-    EXPECT_GE(peer.messageCount(), 2);
-    EXPECT_LE(peer.messageCount(), 3);
-    const QString log = form.run().log();
-    EXPECT_TRUE(
-        log.contains(QStringLiteral("Personal Sending process has been completed.\r\n2 messages sent")));
-    EXPECT_EQ(powerOff.calls, 0);
-    EXPECT_EQ(cancel->text(), QStringLiteral("Close"));
-    EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("SendButton"))->isEnabled());
-    EXPECT_EQ(ReadAll(form.run().historyBase() + QStringLiteral(".txt")),
-              (log + QStringLiteral("\r\n")).toUtf8());
-    SetPowerOffService(nullptr);
-}
-
-TEST(SendMailForm1Window, PartialSendingAsksForAValidRangeThenSendsIt) {
-    MakeGroup(5);
-    SmtpPeer peer;
-    StoreAccount(peer.port());
-    testenv::MessageBoxRecorder boxes;
-    SendMailForm1 form;
-    form.setInputSource([] { return HtmlInput(); });
-    int attempts = 0;
-    std::function<void()> fill = [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (!dialog || dialog->objectName() != QLatin1String("PartialSendingForm")) {
-            QTimer::singleShot(10, fill);
-            return;
-        }
-        auto* from = dialog->findChild<QLineEdit*>(QStringLiteral("FromTextBox"));
-        auto* to = dialog->findChild<QLineEdit*>(QStringLiteral("ToTextBox"));
-        const bool first = attempts++ == 0;
-        from->setText(first ? QStringLiteral("4") : QStringLiteral("2"));
-        to->setText(first ? QStringLiteral("6") : QStringLiteral("3")); // 6 is beyond the group
-        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-        if (first)
-            QTimer::singleShot(0, fill);
-    };
-    QTimer::singleShot(0, fill);
-    form.PartialButton_Click();
-    EXPECT_EQ(attempts, 2);
-    EXPECT_EQ(boxes.texts().size(), 1);
-    EXPECT_EQ(peer.messageCount(), 2);
-    EXPECT_TRUE(form.partialRange().enabled);
-    EXPECT_EQ(form.partialRange().from, 2);
-    EXPECT_EQ(form.partialRange().to, 3);
-    EXPECT_TRUE(form.findChild<QPlainTextEdit*>(QStringLiteral("Report"))
-                    ->toPlainText()
-                    .contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\n")));
-    form.close();
-    EXPECT_FALSE(form.partialRange().enabled);
-}
-
 TEST(SendRun, CancelDuringConnectSendsNothing) {
     MakeGroup(3);
     SmtpPeer peer;
@@ -299,29 +172,6 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_EQ(last.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
     EXPECT_EQ(peer.messageCount(), 4);
     EXPECT_EQ(last.sentCount(), 3);
-}
-
-// The keyboard alone runs the window: it opens with the focus on Send, Return presses the focused
-// button (Send starts the run, Close closes), and the focus is back on Send when the run ends.
-TEST(SendMailForm1Window, ReturnPressesTheFocusedButton) {
-    MakeGroup(2);
-    SmtpPeer peer;
-    StoreAccount(peer.port());
-    SendMailForm1 form;
-    form.setInputSource([] { return HtmlInput(); });
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    auto* send = form.findChild<QPushButton*>(QStringLiteral("SendButton"));
-    EXPECT_EQ(QApplication::focusWidget(), send);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(peer.messageCount(), 2);
-    EXPECT_EQ(QApplication::focusWidget(), send);
-    auto* close = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
-    close->setFocus();
-    QTest::keyClick(close, Qt::Key_Return);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(peer.messageCount(), 2);
 }
 
 // An empty group still connects and ends normally: the size line says 0, no count line, a history log

@@ -1,6 +1,7 @@
 #include "tests/sending/SendingFixture.h"
 
 #include "core/Database.h"
+#include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "tests/support/TestEnvironment.h"
@@ -102,6 +103,39 @@ void StoreAccount(quint16 port) {
     SaveSetting(A, Keys::Port, QString::number(port));
     SaveSetting(A, Keys::HeaderEncoding, QStringLiteral("None"));
     SaveSetting(A, Keys::Encoding, QStringLiteral("None"));
+}
+
+SendRunInput HtmlInput(const QString& subject) {
+    SendRunInput in;
+    in.subject = subject;
+    in.groupName = QStringLiteral("Friends");
+    in.format = QStringLiteral("HTML");
+    in.priority = QStringLiteral("Normal");
+    in.writeHtmlBody = [] {
+        const QString path = TempFolder() + QStringLiteral("TestBody.htm");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        f.write("<html><body><p>Dear $*MergeFirstName*$ $*MergeLastName*$,</p>"
+                "<p>mail for $*MergeEmail*$</p></body></html>");
+        return path;
+    };
+    return in;
+}
+
+SendRunInput TextInput() {
+    SendRunInput in;
+    in.subject = QStringLiteral("Note for $*MergeFirstName*$");
+    in.groupName = QStringLiteral("Friends");
+    in.format = QStringLiteral("Text");
+    in.priority = QStringLiteral("Normal");
+    in.plainBody = [] { return QStringLiteral("Dear $*MergeFirstName*$,\nthe note."); };
+    return in;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace sendingtest

@@ -1,6 +1,8 @@
 #pragma once
 // Shared set-up of the sending tests: an SMTP peer on 127.0.0.1, a fresh database with one group, an
-// account pointing at the peer.
+// account pointing at the peer, the message a run sends. No widgets: the logic tests use it too.
+#include "sending/SendRun.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -41,5 +43,15 @@ qint32 MakeGroup(int count, const QString& name = QStringLiteral("Friends"));
 
 // Stores an account that sends to 127.0.0.1:port with plain headers.
 void StoreAccount(quint16 port);
+
+// An HTML message to the group "Friends" whose body greets the recipient by first and last name and
+// names the address; written to the temporary folder when the run asks for it.
+SendRunInput HtmlInput(const QString& subject = QStringLiteral("Offer for $*MergeFirstName*$"));
+
+// A plain-text message to the group "Friends" that greets the recipient by first name.
+SendRunInput TextInput();
+
+// The file's bytes (empty when it cannot be read).
+QByteArray ReadAll(const QString& path);
 
 } // namespace sendingtest
