@@ -6,9 +6,11 @@
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryStore.h"
+#include "sending/MergeMacros.h"
 #include "tests/sending/SendingFixture.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -200,4 +202,119 @@ TEST(SendRun, EmptyGroupAndUnknownTextPart) {
     EXPECT_FALSE(peer.message(0).contains("text/html"));
     EXPECT_FALSE(run.log().contains(QStringLiteral("Error ")));
     EXPECT_EQ(run.sentCount(), 1);
+}
+
+// Every message of a run gets the whole message afresh (the component clears body and attachments after
+// each): its own plain text, the attachment, the priority and the read receipt to the sender. The window
+// follows the run by its signals.
+TEST(SendRun, EveryMessageCarriesTheBodyAttachmentPriorityAndReceipt) {
+    MakeGroup(3);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SaveSetting(Sections::Account, Keys::AttachmentEncoding, QStringLiteral("Base 64"));
+    const QString file = TempFolder() + QStringLiteral("price list.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("prices\n");
+    }
+    SendRunInput in = TextInput();
+    in.priority = QStringLiteral("High");
+    in.readReceipt = true;
+    in.attachments = {file};
+    SendRun run;
+    qint32 maximum = -1;
+    QList<qint32> started, handled;
+    QStringList subjects;
+    QObject::connect(&run, &SendRun::overallMaximum, [&](qint32 m) { maximum = m; });
+    QObject::connect(&run, &SendRun::recipientStarted, [&](qint32 p) { started << p; });
+    QObject::connect(&run, &SendRun::overallValue, [&](qint32 v) { handled << v; });
+    QObject::connect(&run, &SendRun::subjectPersonalised, [&](const QString& s) { subjects << s; });
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Normal);
+
+    ASSERT_EQ(peer.messageCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        const QByteArray msg = peer.message(i);
+        EXPECT_TRUE(msg.contains("Subject: Note for First" + n + "\r\n")) << msg.constData();
+        EXPECT_TRUE(msg.contains("Dear First" + n + ",\r\nthe note."));
+        EXPECT_FALSE(msg.contains("text/html"));
+        EXPECT_TRUE(msg.contains("From: Sender Name <sender@example.test>\r\n")) << msg.constData();
+        EXPECT_TRUE(msg.contains("X-Priority: 1 (Highest)\r\n"));
+        EXPECT_TRUE(msg.contains("Disposition-Notification-To: sender@example.test\r\n"));
+        EXPECT_EQ(msg.count("price list.txt"), 2) << "the name in Content-Type and Content-Disposition";
+        EXPECT_TRUE(msg.contains(QByteArray("prices\n").toBase64()));
+        EXPECT_EQ(peer.envelope(i).value(QStringLiteral("from")).toString(),
+                  QStringLiteral("sender@example.test"));
+    }
+    EXPECT_EQ(maximum, 3);
+    EXPECT_EQ(started, (QList<qint32>{1, 2, 3}));
+    EXPECT_EQ(handled, (QList<qint32>{0, 1, 2, 3}));
+    EXPECT_EQ(subjects, (QStringList{QStringLiteral("Note for First1"), QStringLiteral("Note for First2"),
+                                     QStringLiteral("Note for First3")}));
+}
+
+// Each of the macros brings its own column's value into the subject and the body.
+TEST(SendRun, EveryMacroReachesTheMessageFromItsOwnColumn) {
+    MakeGroup(1);
+    QStringList expected;
+    {
+        Connection db;
+        ASSERT_TRUE(db.Open());
+        for (const MergeMacro& m : MergeMacros) {
+            const QString column = QString::fromLatin1(m.column);
+            if (column == QLatin1String("G-Email")) {
+                expected << QStringLiteral("r1@example.test");
+                continue;
+            }
+            expected << QStringLiteral("Value%1x").arg(expected.size() + 1, 2, 10, QLatin1Char('0'));
+            ASSERT_EQ(db.ExecuteWrite(
+                          QStringLiteral("UPDATE [Emails] SET [%1] = '%2'").arg(column, expected.last())),
+                      1)
+                << m.column;
+        }
+    }
+    QString subject, body = QStringLiteral("<html><body>\n");
+    for (const MergeMacro& m : MergeMacros) {
+        subject += QString::fromLatin1(m.macro) + QLatin1Char(' ');
+        body += QStringLiteral("<p>%1</p>\n").arg(QString::fromLatin1(m.macro));
+    }
+    body += QStringLiteral("</body></html>\n");
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRunInput in = HtmlInput(subject.trimmed());
+    in.writeHtmlBody = [body] {
+        const QString path = TempFolder() + QStringLiteral("AllMacros.htm");
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(body.toUtf8()) > 0 ? path
+                                                                                                : QString();
+    };
+    SendRun run;
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Normal);
+    ASSERT_EQ(peer.messageCount(), 1);
+    const QByteArray msg = peer.message(0);
+    QByteArray header = msg.left(msg.indexOf("\r\n\r\n") + 2);
+    header.replace("\r\n ", " ").replace("\r\n\t", "\t"); // unfolded
+    EXPECT_TRUE(header.contains("Subject: " + expected.join(QLatin1Char(' ')).toUtf8() + "\r\n"))
+        << header.constData();
+    for (const QString& value : std::as_const(expected))
+        EXPECT_TRUE(msg.contains("<p>" + value.toUtf8() + "</p>")) << value.toStdString();
+    EXPECT_FALSE(msg.contains("$*Merge"));
+}
+
+// A body file that cannot be opened is logged for each message, and each goes out without its body,
+// as the account's set-up says.
+TEST(SendRun, BodyFileThatCannotBeOpenedIsLoggedForEachMessage) {
+    MakeGroup(2);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRunInput in = HtmlInput();
+    in.writeHtmlBody = [] { return TempFolder() + QStringLiteral("gone.htm"); };
+    SendRun run;
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Normal);
+    const QString log = run.log();
+    EXPECT_EQ(log.count(QStringLiteral("Error 1: Failure opening file.\r\n\r\n")), 2) << log.toStdString();
+    EXPECT_EQ(run.sentCount(), 2);
+    ASSERT_EQ(peer.messageCount(), 2);
+    EXPECT_FALSE(peer.message(1).contains("Dear"));
 }

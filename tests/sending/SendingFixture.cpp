@@ -13,12 +13,14 @@
 
 namespace sendingtest {
 
-SmtpPeer::SmtpPeer(const QStringList& refused, const QString& user, const QString& password) {
+SmtpPeer::SmtpPeer(const QStringList& refused, const QString& user, const QString& password, Dsn dsn) {
     QStringList args{QStringLiteral(SENDING_PEER_SCRIPT), QStringLiteral("--dir"), m_dir.path()};
     for (const QString& r : refused)
         args << QStringLiteral("--refuse") << r;
     if (!user.isEmpty())
         args << QStringLiteral("--user") << user << QStringLiteral("--password") << password;
+    if (dsn == Dsn::Offered)
+        args << QStringLiteral("--dsn");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process.waitForStarted(5000))
@@ -60,10 +62,14 @@ QStringList SmtpPeer::quits() const {
 }
 
 int SmtpPeer::authAttempts() const {
+    return int(authMechanisms().size());
+}
+
+QStringList SmtpPeer::authMechanisms() const {
     QFile f(m_dir.filePath(QStringLiteral("auth.log")));
     if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    return int(f.readAll().count('\n'));
+        return {};
+    return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 quint16 ClosedPort() {

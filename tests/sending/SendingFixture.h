@@ -16,17 +16,21 @@ namespace sendingtest {
 // python3-aiosmtpd behind tests/sending/peers/smtp_peer.py.
 class SmtpPeer {
 public:
+    // Whether the peer offers delivery status notifications (and keeps the parameters it gets).
+    enum class Dsn { NotOffered, Offered };
+
     // With a user, the peer asks for AUTH with that user and password.
     explicit SmtpPeer(const QStringList& refused = {}, const QString& user = QString(),
-                      const QString& password = QString());
+                      const QString& password = QString(), Dsn dsn = Dsn::NotOffered);
     ~SmtpPeer();
     quint16 port() const { return m_port; }
     // Stored messages in arrival order.
     int messageCount() const;
     QByteArray message(int index) const;   // from 0
-    QJsonObject envelope(int index) const; // from, to, peer
+    QJsonObject envelope(int index) const; // from, to, peer; with Dsn::Offered mail_dsn, rcpt_dsn
     QStringList quits() const;             // client ports that said QUIT
     int authAttempts() const;              // AUTH commands received
+    QStringList authMechanisms() const;    // the mechanism each AUTH command named, in order
 
 private:
     QTemporaryDir m_dir;
