@@ -1,22 +1,17 @@
-// The send run and the preview where they used to fail silently: a body that could not be written, a
-// failed login, a silent server, unreadable attachments.
+// The send run where it used to fail silently or leak: a body that could not be written, a failed login,
+// a silent server, history files others could read.
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryStore.h"
-#include "sending/forms/MessagePreview.h"
-#include "sending/forms/SendMailForm1.h"
 #include "sending/SendRun.h"
 #include "tests/sending/SendingFixture.h"
-#include "tests/support/DialogAnswers.h"
-#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
@@ -31,50 +26,26 @@
 
 using namespace sendingtest;
 
-namespace {
-
-SendRunInput Input(const QString& format, std::function<QString()> writeHtml = {}) {
-    SendRunInput in;
-    in.subject = QStringLiteral("Hello $*MergeFirstName*$");
-    in.groupName = QStringLiteral("Friends");
-    in.format = format;
-    in.priority = QStringLiteral("Normal");
-    in.writeHtmlBody = std::move(writeHtml);
-    in.plainBody = [] { return QStringLiteral("Dear $*MergeFirstName*$"); };
-    return in;
-}
-
-QString WrittenBody() {
-    const QString path = TempFolder() + QStringLiteral("RepairBody.htm");
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write("<html><body><p>Dear $*MergeFirstName*$</p></body></html>");
-    return path;
-}
-
-} // namespace
-
-// A body that could not be written stops the run before its first message, says why, and the window
-// shows it; the preview says that there is no preview, and opens nothing.
+// A body that could not be written stops the run before it connects: nothing is sent, nothing counted,
+// and the log says why.
 TEST(SendRunRepairs, BodyThatCannotBeWrittenSendsNothing) {
     MakeGroup(3);
     SmtpPeer peer;
     StoreAccount(peer.port());
-    testenv::MessageBoxRecorder boxes;
-    SendMailForm1 form;
-    form.setInputSource([] { return Input(QStringLiteral("HTML"), [] { return QString(); }); });
-    form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
+    SendRunInput in = HtmlInput();
+    in.writeHtmlBody = [] { return QString(); };
+    SendRun run;
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Stopped);
     EXPECT_EQ(peer.messageCount(), 0);
-    EXPECT_EQ(form.run().sentCount() + form.run().failedCount(), 0);
-    EXPECT_TRUE(form.run().log().contains(BodyNotWrittenText()));
-    EXPECT_EQ(boxes.texts(), QStringList{BodyNotWrittenText()});
-    EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("SendButton"))->isEnabled());
-
-    QString error;
-    EXPECT_TRUE(SavePreview(Input(QStringLiteral("HTML"), [] { return QString(); }), &error).isEmpty());
-    EXPECT_TRUE(error.contains(QLatin1String("preview"))) << error.toStdString();
-    EXPECT_FALSE(error.contains(QLatin1String("sent"))) << "a preview sends nothing: " << error.toStdString();
-    EXPECT_FALSE(QFile::exists(TempFolder() + QStringLiteral("Preview.eml")));
+    EXPECT_TRUE(peer.quits().isEmpty()) << "no connection was opened";
+    EXPECT_EQ(run.sentCount() + run.failedCount(), 0);
+    EXPECT_EQ(run.stopReason(), BodyNotWrittenText());
+    const QString log = run.log();
+    EXPECT_TRUE(log.contains(BodyNotWrittenText() + QStringLiteral("\r\n\r\n"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Connecting")));
+    EXPECT_TRUE(log.endsWith(QStringLiteral("Personal Sending process has been completed.\r\n")));
+    EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
+    EXPECT_FALSE(QFile::exists(run.historyBase() + QStringLiteral(".eml")));
 }
 
 // A wrong password: one login attempt for the whole run, every message failed with the login's code.
@@ -87,7 +58,7 @@ TEST(SendRunRepairs, WrongPasswordLogsInOnceForTheWholeRun) {
     SaveSetting(Sections::Account, Keys::Password, QStringLiteral("wrong"));
     SaveSetting(Sections::Account, Keys::AuthMode, QStringLiteral("AUTH LOGIN"));
     SendRun run;
-    EXPECT_EQ(run.run(Input(QStringLiteral("Text")), PartialRange{}), SendRun::End::Normal);
+    EXPECT_EQ(run.run(TextInput(), PartialRange{}), SendRun::End::Normal);
     EXPECT_EQ(peer.authAttempts(), 1);
     EXPECT_EQ(peer.messageCount(), 0);
     EXPECT_EQ(run.failedCount(), 6);
@@ -95,7 +66,7 @@ TEST(SendRunRepairs, WrongPasswordLogsInOnceForTheWholeRun) {
 
     // The right password still works through the same path.
     SaveSetting(Sections::Account, Keys::Password, QStringLiteral("right"));
-    EXPECT_EQ(run.run(Input(QStringLiteral("Text")), PartialRange{}), SendRun::End::Normal);
+    EXPECT_EQ(run.run(TextInput(), PartialRange{}), SendRun::End::Normal);
     EXPECT_EQ(peer.authAttempts(), 2);
     EXPECT_EQ(peer.messageCount(), 6);
 }
@@ -116,40 +87,12 @@ TEST(SendRunRepairs, SilentServerCostsOneTimeOutPerRun) {
     run.setSmtpTimeouts(2000, 2000, 1000);
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(run.run(Input(QStringLiteral("Text")), PartialRange{}), SendRun::End::Normal);
+    EXPECT_EQ(run.run(TextInput(), PartialRange{}), SendRun::End::Normal);
     // One time-out is 1 s, one per recipient 50 s: 10 s leaves a loaded machine nine to spare.
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_EQ(connections, 1);
     EXPECT_EQ(run.failedCount(), 50);
     EXPECT_EQ(run.log().count(SmtpResultText(27)), 51);
-}
-
-// The preview leaves out an attachment it cannot read and still saves the message.
-TEST(SendRunRepairs, PreviewSkipsAnUnreadableAttachment) {
-    testenv::ClearSettings();
-    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
-    const QString good = TempFolder() + QStringLiteral("notes.txt");
-    {
-        QFile f(good);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("Gr\xc3\xbc\xc3\x9f"
-                "e\n");
-    }
-    SendRunInput in = Input(QStringLiteral("HTML"), &WrittenBody);
-    const QString fifo = TempFolder() + QStringLiteral("pipe.pdf");
-    QFile::remove(fifo);
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    in.attachments = {TempFolder() + QStringLiteral("missing.pdf"), good, TempFolder(), fifo};
-    QString error;
-    const QString path = SavePreview(in, &error);
-    ASSERT_FALSE(path.isEmpty()) << error.toStdString();
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray eml = f.readAll();
-    EXPECT_TRUE(eml.contains("notes.txt"));
-    EXPECT_FALSE(eml.contains("missing.pdf"));
-    EXPECT_FALSE(eml.contains("pipe.pdf"));
-    QFile::remove(fifo);
 }
 
 // The history files hold recipients' data: created for the owner alone, never opened up and closed
@@ -196,7 +139,7 @@ TEST(SendRunRepairs, HistoryFilesAreNeverReadableByOthers) {
     });
     const mode_t old = ::umask(0);
     SendRun run;
-    run.run(Input(QStringLiteral("Text")), PartialRange{});
+    run.run(TextInput(), PartialRange{});
     ::umask(old);
     done = true;
     watcher.join();

@@ -1,46 +1,21 @@
-// The send run's log at scale: written to the history as the run goes (a killed run leaves a record of
-// every message the server got), identical to what the window was shown, and a report box that keeps
-// only a bounded tail.
+// The send run's log at scale: written to the history as the run goes, so a killed run leaves a record
+// of every message the server got.
 #include "core/Paths.h"
 #include "sending/HistoryStore.h"
-#include "sending/forms/SendMailForm1.h"
 #include "sending/SendRun.h"
 #include "tests/sending/SendingFixture.h"
-#include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTest>
-#include <QTextBlock>
 #include <QThread>
 #include <gtest/gtest.h>
 
 using namespace sendingtest;
-
-namespace {
-
-SendRunInput TextInput() {
-    SendRunInput in;
-    in.subject = QStringLiteral("Note for $*MergeFirstName*$");
-    in.groupName = QStringLiteral("Friends");
-    in.format = QStringLiteral("Text");
-    in.priority = QStringLiteral("Normal");
-    in.plainBody = [] { return QStringLiteral("Dear $*MergeFirstName*$,\nthe note."); };
-    return in;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
 
 // Runs only as the child process of the test below: a send run to the group of the data folder it is
 // given, until the parent kills it.
@@ -95,43 +70,4 @@ TEST(SendRunScale, KilledRunLeavesAHistoryOfEveryMessageTheServerGot) {
             << i;
         EXPECT_TRUE(history.contains(("RCPT TO:<" + to + ">\r\n").toUtf8())) << to.toStdString();
     }
-}
-
-// The history file holds exactly what the window was given, plus one CR LF, for a run whose log is
-// longer than the report box keeps; the box shows the notice and the newest lines.
-TEST(SendRunScale, HistoryIsTheWholeLogAndTheReportBoxItsTail) {
-    MakeGroup(700);
-    SmtpPeer peer;
-    StoreAccount(peer.port());
-    SendMailForm1 form;
-    form.setInputSource([] { return TextInput(); });
-    QString shown;
-    QObject::connect(&form.run(), &SendRun::logAppended, &form, [&](const QString& text) { shown += text; });
-    auto* send = form.findChild<QPushButton*>(QStringLiteral("SendButton"));
-    auto* report = form.findChild<QPlainTextEdit*>(QStringLiteral("Report"));
-    // The report box takes the log in batches: the run's last line ends the last of them.
-    const auto shows = [report](int sent) {
-        return report->toPlainText().endsWith(QStringLiteral("%1 messages sent during process.\n").arg(sent));
-    };
-    send->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shows(700); }, 60000));
-
-    EXPECT_EQ(peer.messageCount(), 700);
-    EXPECT_EQ(ReadAll(form.run().historyBase() + QStringLiteral(".txt")),
-              (shown + QStringLiteral("\r\n")).toUtf8());
-    EXPECT_EQ(form.run().log(), shown);
-
-    const QTextDocument* doc = report->document();
-    ASSERT_GT(shown.count(QLatin1Char('\n')), ReportLineLimit);
-    EXPECT_LE(doc->blockCount(), ReportLineLimit + 1);
-    EXPECT_EQ(doc->firstBlock().text(), ReportTailNotice());
-    EXPECT_FALSE(
-        report->toPlainText().contains(QStringLiteral("Personal Sending process has been started.")));
-
-    // A second run starts the box afresh.
-    MakeGroup(1);
-    StoreAccount(peer.port());
-    send->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shows(1); }, 60000));
-    EXPECT_NE(report->document()->firstBlock().text(), ReportTailNotice());
 }

@@ -6,63 +6,15 @@
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryStore.h"
-#include "sending/forms/SendMailForm1.h"
-#include "sending/forms/ShutDownForm.h"
+#include "sending/MergeMacros.h"
 #include "tests/sending/SendingFixture.h"
-#include "tests/support/DialogAnswers.h"
-#include "tests/support/TestEnvironment.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
+#include <QJsonArray>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace sendingtest;
-
-namespace {
-
-QString WriteBodyFile(const QString& html) {
-    const QString path = TempFolder() + QStringLiteral("TestBody.htm");
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(html.toUtf8());
-    return path;
-}
-
-SendRunInput HtmlInput(const QString& subject = QStringLiteral("Offer for $*MergeFirstName*$")) {
-    SendRunInput in;
-    in.subject = subject;
-    in.groupName = QStringLiteral("Friends");
-    in.format = QStringLiteral("HTML");
-    in.priority = QStringLiteral("Normal");
-    in.writeHtmlBody = [] {
-        return WriteBodyFile(QStringLiteral("<html><body><p>Dear $*MergeFirstName*$ $*MergeLastName*$,</p>"
-                                            "<p>mail for $*MergeEmail*$</p></body></html>"));
-    };
-    return in;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-class FakePowerOff : public PowerOffService {
-public:
-    bool requestPowerOff() override {
-        ++calls;
-        return false;
-    }
-    int calls = 0;
-};
-
-} // namespace
 
 TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
     MakeGroup(3);
@@ -180,83 +132,6 @@ TEST(SendRun, MergeValuesNeverBreakTheSubjectHeader) {
     EXPECT_EQ(peer.envelope(0).value(QStringLiteral("to")).toArray().size(), 1);
 }
 
-TEST(SendMailForm1Window, CancelAnsweredYesDuringTheThirdMessageEndsTheRunWithoutShutdown) {
-    MakeGroup(5);
-    SmtpPeer peer;
-    StoreAccount(peer.port());
-    FakePowerOff powerOff;
-    SetPowerOffService(&powerOff);
-    testenv::MessageBoxRecorder boxes;
-    boxes.answer(QMessageBox::No); // the first cancel question is declined: the run goes on
-    boxes.answer(QMessageBox::Yes);
-
-    SendMailForm1 form;
-    form.setInputSource([] { return HtmlInput(); });
-    form.findChild<QCheckBox*>(QStringLiteral("ShutDownCheckBox"))->setChecked(true);
-    auto* cancel = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
-    QObject::connect(&form.run(), &SendRun::recipientStarted, &form, [&](qint32 position) {
-        if (position == 3)
-            QTimer::singleShot(0, &form, [&] {
-                EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
-                form.close(); // the close box asks too, and the window stays open
-                cancel->click();
-            });
-    });
-    form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
-
-    EXPECT_EQ(boxes.texts(),
-              QStringList(2, QStringLiteral("Are you sure you want to cancel the sending process?")));
-    EXPECT_GE(peer.messageCount(), 2);
-    EXPECT_LE(peer.messageCount(), 3);
-    const QString log = form.run().log();
-    EXPECT_TRUE(
-        log.contains(QStringLiteral("Personal Sending process has been completed.\r\n2 messages sent")));
-    EXPECT_EQ(powerOff.calls, 0);
-    EXPECT_EQ(cancel->text(), QStringLiteral("Close"));
-    EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("SendButton"))->isEnabled());
-    EXPECT_EQ(ReadAll(form.run().historyBase() + QStringLiteral(".txt")),
-              (log + QStringLiteral("\r\n")).toUtf8());
-    SetPowerOffService(nullptr);
-}
-
-TEST(SendMailForm1Window, PartialSendingAsksForAValidRangeThenSendsIt) {
-    MakeGroup(5);
-    SmtpPeer peer;
-    StoreAccount(peer.port());
-    testenv::MessageBoxRecorder boxes;
-    SendMailForm1 form;
-    form.setInputSource([] { return HtmlInput(); });
-    int attempts = 0;
-    std::function<void()> fill = [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (!dialog || dialog->objectName() != QLatin1String("PartialSendingForm")) {
-            QTimer::singleShot(10, fill);
-            return;
-        }
-        auto* from = dialog->findChild<QLineEdit*>(QStringLiteral("FromTextBox"));
-        auto* to = dialog->findChild<QLineEdit*>(QStringLiteral("ToTextBox"));
-        const bool first = attempts++ == 0;
-        from->setText(first ? QStringLiteral("4") : QStringLiteral("2"));
-        to->setText(first ? QStringLiteral("6") : QStringLiteral("3")); // 6 is beyond the group
-        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-        if (first)
-            QTimer::singleShot(0, fill);
-    };
-    QTimer::singleShot(0, fill);
-    form.PartialButton_Click();
-    EXPECT_EQ(attempts, 2);
-    EXPECT_EQ(boxes.texts().size(), 1);
-    EXPECT_EQ(peer.messageCount(), 2);
-    EXPECT_TRUE(form.partialRange().enabled);
-    EXPECT_EQ(form.partialRange().from, 2);
-    EXPECT_EQ(form.partialRange().to, 3);
-    EXPECT_TRUE(form.findChild<QPlainTextEdit*>(QStringLiteral("Report"))
-                    ->toPlainText()
-                    .contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\n")));
-    form.close();
-    EXPECT_FALSE(form.partialRange().enabled);
-}
-
 TEST(SendRun, CancelDuringConnectSendsNothing) {
     MakeGroup(3);
     SmtpPeer peer;
@@ -301,29 +176,6 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_EQ(last.sentCount(), 3);
 }
 
-// The keyboard alone runs the window: it opens with the focus on Send, Return presses the focused
-// button (Send starts the run, Close closes), and the focus is back on Send when the run ends.
-TEST(SendMailForm1Window, ReturnPressesTheFocusedButton) {
-    MakeGroup(2);
-    SmtpPeer peer;
-    StoreAccount(peer.port());
-    SendMailForm1 form;
-    form.setInputSource([] { return HtmlInput(); });
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    auto* send = form.findChild<QPushButton*>(QStringLiteral("SendButton"));
-    EXPECT_EQ(QApplication::focusWidget(), send);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(peer.messageCount(), 2);
-    EXPECT_EQ(QApplication::focusWidget(), send);
-    auto* close = form.findChild<QPushButton*>(QStringLiteral("CancelButton"));
-    close->setFocus();
-    QTest::keyClick(close, Qt::Key_Return);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(peer.messageCount(), 2);
-}
-
 // An empty group still connects and ends normally: the size line says 0, no count line, a history log
 // and no history message. A "TextPart" that names no rule sends the HTML message without a body.
 TEST(SendRun, EmptyGroupAndUnknownTextPart) {
@@ -350,4 +202,119 @@ TEST(SendRun, EmptyGroupAndUnknownTextPart) {
     EXPECT_FALSE(peer.message(0).contains("text/html"));
     EXPECT_FALSE(run.log().contains(QStringLiteral("Error ")));
     EXPECT_EQ(run.sentCount(), 1);
+}
+
+// Every message of a run gets the whole message afresh (the component clears body and attachments after
+// each): its own plain text, the attachment, the priority and the read receipt to the sender. The window
+// follows the run by its signals.
+TEST(SendRun, EveryMessageCarriesTheBodyAttachmentPriorityAndReceipt) {
+    MakeGroup(3);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SaveSetting(Sections::Account, Keys::AttachmentEncoding, QStringLiteral("Base 64"));
+    const QString file = TempFolder() + QStringLiteral("price list.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("prices\n");
+    }
+    SendRunInput in = TextInput();
+    in.priority = QStringLiteral("High");
+    in.readReceipt = true;
+    in.attachments = {file};
+    SendRun run;
+    qint32 maximum = -1;
+    QList<qint32> started, handled;
+    QStringList subjects;
+    QObject::connect(&run, &SendRun::overallMaximum, [&](qint32 m) { maximum = m; });
+    QObject::connect(&run, &SendRun::recipientStarted, [&](qint32 p) { started << p; });
+    QObject::connect(&run, &SendRun::overallValue, [&](qint32 v) { handled << v; });
+    QObject::connect(&run, &SendRun::subjectPersonalised, [&](const QString& s) { subjects << s; });
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Normal);
+
+    ASSERT_EQ(peer.messageCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        const QByteArray msg = peer.message(i);
+        EXPECT_TRUE(msg.contains("Subject: Note for First" + n + "\r\n")) << msg.constData();
+        EXPECT_TRUE(msg.contains("Dear First" + n + ",\r\nthe note."));
+        EXPECT_FALSE(msg.contains("text/html"));
+        EXPECT_TRUE(msg.contains("From: Sender Name <sender@example.test>\r\n")) << msg.constData();
+        EXPECT_TRUE(msg.contains("X-Priority: 1 (Highest)\r\n"));
+        EXPECT_TRUE(msg.contains("Disposition-Notification-To: sender@example.test\r\n"));
+        EXPECT_EQ(msg.count("price list.txt"), 2) << "the name in Content-Type and Content-Disposition";
+        EXPECT_TRUE(msg.contains(QByteArray("prices\n").toBase64()));
+        EXPECT_EQ(peer.envelope(i).value(QStringLiteral("from")).toString(),
+                  QStringLiteral("sender@example.test"));
+    }
+    EXPECT_EQ(maximum, 3);
+    EXPECT_EQ(started, (QList<qint32>{1, 2, 3}));
+    EXPECT_EQ(handled, (QList<qint32>{0, 1, 2, 3}));
+    EXPECT_EQ(subjects, (QStringList{QStringLiteral("Note for First1"), QStringLiteral("Note for First2"),
+                                     QStringLiteral("Note for First3")}));
+}
+
+// Each of the macros brings its own column's value into the subject and the body.
+TEST(SendRun, EveryMacroReachesTheMessageFromItsOwnColumn) {
+    MakeGroup(1);
+    QStringList expected;
+    {
+        Connection db;
+        ASSERT_TRUE(db.Open());
+        for (const MergeMacro& m : MergeMacros) {
+            const QString column = QString::fromLatin1(m.column);
+            if (column == QLatin1String("G-Email")) {
+                expected << QStringLiteral("r1@example.test");
+                continue;
+            }
+            expected << QStringLiteral("Value%1x").arg(expected.size() + 1, 2, 10, QLatin1Char('0'));
+            ASSERT_EQ(db.ExecuteWrite(
+                          QStringLiteral("UPDATE [Emails] SET [%1] = '%2'").arg(column, expected.last())),
+                      1)
+                << m.column;
+        }
+    }
+    QString subject, body = QStringLiteral("<html><body>\n");
+    for (const MergeMacro& m : MergeMacros) {
+        subject += QString::fromLatin1(m.macro) + QLatin1Char(' ');
+        body += QStringLiteral("<p>%1</p>\n").arg(QString::fromLatin1(m.macro));
+    }
+    body += QStringLiteral("</body></html>\n");
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRunInput in = HtmlInput(subject.trimmed());
+    in.writeHtmlBody = [body] {
+        const QString path = TempFolder() + QStringLiteral("AllMacros.htm");
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(body.toUtf8()) > 0 ? path
+                                                                                                : QString();
+    };
+    SendRun run;
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Normal);
+    ASSERT_EQ(peer.messageCount(), 1);
+    const QByteArray msg = peer.message(0);
+    QByteArray header = msg.left(msg.indexOf("\r\n\r\n") + 2);
+    header.replace("\r\n ", " ").replace("\r\n\t", "\t"); // unfolded
+    EXPECT_TRUE(header.contains("Subject: " + expected.join(QLatin1Char(' ')).toUtf8() + "\r\n"))
+        << header.constData();
+    for (const QString& value : std::as_const(expected))
+        EXPECT_TRUE(msg.contains("<p>" + value.toUtf8() + "</p>")) << value.toStdString();
+    EXPECT_FALSE(msg.contains("$*Merge"));
+}
+
+// A body file that cannot be opened is logged for each message, and each goes out without its body,
+// as the account's set-up says.
+TEST(SendRun, BodyFileThatCannotBeOpenedIsLoggedForEachMessage) {
+    MakeGroup(2);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    SendRunInput in = HtmlInput();
+    in.writeHtmlBody = [] { return TempFolder() + QStringLiteral("gone.htm"); };
+    SendRun run;
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Normal);
+    const QString log = run.log();
+    EXPECT_EQ(log.count(QStringLiteral("Error 1: Failure opening file.\r\n\r\n")), 2) << log.toStdString();
+    EXPECT_EQ(run.sentCount(), 2);
+    ASSERT_EQ(peer.messageCount(), 2);
+    EXPECT_FALSE(peer.message(1).contains("Dear"));
 }

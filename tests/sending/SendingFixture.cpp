@@ -1,6 +1,7 @@
 #include "tests/sending/SendingFixture.h"
 
 #include "core/Database.h"
+#include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "tests/support/TestEnvironment.h"
@@ -12,12 +13,14 @@
 
 namespace sendingtest {
 
-SmtpPeer::SmtpPeer(const QStringList& refused, const QString& user, const QString& password) {
+SmtpPeer::SmtpPeer(const QStringList& refused, const QString& user, const QString& password, Dsn dsn) {
     QStringList args{QStringLiteral(SENDING_PEER_SCRIPT), QStringLiteral("--dir"), m_dir.path()};
     for (const QString& r : refused)
         args << QStringLiteral("--refuse") << r;
     if (!user.isEmpty())
         args << QStringLiteral("--user") << user << QStringLiteral("--password") << password;
+    if (dsn == Dsn::Offered)
+        args << QStringLiteral("--dsn");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process.waitForStarted(5000))
@@ -59,10 +62,14 @@ QStringList SmtpPeer::quits() const {
 }
 
 int SmtpPeer::authAttempts() const {
+    return int(authMechanisms().size());
+}
+
+QStringList SmtpPeer::authMechanisms() const {
     QFile f(m_dir.filePath(QStringLiteral("auth.log")));
     if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    return int(f.readAll().count('\n'));
+        return {};
+    return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 quint16 ClosedPort() {
@@ -102,6 +109,39 @@ void StoreAccount(quint16 port) {
     SaveSetting(A, Keys::Port, QString::number(port));
     SaveSetting(A, Keys::HeaderEncoding, QStringLiteral("None"));
     SaveSetting(A, Keys::Encoding, QStringLiteral("None"));
+}
+
+SendRunInput HtmlInput(const QString& subject) {
+    SendRunInput in;
+    in.subject = subject;
+    in.groupName = QStringLiteral("Friends");
+    in.format = QStringLiteral("HTML");
+    in.priority = QStringLiteral("Normal");
+    in.writeHtmlBody = [] {
+        const QString path = TempFolder() + QStringLiteral("TestBody.htm");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        f.write("<html><body><p>Dear $*MergeFirstName*$ $*MergeLastName*$,</p>"
+                "<p>mail for $*MergeEmail*$</p></body></html>");
+        return path;
+    };
+    return in;
+}
+
+SendRunInput TextInput() {
+    SendRunInput in;
+    in.subject = QStringLiteral("Note for $*MergeFirstName*$");
+    in.groupName = QStringLiteral("Friends");
+    in.format = QStringLiteral("Text");
+    in.priority = QStringLiteral("Normal");
+    in.plainBody = [] { return QStringLiteral("Dear $*MergeFirstName*$,\nthe note."); };
+    return in;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace sendingtest

@@ -1,5 +1,4 @@
-// The account dialog and its connection test, the message set-up, the send checks, the preview and the
-// signature dialog.
+// The account dialog and its connection test, the send checks, the preview and the signature dialog.
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
@@ -7,12 +6,11 @@
 #include "mail/Smtp.h"
 #include "sending/forms/EmailManagerForm.h"
 #include "sending/forms/MessagePreview.h"
-#include "sending/MessageSetup.h"
 #include "sending/forms/SendChecks.h"
 #include "sending/forms/SignatureManagerForm.h"
 #include "tests/sending/SendingFixture.h"
-#include "tests/support/TestComposer.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/ShellOpener.h"
 
@@ -178,45 +176,6 @@ TEST(AccountTest, ReportsTheConnectionResultOfWhatIsTyped) {
     EXPECT_EQ(smtp.ThreadMode(), 2);
     EXPECT_EQ(AccountTestResultText(6), QStringLiteral("Error 6: Unknown Error."));
     EXPECT_EQ(AccountTestResultText(17), QStringLiteral("Error 17: Could not resolve host."));
-}
-
-TEST(MessageSetup, FollowsTheAccountSettings) {
-    testenv::ClearSettings();
-    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
-    SaveSetting(Sections::Account, Keys::Extended, QStringLiteral("1"));
-    SaveSetting(Sections::Account, Keys::Encoding, QStringLiteral("Base 64"));
-    {
-        mail::Smtp smtp;
-        SetUpSmtp(smtp, QStringLiteral("Normal"), true);
-        const mail::MessageSpec& spec = smtp.Spec();
-        EXPECT_EQ(spec.optionFlags, 272);
-        EXPECT_EQ(smtp.ThreadMode(), 1);
-        EXPECT_EQ(spec.priority, QStringLiteral("3"));
-        EXPECT_EQ(spec.bodyEncoding, 2);
-        EXPECT_EQ(spec.partEncoding, 2);
-        EXPECT_EQ(spec.boundaryPrefix.size(), 10);
-        EXPECT_TRUE(spec.headers.contains(
-            qMakePair(QStringLiteral("X-Mailer"), QStringLiteral("Torvale Velanto Ostrel 14.0"))));
-        EXPECT_TRUE(spec.headers.contains(
-            qMakePair(QStringLiteral("Disposition-Notification-To"), QStringLiteral("ann@example.test"))));
-        // A missing header encoding means quoted-printable.
-        EXPECT_TRUE(ApplySubject(smtp, QStringLiteral("Grüße")));
-        EXPECT_TRUE(smtp.Spec().subject.startsWith(QStringLiteral("=?")))
-            << smtp.Spec().subject.toStdString();
-    }
-    SaveSetting(Sections::Account, Keys::Extended, QStringLiteral("0"));
-    SaveSetting(Sections::Account, Keys::HeaderEncoding, QStringLiteral("Base 64"));
-    mail::Smtp smtp;
-    SetUpSmtp(smtp, QStringLiteral("Urgent"), false);
-    EXPECT_EQ(smtp.Spec().optionFlags, 256);
-    EXPECT_EQ(smtp.Spec().priority, QString());
-    EXPECT_EQ(smtp.Spec().headers.size(), 1);
-    EXPECT_TRUE(ApplySubject(smtp, QString()));
-    EXPECT_EQ(smtp.Spec().subject, QString());
-    SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("2"));
-    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), -1);
-    SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("0"));
-    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), 1);
 }
 
 TEST(SendChecks, SubjectAndBodyRules) {

@@ -1,13 +1,12 @@
-// The history store and its window, the shutdown countdown, the thread options.
+// The History Manager, the shutdown countdown, the thread options.
 #include "core/Globals.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
-#include "sending/forms/HistoryManagerForm.h"
 #include "sending/HistoryStore.h"
+#include "sending/forms/HistoryManagerForm.h"
 #include "sending/forms/ShutDownForm.h"
 #include "sending/forms/ThreadForm.h"
-#include "sending/ThreadModes.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/ShellOpener.h"
@@ -55,20 +54,6 @@ void Touch(const QString& name) {
     f.write("x");
 }
 } // namespace
-
-TEST(HistoryStore, NamesRunsByStartTimeAndCleanedSubject) {
-    testenv::FreshDataPath();
-    const QDateTime start(QDate(2026, 12, 8), QTime(1, 31, 5));
-    EXPECT_EQ(HistoryBase(start, QStringLiteral("Spring offer: 20% off!")),
-              HistoryFolder() + QStringLiteral("12-08-2026_01-31-05_Spring offer 20 off"));
-    EXPECT_EQ(SubjectToFileName(QString()), QStringLiteral("No Subject"));
-    EXPECT_EQ(SubjectToFileName(QStringLiteral("_é!?")), QStringLiteral("No Subject"));
-    EXPECT_EQ(SubjectToFileName(QStringLiteral("a_b-c d\u00e9")), QStringLiteral("ab-c d"));
-    EXPECT_EQ(HistoryBase(start, QString(100, QLatin1Char('k'))).section(QLatin1Char('_'), 2).size(), 64);
-    EXPECT_EQ(HistoryDetails(QStringLiteral("12-08-2026_01-31-05_Spring offer 20 off.txt")),
-              QStringLiteral("Date = 12-08-2026  -  Time = 01-31-05 - Subject = Spring offer 20 off"));
-    EXPECT_EQ(HistoryDetails(QStringLiteral("notes.txt")), QString());
-}
 
 TEST(HistoryManager, ListsLogsOpensThemAndDeletesTheWholeHistory) {
     testenv::FreshDataPath();
@@ -230,6 +215,4 @@ TEST(ThreadOptions, ShowsAndStoresEachSectionsMode) {
     EXPECT_EQ(GetSetting(Sections::SmtpThread, Keys::Mode), QStringLiteral("Single"));
     EXPECT_EQ(GetSetting(Sections::Pop3Thread, Keys::Mode), QStringLiteral("Odd"));
     EXPECT_EQ(GetSetting(Sections::Imap4Thread, Keys::Mode), QStringLiteral("No"));
-    EXPECT_EQ(SmtpThreadModeValue(), 0);
-    EXPECT_EQ(ThreadModeValue(QStringLiteral("second")), -1);
 }
