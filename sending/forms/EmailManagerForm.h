@@ -1,6 +1,8 @@
 #pragma once
 // The mail account dialog: sender, server, authentication, sending method and message settings, with
 // a connection test of what is typed.
+#include "sending/AccountTest.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -10,30 +12,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-
-namespace mail {
-class Smtp;
-}
-
-// What the connection test uses of the dialog.
-struct AccountTestInput {
-    QString server;
-    QString port;
-    bool auth = false;
-    QString username;
-    QString password;
-    QString authMode;
-};
-
-// Sets up the SMTP object from the input and the stored thread mode, connects, reports, disconnects.
-// Returns Connect's result (0 = the connection was opened).
-qint32 RunAccountTest(mail::Smtp& smtp, const AccountTestInput& input);
-
-// The text the test shows for a Connect result.
-QString AccountTestResultText(qint32 rc);
-
-// True when the text is a port number the dialog accepts (digits, 1 to 65535).
-bool IsValidPortText(const QString& port);
 
 class EmailManagerForm : public QDialog {
     Q_OBJECT

@@ -1,24 +1,9 @@
 #pragma once
-// The message as it would be sent, without merging and without a server: saved as "Preview.eml" in the
-// temporary folder and opened with the desktop's mail program.
-#include "sending/SendRun.h"
+// The Preview command: the message as it would be sent, opened with the desktop's mail program.
+#include "sending/PreviewMessage.h"
 
-namespace mail {
-class Smtp;
-}
 class Composer;
-
-// Builds the preview message on smtp from the input and the settings (the group name is its one
-// recipient; merge macros stay as they are; attachments that cannot be read are left out). False when
-// the HTML body could not be written to its file.
-bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input);
-
-// What the preview says when the message's body could not be written to its file.
-QString PreviewNotWrittenText();
-
-// Builds and saves the preview file; returns its path, or an empty text when it could not be saved
-// (*error, when given, then says why).
-QString SavePreview(const SendRunInput& input, QString* error = nullptr);
+class QWidget;
 
 // The Preview command: trims the subject, saves the preview of the main window's message and opens it.
 void ShowMessagePreview(QWidget* parent, Composer& composer);

@@ -3,7 +3,6 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
-#include "mail/Smtp.h"
 #include "sending/forms/EmailManagerForm.h"
 #include "sending/forms/MessagePreview.h"
 #include "sending/forms/SendChecks.h"
@@ -167,28 +166,6 @@ TEST(AccountTest, ReportsTheConnectionResultOfWhatIsTyped) {
     form.TestPushButton_Click();
     EXPECT_TRUE(boxes.last().startsWith(QStringLiteral("Error "))) << boxes.last().toStdString();
     EXPECT_EQ(Account(Keys::Server), QStringLiteral("<missing>"));
-
-    mail::Smtp smtp;
-    AccountTestInput input;
-    input.server = QStringLiteral("127.0.0.1");
-    input.port = QString::number(peer.port());
-    EXPECT_EQ(RunAccountTest(smtp, input), 0);
-    EXPECT_EQ(smtp.ThreadMode(), 2);
-    EXPECT_EQ(AccountTestResultText(6), QStringLiteral("Error 6: Unknown Error."));
-    EXPECT_EQ(AccountTestResultText(17), QStringLiteral("Error 17: Could not resolve host."));
-}
-
-TEST(SendChecks, SubjectAndBodyRules) {
-    for (const char* s : {"Re: hello", "fw : x", "FW:", "rE:"})
-        EXPECT_TRUE(IsReplyOrForwardSubject(QString::fromLatin1(s))) << s;
-    for (const char* s : {"Fwd: x", "RE hello", "Hello RE:", ""})
-        EXPECT_FALSE(IsReplyOrForwardSubject(QString::fromLatin1(s))) << s;
-    EXPECT_TRUE(IsEmptyBodyText(QString()));
-    EXPECT_TRUE(IsEmptyBodyText(QStringLiteral("  \r\n \r\n")));
-    EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\t")));
-    EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\n")));
-    EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\r \n")));
-    EXPECT_FALSE(IsEmptyBodyText(QString(QChar(160))));
 }
 
 TEST(SendChecks, StopAtTheFirstFailingCheck) {

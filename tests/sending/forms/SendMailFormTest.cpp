@@ -1,10 +1,9 @@
 // The sending window over a real run to an SMTP peer on 127.0.0.1: its buttons, questions and report
-// box, the partial range it asks for, and the preview beside it.
+// box, the partial range it asks for.
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "sending/SendRun.h"
-#include "sending/forms/MessagePreview.h"
 #include "sending/forms/SendMailForm1.h"
 #include "sending/forms/ShutDownForm.h"
 #include "tests/sending/SendingFixture.h"
@@ -162,13 +161,6 @@ TEST(SendMailForm1Window, BodyThatCannotBeWrittenIsShownAndPreviewsNothing) {
                     .contains(BodyNotWrittenText()));
     EXPECT_EQ(boxes.texts(), QStringList{BodyNotWrittenText()});
     EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("SendButton"))->isEnabled());
-
-    QFile::remove(TempFolder() + QStringLiteral("Preview.eml")); // from an earlier preview
-    QString error;
-    EXPECT_TRUE(SavePreview(Unwritable(HtmlInput()), &error).isEmpty());
-    EXPECT_TRUE(error.contains(QLatin1String("preview"))) << error.toStdString();
-    EXPECT_FALSE(error.contains(QLatin1String("sent"))) << "a preview sends nothing: " << error.toStdString();
-    EXPECT_FALSE(QFile::exists(TempFolder() + QStringLiteral("Preview.eml")));
 }
 
 // The history file holds exactly what the window was given, plus one CR LF, for a run whose log is
@@ -211,29 +203,3 @@ TEST(SendMailForm1Window, HistoryIsTheWholeLogAndTheReportBoxItsTail) {
 }
 
 // The preview leaves out an attachment it cannot read and still saves the message.
-TEST(MessagePreview, SkipsAnUnreadableAttachment) {
-    testenv::ClearSettings();
-    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
-    const QString good = TempFolder() + QStringLiteral("notes.txt");
-    {
-        QFile f(good);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("Gr\xc3\xbc\xc3\x9f"
-                "e\n");
-    }
-    SendRunInput in = HtmlInput();
-    const QString fifo = TempFolder() + QStringLiteral("pipe.pdf");
-    QFile::remove(fifo);
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    in.attachments = {TempFolder() + QStringLiteral("missing.pdf"), good, TempFolder(), fifo};
-    QString error;
-    const QString path = SavePreview(in, &error);
-    ASSERT_FALSE(path.isEmpty()) << error.toStdString();
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray eml = f.readAll();
-    EXPECT_TRUE(eml.contains("notes.txt"));
-    EXPECT_FALSE(eml.contains("missing.pdf"));
-    EXPECT_FALSE(eml.contains("pipe.pdf"));
-    QFile::remove(fifo);
-}
