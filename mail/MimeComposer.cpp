@@ -205,7 +205,7 @@ QByteArray MessageId(const QString& fromAddress) {
            QByteArray::number(r, 36) + '@' + domain.toLatin1() + '>';
 }
 
-// The message's own headers, From first, then the extra headers the spec names.
+// The message's own headers, From first, then the extra headers the message description names.
 QByteArray MessageHeaders(const MessageSpec& spec, const QString& charset) {
     QByteArray out;
     out.reserve(4096);
