@@ -5,7 +5,6 @@
 #include "app/CommandTable.h"
 #include "app/MainForm.h"
 #include "app/MainFormLogic.h"
-#include "app/PrintDialog.h"
 #include "app/TipForm.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
@@ -21,6 +20,7 @@
 #include "ui/HelpViewer.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ModalDialog.h"
+#include "ui/PrintDialog.h"
 #include "ui/ShellOpener.h"
 #include "ui/WindowConventions.h"
 

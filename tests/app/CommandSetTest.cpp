@@ -3,7 +3,6 @@
 #include "app/CommandBars.h"
 #include "app/MainForm.h"
 #include "app/MainFormLogic.h"
-#include "app/PrintDialog.h"
 #include "core/Database.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
@@ -15,6 +14,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "ui/CommandWindows.h"
 #include "ui/HelpViewer.h"
+#include "ui/PrintDialog.h"
 #include "ui/ShellOpener.h"
 
 #include <QAction>

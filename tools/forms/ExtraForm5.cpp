@@ -7,6 +7,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OutputFiles.h"
+#include "ui/PrintDialog.h"
 #include "ui/WindowConventions.h"
 
 #include <QCloseEvent>
@@ -141,7 +142,7 @@ void ExtraForm5::PrintButton_Click() {
                                        "Do you still want to print this document?")))
         return;
     QPrinter printer(QPrinter::HighResolution);
-    if (!ChoosePrinter(this, printer))
+    if (!AskPrinter(this, printer))
         return;
     PrintTextLines(printer, ProbePrintLines(report)); // any printing error ends the command silently
 }

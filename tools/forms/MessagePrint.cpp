@@ -4,16 +4,11 @@
 #include "mail/MimeSupport.h"
 #include "mail/print/MessagePrinter.h"
 #include "tools/MessageFiles.h"
+#include "ui/PrintDialog.h"
 
-#include <QPrintDialog>
 #include <QPrinter>
 
 namespace {
-PrintDialogHook& DialogHook() {
-    static PrintDialogHook hook;
-    return hook;
-}
-
 QString PrintResultText(qint32 result) {
     switch (result) {
     case mail::PrintInvalidPrinter:
@@ -44,10 +39,6 @@ qint32 HeaderStyle(bool center, bool bold, bool underline) {
     return (center ? 1 : 0) + (bold ? 2 : 0) + (underline ? 4 : 0);
 }
 
-void SetPrintDialogHook(PrintDialogHook hook) {
-    DialogHook() = std::move(hook);
-}
-
 QString PrintMessageFile(const PrintRequest& request, QWidget* parent) {
     mail::Message message;
     const qint32 result =
@@ -66,14 +57,7 @@ QString PrintMessageFile(const PrintRequest& request, QWidget* parent) {
     QString docName = message.GetSubject();
     docName.replace(QLatin1Char('/'), QLatin1Char('-')).replace(QLatin1Char('\\'), QLatin1Char('-'));
     printer.setDocName(mail::SafePartName(mail::CutToUtf8Bytes(docName, 200), QStringLiteral("Message")));
-    bool accepted = false;
-    if (DialogHook()) {
-        accepted = DialogHook()(printer, parent);
-    } else {
-        QPrintDialog dialog(&printer, parent);
-        dialog.setWindowTitle(QStringLiteral("Print Email Message"));
-        accepted = dialog.exec() == QDialog::Accepted;
-    }
+    const bool accepted = AskPrinter(parent, printer, QStringLiteral("Print Email Message"));
     if (!accepted)
         return PrintResultText(mail::PrintCancelled);
 

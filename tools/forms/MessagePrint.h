@@ -1,7 +1,6 @@
 #pragma once
 // Prints a stored message with a page header and margins through the mail library's message printer.
 #include <QString>
-#include <functional>
 
 class QPrinter;
 class QWidget;
@@ -19,11 +18,6 @@ struct PrintRequest {
     qint32 headerStyle = 0;
     qint32 left = 1, top = 1, right = 1;
 };
-
-// The print dialog: true when the user chose to print on the printer it set up. Tests replace it
-// (and print into a PDF file); nothing else is ever sent to a printer by a test.
-using PrintDialogHook = std::function<bool(QPrinter& printer, QWidget* parent)>;
-void SetPrintDialogHook(PrintDialogHook hook);
 
 // Reads and prints the message. "" after a print; otherwise the text to show (a message-file error,
 // the handle error, or a print result).

@@ -15,6 +15,7 @@
 #include "tools/forms/MessagePrint.h"
 #include "tools/forms/RegisterMessageFileTools.h"
 #include "ui/CommandWindows.h"
+#include "ui/PrintDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -161,7 +162,7 @@ TEST_F(MessageFileWindowsTest, PrintsHeaderAndBodyIntoAPdfFile) {
     const QString pdf = path(QStringLiteral("out.pdf"));
     int dialogs = 0;
     bool accept = false;
-    SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+    SetPrintDialogHook([&](QPrinter& printer) {
         ++dialogs;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
@@ -199,7 +200,7 @@ TEST_F(MessageFileWindowsTest, PrintsHeaderAndBodyIntoAPdfFile) {
 // with a slash would name a folder that is not there, and the print would fail.
 TEST_F(MessageFileWindowsTest, ThePrintDocumentNameIsAFileName) {
     QString docName;
-    SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+    SetPrintDialogHook([&](QPrinter& printer) {
         docName = printer.docName();
         return false;
     });

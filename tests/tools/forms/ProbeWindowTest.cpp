@@ -5,6 +5,7 @@
 #include "tools/SmtpProbe.h"
 #include "tools/forms/ExtraForm5.h"
 #include "tools/forms/TextPrinting.h"
+#include "ui/PrintDialog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +26,7 @@ protected:
     QLineEdit* box(const char* name) { return form.findChild<QLineEdit*>(QString::fromLatin1(name)); }
     QPushButton* button(const char* name) { return form.findChild<QPushButton*>(QString::fromLatin1(name)); }
     QString report() { return form.findChild<QPlainTextEdit*>(QStringLiteral("Report"))->toPlainText(); }
-    void TearDown() override { SetPrintDialogHookForTesting({}); }
+    void TearDown() override { SetPrintDialogHook({}); }
 
     testenv::MessageBoxRecorder boxes;
     testenv::FileDialogAnswers files;
@@ -91,7 +92,7 @@ TEST_F(ProbeWindow, ProbesTheTrimmedServerThenSavesAndPrintsTheReport) {
     const QString pdf = dir.filePath(QStringLiteral("probe.pdf"));
     int dialogs = 0;
     bool cancelDialog = true;
-    SetPrintDialogHookForTesting([&](QPrinter& printer) {
+    SetPrintDialogHook([&](QPrinter& printer) {
         ++dialogs;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);

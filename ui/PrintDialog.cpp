@@ -1,4 +1,4 @@
-#include "app/PrintDialog.h"
+#include "ui/PrintDialog.h"
 
 #include <QPrintDialog>
 #include <QPrinter>
@@ -14,10 +14,10 @@ void SetPrintDialogHook(PrintDialogHook h) {
     hook() = std::move(h);
 }
 
-bool AskPrinter(QWidget* parent, QPrinter& printer) {
+bool AskPrinter(QWidget* parent, QPrinter& printer, const QString& title) {
     if (hook())
         return hook()(printer);
     QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Print"));
+    dialog.setWindowTitle(title);
     return dialog.exec() == QDialog::Accepted;
 }
