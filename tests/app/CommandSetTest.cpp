@@ -12,6 +12,7 @@
 #include "sending/MergeMacros.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "ui/CommandWindows.h"
 #include "ui/HelpViewer.h"
 #include "ui/PrintDialog.h"
@@ -45,17 +46,6 @@ CommandId::Id MergeCommand(const char* macro) {
             return CommandId::Id(m.commandId);
     ADD_FAILURE() << "no merge command for " << macro;
     return CommandId::Id(0);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void setting(const char* section, const char* key, const QString& value) {
@@ -101,7 +91,7 @@ TEST_F(CommandSetTest, NewStartsAnEmptyDocumentOrTheSignatureWithoutAskingWhenNo
 }
 
 TEST_F(CommandSetTest, OpenSavesTheOldDocumentFirstAndThenLoadsTheChosenFile) {
-    writeFile(path("chosen.htm"), "<html><body><p>chosen</p></body></html>");
+    testenv::WriteFile(path("chosen.htm"), "<html><body><p>chosen</p></body></html>");
     MainForm form;
     form.editor()->SetDocumentHTML(QStringLiteral("<p>draft</p>"));
 
@@ -123,7 +113,7 @@ TEST_F(CommandSetTest, OpenSavesTheOldDocumentFirstAndThenLoadsTheChosenFile) {
     boxes.answer(QMessageBox::Yes);
     dialogs.answer(path("draft.htm"));
     form.ExecuteCommand(CommandId::Open);
-    EXPECT_TRUE(readAll(path("draft.htm")).contains("draft"));
+    EXPECT_TRUE(testenv::ReadFile(path("draft.htm")).contains("draft"));
     EXPECT_EQ(bodyText(form), QStringLiteral("chosen"));
     EXPECT_EQ(form.editor()->CurrentDocumentPath(), path("chosen.htm"));
     EXPECT_FALSE(form.editor()->IsDirty());
@@ -153,7 +143,7 @@ TEST_F(CommandSetTest, OpenRefusesAFileThatIsNotTextAndKeepsTheChangedDocument) 
         seed = seed * 1103515245u + 12345u;
         pdf += char(seed >> 24);
     }
-    writeFile(path("manual.pdf"), pdf);
+    testenv::WriteFile(path("manual.pdf"), pdf);
     MainForm form;
     form.editor()->SetDocumentHTML(QStringLiteral("<p>draft</p>"));
     ASSERT_TRUE(form.editor()->IsDirty());
@@ -174,37 +164,37 @@ TEST_F(CommandSetTest, OpenRefusesAFileThatIsNotTextAndKeepsTheChangedDocument) 
 }
 
 TEST_F(CommandSetTest, SaveWritesInPlaceButAnUntitledOrPreviewDocumentGoesThroughTheSaveDialog) {
-    writeFile(path("letter.htm"), "<html><body><p>letter</p></body></html>");
+    testenv::WriteFile(path("letter.htm"), "<html><body><p>letter</p></body></html>");
     MainForm form;
     ASSERT_TRUE(form.editor()->LoadDocument(path("letter.htm")));
     form.editor()->DOM().pasteHTML(QStringLiteral("<i>signed</i>"));
     form.ExecuteCommand(CommandId::Save);
     EXPECT_TRUE(dialogs.seen().empty());
-    EXPECT_TRUE(readAll(path("letter.htm")).contains("signed"));
+    EXPECT_TRUE(testenv::ReadFile(path("letter.htm")).contains("signed"));
     EXPECT_FALSE(form.editor()->IsDirty());
 
     // A document whose file is the preview's body file is untitled.
-    writeFile(TempFolder() + QStringLiteral("Preview.htm"), "<p>preview</p>");
+    testenv::WriteFile(TempFolder() + QStringLiteral("Preview.htm"), "<p>preview</p>");
     ASSERT_TRUE(form.editor()->LoadDocument(TempFolder() + QStringLiteral("Preview.htm")));
     dialogs.answer(path("kept.htm"));
     form.ExecuteCommand(CommandId::ToolSave);
     ASSERT_EQ(dialogs.seen().size(), 1u);
     EXPECT_EQ(dialogs.seen()[0].title, QStringLiteral("Save"));
-    EXPECT_TRUE(readAll(path("kept.htm")).contains("preview"));
+    EXPECT_TRUE(testenv::ReadFile(path("kept.htm")).contains("preview"));
     EXPECT_EQ(form.editor()->CurrentDocumentPath(), path("kept.htm"));
 
     // Save As onto a read-only file: No writes nothing, Yes unlocks and saves.
-    writeFile(path("locked.htm"), "old");
+    testenv::WriteFile(path("locked.htm"), "old");
     QFile::setPermissions(path("locked.htm"), QFile::ReadOwner);
     dialogs.answer(path("locked.htm"));
     boxes.answer(QMessageBox::No);
     form.ExecuteCommand(CommandId::SaveAs);
     EXPECT_EQ(boxes.last(), QStringLiteral("The output file is locked.\nWould you like to unlock it now?"));
-    EXPECT_EQ(readAll(path("locked.htm")), QByteArray("old"));
+    EXPECT_EQ(testenv::ReadFile(path("locked.htm")), QByteArray("old"));
     dialogs.answer(path("locked.htm"));
     boxes.answer(QMessageBox::Yes);
     form.ExecuteCommand(CommandId::SaveAs);
-    EXPECT_TRUE(readAll(path("locked.htm")).contains("preview"));
+    EXPECT_TRUE(testenv::ReadFile(path("locked.htm")).contains("preview"));
 
     // Save in place asks nothing and never writes over a file made read-only since: the user is told,
     // the file and its protection stay, and the changes are still unsaved.
@@ -215,7 +205,7 @@ TEST_F(CommandSetTest, SaveWritesInPlaceButAnUntitledOrPreviewDocumentGoesThroug
     ASSERT_EQ(boxes.seen().size(), before + 1);
     EXPECT_EQ(boxes.last(), QStringLiteral("The document could not be saved to '") + path("locked.htm") +
                                 QStringLiteral("'."));
-    EXPECT_FALSE(readAll(path("locked.htm")).contains("later"));
+    EXPECT_FALSE(testenv::ReadFile(path("locked.htm")).contains("later"));
     EXPECT_EQ(QFile::permissions(path("locked.htm")) & QFile::WriteOwner, QFile::Permissions());
     EXPECT_TRUE(form.editor()->IsDirty());
     EXPECT_TRUE(dialogs.seen().size() == 3u);
@@ -244,7 +234,7 @@ TEST_F(CommandSetTest, PrintAsksFirstAndPrintsThroughThePrintDialogToAPdf) {
     form.ExecuteCommand(CommandId::Print);
     SetPrintDialogHook(nullptr);
     EXPECT_EQ(dialogsShown, 2);
-    EXPECT_TRUE(readAll(pdf).startsWith("%PDF"));
+    EXPECT_TRUE(testenv::ReadFile(pdf).startsWith("%PDF"));
     EXPECT_EQ(boxes.seen().size(), 3u);
 }
 

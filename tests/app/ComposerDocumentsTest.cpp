@@ -10,6 +10,7 @@
 #include "sending/forms/ComposerInput.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tools/forms/MessageImport.h"
 #include "ui/ShellOpener.h"
 
@@ -40,17 +41,6 @@ static void PrintTo(const QString& text, std::ostream* out) {
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QByteArray png() {
     QImage image(4, 3, QImage::Format_RGB32);
     image.fill(Qt::red);
@@ -79,7 +69,7 @@ QByteArray textMessage() {
 QStringList pictureSources(const QString& path) {
     static const QRegularExpression src(QStringLiteral("<img[^>]*\\ssrc=\"([^\"]*)\""));
     QStringList sources;
-    for (const auto& m : src.globalMatch(QString::fromUtf8(readAll(path))))
+    for (const auto& m : src.globalMatch(QString::fromUtf8(testenv::ReadFile(path))))
         sources << m.captured(1);
     return sources;
 }
@@ -108,8 +98,8 @@ protected:
 };
 
 TEST_F(ComposerDocumentsTest, AnImportedMessageSavedElsewhereKeepsItsPicturesAfterTheProgramEnds) {
-    writeFile(path("message.eml"), htmlMessage());
-    writeFile(path("own.png"), png());
+    testenv::WriteFile(path("message.eml"), htmlMessage());
+    testenv::WriteFile(path("own.png"), png());
     const QString saved = path("mine.htm");
     const QString ownPicture = QUrl::fromLocalFile(path("own.png")).toString(QUrl::FullyEncoded);
     {
@@ -131,9 +121,9 @@ TEST_F(ComposerDocumentsTest, AnImportedMessageSavedElsewhereKeepsItsPicturesAft
     QDir(TempFolder()).removeRecursively();
 
     const QStringList sources = pictureSources(saved);
-    ASSERT_EQ(sources.size(), 2) << readAll(saved).toStdString();
+    ASSERT_EQ(sources.size(), 2) << testenv::ReadFile(saved).toStdString();
     EXPECT_TRUE(sources[0].startsWith(QLatin1String("mine_files/"))) << sources[0].toStdString();
-    EXPECT_EQ(readAll(folder.filePath(QUrl::fromPercentEncoding(sources[0].toUtf8()))), png());
+    EXPECT_EQ(testenv::ReadFile(folder.filePath(QUrl::fromPercentEncoding(sources[0].toUtf8()))), png());
     EXPECT_EQ(sources[1], ownPicture) << "the user's own picture stays where it is";
     EXPECT_EQ(QDir(path("mine_files")).entryList(QDir::Files).size(), 1);
 
@@ -150,9 +140,9 @@ TEST_F(ComposerDocumentsTest, AnImportedMessageSavedElsewhereKeepsItsPicturesAft
 }
 
 TEST_F(ComposerDocumentsTest, EveryImportLeavesAnUntitledDocument) {
-    writeFile(path("news.htm"), "<html><body><p>News</p></body></html>");
-    writeFile(path("plain.eml"), textMessage());
-    writeFile(path("message.eml"), htmlMessage());
+    testenv::WriteFile(path("news.htm"), "<html><body><p>News</p></body></html>");
+    testenv::WriteFile(path("plain.eml"), textMessage());
+    testenv::WriteFile(path("message.eml"), htmlMessage());
     MainForm form;
     for (const char* message : {"plain.eml", "message.eml"}) {
         SCOPED_TRACE(message);
@@ -169,7 +159,7 @@ TEST_F(ComposerDocumentsTest, EveryImportLeavesAnUntitledDocument) {
         form.ExecuteCommand(CommandId::Save);
         ASSERT_EQ(dialogs.seen().size(), asked + 1);
         EXPECT_EQ(dialogs.seen().back().kind, FileDialogKind::Save);
-        EXPECT_EQ(readAll(path("news.htm")), QByteArray("<html><body><p>News</p></body></html>"));
+        EXPECT_EQ(testenv::ReadFile(path("news.htm")), QByteArray("<html><body><p>News</p></body></html>"));
     }
 }
 
@@ -204,9 +194,9 @@ TEST_F(ComposerDocumentsTest, OpenOnANamedPipeIsAnsweredAtOnce) {
 }
 
 TEST_F(ComposerDocumentsTest, PreviewAndSendNeverReplaceALockedDocument) {
-    writeFile(path("picture.png"), png());
+    testenv::WriteFile(path("picture.png"), png());
     const QByteArray original = "<html><body><p>Locked</p><img src=\"picture.png\"></body></html>";
-    writeFile(path("locked.htm"), original);
+    testenv::WriteFile(path("locked.htm"), original);
     ASSERT_TRUE(
         QFile::setPermissions(path("locked.htm"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     struct stat before {};
@@ -220,17 +210,17 @@ TEST_F(ComposerDocumentsTest, PreviewAndSendNeverReplaceALockedDocument) {
     form.ExecuteCommand(CommandId::Preview);
     ASSERT_EQ(opened, QStringList{TempFolder() + QStringLiteral("Preview.eml")})
         << boxes.last().toStdString();
-    const QByteArray eml = readAll(opened[0]);
+    const QByteArray eml = testenv::ReadFile(opened[0]);
     EXPECT_TRUE(eml.contains("edited"));
     EXPECT_TRUE(eml.contains("image/png")) << "the picture beside the document is still found";
 
     const QString body = SendRunInputFrom(form).writeHtmlBody();
     EXPECT_EQ(body, TempFolder() + QStringLiteral("Preview.htm"));
-    EXPECT_TRUE(readAll(body).contains("edited"));
+    EXPECT_TRUE(testenv::ReadFile(body).contains("edited"));
 
     struct stat after {};
     ASSERT_EQ(::stat(QFile::encodeName(path("locked.htm")).constData(), &after), 0);
-    EXPECT_EQ(readAll(path("locked.htm")), original);
+    EXPECT_EQ(testenv::ReadFile(path("locked.htm")), original);
     EXPECT_EQ(after.st_mode & 07777, 0444u);
     EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
     EXPECT_EQ(form.editor()->CurrentDocumentPath(), path("locked.htm"));

@@ -3,6 +3,7 @@
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/FileEvents.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "ui/MessageBoxes.h"
 
 #include <QDir>
@@ -13,11 +14,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -116,7 +112,7 @@ TEST_F(StartupTest, FirstStartCopiesTheDatabaseAndLaterStartsKeepTheUsersCopy) {
     EXPECT_EQ(DataPath(), userFolder());
     const QString copy = userFolder() + QStringLiteral("Group.mdb");
     ASSERT_TRUE(QFileInfo::exists(copy));
-    EXPECT_EQ(readAll(copy), readAll(shipped()));
+    EXPECT_EQ(testenv::ReadFile(copy), testenv::ReadFile(shipped()));
     EXPECT_EQ(QFile::permissions(copy) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_TRUE(QFileInfo(userFolder() + QStringLiteral("History")).isDir());
 
@@ -125,9 +121,9 @@ TEST_F(StartupTest, FirstStartCopiesTheDatabaseAndLaterStartsKeepTheUsersCopy) {
     ASSERT_TRUE(user.open(QIODevice::Append));
     user.write("the user's own data");
     user.close();
-    const QByteArray users = readAll(copy);
+    const QByteArray users = testenv::ReadFile(copy);
     ASSERT_EQ(makeStartup(environment())->run(), StartupOutcome::Started);
-    EXPECT_EQ(readAll(copy), users);
+    EXPECT_EQ(testenv::ReadFile(copy), users);
 }
 
 TEST_F(StartupTest, WithoutAnApplicationDataFolderTheProgramFolderHoldsTheData) {
@@ -136,7 +132,7 @@ TEST_F(StartupTest, WithoutAnApplicationDataFolderTheProgramFolderHoldsTheData) 
     ASSERT_EQ(makeStartup(env)->run(), StartupOutcome::Started);
     const QString fallback = programFolder() + QStringLiteral("Application Data/");
     EXPECT_EQ(DataPath(), fallback);
-    EXPECT_EQ(readAll(fallback + QStringLiteral("Group.mdb")), readAll(shipped()));
+    EXPECT_EQ(testenv::ReadFile(fallback + QStringLiteral("Group.mdb")), testenv::ReadFile(shipped()));
     EXPECT_TRUE(QFileInfo(fallback + QStringLiteral("History")).isDir());
 }
 
@@ -158,7 +154,7 @@ TEST_F(StartupTest, TheFirstRunCopyIsPrivateFromTheMomentItExists) {
     struct stat st {};
     ASSERT_EQ(0, ::stat(QFile::encodeName(copy).constData(), &st));
     EXPECT_EQ(0600u, st.st_mode & 0777u);
-    EXPECT_EQ(readAll(copy), readAll(shipped()));
+    EXPECT_EQ(testenv::ReadFile(copy), testenv::ReadFile(shipped()));
 }
 
 TEST_F(StartupTest, AnApplicationDataFolderThatCannotHoldOursFallsBackToTheProgramFolder) {
@@ -168,7 +164,7 @@ TEST_F(StartupTest, AnApplicationDataFolderThatCannotHoldOursFallsBackToTheProgr
     ASSERT_EQ(makeStartup(environment())->run(), StartupOutcome::Started);
     const QString fallback = programFolder() + QStringLiteral("Application Data/");
     EXPECT_EQ(DataPath(), fallback);
-    EXPECT_EQ(readAll(fallback + QStringLiteral("Group.mdb")), readAll(shipped()));
+    EXPECT_EQ(testenv::ReadFile(fallback + QStringLiteral("Group.mdb")), testenv::ReadFile(shipped()));
     EXPECT_TRUE(QFileInfo(fallback + QStringLiteral("History")).isDir());
 }
 

@@ -66,11 +66,6 @@ QByteArray ImagePart(const QByteArray& cid, const QByteArray& name, const QByteA
            "Content-Transfer-Encoding: base64\r\n\r\n" + mimetest::TinyPng().toBase64() + "\r\n";
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class HostileMessage : public ::testing::Test {
 protected:
     QString write(const QByteArray& bytes) { return folder.write(QStringLiteral("hostile.eml"), bytes); }
@@ -100,7 +95,7 @@ TEST_F(HostileMessage, LongNamesAreCutTo255BytesAndNoPartIsLost) {
     EXPECT_TRUE(parts.at(0).PartFileName().endsWith(QLatin1String(".png")));
     // Both pictures sit beside the body, which refers to them by their files.
     const QString body = m.GetHtmlBodyPath();
-    const QString html = QString::fromUtf8(ReadAll(body + QStringLiteral("/index.htm")));
+    const QString html = QString::fromUtf8(testenv::ReadFile(body + QStringLiteral("/index.htm")));
     EXPECT_FALSE(html.contains(QLatin1String("cid:"))) << html.left(200).toStdString();
     EXPECT_EQ(3, QDir(body).entryList(QDir::Files).size());
 }
@@ -111,12 +106,12 @@ TEST_F(HostileMessage, APartNamedLikeTheBodyKeepsItsOwnFile) {
     m.SetWorkFolder(work());
     ASSERT_EQ(MessageOk, m.ImportMessageFile(write(bytes), BodyPartHtml, 2));
     const QString body = m.GetHtmlBodyPath();
-    const QByteArray html = ReadAll(body + QStringLiteral("/index.htm"));
+    const QByteArray html = testenv::ReadFile(body + QStringLiteral("/index.htm"));
     EXPECT_TRUE(html.contains("the body"));
     const QStringList files = QDir(body).entryList(QDir::Files);
     ASSERT_EQ(2, files.size()) << files.join(' ').toStdString();
     const QString other = files.at(0) == QLatin1String("index.htm") ? files.at(1) : files.at(0);
-    EXPECT_EQ(mimetest::TinyPng(), ReadAll(body + QLatin1Char('/') + other));
+    EXPECT_EQ(mimetest::TinyPng(), testenv::ReadFile(body + QLatin1Char('/') + other));
     EXPECT_TRUE(html.contains(QUrl::toPercentEncoding(other, " ()")));
 }
 
@@ -159,7 +154,7 @@ TEST_F(HostileMessage, BigHtmlIsReadInOnePass) {
     Message m;
     m.SetWorkFolder(work());
     ASSERT_EQ(MessageOk, m.ImportMessageFile(write(cases[0].bytes), BodyPartHtml, 2));
-    const QByteArray html = ReadAll(m.GetHtmlBodyPath() + QStringLiteral("/index.htm"));
+    const QByteArray html = testenv::ReadFile(m.GetHtmlBodyPath() + QStringLiteral("/index.htm"));
     EXPECT_FALSE(html.contains("cid:"));
     EXPECT_EQ(10000, html.count("<img src=\"part"));
 }
@@ -201,7 +196,8 @@ TEST_F(HostileMessage, ThousandsOfPartsOfOneNameAreNumberedInLinearTime) {
     EXPECT_TRUE(names.contains(QStringLiteral("pic (10000).png")));
     const QString body = inline_.GetHtmlBodyPath();
     EXPECT_EQ(10001, QDir(body).entryList(QDir::Files).size());
-    EXPECT_EQ(10000, ReadAll(body + QStringLiteral("/index.htm")).toLower().count("<img src=\"pic"));
+    EXPECT_EQ(10000,
+              testenv::ReadFile(body + QStringLiteral("/index.htm")).toLower().count("<img src=\"pic"));
 }
 
 // A large text body is held once, as its text, never as bytes and text side by side; line ends become

@@ -16,15 +16,7 @@ using namespace mail;
 using namespace mimetest;
 using testenv::FilesBelow;
 
-namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(Message, ReadsBackWhatTheComposerWrites) {
     Folder folder;
@@ -71,7 +63,7 @@ TEST(Message, ReadsBackWhatTheComposerWrites) {
     const QString htmlFolder = message.GetHtmlBodyPath();
     ASSERT_FALSE(htmlFolder.isEmpty());
     EXPECT_EQ(QFileInfo(htmlFolder).absolutePath(), QFileInfo(work).absoluteFilePath());
-    const QString index = QString::fromUtf8(ReadAll(htmlFolder + QStringLiteral("/index.htm")));
+    const QString index = QString::fromUtf8(testenv::ReadFile(htmlFolder + QStringLiteral("/index.htm")));
     EXPECT_TRUE(index.contains(QStringLiteral("Hello &amp; welcome")));
     EXPECT_FALSE(index.contains(QStringLiteral("cid:")));
 
@@ -79,12 +71,12 @@ TEST(Message, ReadsBackWhatTheComposerWrites) {
     ASSERT_EQ(parts.size(), 2);
     EXPECT_EQ(parts[0].PartKind(), PartBodyPartAttachment);
     EXPECT_TRUE(index.contains(QStringLiteral("src=\"") + parts[0].PartFileName() + QLatin1Char('"')));
-    EXPECT_EQ(ReadAll(htmlFolder + QLatin1Char('/') + parts[0].PartFileName()), png);
+    EXPECT_EQ(testenv::ReadFile(htmlFolder + QLatin1Char('/') + parts[0].PartFileName()), png);
     EXPECT_EQ(parts[1].PartKind(), PartAttachment);
     EXPECT_EQ(parts[1].PartFileName(), QStringLiteral("report.pdf"));
     const QString saved = folder.path(QStringLiteral("import/body/report.pdf"));
     ASSERT_EQ(parts[1].SavePartToFile(saved), 0) << "a missing folder is created";
-    EXPECT_EQ(ReadAll(saved), ReadAll(attachment));
+    EXPECT_EQ(testenv::ReadFile(saved), testenv::ReadFile(attachment));
 
     // A second import into the same work folder gets a folder of its own.
     Message again;
@@ -268,7 +260,8 @@ TEST(Message, ALeadingMboxSeparatorLineIsSkipped) {
         EXPECT_EQ(QStringLiteral("from a mailbox"), m.GetSubject());
         ASSERT_EQ(1, m.GetRecipients().size());
         EXPECT_EQ(QStringLiteral("bob@example.org"), m.GetRecipients().at(0).RecipientAddress);
-        EXPECT_TRUE(ReadAll(m.GetHtmlBodyPath() + QStringLiteral("/index.htm")).contains("<p>the body</p>"));
+        EXPECT_TRUE(testenv::ReadFile(m.GetHtmlBodyPath() + QStringLiteral("/index.htm"))
+                        .contains("<p>the body</p>"));
     }
     // A From header is a header.
     Message m;

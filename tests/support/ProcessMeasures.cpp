@@ -31,16 +31,4 @@ qint64 ProcessorMilliseconds(bool withKernel) {
     return ms;
 }
 
-QString WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
-    return path;
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace testenv

@@ -22,8 +22,4 @@ void ResetPeakMemory();
 // Processor time of this process in user mode, with the time the kernel spent for it when asked.
 qint64 ProcessorMilliseconds(bool withKernel = false);
 
-// Writes bytes to path (replacing it) and returns the path; ReadFile gives "" when it cannot read.
-QString WriteFile(const QString& path, const QByteArray& bytes);
-QByteArray ReadFile(const QString& path);
-
 } // namespace testenv

@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
 
 namespace testenv {
 
@@ -12,6 +15,19 @@ QStringList FilesBelow(const QString& root) {
         out << QDir(root).relativeFilePath(it.next());
     out.sort();
     return out;
+}
+
+QString WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        ADD_FAILURE() << "could not write " << path.toStdString();
+    return path;
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace testenv

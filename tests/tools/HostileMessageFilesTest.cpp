@@ -3,6 +3,7 @@
 // with the windows.)
 #include "tests/support/ProcessMeasures.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/tools/HostileMessages.h"
 #include "tools/MessageExtract.h"
 

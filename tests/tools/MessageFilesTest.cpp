@@ -21,19 +21,6 @@ namespace {
 
 using testenv::FilesBelow;
 
-QString Write(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-    return path;
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class MessageFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,7 +37,7 @@ TEST_F(MessageFilesTest, CorpusAttachmentsAreSavedWithTheirNamesAndBytes) {
         SCOPED_TRACE(eml.label);
         const QString folder = path(QString::fromLatin1(eml.label));
         ExtractRequest request;
-        request.messageFile = Write(path(QStringLiteral("m.eml")), eml.bytes);
+        request.messageFile = testenv::WriteFile(path(QStringLiteral("m.eml")), eml.bytes);
         request.attachmentsFolder = folder;
         request.bodyFolder = folder + QStringLiteral("-body");
         const ExtractOutcome outcome = RunExtract(request);
@@ -61,12 +48,14 @@ TEST_F(MessageFilesTest, CorpusAttachmentsAreSavedWithTheirNamesAndBytes) {
         for (const corpus::Attachment& a : eml.attachments) {
             expected << a.name;
             if (!a.bytes.isEmpty()) {
-                EXPECT_EQ(a.bytes, Read(folder + QLatin1Char('/') + a.name)) << a.name.toStdString();
+                EXPECT_EQ(a.bytes, testenv::ReadFile(folder + QLatin1Char('/') + a.name))
+                    << a.name.toStdString();
             }
         }
         expected.sort();
         EXPECT_EQ(expected, FilesBelow(folder));
-        const QString body = QString::fromUtf8(Read(request.bodyFolder + QStringLiteral("/Body.txt")));
+        const QString body =
+            QString::fromUtf8(testenv::ReadFile(request.bodyFolder + QStringLiteral("/Body.txt")));
         EXPECT_TRUE(body.contains(eml.bodyText)) << body.toStdString();
         EXPECT_TRUE(body.endsWith(QLatin1String("\r\n")));
         // An HTML body comes with the picture it shows, beside its index.htm.
@@ -74,8 +63,8 @@ TEST_F(MessageFilesTest, CorpusAttachmentsAreSavedWithTheirNamesAndBytes) {
             const QStringList files = FilesBelow(request.bodyFolder);
             EXPECT_TRUE(files.contains(QStringLiteral("Body1/index.htm"))) << files.join(' ').toStdString();
             EXPECT_TRUE(files.contains(QStringLiteral("Body1/logo.png")));
-            EXPECT_TRUE(
-                Read(request.bodyFolder + QStringLiteral("/Body1/index.htm")).contains("src=\"logo.png\""));
+            EXPECT_TRUE(testenv::ReadFile(request.bodyFolder + QStringLiteral("/Body1/index.htm"))
+                            .contains("src=\"logo.png\""));
         }
     }
 }
@@ -83,10 +72,10 @@ TEST_F(MessageFilesTest, CorpusAttachmentsAreSavedWithTheirNamesAndBytes) {
 TEST_F(MessageFilesTest, HostileNamesStayInsideTheFolderAndNeverReplaceFiles) {
     const QString root = path(QStringLiteral("deep/er/target"));
     QDir().mkpath(root);
-    Write(root + QStringLiteral("/x"), "mine");
-    Write(root + QStringLiteral("/same.txt"), "mine too");
+    testenv::WriteFile(root + QStringLiteral("/x"), "mine");
+    testenv::WriteFile(root + QStringLiteral("/same.txt"), "mine too");
     ExtractRequest request;
-    request.messageFile = Write(path(QStringLiteral("names.eml")), corpus::HostileNames());
+    request.messageFile = testenv::WriteFile(path(QStringLiteral("names.eml")), corpus::HostileNames());
     request.attachmentsFolder = root;
     const ExtractOutcome outcome = RunExtract(request);
     ASSERT_EQ(QString(), outcome.stopText);
@@ -98,11 +87,11 @@ TEST_F(MessageFilesTest, HostileNamesStayInsideTheFolderAndNeverReplaceFiles) {
                            QStringLiteral("er/target/same.txt"), QStringLiteral("er/target/x"),
                            QStringLiteral("er/target/x (2)"), QStringLiteral("er/target/x (3)")}),
               FilesBelow(path(QStringLiteral("deep"))));
-    EXPECT_EQ(QByteArray("mine"), Read(root + QStringLiteral("/x")));
-    EXPECT_EQ(QByteArray("mine too"), Read(root + QStringLiteral("/same.txt")));
+    EXPECT_EQ(QByteArray("mine"), testenv::ReadFile(root + QStringLiteral("/x")));
+    EXPECT_EQ(QByteArray("mine too"), testenv::ReadFile(root + QStringLiteral("/same.txt")));
     QStringList contents;
     for (const QString& f : FilesBelow(root))
-        contents << QString::fromLatin1(Read(root + QLatin1Char('/') + f));
+        contents << QString::fromLatin1(testenv::ReadFile(root + QLatin1Char('/') + f));
     contents.sort();
     EXPECT_EQ(QStringList({"mine", "mine too", "part1", "part2", "part3", "part4", "part5", "part6"}),
               contents);
@@ -131,7 +120,7 @@ TEST_F(MessageFilesTest, FreeNamesAreSafeUniqueAndAtMost255Bytes) {
     const QString cut = FreeFileNameIn(folder, longStem + QStringLiteral(".pdf"), QStringLiteral("f.dat"));
     EXPECT_LE(cut.toUtf8().size(), 255);
     EXPECT_TRUE(cut.endsWith(QLatin1String(".pdf")));
-    Write(folder + QLatin1Char('/') + cut, "x");
+    testenv::WriteFile(folder + QLatin1Char('/') + cut, "x");
     const QString second = FreeFileNameIn(folder, longStem + QStringLiteral(".pdf"), QStringLiteral("f.dat"));
     EXPECT_NE(cut, second);
     EXPECT_LE(second.toUtf8().size(), 255);
@@ -141,7 +130,7 @@ TEST_F(MessageFilesTest, FreeNamesAreSafeUniqueAndAtMost255Bytes) {
 TEST_F(MessageFilesTest, RecipientAndTimestampFiles) {
     const corpus::Eml eml = corpus::Messages().at(0);
     ExtractRequest request;
-    request.messageFile = Write(path(QStringLiteral("m.eml")), eml.bytes);
+    request.messageFile = testenv::WriteFile(path(QStringLiteral("m.eml")), eml.bytes);
     const QString out = path(QStringLiteral("out"));
     QDir().mkpath(out);
     request.recipientsFile = out + QStringLiteral("/recipients.txt");
@@ -161,18 +150,18 @@ TEST_F(MessageFilesTest, RecipientAndTimestampFiles) {
     EXPECT_EQ(QByteArray("Name: Bob\r\nAddress: bob@example.com\r\nType: Normal recipient\r\n-\r\n"
                          "Name: Last, First\r\nAddress: lf@example.com\r\nType: Normal recipient\r\n-\r\n"
                          "Name: \r\nAddress: carl@example.com\r\nType: Carbon copy recipient\r\n-\r\n"),
-              Read(request.recipientsFile));
-    const QString times = QString::fromUtf8(Read(request.timestampsFile));
+              testenv::ReadFile(request.recipientsFile));
+    const QString times = QString::fromUtf8(testenv::ReadFile(request.timestampsFile));
     EXPECT_TRUE(times.startsWith(QLatin1String("By: in.example.org\r\nDateTime: "))) << times.toStdString();
     EXPECT_TRUE(times.contains(QLatin1String("\r\nFor: bob@example.com\r\n")));
     EXPECT_TRUE(times.contains(
         QLatin1String("\r\nID: abc123\r\nProtocol: ESMTP\r\nTimeZoneBias:  300 \r\nVia: \r\n-\r\n")));
 
     // A message without Received headers leaves an existing timestamps file as it was.
-    Write(request.timestampsFile, "kept");
-    request.messageFile = Write(path(QStringLiteral("n.eml")), corpus::Messages().at(1).bytes);
+    testenv::WriteFile(request.timestampsFile, "kept");
+    request.messageFile = testenv::WriteFile(path(QStringLiteral("n.eml")), corpus::Messages().at(1).bytes);
     ASSERT_EQ(QStringList(), RunExtract(request).notWritten);
-    EXPECT_EQ(QByteArray("kept"), Read(request.timestampsFile));
+    EXPECT_EQ(QByteArray("kept"), testenv::ReadFile(request.timestampsFile));
     EXPECT_EQ(QStringLiteral("-300 "), OutputNumber(-300));
     EXPECT_EQ(QStringLiteral(" 0 "), OutputNumber(0));
     // A Received date is written at the header's own time, without a zone name: the system's name
@@ -216,7 +205,7 @@ TEST_F(MessageFilesTest, ChecksAndStopsComeBeforeAnyOutput) {
         SCOPED_TRACE(c.label);
         QFile::remove(request.messageFile);
         if (!c.bytes.isEmpty())
-            Write(request.messageFile, c.bytes);
+            testenv::WriteFile(request.messageFile, c.bytes);
         const ExtractOutcome outcome = RunExtract(request);
         EXPECT_EQ(QLatin1String(c.text), outcome.stopText);
         EXPECT_FALSE(QFile::exists(request.recipientsFile));
@@ -227,9 +216,9 @@ TEST_F(MessageFilesTest, ChecksAndStopsComeBeforeAnyOutput) {
 }
 
 TEST_F(MessageFilesTest, WhatCouldNotBeWrittenIsNeverReportedDone) {
-    const QString blocker = Write(path(QStringLiteral("a-file")), "not a folder");
+    const QString blocker = testenv::WriteFile(path(QStringLiteral("a-file")), "not a folder");
     ExtractRequest request;
-    request.messageFile = Write(path(QStringLiteral("m.eml")), corpus::Messages().at(1).bytes);
+    request.messageFile = testenv::WriteFile(path(QStringLiteral("m.eml")), corpus::Messages().at(1).bytes);
     request.attachmentsFolder = blocker + QStringLiteral("/inside");
     request.recipientsFile = blocker + QStringLiteral("/r.txt");
     const ExtractOutcome outcome = RunExtract(request);
@@ -246,7 +235,7 @@ TEST_F(MessageFilesTest, WorkFoldersOfEarlierRunsAreRemoved) {
               WorkFolderName(QDateTime(QDate(2026, 12, 8), QTime(23, 0))));
     const QString a = MakeWorkFolder(first);
     ASSERT_FALSE(a.isEmpty());
-    Write(a + QStringLiteral("/Body1/index.htm"), "x");
+    testenv::WriteFile(a + QStringLiteral("/Body1/index.htm"), "x");
     QDir(TempFolder()).mkdir(QStringLiteral("keep-me"));
     EXPECT_EQ(a, MakeWorkFolder(first)); // the same second: the same folder, kept
     EXPECT_TRUE(QFile::exists(a + QStringLiteral("/Body1/index.htm")));

@@ -11,6 +11,7 @@
 #include "tests/mail/SmtpPeers.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,11 +26,6 @@
 using namespace contenttest;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class TemplateDialog : public ContentFixture {
 protected:
@@ -184,7 +180,7 @@ TEST_F(TemplateDialog, ModifiedDocumentAsksToSaveFirst) {
         EXPECT_TRUE(files.seen().empty());
     }
     EXPECT_TRUE(*seen);
-    EXPECT_TRUE(ReadAll(File(QStringLiteral("draft.htm"))).contains("typed"));
+    EXPECT_TRUE(testenv::ReadFile(File(QStringLiteral("draft.htm"))).contains("typed"));
     EXPECT_EQ(Title(), QStringLiteral("Legal Template"));
 
     // No: replaced, the changes lost.
@@ -197,7 +193,7 @@ TEST_F(TemplateDialog, ModifiedDocumentAsksToSaveFirst) {
     ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(Title(), QStringLiteral("Sports Template"));
-    EXPECT_FALSE(ReadAll(File(QStringLiteral("draft2.htm"))).contains("typed"));
+    EXPECT_FALSE(testenv::ReadFile(File(QStringLiteral("draft2.htm"))).contains("typed"));
 }
 
 TEST_F(TemplateDialog, UntitledDocumentGoesThroughTheSaveDialog) {
@@ -242,7 +238,7 @@ TEST_F(TemplateDialog, UntitledDocumentGoesThroughTheSaveDialog) {
     });
     ShowTemplateForm(nullptr, editor);
     EXPECT_TRUE(*seen);
-    EXPECT_TRUE(ReadAll(target).contains("typed"));
+    EXPECT_TRUE(testenv::ReadFile(target).contains("typed"));
     EXPECT_EQ(Title(), QStringLiteral("Travel Template"));
     EXPECT_EQ(editor->CurrentDocumentPath(), QString());
 }
@@ -291,7 +287,8 @@ TEST_F(TemplateDialog, FilledTemplateArrivesWithItsPicturesAndNoPlaceholder) {
             html = leaf.value(QStringLiteral("text")).toString();
         if (type == QLatin1String("image/jpeg")) {
             pictureIds << leaf.value(QStringLiteral("cid")).toString();
-            EXPECT_EQ(mimetest::LeafBytes(leaf), ReadAll(ProgramFolder() + QStringLiteral("Template4.jpg")));
+            EXPECT_EQ(mimetest::LeafBytes(leaf),
+                      testenv::ReadFile(ProgramFolder() + QStringLiteral("Template4.jpg")));
         }
     }
     ASSERT_EQ(pictureIds.size(), 1);

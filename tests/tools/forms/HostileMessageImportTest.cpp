@@ -3,6 +3,7 @@
 #include "tests/support/ProcessMeasures.h"
 #include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/tools/HostileMessages.h"
 #include "tools/forms/MessageImport.h"
 

@@ -9,6 +9,7 @@
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/tools/EmlCorpus.h"
 #include "tools/MessageExport.h"
 #include "tools/forms/MessageFileForms.h"
@@ -32,18 +33,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-    return path;
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 template <typename T>
 T* Find(QWidget* w, const char* name) {
@@ -123,7 +112,7 @@ TEST_F(MessageFileWindowsTest, PrintChecksInOrderAndTrimsTheHeader) {
     EXPECT_EQ(QStringLiteral("Page head"), header->text());
 
     testenv::FileDialogAnswers files;
-    files.answer(Write(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
+    files.answer(testenv::WriteFile(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
     Click(&form, "ChooseFolderButton");
     Click(&form, "PrintButton"); // the margins still hold "0"
     EXPECT_EQ(QStringLiteral("Please enter a valid margin."), boxes.last());
@@ -170,7 +159,7 @@ TEST_F(MessageFileWindowsTest, PrintsHeaderAndBodyIntoAPdfFile) {
     });
     testenv::MessageBoxRecorder boxes;
     testenv::FileDialogAnswers files;
-    files.answer(Write(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
+    files.answer(testenv::WriteFile(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
     ExtraForm1 form;
     Click(&form, "ChooseFolderButton");
     Find<QLineEdit>(&form, "HeaderTextBox")->setText(QStringLiteral("Velanto page head"));
@@ -206,7 +195,7 @@ TEST_F(MessageFileWindowsTest, ThePrintDocumentNameIsAFileName) {
     });
     PrintRequest request;
     request.messageFile =
-        Write(path(QStringLiteral("s.eml")), "Subject: Invoice 12/2026 \\ ../x\r\n\r\nbody\r\n");
+        testenv::WriteFile(path(QStringLiteral("s.eml")), "Subject: Invoice 12/2026 \\ ../x\r\n\r\nbody\r\n");
     EXPECT_EQ(QStringLiteral("Error 255: Cancelled by user."), PrintMessageFile(request, nullptr));
     SetPrintDialogHook({});
     EXPECT_EQ(QStringLiteral("Invoice 12-2026 - ..-x"), docName);
@@ -232,7 +221,7 @@ TEST_F(MessageFileWindowsTest, ImportAndExtractRefuseWithTheirTexts) {
         Click(&form, "ExtractButton");
         EXPECT_EQ(QStringLiteral("Please specify a file."), boxes.last());
         testenv::FileDialogAnswers files;
-        files.answer(Write(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
+        files.answer(testenv::WriteFile(path(QStringLiteral("m.eml")), corpus::Messages().at(0).bytes));
         Click(&form, "ChooseFolderButton");
         Click(&form, "ExtractButton");
         EXPECT_EQ(QStringLiteral("There is nothing to export."), boxes.last());
@@ -247,8 +236,8 @@ TEST_F(MessageFileWindowsTest, ImportAndExtractRefuseWithTheirTexts) {
         Click(&form, "CommandButton3");
         Click(&form, "ExtractButton");
         EXPECT_EQ(QStringLiteral("Extract process has been completed."), boxes.last());
-        EXPECT_TRUE(Read(path(QStringLiteral("r.txt"))).startsWith("Name: Bob\r\n"));
-        EXPECT_TRUE(Read(path(QStringLiteral("t.txt"))).startsWith("By: in.example.org\r\n"));
+        EXPECT_TRUE(testenv::ReadFile(path(QStringLiteral("r.txt"))).startsWith("Name: Bob\r\n"));
+        EXPECT_TRUE(testenv::ReadFile(path(QStringLiteral("t.txt"))).startsWith("By: in.example.org\r\n"));
     }
     {
         ExtraForm3 form(composer);
@@ -264,10 +253,10 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
     composer.subject = QString::fromUtf8("Grüße & more");
     editor->SetDocumentHTML(QStringLiteral("<html><body><p>Hello round trip</p></body></html>"));
     const QByteArray bytes("binary\0data\xff", 12);
-    composer.attachments << Write(path(QStringLiteral("data.bin")), bytes);
+    composer.attachments << testenv::WriteFile(path(QStringLiteral("data.bin")), bytes);
 
     testenv::MessageBoxRecorder boxes;
-    const QString target = Write(path(QStringLiteral("out.eml")), "OLD");
+    const QString target = testenv::WriteFile(path(QStringLiteral("out.eml")), "OLD");
     composer.attachments << path(QStringLiteral("gone.bin"));
     {
         ExtraForm3 form(composer);
@@ -275,7 +264,7 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
         Click(&form, "ExportButton");
         EXPECT_TRUE(boxes.last().startsWith(QLatin1String("The message could not be written")))
             << boxes.last().toStdString();
-        EXPECT_EQ(QByteArray("OLD"), Read(target));
+        EXPECT_EQ(QByteArray("OLD"), testenv::ReadFile(target));
     }
     composer.attachments.removeAt(1);
     {
@@ -284,7 +273,7 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
         Click(&form, "ExportButton");
         EXPECT_EQ(QStringLiteral("Export process has been completed."), boxes.last());
     }
-    const QByteArray exported = Read(target);
+    const QByteArray exported = testenv::ReadFile(target);
     const QJsonObject summary = mimetest::PythonSummary(exported);
     EXPECT_EQ(QJsonArray(), summary.value(QStringLiteral("defects")).toArray());
     const QJsonObject headers = summary.value(QStringLiteral("headers")).toObject();
@@ -303,16 +292,16 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
     EXPECT_EQ(QStringLiteral("Text"), composer.format);
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("Hello round trip")));
     ASSERT_EQ(1, composer.attachments.size());
-    EXPECT_EQ(bytes, Read(composer.attachments.at(0)));
+    EXPECT_EQ(bytes, testenv::ReadFile(composer.attachments.at(0)));
     EXPECT_TRUE(composer.attachments.at(0).startsWith(DataPath() + QStringLiteral("ImportBody/")));
 
     // The same message again: listed twice, the first file keeps its bytes under its own name.
-    Write(composer.attachments.at(0), "changed by the user");
+    testenv::WriteFile(composer.attachments.at(0), "changed by the user");
     Click(&form, "ImportButton");
     ASSERT_EQ(2, composer.attachments.size());
     EXPECT_NE(composer.attachments.at(0), composer.attachments.at(1));
-    EXPECT_EQ(QByteArray("changed by the user"), Read(composer.attachments.at(0)));
-    EXPECT_EQ(bytes, Read(composer.attachments.at(1)));
+    EXPECT_EQ(QByteArray("changed by the user"), testenv::ReadFile(composer.attachments.at(0)));
+    EXPECT_EQ(bytes, testenv::ReadFile(composer.attachments.at(1)));
 }
 
 // The account settings and the composer's controls as the exported file shows them: the subject by
@@ -371,7 +360,7 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
          {"filename=a.txt"},
          {"Subject:", "X-Priority"}},
     };
-    const QString attachment = Write(path(QStringLiteral("a.txt")), "attached text\r\n");
+    const QString attachment = testenv::WriteFile(path(QStringLiteral("a.txt")), "attached text\r\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SaveSetting(Sections::Account, Keys::HeaderEncoding, QLatin1String(c.headerEncoding));
@@ -385,7 +374,7 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
         editor->SetDocumentHTML(QStringLiteral("<p>body</p>"));
         const QString target = path(QStringLiteral("settings.eml"));
         ASSERT_EQ(0, ExportComposedMessage(SendRunInputFrom(composer), target));
-        const QByteArray exported = Read(target);
+        const QByteArray exported = testenv::ReadFile(target);
         for (const QByteArray& p : c.present)
             EXPECT_TRUE(exported.contains(p)) << p.toStdString() << "\n" << exported.toStdString();
         for (const QByteArray& a : c.absent)
@@ -397,10 +386,10 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
 // An HTML message with a picture, exported under every encoding set-up: Python reads each without
 // defects, and the import shows the body with its picture beside it.
 TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures) {
-    const QString png = Write(path(QStringLiteral("logo.png")), corpus::Png());
+    const QString png = testenv::WriteFile(path(QStringLiteral("logo.png")), corpus::Png());
     const QString doc =
-        Write(path(QStringLiteral("doc.htm")),
-              "<html><body><p>Offer \xc3\xa9t\xc3\xa9</p><img src=\"logo.png\"></body></html>");
+        testenv::WriteFile(path(QStringLiteral("doc.htm")),
+                           "<html><body><p>Offer \xc3\xa9t\xc3\xa9</p><img src=\"logo.png\"></body></html>");
     ASSERT_TRUE(editor->LoadDocument(doc));
     composer.format = QStringLiteral("HTML");
     composer.subject = QStringLiteral("Summer");
@@ -423,7 +412,7 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
         SaveSetting(Sections::Account, QStringLiteral("CharSet"), QLatin1String(s.charset));
         const QString target = path(QStringLiteral("html.eml"));
         ASSERT_EQ(0, ExportComposedMessage(SendRunInputFrom(composer), target));
-        const QJsonObject summary = mimetest::PythonSummary(Read(target));
+        const QJsonObject summary = mimetest::PythonSummary(testenv::ReadFile(target));
         ASSERT_FALSE(summary.isEmpty());
         EXPECT_EQ(QJsonArray(), summary.value(QStringLiteral("defects")).toArray());
         const QJsonObject headers = summary.value(QStringLiteral("headers")).toObject();
@@ -450,13 +439,14 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
     EXPECT_TRUE(loaded.startsWith(DataPath() + QStringLiteral("ImportBody/"))) << loaded.toStdString();
     EXPECT_TRUE(loaded.endsWith(QLatin1String("/index.htm")));
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QString::fromUtf8("Offer été")));
-    const QString html = QString::fromUtf8(Read(loaded));
+    const QString html = QString::fromUtf8(testenv::ReadFile(loaded));
     const qsizetype src = html.indexOf(QLatin1String("src=\""));
     ASSERT_GE(src, 0) << html.toStdString();
     const QString picture = html.mid(src + 5, html.indexOf(QLatin1Char('"'), src + 5) - src - 5);
-    EXPECT_EQ(corpus::Png(), Read(QFileInfo(loaded).absolutePath() + QLatin1Char('/') + picture));
+    EXPECT_EQ(corpus::Png(),
+              testenv::ReadFile(QFileInfo(loaded).absolutePath() + QLatin1Char('/') + picture));
     ASSERT_EQ(1, composer.attachments.size());
-    EXPECT_EQ(corpus::Png(), Read(composer.attachments.at(0)));
+    EXPECT_EQ(corpus::Png(), testenv::ReadFile(composer.attachments.at(0)));
 }
 
 // The body folder of an import never lands on an attachment of an earlier one (an attachment named
@@ -465,17 +455,17 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
 TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFailedCopyIsNoSuccess) {
     testenv::MessageBoxRecorder boxes;
     const QString attached =
-        Write(path(QStringLiteral("attached.eml")),
-              "Subject: attached\r\nMIME-Version: 1.0\r\n"
-              "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
-              "--m\r\nContent-Type: text/plain\r\n\r\nsee the file\r\n"
-              "--m\r\nContent-Type: application/octet-stream\r\n"
-              "Content-Disposition: attachment; filename=\"Body1\"\r\n\r\nthe attachment\r\n"
-              "--m--\r\n");
+        testenv::WriteFile(path(QStringLiteral("attached.eml")),
+                           "Subject: attached\r\nMIME-Version: 1.0\r\n"
+                           "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
+                           "--m\r\nContent-Type: text/plain\r\n\r\nsee the file\r\n"
+                           "--m\r\nContent-Type: application/octet-stream\r\n"
+                           "Content-Disposition: attachment; filename=\"Body1\"\r\n\r\nthe attachment\r\n"
+                           "--m--\r\n");
     const QString html =
-        Write(path(QStringLiteral("html.eml")),
-              "Subject: html\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n"
-              "\r\n<html><body><p>The imported body</p></body></html>\r\n");
+        testenv::WriteFile(path(QStringLiteral("html.eml")),
+                           "Subject: html\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n"
+                           "\r\n<html><body><p>The imported body</p></body></html>\r\n");
     for (const QString& file : {attached, html}) {
         ExtraForm2 form(composer);
         Find<QLineEdit>(&form, "FilePathTextBox")->setText(file);
@@ -485,12 +475,12 @@ TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFa
     EXPECT_EQ(QStringLiteral("HTML"), composer.format);
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("The imported body")));
     ASSERT_EQ(1, composer.attachments.size());
-    EXPECT_EQ(QByteArray("the attachment"), Read(composer.attachments.at(0)));
+    EXPECT_EQ(QByteArray("the attachment"), testenv::ReadFile(composer.attachments.at(0)));
 
     // The imported-body folder cannot be made: the import says so and changes nothing.
     const QString importBody = DataPath() + QStringLiteral("ImportBody");
     ASSERT_TRUE(QDir(importBody).removeRecursively());
-    Write(importBody, "a file where the folder belongs");
+    testenv::WriteFile(importBody, "a file where the folder belongs");
     composer.subject = QStringLiteral("kept");
     ExtraForm2 form(composer);
     Find<QLineEdit>(&form, "FilePathTextBox")->setText(html);
@@ -504,9 +494,9 @@ TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFa
     // A body the editor refuses (a NUL character makes it no text document) is no success either.
     ASSERT_TRUE(QFile::remove(importBody));
     Find<QLineEdit>(&form, "FilePathTextBox")
-        ->setText(
-            Write(path(QStringLiteral("nul.eml")),
-                  QByteArray("Subject: nul\r\nContent-Type: text/html\r\n\r\n<p>a") + '\0' + "b</p>\r\n"));
+        ->setText(testenv::WriteFile(path(QStringLiteral("nul.eml")),
+                                     QByteArray("Subject: nul\r\nContent-Type: text/html\r\n\r\n<p>a") +
+                                         '\0' + "b</p>\r\n"));
     Click(&form, "ImportButton");
     EXPECT_EQ(QStringLiteral("The message body could not be loaded into the editor."), boxes.last());
     EXPECT_EQ(QStringLiteral("kept"), composer.subject);
