@@ -340,6 +340,9 @@ private:
             EncodeCharset(htmlText, m_charset, &probe) ? m_charset : QStringLiteral("utf-8");
         GMimeObject* body = GMIME_OBJECT(TextPart("html", WithCharsetDeclaration(htmlText, label), m_charset,
                                                   m_spec.bodyEncoding, m_sevenBit));
+        // An unencoded body travels as it is: its pictures' boundary must not appear in it.
+        if (m_spec.bodyEncoding == EncodingNone)
+            m_unencoded = m_spec.htmlBody.toUtf8();
         if (!m_spec.related.isEmpty())
             body = withPictures(body);
         if (body && m_spec.textAlternative)

@@ -458,3 +458,36 @@ TEST(MimeComposer, SevenBitFormQuotesEveryEightBitPart) {
     EXPECT_EQ(LeafBytes(leaves[0]).replace("\r", ""), QStringLiteral("Grüße aus Köln\n").toUtf8());
     EXPECT_EQ(LeafBytes(leaves[1]), QByteArray("\xc3\xa9t\xc3\xa9\n"));
 }
+
+// An unencoded HTML body travels as it is, so the boundary of its pictures' multipart must not appear in
+// it: a page that quotes a message of this program (the same boundary prefix) must not cut its own body.
+TEST(MimeComposer, UnencodedHtmlNeverHoldsItsPicturesBoundary) {
+    Folder folder;
+    const QByteArray png = TinyPng();
+    folder.write(QStringLiteral("logo.png"), png);
+    folder.write(QStringLiteral("page.htm"),
+                 "<html><body><p>Quoted:</p>\r\n--K3B4C7D1E9_=_R\r\n"
+                 "--K3B4C7D1E9_=_R--\r\n<img src=\"logo.png\"><p>end</p></body></html>");
+    MessageSpec spec = BaseSpec();
+    ASSERT_EQ(ImportBodyFile(spec, folder.path(QStringLiteral("page.htm")), ImportHtmlOnly), 0);
+    ASSERT_EQ(spec.related.size(), 1);
+    spec.textAlternative = false;
+    spec.bodyEncoding = EncodingNone;
+
+    qint32 rc = -1;
+    const QByteArray bytes = ComposeMessage(spec, &rc);
+    ASSERT_EQ(rc, 0);
+    const QJsonObject py = PythonSummary(bytes);
+    ASSERT_FALSE(py.isEmpty());
+    EXPECT_TRUE(py.value(QStringLiteral("defects")).toArray().isEmpty());
+    QStringList types;
+    for (const QJsonValue& v : py.value(QStringLiteral("parts")).toArray())
+        types << v.toObject().value(QStringLiteral("type")).toString();
+    EXPECT_EQ(types, QStringList({"multipart/related", "text/html", "image/png"}));
+    const QList<QJsonObject> leaves = PythonLeaves(py);
+    ASSERT_EQ(leaves.size(), 2);
+    const QString html = leaves[0].value(QStringLiteral("text")).toString();
+    EXPECT_TRUE(html.contains(QStringLiteral("--K3B4C7D1E9_=_R--"))) << html.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("<p>end</p>"))) << html.toStdString();
+    EXPECT_EQ(LeafBytes(leaves[1]), png);
+}
