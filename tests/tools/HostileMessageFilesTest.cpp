@@ -5,6 +5,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/HostileMessages.h"
+#include "tests/tools/MessageFileFixture.h"
 #include "tools/MessageExtract.h"
 
 #include <QDir>
@@ -47,17 +48,7 @@ using testenv::kSanitized;
 using toolstest::Measured;
 using toolstest::SameNamed;
 
-class HostileMessageFiles : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testenv::ClearSettings();
-        testenv::FreshDataPath();
-        ASSERT_TRUE(dir.isValid());
-    }
-    QString path(const QString& name) const { return dir.filePath(name); }
-
-    QTemporaryDir dir;
-};
+using HostileMessageFiles = toolstest::MessageFileFixture;
 
 TEST_F(HostileMessageFiles, ExtractNumbersPartsOfOneNameInLinearTime) {
     const QString file = testenv::WriteFile(path(QStringLiteral("same.eml")), SameNamed(10000));

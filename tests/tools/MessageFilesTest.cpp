@@ -8,6 +8,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/EmlCorpus.h"
+#include "tests/tools/MessageFileFixture.h"
 #include "tools/MessageExtract.h"
 
 #include <QDir>
@@ -21,16 +22,7 @@ namespace {
 
 using testenv::FilesBelow;
 
-class MessageFilesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testenv::ClearSettings();
-        testenv::FreshDataPath();
-        ASSERT_TRUE(dir.isValid());
-    }
-    QString path(const QString& name) const { return dir.filePath(name); }
-    QTemporaryDir dir;
-};
+using MessageFilesTest = toolstest::MessageFileFixture;
 
 TEST_F(MessageFilesTest, CorpusAttachmentsAreSavedWithTheirNamesAndBytes) {
     for (const corpus::Eml& eml : corpus::Messages()) {

@@ -5,6 +5,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/HostileMessages.h"
+#include "tests/tools/MessageFileFixture.h"
 #include "tools/forms/MessageImport.h"
 
 #include <QSet>
@@ -16,17 +17,13 @@ namespace {
 using testenv::kSanitized;
 using toolstest::Measured;
 
-class HostileMessageImport : public ::testing::Test {
+class HostileMessageImport : public toolstest::MessageFileFixture {
 protected:
     void SetUp() override {
-        testenv::ClearSettings();
-        testenv::FreshDataPath();
-        ASSERT_TRUE(dir.isValid());
+        MessageFileFixture::SetUp();
         composer.format = QStringLiteral("HTML");
     }
-    QString path(const QString& name) const { return dir.filePath(name); }
 
-    QTemporaryDir dir;
     testenv::TestComposer composer; // without an editor: the body goes nowhere
 };
 

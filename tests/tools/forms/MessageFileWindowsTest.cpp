@@ -11,6 +11,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/EmlCorpus.h"
+#include "tests/tools/MessageFileFixture.h"
 #include "tools/MessageExport.h"
 #include "tools/forms/MessageFileForms.h"
 #include "tools/forms/MessagePrint.h"
@@ -62,7 +63,7 @@ void Press(QWidget* w, const char* upDown, Qt::ArrowType type) {
 
 // A message of the test's making, the composer the tools read and write, with one editor for the whole
 // suite (an engine start is slow).
-class MessageFileWindowsTest : public ::testing::Test {
+class MessageFileWindowsTest : public toolstest::MessageFileFixture {
 protected:
     static void SetUpTestSuite() {
         window = new QWidget;
@@ -75,9 +76,9 @@ protected:
     }
 
     void SetUp() override {
-        testenv::ClearSettings();
-        testenv::FreshDataPath();
-        ASSERT_TRUE(dir.isValid());
+        MessageFileFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         composer.editor = editor;
         composer.group = QStringLiteral("Friends");
         composer.groupCount = 1;
@@ -88,12 +89,9 @@ protected:
         SaveSetting(Sections::Account, QStringLiteral("CharSet"), QStringLiteral("Unicode (UTF-8)"));
     }
 
-    QString path(const QString& name) const { return dir.filePath(name); }
-
     static inline QWidget* window = nullptr;
     static inline HtmlEditor* editor = nullptr;
     testenv::TestComposer composer;
-    QTemporaryDir dir;
 };
 
 TEST_F(MessageFileWindowsTest, TheExtrasCommandsOpenTheFourWindows) {
