@@ -152,6 +152,9 @@ void NetworkToolsForm::connectControls() {
     FilterKeys(m_input1, nettools::IsHostKey);
     FilterKeys(m_mxDomain, nettools::IsHostKey);
     FilterKeys(m_input2, nettools::IsAddressKey);
+    // A keyboard's keys reach the combo box, which hands them to its line edit directly, past any filter
+    // of the line edit's own; the line edit's filter stays for keys sent to it.
+    FilterKeys(m_mxServer, nettools::IsAddressKey);
     FilterKeys(m_mxServer->lineEdit(), nettools::IsAddressKey);
 
     connect(m_convert1, &QPushButton::clicked, this, &NetworkToolsForm::Convert1Button_Click);
