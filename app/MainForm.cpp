@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/LockState.h"
 #include "app/MainFormLogic.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
@@ -305,6 +306,10 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
             m_subjectTextBox->setText(TrimBlanks(m_subjectTextBox->text()));
     }
+    // The lock keys may have been pressed before the program started or while another program had the
+    // focus: the window reads their state when it opens and whenever it gets the focus back.
+    if (watched == this && (type == QEvent::Show || type == QEvent::WindowActivate))
+        readLockState();
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWindowType()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         static const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
@@ -313,6 +318,12 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
             showKeyboardIndicators();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainForm::readLockState() {
+    if (const std::optional<LockState> locks = CurrentLockStateReader()())
+        if (m_keys.setLocks(locks->caps, locks->num))
+            showKeyboardIndicators();
 }
 
 void MainForm::showKeyboardIndicators() {

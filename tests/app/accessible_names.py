@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Starts Velanto with Qt's accessibility bridge on and checks, through the AT-SPI bus as a screen reader
-sees it, that every input control of the main window and of the Email Manager has a name, and that the
-Email Manager's authentication box reacts to a screen reader's Toggle action.
+sees it, that every input control of the main window, of the Email Manager and of every window the menus
+open has a name, and that the Email Manager's authentication box reacts to a screen reader's Toggle action.
 
 Run inside a private D-Bus session (dbus-run-session) on an X display: argv[1] is the Velanto program.
 Exit codes: 0 every control is named, 1 some are not (listed on stdout), 77 the accessibility bus could
@@ -165,6 +165,127 @@ def toggled_authentication(dialog, pyatspi):
     return failures
 
 
+# Menu commands that open no window (editing, formatting, the Merge fields) or that reach outside the
+# test (the network, a browser, a mail client, a send run, the end of the program). Every other command is
+# run, and the window it opens is checked: a command added later is checked without a change here.
+NO_WINDOW = {
+    "New", "Exit", "Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Select All", "Remove Hyperlink",
+    "Remove Formatting", "Bold", "Italic", "Underline", "Left", "Center", "Right", "Increase", "Decrease",
+    "Bullets", "Numbers", "Preview", "Send", "Check for Updates", "Visit Torvale Home Page",
+}
+NO_WINDOW_MENUS = {"Merge"}
+# Buttons that close a window without changing anything, in the order they are tried.
+CLOSERS = ["Cancel", "Close", "OK", "No"]
+
+
+def plain(name):
+    return (name or "").replace("&", "").strip()
+
+
+class Actions:
+    """Runs an accessible object's action without waiting for its answer: an action that opens a modal
+    window answers only when that window closes, and the check must go on inside the window meanwhile."""
+
+    def __init__(self):
+        from gi.repository import Gio, GLib
+        self.GLib = GLib
+        session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        address = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+                                    GLib.VariantType.new("(s)"), Gio.DBusCallFlags.NONE, 1000,
+                                    None).unpack()[0]
+        flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+                 Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+        self.bus = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+        self.Gio = Gio
+
+    def start(self, node, name):
+        action = node.queryAction()
+        index = next((i for i in range(action.nActions) if action.getName(i) == name), None)
+        if index is None:
+            return False
+        self.bus.call(node.app.bus_name, node.path, "org.a11y.atspi.Action", "DoAction",
+                      self.GLib.Variant("(i)", (index,)), None, self.Gio.DBusCallFlags.NONE, -1, None,
+                      None, None)
+        return True
+
+
+def menu_commands(menu_bar, pyatspi):
+    """(path, item) of every command of the menu bar, submenus included, in menu order."""
+    found = []
+
+    def walk(node, path, depth):
+        for child in children(node):
+            role = child.getRole()
+            name = plain(child.name)
+            if role == pyatspi.ROLE_MENU:
+                if name not in NO_WINDOW_MENUS and depth < 4:
+                    walk(child, path + [name], depth + 1)
+            elif role in (pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_CHECK_MENU_ITEM, pyatspi.ROLE_RADIO_MENU_ITEM):
+                if child.childCount > 0:
+                    if name not in NO_WINDOW_MENUS and depth < 4:
+                        walk(child, path + [name], depth + 1)
+                elif name and name not in NO_WINDOW:
+                    found.append((" > ".join(path + [name]), child))
+    walk(menu_bar, [], 0)
+    return found
+
+
+def windows(app, pyatspi):
+    shown = []
+    for window in children(app):
+        try:
+            if window.getRole() in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW,
+                                    pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_ALERT) and \
+                    window.getState().contains(pyatspi.STATE_SHOWING):
+                shown.append(window)
+        except Exception:
+            pass
+    return shown
+
+
+def check_menu_windows(app, main_window, actions, pyatspi):
+    """Runs each command of the menus and checks the window it opens, then closes that window."""
+    failures, checked = [], 0
+    bar = find(main_window, lambda n: n.getRole() == pyatspi.ROLE_MENU_BAR)
+    if bar is None:
+        return ["main window: no menu bar"], 0
+    for path, item in menu_commands(bar, pyatspi):
+        before = {w.path for w in windows(app, pyatspi)}
+        if not actions.start(item, "Press") and not actions.start(item, "Toggle"):
+            continue
+        window = None
+        deadline = time.monotonic() + 3
+        while window is None and time.monotonic() < deadline:
+            fresh = [w for w in windows(app, pyatspi) if w.path not in before]
+            window = fresh[0] if fresh else None
+            time.sleep(0.05)
+        if window is None:
+            failures.append(f"{path}: opened no window (list it among the commands without one)")
+            continue
+        time.sleep(0.2)  # the window fills its controls as it loads
+        found, offenders = unnamed_controls(window, pyatspi)
+        checked += 1
+        print(f"{path} ({plain(window.name)}): {len(found)} input controls")
+        failures += [f"{path}: {o}" for o in offenders]
+        # A window without a closing button (a viewer beside the main window) stays open; the next
+        # command's window is told from it all the same.
+        close_window(app, window, actions, pyatspi)
+    return failures, checked
+
+
+def close_window(app, window, actions, pyatspi):
+    for caption in CLOSERS:
+        button = find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and plain(n.name) == caption)
+        if button is None or not button.getState().contains(pyatspi.STATE_ENABLED):
+            continue
+        actions.start(button, "Press")
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
+            if not any(w.path == window.path for w in windows(app, pyatspi)):
+                return
+            time.sleep(0.05)
+
+
 def main():
     program = sys.argv[1]
     launcher = start_accessibility_bus()
@@ -215,6 +336,11 @@ def main():
         print(f"Email Manager: {len(found)} input controls")
         failures += [f"Email Manager: {o}" for o in offenders]
         failures += toggled_authentication(dialog, pyatspi)
+        actions = Actions()
+        close_window(app, dialog, actions, pyatspi)
+        menu_failures, checked = check_menu_windows(app, main_window, actions, pyatspi)
+        print(f"menus: {checked} windows checked")
+        failures += menu_failures
     finally:
         velanto.terminate()
         try:
