@@ -1,12 +1,12 @@
 #include "content/forms/BodyForm.h"
 
 #include "ui/DialogButtons.h"
-#include "ui/FieldLabels.h"
 
 #include "content/PageColours.h"
 #include "content/forms/ColorPicker.h"
 #include "content/forms/ContentHandBack.h"
 #include "editor/HtmlEditor.h"
+#include "ui/FieldLabels.h"
 #include "ui/WindowConventions.h"
 
 #include <QGridLayout>

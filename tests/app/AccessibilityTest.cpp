@@ -1,6 +1,13 @@
 // The real program as a screen reader sees it: Velanto on its own X server with Qt's accessibility
 // bridge on, inspected over the AT-SPI bus by tests/app/accessible_names.py.
+#include "core/Database.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "tests/support/TestEnvironment.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -41,7 +48,7 @@ private:
 
 } // namespace
 
-TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
+TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
     const QString program = qEnvironmentVariable("VELANTO_BIN_DIR") + QStringLiteral("/Velanto");
     const QString script =
         qEnvironmentVariable("VELANTO_SOURCE_DIR") + QStringLiteral("/tests/app/accessible_names.py");
@@ -49,6 +56,26 @@ TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
     const QString session = QStandardPaths::findExecutable(QStringLiteral("dbus-run-session"));
     if (session.isEmpty())
         GTEST_SKIP() << "no D-Bus session can be started: dbus-run-session is missing (package dbus-daemon)";
+
+    // An account and a group, so the commands that need them open their windows instead of a message.
+    testenv::ClearSettings();
+    const QString data =
+        ResolveDataPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QString());
+    ASSERT_FALSE(data.isEmpty());
+    SetDataPath(data);
+    QFile::remove(UserDatabasePath());
+    ASSERT_TRUE(QFile::copy(testenv::ShippedDatabase(), UserDatabasePath()));
+    QFile::setPermissions(UserDatabasePath(), QFile::ReadOwner | QFile::WriteOwner);
+    SaveSetting(Setting::AccountName, QStringLiteral("Ann Example"));
+    SaveSetting(Setting::AccountEmail, QStringLiteral("ann@example.com"));
+    SaveSetting(Setting::AccountServer, QStringLiteral("127.0.0.1"));
+    SaveSetting(Setting::AccountPort, QStringLiteral("25"));
+    {
+        Connection db;
+        ASSERT_TRUE(db.Open());
+        ASSERT_EQ(db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('Friends')")),
+                  1);
+    }
 
     PrivateXServer x;
     const QString display = x.Start();
@@ -77,4 +104,9 @@ TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
     EXPECT_TRUE(output.contains(QStringLiteral("main window: "))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("Email Manager: "))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("authentication toggled twice"))) << output.toStdString();
+    // Every window of the menus was opened, the import and export windows and the support request too.
+    for (const char* window : {"Network Tools (Network Tools)", "Import Recipients (Import Recipients)",
+                               "Export Recipients (Export Recipients)",
+                               "Technical Support (Technical Support)", "Print (Print)", "Body (Body)"})
+        EXPECT_TRUE(output.contains(QLatin1String(window))) << window << "\n" << output.toStdString();
 }

@@ -176,10 +176,13 @@ NO_WINDOW = {
 NO_WINDOW_MENUS = {"Merge"}
 # Buttons that close a window without changing anything, in the order they are tried.
 CLOSERS = ["Cancel", "Close", "OK", "No"]
+# Questions a command asks before its window: answered with the button that goes on to that window.
+GO_ON = {"Please consider your environmental responsibility before printing.": "Yes"}
 
 
 def plain(name):
-    return (name or "").replace("&", "").strip()
+    """A caption without its mnemonic mark and the shortcut a menu item shows after a tab."""
+    return (name or "").split("\t")[0].replace("&", "").strip()
 
 
 class Actions:
@@ -217,12 +220,14 @@ def menu_commands(menu_bar, pyatspi):
         for child in children(node):
             role = child.getRole()
             name = plain(child.name)
-            if role == pyatspi.ROLE_MENU:
-                if name not in NO_WINDOW_MENUS and depth < 4:
+            if role == pyatspi.ROLE_POPUP_MENU:
+                walk(child, path, depth + 1)
+            elif role == pyatspi.ROLE_MENU:
+                if name not in NO_WINDOW_MENUS and depth < 8:
                     walk(child, path + [name], depth + 1)
             elif role in (pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_CHECK_MENU_ITEM, pyatspi.ROLE_RADIO_MENU_ITEM):
                 if child.childCount > 0:
-                    if name not in NO_WINDOW_MENUS and depth < 4:
+                    if name not in NO_WINDOW_MENUS and depth < 8:
                         walk(child, path + [name], depth + 1)
                 elif name and name not in NO_WINDOW:
                     found.append((" > ".join(path + [name]), child))
@@ -231,16 +236,30 @@ def menu_commands(menu_bar, pyatspi):
 
 
 def windows(app, pyatspi):
+    """The program's top-level windows on screen, whatever their role (a plain window reads as a filler)."""
     shown = []
     for window in children(app):
         try:
-            if window.getRole() in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW,
-                                    pyatspi.ROLE_FILE_CHOOSER, pyatspi.ROLE_ALERT) and \
-                    window.getState().contains(pyatspi.STATE_SHOWING):
+            if window.getState().contains(pyatspi.STATE_SHOWING):
                 shown.append(window)
         except Exception:
             pass
     return shown
+
+
+def new_window(app, before, pyatspi, seconds=3):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        fresh = [w for w in windows(app, pyatspi) if w.path not in before]
+        if fresh:
+            return fresh[0]
+        time.sleep(0.05)
+    return None
+
+
+def message_text(window, pyatspi):
+    label = find(window, lambda n: n.getRole() == pyatspi.ROLE_LABEL and len(plain(n.name)) > 0)
+    return plain(label.name) if label is not None else ""
 
 
 def check_menu_windows(app, main_window, actions, pyatspi):
@@ -253,32 +272,41 @@ def check_menu_windows(app, main_window, actions, pyatspi):
         before = {w.path for w in windows(app, pyatspi)}
         if not actions.start(item, "Press") and not actions.start(item, "Toggle"):
             continue
-        window = None
-        deadline = time.monotonic() + 3
-        while window is None and time.monotonic() < deadline:
-            fresh = [w for w in windows(app, pyatspi) if w.path not in before]
-            window = fresh[0] if fresh else None
-            time.sleep(0.05)
+        window = new_window(app, before, pyatspi)
         if window is None:
             failures.append(f"{path}: opened no window (list it among the commands without one)")
             continue
-        time.sleep(0.2)  # the window fills its controls as it loads
-        found, offenders = unnamed_controls(window, pyatspi)
-        checked += 1
-        print(f"{path} ({plain(window.name)}): {len(found)} input controls")
-        failures += [f"{path}: {o}" for o in offenders]
-        # A window without a closing button (a viewer beside the main window) stays open; the next
-        # command's window is told from it all the same.
-        close_window(app, window, actions, pyatspi)
+        while window is not None:
+            time.sleep(0.2)  # the window fills its controls as it loads
+            found, offenders = unnamed_controls(window, pyatspi)
+            checked += 1
+            text = message_text(window, pyatspi) if len(found) == 0 else ""
+            said = f" saying {text!r}" if text else ""
+            print(f"{path} ({plain(window.name)}{said}): {len(found)} input controls")
+            failures += [f"{path}: {o}" for o in offenders]
+            go_on = next((button for question, button in GO_ON.items() if text.startswith(question)), None)
+            if go_on is None:
+                # A window without a closing button (a viewer beside the main window) stays open; the
+                # next command's window is told from it all the same.
+                close_window(app, window, actions, pyatspi)
+                break
+            before = {w.path for w in windows(app, pyatspi)}
+            press(window, go_on, actions, pyatspi)
+            window = new_window(app, before, pyatspi)
     return failures, checked
+
+
+def press(window, caption, actions, pyatspi):
+    button = find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and plain(n.name) == caption)
+    if button is None or not button.getState().contains(pyatspi.STATE_ENABLED):
+        return False
+    return actions.start(button, "Press")
 
 
 def close_window(app, window, actions, pyatspi):
     for caption in CLOSERS:
-        button = find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and plain(n.name) == caption)
-        if button is None or not button.getState().contains(pyatspi.STATE_ENABLED):
+        if not press(window, caption, actions, pyatspi):
             continue
-        actions.start(button, "Press")
         deadline = time.monotonic() + 5
         while time.monotonic() < deadline:
             if not any(w.path == window.path for w in windows(app, pyatspi)):
