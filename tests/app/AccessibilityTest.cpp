@@ -4,6 +4,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "tests/app/XkbLocks.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
@@ -34,7 +35,9 @@ public:
         // -displayfd 1: the server takes the first free display number and writes it to our pipe.
         m_process.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                               QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                               // The keyboard state the test sets must outlive its own connection.
+                               QStringLiteral("-noreset")});
         QByteArray number;
         while (!number.contains('\n') && m_process.waitForReadyRead(10000))
             number += m_process.readAllStandardOutput();
@@ -80,6 +83,8 @@ TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
     PrivateXServer x;
     const QString display = x.Start();
     ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
+    // Caps Lock is on before the program starts: its CAPS pane must say so from the start.
+    ASSERT_TRUE(SetCapsLock(display.toLocal8Bit(), true));
 
     QProcess check;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -104,6 +109,7 @@ TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
     EXPECT_TRUE(output.contains(QStringLiteral("main window: "))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("Email Manager: "))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("authentication toggled twice"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("lock panes: CAPS on, NUM off"))) << output.toStdString();
     // Every window of the menus was opened, the import and export windows and the support request too.
     for (const char* window : {"Network Tools (Network Tools)", "Import Recipients (Import Recipients)",
                                "Export Recipients (Export Recipients)",

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Starts Velanto with Qt's accessibility bridge on and checks, through the AT-SPI bus as a screen reader
 sees it, that every input control of the main window, of the Email Manager and of every window the menus
-open has a name, and that the Email Manager's authentication box reacts to a screen reader's Toggle action.
+open has a name, that the Email Manager's authentication box reacts to a screen reader's Toggle action,
+and what the CAPS and NUM panes show at start.
 
 Run inside a private D-Bus session (dbus-run-session) on an X display: argv[1] is the Velanto program.
 Exit codes: 0 every control is named, 1 some are not (listed on stdout), 77 the accessibility bus could
@@ -352,6 +353,12 @@ def main():
             main_window = main_window.parent
         found, offenders = unnamed_controls(main_window, pyatspi)
         print(f"main window: {len(found)} input controls")
+        panes = {}
+        for caption in ("CAPS", "NUM"):
+            pane = find(main_window, lambda n: n.getRole() == pyatspi.ROLE_LABEL and n.name == caption)
+            panes[caption] = "missing" if pane is None else \
+                "on" if pane.getState().contains(pyatspi.STATE_ENABLED) else "off"
+        print(f"lock panes: CAPS {panes['CAPS']}, NUM {panes['NUM']}")
         failures += [f"main window: {o}" for o in offenders]
 
         action = email_button.queryAction()
