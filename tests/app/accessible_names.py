@@ -97,15 +97,13 @@ def unnamed_controls(window, pyatspi):
 
 
 def unnamed_controls_once(window, pyatspi):
-    """Every input control below window that a screen reader could not name: no name at all, or a
-    list named only by the item it shows (no label tied to it)."""
+    """Every input control below window that a screen reader could not name: no name at all, a list
+    named by an item it offers instead of its label, or controls that all read the title of the frame
+    around them."""
     inputs = {pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY, pyatspi.ROLE_PASSWORD_TEXT,
               pyatspi.ROLE_SPIN_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_LIST,
               pyatspi.ROLE_LIST_BOX, pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_SLIDER}
     found, offenders = [], []
-
-    def labelled(node):
-        return any(r.getRelationType() == pyatspi.RELATION_LABELLED_BY for r in node.getRelationSet())
 
     def where(node):
         path = []
@@ -114,7 +112,9 @@ def unnamed_controls_once(window, pyatspi):
             node = node.parent
         return " < ".join(path)
 
-    def visit(node, parent_role):
+    framed = {}  # (frame, name) -> the controls that read the frame's title
+
+    def visit(node, parent_role, frame):
         role = node.getRole()
         # The drop-down list inside a combo box belongs to it; its items are not controls.
         if role in inputs and parent_role != pyatspi.ROLE_COMBO_BOX:
@@ -126,12 +126,20 @@ def unnamed_controls_once(window, pyatspi):
                     items |= {item.name for item in children(lst)}
             if not name.strip():
                 offenders.append(f"{where(node)}: no name")
-            elif role == pyatspi.ROLE_COMBO_BOX and name in items and not labelled(node):
-                offenders.append(f"{where(node)}: named only by its item {name!r}, no label")
+            elif role == pyatspi.ROLE_COMBO_BOX and name in items:
+                offenders.append(f"{where(node)}: named by its item {name!r}, not by its label")
+            elif frame is not None and name == frame.name:
+                framed.setdefault(frame.path, []).append(node)
+        if role == pyatspi.ROLE_PANEL and node.name:
+            frame = node
         for child in children(node):
-            visit(child, role)
+            visit(child, role, frame)
 
-    visit(window, None)
+    visit(window, None, None)
+    # One box alone in a frame may well be named by it; several are told apart by nothing.
+    for nodes in framed.values():
+        if len(nodes) > 1:
+            offenders += [f"{where(n)}: reads only its frame's title {n.name!r}" for n in nodes]
     return found, offenders
 
 
