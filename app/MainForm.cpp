@@ -316,6 +316,10 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
         if (m_keys.keyEvent(type == QEvent::KeyPress, key->key(), key->isAutoRepeat(), key->nativeModifiers(),
                             x11))
             showKeyboardIndicators();
+        // A lock key that unlocks does so on its release, whose event still carries the locked state:
+        // the system's own state says what the key did.
+        if (type == QEvent::KeyRelease && (key->key() == Qt::Key_CapsLock || key->key() == Qt::Key_NumLock))
+            readLockState();
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -239,6 +239,13 @@ TEST_F(MainFormTest, LockPanesShowTheSystemsStateWhenTheWindowOpensAndGetsTheFoc
     QApplication::sendEvent(&form, &activate);
     EXPECT_FALSE(caps->isEnabled());
     EXPECT_TRUE(num->isEnabled());
+    // Caps Lock pressed in the window: its release still carries the old state, the system has the new.
+    locks = LockState{true, true};
+    QTest::keyRelease(form.windowHandle(), Qt::Key_CapsLock);
+    EXPECT_TRUE(caps->isEnabled());
+    locks = LockState{false, true};
+    QTest::keyRelease(form.windowHandle(), Qt::Key_CapsLock);
+    EXPECT_FALSE(caps->isEnabled());
     // A platform that gives no state leaves the panes as they are.
     locks.reset();
     QApplication::sendEvent(&form, &activate);
