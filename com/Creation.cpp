@@ -35,8 +35,11 @@ void* LoadModule(const std::string& path) {
     // Exactly the file checked is loaded, through its descriptor: the path may lead elsewhere by now.
     const std::string checked = "/proc/self/fd/" + std::to_string(module.fd.get());
     void* handle = ::dlopen(checked.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
+    if (!handle) {
+        const char* error = ::dlerror();
+        AddRegistryNote("velanto-com: the module " + path + " cannot be loaded: " + (error ? error : "?"));
         return nullptr;
+    }
     // The loader knows the module by that name from now on, and would take another module opened later
     // under the same number for this one: the descriptor stays open as long as the module stays loaded,
     // which is for the life of the process.

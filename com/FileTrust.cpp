@@ -235,8 +235,11 @@ TrustedFile OpenTrustedFile(const std::string& path, FileTrustKind kind) {
     const TrustedFolder folder =
         OpenTrustedFolder(slash == 0 ? std::string("/") : path.substr(0, slash), kind);
     if (!folder.fd.valid()) {
-        out.missing = folder.missing;
         out.why = folder.why;
+        // A registry file that is not there has nothing to refuse, whatever lies above it: no note.
+        struct stat st {};
+        out.missing = folder.missing ||
+                      (kind == FileTrustKind::Registry && ::lstat(path.c_str(), &st) != 0 && errno == ENOENT);
         return out;
     }
     return OpenTrustedFileIn(folder, path.substr(slash + 1));

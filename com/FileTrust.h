@@ -42,7 +42,8 @@ private:
 
 enum class FileTrustKind {
     // A class registry file or a type library: its folder is one we make 0700, so neither group nor
-    // others may write it; a missing file or folder is no fault (there is nothing to read).
+    // others may write it; a missing file is no fault (there is nothing to read), even below a
+    // folder that would be refused.
     Registry,
     // A module to load: its path must be absolute and name an existing file; its folder may be written by
     // the user's own group (a build tree under a umask of 002), never by others, sticky or not.
