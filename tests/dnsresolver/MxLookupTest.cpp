@@ -28,6 +28,17 @@ std::vector<std::string> ServerList(LateBound& dns, int count) {
     return hosts;
 }
 
+// A lookup no reply answers: one question, one wait of the whole time-out (2 s), no hosts.
+void ExpectNoHostsAfterTheTimeOut(LateBound& dns, const CannedResponder& responder) {
+    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(2)), S_OK);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(testenv::EndedByItsTimeOut(
+        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000));
+    EXPECT_EQ(responder.queries(), 1) << "one question, one wait";
+}
+
 class MxWithDnsmasq : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -154,13 +165,7 @@ TEST(MxCanned, OnlyTheReplyToOurQueryIsRead) {
     // Forged datagrams alone: the lookup waits out its time-out for the reply and finds no hosts.
     CannedResponder forger;
     ASSERT_TRUE(forger.Start(CannedResponder::Replies(forged)));
-    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(2)), S_OK);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(testenv::EndedByItsTimeOut(
-        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000));
-    EXPECT_EQ(forger.queries(), 1);
+    ExpectNoHostsAfterTheTimeOut(dns, forger);
 }
 
 TEST(MxCanned, CanonicalNameLoopEndsAfterBoundedRestarts) {
@@ -192,13 +197,7 @@ TEST(MxCanned, SilenceEndsAfterTheTimeoutWithNoHosts) {
     CannedResponder responder;
     ASSERT_TRUE(responder.Start([](const Bytes&) { return Bytes(); }));
     LateBound dns = CreateDns();
-    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(2)), S_OK);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(testenv::EndedByItsTimeOut(
-        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000));
-    EXPECT_EQ(responder.queries(), 1) << "one question, one wait";
+    ExpectNoHostsAfterTheTimeOut(dns, responder);
 }
 
 TEST(MxCanned, DomainsThatAreNoValidNameSendNothing) {
