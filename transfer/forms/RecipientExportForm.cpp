@@ -106,16 +106,8 @@ void RecipientExportForm::buildDelimiterAndButtons() {
 
 void RecipientExportForm::connectControls() {
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientExportForm::browse);
-    // The mode follows the buttons' state, however it changes: a click, the arrow keys, or a screen
-    // reader's Toggle, which checks a button without clicking it.
-    connect(m_radioButton1, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked)
-            chooseEmailOnly();
-    });
-    connect(m_radioButton2, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked)
-            chooseFields();
-    });
+    followModeButtons(
+        m_radioButton1, [this] { chooseEmailOnly(); }, m_radioButton2, [this] { chooseFields(); });
     connect(m_listFields, &QListWidget::currentRowChanged, this, &RecipientExportForm::listClicked);
     connect(m_listFields, &QListWidget::itemClicked, this, &RecipientExportForm::listClicked);
     connect(m_listFields, &QListWidget::itemDoubleClicked, this, &RecipientExportForm::toggleSelectedRow);

@@ -117,16 +117,8 @@ void RecipientImportForm::buildButtons() {
 
 void RecipientImportForm::connectControls() {
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientImportForm::browse);
-    // The mode follows the buttons' state, however it changes: a click, the arrow keys, or a screen
-    // reader's Toggle, which checks a button without clicking it.
-    connect(m_radioButton1, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked)
-            chooseEmailOnly();
-    });
-    connect(m_radioButton2, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked)
-            chooseFields();
-    });
+    followModeButtons(
+        m_radioButton1, [this] { chooseEmailOnly(); }, m_radioButton2, [this] { chooseFields(); });
     connect(m_getDataButton, &QPushButton::clicked, this, &RecipientImportForm::getData);
     connect(m_vScrollBar, &QScrollBar::valueChanged, this, &RecipientImportForm::layoutMappingPanel);
     connect(m_importButton, &QPushButton::clicked, this, &RecipientImportForm::startImport);
