@@ -96,6 +96,15 @@ TEST(SendRun, ClosedPortLogsTheConnectErrorAndOnlyFailures) {
 
 TEST(SendRun, PartialRangeSendsExactlyThoseRecipients) {
     MakeGroup(5);
+    // A stored order that is more than column names (here a query) is ignored, and the log says so: the
+    // range counts in the order of adding.
+    {
+        Connection db;
+        ASSERT_TRUE(db.Open());
+        ASSERT_EQ(1,
+                  db.ExecuteWrite(QStringLiteral(
+                      "UPDATE [Groups] SET [SortSQL] = '[G-Email] DESC, (SELECT count(*) FROM [Groups])'")));
+    }
     SmtpPeer peer;
     StoreAccount(peer.port());
     SendRun run;
@@ -107,6 +116,10 @@ TEST(SendRun, PartialRangeSendsExactlyThoseRecipients) {
               QStringLiteral("r3@example.test"));
     EXPECT_TRUE(
         run.log().contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\r\n\r\n")));
+    EXPECT_TRUE(
+        run.log().contains(QStringLiteral("The group's sort order was ignored: \"(SELECT count(*) FROM "
+                                          "[Groups])\" is not a column")))
+        << run.log().toStdString();
     // The history message is the first message the run built, the partial range's first recipient.
     EXPECT_TRUE(ReadAll(run.historyBase() + QStringLiteral(".eml")).contains("r2@example.test"));
 }
