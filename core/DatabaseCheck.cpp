@@ -75,6 +75,7 @@ ino_t inodeOf(const QString& file) {
 void announce(const QString& file, const DatabaseCheckResult& result) {
     if (result.health != DatabaseHealth::Damaged && result.health != DatabaseHealth::Unopenable)
         return;
+    qCWarning(lcDatabaseCheck) << "check of" << file << "failed:" << result.reason;
     DatabaseCheckNotices* notices = &DatabaseCheckNotices::instance();
     const QString text = DatabaseProblemText(file, result);
     QMetaObject::invokeMethod(
@@ -120,8 +121,6 @@ void runCheck(QString key, QString file) {
         entry.known = result.health != DatabaseHealth::Unchecked;
     }
     all.finished.notify_all();
-    if (result.health != DatabaseHealth::Sound)
-        qCWarning(lcDatabaseCheck) << "check of" << file << "failed:" << result.reason;
     announce(file, result);
 }
 

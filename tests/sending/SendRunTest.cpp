@@ -9,10 +9,12 @@
 #include "sending/MergeMacros.h"
 #include "tests/sending/SendingFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace sendingtest;
 
@@ -84,7 +86,14 @@ TEST(SendRun, ClosedPortLogsTheConnectErrorAndOnlyFailures) {
     MakeGroup(3);
     StoreAccount(ClosedPort());
     SendRun run;
+    // A history folder the run has to make again is the user's alone, whatever the umask.
+    QDir(HistoryFolder()).removeRecursively();
+    const mode_t mask = ::umask(0);
     EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Normal);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(QFile::encodeName(HistoryFolder()).constData(), &st));
+    EXPECT_EQ(0700u, st.st_mode & 0777u);
     const QString log = run.log();
     // The connect failure, then each message's own failure.
     EXPECT_EQ(log.count(QStringLiteral("\nError ")), 4) << log.toStdString();
