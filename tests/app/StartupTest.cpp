@@ -289,7 +289,7 @@ TEST_F(StartupTest, ADatabaseThatDoesNotOpenOrIsDamagedIsNamedAtStartUp) {
             << boxes.last().toStdString();
         EXPECT_TRUE(boxes.last().contains(QString::fromLatin1(c.says))) << boxes.last().toStdString();
         EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Critical);
-        EXPECT_EQ(testenv::ReadFile(copy), before);
+        EXPECT_TRUE(testenv::ReadFile(copy) == before) << "the file was written";
     }
 }
 

@@ -65,7 +65,7 @@ TEST(DamagedStore, AFileThatFailsItsCheckIsNeverWrittenAndStillReads) {
         EXPECT_EQ(StoreResult::Failed,
                   DeleteRecipient(QStringLiteral("Intact"), QStringLiteral("r1@example.com")));
         EXPECT_EQ(StoreResult::Failed, DeleteGroup(QStringLiteral("Intact")));
-        EXPECT_EQ(damaged, testenv::ReadFile(file));
+        EXPECT_TRUE(damaged == testenv::ReadFile(file)) << "the file was written";
 
         EXPECT_EQ(QStringList{QStringLiteral("Intact")}, ReadGroupNames()) << "the groups' page still reads";
         const DatabaseCheckResult answer = CheckDatabaseFile(file);
@@ -108,7 +108,7 @@ TEST(DamagedStore, AFileThatDoesNotOpenIsExplainedInTheEnginesWords) {
             EXPECT_EQ(QString::fromLatin1(c.reason), answer.reason);
         }
         EXPECT_EQ(StoreResult::Failed, CreateGroup(QStringLiteral("New")));
-        EXPECT_EQ(before, testenv::ReadFile(file));
+        EXPECT_TRUE(before == testenv::ReadFile(file)) << "the file was written";
     }
 }
 
