@@ -11,9 +11,14 @@
 #include <QLocale>
 #include <QTemporaryFile>
 
-QStringList ExtractAddresses(const QString& text) {
+QStringList ExtractAddresses(const QString& text, QStringList* ignored) {
     QStringList found;
-    AddressScanner scanner([&found](const QString& address) { found.append(address); });
+    AddressScanner scanner([&](const QString& token, bool accepted) {
+        if (accepted)
+            found.append(token);
+        else if (ignored)
+            ignored->append(token);
+    });
     scanner.Feed(text);
     scanner.Finish();
     return found;
@@ -235,7 +240,8 @@ void WriteReportTail(ImportRun& run, const ImportResult& result, ImportMode mode
                   QStringLiteral(" Bytes"));
     run.writeLine(QString());
     run.writeLine(QStringLiteral("Added : ") + QString::number(result.added));
-    if (mode == ImportMode::Fields)
+    // In mode 1 only a file with tokens the rule refused has the count, so a clean file reports as before.
+    if (mode == ImportMode::Fields || result.ignored > 0)
         run.writeLine(QStringLiteral("Ignored : ") + QString::number(result.ignored));
     run.writeLine(QStringLiteral("Duplicates : ") + QString::number(result.duplicates));
     if (result.failed > 0)
@@ -245,25 +251,28 @@ void WriteReportTail(ImportRun& run, const ImportResult& result, ImportMode mode
     run.writeLine(QStringLiteral("Import Completed"), false);
 }
 
-// "Only Email Address": every address found anywhere in the file, after a pass that counts them.
+// "Only Email Address": every token with an "@" anywhere in the file, after a pass that counts them. One
+// the e-mail rule accepts whole is added; any other is reported as ignored.
 void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& progress) {
-    qint64 matches = 0;
+    qint64 tokens = 0;
     QString piece;
     {
-        AddressScanner counter([&matches](const QString&) { ++matches; });
+        AddressScanner counter([&tokens](const QString&, bool) { ++tokens; });
         while (reader.ReadText(&piece))
             counter.Feed(piece);
         counter.Finish();
     }
-    progress.start(clampCount(matches));
+    progress.start(clampCount(tokens));
     bool stopped = false;
-    AddressScanner scanner([&](const QString& address) {
+    AddressScanner scanner([&](const QString& token, bool accepted) {
         if (stopped)
             return;
-        if (run.isDuplicate(address))
-            run.record(Outcome::Duplicated, address);
+        if (!accepted)
+            run.record(Outcome::Ignored, token);
+        else if (run.isDuplicate(token))
+            run.record(Outcome::Duplicated, token);
         else
-            run.insertAddress(address);
+            run.insertAddress(token);
         stopped = !progress.afterRecord();
     });
     if (reader.Rewind()) {
@@ -317,11 +326,6 @@ int MappedFieldNumber(const QString& boxText) {
 
 QString ImportReportPath() {
     return TempFolder() + QStringLiteral("ReportButton.txt");
-}
-
-QString AddressExtractionPattern() {
-    // The top-level label takes every letter there is: a bounded count would cut "x@y.museum" short.
-    return QStringLiteral("([a-zA-Z0-9_\\-\\.]+)@([a-zA-Z0-9_\\-\\.]+)\\.([a-zA-Z]{2,})");
 }
 
 QString FormatByteCount(qint64 bytes) {
