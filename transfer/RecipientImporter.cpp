@@ -283,21 +283,32 @@ void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& prog
     }
 }
 
-// "Select Fields": one recipient per line, its fields mapped onto the recipient columns.
+// "Select Fields": one recipient per record (a line, or with quotes the lines a quoted field spans), its
+// fields mapped onto the recipient columns. A line longer than any record can be is reported as ignored
+// and skipped, without ever being held whole.
 void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportRun& run,
                  RunProgress& progress) {
     progress.start(clampCount(reader.LineCount()));
     std::array<QString, 18> row;
     QString line;
-    while (reader.ReadLine(&line)) {
+    const ImportFileReader::RecordRule rule{options.delimiter, options.stripQuotes, MaxImportRecordLength};
+    for (;;) {
+        const ImportFileReader::Record read = reader.ReadRecord(&line, rule);
+        if (read == ImportFileReader::Record::End)
+            break;
         const QStringList fields =
             SplitImportLine(line, options.delimiter, options.stripQuotes, UsedImportFields);
         for (size_t j = 0; j < row.size(); ++j) {
             const int k = options.mapping[j];
             row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
         }
-        const QString& address = row[0];
-        if (!ValidateEmailSilent(address)) {
+        QString& address = row[0];
+        if (read == ImportFileReader::Record::TooLong) {
+            // The report names the line by the start of its address field.
+            if (address.size() > MaxEmailLength)
+                address = address.first(MaxEmailLength) + QStringLiteral("...");
+            run.record(Outcome::Ignored, address);
+        } else if (!ValidateEmailSilent(address)) {
             run.record(Outcome::Ignored, address);
         } else if (run.isDuplicate(address)) {
             run.record(Outcome::Duplicated, address);

@@ -1,4 +1,5 @@
 #include "tests/transfer/TransferFixture.h"
+#include "transfer/ImportText.h"
 #include "transfer/RecipientImporter.h"
 
 #include <QStringEncoder>
@@ -169,21 +170,26 @@ TEST_F(ImportEngine, BadInputImportsWithoutACrashAndATruthfulReport) {
     for (int j = 0; j < 18; ++j)
         all[size_t(j)] = j + 1;
 
-    // 20 fields where 18 are offered; NUL bytes; a very long line; no line end at the very end.
+    // 20 fields where 18 are offered; NUL bytes; a line longer than any record can be, and one just
+    // short of that; no line end at the very end.
     QByteArray bytes = "a@example.com";
     for (int k = 2; k <= 20; ++k)
         bytes += "\tf" + QByteArray::number(k);
     static const char withNul[] = "\r\nb@exa\0mple.com\tNul\0Name\n";
     bytes += QByteArray(withNul, sizeof(withNul) - 1);
-    bytes += "c@example.com\t" + QByteArray(2'000'000, 'L') + "\nd@example.com\tlast";
+    bytes += "c@example.com\t" + QByteArray(2'000'000, 'L') + "\n";
+    const QByteArray longest = "e@example.com\t" + QByteArray(MaxImportRecordLength - 14, 'M');
+    bytes += longest + "\nd@example.com\tlast";
     ImportResult r = importFields(writeFile(QStringLiteral("bad.txt"), bytes), QLatin1Char('\t'), all);
     EXPECT_EQ(4, r.added);
+    EXPECT_EQ(1, r.ignored);
     const QStringList rows = rowsOf(id);
     ASSERT_EQ(4, rows.size());
     EXPECT_TRUE(rows[0].endsWith(QStringLiteral("|f18"))) << "fields past the 18th are not used";
     EXPECT_TRUE(rows[1].startsWith(QStringLiteral("b@example.com|NulName|")));
-    EXPECT_EQ(2'000'000 + 1 + 13 + 16, rows[2].size());
+    EXPECT_EQ(MaxImportRecordLength + 16, rows[2].size());
     EXPECT_TRUE(rows[3].startsWith(QStringLiteral("d@example.com|last|")));
+    EXPECT_TRUE(reportText().contains(QStringLiteral("\r\nEmail Ignored : c@example.com\r\n")));
 
     // Binary data: whatever it holds is reported as processed, nothing crashes.
     QByteArray binary;

@@ -128,6 +128,69 @@ TEST(ImportText, BlockBoundariesCutNothing) {
     EXPECT_EQ(QStringLiteral("Zoë;Łódź"), lines.last());
 }
 
+// The records the reader gives for some bytes; one that is too long shows as "!" and its start.
+QStringList recordsOf(const QByteArray& bytes, const ImportFileReader::RecordRule& rule) {
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    ImportFileReader reader;
+    QStringList records;
+    QString record;
+    if (reader.Open(&buffer)) {
+        for (;;) {
+            const ImportFileReader::Record read = reader.ReadRecord(&record, rule);
+            if (read == ImportFileReader::Record::End)
+                break;
+            records << (read == ImportFileReader::Record::TooLong ? QStringLiteral("!") + record : record);
+        }
+    }
+    return records;
+}
+
+TEST(ImportText, QuotedFieldsSpanLinesAndRecordsStayBounded) {
+    const ImportFileReader::RecordRule comma{QLatin1Char(','), true, 64};
+    // A quoted field holds line ends of every kind, delimiters and doubled quotes; quotes elsewhere in a
+    // field protect nothing.
+    EXPECT_EQ(QStringList({"x,\"a\r\nb\nc\rd\",y", "\"say \"\"hi,\r\n\"\"\"", "a\"b,c", "  \"q\r\n\" z,w"}),
+              recordsOf("x,\"a\r\nb\nc\rd\",y\r\n\"say \"\"hi,\r\n\"\"\"\na\"b,c\r\n  \"q\r\n\" z,w", comma));
+    // Without the quotation box, or with another delimiter before the quote, every line is a record.
+    EXPECT_EQ(QStringList({"x,\"a", "b\",y"}), recordsOf("x,\"a\r\nb\",y", {QLatin1Char(','), false, 64}));
+    EXPECT_EQ(QStringList({"x;y\"a", "b\""}), recordsOf("x;y\"a\r\nb\"", comma));
+    // A quote that does not close by the end of the text, or within the limit, protects nothing: its
+    // line is a record of its own, and the lines after it are read as they are.
+    EXPECT_EQ(QStringList({"\"a,b", "c,d", "e"}), recordsOf("\"a,b\r\nc,d\r\ne", comma));
+    QByteArray lines = "\"open,x\r\n";
+    QStringList expected{"\"open,x"};
+    for (int i = 0; i < 20; ++i) {
+        lines += "line " + QByteArray::number(i) + "\r\n";
+        expected << QStringLiteral("line %1").arg(i);
+    }
+    lines += "\"";
+    expected << QStringLiteral("\"");
+    EXPECT_EQ(expected, recordsOf(lines, comma));
+    // A line longer than the limit is given as its start, and reading goes on after it; a record of
+    // exactly the limit is whole.
+    const QByteArray limit(64, 'a');
+    EXPECT_EQ(QStringList({"!" + limit, limit, "!\"" + limit.left(63), "z"}),
+              recordsOf(limit + "b\r\n" + limit + "\r\n\"" + limit + "\r\nz", comma));
+    // Text cut by the end of a block keeps its quoting state.
+    const ImportFileReader::RecordRule unlimited{QLatin1Char(','), true, -1};
+    const QByteArray field(ImportFileReader::BlockSize - 3, 'f');
+    EXPECT_EQ(QStringList({"\"" + field + "\r\n,\"\"x\",y", "z"}),
+              recordsOf("\"" + field + "\r\n,\"\"x\",y\r\nz", unlimited));
+
+    // The preview shows the first record whole.
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("multi.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("a@example.com,\"Smith,\r\nJr.\",London\r\nb@example.com");
+    file.close();
+    EXPECT_EQ(
+        QStringList({"a@example.com", "Smith,\r\nJr.", "London"}),
+        SplitImportLine(FirstImportLine(file.fileName(), QLatin1Char(','), true), QLatin1Char(','), true));
+    EXPECT_EQ(QStringLiteral("a@example.com,\"Smith,"), FirstImportLine(file.fileName()));
+}
+
 TEST(ImportText, OneBadByteAnywhereMakesTheWholeFileWindows1252) {
     // Valid UTF-8 for megabytes, then one byte that is not: every line is read as Windows-1252, the
     // first block included; only the preview, which reads the start alone, takes the start for UTF-8.
