@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -88,12 +90,13 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
     // A field that holds the delimiter, a double quote or a line end is put in double quotes, its quotes
     // doubled, so the import's quote option reads it back as it was; every other field is written as it
     // is stored. In "Only Email Address" mode no delimiter is written, so none needs protecting.
-    const char fieldDelimiter = m_options.mode == ExportMode::Fields ? delimiter.at(0) : '"';
+    std::array<bool, 256> special{};
+    special['"'] = special['\r'] = special['\n'] = true;
+    if (m_options.mode == ExportMode::Fields)
+        special[static_cast<unsigned char>(delimiter.at(0))] = true;
     auto appendField = [&](QByteArrayView value) {
-        bool quote = false;
-        for (const char c : value)
-            quote = quote || c == fieldDelimiter || c == '"' || c == '\r' || c == '\n';
-        if (!quote) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
+        if (std::none_of(bytes, bytes + value.size(), [&special](unsigned char c) { return special[c]; })) {
             append(value);
             return;
         }

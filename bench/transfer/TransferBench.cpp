@@ -170,9 +170,10 @@ bool importLongLine(const QString& folder, int megabytes, bool quotes) {
     QElapsedTimer timer;
     timer.start();
     const ImportResult r = RecipientImporter(in).Run();
-    std::printf("%s of %d MB: %.2f s, peak memory %.1f MB (%.1f MB before); %d added, %d ignored\n",
-                quotes ? "a run of quotes" : "one line", megabytes, timer.nsecsElapsed() / 1e9, peakMb(),
-                baseMb, r.added, r.ignored);
+    std::printf(
+        "%s of %d MB: %.2f s, peak memory %.1f MB (%.1f MB before); %d added, %d duplicates, %d ignored\n",
+        quotes ? "a run of quotes" : "one line", megabytes, timer.nsecsElapsed() / 1e9, peakMb(), baseMb,
+        r.added, r.duplicates, r.ignored);
     QFile::remove(path);
     return true;
 }
