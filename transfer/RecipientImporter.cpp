@@ -240,7 +240,8 @@ void WriteReportTail(ImportRun& run, const ImportResult& result, ImportMode mode
                   QStringLiteral(" Bytes"));
     run.writeLine(QString());
     run.writeLine(QStringLiteral("Added : ") + QString::number(result.added));
-    // In mode 1 only a file with tokens the rule refused has the count, so a clean file reports as before.
+    // "Only Email Address" reports the count only for a file with tokens the rule refused, so a clean
+    // file reports as it always did.
     if (mode == ImportMode::Fields || result.ignored > 0)
         run.writeLine(QStringLiteral("Ignored : ") + QString::number(result.ignored));
     run.writeLine(QStringLiteral("Duplicates : ") + QString::number(result.duplicates));
