@@ -112,8 +112,8 @@ private:
     bool m_valid = true;
 };
 
-// Counts lines as ReadLine cuts them, one code unit at a time; NUL units are skipped because the
-// decoded text drops them (so CR NUL LF is one line end, as in the text).
+// Counts lines as ReadRecord cuts them without quotes, one code unit at a time; NUL units are skipped because
+// the decoded text drops them (so CR NUL LF is one line end, as in the text).
 class LineCounter {
 public:
     void unit(char16_t u) {
@@ -336,10 +336,6 @@ bool ImportFileReader::fill() {
     m_pos = 0;
     m_pending += more;
     return true;
-}
-
-bool ImportFileReader::ReadLine(QString* line) {
-    return ReadRecord(line, RecordRule()) == Record::Read;
 }
 
 void ImportFileReader::startRecord() {

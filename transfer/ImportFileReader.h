@@ -33,15 +33,13 @@ public:
 
     qint64 Size() const { return m_size; }
     Encoding TextEncoding() const { return m_encoding; }
-    // The number of lines ReadLine gives (WholeFile scope only; 0 otherwise).
+    // The number of lines ReadRecord gives without quotes (WholeFile scope only; 0 otherwise).
     qint64 LineCount() const { return m_lineCount; }
     // True once a read failed; what was read before stays valid.
     bool Failed() const { return m_failed; }
 
     // The next piece of text (at most one block's worth); false at the end.
     bool ReadText(QString* text);
-    // The next line without its line end; false at the end.
-    bool ReadLine(QString* line);
 
     // How ReadRecord cuts the text. With quotes, a field that opens with a double quote (after blanks
     // that are not the delimiter) runs to the quote that closes it, doubled quotes inside, and may hold

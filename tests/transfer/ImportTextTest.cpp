@@ -90,18 +90,34 @@ TEST(ImportText, NulBytesAndBinaryNeverBreakTheText) {
     EXPECT_GT(text.size(), 4000);
 }
 
-// The lines the reader gives for some bytes.
-QStringList linesOf(const QByteArray& bytes) {
+// The records the reader gives for some bytes; one that is too long shows as "!" and its start. The
+// counting pass's number of lines goes to lineCount.
+QStringList recordsOf(const QByteArray& bytes, const ImportFileReader::RecordRule& rule,
+                      qint64* lineCount = nullptr) {
     QByteArray copy = bytes;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     ImportFileReader reader;
-    QStringList lines;
-    QString line;
-    if (reader.Open(&buffer))
-        while (reader.ReadLine(&line))
-            lines << line;
-    EXPECT_EQ(lines.size(), reader.LineCount()) << "the counting pass agrees with the lines read";
+    QStringList records;
+    QString record;
+    if (reader.Open(&buffer)) {
+        for (;;) {
+            const ImportFileReader::Record read = reader.ReadRecord(&record, rule);
+            if (read == ImportFileReader::Record::End)
+                break;
+            records << (read == ImportFileReader::Record::TooLong ? QStringLiteral("!") + record : record);
+        }
+    }
+    if (lineCount)
+        *lineCount = reader.LineCount();
+    return records;
+}
+
+// The lines the reader gives for some bytes.
+QStringList linesOf(const QByteArray& bytes) {
+    qint64 count = 0;
+    const QStringList lines = recordsOf(bytes, {}, &count);
+    EXPECT_EQ(lines.size(), count) << "the counting pass agrees with the lines read";
     return lines;
 }
 
@@ -126,25 +142,6 @@ TEST(ImportText, BlockBoundariesCutNothing) {
     const QStringList lines = linesOf(utf16(names, QStringConverter::Utf16LE));
     ASSERT_EQ(block / 10, lines.size());
     EXPECT_EQ(QStringLiteral("Zoë;Łódź"), lines.last());
-}
-
-// The records the reader gives for some bytes; one that is too long shows as "!" and its start.
-QStringList recordsOf(const QByteArray& bytes, const ImportFileReader::RecordRule& rule) {
-    QByteArray copy = bytes;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    ImportFileReader reader;
-    QStringList records;
-    QString record;
-    if (reader.Open(&buffer)) {
-        for (;;) {
-            const ImportFileReader::Record read = reader.ReadRecord(&record, rule);
-            if (read == ImportFileReader::Record::End)
-                break;
-            records << (read == ImportFileReader::Record::TooLong ? QStringLiteral("!") + record : record);
-        }
-    }
-    return records;
 }
 
 TEST(ImportText, QuotedFieldsSpanLinesAndRecordsStayBounded) {
