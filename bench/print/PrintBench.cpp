@@ -9,7 +9,6 @@
 #include "mail/print/MessagePrinter.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -176,14 +175,6 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         return RunCase(QString::fromLocal8Bit(argv[2]), qstrcmp(argv[3], "1") == 0,
                        QString::fromLocal8Bit(argv[4]));
-    }
-    QTemporaryDir home;
-    for (const char* name :
-         {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"}) {
-        const QString path = home.filePath(QString::fromLatin1(name).toLower());
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv(name, QFile::encodeName(path));
     }
     QCoreApplication app(argc, argv);
     QString only;

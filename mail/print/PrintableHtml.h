@@ -17,10 +17,11 @@ struct HtmlPrintLimits {
     int maxOpenDepth = 128;
     // More pictures than this are refused: each costs the engine time in proportion to those before it.
     int maxPictures = 2000;
-    // The estimated layout work allowed, in units of about 5 microseconds of the engine's time: an
-    // element or a run of text counts 1, doubled for every table around it, and a table, row or cell
-    // counts 6 such units. Real newsletters of a few hundred kilobytes stay well below.
-    double maxWork = 800000;
+    // The estimated layout work allowed, in units of 5 to 10 microseconds of the engine's time here: an
+    // element counts 1, a run of text 1 and one more for every 16 characters, doubled for every table
+    // around them; a table, row or cell counts 6 such units. A newsletter of tables five deep and 270 KB
+    // counts 565,000; at the limit the engine lays out within about 5 s.
+    double maxWork = 600000;
 };
 
 enum class HtmlPrintVerdict { Printable, TooManyPictures, TooMuchWork };
