@@ -2,6 +2,7 @@
 
 #include "mail/print/MessagePrinter.h"
 
+#include <QFile>
 #include <QPrinter>
 #include <QTextDocument>
 
@@ -16,11 +17,14 @@ QSizeF PageWriter::bodySize() const {
 }
 
 PageWriter::~PageWriter() {
-    if (m_painter.isActive()) { // a print that did not finish is not sent to the printer
-        m_printer.abort();
-        if (m_painter.isActive())
-            m_painter.end();
-    }
+    if (!m_painter.isActive())
+        return;
+    // A print that did not finish is not sent to the printer, nor left behind half written in a file.
+    m_printer.abort();
+    if (m_painter.isActive())
+        m_painter.end();
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
+        QFile::remove(m_printer.outputFileName());
 }
 
 qint32 PageWriter::paint(QTextDocument& doc, int page) {

@@ -223,17 +223,19 @@ TEST(MessagePrinter, AnHtmlBodyTooLongToLayOutIsRefused) {
     EXPECT_FALSE(QFile::exists(pdf));
 }
 
-// A long print can be stopped after any page.
+// A long print can be stopped after any page, and leaves nothing behind.
 TEST(MessagePrinter, APrintStopsWhenTheProgressSaysSo) {
     Folder folder;
     const QString eml = folder.write(
         QStringLiteral("m.eml"), "Subject: long\r\nContent-Type: text/plain\r\n\r\n" + NumberedLines(2000));
     QList<qint32> told;
-    EXPECT_EQ(PrintFine(eml, BodyPartText, folder.path(QStringLiteral("out.pdf")),
+    const QString pdf = folder.path(QStringLiteral("out.pdf"));
+    EXPECT_EQ(PrintFine(eml, BodyPartText, pdf,
                         [&told](qint32 printed) {
                             told << printed;
                             return printed < 3;
                         }),
               PrintCancelled);
     EXPECT_EQ(told, QList<qint32>({1, 2, 3}));
+    EXPECT_FALSE(QFile::exists(pdf)) << "a stopped print leaves no file half written";
 }
