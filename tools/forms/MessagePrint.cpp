@@ -8,8 +8,10 @@
 #include "ui/PrintDialog.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QWindow>
 
 namespace {
 QString PrintResultText(qint32 result) {
@@ -87,7 +89,14 @@ QString PrintMessageFile(const PrintRequest& request, QWidget* parent) {
     progress.setWindowTitle(QStringLiteral("Print Email Message"));
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(0);
+    progress.setMinimumWidth(360); // room for the title
     progress.show();
+    // Shown and drawn before the layout, which gives the event loop no turn until the first page.
+    for (QDeadlineTimer shown(500); !shown.hasExpired();) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (progress.windowHandle() && progress.windowHandle()->isExposed())
+            break;
+    }
     QApplication::processEvents();
     printerComponent.SetPageProgress([&progress](qint32 pages) {
         progress.setLabelText(QStringLiteral("Printed page %1...").arg(pages));
