@@ -286,11 +286,7 @@ void SendRun::finish(End end) {
     // A cancelled run says so, and where it stopped, so that a later look at the history shows that
     // not everyone got the message and which Partial Sending range would resume it.
     if (end == End::Cancelled)
-        append((m_cancelledAfter > 0
-                    ? QStringLiteral("The sending process was cancelled after recipient #%1.")
-                          .arg(m_cancelledAfter)
-                    : QStringLiteral("The sending process was cancelled before recipient #1.")) +
-               CRLF);
+        append(CancelledRunLine(m_cancelledAfter) + CRLF);
     append(QStringLiteral("Personal Sending process has been completed.") + CRLF);
     if (m_sent > 0)
         append(QStringLiteral("%1 messages sent during process.").arg(m_sent) + CRLF);

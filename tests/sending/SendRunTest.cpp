@@ -60,6 +60,7 @@ TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
     EXPECT_FALSE(eml.contains("r2@example.test"));
     EXPECT_EQ(ReadAll(base + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
     EXPECT_EQ(QFile::permissions(base + QStringLiteral(".txt")) & 0x0077, 0);
+    EXPECT_EQ(HistoryCancelNote(base + QStringLiteral(".txt")), QString());
     EXPECT_EQ(QFile::permissions(base + QStringLiteral(".eml")) & 0x0077, 0);
 }
 
@@ -205,6 +206,8 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_TRUE(inRange.log().contains(QStringLiteral("cancelled after recipient #3.\r\n")));
     EXPECT_EQ(ReadAll(inRange.historyBase() + QStringLiteral(".txt")),
               (inRange.log() + QStringLiteral("\r\n")).toUtf8());
+    EXPECT_EQ(HistoryCancelNote(inRange.historyBase() + QStringLiteral(".txt")),
+              QStringLiteral("Cancelled after recipient #3"));
 }
 
 // An empty group still connects and ends normally: the size line says 0, no count line, a history log
