@@ -104,7 +104,7 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
         if (hooks.yield)
             hooks.yield();
     }
-    // A read that broke off (a sort order naming no column, a damaged file) must not pass for a
+    // A read that broke off (a damaged file, a table another program changed) must not pass for a
     // complete export, nor replace an earlier file with a partial one.
     const bool readFailed = rows.Failed() || !rows.IsValid();
     rows = Statement();

@@ -88,7 +88,8 @@ TEST_F(Export, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept) {
 
 TEST_F(Export, AReadThatFailsIsReportedAndTheOldFileKept) {
     const QString path = writeFile(QStringLiteral("kept.txt"), "old content");
-    db.ExecuteWrite(QStringLiteral("UPDATE [Groups] SET [SortSQL] = '[NoSuchColumn]'"));
+    // The recipients' table gone, as from a file another program changed.
+    db.ExecuteWrite(QStringLiteral("ALTER TABLE [Emails] RENAME TO [Elsewhere]"));
     EXPECT_EQ(ExportResult::Status::ReadFailed,
               run(ExportMode::EmailOnly, {}, QLatin1Char('\t'), path).status);
     EXPECT_EQ(QByteArray("old content"), readFile(path));

@@ -1,3 +1,4 @@
+#include "tests/support/TestFiles.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/RecipientImporter.h"
 
@@ -219,6 +220,32 @@ TEST_F(ImportEngine, FailedInsertsAreNeverCountedAsAdded) {
     EXPECT_TRUE(reportText().contains(QStringLiteral("Email Not Added : no@example.com\r\n")));
     EXPECT_TRUE(reportText().contains(QStringLiteral("Added : 2\r\nDuplicates : 0\r\nNot Added : 1\r\n")));
     EXPECT_TRUE(ImportSummaryText(r).endsWith(QStringLiteral("\n1 recipients could not be added.")));
+}
+
+// A file that failed its check takes no row, even where the pages an import touches still read.
+TEST_F(ImportEngine, NothingIsImportedIntoADamagedFile) {
+    addGroup(QStringLiteral("Clients"));
+    addGroup(QStringLiteral("Others"));
+    ASSERT_EQ(3000,
+              db.ExecuteWrite(QStringLiteral(
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                  "INSERT INTO [Emails] ([G-ID], [G-Email]) SELECT 2, 'r' || i || '@example.com' FROM n")));
+    db.Close();
+    // Copied to a data folder of its own, so that it is checked afresh, then a page of the other
+    // group's rows in the middle of the file is lost.
+    const QString filled = UserDatabasePath();
+    testenv::FreshDataPath();
+    QFile::remove(UserDatabasePath());
+    ASSERT_TRUE(QFile::copy(filled, UserDatabasePath()));
+    const qint64 pages = QFileInfo(UserDatabasePath()).size() / 1024;
+    testenv::OverwriteBytes(UserDatabasePath(), pages / 2 * 1024, QByteArray(1024, '\0'));
+    const QByteArray before = readFile(UserDatabasePath());
+
+    const ImportResult r =
+        importEmails(writeFile(QStringLiteral("l.txt"), "a@example.com b@example.com c@example.com"));
+    EXPECT_EQ(0, r.added);
+    EXPECT_EQ(3, r.failed);
+    EXPECT_TRUE(before == readFile(UserDatabasePath())) << "the file was written";
 }
 
 TEST_F(ImportEngine, CancelStopsAfterOneMoreRecordAndStillReports) {
