@@ -89,6 +89,11 @@ QString LocalPath(const QString& value, const QDir& base) {
 
 } // namespace
 
+bool IsEmbeddablePicture(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && !ImageType(info.canonicalFilePath()).isEmpty();
+}
+
 qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode) {
     if (htmlPath.isEmpty() || (mode != ImportHtmlOnly && mode != ImportHtmlWithText))
         return ImportInvalidParameter;

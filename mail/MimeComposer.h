@@ -45,6 +45,9 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit
 // elements the attribute; its path goes to spec.leftOutPictures. Returns an ImportBodyResult.
 qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode);
 
+// True when ImportBodyFile embeds the file as a picture: a regular file that can be read and is an image.
+bool IsEmbeddablePicture(const QString& path);
+
 // Replaces every occurrence of macro in every body of the message (HTML, its text alternative, the
 // plain body). In the HTML body the value is HTML-escaped, so "A&B <Co>" shows as typed; the text
 // bodies take it as it is. Returns 0, or 3 when macro is empty.
