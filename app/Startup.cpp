@@ -98,10 +98,10 @@ void SingleInstance::onConnection() {
 
 Startup::Startup(StartupEnvironment environment)
     : m_env(std::move(environment)), m_instance(std::make_unique<SingleInstance>(m_env.instanceFolder)) {
-    // This copy may still be starting up; then there is no window to flash yet.
+    // This copy may still be starting up; then there is no window to show yet.
     QObject::connect(m_instance.get(), &SingleInstance::attentionRequested, m_instance.get(), [this] {
         if (m_mainWindow)
-            QApplication::alert(m_mainWindow, 1000);
+            DrawAttention(m_mainWindow, attention);
     });
 }
 

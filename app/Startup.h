@@ -1,4 +1,6 @@
 #pragma once
+#include "app/WindowAttention.h"
+
 #include <QLockFile>
 #include <QObject>
 #include <QPointer>
@@ -36,8 +38,8 @@ public:
     void askFirstCopyForAttention();
 
 signals:
-    // A second copy was started: the start-up flashes its main window (when there is one yet) for about
-    // a second.
+    // A second copy was started: the start-up brings its main window (when there is one yet) to the
+    // front and flashes it for about a second.
     void attentionRequested();
 
 private:
@@ -71,6 +73,9 @@ public:
     // it exists. Tests replace it; empty shows nothing.
     std::function<void(const StartupEnvironment&, QPointer<QWidget>& mainWindow)> showWindows =
         ShowStartupWindows;
+
+    // How the main window is shown to the user when a second copy is started; tests record it.
+    WindowAttention attention = WindowAttention::System();
 
     SingleInstance& instance() { return *m_instance; }
     // The main window while it exists (null before it is made and once it is closed).

@@ -7,9 +7,12 @@
 #include "ui/MessageBoxes.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -251,6 +254,30 @@ TEST_F(StartupTest, ASecondCopyEndsSilentlyAndAsksTheFirstForAttention) {
     EXPECT_TRUE(boxes.seen().empty());
     EXPECT_EQ(windowsShown, 1);
     EXPECT_TRUE(attention.wait(3000));
+
+    // The first copy's window comes to the front, then is marked urgent for about a second.
+    QWidget window;
+    QStringList steps;
+    QElapsedTimer sinceUrgent;
+    first.reset();
+    first = makeStartup(environment());
+    first->showWindows = [&window](const StartupEnvironment&, QPointer<QWidget>& main) { main = &window; };
+    first->attention.bringToFront = [&steps](QWidget* w) {
+        steps << QStringLiteral("front ") + w->objectName();
+    };
+    first->attention.setUrgent = [&](QWidget*, bool urgent) {
+        steps << (urgent ? QStringLiteral("urgent") : QStringLiteral("calm"));
+        if (urgent)
+            sinceUrgent.start();
+        else
+            steps << (sinceUrgent.elapsed() >= 900 ? QStringLiteral("after a second")
+                                                   : QStringLiteral("early"));
+    };
+    window.setObjectName(QStringLiteral("MainForm"));
+    ASSERT_EQ(first->run(), StartupOutcome::Started);
+    EXPECT_EQ(makeStartup(env)->run(), StartupOutcome::AlreadyRunning);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return steps.size() >= 4; }, 10000));
+    EXPECT_EQ(QStringList({"front MainForm", "urgent", "calm", "after a second"}), steps);
 
     // Once the first copy has ended, the program starts again.
     first.reset();
