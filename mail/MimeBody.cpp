@@ -93,20 +93,27 @@ QByteArray EncodeBase64Lines(const QByteArray& in) {
     return out;
 }
 
-// True when bytes can go unencoded (7bit or 8bit): no NUL, no bare CR or LF, lines of at most 998.
-bool SafeUnencoded(const QByteArray& in, bool textMode, bool* eightBit) {
+// The line breaks bytes that go unencoded may hold: "\n" (text), CR LF (a file's bytes), or either (an
+// attached message, whose lines end CR LF on the wire anyway).
+enum class LineEnds { Lf, CrLf, Either };
+
+// True when bytes can go unencoded (7bit or 8bit): no NUL, no line break but those allowed, lines of at
+// most 998.
+bool SafeUnencoded(const QByteArray& in, LineEnds ends, bool* eightBit) {
     *eightBit = false;
     int lineLength = 0;
     for (qsizetype i = 0; i < in.size(); ++i) {
         const auto c = static_cast<unsigned char>(in.at(i));
         if (c == 0)
             return false;
-        if (textMode && c == '\n') {
+        if (c == '\n') {
+            if (ends == LineEnds::CrLf)
+                return false;
             lineLength = 0;
             continue;
         }
-        if (c == '\r' || c == '\n') {
-            if (textMode || c == '\n' || i + 1 >= in.size() || in.at(i + 1) != '\n')
+        if (c == '\r') {
+            if (ends == LineEnds::Lf || i + 1 >= in.size() || in.at(i + 1) != '\n')
                 return false;
             ++i;
             lineLength = 0;
@@ -218,7 +225,7 @@ int EncodeTextBody(const QByteArray& bytes, qint32 encoding, bool sevenBit, QByt
     }
     if (encoding == EncodingNone) {
         bool eightBit = false;
-        if (SafeUnencoded(bytes, true, &eightBit) && !(eightBit && sevenBit)) {
+        if (SafeUnencoded(bytes, LineEnds::Lf, &eightBit) && !(eightBit && sevenBit)) {
             *out = bytes; // GMime ends every part with a line break of its own
             return eightBit ? 8 : 7;
         }
@@ -265,28 +272,6 @@ bool IsEncapsulatedMessage(const QByteArray& type) {
     return type == "message/rfc822" || type == "message/news" || type == "message/global";
 }
 
-// True when a message file can be put into the message as it is: no NUL, no bare CR, lines of at most
-// 998 bytes. Its line ends may be LF: the composed message ends every line with CR LF, the form a
-// message has on the wire anyway.
-bool MessageFitsUnencoded(const QByteArray& in, bool* eightBit) {
-    *eightBit = false;
-    int lineLength = 0;
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        const auto c = static_cast<unsigned char>(in.at(i));
-        if (c == 0 || (c == '\r' && (i + 1 >= in.size() || in.at(i + 1) != '\n')))
-            return false;
-        if (c == '\r' || c == '\n') {
-            lineLength = 0;
-            continue;
-        }
-        if (c >= 0x80)
-            *eightBit = true;
-        if (++lineLength > 998)
-            return false;
-    }
-    return true;
-}
-
 // The part of a file. Encoded content (quoted-printable, base64) is not put into the tree: the part
 // holds a marker line that InsertFileContents replaces. *unencoded tells whether the bytes went as
 // they are.
@@ -297,7 +282,7 @@ GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, boo
     if (IsEncapsulatedMessage(mimeType)) {
         bool eightBit = false;
         const bool eightBitAllowed = mimeType != "message/news" && !sevenBit;
-        if (MessageFitsUnencoded(d.bytes, &eightBit) && (!eightBit || eightBitAllowed))
+        if (SafeUnencoded(d.bytes, LineEnds::Either, &eightBit) && (!eightBit || eightBitAllowed))
             kind = eightBit ? 8 : 7;
         else
             mimeType = "application/octet-stream"; // then the chosen encoding keeps its bytes intact
@@ -310,7 +295,7 @@ GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, boo
             kind = 1;
         } else if (encoding == AttachNone) {
             bool eightBit = false;
-            if (SafeUnencoded(d.bytes, false, &eightBit))
+            if (SafeUnencoded(d.bytes, LineEnds::CrLf, &eightBit))
                 kind = eightBit && sevenBit ? 1 : (eightBit ? 8 : 7);
         }
     }
