@@ -12,6 +12,7 @@
 #include "sending/HistoryStore.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
+#include "sending/SendCheckRules.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,6 +115,7 @@ struct SendRun::Message {
     QList<std::pair<QString, QString>> macros; // macro, column
     QString historyMessage;
     bool historyMessageSaved = false;
+    QStringList leftOutPictures; // as last said in the log
 };
 
 SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial, const QDateTime& start) {
@@ -253,6 +255,13 @@ void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
         const QString error = BodyImportErrorText(ApplyHtmlBody(smtp, message.htmlFile, message.rules));
         if (!error.isEmpty())
             append(error + CRLF + CRLF);
+        // Said once, and again only when the pictures left out change: not once per recipient.
+        const QStringList leftOut = smtp.Spec().leftOutPictures;
+        if (leftOut != message.leftOutPictures) {
+            message.leftOutPictures = leftOut;
+            if (!leftOut.isEmpty())
+                append(LeftOutPicturesLogText(leftOut) + CRLF + CRLF);
+        }
     }
     for (const auto& [macro, column] : std::as_const(message.macros))
         smtp.ReplaceMergeField(macro, row.Field(column), 1);
