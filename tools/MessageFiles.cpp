@@ -114,6 +114,29 @@ QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index) 
     return QString();
 }
 
+namespace {
+
+// Copies one file into a new file, in blocks (a large picture is never held whole), without the flush
+// to disk QFile::copy makes for each file. An incomplete copy is removed.
+bool CopyIntoNewFile(const QString& source, const QString& target) {
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    bool ok = true;
+    while (ok && !in.atEnd()) {
+        const QByteArray block = in.read(1 << 20);
+        ok = in.error() == QFileDevice::NoError && out.write(block) == block.size();
+    }
+    out.close();
+    if (ok && out.error() == QFileDevice::NoError)
+        return true;
+    out.remove();
+    return false;
+}
+
+} // namespace
+
 bool CopyFolderContents(const QString& source, const QString& destination, bool overwrite) {
     const QDir from(source);
     if (!from.exists() || !QDir().mkpath(destination))
@@ -140,7 +163,7 @@ bool CopyFolderContents(const QString& source, const QString& destination, bool 
         }
         if (existing.exists())
             QFile::remove(target);
-        ok = QFile::copy(entry.absoluteFilePath(), target) && ok;
+        ok = CopyIntoNewFile(entry.absoluteFilePath(), target) && ok;
     }
     return ok;
 }
@@ -153,7 +176,7 @@ QString CopyBodyFolderInto(const QString& bodyFolder, const QString& destination
     const QFileInfo there(target);
     if ((there.exists() || there.isSymLink()) && (!there.isDir() || there.isSymLink()))
         target = QDir(destination).filePath(FreeFileNameIn(destination, name, name));
-    return CopyFolderContents(bodyFolder, target) ? target : QString();
+    return CopyFolderContents(bodyFolder, target) && SyncFileSystemOf(target) ? target : QString();
 }
 
 bool SyncFileSystemOf(const QString& folder) {

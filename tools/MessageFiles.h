@@ -59,12 +59,13 @@ QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index);
 
 // Copies every file and folder inside source into destination (created when missing). With overwrite,
 // files of the same names are replaced; without, an entry whose name is taken gets a free one
-// ("Body1 (2)"). Links are neither copied nor written through. False when something was not copied.
+// ("Body1 (2)"). Links are neither copied nor written through. Nothing is flushed to disk file by file
+// (see SyncFileSystemOf). False when something was not copied.
 bool CopyFolderContents(const QString& source, const QString& destination, bool overwrite = true);
 
 // Copies a body folder into destination under its own name: into the folder of that name left by an
 // earlier copy, or under a free name when something else has it (an attachment named "Body1"). The
-// path of the copy, or "" when it could not be made completely.
+// path of the copy once it is on disk, or "" when it could not be made completely.
 QString CopyBodyFolderInto(const QString& bodyFolder, const QString& destination);
 
 // Waits until what was written to the file system that holds folder is on disk: once after many new
