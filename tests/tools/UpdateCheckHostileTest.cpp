@@ -1,6 +1,6 @@
 // The update check against web servers that never stop: an endless chunked answer, a header line
-// without end and an answer that drips in. The fetch must end at its cap or its time-out, stop taking
-// bytes at once and hold no more than the cap meanwhile.
+// without end, an answer that drips in and a compressed bomb. The fetch must end at its cap or its
+// time-out, stop taking bytes at once and hold no more than the cap meanwhile.
 #include "tests/support/TimeBounds.h"
 #include "tests/tools/HostileHttpServer.h"
 #include "tests/tools/HttpTestServer.h"
@@ -107,6 +107,41 @@ TEST(HostileUpdateAnswer, AHeaderWithoutEndEndsAtTheTimeOut) {
         QStringLiteral("http://%1/download-ost/setup.upd").arg(QString::fromLatin1(good.hostAndPort()))));
     EXPECT_EQ(r.outcome, UpdateFetchResult::Ok);
     EXPECT_EQ(r.body, QByteArray("14.1+12"));
+}
+
+// A megabyte of gzip that inflates to a gigabyte of zeros: the answer is refused as soon as its headers
+// say it is compressed, never inflated past the cap nor waited on until the time-out.
+TEST(HostileUpdateAnswer, ACompressedBombIsRefusedAtOnce) {
+    HostileHttpServer server(HostileHttpServer::Kind::GzipBomb);
+    const Measured m = fetch(server, 30000);
+    EXPECT_NE(m.result.outcome, UpdateFetchResult::Ok);
+    EXPECT_NE(m.result.outcome, UpdateFetchResult::TimedOut);
+    EXPECT_TRUE(m.result.body.isEmpty());
+    EXPECT_TRUE(EndedLongBeforeItsTimeOut(m.milliseconds, 30000)) << m.milliseconds << " ms";
+    ASSERT_TRUE(closedWithin(server, 10000));
+    EXPECT_LT(server.bytesSentWhenClosed(), 8 << 20) << server.bytesSentWhenClosed() / 1e6 << " MB sent";
+    EXPECT_LT(m.extraMemory, 16 << 20) << "peak " << m.extraMemory / 1e6 << " MB";
+}
+
+// A check that gave up on a server still sending one endless header line leaves that connection
+// behind: the next check, against a good server, must not wait behind it.
+TEST(HostileUpdateAnswer, ANewCheckDoesNotWaitOnAnAbandonedOne) {
+    HostileHttpServer hostile(HostileHttpServer::Kind::EndlessHeader);
+    const Measured first = fetch(hostile, 2000);
+    EXPECT_EQ(first.result.outcome, UpdateFetchResult::TimedOut);
+    HttpTestServer good;
+    good.serve("/download-ost/setup.upd", {HttpAnswer::Complete, 200, "14.1+12", 0});
+    for (int check = 0; check < 2; ++check) {
+        QElapsedTimer clock;
+        clock.start();
+        UpdateFetcher fetcher(30000);
+        const UpdateFetchResult r = fetcher.Fetch(QUrl(
+            QStringLiteral("http://%1/download-ost/setup.upd").arg(QString::fromLatin1(good.hostAndPort()))));
+        EXPECT_EQ(r.outcome, UpdateFetchResult::Ok) << "check " << check;
+        EXPECT_EQ(r.body, QByteArray("14.1+12"));
+        EXPECT_TRUE(EndedLongBeforeItsTimeOut(clock.elapsed(), 30000)) << clock.elapsed() << " ms";
+    }
+    EXPECT_GT(hostile.bytesSent(), 0);
 }
 
 } // namespace
