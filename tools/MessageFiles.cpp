@@ -60,7 +60,7 @@ QString MakeWorkFolder(const QDateTime& when) {
             QDir(entry.absoluteFilePath()).removeRecursively();
     }
     QDir dir(temp);
-    if (!dir.exists(name) && !dir.mkdir(name))
+    if (!dir.exists(name) && !dir.mkdir(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return QString();
     const QFileInfo made(temp + name);
     if (!made.isDir() || made.isSymLink())
@@ -92,9 +92,27 @@ bool IsDirectlyInside(const QString& folder, const QString& path) {
            info.fileName() != QLatin1String(".");
 }
 
+bool MakeFolderPath(const QString& folder) {
+    QString path = QDir::cleanPath(QDir().absoluteFilePath(folder));
+    QStringList missing;
+    while (!QFileInfo(path).isDir()) {
+        missing.prepend(path);
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            break;
+        path.truncate(slash);
+    }
+    for (const QString& made : missing) {
+        if (!QDir().mkdir(made, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+            !QFileInfo(made).isDir())
+            return false;
+    }
+    return true;
+}
+
 QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index) {
     const QString& folder = names.Folder();
-    if (!QDir().mkpath(folder))
+    if (!MakeFolderPath(folder))
         return QString();
     const QString fallback =
         QStringLiteral("part%1%2").arg(index + 1).arg(mail::ExtensionForType(part.PartContentType()));
@@ -121,7 +139,8 @@ namespace {
 bool CopyIntoNewFile(const QString& source, const QString& target) {
     QFile in(source);
     QFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!in.open(QIODevice::ReadOnly) ||
+        !out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
         return false;
     bool ok = true;
     while (ok && !in.atEnd()) {
@@ -139,7 +158,7 @@ bool CopyIntoNewFile(const QString& source, const QString& target) {
 
 bool CopyFolderContents(const QString& source, const QString& destination, bool overwrite) {
     const QDir from(source);
-    if (!from.exists() || !QDir().mkpath(destination))
+    if (!from.exists() || !MakeFolderPath(destination))
         return false;
     bool ok = true;
     std::optional<FolderNames> names;
@@ -169,7 +188,7 @@ bool CopyFolderContents(const QString& source, const QString& destination, bool 
 }
 
 QString CopyBodyFolderInto(const QString& bodyFolder, const QString& destination) {
-    if (!QDir().mkpath(destination))
+    if (!MakeFolderPath(destination))
         return QString();
     const QString name = QFileInfo(bodyFolder).fileName();
     QString target = QDir(destination).filePath(name);

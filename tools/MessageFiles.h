@@ -52,15 +52,22 @@ QString FreeFileNameIn(const QString& folder, const QString& partName, const QSt
 // True when path names a file directly inside folder (both resolved, links included).
 bool IsDirectlyInside(const QString& folder, const QString& path);
 
+// Makes the folder and those above it that are missing, each the user's only (0700) whatever the
+// umask: they are to hold the user's mail. Folders that exist stay as they are. False when it is not a
+// folder at the end.
+bool MakeFolderPath(const QString& folder);
+
 // Saves a part into a new file of the folder under a free name; when the file system refuses that
-// name, under the fallback name instead. Nothing is flushed to disk file by file (see
-// SyncFileSystemOf). Returns the path written, or "" when the part could not be saved at all.
+// name, under the fallback name instead; the file and the folder when it is made are the user's only.
+// Nothing is flushed to disk file by file (see SyncFileSystemOf). Returns the path written, or "" when the
+// part could not be saved at all.
 QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index);
 
 // Copies every file and folder inside source into destination (created when missing). With overwrite,
 // files of the same names are replaced; without, an entry whose name is taken gets a free one
-// ("Body1 (2)"). Links are neither copied nor written through. Nothing is flushed to disk file by file
-// (see SyncFileSystemOf). False when something was not copied.
+// ("Body1 (2)"). Links are neither copied nor written through. The copies and the folders made are the
+// user's only. Nothing is flushed to disk file by file (see SyncFileSystemOf). False when something was
+// not copied.
 bool CopyFolderContents(const QString& source, const QString& destination, bool overwrite = true);
 
 // Copies a body folder into destination under its own name: into the folder of that name left by an
