@@ -1,8 +1,11 @@
 #include "com/Creation.h"
 
+#include "com/FileTrust.h"
+
 #include <dlfcn.h>
 #include <map>
 #include <mutex>
+#include <string>
 
 namespace com {
 
@@ -23,15 +26,25 @@ void* LoadModule(const std::string& path) {
     if (it != Modules().end())
         return it->second;
     // Only absolute paths (a bare name would be searched along the library path), and only files no
-    // other user can have written.
-    std::string why;
-    if (!TrustedModulePath(path, &why)) {
-        AddRegistryNote(why);
+    // other user can have written, below folders no other user can change.
+    TrustedFile module = OpenTrustedFile(path, FileTrustKind::Module);
+    if (!module.fd.valid()) {
+        AddRegistryNote(module.why);
         return nullptr;
     }
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle)
-        Modules()[path] = handle;
+    // Exactly the file checked is loaded, through its descriptor: the path may lead elsewhere by now.
+    const std::string checked = "/proc/self/fd/" + std::to_string(module.fd.get());
+    void* handle = ::dlopen(checked.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* error = ::dlerror();
+        AddRegistryNote("velanto-com: the module " + path + " cannot be loaded: " + (error ? error : "?"));
+        return nullptr;
+    }
+    // The loader knows the module by that name from now on, and would take another module opened later
+    // under the same number for this one: the descriptor stays open as long as the module stays loaded,
+    // which is for the life of the process.
+    (void)module.fd.release();
+    Modules()[path] = handle;
     return handle;
 }
 

@@ -1,5 +1,7 @@
 #include "com/Registry.h"
 
+#include "com/FileTrust.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +16,8 @@ namespace com {
 
 namespace {
 constexpr std::string_view kHeader = "VELANTO-REGISTRY 1";
+// A registry is small; anything larger is refused.
+constexpr size_t kMaxRegistryBytes = 64u << 20;
 
 std::string Fold(std::string_view s) {
     std::string out(s);
@@ -115,64 +119,9 @@ bool MakeDirs(const std::string& dir, mode_t mode) {
 
 thread_local std::vector<std::string> t_notes;
 
-std::string Describe(const std::string& path, const char* fault) {
-    return "velanto-com: ignoring " + path + ": " + fault;
-}
-
-// The owner and write bits of one file or folder; a link is never followed.
-bool TrustedEntry(const std::string& path, bool isFolder, bool mustExist, std::string* why,
-                  mode_t forbidden = S_IWGRP | S_IWOTH) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT && !mustExist)
-            return true;
-        if (why)
-            *why = Describe(path, "it cannot be examined");
-        return false;
-    }
-    const char* fault = nullptr;
-    if (S_ISLNK(st.st_mode))
-        fault = "it is a symbolic link";
-    else if (isFolder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
-        fault = isFolder ? "it is not a folder" : "it is not a regular file";
-    else if (st.st_uid != ::getuid() && st.st_uid != 0)
-        fault = "it belongs to another user";
-    else if (st.st_mode & forbidden)
-        fault = (forbidden & S_IWGRP) ? "group or others can write to it" : "others can write to it";
-    if (fault && why)
-        *why = Describe(path, fault);
-    return fault == nullptr;
-}
-
 std::string DirOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-        if (text.size() > (64u << 20)) { // a registry is small; refuse anything absurd
-            ::close(fd);
-            return std::nullopt;
-        }
-    }
-    ::close(fd);
-    return text;
 }
 } // namespace
 
@@ -389,14 +338,17 @@ RegistryTransaction::RegistryTransaction(std::string path, int lockWaitMs) : m_p
         t_notes.push_back(Registry::NoUserRegistryNote());
         return;
     }
-    std::string why;
-    if (!MakeRegistryFolder(DirOf(m_path)) || !TrustedEntry(DirOf(m_path), true, true, &why)) {
-        if (!why.empty())
-            t_notes.push_back(why);
+    if (!MakeRegistryFolder(DirOf(m_path)))
+        return;
+    // The folder is opened once and checked; the lock and the file are opened in it, never by path again.
+    const TrustedFolder folder = OpenTrustedFolder(DirOf(m_path), FileTrustKind::Registry);
+    if (!folder.fd.valid()) {
+        t_notes.push_back(folder.why);
         return;
     }
-    const std::string lockPath = m_path + ".lock";
-    m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const std::string name = m_path.substr(m_path.find_last_of('/') + 1);
+    m_lockFd =
+        ::openat(folder.fd.get(), (name + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lockFd < 0)
         return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs);
@@ -405,12 +357,14 @@ RegistryTransaction::RegistryTransaction(std::string path, int lockWaitMs) : m_p
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    // A file someone else could have written is never read, nor replaced.
-    if (!TrustedEntry(m_path, false, false, &why)) {
-        t_notes.push_back(why);
+    // A file someone else could have written is never read, nor replaced; a missing one reads as empty.
+    const TrustedFile file = OpenTrustedFileIn(folder, name);
+    if (!file.fd.valid() && !file.missing) {
+        t_notes.push_back(file.why);
         return;
     }
-    std::optional<std::string> text = ReadWholeFile(m_path);
+    std::optional<std::string> text =
+        file.missing ? std::string() : ReadDescriptor(file.fd.get(), kMaxRegistryBytes);
     m_ok = text && m_registry.Parse(*text);
 }
 
@@ -428,17 +382,18 @@ bool RegistryTransaction::Commit() {
 }
 
 namespace {
-// One file, checked before it is read: the folder, then the file itself.
+// One file, read from the descriptor it was checked on; a missing one reads as empty.
 std::optional<Registry> ReadTrustedFile(const std::string& path) {
-    std::string why;
-    if (!TrustedRegistryFile(path, &why)) {
-        t_notes.push_back(why);
+    const TrustedFile file = OpenTrustedFile(path, FileTrustKind::Registry);
+    if (!file.fd.valid() && !file.missing) {
+        t_notes.push_back(file.why);
         return std::nullopt;
     }
-    std::optional<std::string> text = ReadWholeFile(path);
+    std::optional<std::string> text =
+        file.missing ? std::string() : ReadDescriptor(file.fd.get(), kMaxRegistryBytes);
     Registry r;
     if (!text || !r.Parse(*text)) {
-        t_notes.push_back(Describe(path, "it cannot be read as a class registry"));
+        t_notes.push_back(IgnoringNote(path, "it cannot be read as a class registry"));
         return std::nullopt;
     }
     return r;
@@ -472,18 +427,17 @@ void AddRegistryNote(std::string note) {
 }
 
 bool TrustedRegistryFile(const std::string& path, std::string* why) {
-    return TrustedEntry(DirOf(path), true, false, why) && TrustedEntry(path, false, false, why);
+    const TrustedFile file = OpenTrustedFile(path, FileTrustKind::Registry);
+    if (!file.fd.valid() && !file.missing && why)
+        *why = file.why;
+    return file.fd.valid() || file.missing;
 }
 
 bool TrustedModulePath(const std::string& path, std::string* why) {
-    if (path.empty() || path[0] != '/') {
-        if (why)
-            *why = "velanto-com: ignoring the module " + path + ": its path is not absolute";
-        return false;
-    }
-    // A folder the user's group may write is common (a umask of 002 with a group of the user's own, as in
-    // a build tree); one every user may write is not.
-    return TrustedEntry(DirOf(path), true, true, why, S_IWOTH) && TrustedEntry(path, false, true, why);
+    const TrustedFile file = OpenTrustedFile(path, FileTrustKind::Module);
+    if (!file.fd.valid() && why)
+        *why = file.why;
+    return file.fd.valid();
 }
 
 std::string ExecutablePrefix() {

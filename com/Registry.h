@@ -9,7 +9,9 @@
 //
 // Trust: a registry file, or the folder holding it, that belongs to another user (only the user and root
 // are trusted), that group or others can write, or that is not a plain file or folder, is ignored, as ssh
-// ignores such files of its own; RegistryNotes() then says which and why.
+// ignores such files of its own, and so is one below a folder that others could change (see
+// com/FileTrust.h); RegistryNotes() then says which and why. A file is read from the descriptor it was
+// checked on.
 #include <map>
 #include <optional>
 #include <string>
@@ -104,11 +106,13 @@ const std::vector<std::string>& RegistryNotes();
 void AddRegistryNote(std::string note);
 
 // Whether a registry file may be trusted: it and its folder are a plain file and folder (no links) owned
-// by this user or root that neither group nor others can write. A missing one is trusted (there is
-// nothing to read); *why names the path and the fault otherwise.
+// by this user or root that neither group nor others can write, below folders no one else could change
+// (com/FileTrust.h). A missing one is trusted (there is nothing to read); *why names the path and the
+// fault otherwise.
 bool TrustedRegistryFile(const std::string& path, std::string* why);
 // Whether a module may be loaded: an absolute path naming a plain file owned by this user or root that
-// neither group nor others can write, in a folder of this user's or root's that others cannot write.
+// neither group nor others can write, in a folder of this user's or root's that others cannot write,
+// below folders no one else could change.
 bool TrustedModulePath(const std::string& path, std::string* why);
 // The prefix the running executable is installed in (<prefix>/bin/<name>); empty when unknown.
 std::string ExecutablePrefix();

@@ -1,12 +1,15 @@
 #include "com/TypeLib.h"
 
+#include "com/FileTrust.h"
+
 #include <charconv>
-#include <cstdio>
 
 namespace com {
 
 namespace {
 constexpr std::string_view kHeader = "VELANTO-TYPELIB 1";
+// A type library is small; anything larger is refused.
+constexpr size_t kMaxTypeLibBytes = 1u << 20;
 
 std::vector<std::string_view> Split(std::string_view s, char sep) {
     std::vector<std::string_view> out;
@@ -59,23 +62,6 @@ std::string TypeLibFilePath(const std::string& registryPath, const TypeLibDesc& 
            std::to_string(lib.minor) + ".tlb";
 }
 
-std::optional<std::string> ReadSmallFile(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return std::nullopt;
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > (1u << 20)) {
-            std::fclose(f);
-            return std::nullopt;
-        }
-    }
-    std::fclose(f);
-    return text;
-}
 } // namespace
 
 size_t MemberDesc::InCount() const {
@@ -223,13 +209,15 @@ HRESULT LoadRegTypeLib(const GUID& libid, uint16_t major, uint16_t minor, TypeLi
     std::optional<std::string> file = reg->GetValue(key + "\\0\\linux");
     if (!file || file->empty())
         return TYPE_E_LIBNOTREGISTERED;
-    // The description decides how arguments reach the module: only a file no other user can write.
-    std::string why;
-    if (!TrustedRegistryFile(*file, &why)) {
-        AddRegistryNote(why);
+    // The description decides how arguments reach the module: only a file no other user can write, read
+    // from the descriptor it was checked on.
+    const TrustedFile checked = OpenTrustedFile(*file, FileTrustKind::Registry);
+    if (!checked.fd.valid()) {
+        if (!checked.missing)
+            AddRegistryNote(checked.why);
         return TYPE_E_CANTLOADLIBRARY;
     }
-    std::optional<std::string> text = ReadSmallFile(*file);
+    std::optional<std::string> text = ReadDescriptor(checked.fd.get(), kMaxTypeLibBytes);
     if (!text)
         return TYPE_E_CANTLOADLIBRARY;
     std::optional<TypeLibDesc> lib = ParseTypeLib(*text);

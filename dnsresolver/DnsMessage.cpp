@@ -1,5 +1,7 @@
 #include "dnsresolver/DnsMessage.h"
 
+#include <random>
+#include <sys/random.h>
 #include <utility>
 
 namespace trivex {
@@ -15,8 +17,10 @@ uint16_t Read16(const uint8_t* p) {
 }
 } // namespace
 
-std::optional<std::vector<uint8_t>> BuildMxQuery(std::string_view domain) {
-    std::vector<uint8_t> q = {0x01, 0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+std::optional<std::vector<uint8_t>> BuildMxQuery(std::string_view domain, uint16_t id) {
+    std::vector<uint8_t> q = {0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    q[0] = static_cast<uint8_t>(id >> 8);
+    q[1] = static_cast<uint8_t>(id & 0xFF);
     size_t nameOctets = 1; // the final zero byte
     size_t pos = 0;
     for (;;) {
@@ -39,6 +43,31 @@ std::optional<std::vector<uint8_t>> BuildMxQuery(std::string_view domain) {
     q.push_back(0);
     q.insert(q.end(), {0x00, 0x0F, 0x00, 0x01});
     return q;
+}
+
+uint16_t RandomQueryId() {
+    uint16_t id = 0;
+    if (::getrandom(&id, sizeof id, 0) == static_cast<ssize_t>(sizeof id))
+        return id;
+    std::random_device device;
+    return static_cast<uint16_t>(device());
+}
+
+bool AnswersQuery(const uint8_t* reply, size_t size, const std::vector<uint8_t>& query) {
+    if (!reply || query.size() <= kHeaderSize || size < query.size())
+        return false;
+    if (reply[0] != query[0] || reply[1] != query[1] || !(reply[2] & 0x80) || Read16(reply + 4) != 1)
+        return false;
+    // The question as sent: its length bytes (at most 63) and the type and class bytes of an MX query
+    // are no letters, so folding letters alone compares the name without regard to case and the rest
+    // exactly.
+    const auto fold = [](uint8_t c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<uint8_t>(c - 'A' + 'a') : c;
+    };
+    for (size_t i = kHeaderSize; i < query.size(); ++i)
+        if (fold(reply[i]) != fold(query[i]))
+            return false;
+    return true;
 }
 
 std::optional<std::string> ReadDnsName(const uint8_t* reply, size_t size, size_t pos, size_t* next) {

@@ -20,9 +20,17 @@ constexpr size_t kMaxReply = 1000;
 // A chain of canonical names longer than this ends the lookup with no hosts.
 constexpr int kMaxCnameRestarts = 8;
 
-// The query for the domain's MX records, or nothing for a domain that is no valid name (an empty part,
-// a part over 63 bytes, a name over 255 octets): such a domain is never sent.
-std::optional<std::vector<uint8_t>> BuildMxQuery(std::string_view domain);
+// The query for the domain's MX records under the given id, or nothing for a domain that is no valid name
+// (an empty part, a part over 63 bytes, a name over 255 octets): such a domain is never sent.
+std::optional<std::vector<uint8_t>> BuildMxQuery(std::string_view domain, uint16_t id);
+
+// A fresh id for a query, unpredictable to anyone who might forge its reply.
+uint16_t RandomQueryId();
+
+// Whether a datagram is the reply to the query: its id, the reply bit, one question, and the question the
+// query asked (the name compared without regard to letter case, as servers may echo it in another case).
+// Anything else is another party's datagram, or a forgery, and is not read.
+bool AnswersQuery(const uint8_t* reply, size_t size, const std::vector<uint8_t>& query);
 
 // Reads the name at pos. On success *next is the position after the name in the record (after the first
 // pointer, when there is one). Malformed names (bad length byte, a read outside the bytes, over 255 octets,

@@ -1,5 +1,6 @@
 #include "dnsresolver/Network.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -110,6 +111,35 @@ bool ResolveAddress(uint32_t networkOrder, std::string* name, int32_t* error) {
 
 bool FitsInput(const std::string& text, size_t room) {
     return text.size() < room;
+}
+
+// Waits up to the time-out for the reply to the query and reads it into reply; its length, or 0 when
+// none came (which reads as a reply without answers). Datagrams that do not answer the query are dropped
+// and the wait goes on: they cannot end it early, nor stand in for the reply.
+size_t ReceiveReply(int fd, const std::vector<uint8_t>& query, int32_t timeoutMs,
+                    uint8_t (&reply)[kMaxReply]) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(EffectiveWaitMs(timeoutMs));
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0)
+            return 0;
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return 0;
+        const ssize_t n = ::recv(fd, reply, kMaxReply, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0) // refused (nothing listens there), or another error: no reply will come
+            return 0;
+        if (AnswersQuery(reply, static_cast<size_t>(n), query))
+            return static_cast<size_t>(n);
+    }
 }
 } // namespace
 
@@ -393,24 +423,14 @@ int32_t QueryMx(MxResolver& resolver, std::string domain, int32_t timeoutMs, uin
                 ::connect(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
                 serverFailed = true;
             } else {
-                std::optional<std::vector<uint8_t>> query = BuildMxQuery(domain);
+                std::optional<std::vector<uint8_t>> query = BuildMxQuery(domain, RandomQueryId());
                 if (!query)
                     return 0; // a domain that is no valid name is never sent
                 (void)SendOnce(socket.fd(), query->data(), query->size());
 
                 uint8_t reply[kMaxReply] = {};
-                ssize_t received = 0;
-                pollfd pfd{socket.fd(), POLLIN, 0};
-                int ready;
-                do
-                    ready = ::poll(&pfd, 1, EffectiveWaitMs(timeoutMs));
-                while (ready < 0 && errno == EINTR);
-                if (ready > 0)
-                    received = ::recv(socket.fd(), reply, sizeof reply, MSG_DONTWAIT);
-                if (received < 0)
-                    received = 0;
-                const ReplyOutcome outcome =
-                    ReadMxReply(reply, static_cast<size_t>(received), query->size(), &resolver.list);
+                const size_t received = ReceiveReply(socket.fd(), *query, timeoutMs, reply);
+                const ReplyOutcome outcome = ReadMxReply(reply, received, query->size(), &resolver.list);
                 resolver.error = outcome.responseCode;
                 if (outcome.restart) {
                     if (++restarts > kMaxCnameRestarts)

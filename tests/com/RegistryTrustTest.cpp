@@ -7,13 +7,20 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace com;
@@ -25,6 +32,8 @@ constexpr char kClsid[] = "{CCCCCCCC-0000-0000-0000-000000000001}";
 // Already loaded by every process, so reaching it proves the registry was read without loading anything
 // new; it is no component, so creation stops with CO_E_ERRORINDLL.
 constexpr char kLibc[] = "/lib/x86_64-linux-gnu/libc.so.6";
+// A small library no test loads otherwise.
+constexpr char kSmallLibrary[] = "/usr/lib/x86_64-linux-gnu/libz.so.1";
 
 // Sets environment variables for one test and puts the old values back afterwards.
 class ScopedEnvironment {
@@ -146,31 +155,37 @@ TEST_F(RegistryTrust, ARegistryAnotherUserCouldWriteIsNeverLoaded) {
     struct Case {
         const char* what;
         bool machineWide;
-        bool folder; // the fault is the folder's, and the note names the folder
+        int up; // where the fault lies, and what the note names: 0 the file, 1 its folder, 2 the one above
         std::function<void(const std::string& file)> plant;
         const char* fault;
     };
     const auto folderOf = [](const std::string& file) { return file.substr(0, file.rfind('/')); };
     const Case cases[] = {
-        {"user's file of another owner", false, false,
+        {"user's file of another owner", false, 0,
          [](const std::string& f) { ASSERT_EQ(::chown(f.c_str(), kOtherUser, kOtherUser), 0); },
          "belongs to another user"},
-        {"user's folder of another owner", false, true,
+        {"user's folder of another owner", false, 1,
          [&](const std::string& f) { ASSERT_EQ(::chown(folderOf(f).c_str(), kOtherUser, kOtherUser), 0); },
          "belongs to another user"},
-        {"user's file others can write", false, false,
+        {"user's file others can write", false, 0,
          [](const std::string& f) { ASSERT_EQ(::chmod(f.c_str(), 0666), 0); }, "group or others can write"},
-        {"user's folder the group can write", false, true,
+        {"user's folder the group can write", false, 1,
          [&](const std::string& f) { ASSERT_EQ(::chmod(folderOf(f).c_str(), 0775), 0); },
          "group or others can write"},
-        {"user's file is a link", false, false,
+        {"user's file is a link", false, 0,
          [](const std::string& f) {
              ASSERT_EQ(::rename(f.c_str(), (f + ".real").c_str()), 0);
              ASSERT_EQ(::symlink((f + ".real").c_str(), f.c_str()), 0);
          },
          "symbolic link"},
-        {"machine-wide file of another owner", true, false,
+        {"machine-wide file of another owner", true, 0,
          [](const std::string& f) { ASSERT_EQ(::chown(f.c_str(), kOtherUser, kOtherUser), 0); },
+         "belongs to another user"},
+        // Whoever owns a folder above can swap the user's folder for one of their own.
+        {"folder above the user's folder of another owner", false, 2,
+         [&](const std::string& f) {
+             ASSERT_EQ(::chown(folderOf(folderOf(f)).c_str(), kOtherUser, kOtherUser), 0);
+         },
          "belongs to another user"},
     };
     int n = 0;
@@ -185,8 +200,10 @@ TEST_F(RegistryTrust, ARegistryAnotherUserCouldWriteIsNeverLoaded) {
         EXPECT_EQ(Create(progId), CO_E_CLASSSTRING);
         const std::string notes = Notes();
         EXPECT_NE(notes.find(c.fault), std::string::npos) << notes;
-        EXPECT_NE(notes.find("ignoring " + (c.folder ? folderOf(file) : file) + ":"), std::string::npos)
-            << notes;
+        std::string named = file;
+        for (int up = 0; up < c.up; ++up)
+            named = folderOf(named);
+        EXPECT_NE(notes.find("ignoring " + named + ":"), std::string::npos) << notes;
         // Nor is a planted file ever written to.
         RegistryTransaction tx(file);
         EXPECT_FALSE(tx.ok());
@@ -196,8 +213,7 @@ TEST_F(RegistryTrust, ARegistryAnotherUserCouldWriteIsNeverLoaded) {
 }
 
 TEST_F(RegistryTrust, AModuleAnotherUserCouldWriteIsNeverLoaded) {
-    // A small library no test loads otherwise: loading it is visible (RTLD_NOLOAD finds it).
-    const std::string source = "/usr/lib/x86_64-linux-gnu/libz.so.1";
+    const std::string source = kSmallLibrary; // loading a copy is visible: RTLD_NOLOAD finds it
     if (!QFile::exists(QString::fromStdString(source)))
         GTEST_SKIP() << source << " is not installed";
     const std::string folder = root() + "/modules";
@@ -250,6 +266,151 @@ TEST_F(RegistryTrust, AModuleAnotherUserCouldWriteIsNeverLoaded) {
     ::chmod((groupFolder + "/own.so").c_str(), 0755);
     Write(userFile(), "Module.Own", groupFolder + "/own.so");
     EXPECT_EQ(Create("Module.Own"), CO_E_ERRORINDLL) << Notes();
+}
+
+// The folders above a module decide as much as its own: whoever may rename in one of them can put another
+// module in its place. A sticky folder (as /tmp) lets no one rename what is not theirs.
+TEST_F(RegistryTrust, AModuleBelowAFolderOthersCouldChangeIsNeverLoaded) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting a folder of another user needs root";
+    if (!QFile::exists(QString::fromLatin1(kSmallLibrary)))
+        GTEST_SKIP() << kSmallLibrary << " is not installed";
+    struct Case {
+        const char* what;
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        const char* fault; // nullptr: the module is loaded
+    };
+    const Case cases[] = {
+        {"above it a folder of another user", kOtherUser, kOtherUser, 0755, "belongs to another user"},
+        {"above it a folder another group can write", 0, kOtherUser, 0775, "group or others can write"},
+        {"above it a folder everyone can write", 0, 0, 0777, "others can write"},
+        {"above it a sticky folder everyone can write", 0, 0, 01777, nullptr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string above = root() + "/above" + std::to_string(++n);
+        const std::string module = above + "/lib/module.so";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(above + "/lib")));
+        ::chmod((above + "/lib").c_str(), 0755);
+        // A copy of its own per case: once loaded, a module stays loaded.
+        ASSERT_TRUE(QFile::copy(QString::fromLatin1(kSmallLibrary), QString::fromStdString(module)));
+        ::chmod(module.c_str(), 0644);
+        ASSERT_EQ(::chown(above.c_str(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod(above.c_str(), c.mode), 0);
+        const std::string progId = "Below.Thing" + std::to_string(n);
+        Write(userFile(), progId, module);
+        EXPECT_EQ(Create(progId), c.fault ? CO_E_DLLNOTFOUND : CO_E_ERRORINDLL);
+        const std::string notes = Notes();
+        if (c.fault) {
+            EXPECT_NE(notes.find("ignoring " + above + ": "), std::string::npos) << notes;
+            EXPECT_NE(notes.find(c.fault), std::string::npos) << notes;
+            EXPECT_EQ(::dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module was loaded";
+        } else {
+            EXPECT_EQ(notes, "");
+        }
+    }
+}
+
+namespace {
+// Whether the file with that device and inode is mapped into this process.
+bool Mapped(const struct stat& file) {
+    FILE* maps = std::fopen("/proc/self/maps", "r");
+    if (!maps)
+        return false;
+    bool found = false;
+    char line[4096];
+    while (!found && std::fgets(line, sizeof line, maps)) {
+        unsigned devMajor = 0, devMinor = 0;
+        unsigned long inode = 0;
+        if (std::sscanf(line, "%*s %*s %*s %x:%x %lu", &devMajor, &devMinor, &inode) == 3)
+            found = inode == file.st_ino && devMajor == major(file.st_dev) && devMinor == minor(file.st_dev);
+    }
+    std::fclose(maps);
+    return found;
+}
+
+// Waits for a child process within the deadline, killing it after; its exit code, or -1.
+int Reap(pid_t child, std::chrono::steady_clock::time_point deadline) {
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+} // namespace
+
+// The user's module lies in a folder of the user's own, inside a folder another user owns. That user
+// swaps the user's folder with one of their own, holding their module under the same name, as fast as
+// they can, while the user loads the module again and again (each time in a fresh process, as a loaded
+// module stays loaded). The other user's module is never loaded.
+TEST_F(RegistryTrust, SwappingFoldersWhileAModuleLoadsNeverLoadsTheOtherUsersModule) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "acting as two other users needs root";
+    if (!QFile::exists(QString::fromLatin1(kSmallLibrary)))
+        GTEST_SKIP() << kSmallLibrary << " is not installed";
+    constexpr uid_t kUser = 4242, kPlanter = 4243;
+    // Folders both users can reach: the test's own are private to root.
+    QTemporaryDir shared(QStringLiteral("/tmp/velanto-swap-XXXXXX"));
+    ASSERT_TRUE(shared.isValid());
+    ::chmod(shared.path().toUtf8().constData(), 0755);
+    const std::string theirs = shared.path().toStdString() + "/theirs";
+    const std::string mine = theirs + "/lib", spare = theirs + "/spare";
+    const auto plant = [](const std::string& folder, uid_t owner) {
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+        ASSERT_TRUE(
+            QFile::copy(QString::fromLatin1(kSmallLibrary), QString::fromStdString(folder + "/module.so")));
+        ASSERT_EQ(::chmod((folder + "/module.so").c_str(), 0644), 0);
+        ASSERT_EQ(::chown((folder + "/module.so").c_str(), owner, owner), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+        ASSERT_EQ(::chown(folder.c_str(), owner, owner), 0);
+    };
+    plant(mine, kUser);
+    plant(spare, kPlanter);
+    ASSERT_EQ(::chown(theirs.c_str(), kPlanter, kPlanter), 0);
+    ASSERT_EQ(::chmod(theirs.c_str(), 0755), 0);
+    struct stat planted {};
+    ASSERT_EQ(::stat((spare + "/module.so").c_str(), &planted), 0);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const pid_t swapper = ::fork();
+    ASSERT_GE(swapper, 0);
+    if (swapper == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::setgid(kPlanter) != 0 || ::setuid(kPlanter) != 0)
+            ::_exit(10);
+        while (std::chrono::steady_clock::now() < deadline + std::chrono::seconds(5))
+            ::renameat2(AT_FDCWD, mine.c_str(), AT_FDCWD, spare.c_str(), RENAME_EXCHANGE);
+        ::_exit(0);
+    }
+    int runs = 0, theirsLoaded = 0, mineLoaded = 0;
+    for (; runs < 150 && std::chrono::steady_clock::now() < deadline; ++runs) {
+        const pid_t loader = ::fork();
+        ASSERT_GE(loader, 0);
+        if (loader == 0) {
+            if (::setgid(kUser) != 0 || ::setuid(kUser) != 0)
+                ::_exit(10);
+            if (!LoadModule(mine + "/module.so"))
+                ::_exit(0);
+            ::_exit(Mapped(planted) ? 2 : 1);
+        }
+        const int code = Reap(loader, deadline + std::chrono::seconds(5));
+        ASSERT_TRUE(code >= 0 && code <= 2) << "the loader ended with " << code;
+        theirsLoaded += code == 2;
+        mineLoaded += code == 1;
+    }
+    ::kill(swapper, SIGKILL);
+    Reap(swapper, std::chrono::steady_clock::now() + std::chrono::seconds(5));
+    EXPECT_GE(runs, 10);
+    EXPECT_EQ(theirsLoaded, 0) << "in " << runs << " runs (the user's own module was loaded in " << mineLoaded
+                               << ")";
 }
 
 // Without HOME and without an entry in the account database there is no user registry at all: only the

@@ -1,13 +1,17 @@
 // MXLookup and MXServerList, called by name, against dnsmasq and a responder of canned bytes, both on
 // 127.0.0.1 port 53 inside the test's network namespace.
+#include "tests/dnsresolver/Bounded.h"
 #include "tests/dnsresolver/Harness.h"
 #include "tests/dnsresolver/NetNamespace.h"
 #include "tests/dnsresolver/Peers.h"
 #include "tests/dnsresolver/ReplyBuilder.h"
 #include "tests/support/TimeBounds.h"
 
+#include <cctype>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <set>
 
 using namespace com;
 using namespace dnstest;
@@ -22,6 +26,17 @@ std::vector<std::string> ServerList(LateBound& dns, int count) {
     for (int i = 1; i <= count; ++i)
         hosts.push_back(Text(dns, u"MXServerList", {Variant::Long(i)}));
     return hosts;
+}
+
+// A lookup no reply answers: one question, one wait of the whole time-out (2 s), no hosts.
+void ExpectNoHostsAfterTheTimeOut(LateBound& dns, const CannedResponder& responder) {
+    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(2)), S_OK);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(testenv::EndedByItsTimeOut(
+        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000));
+    EXPECT_EQ(responder.queries(), 1) << "one question, one wait";
 }
 
 class MxWithDnsmasq : public ::testing::Test {
@@ -88,9 +103,69 @@ TEST(MxCanned, HostileRepliesFinishWithTheirResult) {
         CannedResponder responder;
         ASSERT_TRUE(responder.Start([&c](const Bytes& query) { return c.make(query); })) << c.what;
         LateBound dns = CreateDns();
-        EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), c.hosts) << c.what;
+        // A datagram too short to answer the query is not the reply: the lookup waits on for it.
+        ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(2)), S_OK);
+        // In a child under a bound (Bounded.h): a reply the reader loops on fails here, naming the case.
+        int hosts = -1;
+        EXPECT_TRUE(EndsInTime(
+            c.what, [&dns] { return Lookup(dns, "127.0.0.1", "example.test"); }, &hosts));
+        EXPECT_EQ(hosts, c.hosts) << c.what;
         EXPECT_EQ(responder.queries(), 1) << c.what;
     }
+}
+
+// A datagram that does not answer our query (another id, no reply bit, another question) is someone
+// else's, or forged: it is dropped and the wait goes on, so the reply to our query is still taken. Each
+// query carries an id of its own, which a forger cannot know in advance.
+TEST(MxCanned, OnlyTheReplyToOurQueryIsRead) {
+    REQUIRE_NET_NAMESPACE();
+    // Each forged datagram names a host of its own, so one that was taken shows which.
+    const auto forged = [](const Bytes& query) {
+        const auto listing = [](Bytes reply, const char* host) {
+            return reply + Record(Pointer(12), 15, Mx(1, Name(host)));
+        };
+        Bytes wrongId = listing(Reply(query, 1), "wrong-id.test");
+        wrongId[0] ^= 0x5A;
+        Bytes notReply = listing(Reply(query, 1), "not-a-reply.test");
+        notReply[2] &= 0x7F;
+        const Bytes otherQuestion =
+            Bytes(query.begin(), query.begin() + 12) + Name("other.test") + Bytes{0, 15, 0, 1};
+        Bytes otherType = query, otherClass = query;
+        otherType[otherType.size() - 3] = 1;   // A
+        otherClass[otherClass.size() - 1] = 3; // CH
+        return std::vector<Bytes>{wrongId, notReply, listing(Reply(otherQuestion, 1), "other-name.test"),
+                                  listing(Reply(otherType, 1), "other-type.test"),
+                                  listing(Reply(otherClass, 1), "other-class.test")};
+    };
+    std::mutex mutex;
+    std::set<int> ids;
+    CannedResponder responder;
+    // The forged datagrams first, then the reply, its question in other letters' case, as servers may
+    // echo it.
+    ASSERT_TRUE(responder.Start(CannedResponder::Replies([&](const Bytes& query) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ids.insert(query[0] << 8 | query[1]);
+        }
+        Bytes echoed = query;
+        for (size_t i = 12; i + 4 < echoed.size(); ++i)
+            echoed[i] = static_cast<uint8_t>(std::toupper(echoed[i]));
+        std::vector<Bytes> out = forged(query);
+        out.push_back(Reply(echoed, 1) + Record(Pointer(12), 15, Mx(1, Name("right.test"))));
+        return out;
+    })));
+    LateBound dns = CreateDns();
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 1);
+        EXPECT_EQ(Text(dns, u"MXServerList", {Variant::Long(1)}), "right.test");
+    }
+    responder.Stop();
+    EXPECT_GE(ids.size(), 2u) << "eight queries, all with the same id";
+
+    // Forged datagrams alone: the lookup waits out its time-out for the reply and finds no hosts.
+    CannedResponder forger;
+    ASSERT_TRUE(forger.Start(CannedResponder::Replies(forged)));
+    ExpectNoHostsAfterTheTimeOut(dns, forger);
 }
 
 TEST(MxCanned, CanonicalNameLoopEndsAfterBoundedRestarts) {
@@ -122,13 +197,7 @@ TEST(MxCanned, SilenceEndsAfterTheTimeoutWithNoHosts) {
     CannedResponder responder;
     ASSERT_TRUE(responder.Start([](const Bytes&) { return Bytes(); }));
     LateBound dns = CreateDns();
-    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(2)), S_OK);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(testenv::EndedByItsTimeOut(
-        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000));
-    EXPECT_EQ(responder.queries(), 1) << "one question, one wait";
+    ExpectNoHostsAfterTheTimeOut(dns, responder);
 }
 
 TEST(MxCanned, DomainsThatAreNoValidNameSendNothing) {

@@ -75,11 +75,20 @@ __attribute__((constructor)) void EnterNetNamespace(int argc, char** argv, char*
         Reason() = marker;
         return;
     }
-    // A user namespace needs no privilege; where those are turned off (some CI containers), root can
-    // still make the network namespace alone.
+    // A user namespace made without privilege maps this user alone: root's folders, the root folder
+    // first, show there as belonging to no one known, so the component's module and registry below them
+    // are rightly refused inside it. Only root keeps its folders its own in the namespace; a user runs the
+    // tests that need no network.
+    if (::geteuid() != 0) {
+        Reason() = "only root can make a network namespace in which the system's folders are still root's";
+        ::setenv(kMarker, Reason().c_str(), 1);
+        return;
+    }
+    // Where user namespaces are turned off (some CI containers), root can still make the network
+    // namespace alone.
     const char* flags = "-rn";
     if (!UnshareWorks(flags)) {
-        if (::geteuid() != 0 || !UnshareWorks("-n")) {
+        if (!UnshareWorks("-n")) {
             ::setenv(kMarker, Reason().c_str(), 1);
             return;
         }

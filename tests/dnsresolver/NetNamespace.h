@@ -1,8 +1,8 @@
 #pragma once
 // The DNS tests run inside a network namespace of their own (made with `unshare -rn`, loopback up), so
-// their peers can listen on 127.0.0.1 ports 53 and 43 without root and nothing reaches the machine's
-// network. The test executable re-executes itself that way before main; where namespaces are not
-// available it runs outside and the peer tests skip.
+// their peers can listen on 127.0.0.1 ports 53 and 43 and nothing reaches the machine's network. The
+// test executable re-executes itself that way before main; where namespaces are not available, or the
+// tests do not run as root (see NetNamespace.cpp), it runs outside and the peer tests skip.
 #include <string>
 
 namespace dnstest {

@@ -139,7 +139,13 @@ void Dnsmasq::Stop() {
 }
 
 bool CannedResponder::Start(Reply reply) {
-    m_reply = std::move(reply);
+    return Start(Replies([reply = std::move(reply)](const std::vector<uint8_t>& query) {
+        return std::vector<std::vector<uint8_t>>{reply(query)};
+    }));
+}
+
+bool CannedResponder::Start(Replies replies) {
+    m_replies = std::move(replies);
     m_fd = BoundSocket(SOCK_DGRAM, 53);
     if (m_fd < 0 || ::pipe2(m_stop, O_CLOEXEC) != 0)
         return false;
@@ -168,9 +174,10 @@ void CannedResponder::Run() {
         if (n <= 0)
             continue;
         ++m_queries;
-        const std::vector<uint8_t> answer = m_reply(std::vector<uint8_t>(buffer, buffer + n));
-        if (!answer.empty())
-            ::sendto(m_fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+        for (const std::vector<uint8_t>& answer : m_replies(std::vector<uint8_t>(buffer, buffer + n)))
+            if (!answer.empty())
+                ::sendto(m_fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                         fromLength);
     }
 }
 

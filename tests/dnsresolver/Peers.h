@@ -27,14 +27,17 @@ private:
 class CannedResponder {
 public:
     using Reply = std::function<std::vector<uint8_t>(const std::vector<uint8_t>& query)>;
+    // Several datagrams in answer to one query, sent in order.
+    using Replies = std::function<std::vector<std::vector<uint8_t>>(const std::vector<uint8_t>& query)>;
     ~CannedResponder() { Stop(); }
     bool Start(Reply reply);
+    bool Start(Replies replies);
     void Stop();
     int queries() const { return m_queries.load(); }
 
 private:
     void Run();
-    Reply m_reply;
+    Replies m_replies;
     int m_fd = -1;
     int m_stop[2] = {-1, -1};
     std::thread m_thread;
