@@ -14,3 +14,10 @@ bool KeyboardIndicators::keyEvent(bool press, int key, bool autoRepeat, quint32 
     }
     return before[0] != m_insert || before[1] != m_caps || before[2] != m_num;
 }
+
+bool KeyboardIndicators::setLocks(bool caps, bool num) {
+    const bool changed = caps != m_caps || num != m_num;
+    m_caps = caps;
+    m_num = num;
+    return changed;
+}

@@ -12,6 +12,10 @@ public:
     // One key press or release. Returns true when a state changed.
     bool keyEvent(bool press, int key, bool autoRepeat, quint32 nativeModifiers, bool fromX11);
 
+    // The lock states read from the system (when the window opens or gets the focus back). Returns true
+    // when a state changed.
+    bool setLocks(bool caps, bool num);
+
     bool insertOn() const { return m_insert; }
     bool capsOn() const { return m_caps; }
     bool numOn() const { return m_num; }

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/LockState.h"
 #include "app/MainFormLogic.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
@@ -305,14 +306,28 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
             m_subjectTextBox->setText(TrimBlanks(m_subjectTextBox->text()));
     }
+    // The lock keys may have been pressed before the program started or while another program had the
+    // focus: the window reads their state when it opens and whenever it gets the focus back.
+    if (watched == this && (type == QEvent::Show || type == QEvent::WindowActivate))
+        readLockState();
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWindowType()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         static const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
         if (m_keys.keyEvent(type == QEvent::KeyPress, key->key(), key->isAutoRepeat(), key->nativeModifiers(),
                             x11))
             showKeyboardIndicators();
+        // A lock key that unlocks does so on its release, whose event still carries the locked state:
+        // the system's own state says what the key did.
+        if (type == QEvent::KeyRelease && (key->key() == Qt::Key_CapsLock || key->key() == Qt::Key_NumLock))
+            readLockState();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainForm::readLockState() {
+    if (const std::optional<LockState> locks = CurrentLockStateReader()())
+        if (m_keys.setLocks(locks->caps, locks->num))
+            showKeyboardIndicators();
 }
 
 void MainForm::showKeyboardIndicators() {

@@ -81,6 +81,7 @@ private:
     void buildCommands();
     void buildStatusBar();
     void load();
+    void readLockState();
     void showKeyboardIndicators();
 
     QComboBox* m_fromComboBox = nullptr;

@@ -1,9 +1,13 @@
 #pragma once
+#include "app/WindowAttention.h"
+
 #include <QLockFile>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -36,8 +40,8 @@ public:
     void askFirstCopyForAttention();
 
 signals:
-    // A second copy was started: the start-up flashes its main window (when there is one yet) for about
-    // a second.
+    // A second copy was started: the start-up brings its main window (when there is one yet) to the
+    // front and flashes it for about a second.
     void attentionRequested();
 
 private:
@@ -55,6 +59,7 @@ enum class StartupOutcome {
     ScreenTooSmall,    // "The screen resolution is not adequate for running Velanto."
     DatabaseMissing,   // "Velanto has failed to start because Group.mdb was not found."
     UnsafeFolder, // the data or settings folder is a symbolic link or another user's (named in the message)
+    DataFolderUnusable, // no data folder could be made (the folders tried are named in the message)
 };
 
 // The program's start: refuse a second copy, systems and screens it cannot run on and a missing
@@ -64,6 +69,7 @@ enum class StartupOutcome {
 class Startup {
 public:
     explicit Startup(StartupEnvironment environment);
+    ~Startup();
 
     StartupOutcome run();
 
@@ -71,6 +77,9 @@ public:
     // it exists. Tests replace it; empty shows nothing.
     std::function<void(const StartupEnvironment&, QPointer<QWidget>& mainWindow)> showWindows =
         ShowStartupWindows;
+
+    // How the main window is shown to the user when a second copy is started; tests record it.
+    WindowAttention attention = WindowAttention::System();
 
     SingleInstance& instance() { return *m_instance; }
     // The main window while it exists (null before it is made and once it is closed).
@@ -81,7 +90,13 @@ public:
     static void ShowStartupWindows(const StartupEnvironment& environment, QPointer<QWidget>& mainWindow);
 
 private:
+    // Shows what the database check found, over the main window once it is up.
+    void showNotices();
+
     StartupEnvironment m_env;
     std::unique_ptr<SingleInstance> m_instance;
     QPointer<QWidget> m_mainWindow;
+    QStringList m_pendingNotices;
+    QTimer m_notices; // asks again while the windows are still coming up
+    bool m_windowsShown = false;
 };

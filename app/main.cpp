@@ -1,5 +1,6 @@
 #include "app/AreaWindows.h"
 #include "app/Startup.h"
+#include "ui/AccessibleComboBox.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    InstallAccessibleComboBoxes();
 
     // The windows the main window and the Group Manager open through hooks.
     RegisterAreaWindows();

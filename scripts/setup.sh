@@ -18,6 +18,7 @@ RUN_PACKAGES=(
   libsqlcipher-dev         # the recipient database (linked statically)
   libgmime-3.0-dev         # MIME messages
   libgsasl-dev             # SMTP authentication
+  libx11-dev               # the keyboard's Caps Lock and Num Lock state on X11 (XKB)
   fonts-dejavu-core        # a font for every window
   adwaita-icon-theme libqt6svg6                     # the toolbar and dialog icons
 )

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Paths.h"
+#include "core/PrivateFiles.h"
 #include "core/RecipientFields.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
@@ -156,7 +157,8 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
 
     createSmtp();
     m_historyBase = HistoryBase(start, input.subject);
-    QDir().mkpath(HistoryFolder());
+    // The history holds every message sent and to whom: the user's alone, whatever the umask.
+    MakePrivateFolder(HistoryFolder());
     m_history.open(m_historyBase + QStringLiteral(".txt"));
     SetUpSenderAndServer(*m_smtp, input.priority, input.readReceipt);
     if (m_timeouts[2] > 0)
@@ -208,7 +210,10 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
 
     // The rows are read one at a time as the run goes, never all at once.
     const qint32 groupId = GroupByName(db, groupName);
-    Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId)));
+    QString orderIgnored;
+    Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId), &orderIgnored));
+    if (!orderIgnored.isEmpty())
+        append(QStringLiteral("The group's sort order was ignored: %1.").arg(orderIgnored) + CRLF + CRLF);
     // An empty group ends normally: there is no recipient after which a cancel could end it.
     if (rows.Eof())
         return End::Normal;

@@ -1,5 +1,8 @@
 #include "ui/FileDialogs.h"
 
+#include "ui/FieldLabels.h"
+
+#include <QComboBox>
 #include <QFileDialog>
 
 namespace {
@@ -8,20 +11,44 @@ FileDialogHook& hook() {
     return h;
 }
 
+// Qt's own file dialog (where the desktop offers none) leaves its two lists without a name a screen
+// reader can say: their labels are not tied to them.
+void NameDialogLists(QFileDialog& dialog) {
+    if (auto* lookIn = dialog.findChild<QComboBox*>(QStringLiteral("lookInCombo")))
+        NameControl(lookIn, QStringLiteral("Look in"));
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+        NameControl(types, QStringLiteral("Files of type"));
+}
+
+// The files chosen; empty when cancelled.
+QStringList askDialog(QWidget* parent, const FileDialogRequest& r) {
+    QFileDialog dialog(parent, r.title, r.suggestedPath, r.filter);
+    switch (r.kind) {
+    case FileDialogKind::Open:
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        break;
+    case FileDialogKind::Save:
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        break;
+    case FileDialogKind::Folder:
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        break;
+    case FileDialogKind::OpenFiles:
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        break;
+    }
+    NameDialogLists(dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
 QString ask(QWidget* parent, const FileDialogRequest& r) {
     if (hook())
         return hook()(r);
-    switch (r.kind) {
-    case FileDialogKind::Open:
-        return QFileDialog::getOpenFileName(parent, r.title, r.suggestedPath, r.filter);
-    case FileDialogKind::Save:
-        return QFileDialog::getSaveFileName(parent, r.title, r.suggestedPath, r.filter);
-    case FileDialogKind::Folder:
-        return QFileDialog::getExistingDirectory(parent, r.title, r.suggestedPath);
-    case FileDialogKind::OpenFiles:
-        break; // GetOpenFileNames asks the dialog itself
-    }
-    return QString();
+    return askDialog(parent, r).value(0);
 }
 } // namespace
 
@@ -45,5 +72,5 @@ QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QStrin
     if (hook())
         return hook()({FileDialogKind::OpenFiles, title, filter, QString()})
             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
+    return askDialog(parent, {FileDialogKind::OpenFiles, title, filter, QString()});
 }

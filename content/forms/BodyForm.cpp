@@ -6,6 +6,7 @@
 #include "content/forms/ColorPicker.h"
 #include "content/forms/ContentHandBack.h"
 #include "editor/HtmlEditor.h"
+#include "ui/FieldLabels.h"
 #include "ui/WindowConventions.h"
 
 #include <QGridLayout>
@@ -65,6 +66,9 @@ BodyForm::BodyForm(HtmlEditor* editor, QWidget* parent) : QDialog(parent) {
         box->setFixedWidth(90);
         auto* picker = new ColorPicker(frame);
         picker->setObjectName(QStringLiteral("ColorPicker") + n);
+        // The box and its picker are named by their row, not by the frame they share.
+        NameAfterLabel(label, box);
+        NameControl(picker, AccessibleNameOf(label->text()) + QStringLiteral(" Picker"));
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row, 1);
         grid->addWidget(picker, row, 2);

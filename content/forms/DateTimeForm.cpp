@@ -3,6 +3,7 @@
 #include "ui/DialogButtons.h"
 
 #include "editor/HtmlEditor.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -23,6 +24,9 @@ DateTimeForm::DateTimeForm(HtmlEditor* editor, QWidget* parent, const DateTimeSo
     m_dates->setObjectName(QStringLiteral("DateListBox"));
     m_times = new QListWidget(this);
     m_times->setObjectName(QStringLiteral("TimeListBox"));
+    // One label over two lists: each list says which formats it offers.
+    NameControl(m_dates, QStringLiteral("Date Formats"));
+    NameControl(m_times, QStringLiteral("Time Formats"));
     for (QListWidget* list : {m_dates, m_times}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setFixedSize(220, 90);

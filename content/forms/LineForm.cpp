@@ -5,6 +5,7 @@
 #include "content/InsertMarkup.h"
 #include "content/forms/ContentHandBack.h"
 #include "content/forms/UpDown.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -66,6 +67,9 @@ LineForm::LineForm(QWidget* parent) : QDialog(parent) {
     widthLabel->setBuddy(m_width);
     auto* heightLabel = new QLabel(QStringLiteral("Height :"), frame);
     heightLabel->setBuddy(m_height);
+    // The unit lists beside the boxes have no label of their own.
+    NameControl(m_widthUnit, QStringLiteral("Width Unit"));
+    NameControl(m_heightUnit, QStringLiteral("Height Unit"));
     grid->addWidget(alignLabel, 0, 0);
     grid->addWidget(m_align, 0, 1, 1, 3);
     grid->addWidget(widthLabel, 1, 0);

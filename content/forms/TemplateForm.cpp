@@ -8,6 +8,7 @@
 #include "editor/HtmlEditor.h"
 #include "editor/SaveChanges.h"
 #include "recipients/forms/ValidateEmail.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -30,7 +31,7 @@ TemplateForm::TemplateForm(HtmlEditor* editor, QWidget* parent) : QDialog(parent
     m_list->setCurrentRow(-1);
     m_list->clearSelection();
     m_list->setFixedSize(150, 110);
-    listLabel->setBuddy(m_list);
+    NameAfterLabel(listLabel, m_list);
 
     auto box = [this](const char* name, int maxLength) {
         auto* b = new QLineEdit(this);

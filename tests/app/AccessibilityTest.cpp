@@ -1,6 +1,14 @@
 // The real program as a screen reader sees it: Velanto on its own X server with Qt's accessibility
 // bridge on, inspected over the AT-SPI bus by tests/app/accessible_names.py.
+#include "core/Database.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "tests/app/XkbLocks.h"
+#include "tests/support/TestEnvironment.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -27,7 +35,9 @@ public:
         // -displayfd 1: the server takes the first free display number and writes it to our pipe.
         m_process.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                               QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                               // The keyboard state the test sets must outlive its own connection.
+                               QStringLiteral("-noreset")});
         QByteArray number;
         while (!number.contains('\n') && m_process.waitForReadyRead(10000))
             number += m_process.readAllStandardOutput();
@@ -41,7 +51,7 @@ private:
 
 } // namespace
 
-TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
+TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
     const QString program = qEnvironmentVariable("VELANTO_BIN_DIR") + QStringLiteral("/Velanto");
     const QString script =
         qEnvironmentVariable("VELANTO_SOURCE_DIR") + QStringLiteral("/tests/app/accessible_names.py");
@@ -50,9 +60,31 @@ TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
     if (session.isEmpty())
         GTEST_SKIP() << "no D-Bus session can be started: dbus-run-session is missing (package dbus-daemon)";
 
+    // An account and a group, so the commands that need them open their windows instead of a message.
+    testenv::ClearSettings();
+    const QString data =
+        ResolveDataPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QString());
+    ASSERT_FALSE(data.isEmpty());
+    SetDataPath(data);
+    QFile::remove(UserDatabasePath());
+    ASSERT_TRUE(QFile::copy(testenv::ShippedDatabase(), UserDatabasePath()));
+    QFile::setPermissions(UserDatabasePath(), QFile::ReadOwner | QFile::WriteOwner);
+    SaveSetting(Setting::AccountName, QStringLiteral("Ann Example"));
+    SaveSetting(Setting::AccountEmail, QStringLiteral("ann@example.com"));
+    SaveSetting(Setting::AccountServer, QStringLiteral("127.0.0.1"));
+    SaveSetting(Setting::AccountPort, QStringLiteral("25"));
+    {
+        Connection db;
+        ASSERT_TRUE(db.Open());
+        ASSERT_EQ(db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('Friends')")),
+                  1);
+    }
+
     PrivateXServer x;
     const QString display = x.Start();
     ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
+    // Caps Lock is on before the program starts: its CAPS pane must say so from the start.
+    ASSERT_TRUE(SetCapsLock(display.toLocal8Bit(), true));
 
     QProcess check;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -77,4 +109,10 @@ TEST(Accessibility, EveryInputOfTheMainWindowAndTheEmailManagerHasAName) {
     EXPECT_TRUE(output.contains(QStringLiteral("main window: "))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("Email Manager: "))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("authentication toggled twice"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("lock panes: CAPS on, NUM off"))) << output.toStdString();
+    // Every window of the menus was opened, the import and export windows and the support request too.
+    for (const char* window : {"Network Tools (Network Tools)", "Import Recipients (Import Recipients)",
+                               "Export Recipients (Export Recipients)",
+                               "Technical Support (Technical Support)", "Print (Print)", "Body (Body)"})
+        EXPECT_TRUE(output.contains(QLatin1String(window))) << window << "\n" << output.toStdString();
 }

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/KeyboardIndicators.h"
+#include "app/LockState.h"
 #include "app/MainFormLogic.h"
 #include "core/Database.h"
 #include "core/Globals.h"
@@ -220,6 +221,36 @@ TEST_F(MainFormTest, InsertKeyTogglesTheInsPaneAndOtherKeysDoNot) {
     EXPECT_TRUE(ins->isEnabled());
     QTest::keyClick(form.windowHandle(), Qt::Key_Insert);
     EXPECT_FALSE(ins->isEnabled());
+}
+
+TEST_F(MainFormTest, LockPanesShowTheSystemsStateWhenTheWindowOpensAndGetsTheFocusBack) {
+    std::optional<LockState> locks = LockState{true, false};
+    SetLockStateReaderForTesting([&locks] { return locks; });
+    MainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    auto* caps = child<QLabel>(&form, "CapsPane");
+    auto* num = child<QLabel>(&form, "NumPane");
+    EXPECT_TRUE(caps->isEnabled());
+    EXPECT_FALSE(num->isEnabled());
+    // Changed in another program: seen when the window gets the focus back.
+    locks = LockState{false, true};
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&form, &activate);
+    EXPECT_FALSE(caps->isEnabled());
+    EXPECT_TRUE(num->isEnabled());
+    // Caps Lock pressed in the window: its release still carries the old state, the system has the new.
+    locks = LockState{true, true};
+    QTest::keyRelease(form.windowHandle(), Qt::Key_CapsLock);
+    EXPECT_TRUE(caps->isEnabled());
+    locks = LockState{false, true};
+    QTest::keyRelease(form.windowHandle(), Qt::Key_CapsLock);
+    EXPECT_FALSE(caps->isEnabled());
+    // A platform that gives no state leaves the panes as they are.
+    locks.reset();
+    QApplication::sendEvent(&form, &activate);
+    EXPECT_TRUE(num->isEnabled());
+    SetLockStateReaderForTesting(nullptr);
 }
 
 TEST(KeyboardIndicatorsTest, LockStatesFollowTheX11ModifierBits) {

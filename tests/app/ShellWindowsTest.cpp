@@ -80,7 +80,9 @@ TEST_F(TipTest, TipsSettingDecidesTheStartUpShowing) {
 // Shows the tip the way start-up and the Tip of the Day command do; true when a window came up.
 bool tipWindowShown() {
     bool shown = false;
-    QTimer::singleShot(50, [&] {
+    // The timer dies with this call: when no window comes up it must not fire into a later call's stack.
+    QObject thisCall;
+    QTimer::singleShot(50, &thisCall, [&] {
         if (auto* tip = qobject_cast<TipForm*>(QApplication::activeModalWidget())) {
             shown = true;
             tip->accept();

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Starts Velanto with Qt's accessibility bridge on and checks, through the AT-SPI bus as a screen reader
-sees it, that every input control of the main window and of the Email Manager has a name, and that the
-Email Manager's authentication box reacts to a screen reader's Toggle action.
+sees it, that every input control of the main window, of the Email Manager and of every window the menus
+open has a name, that the Email Manager's authentication box reacts to a screen reader's Toggle action,
+and what the CAPS and NUM panes show at start.
 
 Run inside a private D-Bus session (dbus-run-session) on an X display: argv[1] is the Velanto program.
 Exit codes: 0 every control is named, 1 some are not (listed on stdout), 77 the accessibility bus could
@@ -96,15 +97,13 @@ def unnamed_controls(window, pyatspi):
 
 
 def unnamed_controls_once(window, pyatspi):
-    """Every input control below window that a screen reader could not name: no name at all, or a
-    list named only by the item it shows (no label tied to it)."""
+    """Every input control below window that a screen reader could not name: no name at all, a list
+    named by an item it offers instead of its label, or controls that all read the title of the frame
+    around them."""
     inputs = {pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY, pyatspi.ROLE_PASSWORD_TEXT,
               pyatspi.ROLE_SPIN_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_LIST,
               pyatspi.ROLE_LIST_BOX, pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_SLIDER}
     found, offenders = [], []
-
-    def labelled(node):
-        return any(r.getRelationType() == pyatspi.RELATION_LABELLED_BY for r in node.getRelationSet())
 
     def where(node):
         path = []
@@ -113,7 +112,9 @@ def unnamed_controls_once(window, pyatspi):
             node = node.parent
         return " < ".join(path)
 
-    def visit(node, parent_role):
+    framed = {}  # (frame, name) -> the controls that read the frame's title
+
+    def visit(node, parent_role, frame):
         role = node.getRole()
         # The drop-down list inside a combo box belongs to it; its items are not controls.
         if role in inputs and parent_role != pyatspi.ROLE_COMBO_BOX:
@@ -125,12 +126,20 @@ def unnamed_controls_once(window, pyatspi):
                     items |= {item.name for item in children(lst)}
             if not name.strip():
                 offenders.append(f"{where(node)}: no name")
-            elif role == pyatspi.ROLE_COMBO_BOX and name in items and not labelled(node):
-                offenders.append(f"{where(node)}: named only by its item {name!r}, no label")
+            elif role == pyatspi.ROLE_COMBO_BOX and name in items:
+                offenders.append(f"{where(node)}: named by its item {name!r}, not by its label")
+            elif frame is not None and name == frame.name:
+                framed.setdefault(frame.path, []).append(node)
+        if role == pyatspi.ROLE_PANEL and node.name:
+            frame = node
         for child in children(node):
-            visit(child, role)
+            visit(child, role, frame)
 
-    visit(window, None)
+    visit(window, None, None)
+    # One box alone in a frame may well be named by it; several are told apart by nothing.
+    for nodes in framed.values():
+        if len(nodes) > 1:
+            offenders += [f"{where(n)}: reads only its frame's title {n.name!r}" for n in nodes]
     return found, offenders
 
 
@@ -163,6 +172,155 @@ def toggled_authentication(dialog, pyatspi):
                             f"user name box is {'enabled' if enabled else 'disabled'}")
     print(f"Email Manager: authentication toggled twice, {len(failures)} failures")
     return failures
+
+
+# Menu commands that open no window (editing, formatting, the Merge fields) or that reach outside the
+# test (the network, a browser, a mail client, a send run, the end of the program). Every other command is
+# run, and the window it opens is checked: a command added later is checked without a change here.
+NO_WINDOW = {
+    "New", "Exit", "Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Select All", "Remove Hyperlink",
+    "Remove Formatting", "Bold", "Italic", "Underline", "Left", "Center", "Right", "Increase", "Decrease",
+    "Bullets", "Numbers", "Preview", "Send", "Check for Updates", "Visit Torvale Home Page",
+}
+NO_WINDOW_MENUS = {"Merge"}
+# Buttons that close a window without changing anything, in the order they are tried.
+CLOSERS = ["Cancel", "Close", "OK", "No"]
+# Questions a command asks before its window: answered with the button that goes on to that window.
+GO_ON = {"Please consider your environmental responsibility before printing.": "Yes"}
+
+
+def plain(name):
+    """A caption without its mnemonic mark and the shortcut a menu item shows after a tab."""
+    return (name or "").split("\t")[0].replace("&", "").strip()
+
+
+class Actions:
+    """Runs an accessible object's action without waiting for its answer: an action that opens a modal
+    window answers only when that window closes, and the check must go on inside the window meanwhile."""
+
+    def __init__(self):
+        from gi.repository import Gio, GLib
+        self.GLib = GLib
+        session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        address = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+                                    GLib.VariantType.new("(s)"), Gio.DBusCallFlags.NONE, 1000,
+                                    None).unpack()[0]
+        flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+                 Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+        self.bus = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+        self.Gio = Gio
+
+    def start(self, node, name):
+        action = node.queryAction()
+        index = next((i for i in range(action.nActions) if action.getName(i) == name), None)
+        if index is None:
+            return False
+        self.bus.call(node.app.bus_name, node.path, "org.a11y.atspi.Action", "DoAction",
+                      self.GLib.Variant("(i)", (index,)), None, self.Gio.DBusCallFlags.NONE, -1, None,
+                      None, None)
+        return True
+
+
+def menu_commands(menu_bar, pyatspi):
+    """(path, item) of every command of the menu bar, submenus included, in menu order."""
+    found = []
+
+    def walk(node, path, depth):
+        for child in children(node):
+            role = child.getRole()
+            name = plain(child.name)
+            if role == pyatspi.ROLE_POPUP_MENU:
+                walk(child, path, depth + 1)
+            elif role == pyatspi.ROLE_MENU:
+                if name not in NO_WINDOW_MENUS and depth < 8:
+                    walk(child, path + [name], depth + 1)
+            elif role in (pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_CHECK_MENU_ITEM, pyatspi.ROLE_RADIO_MENU_ITEM):
+                if child.childCount > 0:
+                    if name not in NO_WINDOW_MENUS and depth < 8:
+                        walk(child, path + [name], depth + 1)
+                elif name and name not in NO_WINDOW:
+                    found.append((" > ".join(path + [name]), child))
+    walk(menu_bar, [], 0)
+    return found
+
+
+def windows(app, pyatspi):
+    """The program's top-level windows on screen, whatever their role (a plain window reads as a filler)."""
+    shown = []
+    for window in children(app):
+        try:
+            if window.getState().contains(pyatspi.STATE_SHOWING):
+                shown.append(window)
+        except Exception:
+            pass
+    return shown
+
+
+def new_window(app, before, pyatspi, seconds=3):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        fresh = [w for w in windows(app, pyatspi) if w.path not in before]
+        if fresh:
+            return fresh[0]
+        time.sleep(0.05)
+    return None
+
+
+def message_text(window, pyatspi):
+    label = find(window, lambda n: n.getRole() == pyatspi.ROLE_LABEL and len(plain(n.name)) > 0)
+    return plain(label.name) if label is not None else ""
+
+
+def check_menu_windows(app, main_window, actions, pyatspi):
+    """Runs each command of the menus and checks the window it opens, then closes that window."""
+    failures, checked = [], 0
+    bar = find(main_window, lambda n: n.getRole() == pyatspi.ROLE_MENU_BAR)
+    if bar is None:
+        return ["main window: no menu bar"], 0
+    for path, item in menu_commands(bar, pyatspi):
+        before = {w.path for w in windows(app, pyatspi)}
+        if not actions.start(item, "Press") and not actions.start(item, "Toggle"):
+            continue
+        window = new_window(app, before, pyatspi)
+        if window is None:
+            failures.append(f"{path}: opened no window (list it among the commands without one)")
+            continue
+        while window is not None:
+            time.sleep(0.2)  # the window fills its controls as it loads
+            found, offenders = unnamed_controls(window, pyatspi)
+            checked += 1
+            text = message_text(window, pyatspi) if len(found) == 0 else ""
+            said = f" saying {text!r}" if text else ""
+            print(f"{path} ({plain(window.name)}{said}): {len(found)} input controls")
+            failures += [f"{path}: {o}" for o in offenders]
+            go_on = next((button for question, button in GO_ON.items() if text.startswith(question)), None)
+            if go_on is None:
+                # A window without a closing button (a viewer beside the main window) stays open; the
+                # next command's window is told from it all the same.
+                close_window(app, window, actions, pyatspi)
+                break
+            before = {w.path for w in windows(app, pyatspi)}
+            press(window, go_on, actions, pyatspi)
+            window = new_window(app, before, pyatspi)
+    return failures, checked
+
+
+def press(window, caption, actions, pyatspi):
+    button = find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and plain(n.name) == caption)
+    if button is None or not button.getState().contains(pyatspi.STATE_ENABLED):
+        return False
+    return actions.start(button, "Press")
+
+
+def close_window(app, window, actions, pyatspi):
+    for caption in CLOSERS:
+        if not press(window, caption, actions, pyatspi):
+            continue
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
+            if not any(w.path == window.path for w in windows(app, pyatspi)):
+                return
+            time.sleep(0.05)
 
 
 def main():
@@ -203,6 +361,12 @@ def main():
             main_window = main_window.parent
         found, offenders = unnamed_controls(main_window, pyatspi)
         print(f"main window: {len(found)} input controls")
+        panes = {}
+        for caption in ("CAPS", "NUM"):
+            pane = find(main_window, lambda n: n.getRole() == pyatspi.ROLE_LABEL and n.name == caption)
+            panes[caption] = "missing" if pane is None else \
+                "on" if pane.getState().contains(pyatspi.STATE_ENABLED) else "off"
+        print(f"lock panes: CAPS {panes['CAPS']}, NUM {panes['NUM']}")
         failures += [f"main window: {o}" for o in offenders]
 
         action = email_button.queryAction()
@@ -215,6 +379,11 @@ def main():
         print(f"Email Manager: {len(found)} input controls")
         failures += [f"Email Manager: {o}" for o in offenders]
         failures += toggled_authentication(dialog, pyatspi)
+        actions = Actions()
+        close_window(app, dialog, actions, pyatspi)
+        menu_failures, checked = check_menu_windows(app, main_window, actions, pyatspi)
+        print(f"menus: {checked} windows checked")
+        failures += menu_failures
     finally:
         velanto.terminate()
         try:

@@ -9,10 +9,12 @@
 #include "sending/MergeMacros.h"
 #include "tests/sending/SendingFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace sendingtest;
 
@@ -84,7 +86,14 @@ TEST(SendRun, ClosedPortLogsTheConnectErrorAndOnlyFailures) {
     MakeGroup(3);
     StoreAccount(ClosedPort());
     SendRun run;
+    // A history folder the run has to make again is the user's alone, whatever the umask.
+    QDir(HistoryFolder()).removeRecursively();
+    const mode_t mask = ::umask(0);
     EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Normal);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(QFile::encodeName(HistoryFolder()).constData(), &st));
+    EXPECT_EQ(0700u, st.st_mode & 0777u);
     const QString log = run.log();
     // The connect failure, then each message's own failure.
     EXPECT_EQ(log.count(QStringLiteral("\nError ")), 4) << log.toStdString();
@@ -96,6 +105,15 @@ TEST(SendRun, ClosedPortLogsTheConnectErrorAndOnlyFailures) {
 
 TEST(SendRun, PartialRangeSendsExactlyThoseRecipients) {
     MakeGroup(5);
+    // A stored order that is more than column names (here a query) is ignored, and the log says so: the
+    // range counts in the order of adding.
+    {
+        Connection db;
+        ASSERT_TRUE(db.Open());
+        ASSERT_EQ(1,
+                  db.ExecuteWrite(QStringLiteral(
+                      "UPDATE [Groups] SET [SortSQL] = '[G-Email] DESC, (SELECT count(*) FROM [Groups])'")));
+    }
     SmtpPeer peer;
     StoreAccount(peer.port());
     SendRun run;
@@ -107,6 +125,10 @@ TEST(SendRun, PartialRangeSendsExactlyThoseRecipients) {
               QStringLiteral("r3@example.test"));
     EXPECT_TRUE(
         run.log().contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\r\n\r\n")));
+    EXPECT_TRUE(
+        run.log().contains(QStringLiteral("The group's sort order was ignored: \"(SELECT count(*) FROM "
+                                          "[Groups])\" is not a column")))
+        << run.log().toStdString();
     // The history message is the first message the run built, the partial range's first recipient.
     EXPECT_TRUE(ReadAll(run.historyBase() + QStringLiteral(".eml")).contains("r2@example.test"));
 }

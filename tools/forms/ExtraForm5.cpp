@@ -4,6 +4,7 @@
 #include "mail/Smtp.h"
 #include "tools/SmtpProbe.h"
 #include "tools/forms/TextPrinting.h"
+#include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OutputFiles.h"
@@ -46,6 +47,8 @@ ExtraForm5::ExtraForm5(QWidget* parent) : QDialog(parent) {
     portRow->addWidget(m_port);
     portRow->addWidget(upDown);
     portRow->addStretch();
+    NameAfterLabel(m_serverLabel, m_server);
+    NameAfterLabel(m_portLabel, m_port);
     auto* form = new QFormLayout(frame);
     form->addRow(m_serverLabel, m_server);
     form->addRow(m_portLabel, portRow);
@@ -54,6 +57,7 @@ ExtraForm5::ExtraForm5(QWidget* parent) : QDialog(parent) {
     m_report->setObjectName(QStringLiteral("Report"));
     m_report->setReadOnly(true);
     m_report->setMinimumSize(440, 180);
+    NameControl(m_report, QStringLiteral("Report"));
 
     m_process = new QPushButton(QStringLiteral("Process"), this);
     m_process->setObjectName(QStringLiteral("ProcessButton"));

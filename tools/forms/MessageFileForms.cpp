@@ -9,6 +9,7 @@
 #include "tools/forms/MessageImport.h"
 #include "tools/forms/MessagePrint.h"
 #include "ui/DialogButtons.h"
+#include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OutputFiles.h"
@@ -68,6 +69,8 @@ QLineEdit* MessageFileDialog::pathRow(QGroupBox* frame, const char* boxName, con
     auto* box = new QLineEdit(frame);
     box->setObjectName(QLatin1String(boxName));
     box->setReadOnly(!editable);
+    // The frame's title is the box's only label.
+    NameControl(box, frame->title());
     row->addWidget(box);
     auto* b = new QPushButton(QStringLiteral("..."), frame);
     b->setObjectName(QLatin1String(buttonName));
@@ -138,6 +141,7 @@ ExtraForm1::ExtraForm1(QWidget* parent)
     auto* header = new QHBoxLayout(headerFrame);
     m_header = new QLineEdit(headerFrame);
     m_header->setObjectName(QStringLiteral("HeaderTextBox"));
+    NameControl(m_header, QStringLiteral("Page Header"));
     m_header->setMaxLength(64);
     header->addWidget(m_header, 1);
     m_center = Check(headerFrame, "CenterCheckBox", QStringLiteral("Center"), header);
@@ -150,8 +154,10 @@ ExtraForm1::ExtraForm1(QWidget* parent)
     // Each row is named after its side: "LeftMarginTextBox", its arrows "LeftUp" and "LeftDown" in
     // "LeftUpDown".
     auto margin = [&](int row, const QString& side, const QString& label) {
-        margins->addWidget(new QLabel(label, marginFrame), row, 0);
+        auto* caption = new QLabel(label, marginFrame);
+        margins->addWidget(caption, row, 0);
         auto* box = new QLineEdit(QStringLiteral("0"), marginFrame);
+        NameAfterLabel(caption, box);
         box->setObjectName(side + QStringLiteral("MarginTextBox"));
         box->setMaxLength(2);
         box->setFixedWidth(48);

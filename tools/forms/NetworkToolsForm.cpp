@@ -2,6 +2,7 @@
 
 #include "core/TextUtil.h"
 #include "tools/NetworkTools.h"
+#include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
 
@@ -92,6 +93,8 @@ NetworkToolsForm::ConvertPage NetworkToolsForm::buildConvertPage(int n, const QS
     page.output->setReadOnly(true);
     page.button = new QPushButton(QStringLiteral("Convert"), frame);
     page.button->setObjectName(QStringLiteral("Convert%1Button").arg(n));
+    NameAfterLabel(page.label, page.input);
+    NameControl(page.output, n == 1 ? QStringLiteral("IP Address Found") : QStringLiteral("Host Name Found"));
     auto* form = new QFormLayout(frame);
     form->addRow(page.label, page.input);
     form->addRow(QString(), page.output);
@@ -121,6 +124,9 @@ void NetworkToolsForm::buildMxPage() {
     m_report->setObjectName(QStringLiteral("ReportTextBox"));
     m_report->setReadOnly(true);
     m_report->setMinimumHeight(110);
+    NameAfterLabel(m_dnsLabel, m_mxServer);
+    NameAfterLabel(m_domainLabel, m_mxDomain);
+    NameControl(m_report, QStringLiteral("MX Hosts"));
     auto* form3 = new QFormLayout(frame3);
     form3->addRow(m_dnsLabel, m_mxServer);
     form3->addRow(m_domainLabel, m_mxDomain);
@@ -152,6 +158,9 @@ void NetworkToolsForm::connectControls() {
     FilterKeys(m_input1, nettools::IsHostKey);
     FilterKeys(m_mxDomain, nettools::IsHostKey);
     FilterKeys(m_input2, nettools::IsAddressKey);
+    // A keyboard's keys reach the combo box, which hands them to its line edit directly, past any filter
+    // of the line edit's own; the line edit's filter stays for keys sent to it.
+    FilterKeys(m_mxServer, nettools::IsAddressKey);
     FilterKeys(m_mxServer->lineEdit(), nettools::IsAddressKey);
 
     connect(m_convert1, &QPushButton::clicked, this, &NetworkToolsForm::Convert1Button_Click);

@@ -10,6 +10,7 @@
 #include "tools/SupportRequest.h"
 #include "tools/SystemFacts.h"
 #include "ui/DialogButtons.h"
+#include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
@@ -58,6 +59,9 @@ SupportForm::SupportForm(const QString& priority, bool readReceipt, QWidget* par
     m_description = new QPlainTextEdit(this);
     m_description->setObjectName(QStringLiteral("DescriptionTextBox"));
     m_description->setTabChangesFocus(true);
+    QWidget* const fields[5] = {m_name, m_email, m_topic, m_attachment, m_description};
+    for (int i = 0; i < 5; ++i)
+        NameAfterLabel(m_labels[i], fields[i]);
     m_system = new QCheckBox(QStringLiteral("Include System Information"), this);
     m_system->setObjectName(QStringLiteral("CheckBox1"));
     m_settings = new QCheckBox(QStringLiteral("Include Velanto Settings"), this);

@@ -106,8 +106,8 @@ void RecipientExportForm::buildDelimiterAndButtons() {
 
 void RecipientExportForm::connectControls() {
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientExportForm::browse);
-    connect(m_radioButton1, &QRadioButton::clicked, this, &RecipientExportForm::chooseEmailOnly);
-    connect(m_radioButton2, &QRadioButton::clicked, this, &RecipientExportForm::chooseFields);
+    followModeButtons(
+        m_radioButton1, [this] { chooseEmailOnly(); }, m_radioButton2, [this] { chooseFields(); });
     connect(m_listFields, &QListWidget::currentRowChanged, this, &RecipientExportForm::listClicked);
     connect(m_listFields, &QListWidget::itemClicked, this, &RecipientExportForm::listClicked);
     connect(m_listFields, &QListWidget::itemDoubleClicked, this, &RecipientExportForm::toggleSelectedRow);
@@ -123,8 +123,7 @@ void RecipientExportForm::loadValues() {
     hookFileBox(m_browseTextBox);
     m_delimitComboBox->addItems(DelimiterNames());
     m_delimitComboBox->setCurrentIndex(0);
-    m_radioButton1->setChecked(true);
-    chooseEmailOnly();
+    m_radioButton1->setChecked(true); // which sets the controls of mode 1
     fillGroupList(m_groupComboBox);
 }
 

@@ -117,8 +117,8 @@ void RecipientImportForm::buildButtons() {
 
 void RecipientImportForm::connectControls() {
     connect(m_browseButton, &QPushButton::clicked, this, &RecipientImportForm::browse);
-    connect(m_radioButton1, &QRadioButton::clicked, this, &RecipientImportForm::chooseEmailOnly);
-    connect(m_radioButton2, &QRadioButton::clicked, this, &RecipientImportForm::chooseFields);
+    followModeButtons(
+        m_radioButton1, [this] { chooseEmailOnly(); }, m_radioButton2, [this] { chooseFields(); });
     connect(m_getDataButton, &QPushButton::clicked, this, &RecipientImportForm::getData);
     connect(m_vScrollBar, &QScrollBar::valueChanged, this, &RecipientImportForm::layoutMappingPanel);
     connect(m_importButton, &QPushButton::clicked, this, &RecipientImportForm::startImport);
@@ -130,8 +130,7 @@ void RecipientImportForm::loadValues() {
     hookFileBox(m_browseTextBox);
     m_delimitComboBox->addItems(DelimiterNames());
     m_delimitComboBox->setCurrentIndex(0);
-    m_radioButton1->setChecked(true);
-    chooseEmailOnly();
+    m_radioButton1->setChecked(true); // which sets the controls of mode 1
     layoutMappingPanel(0);
     fillGroupList(m_dataComboBox);
 }
@@ -198,8 +197,9 @@ void RecipientImportForm::getData() {
     for (QComboBox* box : m_boxes)
         box->clear();
     const QChar delimiter = DelimiterForName(m_delimitComboBox->currentText());
-    const QStringList fields = SplitImportLine(FirstImportLine(m_browseTextBox->text()), delimiter,
-                                               m_quotationCheckBox->isChecked(), UsedImportFields);
+    const bool quotes = m_quotationCheckBox->isChecked();
+    const QStringList fields = SplitImportLine(FirstImportLine(m_browseTextBox->text(), delimiter, quotes),
+                                               delimiter, quotes, UsedImportFields);
     QStringList items{QStringLiteral("Ignore")};
     for (qsizetype k = 1; k <= std::min<qsizetype>(fields.size(), 18); ++k)
         items << QStringLiteral("Field ") + QString::number(k) + QStringLiteral(" = ") + fields[k - 1];

@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "ui/WindowConventions.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -97,4 +98,18 @@ void TransferRunDialog::reject() {
     if (isRunning())
         return;
     QDialog::reject();
+}
+
+void TransferRunDialog::followModeButtons(QAbstractButton* emailOnly,
+                                          const std::function<void()>& chooseEmailOnly,
+                                          QAbstractButton* fields,
+                                          const std::function<void()>& chooseFields) {
+    const auto follow = [this](QAbstractButton* button, const std::function<void()>& choose) {
+        connect(button, &QAbstractButton::toggled, this, [choose](bool checked) {
+            if (checked)
+                choose();
+        });
+    };
+    follow(emailOnly, chooseEmailOnly);
+    follow(fields, chooseFields);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QDialog>
+#include <functional>
 
+class QAbstractButton;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -37,6 +39,10 @@ protected:
     void addProgressFrame(const QString& title, int y);
     // Every group's name, none chosen.
     static void fillGroupList(QComboBox* box);
+    // The two mode buttons: each sets its mode when it becomes checked, however that happens (a click,
+    // the arrow keys, or a screen reader's Toggle, which checks a button without clicking it).
+    void followModeButtons(QAbstractButton* emailOnly, const std::function<void()>& chooseEmailOnly,
+                           QAbstractButton* fields, const std::function<void()>& chooseFields);
 
     bool cancelRequested() const { return m_cancelRequested; }
 

@@ -51,6 +51,19 @@ TEST(NetworkTools, TypedKeysAreFilteredPerBox) {
     // Backspace still edits.
     QTest::keyClick(Find<QLineEdit>(form, "MXTextBox"), Qt::Key_Backspace);
     EXPECT_EQ(Find<QLineEdit>(form, "MXTextBox")->text(), "example.tes");
+
+    // A keyboard's keys go to the widget that has the focus: for the server box, the combo box itself.
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    Find<QTabWidget>(form, "TabControl")->setCurrentIndex(2);
+    Find<QComboBox>(form, "MXComboBox")->setFocus();
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), "1a2.3-4 5,6");
+    EXPECT_EQ(Find<QComboBox>(form, "MXComboBox")->currentText(), "12.3456");
+    Find<QLineEdit>(form, "MXTextBox")->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), "a_b");
+    EXPECT_EQ(Find<QLineEdit>(form, "MXTextBox")->text(), "ab");
 }
 
 TEST(NetworkTools, WindowLoadsTheServerListAndTabsStartAfresh) {

@@ -316,6 +316,31 @@ TEST_F(Windows, TheExportFieldBoxesAreSeenWithTheirMarksByScreenReaders) {
     EXPECT_TRUE(first->state().checked);
 }
 
+// A screen reader's Toggle checks the mode button without a click; the mode must follow all the same.
+TEST_F(Windows, AScreenReadersToggleOfTheModeButtonsSwitchesTheMode) {
+    const auto toggle = [](QWidget* button) {
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(button);
+        ASSERT_NE(nullptr, node);
+        ASSERT_NE(nullptr, node->actionInterface());
+        node->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    RecipientImportForm import;
+    toggle(child<QRadioButton>(&import, "RadioButton2"));
+    EXPECT_TRUE(import.mappingBox(0)->isEnabled());
+    EXPECT_TRUE(child<QComboBox>(&import, "DelimitComboBox")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(&import, "GetDataButton")->isEnabled());
+    toggle(child<QRadioButton>(&import, "RadioButton1"));
+    EXPECT_FALSE(import.mappingBox(0)->isEnabled());
+
+    RecipientExportForm exportForm;
+    toggle(child<QRadioButton>(&exportForm, "RadioButton2"));
+    EXPECT_TRUE(child<QListWidget>(&exportForm, "ListFields")->isEnabled());
+    EXPECT_TRUE(exportForm.checkBox(0)->isEnabled());
+    EXPECT_TRUE(child<QComboBox>(&exportForm, "DelimitComboBox")->isEnabled());
+    toggle(child<QRadioButton>(&exportForm, "RadioButton1"));
+    EXPECT_FALSE(exportForm.checkBox(0)->isEnabled());
+}
+
 TEST_F(Windows, TheGroupManagerButtonsOpenTheseWindows) {
     RegisterTransferWindows();
     for (auto* open : {&OpenRecipientImportWindow(), &OpenRecipientExportWindow()}) {
