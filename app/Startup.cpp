@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "app/SplashForm.h"
 #include "app/TipForm.h"
+#include "core/DatabaseCheck.h"
 #include "core/GetWinVer.h"
 #include "core/Globals.h"
 #include "core/Paths.h"
@@ -129,15 +130,26 @@ StartupOutcome Startup::run() {
     // The settings (with the account password) and the recipients live in folders of the user's own;
     // one that someone else made, or a link pointing elsewhere, is never used.
     QString wrongFolder;
+    QStringList triedFolders;
     if (!m_env.settingsFolder.isEmpty() && MakePrivateFolder(m_env.settingsFolder) == FolderState::NotOurs)
         wrongFolder = m_env.settingsFolder;
-    const QString dataPath =
-        wrongFolder.isEmpty() ? ResolveDataPath(m_env.appDataFolder, programFolder, &wrongFolder) : QString();
+    const QString dataPath = wrongFolder.isEmpty() ? ResolveDataPath(m_env.appDataFolder, programFolder,
+                                                                     &wrongFolder, &triedFolders)
+                                                   : QString();
     if (!wrongFolder.isEmpty()) {
         critical(QStringLiteral("Velanto has failed to start because the folder %1 is a symbolic link or "
                                 "belongs to another user.")
                      .arg(QDir::toNativeSeparators(wrongFolder)));
         return StartupOutcome::UnsafeFolder;
+    }
+    if (dataPath.isEmpty()) {
+        QStringList names;
+        for (const QString& folder : std::as_const(triedFolders))
+            names << QDir::toNativeSeparators(folder);
+        critical(QStringLiteral("Velanto has failed to start because none of these folders could be made "
+                                "to hold its data:\n%1")
+                     .arg(names.join(QLatin1Char('\n'))));
+        return StartupOutcome::DataFolderUnusable;
     }
     SetDataPath(dataPath);
 
@@ -145,11 +157,41 @@ StartupOutcome Startup::run() {
     const QString userDatabase = DataPath() + QStringLiteral("Group.mdb");
     if (!QFileInfo::exists(userDatabase))
         CopyToNewPrivateFile(shipped, userDatabase);
-    QDir().mkdir(DataPath() + QStringLiteral("History"));
+    MakePrivateFolder(DataPath() + QStringLiteral("History"));
+
+    // The database is checked while the windows come up, on a thread of its own; what it finds is told
+    // over the main window once that shows (writes wait for the answer meanwhile).
+    QObject::connect(&DatabaseCheckNotices::instance(), &DatabaseCheckNotices::problemFound, &m_notices,
+                     [this](const QString&, const QString& text) {
+                         m_pendingNotices << text;
+                         showNotices();
+                     });
+    QObject::connect(&m_notices, &QTimer::timeout, &m_notices, [this] { showNotices(); });
+    StartDatabaseCheck(userDatabase);
 
     if (showWindows)
         showWindows(m_env, m_mainWindow);
+    m_windowsShown = true;
+    showNotices();
     return StartupOutcome::Started;
+}
+
+void Startup::showNotices() {
+    const bool windowUp = m_mainWindow && m_mainWindow->isVisible();
+    if (!windowUp && !m_windowsShown) {
+        // Still starting (the splash is up): asked again shortly.
+        if (!m_pendingNotices.isEmpty() && !m_notices.isActive())
+            m_notices.start(100);
+        return;
+    }
+    m_notices.stop();
+    while (!m_pendingNotices.isEmpty())
+        ShowMessage(windowUp ? m_mainWindow.data() : nullptr, m_pendingNotices.takeFirst(),
+                    QMessageBox::Critical);
+}
+
+Startup::~Startup() {
+    StopDatabaseChecks();
 }
 
 void Startup::ShowStartupWindows(const StartupEnvironment& environment, QPointer<QWidget>& mainWindow) {

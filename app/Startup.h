@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -57,6 +59,7 @@ enum class StartupOutcome {
     ScreenTooSmall,    // "The screen resolution is not adequate for running Velanto."
     DatabaseMissing,   // "Velanto has failed to start because Group.mdb was not found."
     UnsafeFolder, // the data or settings folder is a symbolic link or another user's (named in the message)
+    DataFolderUnusable, // no data folder could be made (the folders tried are named in the message)
 };
 
 // The program's start: refuse a second copy, systems and screens it cannot run on and a missing
@@ -66,6 +69,7 @@ enum class StartupOutcome {
 class Startup {
 public:
     explicit Startup(StartupEnvironment environment);
+    ~Startup();
 
     StartupOutcome run();
 
@@ -86,7 +90,13 @@ public:
     static void ShowStartupWindows(const StartupEnvironment& environment, QPointer<QWidget>& mainWindow);
 
 private:
+    // Shows what the database check found, over the main window once it is up.
+    void showNotices();
+
     StartupEnvironment m_env;
     std::unique_ptr<SingleInstance> m_instance;
     QPointer<QWidget> m_mainWindow;
+    QStringList m_pendingNotices;
+    QTimer m_notices; // asks again while the windows are still coming up
+    bool m_windowsShown = false;
 };

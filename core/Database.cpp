@@ -1,5 +1,6 @@
 #include "core/Database.h"
 
+#include "core/DatabaseCheck.h"
 #include "core/Paths.h"
 #include "core/RecipientFields.h"
 
@@ -313,6 +314,7 @@ bool Connection::Open(const QString& file) {
         return false;
     }
     // A connection belongs to the handler that opened it, on one thread: no locking inside the engine.
+    m_path = path;
     m_db = openFile(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, &m_lastError);
     if (!m_db)
         qCWarning(lcDatabase) << "open failed:" << path << m_lastError;
@@ -327,6 +329,11 @@ Recordset Connection::Execute(const QString& sql) {
     if (sqlite3_prepare_v2(m_db.get(), text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
         m_lastError = errorOf(m_db.get());
         qCWarning(lcDatabase) << "statement failed:" << m_lastError << sql;
+        Recordset failed;
+        failed.m_failed = true;
+        return failed;
+    }
+    if (!writeAllowed(stmt)) {
         Recordset failed;
         failed.m_failed = true;
         return failed;
@@ -357,6 +364,8 @@ Statement Connection::Prepare(const QString& sql) {
         qCWarning(lcDatabase) << "statement failed:" << m_lastError << sql;
         return Statement();
     }
+    if (!writeAllowed(stmt))
+        return Statement();
     return Statement(stmt, m_db);
 }
 
@@ -375,6 +384,65 @@ void Connection::Close() {
     m_db.reset();
 }
 
+bool Connection::writeAllowed(sqlite3_stmt* stmt) {
+    // BEGIN, COMMIT and reads count as read-only; everything else would change the file.
+    if (sqlite3_stmt_readonly(stmt))
+        return true;
+    const DatabaseCheckResult check = DatabaseWriteCheck(m_path);
+    if (check.health == DatabaseHealth::Sound)
+        return true;
+    sqlite3_finalize(stmt);
+    m_lastError = check.reason;
+    // Once per connection: an import refused row by row would otherwise log every row.
+    if (!std::exchange(m_writeRefusalLogged, true))
+        qCWarning(lcDatabase) << "write refused:" << m_path << m_lastError;
+    return false;
+}
+
+bool Connection::QuickCheck(QString* problem) {
+    problem->clear();
+    if (!m_db)
+        return false;
+    sqlite3* db = m_db.get();
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(4)", -1, &stmt, nullptr);
+    QStringList found;
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const auto* line = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            if (line && qstrcmp(line, "ok") != 0)
+                found << QString::fromUtf8(line).simplified();
+        }
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        *problem = errorOf(db);
+        // A busy file or a stop asked for says nothing about the pages; everything else does.
+        const int primary = sqlite3_errcode(db) & 0xff;
+        return primary != SQLITE_BUSY && primary != SQLITE_LOCKED && primary != SQLITE_INTERRUPT &&
+               primary != SQLITE_NOMEM;
+    }
+    if (!found.isEmpty()) {
+        *problem = found.join(QLatin1String("; "));
+        return true;
+    }
+    // A file cut to nothing opens as an empty database; one without our tables is no recipient database.
+    const char* tables = "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                         "lower(name) IN ('groups', 'emails')";
+    int count = 0;
+    if (sqlite3_prepare_v2(db, tables, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        count = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    if (count != 2)
+        *problem = QStringLiteral("no such table: Groups or Emails");
+    return true;
+}
+
+void Connection::Interrupt() {
+    if (m_db)
+        sqlite3_interrupt(m_db.get());
+}
+
 // ---- Shared statement helpers
 
 QString SqlQuote(const QString& value) {
@@ -383,8 +451,76 @@ QString SqlQuote(const QString& value) {
     return quoted;
 }
 
-QString GroupRecipientsSql(qint32 groupId, const QString& sortSql) {
-    if (sortSql.trimmed().isEmpty()) {
+namespace {
+
+// The columns a sort clause may name, as the schema spells them.
+QString emailsColumn(QStringView name) {
+    for (const char* column : {"ID", "G-ID"})
+        if (name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0)
+            return QLatin1String(column);
+    for (const RecipientField& f : RecipientFields)
+        if (name.compare(QLatin1String(f.column), Qt::CaseInsensitive) == 0)
+            return QLatin1String(f.column);
+    return QString();
+}
+
+// One term of a sort clause: "[G-Email]", "G-Email DESC", "[G-LastName]  asc"; empty when it is not one.
+QString sortTerm(QStringView term) {
+    term = term.trimmed();
+    QStringView name;
+    QStringView rest;
+    if (term.startsWith(QLatin1Char('['))) {
+        const qsizetype close = term.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return QString();
+        name = term.sliced(1, close - 1);
+        rest = term.sliced(close + 1).trimmed();
+    } else {
+        qsizetype end = 0;
+        while (end < term.size() && !term[end].isSpace())
+            ++end;
+        name = term.first(end);
+        rest = term.sliced(end).trimmed();
+    }
+    const QString column = emailsColumn(name);
+    if (column.isEmpty())
+        return QString();
+    if (rest.isEmpty())
+        return QLatin1Char('[') + column + QLatin1Char(']');
+    for (const char* direction : {"ASC", "DESC"})
+        if (rest.compare(QLatin1String(direction), Qt::CaseInsensitive) == 0)
+            return QLatin1Char('[') + column + QStringLiteral("] ") + QLatin1String(direction);
+    return QString();
+}
+
+} // namespace
+
+QString SortClause(const QString& sortSql, QString* refusal) {
+    if (refusal)
+        refusal->clear();
+    if (sortSql.trimmed().isEmpty())
+        return QString();
+    QStringList terms;
+    for (QStringView term : QStringView(sortSql).split(QLatin1Char(','))) {
+        const QString checked = sortTerm(term);
+        if (checked.isEmpty()) {
+            // The stored text may be anything a foreign file holds: the log gets a bounded piece of it.
+            const QString why = QStringLiteral("\"%1\" is not a column of the recipients, optionally "
+                                               "followed by ASC or DESC")
+                                    .arg(term.trimmed().left(80).toString());
+            qCWarning(lcDatabase) << "group order ignored:" << why;
+            if (refusal)
+                *refusal = why;
+            return QString();
+        }
+        terms << checked;
+    }
+    return terms.join(QStringLiteral(", "));
+}
+
+QString GroupRecipientsSql(qint32 groupId, const QString& sortSql, QString* refusal) {
+    const QString order = SortClause(sortSql, refusal);
+    if (order.isEmpty()) {
         // Without an order of the group's own the store would return rows in index order (by address);
         // the order they were added is the table's own order. The "+" keeps the planner from taking the
         // (group, address) index, which would need a sort of every row in memory to restore that order:
@@ -393,7 +529,7 @@ QString GroupRecipientsSql(qint32 groupId, const QString& sortSql) {
                QStringLiteral(") ORDER BY [ID]");
     }
     return QStringLiteral("SELECT * FROM [Emails] WHERE ([G-ID] = '") + QString::number(groupId) +
-           QStringLiteral(" ') ORDER BY ") + sortSql;
+           QStringLiteral(" ') ORDER BY ") + order;
 }
 
 QStringList ReadGroupNames() {

@@ -13,6 +13,7 @@ struct sqlite3_stmt;
 // Every handler opens its own Connection, reads its recordsets forward to the end and closes them.
 // A file that cannot be opened (missing, not a database, another password) behaves like an empty
 // database: every read ends at once and every write reports failure; the reason goes to the debug log.
+// A statement that would change the file runs only once the file has passed its check (DatabaseCheck.h).
 
 inline constexpr const char* DatabasePassword = "qtrnbvxclwk7316";
 
@@ -114,9 +115,21 @@ public:
     void Close();
     QString LastError() const { return m_lastError; }
 
+    // SQLite's quick check of the whole file and of the two tables the program needs. False when the
+    // check could not run to its end for another reason than damage (the file busy, interrupted), with
+    // the reason in *problem; otherwise *problem is empty for a sound file, else what was found.
+    bool QuickCheck(QString* problem);
+    // Stops the statement running on this connection; may be called from another thread.
+    void Interrupt();
+
 private:
+    // A statement that would write: allowed when the file passed its check, else refused with the reason.
+    bool writeAllowed(sqlite3_stmt* stmt);
+
     std::shared_ptr<sqlite3> m_db;
+    QString m_path;
     QString m_lastError;
+    bool m_writeRefusalLogged = false;
 };
 
 // The comparison rule of the recipient texts (the collation of [GroupName] and the recipient columns):
@@ -128,9 +141,16 @@ int CompareRecipientTextUnicode(QByteArrayView a, QByteArrayView b);
 // Doubles every single quote, for values that go into statement text.
 QString SqlQuote(const QString& value);
 
-// The read of a whole group's recipients: ordered by the group's SortSQL when it has one, otherwise in
-// the order they were added.
-QString GroupRecipientsSql(qint32 groupId, const QString& sortSql);
+// A group's stored order (its SortSQL) as a clause that may follow ORDER BY: column names of [Emails],
+// bracketed or bare, each optionally followed by ASC or DESC, separated by commas, in any letter case.
+// The clause returned is rebuilt from those names, never the stored text. Empty when there is no order,
+// and when the text is anything else: *refusal then says why (the reason also goes to the log), and the
+// group is read in its plain order.
+QString SortClause(const QString& sortSql, QString* refusal = nullptr);
+
+// The read of a whole group's recipients: ordered by the group's SortSQL when it is a sort clause as
+// above, otherwise in the order they were added (*refusal says why an order was ignored).
+QString GroupRecipientsSql(qint32 groupId, const QString& sortSql, QString* refusal = nullptr);
 
 // Every group name, in the table's order (the order the groups were made).
 QStringList ReadGroupNames();

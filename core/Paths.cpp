@@ -65,7 +65,8 @@ void SetDataPath(const QString& folder) {
     dataPath() = withSlash(folder);
 }
 
-QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder, QString* wrongFolder) {
+QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder, QString* wrongFolder,
+                        QStringList* tried) {
     // The folders hold the recipient database and the history: private to the user from the start, and
     // never one someone else made or pointed elsewhere with a link.
     const auto refuse = [wrongFolder](QString folder) {
@@ -74,9 +75,11 @@ QString ResolveDataPath(const QString& appDataFolder, const QString& programFold
             *wrongFolder = folder;
         return QString();
     };
+    QStringList triedFolders;
     if (!appDataFolder.isEmpty()) {
         const QString torvale = withSlash(appDataFolder) + QStringLiteral("Torvale/");
         const QString path = torvale + QStringLiteral("Velanto Ostrel/");
+        triedFolders << path.chopped(1);
         for (const QString& folder : {torvale, path}) {
             const FolderState state = MakePrivateFolder(folder);
             if (state == FolderState::NotOurs)
@@ -89,8 +92,15 @@ QString ResolveDataPath(const QString& appDataFolder, const QString& programFold
     }
     // No application-data folder, or one in which ours cannot be made: the program folder's own.
     const QString fallback = withSlash(programFolder) + QStringLiteral("Application Data/");
-    if (MakePrivateFolder(fallback) == FolderState::NotOurs)
+    const FolderState state = MakePrivateFolder(fallback);
+    if (state == FolderState::NotOurs)
         return refuse(fallback);
+    if (state == FolderState::CantMake) {
+        // A path returned here would only let the windows open on a database that is not there.
+        if (tried)
+            *tried = triedFolders << fallback.chopped(1);
+        return QString();
+    }
     return fallback;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // The folders every part of the program shares. Paths use "/" and folder paths end with "/".
 
@@ -18,9 +19,10 @@ void SetDataPath(const QString& folder);
 // The data folder for a given application-data folder: the program folder's "Application Data/" is the
 // fallback when there is none or ours cannot be made in it. Creates the folders it names, mode 0700.
 // A folder on the way that is a symbolic link or another user's is never used: the result is then empty
-// and *wrongFolder names it.
+// and *wrongFolder names it. When no folder can be made at all, the result is empty and *tried names
+// the folders tried, in order.
 QString ResolveDataPath(const QString& appDataFolder, const QString& programFolder,
-                        QString* wrongFolder = nullptr);
+                        QString* wrongFolder = nullptr, QStringList* tried = nullptr);
 
 // The private per-user temporary folder (mode 0700), created on first use.
 QString TempFolder();

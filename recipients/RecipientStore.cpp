@@ -375,7 +375,8 @@ bool GroupLoader::Start(const QString& groupName) {
     qint32 id = 0;
     if (!group.FieldInt(QStringLiteral("ID"), &id))
         return false;
-    const QString sortSql = group.Field(QStringLiteral("SortSQL")).trimmed();
+    // Only a clause of column names is run; any other stored text is ignored (and logged).
+    const QString sortSql = SortClause(group.Field(QStringLiteral("SortSQL")));
     group.Close();
     // The rows CountGroupRecipients walks, counted by the database on this connection.
     Recordset all =

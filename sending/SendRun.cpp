@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Paths.h"
+#include "core/PrivateFiles.h"
 #include "core/RecipientFields.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
@@ -156,7 +157,8 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
 
     createSmtp();
     m_historyBase = HistoryBase(start, input.subject);
-    QDir().mkpath(HistoryFolder());
+    // The history holds every message sent and to whom: the user's alone, whatever the umask.
+    MakePrivateFolder(HistoryFolder());
     m_history.open(m_historyBase + QStringLiteral(".txt"));
     SetUpSenderAndServer(*m_smtp, input.priority, input.readReceipt);
     if (m_timeouts[2] > 0)
@@ -208,7 +210,10 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
 
     // The rows are read one at a time as the run goes, never all at once.
     const qint32 groupId = GroupByName(db, groupName);
-    Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId)));
+    QString orderIgnored;
+    Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId), &orderIgnored));
+    if (!orderIgnored.isEmpty())
+        append(QStringLiteral("The group's sort order was ignored: %1.").arg(orderIgnored) + CRLF + CRLF);
     // An empty group ends normally: there is no recipient after which a cancel could end it.
     if (rows.Eof())
         return End::Normal;
@@ -216,8 +221,12 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
         // The one look at the cancel flag, before each row and after the last one: a cancel confirmed
         // while Connect ran, while a message went out or while the run yielded ends the run here, so no
         // message is started after the user said stop (its Send would even open a new connection).
-        if (m_cancelRequested)
+        if (m_cancelRequested) {
+            // Positions count in the whole group, as the partial range does; rows before the range
+            // were never the run's to send.
+            m_cancelledAfter = partial.enabled ? qMax(position - 1, partial.from - 1) : position - 1;
             return End::Cancelled;
+        }
         if (rows.Eof() || (partial.enabled && position > partial.to))
             return End::Normal;
         if (!partial.enabled || position >= partial.from)
@@ -279,6 +288,10 @@ void SendRun::finish(End end) {
     if (end == End::Normal)
         smtp->ResetSession();
 
+    // A cancelled run says so, and where it stopped, so that a later look at the history shows that
+    // not everyone got the message and which Partial Sending range would resume it.
+    if (end == End::Cancelled)
+        append(CancelledRunLine(m_cancelledAfter) + CRLF);
     append(QStringLiteral("Personal Sending process has been completed.") + CRLF);
     if (m_sent > 0)
         append(QStringLiteral("%1 messages sent during process.").arg(m_sent) + CRLF);

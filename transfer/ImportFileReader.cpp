@@ -112,8 +112,8 @@ private:
     bool m_valid = true;
 };
 
-// Counts lines as ReadLine cuts them, one code unit at a time; NUL units are skipped because the
-// decoded text drops them (so CR NUL LF is one line end, as in the text).
+// Counts lines as ReadRecord cuts them without quotes, one code unit at a time; NUL units are skipped because
+// the decoded text drops them (so CR NUL LF is one line end, as in the text).
 class LineCounter {
 public:
     void unit(char16_t u) {
@@ -233,7 +233,9 @@ bool ImportFileReader::start(Scope scope) {
 
 bool ImportFileReader::Rewind() {
     m_pending.clear();
-    m_pos = m_scan = 0;
+    m_pos = 0;
+    startRecord();
+    m_skipLine = false;
     m_pendingEnd = false;
     if (!m_device || !m_device->seek(m_bomLength)) {
         m_failed = true;
@@ -326,44 +328,131 @@ bool ImportFileReader::fill() {
         m_pendingEnd = true;
         return false;
     }
-    // Drop what was given out already, so the buffer holds at most the current line and one block.
+    // Drop what was given out already, so the buffer holds at most the current record and one block.
     m_pending.remove(0, m_pos);
     m_scan -= m_pos;
+    if (m_firstBreak >= 0)
+        m_firstBreak -= m_pos;
     m_pos = 0;
     m_pending += more;
     return true;
 }
 
-bool ImportFileReader::ReadLine(QString* line) {
+void ImportFileReader::startRecord() {
+    m_scan = m_pos;
+    m_state = Scan::FieldStart;
+    m_firstBreak = -1;
+}
+
+// Goes past the end of the line that was too long, dropping its text block by block. False at the end.
+bool ImportFileReader::skipLine() {
+    for (;;) {
+        const QChar* s = m_pending.constData();
+        const qsizetype n = m_pending.size();
+        qsizetype i = m_pos;
+        while (i < n && s[i] != u'\r' && s[i] != u'\n')
+            ++i;
+        m_pos = m_scan = i;
+        if (i < n && (s[i] == u'\n' || i + 1 < n || m_pendingEnd)) {
+            m_pos = i + (s[i] == u'\r' && i + 1 < n && s[i + 1] == u'\n' ? 2 : 1);
+            m_skipLine = false;
+            startRecord();
+            return true;
+        }
+        if (m_pendingEnd) {
+            m_skipLine = false;
+            startRecord();
+            return false;
+        }
+        fill();
+    }
+}
+
+ImportFileReader::Record ImportFileReader::ReadRecord(QString* record, const RecordRule& rule) {
+    record->clear();
+    if (m_skipLine && !skipLine())
+        return Record::End;
+    const char16_t delimiter = rule.delimiter.unicode();
     for (;;) {
         const QChar* s = m_pending.constData();
         const qsizetype n = m_pending.size();
         qsizetype i = m_scan;
-        while (i < n && s[i] != u'\r' && s[i] != u'\n')
-            ++i;
+        qsizetype end = -1; // where the record ends: the first line end outside quotes
+        for (; i < n; ++i) {
+            const char16_t c = s[i].unicode();
+            if (rule.limit >= 0 && i - m_pos > rule.limit)
+                break;
+            const bool lineEnd = c == u'\r' || c == u'\n';
+            if (!rule.quotes) {
+                if (lineEnd) {
+                    end = i;
+                    break;
+                }
+                continue;
+            }
+            // The states follow SplitImportLine: blanks before an opening quote, the quote that closes
+            // (the first one not doubled), then plain text up to the next delimiter. A mark (U+FEFF) is
+            // no part of any field.
+            if (c == 0xFEFF)
+                continue;
+            if (m_state == Scan::QuoteInQuoted) {
+                if (c == u'"') {
+                    m_state = Scan::Quoted;
+                    continue;
+                }
+                m_state = Scan::Plain;
+            }
+            if (m_state == Scan::Quoted) {
+                if (c == u'"')
+                    m_state = Scan::QuoteInQuoted;
+                else if (lineEnd && m_firstBreak < 0)
+                    m_firstBreak = i;
+                continue;
+            }
+            if (lineEnd) {
+                end = i;
+                break;
+            }
+            if (c == delimiter)
+                m_state = Scan::FieldStart;
+            else if (m_state == Scan::FieldStart && c == u'"')
+                m_state = Scan::Quoted;
+            else if (m_state == Scan::FieldStart && c != u' ')
+                m_state = Scan::Plain;
+        }
         m_scan = i;
-        if (i < n) {
+        const bool overLimit = end < 0 && i < n;
+        const bool unclosedAtEnd = end < 0 && i >= n && m_pendingEnd && m_state == Scan::Quoted;
+        if ((overLimit || unclosedAtEnd) && m_firstBreak >= 0) {
+            // The quote did not close in time: the record is its first line, cut as plain text.
+            end = m_firstBreak;
+        } else if (overLimit) {
+            *record = m_pending.mid(m_pos, rule.limit);
+            m_skipLine = true;
+            return Record::TooLong;
+        }
+        if (end >= 0) {
             // A CR at the end of the buffer may be the first half of CR LF: look at the next block first.
-            if (s[i] == u'\r' && i + 1 == n && !m_pendingEnd) {
+            if (s[end] == u'\r' && end + 1 == n && !m_pendingEnd) {
                 fill();
                 continue;
             }
-            *line = m_pending.mid(m_pos, i - m_pos);
-            if (s[i] == u'\r' && i + 1 < n && s[i + 1] == u'\n')
-                ++i;
-            m_pos = m_scan = i + 1;
-            return true;
+            *record = m_pending.mid(m_pos, end - m_pos);
+            m_pos = end + (s[end] == u'\r' && end + 1 < n && s[end + 1] == u'\n' ? 2 : 1);
+            startRecord();
+            return Record::Read;
         }
         if (m_pendingEnd) {
             if (m_pos < n) {
-                *line = m_pending.mid(m_pos);
-                m_pos = m_scan = n;
-                return true;
+                *record = m_pending.mid(m_pos);
+                m_pos = n;
+                startRecord();
+                return Record::Read;
             }
             m_pending.clear();
-            m_pos = m_scan = 0;
-            line->clear();
-            return false;
+            m_pos = 0;
+            startRecord();
+            return Record::End;
         }
         fill();
     }

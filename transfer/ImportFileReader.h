@@ -33,15 +33,31 @@ public:
 
     qint64 Size() const { return m_size; }
     Encoding TextEncoding() const { return m_encoding; }
-    // The number of lines ReadLine gives (WholeFile scope only; 0 otherwise).
+    // The number of lines ReadRecord gives without quotes (WholeFile scope only; 0 otherwise).
     qint64 LineCount() const { return m_lineCount; }
     // True once a read failed; what was read before stays valid.
     bool Failed() const { return m_failed; }
 
     // The next piece of text (at most one block's worth); false at the end.
     bool ReadText(QString* text);
-    // The next line without its line end; false at the end.
-    bool ReadLine(QString* line);
+
+    // How ReadRecord cuts the text. With quotes, a field that opens with a double quote (after blanks
+    // that are not the delimiter) runs to the quote that closes it, doubled quotes inside, and may hold
+    // line ends, so one record may span lines; this is where SplitImportLine finds its quoted fields.
+    // A quote that has not closed within limit characters, or by the end of the text, protects nothing:
+    // the record is then its first line alone. limit < 0 sets no limit.
+    struct RecordRule {
+        QChar delimiter = QLatin1Char('\t');
+        bool quotes = false;
+        qsizetype limit = -1;
+    };
+    enum class Record {
+        End,     // nothing more to read
+        Read,    // *record holds the next record without its line end
+        TooLong, // the next line alone is longer than the limit: *record holds its first limit
+                 // characters, and the next call goes on after its end (never holding the rest)
+    };
+    Record ReadRecord(QString* record, const RecordRule& rule);
     // Back to the start of the text, for a second pass.
     bool Rewind();
 
@@ -50,6 +66,8 @@ private:
     bool scanWhole(qint64 from, bool check8Bit);
     qint64 readBlock(QByteArray* block);
     bool fill();
+    void startRecord();
+    bool skipLine();
 
     QFile m_file;
     QIODevice* m_device = nullptr;
@@ -60,11 +78,16 @@ private:
     QStringDecoder m_decoder;
     bool m_failed = false;
     bool m_atEnd = true;
-    // ReadLine's text not yet given out: m_pending from m_pos on; m_scan is where the search for the
-    // next line end goes on.
+    // ReadRecord's text not yet given out: m_pending from m_pos on; m_scan is where the search for the
+    // record's end goes on, in the quoting state m_state; m_firstBreak is the first line end the
+    // record holds inside quotes (-1: none yet).
+    enum class Scan { FieldStart, Plain, Quoted, QuoteInQuoted };
     QString m_pending;
     qsizetype m_pos = 0;
     qsizetype m_scan = 0;
+    Scan m_state = Scan::FieldStart;
+    qsizetype m_firstBreak = -1;
+    bool m_skipLine = false;
     bool m_pendingEnd = false;
 };
 

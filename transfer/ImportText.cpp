@@ -2,21 +2,12 @@
 
 #include "transfer/ImportFileReader.h"
 
-QString FirstImportLine(const QString& path) {
+QString FirstImportLine(const QString& path, QChar delimiter, bool quotes) {
     ImportFileReader reader;
     if (!reader.Open(path, ImportFileReader::Scope::Start))
         return QString();
-    QString line, piece;
-    while (line.size() < FirstLineLimit && reader.ReadText(&piece)) {
-        const qsizetype end = std::min(FirstLineLimit - line.size(), piece.size());
-        for (qsizetype i = 0; i < end; ++i) {
-            if (piece[i] == u'\r' || piece[i] == u'\n') {
-                line += QStringView(piece).first(i);
-                return line;
-            }
-        }
-        line += QStringView(piece).first(end);
-    }
+    QString line;
+    reader.ReadRecord(&line, {delimiter, quotes, FirstLineLimit});
     return line;
 }
 

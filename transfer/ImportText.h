@@ -5,9 +5,10 @@
 
 // Reading the text files recipients are imported from, and cutting their lines into fields.
 
-// The first line of a file, empty when the file cannot be read or is empty. Only the start of the file
-// is read: at most FirstLineLimit characters of the line, which is more than a preview shows.
-QString FirstImportLine(const QString& path);
+// The first line of a file, empty when the file cannot be read or is empty; with quotes, the first record,
+// which spans as many lines as a quoted field in it does (ImportFileReader::ReadRecord). Only the start
+// of the file is read: at most FirstLineLimit characters, which is more than a preview shows.
+QString FirstImportLine(const QString& path, QChar delimiter = QLatin1Char('\t'), bool quotes = false);
 inline constexpr qsizetype FirstLineLimit = qsizetype(1) << 20;
 
 // The delimiter names of the import and export windows, in list order, and the character of each.
@@ -23,3 +24,9 @@ QStringList SplitImportLine(const QString& line, QChar delimiter, bool stripQuot
 
 // The fields of a line the recipient columns can take: none beyond the 18th.
 inline constexpr qsizetype UsedImportFields = 18;
+
+// No record of an import file is longer than this many characters. The 18 fields at the most the
+// dialogs store (an address of 255, a title of 16, sixteen fields of 64: 1,295 characters), each quoted
+// with nothing but doubled quotes inside, come to some 2,700; 64 Ki leaves room for lists whose free
+// fields are longer than anything typed, and a longer line is no list of recipients.
+inline constexpr qsizetype MaxImportRecordLength = qsizetype(1) << 16;

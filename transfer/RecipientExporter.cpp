@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -62,7 +64,7 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
     std::vector<int> indexes;
     for (const QString& column : columns)
         indexes.push_back(rows.ColumnIndex(column));
-    const QByteArray delimiter = QString(m_options.delimiter).toUtf8();
+    const QByteArray delimiter = QString(m_options.delimiter).toUtf8(); // one of the five, all ASCII
     // The stored texts are UTF-8 already: their bytes are copied into one block of the output, which
     // goes to the file whenever it is full.
     constexpr qsizetype kBlock = qsizetype(1) << 20;
@@ -85,12 +87,36 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
         std::memcpy(buffer.data() + used, bytes.data(), size_t(bytes.size()));
         used += bytes.size();
     };
+    // A field that holds the delimiter, a double quote or a line end is put in double quotes, its quotes
+    // doubled, so the import's quote option reads it back as it was; every other field is written as it
+    // is stored. In "Only Email Address" mode no delimiter is written, so none needs protecting.
+    std::array<bool, 256> special{};
+    special['"'] = special['\r'] = special['\n'] = true;
+    if (m_options.mode == ExportMode::Fields)
+        special[static_cast<unsigned char>(delimiter.at(0))] = true;
+    auto appendField = [&](QByteArrayView value) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
+        if (std::none_of(bytes, bytes + value.size(), [&special](unsigned char c) { return special[c]; })) {
+            append(value);
+            return;
+        }
+        append("\"");
+        for (qsizetype from = 0; from < value.size();) {
+            const qsizetype at = value.sliced(from).indexOf('"');
+            const qsizetype to = at < 0 ? value.size() : from + at + 1;
+            append(value.sliced(from, to - from));
+            if (at >= 0)
+                append("\"");
+            from = to;
+        }
+        append("\"");
+    };
     bool more = rows.Step();
     while (more) {
         for (size_t i = 0; i < indexes.size(); ++i) {
             if (i > 0)
                 append(delimiter);
-            append(rows.ColumnUtf8(indexes[i]));
+            appendField(rows.ColumnUtf8(indexes[i]));
         }
         append("\r\n");
         ++result.count;
@@ -104,7 +130,7 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
         if (hooks.yield)
             hooks.yield();
     }
-    // A read that broke off (a sort order naming no column, a damaged file) must not pass for a
+    // A read that broke off (a damaged file, a table another program changed) must not pass for a
     // complete export, nor replace an earlier file with a partial one.
     const bool readFailed = rows.Failed() || !rows.IsValid();
     rows = Statement();

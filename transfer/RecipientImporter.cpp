@@ -11,9 +11,14 @@
 #include <QLocale>
 #include <QTemporaryFile>
 
-QStringList ExtractAddresses(const QString& text) {
+QStringList ExtractAddresses(const QString& text, QStringList* ignored) {
     QStringList found;
-    AddressScanner scanner([&found](const QString& address) { found.append(address); });
+    AddressScanner scanner([&](const QString& token, bool accepted) {
+        if (accepted)
+            found.append(token);
+        else if (ignored)
+            ignored->append(token);
+    });
     scanner.Feed(text);
     scanner.Finish();
     return found;
@@ -235,7 +240,9 @@ void WriteReportTail(ImportRun& run, const ImportResult& result, ImportMode mode
                   QStringLiteral(" Bytes"));
     run.writeLine(QString());
     run.writeLine(QStringLiteral("Added : ") + QString::number(result.added));
-    if (mode == ImportMode::Fields)
+    // "Only Email Address" reports the count only for a file with tokens the rule refused, so a clean
+    // file reports as it always did.
+    if (mode == ImportMode::Fields || result.ignored > 0)
         run.writeLine(QStringLiteral("Ignored : ") + QString::number(result.ignored));
     run.writeLine(QStringLiteral("Duplicates : ") + QString::number(result.duplicates));
     if (result.failed > 0)
@@ -245,25 +252,28 @@ void WriteReportTail(ImportRun& run, const ImportResult& result, ImportMode mode
     run.writeLine(QStringLiteral("Import Completed"), false);
 }
 
-// "Only Email Address": every address found anywhere in the file, after a pass that counts them.
+// "Only Email Address": every token with an "@" anywhere in the file, after a pass that counts them. One
+// the e-mail rule accepts whole is added; any other is reported as ignored.
 void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& progress) {
-    qint64 matches = 0;
+    qint64 tokens = 0;
     QString piece;
     {
-        AddressScanner counter([&matches](const QString&) { ++matches; });
+        AddressScanner counter([&tokens](const QString&, bool) { ++tokens; });
         while (reader.ReadText(&piece))
             counter.Feed(piece);
         counter.Finish();
     }
-    progress.start(clampCount(matches));
+    progress.start(clampCount(tokens));
     bool stopped = false;
-    AddressScanner scanner([&](const QString& address) {
+    AddressScanner scanner([&](const QString& token, bool accepted) {
         if (stopped)
             return;
-        if (run.isDuplicate(address))
-            run.record(Outcome::Duplicated, address);
+        if (!accepted)
+            run.record(Outcome::Ignored, token);
+        else if (run.isDuplicate(token))
+            run.record(Outcome::Duplicated, token);
         else
-            run.insertAddress(address);
+            run.insertAddress(token);
         stopped = !progress.afterRecord();
     });
     if (reader.Rewind()) {
@@ -274,21 +284,32 @@ void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& prog
     }
 }
 
-// "Select Fields": one recipient per line, its fields mapped onto the recipient columns.
+// "Select Fields": one recipient per record (a line, or with quotes the lines a quoted field spans), its
+// fields mapped onto the recipient columns. A line longer than any record can be is reported as ignored
+// and skipped, without ever being held whole.
 void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportRun& run,
                  RunProgress& progress) {
     progress.start(clampCount(reader.LineCount()));
     std::array<QString, 18> row;
     QString line;
-    while (reader.ReadLine(&line)) {
+    const ImportFileReader::RecordRule rule{options.delimiter, options.stripQuotes, MaxImportRecordLength};
+    for (;;) {
+        const ImportFileReader::Record read = reader.ReadRecord(&line, rule);
+        if (read == ImportFileReader::Record::End)
+            break;
         const QStringList fields =
             SplitImportLine(line, options.delimiter, options.stripQuotes, UsedImportFields);
         for (size_t j = 0; j < row.size(); ++j) {
             const int k = options.mapping[j];
             row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
         }
-        const QString& address = row[0];
-        if (!ValidateEmailSilent(address)) {
+        QString& address = row[0];
+        if (read == ImportFileReader::Record::TooLong) {
+            // The report names the line by the start of its address field.
+            if (address.size() > MaxEmailLength)
+                address = address.first(MaxEmailLength) + QStringLiteral("...");
+            run.record(Outcome::Ignored, address);
+        } else if (!ValidateEmailSilent(address)) {
             run.record(Outcome::Ignored, address);
         } else if (run.isDuplicate(address)) {
             run.record(Outcome::Duplicated, address);
@@ -317,11 +338,6 @@ int MappedFieldNumber(const QString& boxText) {
 
 QString ImportReportPath() {
     return TempFolder() + QStringLiteral("ReportButton.txt");
-}
-
-QString AddressExtractionPattern() {
-    // The top-level label takes every letter there is: a bounded count would cut "x@y.museum" short.
-    return QStringLiteral("([a-zA-Z0-9_\\-\\.]+)@([a-zA-Z0-9_\\-\\.]+)\\.([a-zA-Z]{2,})");
 }
 
 QString FormatByteCount(qint64 bytes) {

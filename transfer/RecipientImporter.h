@@ -65,10 +65,9 @@ private:
     ImportOptions m_options;
 };
 
-// The pattern that finds addresses in "Only Email Address" mode, and every match of it in a text, left to
-// right and not overlapping.
-QString AddressExtractionPattern();
-QStringList ExtractAddresses(const QString& text);
+// Every address of a text, as the "Only Email Address" mode finds them (AddressScanner); the tokens the
+// e-mail rule refused go to ignored.
+QStringList ExtractAddresses(const QString& text, QStringList* ignored = nullptr);
 
 // The summary message of a finished run.
 QString ImportSummaryText(const ImportResult& result);

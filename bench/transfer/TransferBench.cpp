@@ -1,6 +1,8 @@
 // Imports N generated recipients (18 fields, 2% duplicates; default 100,000, "-n N" for others) into an
 // empty group through the real import engine, exports the group again, and prints records per second
 // and the peak memory (VmHWM) of each. About 150 bytes a line: -n 1400000 makes a 200 MB file.
+// "--long-line MB" imports instead a file whose middle line is MB megabytes long, and a file whose middle
+// line is a run of MB megabytes of quotes (with the quotation box checked), each between two good lines.
 #include "core/Database.h"
 #include "core/Paths.h"
 #include "transfer/RecipientExporter.h"
@@ -133,11 +135,55 @@ int countArgument(int argc, char** argv, int fallback) {
     return fallback;
 }
 
+int longLineArgument(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (QByteArray(argv[i]) == "--long-line")
+            return QByteArray(argv[i + 1]).toInt();
+    return 0;
+}
+
+// One line that is no record at all between two good ones: how long its import takes, and its peak.
+bool importLongLine(const QString& folder, int megabytes, bool quotes) {
+    const QString path = folder + (quotes ? QStringLiteral("/quotes.txt") : QStringLiteral("/long.txt"));
+    {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
+            return false;
+        out.write("first@example.com\tAnn\r\n");
+        if (quotes)
+            out.write("\"");
+        const QByteArray block(1 << 20, quotes ? '"' : 'x');
+        for (int i = 0; i < megabytes; ++i)
+            out.write(block);
+        out.write(quotes ? "\r\n" : "@example.com\tBob\r\n");
+        out.write("last@example.com\tEve\r\n");
+    }
+    ImportOptions in;
+    in.filePath = path;
+    in.groupName = QStringLiteral("Bench");
+    in.mode = ImportMode::Fields;
+    in.stripQuotes = quotes;
+    in.mapping[0] = 1;
+    in.mapping[2] = 2;
+    resetPeak();
+    const double baseMb = statusKb("VmRSS:") / 1024.0;
+    QElapsedTimer timer;
+    timer.start();
+    const ImportResult r = RecipientImporter(in).Run();
+    std::printf(
+        "%s of %d MB: %.2f s, peak memory %.1f MB (%.1f MB before); %d added, %d duplicates, %d ignored\n",
+        quotes ? "a run of quotes" : "one line", megabytes, timer.nsecsElapsed() / 1e9, peakMb(), baseMb,
+        r.added, r.duplicates, r.ignored);
+    QFile::remove(path);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int records = countArgument(argc, argv, 100000);
+    const int longLine = longLineArgument(argc, argv);
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
@@ -159,6 +205,11 @@ int main(int argc, char** argv) {
         std::printf("opening the database (its key derivation is part of every run): %.3f s\n",
                     t.nsecsElapsed() / 1e9);
     }
+    if (longLine > 0)
+        return importLongLine(work.path(), longLine, false) && importLongLine(work.path(), longLine, true)
+                   ? 0
+                   : 1;
+
     int unique = 0;
     const QString input = work.filePath(QStringLiteral("recipients.txt"));
     if (!generate(input, records, &unique))

@@ -179,7 +179,8 @@ TEST_F(StartupTest, TheProgramsFoldersArePrivateWhateverTheUmask) {
     const StartupOutcome outcome = makeStartup(env)->run();
     ::umask(oldMask);
     ASSERT_EQ(outcome, StartupOutcome::Started);
-    for (const QString& folder : {appData() + QStringLiteral("/Torvale"), userFolder(), env.settingsFolder}) {
+    for (const QString& folder : {appData() + QStringLiteral("/Torvale"), userFolder(), env.settingsFolder,
+                                  userFolder() + QStringLiteral("History")}) {
         struct stat st {};
         ASSERT_EQ(0, ::lstat(QFile::encodeName(folder).constData(), &st)) << folder.toStdString();
         EXPECT_EQ(0700u, st.st_mode & 0777u) << folder.toStdString();
@@ -240,6 +241,58 @@ TEST_F(StartupTest, APlantedDataOrSettingsFolderIsNeverUsed) {
         }
     }
     EXPECT_EQ(windowsShown, 0);
+}
+
+// XDG_DATA_HOME is a file and the program folder cannot hold the fallback either: without a data
+// folder there would be no database, so start-up stops and says where it looked.
+TEST_F(StartupTest, WithoutAnyDataFolderStartUpStopsNamingTheFoldersTried) {
+    StartupEnvironment env = environment();
+    env.appDataFolder = testenv::WriteFile(root.path() + QStringLiteral("/data-home-file"), "x");
+    testenv::WriteFile(programFolder() + QStringLiteral("Application Data"), "x");
+    EXPECT_EQ(makeStartup(env)->run(), StartupOutcome::DataFolderUnusable);
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.last(),
+              QStringLiteral("Velanto has failed to start because none of these folders could "
+                             "be made to hold its data:\n%1/Torvale/Velanto Ostrel\n%2")
+                  .arg(env.appDataFolder, programFolder() + QStringLiteral("Application Data")));
+    EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Critical);
+    EXPECT_EQ(windowsShown, 0);
+}
+
+// The user's database is checked while the windows come up; a file that does not open or that is damaged
+// is named, with the reason, once start-up is through.
+TEST_F(StartupTest, ADatabaseThatDoesNotOpenOrIsDamagedIsNamedAtStartUp) {
+    const struct {
+        const char* what;
+        const char* says;
+    } cases[] = {{"not a database", "could not be opened: file is encrypted or is not a database."},
+                 {"a zeroed page", "is damaged: "}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Each case in a folder of its own: the answer is kept per file.
+        StartupEnvironment env = environment();
+        env.appDataFolder = root.path() + QStringLiteral("/") + QString::fromLatin1(c.what);
+        const QString copy = env.appDataFolder + QStringLiteral("/Torvale/Velanto Ostrel/Group.mdb");
+        QDir().mkpath(QFileInfo(copy).path());
+        QFile::copy(testenv::ShippedDatabase(), copy);
+        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+        const qint64 size = QFileInfo(copy).size();
+        if (QByteArray(c.what).contains("zeroed"))
+            testenv::OverwriteBytes(copy, 3 * 1024, QByteArray(1024, '\0')); // the recipients' first page
+        else
+            testenv::WriteFile(copy, QByteArray(int(size), 'x'));
+        const QByteArray before = testenv::ReadFile(copy);
+        const size_t seen = boxes.seen().size();
+        auto startup = makeStartup(env);
+        ASSERT_EQ(startup->run(), StartupOutcome::Started);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.seen().size() > seen; }, 20000));
+        EXPECT_EQ(boxes.seen().size(), seen + 1);
+        EXPECT_TRUE(boxes.last().startsWith(QStringLiteral("The recipient database ") + copy))
+            << boxes.last().toStdString();
+        EXPECT_TRUE(boxes.last().contains(QString::fromLatin1(c.says))) << boxes.last().toStdString();
+        EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Critical);
+        EXPECT_TRUE(testenv::ReadFile(copy) == before) << "the file was written";
+    }
 }
 
 TEST_F(StartupTest, ASecondCopyEndsSilentlyAndAsksTheFirstForAttention) {

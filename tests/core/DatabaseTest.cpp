@@ -84,6 +84,68 @@ TEST_F(DatabaseTest, SortSqlOrdersAGroup) {
     EXPECT_EQ((QStringList{"b@x.org", "c@x.org", "a@x.org"}), emailsOf(id, QStringLiteral("  ")));
 }
 
+// The program never writes SortSQL; a foreign file may hold any statement text there, even a query that
+// never returns. Only column names with ASC or DESC are run; anything else reads in the order of adding.
+TEST_F(DatabaseTest, OnlyASortClauseOfColumnNamesIsRun) {
+    const qint32 id = addGroup(QStringLiteral("Sorted"));
+    addRecipient(id, QStringLiteral("b@x.org"), QStringLiteral("x"));
+    addRecipient(id, QStringLiteral("c@x.org"), QStringLiteral("x"));
+    addRecipient(id, QStringLiteral("a@x.org"), QStringLiteral("y"));
+    const QStringList added{"b@x.org", "c@x.org", "a@x.org"};
+    const struct {
+        const char* order;
+        QStringList emails;
+    } accepted[] = {
+        {"G-Email", {"a@x.org", "b@x.org", "c@x.org"}},
+        {"[g-email] desc", {"c@x.org", "b@x.org", "a@x.org"}},
+        {" [G-FirstName]  DESC ,[G-Email] ASC ", {"a@x.org", "b@x.org", "c@x.org"}},
+        {"ID DESC", {"a@x.org", "c@x.org", "b@x.org"}},
+    };
+    for (const auto& c : accepted) {
+        QString why;
+        EXPECT_EQ(c.emails, emailsOf(id, QString::fromLatin1(c.order))) << c.order;
+        GroupRecipientsSql(id, QString::fromLatin1(c.order), &why);
+        EXPECT_EQ(QString(), why) << c.order;
+    }
+    for (const char* order :
+         {"[NoSuchColumn]", "random()", "[G-Email] DESC, (SELECT count(*) FROM [Emails])",
+          "[G-Email] DESC LIMIT 1", "[G-Email]; DROP TABLE [Groups]", "[G-Email] COLLATE BINARY DESC",
+          "[G-Email] DESC,", "[G-Email", "G-Email DESC DESC", "1"}) {
+        QString why;
+        const QString sql = GroupRecipientsSql(id, QString::fromLatin1(order), &why);
+        EXPECT_EQ(added, emailsOf(id, QString::fromLatin1(order))) << order;
+        EXPECT_FALSE(why.isEmpty()) << order;
+        EXPECT_TRUE(sql.endsWith(QLatin1String("ORDER BY [ID]"))) << order;
+    }
+}
+
+// Values spliced into statement text go in whole, whatever quotes they hold, or not at all: a NUL ends
+// the engine's reading of a statement, so it must never leave a value stored cut short.
+TEST_F(DatabaseTest, QuotedValuesGoInWholeOrNotAtAll) {
+    const qint32 id = addGroup(QStringLiteral("Quotes"));
+    const QStringList values{QStringLiteral("O'Brien"),
+                             QStringLiteral("'"),
+                             QStringLiteral("''"),
+                             QStringLiteral("ends with '"),
+                             QStringLiteral("x'); DELETE FROM [Emails]; --"),
+                             QStringLiteral("\"double\" and `grave` \\")};
+    for (const QString& value : values)
+        addRecipient(id, value);
+    EXPECT_EQ(values, emailsOf(id));
+    for (const QString& value : values)
+        EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails] WHERE [G-Email] = '") +
+                                     SqlQuote(value) + QStringLiteral("'")))
+            << value.toStdString();
+
+    const QString nul = QStringLiteral("cut") + QChar(0) + QStringLiteral("') , ('2");
+    const qint32 written =
+        db.ExecuteWrite(QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email]) VALUES (") +
+                        QString::number(id) + QStringLiteral(", '") + SqlQuote(nul) + QStringLiteral("')"));
+    const QStringList stored = emailsOf(id);
+    EXPECT_TRUE(written == -1 ? stored.isEmpty() : stored == QStringList{nul}) << written;
+    EXPECT_EQ(0, GroupByName(db, QStringLiteral("Quotes") + QChar(0) + QStringLiteral("' OR '1'='1")));
+}
+
 TEST_F(DatabaseTest, LargeGroupCountsPast32767) {
     const qint32 id = addGroup(QStringLiteral("Big"));
     ASSERT_TRUE(db.BeginTransaction());

@@ -1,3 +1,4 @@
+#include "core/FileWriting.h"
 #include "core/ForwardFinder.h"
 #include "core/GetBoundaryMarkPrefix.h"
 #include "core/GetComputerName.h"
@@ -9,7 +10,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -145,6 +150,18 @@ TEST(Folders, DataPathAndPrivateTemp) {
         ASSERT_TRUE(wall.open(QIODevice::WriteOnly));
     }
     EXPECT_EQ(prog + QStringLiteral("/Application Data/"), ResolveDataPath(blocked2, prog));
+    // When the fallback cannot be made either there is no data folder: start-up names those tried.
+    const QString walled = QDir::tempPath() + QStringLiteral("/prog-walled");
+    QDir().mkpath(walled);
+    {
+        QFile wall(walled + QStringLiteral("/Application Data"));
+        ASSERT_TRUE(wall.open(QIODevice::WriteOnly));
+    }
+    QStringList tried;
+    EXPECT_EQ(QString(), ResolveDataPath(blocked, walled, nullptr, &tried));
+    EXPECT_EQ((QStringList{blocked + QStringLiteral("/Torvale/Velanto Ostrel"),
+                           walled + QStringLiteral("/Application Data")}),
+              tried);
 
     const QString temp = TempFolder();
     EXPECT_TRUE(temp.endsWith('/'));
@@ -160,6 +177,49 @@ TEST(Folders, DataPathAndPrivateTemp) {
     EXPECT_NE(temp, replacement);
     EXPECT_FALSE(QFileInfo(replacement.chopped(1)).isSymLink());
     QFile::remove(temp.chopped(1));
+}
+
+// A file without its owner's write bit is locked for everyone: for root too, whom the system lets write
+// it anyway, and for a user; a user's view also counts a file they may not write as locked.
+TEST(LockedFiles, AFileWithoutItsOwnersWriteBitIsLockedForRootAndForAUser) {
+    QTemporaryDir dir(QStringLiteral("/tmp/velanto-locked-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    const auto make = [&](const char* name, mode_t mode) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+        ::chmod(QFile::encodeName(path).constData(), mode);
+        return path;
+    };
+    const QString readOnly = make("read-only", 0444);
+    const QString ownersOnly = make("owners-only", 0644);
+    const QString everyones = make("everyones", 0666);
+    const QString missing = dir.filePath(QStringLiteral("missing"));
+    EXPECT_TRUE(IsLockedFile(readOnly));
+    EXPECT_FALSE(IsLockedFile(ownersOnly));
+    EXPECT_FALSE(IsLockedFile(everyones));
+    EXPECT_FALSE(IsLockedFile(missing));
+
+    if (::geteuid() != 0)
+        return; // a file of another user is planted by root only
+    uid_t user = 54321;
+    while (::getpwuid(user))
+        ++user;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(user) != 0 || ::setuid(user) != 0)
+            ::_exit(10);
+        const int failed = (IsLockedFile(readOnly) ? 0 : 1) | (IsLockedFile(ownersOnly) ? 0 : 2) |
+                           (IsLockedFile(everyones) ? 4 : 0) | (IsLockedFile(missing) ? 8 : 0);
+        ::_exit(failed ? 20 + failed : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "20 + 1 read-only, 2 owner's, 4 everyone's, 8 missing";
 }
 
 } // namespace

@@ -9,10 +9,12 @@
 #include "sending/MergeMacros.h"
 #include "tests/sending/SendingFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace sendingtest;
 
@@ -48,6 +50,7 @@ TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
     EXPECT_TRUE(log.endsWith(QStringLiteral(
         "Personal Sending process has been completed.\r\n3 messages sent during process.\r\n")));
     EXPECT_FALSE(log.contains(QStringLiteral("failed during process")));
+    EXPECT_FALSE(log.contains(QStringLiteral("cancelled")));
     EXPECT_EQ(run.sentCount(), 3);
 
     // History: the first recipient's message and the whole log plus CR LF, private to the user.
@@ -59,6 +62,7 @@ TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
     EXPECT_FALSE(eml.contains("r2@example.test"));
     EXPECT_EQ(ReadAll(base + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
     EXPECT_EQ(QFile::permissions(base + QStringLiteral(".txt")) & 0x0077, 0);
+    EXPECT_EQ(HistoryCancelNote(base + QStringLiteral(".txt")), QString());
     EXPECT_EQ(QFile::permissions(base + QStringLiteral(".eml")) & 0x0077, 0);
 }
 
@@ -84,7 +88,14 @@ TEST(SendRun, ClosedPortLogsTheConnectErrorAndOnlyFailures) {
     MakeGroup(3);
     StoreAccount(ClosedPort());
     SendRun run;
+    // A history folder the run has to make again is the user's alone, whatever the umask.
+    QDir(HistoryFolder()).removeRecursively();
+    const mode_t mask = ::umask(0);
     EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Normal);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(QFile::encodeName(HistoryFolder()).constData(), &st));
+    EXPECT_EQ(0700u, st.st_mode & 0777u);
     const QString log = run.log();
     // The connect failure, then each message's own failure.
     EXPECT_EQ(log.count(QStringLiteral("\nError ")), 4) << log.toStdString();
@@ -96,6 +107,15 @@ TEST(SendRun, ClosedPortLogsTheConnectErrorAndOnlyFailures) {
 
 TEST(SendRun, PartialRangeSendsExactlyThoseRecipients) {
     MakeGroup(5);
+    // A stored order that is more than column names (here a query) is ignored, and the log says so: the
+    // range counts in the order of adding.
+    {
+        Connection db;
+        ASSERT_TRUE(db.Open());
+        ASSERT_EQ(1,
+                  db.ExecuteWrite(QStringLiteral(
+                      "UPDATE [Groups] SET [SortSQL] = '[G-Email] DESC, (SELECT count(*) FROM [Groups])'")));
+    }
     SmtpPeer peer;
     StoreAccount(peer.port());
     SendRun run;
@@ -107,6 +127,10 @@ TEST(SendRun, PartialRangeSendsExactlyThoseRecipients) {
               QStringLiteral("r3@example.test"));
     EXPECT_TRUE(
         run.log().contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\r\n\r\n")));
+    EXPECT_TRUE(
+        run.log().contains(QStringLiteral("The group's sort order was ignored: \"(SELECT count(*) FROM "
+                                          "[Groups])\" is not a column")))
+        << run.log().toStdString();
     // The history message is the first message the run built, the partial range's first recipient.
     EXPECT_TRUE(ReadAll(run.historyBase() + QStringLiteral(".eml")).contains("r2@example.test"));
 }
@@ -145,7 +169,9 @@ TEST(SendRun, CancelDuringConnectSendsNothing) {
     EXPECT_EQ(peer.messageCount(), 0);
     const QString log = run.log();
     EXPECT_TRUE(log.contains(SmtpResultText(20) + QStringLiteral("\r\n\r\n"))) << log.toStdString();
-    EXPECT_TRUE(log.endsWith(QStringLiteral("Personal Sending process has been completed.\r\n")));
+    EXPECT_TRUE(log.endsWith(QStringLiteral("The sending process was cancelled before recipient #1.\r\n"
+                                            "Personal Sending process has been completed.\r\n")))
+        << log.toStdString();
     EXPECT_FALSE(QFile::exists(run.historyBase() + QStringLiteral(".eml")));
     EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
 }
@@ -164,7 +190,10 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
     EXPECT_EQ(peer.messageCount(), 1);
     EXPECT_EQ(run.sentCount(), 1);
-    EXPECT_TRUE(run.log().endsWith(QStringLiteral("1 messages sent during process.\r\n")));
+    EXPECT_TRUE(run.log().endsWith(QStringLiteral("The sending process was cancelled after recipient #1.\r\n"
+                                                  "Personal Sending process has been completed.\r\n"
+                                                  "1 messages sent during process.\r\n")))
+        << run.log().toStdString();
 
     SendRun last;
     QObject::connect(&last, &SendRun::recipientStarted, &last, [&last](qint32 position) {
@@ -174,6 +203,33 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_EQ(last.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
     EXPECT_EQ(peer.messageCount(), 4);
     EXPECT_EQ(last.sentCount(), 3);
+    EXPECT_TRUE(last.log().contains(QStringLiteral("cancelled after recipient #3.\r\n")));
+
+    // In a partial run the position counts in the whole group: a cancel before the range's first
+    // message points at the recipient before it, one after a message at that message's recipient.
+    MakeGroup(5);
+    StoreAccount(peer.port());
+    SendRun partial;
+    QObject::connect(&partial, &SendRun::logAppended, &partial, [&partial](const QString& text) {
+        if (text.startsWith(QStringLiteral("Connecting to")))
+            partial.requestCancel();
+    });
+    EXPECT_EQ(partial.run(HtmlInput(), PartialRange{true, 3, 4}), SendRun::End::Cancelled);
+    EXPECT_TRUE(partial.log().contains(
+        QStringLiteral("\r\nThe sending process was cancelled after recipient #2.\r\n")))
+        << partial.log().toStdString();
+    SendRun inRange;
+    QObject::connect(&inRange, &SendRun::overallValue, &inRange, [&inRange](qint32 handled) {
+        if (handled == 1)
+            QTimer::singleShot(0, &inRange, [&inRange] { inRange.requestCancel(); });
+    });
+    EXPECT_EQ(inRange.run(HtmlInput(), PartialRange{true, 3, 4}), SendRun::End::Cancelled);
+    EXPECT_EQ(inRange.sentCount(), 1);
+    EXPECT_TRUE(inRange.log().contains(QStringLiteral("cancelled after recipient #3.\r\n")));
+    EXPECT_EQ(ReadAll(inRange.historyBase() + QStringLiteral(".txt")),
+              (inRange.log() + QStringLiteral("\r\n")).toUtf8());
+    EXPECT_EQ(HistoryCancelNote(inRange.historyBase() + QStringLiteral(".txt")),
+              QStringLiteral("Cancelled after recipient #3"));
 }
 
 // An empty group still connects and ends normally: the size line says 0, no count line, a history log

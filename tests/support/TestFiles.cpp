@@ -30,4 +30,10 @@ QByteArray ReadFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+void OverwriteBytes(const QString& path, qint64 offset, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(offset) || f.write(bytes) != bytes.size())
+        ADD_FAILURE() << "could not change " << path.toStdString();
+}
+
 } // namespace testenv

@@ -16,4 +16,8 @@ QString WriteFile(const QString& path, const QByteArray& bytes);
 // The whole file; "" when it cannot be read.
 QByteArray ReadFile(const QString& path);
 
+// Overwrites the file's bytes from offset on, in place, as a failing disk would; the size stays unless
+// the bytes reach past the end. A file that cannot be changed fails the test.
+void OverwriteBytes(const QString& path, qint64 offset, const QByteArray& bytes);
+
 } // namespace testenv

@@ -1,4 +1,5 @@
 #include "tests/transfer/TransferFixture.h"
+#include "transfer/ImportText.h"
 #include "transfer/RecipientExporter.h"
 #include "transfer/RecipientImporter.h"
 
@@ -88,7 +89,8 @@ TEST_F(Export, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept) {
 
 TEST_F(Export, AReadThatFailsIsReportedAndTheOldFileKept) {
     const QString path = writeFile(QStringLiteral("kept.txt"), "old content");
-    db.ExecuteWrite(QStringLiteral("UPDATE [Groups] SET [SortSQL] = '[NoSuchColumn]'"));
+    // The recipients' table gone, as from a file another program changed.
+    db.ExecuteWrite(QStringLiteral("ALTER TABLE [Emails] RENAME TO [Elsewhere]"));
     EXPECT_EQ(ExportResult::Status::ReadFailed,
               run(ExportMode::EmailOnly, {}, QLatin1Char('\t'), path).status);
     EXPECT_EQ(QByteArray("old content"), readFile(path));
@@ -129,6 +131,73 @@ TEST_F(Export, AnExportedGroupImportsBackToTheSameRows) {
         EXPECT_EQ(3, r.added);
         EXPECT_EQ(rowsOf(id), rowsOf(copy)) << "delimiter " << int(delimiter.unicode());
     }
+}
+
+TEST_F(Export, FieldsWithDelimitersQuotesOrLineEndsAreQuotedAndReadBackExactly) {
+    // Values that hold each delimiter, quotes and line ends, beside plain ones.
+    db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails]"));
+    const QStringList tricky = {QStringLiteral("Smith, Jr."),
+                                QStringLiteral("Dr. \"Q\""),
+                                QStringLiteral("first line\r\nsecond line"),
+                                QStringLiteral("a\nb\rc"),
+                                QStringLiteral("New York"),
+                                QStringLiteral("12:30; late\tnight"),
+                                QStringLiteral("\""),
+                                QStringLiteral("\"quoted\", then, more"),
+                                QStringLiteral("O'Brien")};
+    for (qsizetype i = 0; i < tricky.size(); ++i) {
+        Statement insert = db.Prepare(QStringLiteral(
+            "INSERT INTO [Emails] ([G-ID], [G-Email], [G-Title], [G-LastName], [G-City], [G-Add]) "
+            "VALUES (?, ?, ?, ?, ?, ?)"));
+        insert.BindInt(1, id);
+        insert.BindText(2, QStringLiteral("r%1@example.com").arg(i));
+        insert.BindText(3, tricky[(i + 1) % tricky.size()]);
+        insert.BindText(4, tricky[i]);
+        insert.BindText(5, QStringLiteral("Plain"));
+        insert.BindText(6, tricky[(i + 2) % tricky.size()]);
+        ASSERT_EQ(1, insert.Execute());
+    }
+    QStringList columns;
+    std::array<int, 18> mapping{};
+    for (size_t j = 0; j < RecipientFields.size(); ++j) {
+        columns << QLatin1String(RecipientFields[j].column);
+        mapping[j] = int(j) + 1;
+    }
+    for (const QString& name : DelimiterNames()) {
+        SCOPED_TRACE(name.toStdString());
+        const QChar delimiter = DelimiterForName(name);
+        const QString path = dir.filePath(QStringLiteral("round.txt"));
+        ASSERT_EQ(tricky.size(), run(ExportMode::Fields, columns, delimiter, path).count);
+        const qint32 copy = addGroup(QStringLiteral("Copy ") + name);
+        ImportOptions o;
+        o.filePath = path;
+        o.groupName = QStringLiteral("Copy ") + name;
+        o.mode = ImportMode::Fields;
+        o.delimiter = delimiter;
+        o.stripQuotes = true;
+        o.mapping = mapping;
+        const ImportResult r = RecipientImporter(o).Run();
+        EXPECT_EQ(tricky.size(), r.added);
+        EXPECT_EQ(0, r.ignored);
+        EXPECT_EQ(rowsOf(id), rowsOf(copy));
+    }
+
+    // Only a field that needs it is quoted; every other field, and every line without such a field, is
+    // written as it always was.
+    const QString path = dir.filePath(QStringLiteral("comma.txt"));
+    run(ExportMode::Fields, {"G-Email", "G-LastName", "G-City"}, QLatin1Char(','), path);
+    const QByteArray bytes = readFile(path);
+    EXPECT_TRUE(bytes.startsWith("r0@example.com,\"Smith, Jr.\",Plain\r\n"
+                                 "r1@example.com,\"Dr. \"\"Q\"\"\",Plain\r\n"
+                                 "r2@example.com,\"first line\r\nsecond line\",Plain\r\n"
+                                 "r3@example.com,\"a\nb\rc\",Plain\r\n"
+                                 "r4@example.com,New York,Plain\r\n"
+                                 "r5@example.com,12:30; late\tnight,Plain\r\n"
+                                 "r6@example.com,\"\"\"\",Plain\r\n"))
+        << bytes.toStdString();
+    EXPECT_TRUE(bytes.endsWith("\r\nr8@example.com,O'Brien,Plain\r\n"));
+    run(ExportMode::Fields, {"G-Email", "G-LastName"}, QLatin1Char(' '), path);
+    EXPECT_TRUE(readFile(path).startsWith("r0@example.com \"Smith, Jr.\"\r\n"));
 }
 
 } // namespace

@@ -54,12 +54,14 @@ protected:
         qint64 cpuMs = 0;       // processor time, the kernel's share included
         qint64 extraMemory = 0; // peak above what was resident before the run
     };
-    Measured import(const QString& path, ImportMode mode, QChar delimiter = QLatin1Char('\t')) {
+    Measured import(const QString& path, ImportMode mode, QChar delimiter = QLatin1Char('\t'),
+                    bool quotes = false) {
         ImportOptions o;
         o.filePath = path;
         o.groupName = QStringLiteral("Clients");
         o.mode = mode;
         o.delimiter = delimiter;
+        o.stripQuotes = quotes;
         o.mapping[0] = 1;
         o.mapping[2] = 2;
         o.mapping[17] = 18;
@@ -133,6 +135,42 @@ TEST_F(HostileImport, AMegabyteLineImportsInAMoment) {
     EXPECT_EQ(2, m.result.added);
     EXPECT_EQ(2, m.result.ignored);
     EXPECT_LT(m.cpuMs, kCpuMsAllowed);
+}
+
+TEST_F(HostileImport, ALineLongerThanAnyRecordIsSkippedWithoutBeingHeld) {
+    // One line of 64 MB, and a 32 MB run of quotes with the quotation box checked: each is reported as
+    // ignored while it streams past, so memory stays at a few blocks, not several times the line.
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    const qint64 size = 64 << 20;
+    QByteArray bytes = "first@example.com\tAnn\r\n" + QByteArray(size, 'x') + "@example.com\tBob\r\n" +
+                       "last@example.com\tEve";
+    const QString longLine = writeFile(QStringLiteral("longline.txt"), bytes);
+    bytes = "\"" + QByteArray(size / 2, '"') + "\r\nquotes@example.com\tQ";
+    const QString quotes = writeFile(QStringLiteral("quotes.txt"), bytes);
+    // Quotes that open now and then and never close: each time the reader looks as far as a record can
+    // reach, then takes the lines after it one by one, so nothing is looked at more than a few times.
+    bytes = QByteArray("\"open\r\n" + QByteArray("plain words, no address\r\n").repeated(3000)).repeated(200);
+    const QString open = writeFile(QStringLiteral("open.txt"), bytes);
+    bytes.clear();
+    bytes.squeeze();
+
+    const Measured line = import(longLine, ImportMode::Fields);
+    EXPECT_EQ(2, line.result.added);
+    EXPECT_EQ(1, line.result.ignored);
+    EXPECT_EQ(1, reportLinesStartingWith("Email Ignored : " + QByteArray(MaxEmailLength, 'x') + "...\r\n"));
+    EXPECT_LT(line.extraMemory, 32 << 20) << "peak " << line.extraMemory / 1e6 << " MB";
+    EXPECT_LT(line.cpuMs, kCpuMsAllowed);
+
+    const Measured quoted = import(quotes, ImportMode::Fields, QLatin1Char('\t'), true);
+    EXPECT_EQ(1, quoted.result.added);
+    EXPECT_EQ(1, quoted.result.ignored);
+    EXPECT_LT(quoted.extraMemory, 32 << 20) << "peak " << quoted.extraMemory / 1e6 << " MB";
+    EXPECT_LT(quoted.cpuMs, kCpuMsAllowed);
+    EXPECT_EQ(QStringList({"first@example.com", "last@example.com", "quotes@example.com"}), emailsOf(id));
+
+    const Measured unclosed = import(open, ImportMode::Fields, QLatin1Char(','), true);
+    EXPECT_EQ(200 * 3001, unclosed.result.ignored) << "every line is a record of its own";
+    EXPECT_LT(unclosed.cpuMs, kCpuMsAllowed);
 }
 
 TEST_F(HostileImport, ALineOfOnlyDelimitersStaysSmall) {

@@ -1,4 +1,6 @@
+#include "tests/support/TestFiles.h"
 #include "tests/transfer/TransferFixture.h"
+#include "transfer/ImportText.h"
 #include "transfer/RecipientImporter.h"
 
 #include <QStringEncoder>
@@ -44,24 +46,42 @@ protected:
 TEST_F(ImportEngine, EmailModeAddsOnceReportsDuplicatesAndKeepsLongLabels) {
     const qint32 id = addGroup(QStringLiteral("Clients"));
     const QByteArray bytes = "Contact: Zo\xC3\xAB <zoe@example.com>\r\nzoe@example.com, ZOE@Example.com\n"
-                             "also x@y.museum and nobody@z";
+                             "also x@my.museum and nobody@z";
     const ImportResult r = importEmails(writeFile(QStringLiteral("list.txt"), bytes));
     EXPECT_EQ(ImportResult::Status::Completed, r.status);
     EXPECT_EQ(2, r.added);
     EXPECT_EQ(2, r.duplicates);
-    EXPECT_EQ(QStringList({row("zoe@example.com"), row("x@y.museum")}), rowsOf(id));
-    EXPECT_EQ(QStringLiteral("0 invalid recipients ignored.\n2 duplicate recipients ignored.\n"
+    EXPECT_EQ(1, r.ignored);
+    EXPECT_EQ(QStringList({row("zoe@example.com"), row("x@my.museum")}), rowsOf(id));
+    EXPECT_EQ(QStringLiteral("1 invalid recipients ignored.\n2 duplicate recipients ignored.\n"
                              "2 recipients imported successfully."),
               ImportSummaryText(r));
-    EXPECT_EQ(QStringLiteral("Import Started\r\n--------------\r\n\r\n"
-                             "Email Added : zoe@example.com\r\n"
-                             "Email Duplicated : zoe@example.com\r\n"
-                             "Email Duplicated : ZOE@Example.com\r\n"
-                             "Email Added : x@y.museum\r\n"
-                             "\r\nProcessed : %1 Bytes\r\n\r\n"
-                             "Added : 2\r\nDuplicates : 2\r\n\r\n----------------\r\nImport Completed")
+    EXPECT_EQ(QStringLiteral(
+                  "Import Started\r\n--------------\r\n\r\n"
+                  "Email Added : zoe@example.com\r\n"
+                  "Email Duplicated : zoe@example.com\r\n"
+                  "Email Duplicated : ZOE@Example.com\r\n"
+                  "Email Added : x@my.museum\r\n"
+                  "Email Ignored : nobody@z\r\n"
+                  "\r\nProcessed : %1 Bytes\r\n\r\n"
+                  "Added : 2\r\nIgnored : 1\r\nDuplicates : 2\r\n\r\n----------------\r\nImport Completed")
                   .arg(bytes.size()),
               reportText());
+
+    // Addresses are stored whole or not at all: a character the scan does not take into an address
+    // never starts a shorter one (mail to news@, brien@ or rg@ would reach strangers).
+    const QByteArray names = "anna+news@example.org\r\no'brien@example.ie\r\nj\xC3\xB6rg@example.de\r\n"
+                             "'quoted@example.org'";
+    const ImportResult whole = importEmails(writeFile(QStringLiteral("names.txt"), names));
+    EXPECT_EQ(3, whole.added);
+    EXPECT_EQ(1, whole.ignored);
+    EXPECT_EQ(QStringList({"zoe@example.com", "x@my.museum", "anna+news@example.org", "o'brien@example.ie",
+                           "quoted@example.org"}),
+              emailsOf(id));
+    EXPECT_TRUE(reportText().contains(QStringLiteral("\r\nEmail Ignored : j\u00f6rg@example.de\r\n")));
+    // A file without a single ignored token reports as it always did, without an "Ignored" count.
+    importEmails(writeFile(QStringLiteral("clean.txt"), "zoe@example.com"));
+    EXPECT_TRUE(reportText().contains(QStringLiteral("\r\nAdded : 0\r\nDuplicates : 1\r\n")));
     EXPECT_EQ(QFile::ReadOwner | QFile::WriteOwner,
               QFile::permissions(ImportReportPath()) &
                   (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
@@ -151,21 +171,26 @@ TEST_F(ImportEngine, BadInputImportsWithoutACrashAndATruthfulReport) {
     for (int j = 0; j < 18; ++j)
         all[size_t(j)] = j + 1;
 
-    // 20 fields where 18 are offered; NUL bytes; a very long line; no line end at the very end.
+    // 20 fields where 18 are offered; NUL bytes; a line longer than any record can be, and one just
+    // short of that; no line end at the very end.
     QByteArray bytes = "a@example.com";
     for (int k = 2; k <= 20; ++k)
         bytes += "\tf" + QByteArray::number(k);
     static const char withNul[] = "\r\nb@exa\0mple.com\tNul\0Name\n";
     bytes += QByteArray(withNul, sizeof(withNul) - 1);
-    bytes += "c@example.com\t" + QByteArray(2'000'000, 'L') + "\nd@example.com\tlast";
+    bytes += "c@example.com\t" + QByteArray(2'000'000, 'L') + "\n";
+    const QByteArray longest = "e@example.com\t" + QByteArray(MaxImportRecordLength - 14, 'M');
+    bytes += longest + "\nd@example.com\tlast";
     ImportResult r = importFields(writeFile(QStringLiteral("bad.txt"), bytes), QLatin1Char('\t'), all);
     EXPECT_EQ(4, r.added);
+    EXPECT_EQ(1, r.ignored);
     const QStringList rows = rowsOf(id);
     ASSERT_EQ(4, rows.size());
     EXPECT_TRUE(rows[0].endsWith(QStringLiteral("|f18"))) << "fields past the 18th are not used";
     EXPECT_TRUE(rows[1].startsWith(QStringLiteral("b@example.com|NulName|")));
-    EXPECT_EQ(2'000'000 + 1 + 13 + 16, rows[2].size());
+    EXPECT_EQ(MaxImportRecordLength + 16, rows[2].size());
     EXPECT_TRUE(rows[3].startsWith(QStringLiteral("d@example.com|last|")));
+    EXPECT_TRUE(reportText().contains(QStringLiteral("\r\nEmail Ignored : c@example.com\r\n")));
 
     // Binary data: whatever it holds is reported as processed, nothing crashes.
     QByteArray binary;
@@ -219,6 +244,32 @@ TEST_F(ImportEngine, FailedInsertsAreNeverCountedAsAdded) {
     EXPECT_TRUE(reportText().contains(QStringLiteral("Email Not Added : no@example.com\r\n")));
     EXPECT_TRUE(reportText().contains(QStringLiteral("Added : 2\r\nDuplicates : 0\r\nNot Added : 1\r\n")));
     EXPECT_TRUE(ImportSummaryText(r).endsWith(QStringLiteral("\n1 recipients could not be added.")));
+}
+
+// A file that failed its check takes no row, even where the pages an import touches still read.
+TEST_F(ImportEngine, NothingIsImportedIntoADamagedFile) {
+    addGroup(QStringLiteral("Clients"));
+    addGroup(QStringLiteral("Others"));
+    ASSERT_EQ(3000,
+              db.ExecuteWrite(QStringLiteral(
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                  "INSERT INTO [Emails] ([G-ID], [G-Email]) SELECT 2, 'r' || i || '@example.com' FROM n")));
+    db.Close();
+    // Copied to a data folder of its own, so that it is checked afresh, then a page of the other
+    // group's rows in the middle of the file is lost.
+    const QString filled = UserDatabasePath();
+    testenv::FreshDataPath();
+    QFile::remove(UserDatabasePath());
+    ASSERT_TRUE(QFile::copy(filled, UserDatabasePath()));
+    const qint64 pages = QFileInfo(UserDatabasePath()).size() / 1024;
+    testenv::OverwriteBytes(UserDatabasePath(), pages / 2 * 1024, QByteArray(1024, '\0'));
+    const QByteArray before = readFile(UserDatabasePath());
+
+    const ImportResult r =
+        importEmails(writeFile(QStringLiteral("l.txt"), "a@example.com b@example.com c@example.com"));
+    EXPECT_EQ(0, r.added);
+    EXPECT_EQ(3, r.failed);
+    EXPECT_TRUE(before == readFile(UserDatabasePath())) << "the file was written";
 }
 
 TEST_F(ImportEngine, CancelStopsAfterOneMoreRecordAndStillReports) {

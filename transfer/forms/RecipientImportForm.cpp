@@ -197,8 +197,9 @@ void RecipientImportForm::getData() {
     for (QComboBox* box : m_boxes)
         box->clear();
     const QChar delimiter = DelimiterForName(m_delimitComboBox->currentText());
-    const QStringList fields = SplitImportLine(FirstImportLine(m_browseTextBox->text()), delimiter,
-                                               m_quotationCheckBox->isChecked(), UsedImportFields);
+    const bool quotes = m_quotationCheckBox->isChecked();
+    const QStringList fields = SplitImportLine(FirstImportLine(m_browseTextBox->text(), delimiter, quotes),
+                                               delimiter, quotes, UsedImportFields);
     QStringList items{QStringLiteral("Ignore")};
     for (qsizetype k = 1; k <= std::min<qsizetype>(fields.size(), 18); ++k)
         items << QStringLiteral("Field ") + QString::number(k) + QStringLiteral(" = ") + fields[k - 1];

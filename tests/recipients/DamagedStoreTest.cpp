@@ -1,0 +1,142 @@
+// A Group.mdb that is damaged, that does not open, or that comes from elsewhere: the store never writes
+// to a file that failed its check (the bytes on disk stay as they were), reads go on where the file still
+// reads, and a stored group order that is not a plain sort clause is never run.
+#include "core/Database.h"
+#include "core/DatabaseCheck.h"
+#include "core/Paths.h"
+#include "recipients/RecipientStore.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+namespace {
+
+RecipientValues Recipient(const QString& email) {
+    RecipientValues values;
+    values[0] = email;
+    return values;
+}
+
+// A fresh data folder whose database holds the group "Intact" with enough recipients to fill many pages,
+// as a file the program has not checked yet (the check is made once per file); the size of one page.
+qint64 FillFreshDatabase() {
+    testenv::FreshDataPath();
+    const QString filled = UserDatabasePath();
+    EXPECT_EQ(StoreResult::Done, CreateGroup(QStringLiteral("Intact")));
+    Connection db;
+    EXPECT_TRUE(db.Open());
+    EXPECT_EQ(3000, db.ExecuteWrite(QStringLiteral(
+                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                        "INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName]) "
+                        "SELECT 1, 'r' || i || '@example.com', 'Name' || i FROM n")));
+    Recordset rs = db.Execute(QStringLiteral("PRAGMA page_size"));
+    const qint64 page = rs.Field(QStringLiteral("page_size")).toLongLong();
+    rs.Close();
+    db.Close();
+    testenv::FreshDataPath();
+    QFile::remove(UserDatabasePath());
+    EXPECT_TRUE(QFile::copy(filled, UserDatabasePath()));
+    return page;
+}
+
+TEST(DamagedStore, AFileThatFailsItsCheckIsNeverWrittenAndStillReads) {
+    for (const char* damage : {"a zeroed page", "one flipped bit"}) {
+        SCOPED_TRACE(damage);
+        const qint64 page = FillFreshDatabase();
+        ASSERT_GT(page, 0);
+        const QString file = UserDatabasePath();
+        const QByteArray sound = testenv::ReadFile(file);
+        ASSERT_GT(sound.size(), 20 * page);
+        // A page of the recipients' rows, far from the groups' table at the start of the file.
+        const qint64 offset = (sound.size() / page - 4) * page;
+        if (QByteArray(damage).contains("zeroed"))
+            testenv::OverwriteBytes(file, offset, QByteArray(int(page), '\0'));
+        else
+            testenv::OverwriteBytes(file, offset + page / 2,
+                                    QByteArray(1, char(sound[offset + page / 2] ^ 4)));
+        const QByteArray damaged = testenv::ReadFile(file);
+
+        EXPECT_EQ(StoreResult::Failed, CreateGroup(QStringLiteral("New")));
+        EXPECT_EQ(StoreResult::Failed, AddRecipient(QStringLiteral("Intact"), Recipient("new@example.com")));
+        EXPECT_EQ(StoreResult::Failed, RenameGroup(QStringLiteral("Intact"), QStringLiteral("Renamed")));
+        EXPECT_EQ(StoreResult::Failed,
+                  DeleteRecipient(QStringLiteral("Intact"), QStringLiteral("r1@example.com")));
+        EXPECT_EQ(StoreResult::Failed, DeleteGroup(QStringLiteral("Intact")));
+        EXPECT_TRUE(damaged == testenv::ReadFile(file)) << "the file was written";
+
+        EXPECT_EQ(QStringList{QStringLiteral("Intact")}, ReadGroupNames()) << "the groups' page still reads";
+        const DatabaseCheckResult answer = CheckDatabaseFile(file);
+        EXPECT_EQ(DatabaseHealth::Damaged, answer.health);
+        EXPECT_FALSE(answer.reason.isEmpty());
+        EXPECT_TRUE(DatabaseProblemText(file, answer).contains(file));
+    }
+}
+
+TEST(DamagedStore, AFileThatDoesNotOpenIsExplainedInTheEnginesWords) {
+    struct Case {
+        const char* what;
+        const char* reason; // SQLite's words; any when empty
+    };
+    for (const Case& c :
+         {Case{"random bytes", "file is encrypted or is not a database"},
+          Case{"another password", "file is encrypted or is not a database"}, Case{"cut short", ""}}) {
+        SCOPED_TRACE(c.what);
+        const qint64 page = FillFreshDatabase();
+        const QString file = UserDatabasePath();
+        const QString what = QString::fromLatin1(c.what);
+        if (what == QLatin1String("random bytes")) {
+            QByteArray noise(8 * int(page), Qt::Uninitialized);
+            QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+            testenv::WriteFile(file, noise);
+        } else if (what == QLatin1String("another password")) {
+            Connection db;
+            ASSERT_TRUE(db.Open());
+            db.Execute(QStringLiteral("PRAGMA rekey = 'not the program''s password'"));
+        } else {
+            ASSERT_TRUE(QFile::resize(file, page / 2));
+        }
+        const QByteArray before = testenv::ReadFile(file);
+        Connection db;
+        ASSERT_FALSE(db.Open());
+        const DatabaseCheckResult answer = CheckDatabaseFile(file);
+        EXPECT_EQ(DatabaseHealth::Unopenable, answer.health);
+        EXPECT_EQ(db.LastError(), answer.reason);
+        if (*c.reason) {
+            EXPECT_EQ(QString::fromLatin1(c.reason), answer.reason);
+        }
+        EXPECT_EQ(StoreResult::Failed, CreateGroup(QStringLiteral("New")));
+        EXPECT_TRUE(before == testenv::ReadFile(file)) << "the file was written";
+    }
+}
+
+// SortSQL is never written by the program: a foreign file may hold any statement text there.
+TEST(DamagedStore, AGroupIsLoadedInItsStoredOrderOnlyWhenThatIsASortClause) {
+    testenv::FreshDataPath();
+    ASSERT_EQ(StoreResult::Done, CreateGroup(QStringLiteral("G")));
+    for (const char* email : {"b@x.org", "c@x.org", "a@x.org"})
+        ASSERT_EQ(StoreResult::Done,
+                  AddRecipient(QStringLiteral("G"), Recipient(QString::fromLatin1(email))));
+    const auto loaded = [](const QString& order) {
+        Connection db;
+        EXPECT_TRUE(db.Open());
+        EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("UPDATE [Groups] SET [SortSQL] = '") + SqlQuote(order) +
+                                     QStringLiteral("'")));
+        db.Close();
+        QStringList emails;
+        GroupLoader loader;
+        EXPECT_TRUE(loader.Start(QStringLiteral("G")));
+        loader.Read(100, [&](QByteArrayView, QByteArrayView, QByteArrayView email) {
+            emails << QString::fromUtf8(email);
+        });
+        loader.Finish();
+        return emails;
+    };
+    EXPECT_EQ((QStringList{"c@x.org", "b@x.org", "a@x.org"}), loaded(QStringLiteral("G-Email desc")));
+    EXPECT_EQ((QStringList{"b@x.org", "c@x.org", "a@x.org"}),
+              loaded(QStringLiteral("[G-Email] DESC, (SELECT count(*) FROM [Emails])")));
+}
+
+} // namespace
