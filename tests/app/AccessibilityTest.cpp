@@ -79,9 +79,9 @@ TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
         ASSERT_TRUE(db.Open());
         ASSERT_EQ(db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('Friends')")),
                   1);
-        ASSERT_EQ(db.ExecuteWrite(QStringLiteral(
-                      "INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName]) SELECT [ID], "
-                      "'bob@example.com', 'Bob' FROM [Groups] WHERE [GroupName] = 'Friends'")),
+        ASSERT_EQ(db.ExecuteWrite(
+                      QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName]) SELECT [ID], "
+                                     "'bob@example.com', 'Bob' FROM [Groups] WHERE [GroupName] = 'Friends'")),
                   1);
     }
 

@@ -388,13 +388,14 @@ def follow(app, window, path, actions, pyatspi, opened_from=()):
     return failures, checked
 
 
-def check_inner_windows(app, window, path, actions, pyatspi, opened_from):
-    """Opens each window that window's buttons listed in INNER_WINDOWS open, checks and closes it."""
+def check_inner_windows(app, window, path, actions, pyatspi, opened_from, buttons=None):
+    """Opens each window that window's buttons (those listed in INNER_WINDOWS unless given) open,
+    checks and closes it."""
     failures, checked = [], 0
     caption = plain(window.name)
     if caption in PREPARE:
         PREPARE[caption](window, pyatspi)
-    for button in INNER_WINDOWS.get(caption, []):
+    for button in INNER_WINDOWS.get(caption, []) if buttons is None else buttons:
         before = {w.path for w in windows(app, pyatspi)}
         inner_path = f"{path} > {button}"
         if not press(window, button, actions, pyatspi):
@@ -487,18 +488,10 @@ def main():
         actions = Actions()
         close_window(app, dialog, actions, pyatspi)
         menu_failures, checked = check_menu_windows(app, main_window, actions, pyatspi)
-        for button in MAIN_WINDOW_BUTTONS:
-            before = {w.path for w in windows(app, pyatspi)}
-            if not press(main_window, button, actions, pyatspi):
-                menu_failures.append(f"main window: the {button} button is missing or disabled")
-                continue
-            window = new_window(app, before, pyatspi)
-            if window is None:
-                menu_failures.append(f"main window > {button}: opened no window")
-                continue
-            more, count = follow(app, window, f"main window > {button}", actions, pyatspi)
-            menu_failures += more
-            checked += count
+        more, count = check_inner_windows(app, main_window, "main window", actions, pyatspi, (),
+                                          MAIN_WINDOW_BUTTONS)
+        menu_failures += more
+        checked += count
         print(f"menus: {checked} windows checked")
         failures += menu_failures
     finally:
