@@ -452,6 +452,11 @@ QString HtmlEditor::CurrentDocumentPath() const {
     return d->path;
 }
 
+QMap<QString, QString> HtmlEditor::PictureFiles() const {
+    return LocalReferences(d->call(QStringLiteral("__velanto.references()")).toMap(),
+                           QLatin1String(DocumentScheme));
+}
+
 QString HtmlEditor::DocumentHTML() const {
     return d->call(QStringLiteral("__velanto.serialize(false)")).toString();
 }

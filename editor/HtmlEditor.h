@@ -2,6 +2,7 @@
 // The HTML editing control of the composer and the signature window: a design-mode web view behind a
 // synchronous interface. Every call returns when the engine has done the work.
 #include <QList>
+#include <QMap>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -75,6 +76,9 @@ public:
     // The same for HTML already in UTF-8: a large document is not converted on its way in. False when
     // the engine did not take it (within the load's time-out).
     bool SetDocumentHTMLUtf8(const QByteArray& html);
+    // Each picture reference of the document (a src or background value) with the local file it names
+    // now, "" for one that names no local file (a remote address, cid:, data:).
+    QMap<QString, QString> PictureFiles() const;
     HtmlDocument& DOM();
     // Items of the next context menu: an empty caption is a separator; states: 0 enabled, else disabled.
     void SetContextMenu(const QStringList& captions, const QList<qint32>& states);

@@ -89,6 +89,11 @@ QString LocalPath(const QString& value, const QDir& base) {
 
 } // namespace
 
+bool IsEmbeddablePicture(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && !ImageType(info.canonicalFilePath()).isEmpty();
+}
+
 qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode) {
     if (htmlPath.isEmpty() || (mode != ImportHtmlOnly && mode != ImportHtmlWithText))
         return ImportInvalidParameter;
@@ -101,12 +106,16 @@ qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode) {
             return ImportReadFailed;
         QString html = DecodeHtmlFile(bytes);
 
-        // Local images become related parts referenced by cid:, each file once.
+        // Local images become related parts referenced by cid:, each file once. A local picture that
+        // cannot be embedded is left out: the message never names a file of the sender's disk. A picture
+        // element goes whole; on any other element only the attribute goes.
         static const QRegularExpression attribute(
-            QStringLiteral("(<[^>]*?\\b(?:src|background)\\s*=\\s*)(?:\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
+            QStringLiteral("<([A-Za-z][A-Za-z0-9]*)\\b[^>]*?\\b((?:src|background)\\s*=\\s*)"
+                           "(?:\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
             QRegularExpression::CaseInsensitiveOption);
         const QDir base = QFileInfo(htmlPath).absoluteDir();
         QList<RelatedPart> related;
+        QStringList leftOut;
         QHash<QString, QString> cidOfFile;
         QString rewritten;
         rewritten.reserve(html.size());
@@ -114,19 +123,17 @@ qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode) {
         auto it = attribute.globalMatch(html);
         while (it.hasNext()) {
             const QRegularExpressionMatch m = it.next();
-            const int group = m.capturedStart(2) >= 0 ? 2 : (m.capturedStart(3) >= 0 ? 3 : 4);
+            if (m.capturedStart(0) < last)
+                continue; // inside an element already left out
+            const int group = m.capturedStart(3) >= 0 ? 3 : (m.capturedStart(4) >= 0 ? 4 : 5);
             const QString path = LocalPath(m.captured(group), base);
             if (path.isEmpty())
                 continue;
             const QFileInfo info(path);
-            const QString canonical = info.canonicalFilePath();
-            if (canonical.isEmpty() || !info.isFile())
-                continue;
-            QString cid = cidOfFile.value(canonical);
-            if (cid.isEmpty()) {
-                const QString type = ImageType(canonical);
-                if (type.isEmpty())
-                    continue; // only files that really are images are embedded
+            const QString canonical = info.isFile() ? info.canonicalFilePath() : QString();
+            QString cid = canonical.isEmpty() ? QString() : cidOfFile.value(canonical);
+            const QString type = canonical.isEmpty() || !cid.isEmpty() ? QString() : ImageType(canonical);
+            if (cid.isEmpty() && !type.isEmpty()) {
                 const QByteArray hash =
                     QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
                 cid =
@@ -134,15 +141,34 @@ qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode) {
                 cidOfFile.insert(canonical, cid);
                 related.append(RelatedPart{canonical, cid, type});
             }
-            rewritten += QStringView(html).mid(last, m.capturedStart(group) - last);
-            rewritten += QStringLiteral("cid:") + cid;
-            last = m.capturedEnd(group);
+            if (!cid.isEmpty()) {
+                rewritten += QStringView(html).mid(last, m.capturedStart(group) - last);
+                rewritten += QStringLiteral("cid:") + cid;
+                last = m.capturedEnd(group);
+                continue;
+            }
+            // not a file, not readable, or not an image
+            const QString name = QDir::cleanPath(info.absoluteFilePath());
+            if (!leftOut.contains(name))
+                leftOut.append(name);
+            if (m.captured(1).compare(QLatin1String("img"), Qt::CaseInsensitive) == 0) {
+                rewritten += QStringView(html).mid(last, m.capturedStart(0) - last);
+                const qsizetype close = html.indexOf(QLatin1Char('>'), m.capturedEnd(0));
+                last = close < 0 ? html.size() : close + 1;
+            } else {
+                qsizetype from = m.capturedStart(2);
+                while (from > 0 && html.at(from - 1).isSpace())
+                    --from; // the blank before the attribute goes with it
+                rewritten += QStringView(html).mid(last, from - last);
+                last = m.capturedEnd(0);
+            }
         }
         rewritten += QStringView(html).mid(last);
 
         spec.bodyFormat = 1;
         spec.htmlBody = rewritten;
         spec.related = related;
+        spec.leftOutPictures = leftOut;
         spec.textAlternative = mode == ImportHtmlWithText;
         if (spec.textAlternative)
             spec.bodyText = HtmlToText(rewritten);

@@ -53,7 +53,7 @@ QPair<qsizetype, qsizetype> DeclaredCharset(QStringView html) {
 class Utf8File {
 public:
     explicit Utf8File(const QString& path) : file_(path) {
-        ok_ = file_.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        ok_ = file_.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner);
     }
     void Write(QStringView text) {
         constexpr qsizetype kPiece = 1 << 20;
@@ -106,10 +106,11 @@ void WriteRewritten(QStringView html, const QHash<QString, QString>& urlOfCid, U
 } // namespace
 
 // A file of the fresh body folder: created new (never through something already there), without the
-// flush to disk a replaced file needs, so ten thousand pictures take no longer than their bytes.
+// flush to disk a replaced file needs, so ten thousand pictures take no longer than their bytes. It
+// holds the user's mail: readable by the user only from the moment it exists.
 bool WriteNewFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
         return false;
     const bool ok = f.write(bytes) == bytes.size();
     f.close();
@@ -127,7 +128,8 @@ qint32 WriteBodyFolder(const QString& workFolder, const QString& htmlBody, const
     QString folderName;
     for (int n = 1; n < 10000; ++n) {
         const QString candidate = QStringLiteral("Body%1").arg(n);
-        if (!work.exists(candidate) && work.mkdir(candidate)) {
+        if (!work.exists(candidate) &&
+            work.mkdir(candidate, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
             folderName = candidate;
             break;
         }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 namespace mail {
 
@@ -41,6 +42,7 @@ struct MessageSpec {
     QString htmlBody;             // the imported HTML body (cid: references for related parts)
     bool textAlternative = false; // send bodyText as the alternative of htmlBody
     QList<RelatedPart> related;
+    QStringList leftOutPictures; // local pictures the HTML names that could not be embedded, left out
     QList<Attachment> attachments;
     QString charset = QStringLiteral("utf-8");
     qint32 bodyEncoding = EncodingQuotedPrintable;

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QMimeDatabase>
 #include <QMutex>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -20,15 +21,15 @@ namespace {
 
 const char kHex[] = "0123456789ABCDEF";
 
-// Quoted-printable. In text mode "\n" is a line break; in binary mode only CR LF is, and every other
-// CR or LF byte is encoded. Lines end with "\n" (the whole message is turned to CR LF at the end).
-QByteArray EncodeQuotedPrintable(const QByteArray& in, bool textMode) {
-    QByteArray out;
-    out.reserve(in.size() + in.size() / 8 + 16);
+// Quoted-printable, appended to out. In text mode "\n" is a line break; in binary mode only CR LF is,
+// and every other CR or LF byte is encoded. Lines end with eol.
+void AppendQuotedPrintable(QByteArray& out, const QByteArray& in, bool textMode, const char* eol) {
+    const qsizetype eolLength = qstrlen(eol);
     int lineLength = 0;
     auto put = [&](const char* token, int length) {
         if (lineLength + length > 75) {
-            out.append("=\n");
+            out.append('=');
+            out.append(eol, eolLength);
             lineLength = 0;
         }
         out.append(token, length);
@@ -39,7 +40,7 @@ QByteArray EncodeQuotedPrintable(const QByteArray& in, bool textMode) {
         const auto c = static_cast<unsigned char>(in.at(i));
         const bool lineEnd = textMode ? c == '\n' : (c == '\r' && i + 1 < n && in.at(i + 1) == '\n');
         if (lineEnd) {
-            out.append('\n');
+            out.append(eol, eolLength);
             lineLength = 0;
             if (!textMode)
                 ++i;
@@ -49,8 +50,10 @@ QByteArray EncodeQuotedPrintable(const QByteArray& in, bool textMode) {
             i + 1 >= n ||
             (textMode ? in.at(i + 1) == '\n' : (in.at(i + 1) == '\r' && i + 2 < n && in.at(i + 2) == '\n'));
         const bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !nextIsLineEnd);
-        // a dot at the start of a line is encoded, so the message never depends on dot-stuffing
-        if (literal && !(c == '.' && lineLength == 0)) {
+        // A dot that would start a line, after a line break or a soft one, is encoded: the message never
+        // depends on the transport's dot-stuffing, and a line of one dot never ends it.
+        const bool startsLine = lineLength == 0 || lineLength + 1 > 75;
+        if (literal && !(c == '.' && startsLine)) {
             const char ch = static_cast<char>(c);
             put(&ch, 1);
         } else {
@@ -58,34 +61,59 @@ QByteArray EncodeQuotedPrintable(const QByteArray& in, bool textMode) {
             put(token, 3);
         }
     }
+}
+
+QByteArray EncodeQuotedPrintable(const QByteArray& in, bool textMode) {
+    QByteArray out;
+    out.reserve(in.size() + in.size() / 8 + 16);
+    AppendQuotedPrintable(out, in, textMode, "\n");
     return out;
+}
+
+// Base64 in lines of 76 characters, each ended with eol; encoded a block at a time, so a large file
+// costs no second copy of its encoded form.
+void AppendBase64Lines(QByteArray& out, const QByteArray& in, const char* eol) {
+    const qsizetype eolLength = qstrlen(eol);
+    constexpr qsizetype kLineBytes = 57; // 76 characters of base64
+    constexpr qsizetype kBlock = kLineBytes * 1024;
+    for (qsizetype at = 0; at < in.size(); at += kBlock) {
+        const QByteArray b64 =
+            QByteArray::fromRawData(in.constData() + at, qMin(kBlock, in.size() - at)).toBase64();
+        for (qsizetype i = 0; i < b64.size(); i += 76) {
+            out.append(b64.constData() + i, qMin<qsizetype>(76, b64.size() - i));
+            out.append(eol, eolLength);
+        }
+    }
 }
 
 QByteArray EncodeBase64Lines(const QByteArray& in) {
-    const QByteArray b64 = in.toBase64();
     QByteArray out;
-    out.reserve(b64.size() + b64.size() / 76 + 2);
-    for (qsizetype i = 0; i < b64.size(); i += 76) {
-        out.append(b64.constData() + i, qMin<qsizetype>(76, b64.size() - i));
-        out.append('\n');
-    }
+    out.reserve(in.size() / 3 * 4 + in.size() / 57 + 8);
+    AppendBase64Lines(out, in, "\n");
     return out;
 }
 
-// True when bytes can go unencoded (7bit or 8bit): no NUL, no bare CR or LF, lines of at most 998.
-bool SafeUnencoded(const QByteArray& in, bool textMode, bool* eightBit) {
+// The line breaks bytes that go unencoded may hold: "\n" (text), CR LF (a file's bytes), or either (an
+// attached message, whose lines end CR LF on the wire anyway).
+enum class LineEnds { Lf, CrLf, Either };
+
+// True when bytes can go unencoded (7bit or 8bit): no NUL, no line break but those allowed, lines of at
+// most 998.
+bool SafeUnencoded(const QByteArray& in, LineEnds ends, bool* eightBit) {
     *eightBit = false;
     int lineLength = 0;
     for (qsizetype i = 0; i < in.size(); ++i) {
         const auto c = static_cast<unsigned char>(in.at(i));
         if (c == 0)
             return false;
-        if (textMode && c == '\n') {
+        if (c == '\n') {
+            if (ends == LineEnds::CrLf)
+                return false;
             lineLength = 0;
             continue;
         }
-        if (c == '\r' || c == '\n') {
-            if (textMode || c == '\n' || i + 1 >= in.size() || in.at(i + 1) != '\n')
+        if (c == '\r') {
+            if (ends == LineEnds::Lf || i + 1 >= in.size() || in.at(i + 1) != '\n')
                 return false;
             ++i;
             lineLength = 0;
@@ -197,7 +225,7 @@ int EncodeTextBody(const QByteArray& bytes, qint32 encoding, bool sevenBit, QByt
     }
     if (encoding == EncodingNone) {
         bool eightBit = false;
-        if (SafeUnencoded(bytes, true, &eightBit) && !(eightBit && sevenBit)) {
+        if (SafeUnencoded(bytes, LineEnds::Lf, &eightBit) && !(eightBit && sevenBit)) {
             *out = bytes; // GMime ends every part with a line break of its own
             return eightBit ? 8 : 7;
         }
@@ -239,32 +267,57 @@ QByteArray TextFileCharset(const QByteArray& bytes) {
     return utf8.hasError() ? "windows-1252" : "utf-8";
 }
 
-GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, bool inlinePart, bool sevenBit) {
-    const qsizetype slash = d.mimeType.indexOf('/');
-    QByteArray encoded;
+// A message may travel only as it is (RFC 2046): 7bit or 8bit, never base64 or quoted-printable.
+bool IsEncapsulatedMessage(const QByteArray& type) {
+    return type == "message/rfc822" || type == "message/news" || type == "message/global";
+}
+
+// The part of a file. Encoded content (quoted-printable, base64) is not put into the tree: the part
+// holds a marker line that InsertFileContents replaces. *unencoded tells whether the bytes went as
+// they are.
+GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, bool inlinePart, bool sevenBit,
+                    QList<EncodedFile>* files, bool* unencoded) {
+    QByteArray mimeType = d.mimeType;
     int kind = 2;
-    if (encoding == AttachQuotedPrintable) {
-        encoded = EncodeQuotedPrintable(d.bytes, false);
-        kind = 1;
-    } else if (encoding == AttachNone) {
+    if (IsEncapsulatedMessage(mimeType)) {
         bool eightBit = false;
-        if (SafeUnencoded(d.bytes, false, &eightBit)) {
-            encoded = d.bytes;
+        const bool eightBitAllowed = mimeType != "message/news" && !sevenBit;
+        if (SafeUnencoded(d.bytes, LineEnds::Either, &eightBit) && (!eightBit || eightBitAllowed))
             kind = eightBit ? 8 : 7;
-            if (eightBit && sevenBit) {
-                encoded = EncodeQuotedPrintable(d.bytes, false);
-                kind = 1;
-            }
+        else
+            mimeType = "application/octet-stream"; // then the chosen encoding keeps its bytes intact
+    } else if (mimeType.startsWith("multipart/")) {
+        // its boundary is named in the file's own header, which a part's header does not carry
+        mimeType = "application/octet-stream";
+    }
+    if (kind == 2) {
+        if (encoding == AttachQuotedPrintable) {
+            kind = 1;
+        } else if (encoding == AttachNone) {
+            bool eightBit = false;
+            if (SafeUnencoded(d.bytes, LineEnds::CrLf, &eightBit))
+                kind = eightBit && sevenBit ? 1 : (eightBit ? 8 : 7);
         }
     }
-    if (kind == 2)
-        encoded = EncodeBase64Lines(d.bytes); // also for "None" when the bytes would not survive unencoded
-    if (kind == 1 && !encoded.endsWith('\n'))
-        encoded.append("=\n");
-    GMimePart* part = NewPart(d.mimeType.left(slash), d.mimeType.mid(slash + 1), encoded, kind);
+    *unencoded = kind == 7 || kind == 8;
+    QByteArray content;
+    if (*unencoded) {
+        content = d.bytes;
+    } else {
+        // also base64 for "None" when the bytes would not survive unencoded
+        EncodedFile file;
+        file.marker = "VelantoFileContent." + QByteArray::number(files->size() + 1) + '.' +
+                      QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        file.bytes = d.bytes;
+        file.kind = kind;
+        content = file.marker + '\n';
+        files->append(file);
+    }
+    const qsizetype slash = mimeType.indexOf('/');
+    GMimePart* part = NewPart(mimeType.left(slash), mimeType.mid(slash + 1), content, kind);
     const QByteArray name = QFileInfo(path).fileName().toUtf8();
     g_mime_part_set_filename(part, name.constData());
-    if (d.mimeType.startsWith("text/"))
+    if (mimeType.startsWith("text/"))
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset",
                                                  TextFileCharset(d.bytes).constData());
     if (inlinePart)
@@ -312,9 +365,9 @@ QString WithCharsetDeclaration(const QString& html, const QString& label) {
 // larger one; when a file cannot be read it frees what it holds, keeps the error and returns nullptr.
 class BodyComposer {
 public:
-    BodyComposer(const MessageSpec& spec, const QString& charset, bool sevenBit)
+    BodyComposer(const MessageSpec& spec, const QString& charset, bool sevenBit, QList<EncodedFile>* files)
         : m_spec(spec), m_charset(charset), m_prefix(SafeBoundaryPrefix(spec.boundaryPrefix)),
-          m_sevenBit(sevenBit) {}
+          m_sevenBit(sevenBit), m_files(files) {}
 
     GMimeObject* compose(qint32* rc) {
         GMimeObject* body = m_spec.bodyFormat == 1 && !m_spec.htmlBody.isEmpty() ? htmlBody() : plainBody();
@@ -361,7 +414,8 @@ private:
                 return failed(related, d.error);
             if (!r.mimeType.isEmpty())
                 d.mimeType = r.mimeType.toLatin1();
-            GMimePart* picture = FilePart(r.path, d, AttachBase64, true, m_sevenBit);
+            bool unencoded = false;
+            GMimePart* picture = FilePart(r.path, d, AttachBase64, true, m_sevenBit, m_files, &unencoded);
             g_mime_part_set_content_id(picture, r.contentId.toLatin1().constData());
             add(related, GMIME_OBJECT(picture));
         }
@@ -389,8 +443,9 @@ private:
             const FileData d = CachedFile(a.path);
             if (d.error)
                 return failed(mixed, d.error);
-            GMimePart* part = FilePart(a.path, d, a.encoding, false, m_sevenBit);
-            if (a.encoding == AttachNone)
+            bool unencoded = false;
+            GMimePart* part = FilePart(a.path, d, a.encoding, false, m_sevenBit, m_files, &unencoded);
+            if (unencoded)
                 m_unencoded += d.bytes;
             add(mixed, GMIME_OBJECT(part));
         }
@@ -414,14 +469,47 @@ private:
     const QString m_charset;
     const QByteArray m_prefix;
     const bool m_sevenBit;
+    QList<EncodedFile>* m_files;
     QByteArray m_unencoded; // what a boundary must not collide with
     qint32 m_rc = ComposeOk;
 };
 
 } // namespace
 
-GMimeObject* ComposeBody(const MessageSpec& spec, const QString& charset, bool sevenBit, qint32* rc) {
-    return BodyComposer(spec, charset, sevenBit).compose(rc);
+GMimeObject* ComposeBody(const MessageSpec& spec, const QString& charset, bool sevenBit, qint32* rc,
+                         QList<EncodedFile>* files) {
+    return BodyComposer(spec, charset, sevenBit, files).compose(rc);
+}
+
+QByteArray InsertFileContents(const QByteArray& written, QList<EncodedFile>& files) {
+    qsizetype size = written.size();
+    for (const EncodedFile& f : files)
+        size += f.kind == 2 ? (f.bytes.size() + 2) / 3 * 4 + (f.bytes.size() / 57 + 1) * 2
+                            : f.bytes.size() + f.bytes.size() / 8 + 8;
+    QByteArray message;
+    message.reserve(size);
+    qsizetype from = 0;
+    for (EncodedFile& f : files) {
+        // The markers stand in the written tree in the order their parts were made.
+        const QByteArray line = f.marker + "\r\n";
+        const qsizetype at = written.indexOf(line, from);
+        if (at < 0)
+            return {};
+        message.append(written.constData() + from, at - from);
+        const qsizetype start = message.size();
+        if (f.kind == 1) {
+            AppendQuotedPrintable(message, f.bytes, false, "\r\n");
+            // the line break before the next boundary belongs to the boundary: a soft one ends the content
+            if (message.size() == start || !message.endsWith("\r\n"))
+                message.append("=\r\n");
+        } else {
+            AppendBase64Lines(message, f.bytes, "\r\n");
+        }
+        f.bytes = QByteArray();
+        from = at + line.size();
+    }
+    message.append(written.constData() + from, written.size() - from);
+    return message;
 }
 
 } // namespace mail

@@ -271,7 +271,8 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit
         const QString charset = spec.charset.trimmed().isEmpty() || !IsKnownCharset(spec.charset)
                                     ? QStringLiteral("utf-8")
                                     : spec.charset.trimmed();
-        GMimeObject* body = ComposeBody(spec, charset, sevenBit, &rc);
+        QList<EncodedFile> files;
+        GMimeObject* body = ComposeBody(spec, charset, sevenBit, &rc, &files);
         if (!body)
             return {};
         QByteArray out = MessageHeaders(spec, charset);
@@ -279,7 +280,12 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit
         g_object_unref(body);
         if (!out.endsWith('\n'))
             out.append('\n');
-        return ToCrLf(out);
+        if (files.isEmpty())
+            return ToCrLf(out);
+        QByteArray message = InsertFileContents(ToCrLf(out), files);
+        if (message.isEmpty())
+            rc = ComposeBodyProblem;
+        return message;
     } catch (const std::bad_alloc&) {
         rc = ComposeBodyProblem;
         return {};

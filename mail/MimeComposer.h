@@ -39,9 +39,14 @@ enum HeaderEncodingMode : qint32 { HeaderQuotedPrintable = 1, HeaderBase64 = 2 }
 QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit = false);
 
 // Reads an HTML file into spec.htmlBody (bodyFormat 1), with the local images it references as related
-// parts (cid:), and for mode 6 also a plain-text alternative in spec.bodyText. Remote URLs stay as they
-// are; files that are not images are not embedded. Returns an ImportBodyResult.
+// parts (cid:), and for mode 6 also a plain-text alternative in spec.bodyText. Remote URLs, cid: and
+// data: stay as they are. A local picture that cannot be embedded (missing, unreadable, not an image)
+// is left out, never sent as a reference to a local file: a picture element goes whole, on other
+// elements the attribute; its path goes to spec.leftOutPictures. Returns an ImportBodyResult.
 qint32 ImportBodyFile(MessageSpec& spec, const QString& htmlPath, qint32 mode);
+
+// True when ImportBodyFile embeds the file as a picture: a regular file that can be read and is an image.
+bool IsEmbeddablePicture(const QString& path);
 
 // Replaces every occurrence of macro in every body of the message (HTML, its text alternative, the
 // plain body). In the HTML body the value is HTML-escaped, so "A&B <Co>" shows as typed; the text

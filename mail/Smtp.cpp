@@ -182,6 +182,7 @@ void Smtp::ClearMessage(qint32 what) {
     if (what & 2) {
         m_spec.attachments.clear();
         m_spec.related.clear();
+        m_spec.leftOutPictures.clear();
         m_spec.bodyText.clear();
         m_spec.htmlBody.clear();
         m_spec.textAlternative = false;

@@ -132,7 +132,7 @@ private:
     qint32 OpenServer(const QString& host);
     qint32 Hello(SmtpConversation& c);
     qint32 Authenticate(SmtpConversation& c);
-    qint32 Transaction(const QByteArray& composed);
+    qint32 Transaction(QByteArray message);
     qint32 CloseConversation();
 
     MessageSpec m_spec;

@@ -69,6 +69,7 @@ public:
                          });
         QObject::connect(&socket, &QSslSocket::bytesWritten, &socket, [this](qint64 n) {
             lastWriteMs = clock.elapsed();
+            Wake(); // a message that goes out in pieces waits for room for the next one
             if (progressMax > 0) {
                 progressDone = qMin<qint64>(progressDone + n, progressMax);
                 emit o.Progress(qint32(progressDone), qint32(progressMax));

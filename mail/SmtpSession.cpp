@@ -11,6 +11,9 @@
 
 #include <gsasl.h>
 
+#include <limits>
+#include <utility>
+
 // The SMTP object's operations: connect, greet, authenticate, send, quit (the result codes are listed
 // in Smtp.cpp).
 
@@ -36,32 +39,73 @@ bool ValidEnvelopeAddress(const QString& address) {
     return true;
 }
 
-// The message as DATA carries it: every line ended by CR LF, a leading "." doubled, then ".".
-QByteArray DataBlock(const QByteArray& message) {
-    QByteArray out;
-    out.reserve(message.size() + message.size() / 64 + 8);
-    bool lineStart = true;
-    const char* p = message.constData();
-    const qsizetype n = message.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = p[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < n && p[i + 1] == '\n')
-                ++i;
-            out.append("\r\n", 2);
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && c == '.')
-            out.append('.');
-        out.append(c);
-        lineStart = false;
+// The message as DATA carries it, made a piece at a time: every line ended by CR LF, a leading "."
+// doubled, then ".". A large message goes out without a second copy of it in memory.
+class DataBlock {
+public:
+    explicit DataBlock(const QByteArray& message) : m_message(message) {}
+
+    // The size of the whole block.
+    qint64 size() const {
+        qint64 n = 0;
+        DataBlock counter(m_message);
+        counter.run(std::numeric_limits<qsizetype>::max(),
+                    [&n](const char*, qsizetype length) { n += length; });
+        return n;
     }
-    if (!lineStart)
-        out.append("\r\n", 2);
-    out.append(".\r\n", 3);
-    return out;
-}
+
+    bool atEnd() const { return m_done; }
+
+    // The next piece of the block, of about maxBytes.
+    QByteArray next(qsizetype maxBytes) {
+        QByteArray out;
+        out.reserve(maxBytes + 8);
+        run(maxBytes, [&out](const char* bytes, qsizetype length) { out.append(bytes, length); });
+        return out;
+    }
+
+private:
+    template <typename Out>
+    void run(qsizetype maxBytes, Out&& put) {
+        const char* p = m_message.constData();
+        const qsizetype n = m_message.size();
+        qsizetype written = 0;
+        while (m_at < n && written < maxBytes) {
+            const char c = p[m_at++];
+            if (c == '\r' || c == '\n') {
+                if (c == '\r' && m_at < n && p[m_at] == '\n')
+                    ++m_at;
+                put("\r\n", 2);
+                written += 2;
+                m_lineStart = true;
+                continue;
+            }
+            if (m_lineStart && c == '.') {
+                put(".", 1);
+                ++written;
+            }
+            // the rest of the line up to its end, or up to the piece's size, in one go
+            qsizetype end = m_at;
+            while (end < n && end - m_at < maxBytes - written && p[end] != '\r' && p[end] != '\n')
+                ++end;
+            put(p + m_at - 1, end - m_at + 1);
+            written += end - m_at + 1;
+            m_at = end;
+            m_lineStart = false;
+        }
+        if (m_at >= n && !m_done) {
+            if (!m_lineStart)
+                put("\r\n", 2);
+            put(".\r\n", 3);
+            m_done = true;
+        }
+    }
+
+    const QByteArray& m_message;
+    qsizetype m_at = 0;
+    bool m_lineStart = true;
+    bool m_done = false;
+};
 
 bool HasEightBit(const QByteArray& bytes) {
     for (char c : bytes) {
@@ -191,7 +235,7 @@ qint32 Smtp::Send() {
             m_connectFailure = rc;
     }
     if (rc == 0)
-        rc = Transaction(message);
+        rc = Transaction(std::move(message));
     if (oneShot && IsConnected()) {
         // The message's fate is decided by its own transaction; a failing QUIT is only logged.
         CloseConversation();
@@ -419,13 +463,13 @@ qint32 Smtp::Authenticate(SmtpConversation& c) {
     return rc;
 }
 
-qint32 Smtp::Transaction(const QByteArray& composed) {
+qint32 Smtp::Transaction(QByteArray message) {
     SmtpConversation& c = *m_conv;
-    QByteArray message = composed;
     const bool eightBit = HasEightBit(message);
     if (eightBit && !c.eightBitMime) {
         // A server without 8BITMIME may mangle 8-bit text: the message goes quoted-printable instead.
         qint32 rc = 0;
+        message = QByteArray();
         message = ComposeMessage(m_spec, &rc, true);
         if (rc != 0 || message.isEmpty())
             return rc != 0 ? rc : 4;
@@ -490,16 +534,29 @@ qint32 Smtp::Transaction(const QByteArray& composed) {
         rc = c.Command("RSET", reply);
         return rc != 0 ? rc : 4;
     }
-    const QByteArray data = DataBlock(message);
+    DataBlock data(message);
+    const qint64 size = data.size();
     c.progressDone = 0;
-    c.progressMax = data.size();
-    emit Progress(0, qint32(data.size()));
+    c.progressMax = size;
+    emit Progress(0, qint32(size));
     if (m_cancelled) {
         c.progressMax = 0;
         return c.Fail(20);
     }
-    c.socket.write(data);
-    emit ConnectLog(QStringLiteral("(%1 bytes of message)\r\n.\r\n").arg(data.size() - 3), 0);
+    // A piece at a time, the next one when the socket has taken most of the last: the socket never
+    // buffers a second copy of a large message.
+    constexpr qsizetype kPiece = 1024 * 1024;
+    for (;;) {
+        c.socket.write(data.next(kPiece));
+        if (data.atEnd())
+            break;
+        rc = c.Wait([&c] { return c.socket.bytesToWrite() < kPiece / 2; }, m_replyTimeout, 27, 16);
+        if (rc != 0) {
+            c.progressMax = 0;
+            return rc;
+        }
+    }
+    emit ConnectLog(QStringLiteral("(%1 bytes of message)\r\n.\r\n").arg(size - 3), 0);
     // Once the whole message is out, a cancel no longer decides: a message the server accepts is sent.
     rc = c.ReadReply(reply, true);
     c.progressMax = 0;

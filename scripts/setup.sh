@@ -31,6 +31,7 @@ TEST_PACKAGES=(
   dnsmasq-base             # the DNS peer of the DNS component's tests
   sqlcipher                # reads the shipped database from outside the program
   poppler-utils            # pdftotext reads what the print tests print to PDF
+  zlib1g-dev               # the update-check tests' compressed-answer server
   xvfb xauth               # a headless X server for the accessibility test
   dbus dbus-daemon at-spi2-core python3-pyatspi     # the accessibility test's session bus and AT-SPI
   desktop-file-utils       # validates the installed desktop entry

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 
 QString SubjectToFileName(const QString& text) {
     QString kept;
@@ -52,4 +53,28 @@ bool DeleteHistory() {
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
         all = QFile::remove(dir.filePath(name)) && all;
     return all;
+}
+
+QString CancelledRunLine(qint32 after) {
+    return after > 0 ? QStringLiteral("The sending process was cancelled after recipient #%1.").arg(after)
+                     : QStringLiteral("The sending process was cancelled before recipient #1.");
+}
+
+QString HistoryCancelNote(const QString& path) {
+    // The cancel line counts only where a run's own end put it: followed by the end line, the count
+    // lines and the file's last line end, so a server's reply quoted in the log cannot pass for one.
+    static const QRegularExpression end(
+        QStringLiteral("\r\nThe sending process was cancelled ((?:after|before) recipient #\\d+)\\.\r\n"
+                       "Personal Sending process has been completed\\.\r\n"
+                       "(?:\\d+ messages sent during process\\.\r\n)?"
+                       "(?:\\d+ messages failed during process\\.\r\n)?\r\n$"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    // A log may be large; its end lines are a few hundred bytes at most.
+    const qint64 tailSize = 512;
+    if (file.size() > tailSize && !file.seek(file.size() - tailSize))
+        return QString();
+    const QRegularExpressionMatch m = end.match(QString::fromUtf8(file.read(tailSize)));
+    return m.hasMatch() ? QStringLiteral("Cancelled ") + m.captured(1) : QString();
 }

@@ -25,3 +25,12 @@ QStringList ListHistoryLogs();
 
 // Deletes every file of the history folder (the folder stays). False when a file stayed.
 bool DeleteHistory();
+
+// The line a cancelled run writes before its end line, naming the position (in the group's reading
+// order) of the last recipient it dealt with; 0 when it dealt with none.
+QString CancelledRunLine(qint32 after);
+
+// The History Manager's mark for the row of a cancelled run: "Cancelled after recipient #N" (or
+// "Cancelled before recipient #1"), taken from the cancel line at the end of the finished log at `path`
+// (only its last bytes are read); "" for any other log.
+QString HistoryCancelNote(const QString& path);

@@ -32,14 +32,6 @@ const TextValue EncodingValues[] = {{"None", mail::EncodingNone},
                                     {"Quoted Printable", mail::EncodingQuotedPrintable},
                                     {"Base 64", mail::EncodingBase64}};
 
-// "Auth" is compared as a number: "1", "1.0" and " 1 " all switch authentication on; text that is no
-// number does not.
-bool AuthenticationOn() {
-    bool number = false;
-    const double value = GetSetting(Setting::AccountAuth).trimmed().toDouble(&number);
-    return number && value == 1.0;
-}
-
 using S = mail::Smtp;
 const TextValue NotifyValues[] = {
     {"Do whatever the server default is", S::DsnNotifyDefault},
@@ -61,6 +53,12 @@ void SetDeliveryStatus(mail::Smtp& smtp) {
         smtp.SetDsnReturn(ret);
 }
 } // namespace
+
+bool AuthenticationOn() {
+    bool number = false;
+    const double value = GetSetting(Setting::AccountAuth).trimmed().toDouble(&number);
+    return number && value == 1.0;
+}
 
 void SetAuthModeByText(mail::Smtp& smtp, const QString& text) {
     if (text == QLatin1String("AUTH LOGIN"))

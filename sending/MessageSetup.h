@@ -13,6 +13,11 @@ class Smtp;
 // text sets none.
 void SetAuthModeByText(mail::Smtp& smtp, const QString& text);
 
+// Whether the stored "Auth" switches authentication on. It is compared as a number: "1", "1.0" and " 1 "
+// all do; text that is no number does not. The account dialog reads it the same way, so it never shows
+// off (and then stores off, dropping the credentials) an account that runs log in with.
+bool AuthenticationOn();
+
 // "Torvale Velanto Ostrel " + major + "." + minor: the X-Mailer of every message.
 QString MailerName();
 

@@ -2,6 +2,7 @@
 
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "mail/MimeComposer.h"
 
 bool IsReplyOrForwardSubject(const QString& subject) {
     const QString three = subject.left(3).toUpper();
@@ -23,4 +24,42 @@ bool AccountIsComplete() {
             return false;
     }
     return true;
+}
+
+QStringList PicturesThatCannotBeRead(const QMap<QString, QString>& pictureFiles) {
+    QStringList files;
+    for (const QString& path : pictureFiles) {
+        if (!path.isEmpty() && !files.contains(path) && !mail::IsEmbeddablePicture(path))
+            files << path;
+    }
+    return files;
+}
+
+namespace {
+// The files one to a line; a long list names the first few and how many more there are.
+QString FileList(const QStringList& files) {
+    constexpr qsizetype kShown = 10;
+    QString list = files.mid(0, kShown).join(QStringLiteral("\r\n"));
+    if (files.size() > kShown)
+        list += QStringLiteral("\r\n... and %1 more").arg(files.size() - kShown);
+    return list;
+}
+} // namespace
+
+QString UnreadablePicturesQuestion(const QStringList& files) {
+    return QStringLiteral("The following pictures of this message cannot be read:\r\n\r\n") +
+           FileList(files) +
+           QStringLiteral(
+               "\r\n\r\nThe message would be sent without them. Are you sure you want to send it?");
+}
+
+QString UnreadablePicturesWarning(const QStringList& files) {
+    return QStringLiteral("The following pictures of this message cannot be read:\r\n\r\n") +
+           FileList(files) +
+           QStringLiteral("\r\n\r\nThe preview shows the message without them, as it would be sent.");
+}
+
+QString LeftOutPicturesLogText(const QStringList& files) {
+    return QStringLiteral("These pictures cannot be read and are left out of the messages: \"") +
+           files.join(QStringLiteral("\", \"")) + QStringLiteral("\".");
 }

@@ -12,6 +12,7 @@
 #include "sending/HistoryStore.h"
 #include "sending/MergeMacros.h"
 #include "sending/MessageSetup.h"
+#include "sending/SendCheckRules.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,6 +115,7 @@ struct SendRun::Message {
     QList<std::pair<QString, QString>> macros; // macro, column
     QString historyMessage;
     bool historyMessageSaved = false;
+    QStringList leftOutPictures; // as last said in the log
 };
 
 SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial, const QDateTime& start) {
@@ -221,8 +223,12 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
         // The one look at the cancel flag, before each row and after the last one: a cancel confirmed
         // while Connect ran, while a message went out or while the run yielded ends the run here, so no
         // message is started after the user said stop (its Send would even open a new connection).
-        if (m_cancelRequested)
+        if (m_cancelRequested) {
+            // Positions count in the whole group, as the partial range does; rows before the range
+            // were never the run's to send.
+            m_cancelledAfter = partial.enabled ? qMax(position - 1, partial.from - 1) : position - 1;
             return End::Cancelled;
+        }
         if (rows.Eof() || (partial.enabled && position > partial.to))
             return End::Normal;
         if (!partial.enabled || position >= partial.from)
@@ -249,6 +255,13 @@ void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
         const QString error = BodyImportErrorText(ApplyHtmlBody(smtp, message.htmlFile, message.rules));
         if (!error.isEmpty())
             append(error + CRLF + CRLF);
+        // Said once, and again only when the pictures left out change: not once per recipient.
+        const QStringList leftOut = smtp.Spec().leftOutPictures;
+        if (leftOut != message.leftOutPictures) {
+            message.leftOutPictures = leftOut;
+            if (!leftOut.isEmpty())
+                append(LeftOutPicturesLogText(leftOut) + CRLF + CRLF);
+        }
     }
     for (const auto& [macro, column] : std::as_const(message.macros))
         smtp.ReplaceMergeField(macro, row.Field(column), 1);
@@ -284,6 +297,10 @@ void SendRun::finish(End end) {
     if (end == End::Normal)
         smtp->ResetSession();
 
+    // A cancelled run says so, and where it stopped, so that a later look at the history shows that
+    // not everyone got the message and which Partial Sending range would resume it.
+    if (end == End::Cancelled)
+        append(CancelledRunLine(m_cancelledAfter) + CRLF);
     append(QStringLiteral("Personal Sending process has been completed.") + CRLF);
     if (m_sent > 0)
         append(QStringLiteral("%1 messages sent during process.").arg(m_sent) + CRLF);

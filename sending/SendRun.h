@@ -104,6 +104,7 @@ private:
     qint32 m_failed = 0;
     bool m_running = false;
     bool m_cancelRequested = false;
+    qint32 m_cancelledAfter = 0; // a cancelled run: the position of the last recipient it dealt with
     QString m_historyBase;
     QString m_stopReason;
     mail::Smtp* m_smtp = nullptr;

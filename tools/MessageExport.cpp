@@ -4,6 +4,8 @@
 #include "sending/MessageSetup.h"
 #include "sending/SendRun.h"
 
+#include <QFile>
+
 void BuildComposedMessage(mail::Smtp& smtp, const SendRunInput& input) {
     // The same set-up as a send run; server and authentication settings do not show in a saved file.
     SetUpSmtp(smtp, input.priority, input.readReceipt);
@@ -22,5 +24,15 @@ void BuildComposedMessage(mail::Smtp& smtp, const SendRunInput& input) {
 qint32 ExportComposedMessage(const SendRunInput& input, const QString& path) {
     mail::Smtp smtp;
     BuildComposedMessage(smtp, input);
-    return smtp.SaveMessageFile(path);
+    // A new file is the user's only before a byte of the message is in it: the save keeps the
+    // permissions of the file it replaces, and this empty one is what it replaces. A file that exists
+    // keeps the permissions its owner gave it.
+    QFile placeholder(path);
+    const bool made = !path.isEmpty() && placeholder.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                                                          QFile::ReadOwner | QFile::WriteOwner);
+    placeholder.close();
+    const qint32 result = smtp.SaveMessageFile(path);
+    if (result != 0 && made)
+        QFile::remove(path); // no empty file where the export failed
+    return result;
 }

@@ -10,7 +10,7 @@ class Smtp;
 }
 
 // Sets up smtp from the account settings and the message. For an HTML body the document is written
-// first (ComposerInput.h: to its own file, or to the temporary "Preview.htm").
+// first (ComposerInput.h: a copy in the temporary "Preview.htm").
 void BuildComposedMessage(mail::Smtp& smtp, const SendRunInput& input);
 
 // Builds the message and writes it to path, replacing an existing file only once the new one is

@@ -98,7 +98,9 @@ ExtractOutcome RunExtract(const ExtractRequest& request) {
     if (!request.bodyFolder.isEmpty()) {
         const QString bodyFile = QDir(request.bodyFolder).filePath(QStringLiteral("Body.txt"));
         const QByteArray text = message.GetTextBodyUtf8();
-        if (!QDir().mkpath(request.bodyFolder) || !WriteFileAtomically(bodyFile, {text, "\r\n"}))
+        // The message's text, as private as the rest of what is taken out of it.
+        if (!MakeFolderPath(request.bodyFolder) ||
+            !WriteFileAtomically(bodyFile, {text, "\r\n"}, /*privateFile=*/true))
             outcome.notWritten << bodyFile;
         if (!work.isEmpty() && !CopyFolderContents(work, request.bodyFolder, /*overwrite=*/false))
             outcome.notWritten << request.bodyFolder;

@@ -60,7 +60,7 @@ QString MakeWorkFolder(const QDateTime& when) {
             QDir(entry.absoluteFilePath()).removeRecursively();
     }
     QDir dir(temp);
-    if (!dir.exists(name) && !dir.mkdir(name))
+    if (!dir.exists(name) && !dir.mkdir(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return QString();
     const QFileInfo made(temp + name);
     if (!made.isDir() || made.isSymLink())
@@ -92,9 +92,27 @@ bool IsDirectlyInside(const QString& folder, const QString& path) {
            info.fileName() != QLatin1String(".");
 }
 
+bool MakeFolderPath(const QString& folder) {
+    QString path = QDir::cleanPath(QDir().absoluteFilePath(folder));
+    QStringList missing;
+    while (!QFileInfo(path).isDir()) {
+        missing.prepend(path);
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            break;
+        path.truncate(slash);
+    }
+    for (const QString& made : missing) {
+        if (!QDir().mkdir(made, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+            !QFileInfo(made).isDir())
+            return false;
+    }
+    return true;
+}
+
 QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index) {
     const QString& folder = names.Folder();
-    if (!QDir().mkpath(folder))
+    if (!MakeFolderPath(folder))
         return QString();
     const QString fallback =
         QStringLiteral("part%1%2").arg(index + 1).arg(mail::ExtensionForType(part.PartContentType()));
@@ -114,9 +132,33 @@ QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index) 
     return QString();
 }
 
+namespace {
+
+// Copies one file into a new file, in blocks (a large picture is never held whole), without the flush
+// to disk QFile::copy makes for each file. An incomplete copy is removed.
+bool CopyIntoNewFile(const QString& source, const QString& target) {
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) ||
+        !out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return false;
+    bool ok = true;
+    while (ok && !in.atEnd()) {
+        const QByteArray block = in.read(1 << 20);
+        ok = in.error() == QFileDevice::NoError && out.write(block) == block.size();
+    }
+    out.close();
+    if (ok && out.error() == QFileDevice::NoError)
+        return true;
+    out.remove();
+    return false;
+}
+
+} // namespace
+
 bool CopyFolderContents(const QString& source, const QString& destination, bool overwrite) {
     const QDir from(source);
-    if (!from.exists() || !QDir().mkpath(destination))
+    if (!from.exists() || !MakeFolderPath(destination))
         return false;
     bool ok = true;
     std::optional<FolderNames> names;
@@ -140,20 +182,20 @@ bool CopyFolderContents(const QString& source, const QString& destination, bool 
         }
         if (existing.exists())
             QFile::remove(target);
-        ok = QFile::copy(entry.absoluteFilePath(), target) && ok;
+        ok = CopyIntoNewFile(entry.absoluteFilePath(), target) && ok;
     }
     return ok;
 }
 
 QString CopyBodyFolderInto(const QString& bodyFolder, const QString& destination) {
-    if (!QDir().mkpath(destination))
+    if (!MakeFolderPath(destination))
         return QString();
     const QString name = QFileInfo(bodyFolder).fileName();
     QString target = QDir(destination).filePath(name);
     const QFileInfo there(target);
     if ((there.exists() || there.isSymLink()) && (!there.isDir() || there.isSymLink()))
         target = QDir(destination).filePath(FreeFileNameIn(destination, name, name));
-    return CopyFolderContents(bodyFolder, target) ? target : QString();
+    return CopyFolderContents(bodyFolder, target) && SyncFileSystemOf(target) ? target : QString();
 }
 
 bool SyncFileSystemOf(const QString& folder) {

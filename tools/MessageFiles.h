@@ -52,19 +52,27 @@ QString FreeFileNameIn(const QString& folder, const QString& partName, const QSt
 // True when path names a file directly inside folder (both resolved, links included).
 bool IsDirectlyInside(const QString& folder, const QString& path);
 
+// Makes the folder and those above it that are missing, each the user's only (0700) whatever the
+// umask: they are to hold the user's mail. Folders that exist stay as they are. False when it is not a
+// folder at the end.
+bool MakeFolderPath(const QString& folder);
+
 // Saves a part into a new file of the folder under a free name; when the file system refuses that
-// name, under the fallback name instead. Nothing is flushed to disk file by file (see
-// SyncFileSystemOf). Returns the path written, or "" when the part could not be saved at all.
+// name, under the fallback name instead; the file and the folder when it is made are the user's only.
+// Nothing is flushed to disk file by file (see SyncFileSystemOf). Returns the path written, or "" when the
+// part could not be saved at all.
 QString SavePartInto(FolderNames& names, const mail::BodyPart& part, int index);
 
 // Copies every file and folder inside source into destination (created when missing). With overwrite,
 // files of the same names are replaced; without, an entry whose name is taken gets a free one
-// ("Body1 (2)"). Links are neither copied nor written through. False when something was not copied.
+// ("Body1 (2)"). Links are neither copied nor written through. The copies and the folders made are the
+// user's only. Nothing is flushed to disk file by file (see SyncFileSystemOf). False when something was
+// not copied.
 bool CopyFolderContents(const QString& source, const QString& destination, bool overwrite = true);
 
 // Copies a body folder into destination under its own name: into the folder of that name left by an
 // earlier copy, or under a free name when something else has it (an attachment named "Body1"). The
-// path of the copy, or "" when it could not be made completely.
+// path of the copy once it is on disk, or "" when it could not be made completely.
 QString CopyBodyFolderInto(const QString& bodyFolder, const QString& destination);
 
 // Waits until what was written to the file system that holds folder is on disk: once after many new

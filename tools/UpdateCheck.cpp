@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QList>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -71,14 +72,30 @@ double LeadingNumber(const QString& raw) {
 
 constexpr qint64 ReplyReadBufferBytes = 16 * 1024;
 
-// One manager for every fetch of the program's life. Destroying a manager waits (up to seconds) for
-// its network thread, which may still be busy with what a hostile server sent: a fetch must end at its
-// time-out, not that much later.
-QNetworkAccessManager& SharedNetworkManager() {
+// The manager of the fetches, kept from one to the next while they end well.
+QPointer<QNetworkAccessManager>& CurrentManager() {
     static QPointer<QNetworkAccessManager> manager;
-    if (!manager)
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-    return *manager;
+    return manager;
+}
+
+QNetworkAccessManager* NetworkManager() {
+    QPointer<QNetworkAccessManager>& current = CurrentManager();
+    if (!current)
+        current = new QNetworkAccessManager(QCoreApplication::instance());
+    return current;
+}
+
+// A fetch given up before its answer ended leaves its connection to the manager's network thread, which
+// may stay busy with it for as long as the server sends: it reads a header line to its end before it
+// looks at anything else, our abort included. The next fetch must not queue behind that, so the
+// manager takes no more fetches. Nor is it destroyed: that waits seconds for the busy thread, here and
+// at the program's end. It stays parked (reachable, never freed) and a fresh manager takes over.
+void RetireManager(QNetworkAccessManager* manager) {
+    static auto* parked = new QList<QNetworkAccessManager*>;
+    if (CurrentManager() == manager)
+        CurrentManager().clear();
+    manager->setParent(nullptr);
+    parked->append(manager);
 }
 
 int& FetchTimeout() {
@@ -130,7 +147,12 @@ UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    QNetworkReply* reply = SharedNetworkManager().get(request);
+    // The answer as it is on the wire, so the cap counts what we hold: a compressed answer would be
+    // inflated by Qt without bound (a megabyte of gzip is a gigabyte of zeros), so none is asked for
+    // and one sent anyway is refused.
+    request.setRawHeader("Accept-Encoding", "identity");
+    QNetworkAccessManager* manager = NetworkManager();
+    QNetworkReply* reply = manager->get(request);
     // The network thread takes no more than this ahead of our reads; without a bound it would take in
     // whatever the server sends while this thread is busy, long before the cap can be checked.
     reply->setReadBufferSize(ReplyReadBufferBytes);
@@ -138,6 +160,7 @@ UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
 
     bool tooLarge = false;
     bool timedOut = false;
+    bool compressed = false;
     QByteArray body;
     QEventLoop loop;
     QTimer timer;
@@ -147,6 +170,12 @@ UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
         reply->abort();
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+        const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+        if (!encoding.isEmpty() && encoding != "identity") {
+            compressed = true;
+            reply->abort();
+            return;
+        }
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > MaxUpdateFileBytes) {
             tooLarge = true;
@@ -175,6 +204,8 @@ UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (tooLarge)
         result.outcome = UpdateFetchResult::TooLarge;
+    else if (compressed)
+        result.outcome = UpdateFetchResult::NetworkError;
     else if (timedOut)
         result.outcome = UpdateFetchResult::TimedOut;
     else if (m_aborted)
@@ -190,6 +221,8 @@ UpdateFetchResult UpdateFetcher::Fetch(const QUrl& url) {
     m_reply = nullptr;
     reply->disconnect();
     delete reply;
+    if (tooLarge || timedOut || compressed || m_aborted)
+        RetireManager(manager);
     return result;
 }
 

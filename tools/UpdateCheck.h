@@ -39,7 +39,8 @@ inline constexpr qint64 MaxUpdateFileBytes = 32767;
 
 // Fetches one address synchronously: a nested event loop runs until the answer is complete, refused
 // or the time-out (for the whole fetch) has passed, so the window keeps painting meanwhile. Only a
-// complete 2xx answer of at most MaxUpdateFileBytes counts as Ok.
+// complete 2xx answer of at most MaxUpdateFileBytes counts as Ok; a compressed answer is a NetworkError.
+// A fetch never waits on one given up before it.
 class UpdateFetcher {
 public:
     explicit UpdateFetcher(int timeoutMs);

@@ -32,7 +32,7 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text, QM
                                         QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) {
     if (hook())
-        return hook()({icon, text, buttons});
+        return hook()({icon, text, buttons, defaultButton});
     QMessageBox box(icon, QString::fromLatin1(ApplicationTitle), text, buttons, parent);
     // The texts carry what the user typed or chose (paths, names, addresses): never read as markup.
     box.setTextFormat(Qt::PlainText);

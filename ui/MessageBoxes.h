@@ -12,6 +12,7 @@ struct MessageBoxRequest {
     QMessageBox::Icon icon;
     QString text;
     QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon,

@@ -3,7 +3,6 @@
 #include "core/Paths.h"
 #include "editor/HtmlEditor.h"
 #include "ui/Composer.h"
-#include "ui/OutputFiles.h"
 
 #include <QFile>
 #include <QPointer>
@@ -13,18 +12,15 @@ namespace {
 QString WriteEditorBody(HtmlEditor* editor) {
     if (!editor)
         return QString();
-    // An untitled document is written to the temporary preview file; a document with a file of its
-    // own is written to that file, and the body is taken from wherever the editor now says it lives.
-    // A locked document is never replaced by this copy (root could write it): its body goes to the
-    // temporary file too, where the editor references its pictures by their full paths.
+    // The body always goes to the private temporary file, never over the document's own file: that
+    // file must stay as the user last saved it, or the close's "No" could no longer undo the edits.
+    // The copy names every picture by its full path, so the pictures beside the document are found.
     const QString preview = TempFolder() + QStringLiteral("Preview.htm");
     QFile::setPermissions(preview, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(preview);
-    const QString current = editor->CurrentDocumentPath();
-    const QString body = current.isEmpty() || IsLockedFile(current) ? preview : current;
-    if (!editor->SaveCopy(body))
+    if (!editor->SaveCopy(preview))
         return QString();
-    return body;
+    return preview;
 }
 
 } // namespace

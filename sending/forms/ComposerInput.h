@@ -5,5 +5,5 @@
 class Composer;
 
 // The composer's fields when a run starts; the body is taken from its editor when the run asks for it
-// (the editor saves to the temporary "Preview.htm" when the document has no file of its own).
+// (a copy in the temporary "Preview.htm"; the document's own file is never written).
 SendRunInput SendRunInputFrom(const Composer& composer);

@@ -258,7 +258,7 @@ void EmailManagerForm::loadValues() {
     SetUncutText(m_email, GetSetting(Setting::AccountEmail));
     SetUncutText(m_server, GetSetting(Setting::AccountServer));
     SetUncutText(m_port, GetSetting(Setting::AccountPort));
-    m_auth->setChecked(GetSetting(Setting::AccountAuth) == QLatin1String("1"));
+    m_auth->setChecked(AuthenticationOn());
     SetUncutText(m_username, GetSetting(Setting::AccountUsername));
     SetUncutText(m_password, GetSetting(Setting::AccountPassword));
     ShowText(m_authMode, GetSetting(Setting::AccountAuthMode));

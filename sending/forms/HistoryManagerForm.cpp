@@ -61,7 +61,12 @@ HistoryManagerForm::HistoryManagerForm(QWidget* parent) : QDialog(parent) {
         const int row = m_grid->rowCount();
         m_grid->insertRow(row);
         m_grid->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
-        m_grid->setItem(row, 1, new QTableWidgetItem(HistoryDetails(name)));
+        // A cancelled run is marked, so nobody takes it for a run that reached everyone.
+        QString details = HistoryDetails(name);
+        const QString cancelled = HistoryCancelNote(HistoryFolder() + name);
+        if (!cancelled.isEmpty())
+            details += QStringLiteral(" - ") + cancelled;
+        m_grid->setItem(row, 1, new QTableWidgetItem(details));
     }
     // A subject may take 64 characters: the column grows to the longest row (the grid scrolls sideways)
     // rather than cutting the text off.

@@ -70,5 +70,16 @@ bool RunSendChecks(QWidget* parent, Composer& composer) {
     if (IsEmptyBodyText(body) &&
         !Ask(parent, editor, QStringLiteral("Are you sure you want to send an empty message?")))
         return false;
+    // A picture that cannot be read would be left out of every message; No is the default answer.
+    const QStringList pictures = composer.Format() == QLatin1String("HTML") && editor
+                                     ? PicturesThatCannotBeRead(editor->PictureFiles())
+                                     : QStringList();
+    if (!pictures.isEmpty() &&
+        ShowMessage(parent, UnreadablePicturesQuestion(pictures), QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        if (editor)
+            editor->setFocus();
+        return false;
+    }
     return true;
 }

@@ -111,6 +111,8 @@ SendMailForm1::SendMailForm1(QWidget* parent)
     m_textSubject->setObjectName(QStringLiteral("TextSubject"));
     m_textSubject->setMaxLength(std::numeric_limits<int>::max());
     m_textSubject->hide();
+    // Hidden, yet still in the window's accessible tree: a screen reader that lists it reads a name.
+    NameControl(m_textSubject, QStringLiteral("Subject"));
 
     m_send = new QPushButton(QStringLiteral("Send"), this);
     m_send->setObjectName(QStringLiteral("SendButton"));

@@ -60,7 +60,8 @@ TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
     if (session.isEmpty())
         GTEST_SKIP() << "no D-Bus session can be started: dbus-run-session is missing (package dbus-daemon)";
 
-    // An account and a group, so the commands that need them open their windows instead of a message.
+    // An account and a group with a recipient, so the commands and buttons that need them open their
+    // windows instead of a message.
     testenv::ClearSettings();
     const QString data =
         ResolveDataPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QString());
@@ -77,6 +78,10 @@ TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
         Connection db;
         ASSERT_TRUE(db.Open());
         ASSERT_EQ(db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('Friends')")),
+                  1);
+        ASSERT_EQ(db.ExecuteWrite(
+                      QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName]) SELECT [ID], "
+                                     "'bob@example.com', 'Bob' FROM [Groups] WHERE [GroupName] = 'Friends'")),
                   1);
     }
 
@@ -114,5 +119,12 @@ TEST(Accessibility, EveryInputOfEveryWindowOfTheMenusHasAName) {
     for (const char* window : {"Network Tools (Network Tools)", "Import Recipients (Import Recipients)",
                                "Export Recipients (Export Recipients)",
                                "Technical Support (Technical Support)", "Print (Print)", "Body (Body)"})
+        EXPECT_TRUE(output.contains(QLatin1String(window))) << window << "\n" << output.toStdString();
+    // The windows reached only through a button of another window were opened and checked too.
+    for (const char* window :
+         {"> New Group (New Group)", "> Rename Group (Rename Group)", "> Add Recipient (Add Recipient)",
+          "> Modify Recipient (Modify Recipient)", "> Search Recipient (Search Recipient)",
+          "main window > Send (Send Mail)", "> Partial Sending (Partial Sending)",
+          "> System Info (System Information)", "> Browse for the queue directory ("})
         EXPECT_TRUE(output.contains(QLatin1String(window))) << window << "\n" << output.toStdString();
 }

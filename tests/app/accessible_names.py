@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Starts Velanto with Qt's accessibility bridge on and checks, through the AT-SPI bus as a screen reader
-sees it, that every input control of the main window, of the Email Manager and of every window the menus
-open has a name, that the Email Manager's authentication box reacts to a screen reader's Toggle action,
+sees it, that every input control of the main window, of the Email Manager, of every window the menus
+open and of the windows their buttons open (and the sending window's) has a name, that the Email Manager's authentication box reacts to a screen reader's Toggle action,
 and what the CAPS and NUM panes show at start.
 
 Run inside a private D-Bus session (dbus-run-session) on an X display: argv[1] is the Velanto program.
@@ -60,7 +60,9 @@ def children(node):
 def find(node, predicate, depth=0):
     if predicate(node):
         return node
-    if depth > 20:
+    # The items of a combo box's list are no window's buttons or labels: reading a country list item by
+    # item would cost a round trip each.
+    if depth > 20 or node.getRoleName() == "combo box":
         return None
     for child in children(node):
         hit = find(child, predicate, depth + 1)
@@ -121,7 +123,9 @@ def unnamed_controls_once(window, pyatspi):
             found.append(node)
             name = node.name or ""
             items = set()
-            if role == pyatspi.ROLE_COMBO_BOX:
+            # A box that reads its label's text is named by it, whatever it offers; only the others
+            # have their items read, one round trip each.
+            if role == pyatspi.ROLE_COMBO_BOX and not reads_its_label(node, name, pyatspi):
                 for lst in children(node):
                     items |= {item.name for item in children(lst)}
             if not name.strip():
@@ -141,6 +145,17 @@ def unnamed_controls_once(window, pyatspi):
         if len(nodes) > 1:
             offenders += [f"{where(n)}: reads only its frame's title {n.name!r}" for n in nodes]
     return found, offenders
+
+
+def reads_its_label(node, name, pyatspi):
+    """Whether node's name is the text of a label that labels it ("Country :" names "Country")."""
+    for relation in node.getRelationSet():
+        if relation.getRelationType() != pyatspi.RELATION_LABELLED_BY:
+            continue
+        for i in range(relation.getNTargets()):
+            if plain(relation.getTarget(i).name).rstrip(":").strip() == name:
+                return True
+    return False
 
 
 def toggled_authentication(dialog, pyatspi):
@@ -186,7 +201,58 @@ NO_WINDOW_MENUS = {"Merge"}
 # Buttons that close a window without changing anything, in the order they are tried.
 CLOSERS = ["Cancel", "Close", "OK", "No"]
 # Questions a command asks before its window: answered with the button that goes on to that window.
-GO_ON = {"Please consider your environmental responsibility before printing.": "Yes"}
+GO_ON = {"Please consider your environmental responsibility before printing.": "Yes",
+         "This message has no subject.": "Yes", "Are you sure you want to send an empty message?": "Yes"}
+# Windows reached only from inside another window: the buttons that open them, by the caption of the
+# window they are in, in the order they are pressed. Each is left through its closing button: none of
+# them sends mail or reaches the network, and those that would change the user's data are cancelled.
+INNER_WINDOWS = {
+    "Group Manager": ["New Group", "Rename Group", "Add Recipient", "Modify Recipient", "Search Recipient"],
+    "Email Manager": ["Browse for the queue directory"],
+    "Send Mail": ["Partial Sending"],
+    "About Torvale Velanto": ["System Info"],
+    "Body": ["Background Color Picker"],
+}
+# The file dialogs that the picture, import, export and support windows open are the one File > Open
+# shows, checked there; the colour dialog of the Font window is the Body window's.
+# Buttons of the main window whose windows no menu opens.
+MAIN_WINDOW_BUTTONS = ["Send"]
+
+
+def choose_first_group(window, pyatspi):
+    """The Group Manager opens with no group chosen: its first group is chosen with the keyboard, as a
+    user would, so the recipient windows open instead of a message. Waits until the group's
+    recipients are shown."""
+    groups = find(window, lambda n: n.getRole() == pyatspi.ROLE_COMBO_BOX)
+    grid = find(window, lambda n: n.getRole() in (pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE))
+    if groups is None or grid is None:
+        return
+    groups.queryComponent().grabFocus()
+    pyatspi.Registry.generateKeyboardEvent(0xFF54, None, pyatspi.KEY_SYM)  # XK_Down
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline and not grid.getState().contains(pyatspi.STATE_ENABLED):
+        time.sleep(0.05)
+
+
+def choose_third_party(window, pyatspi):
+    """The queue directory's button is on only for 3rd Party Sending: that method is chosen (and
+    cancelled with the window)."""
+    radio = find(window, lambda n: n.getRole() == pyatspi.ROLE_RADIO_BUTTON and n.name == "3rd Party Sending")
+    if radio is None:
+        return
+    action = radio.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    action.doAction(names.index("Press") if "Press" in names else names.index("Toggle"))
+    browse = find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and
+                  n.name == "Browse for the queue directory")
+    deadline = time.monotonic() + 5
+    while browse is not None and time.monotonic() < deadline and \
+            not browse.getState().contains(pyatspi.STATE_ENABLED):
+        time.sleep(0.05)
+
+
+# What a window needs before its buttons open their windows.
+PREPARE = {"Group Manager": choose_first_group, "Email Manager": choose_third_party}
 
 
 def plain(name):
@@ -272,7 +338,8 @@ def message_text(window, pyatspi):
 
 
 def check_menu_windows(app, main_window, actions, pyatspi):
-    """Runs each command of the menus and checks the window it opens, then closes that window."""
+    """Runs each command of the menus and checks the window it opens, and the windows reached from its
+    buttons, then closes that window."""
     failures, checked = [], 0
     bar = find(main_window, lambda n: n.getRole() == pyatspi.ROLE_MENU_BAR)
     if bar is None:
@@ -285,23 +352,62 @@ def check_menu_windows(app, main_window, actions, pyatspi):
         if window is None:
             failures.append(f"{path}: opened no window (list it among the commands without one)")
             continue
-        while window is not None:
-            time.sleep(0.2)  # the window fills its controls as it loads
-            found, offenders = unnamed_controls(window, pyatspi)
-            checked += 1
-            text = message_text(window, pyatspi) if len(found) == 0 else ""
-            said = f" saying {text!r}" if text else ""
-            print(f"{path} ({plain(window.name)}{said}): {len(found)} input controls")
-            failures += [f"{path}: {o}" for o in offenders]
-            go_on = next((button for question, button in GO_ON.items() if text.startswith(question)), None)
-            if go_on is None:
-                # A window without a closing button (a viewer beside the main window) stays open; the
-                # next command's window is told from it all the same.
-                close_window(app, window, actions, pyatspi)
-                break
-            before = {w.path for w in windows(app, pyatspi)}
-            press(window, go_on, actions, pyatspi)
-            window = new_window(app, before, pyatspi)
+        more, count = follow(app, window, path, actions, pyatspi)
+        failures += more
+        checked += count
+    return failures, checked
+
+
+def follow(app, window, path, actions, pyatspi, opened_from=()):
+    """Checks window, answers the questions that lead on to the window behind them, opens and checks the
+    windows its buttons open, and closes what it opened. Returns the failures and the windows checked."""
+    failures, checked = [], 0
+    while window is not None:
+        time.sleep(0.1)  # the window fills its controls as it loads
+        found, offenders = unnamed_controls(window, pyatspi)
+        checked += 1
+        text = message_text(window, pyatspi) if len(found) == 0 else ""
+        said = f" saying {text!r}" if text else ""
+        print(f"{path} ({plain(window.name)}{said}): {len(found)} input controls")
+        failures += [f"{path}: {o}" for o in offenders]
+        go_on = next((button for question, button in GO_ON.items() if text.startswith(question)), None)
+        if go_on is None:
+            # A window that shares its opener's caption (a file dialog titled for its purpose) is not
+            # taken for the opener again.
+            if plain(window.name) not in opened_from:
+                more, count = check_inner_windows(app, window, path, actions, pyatspi, opened_from)
+                failures += more
+                checked += count
+            # A window without a closing button (a viewer beside the main window) stays open; the
+            # next command's window is told from it all the same.
+            close_window(app, window, actions, pyatspi)
+            break
+        before = {w.path for w in windows(app, pyatspi)}
+        press(window, go_on, actions, pyatspi)
+        window = new_window(app, before, pyatspi)
+    return failures, checked
+
+
+def check_inner_windows(app, window, path, actions, pyatspi, opened_from, buttons=None):
+    """Opens each window that window's buttons (those listed in INNER_WINDOWS unless given) open,
+    checks and closes it."""
+    failures, checked = [], 0
+    caption = plain(window.name)
+    if caption in PREPARE:
+        PREPARE[caption](window, pyatspi)
+    for button in INNER_WINDOWS.get(caption, []) if buttons is None else buttons:
+        before = {w.path for w in windows(app, pyatspi)}
+        inner_path = f"{path} > {button}"
+        if not press(window, button, actions, pyatspi):
+            failures.append(f"{inner_path}: the button is missing or disabled")
+            continue
+        inner = new_window(app, before, pyatspi)
+        if inner is None:
+            failures.append(f"{inner_path}: opened no window")
+            continue
+        more, count = follow(app, inner, inner_path, actions, pyatspi, opened_from + (caption,))
+        failures += more
+        checked += count
     return failures, checked
 
 
@@ -382,6 +488,10 @@ def main():
         actions = Actions()
         close_window(app, dialog, actions, pyatspi)
         menu_failures, checked = check_menu_windows(app, main_window, actions, pyatspi)
+        more, count = check_inner_windows(app, main_window, "main window", actions, pyatspi, (),
+                                          MAIN_WINDOW_BUTTONS)
+        menu_failures += more
+        checked += count
         print(f"menus: {checked} windows checked")
         failures += menu_failures
     finally:

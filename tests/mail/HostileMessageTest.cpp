@@ -1,14 +1,18 @@
 // Hostile message files made on the spot: each must be read within a few seconds and with a memory
-// growth under ten times its size, and must keep every part it holds.
+// growth under ten times its size, and must keep every part it holds. A large attachment is sent within
+// three times its size.
 #include "mail/MailCharsets.h"
 #include "mail/Message.h"
 #include "mail/MimeSupport.h"
+#include "mail/Smtp.h"
 #include "tests/mail/MimeTestSupport.h"
+#include "tests/mail/SmtpPeers.h"
 #include "tests/support/ProcessMeasures.h"
 #include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <gtest/gtest.h>
 
@@ -470,5 +474,47 @@ TEST_F(HostileMessage, WildMessagesGiveTheirCodeBodyAndSafeParts) {
         // the work folder is the only thing the parser writes to
         EXPECT_EQ(QStringList({QStringLiteral("hostile.eml"), QStringLiteral("work")}),
                   QDir(folder.path(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+    }
+}
+
+// A large attachment goes out as one encoded copy, streamed to the server in pieces: the file, the
+// message and what is on its way to the socket together stay under three times the file's size.
+TEST(LargeAttachment, SendsWithLessThanThreeTimesItsSize) {
+    if (!QFileInfo::exists(QStringLiteral("/usr/sbin/smtp-sink")))
+        GTEST_SKIP() << "smtp-sink is missing";
+    smtptest::SinkPeer sink;
+    ASSERT_TRUE(sink.ok());
+    Folder folder;
+    const qsizetype size = 48 * 1024 * 1024;
+    QString path;
+    {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>((i * 131 + i / 4093) & 0xFF);
+        path = folder.write(QStringLiteral("big.bin"), bytes);
+    }
+    Smtp smtp;
+    smtp.SetTimeouts(30000, 30000, 30000);
+    smtp.SetMailServer(QStringLiteral("127.0.0.1"));
+    smtp.SetPort(sink.port());
+    smtp.SetFromAddress(QStringLiteral("sender@sender.test"));
+    smtp.AddRecipient(QString(), QStringLiteral("r@rcpt.test"), 1);
+    smtp.SetBodyText(QStringLiteral("see the file"));
+    ASSERT_EQ(smtp.AttachFile(path, QString(), AttachBase64), 0);
+    qint32 lastProgress = 0;
+    qint32 progressMax = 0;
+    QObject::connect(&smtp, &Smtp::Progress, [&](qint32 value, qint32 max) {
+        lastProgress = value;
+        progressMax = max;
+    });
+
+    testenv::ResetPeakMemory();
+    const qint64 before = testenv::StatusKb("VmRSS:") * 1024;
+    ASSERT_EQ(smtp.Send(), 0);
+    const qint64 growth = testenv::StatusKb("VmHWM:") * 1024 - before;
+    EXPECT_GT(progressMax, size * 4 / 3) << "the whole encoded file went out";
+    EXPECT_EQ(lastProgress, progressMax);
+    if (!kSanitized) {
+        EXPECT_LT(growth, 3 * size) << "bytes of memory for an attachment of " << size << " bytes";
     }
 }

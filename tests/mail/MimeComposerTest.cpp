@@ -6,6 +6,7 @@
 #include "mail/Message.h"
 #include "mail/MimeComposer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -89,7 +90,7 @@ TEST(MimeComposer, HtmlBodyWithImagesAlternativeAndAttachmentsReadsBackExactly) 
     ASSERT_EQ(spec.related.size(), 1) << "one part per image file; a non-image is not embedded";
     EXPECT_TRUE(spec.htmlBody.contains(QStringLiteral("src=\"cid:") + spec.related.at(0).contentId));
     EXPECT_TRUE(spec.htmlBody.contains(QStringLiteral("src='cid:") + spec.related.at(0).contentId));
-    EXPECT_TRUE(spec.htmlBody.contains(QStringLiteral("src=\"fake.png\"")));
+    EXPECT_FALSE(spec.htmlBody.contains(QStringLiteral("fake.png"))) << "never a reference to a local file";
     EXPECT_TRUE(spec.htmlBody.contains(QStringLiteral("http://example.org/remote.png")));
     ASSERT_EQ(ReplaceMergeField(spec, QStringLiteral("$*MergeFirstName*$"), QStringLiteral("Eva")), 0);
     spec.attachments = {{binPath, AttachBase64},
@@ -490,4 +491,123 @@ TEST(MimeComposer, UnencodedHtmlNeverHoldsItsPicturesBoundary) {
     EXPECT_TRUE(html.contains(QStringLiteral("--K3B4C7D1E9_=_R--"))) << html.toStdString();
     EXPECT_TRUE(html.contains(QStringLiteral("<p>end</p>"))) << html.toStdString();
     EXPECT_EQ(LeafBytes(leaves[1]), png);
+}
+
+// A line of quoted-printable never begins with ".", after a line break or after a soft one: the message
+// stays whole even where the transport does not dot-stuff, and a line of one dot never ends it. A
+// leading dot goes as "=2E"; the text reads back unchanged.
+TEST(MimeComposer, QuotedPrintableNeverStartsALineWithADot) {
+    Folder folder;
+    QString text = QStringLiteral(".first\n.\n..two\n");
+    for (int length = 70; length <= 80; ++length)
+        text += QString(length, QLatin1Char('a')) + QStringLiteral(".b.\n");
+    MessageSpec spec = BaseSpec();
+    spec.charset = QStringLiteral("utf-8");
+    spec.bodyText = text;
+    spec.bodyEncoding = EncodingQuotedPrintable;
+    spec.attachments = {{folder.write(QStringLiteral("dots.bin"), text.toUtf8().replace("\n", "\r\n")),
+                         AttachQuotedPrintable}};
+    qint32 rc = -1;
+    const QByteArray bytes = ComposeMessage(spec, &rc);
+    ASSERT_EQ(rc, 0);
+    EXPECT_TRUE(bytes.contains("\r\n=2Efirst\r\n=2E\r\n=2E.two\r\n")) << bytes.constData();
+    for (const QByteArray& line : bytes.split('\n'))
+        EXPECT_FALSE(line.startsWith('.')) << line.constData();
+    const QList<QJsonObject> leaves = PythonLeaves(PythonSummary(bytes));
+    ASSERT_EQ(leaves.size(), 2);
+    EXPECT_EQ(Normalized(leaves[0].value(QStringLiteral("text")).toString()), text);
+    EXPECT_EQ(LeafBytes(leaves[1]), text.toUtf8().replace("\n", "\r\n"));
+}
+
+// An attached message is never encoded (RFC 2046): it goes 7bit or 8bit when its lines allow, so a
+// reader sees it as a message with its headers; otherwise it goes as plain bytes in the chosen encoding.
+TEST(MimeComposer, AttachedMessagesTravelAsTheyAre) {
+    Folder folder;
+    const QByteArray head =
+        "From: Anna <anna@example.org>\nTo: Bob <bob@example.org>\nSubject: Forwarded offer\n"
+        "MIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n\n";
+    const QByteArray ascii = head + "Hello\n.\nend\n";
+    const QByteArray eightBit = QByteArray(head).replace("\n", "\r\n") + "Gr\xc3\xbc\xc3\x9f"
+                                                                         "e\r\n.\r\nend\r\n";
+    struct Case {
+        const char* label;
+        QByteArray bytes;
+        qint32 encoding;
+        bool sevenBit;
+        const char* type;
+        const char* cte;
+    } cases[] = {
+        {"ASCII, base64 chosen", ascii, AttachBase64, false, "message/rfc822", "7bit"},
+        {"8-bit, quoted-printable chosen", eightBit, AttachQuotedPrintable, false, "message/rfc822", "8bit"},
+        {"8-bit for a 7-bit server", eightBit, AttachNone, true, "application/octet-stream",
+         "quoted-printable"},
+        {"a line too long", ascii + QByteArray(1200, 'x') + '\n', AttachBase64, false,
+         "application/octet-stream", "base64"},
+        {"a bare CR", ascii + "a\rb\n", AttachQuotedPrintable, false, "application/octet-stream",
+         "quoted-printable"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        MessageSpec spec = BaseSpec();
+        spec.bodyText = QStringLiteral("see the message");
+        spec.attachments = {{folder.write(QStringLiteral("forwarded.eml"), c.bytes), c.encoding}};
+        qint32 rc = -1;
+        const QByteArray bytes = ComposeMessage(spec, &rc, c.sevenBit);
+        ASSERT_EQ(rc, 0);
+        ExpectWireSafe(bytes);
+        const QJsonObject py = PythonSummary(bytes);
+        EXPECT_TRUE(py.value(QStringLiteral("defects")).toArray().isEmpty());
+        const QJsonArray parts = py.value(QStringLiteral("parts")).toArray();
+        ASSERT_GE(parts.size(), 3);
+        const QJsonObject attached = parts[2].toObject();
+        EXPECT_EQ(attached.value(QStringLiteral("type")).toString(), QLatin1String(c.type));
+        EXPECT_EQ(attached.value(QStringLiteral("cte")).toString(), QLatin1String(c.cte));
+        if (QByteArray(c.type) == "message/rfc822") {
+            EXPECT_EQ(attached.value(QStringLiteral("subject")).toString(),
+                      QStringLiteral("Forwarded offer"));
+            const QList<QJsonObject> leaves = PythonLeaves(py);
+            ASSERT_EQ(leaves.size(), 2);
+            const QByteArray flat = QByteArray(c.bytes).replace("\r\n", "\n");
+            EXPECT_EQ(LeafBytes(leaves[1]).replace("\r\n", "\n"), flat.mid(flat.indexOf("\n\n") + 2));
+        } else {
+            EXPECT_EQ(LeafBytes(parts[2].toObject()), c.bytes);
+        }
+    }
+}
+
+// A local picture that cannot be embedded is left out and named, whether a file: URL or a relative name:
+// the message never shows a broken picture or the sender's folders. Remote, cid: and data: stay.
+TEST(MimeComposer, PicturesThatCannotBeEmbeddedAreLeftOut) {
+    Folder folder;
+    folder.write(QStringLiteral("logo.png"), TinyPng());
+    folder.write(QStringLiteral("notes.txt"), "not a picture");
+    const QString goneUrl = QUrl::fromLocalFile(folder.path(QStringLiteral("gone.gif"))).toString();
+    folder.write(QStringLiteral("p.htm"),
+                 "<body background=\"back.jpg\"><p>a<IMG alt=\"x\" SRC=\"missing.png\" width=2>b</p>"
+                 "<img src='" +
+                     goneUrl.toUtf8() +
+                     "'><img src=\"notes.txt\"><img src=\"logo.png\">"
+                     "<table><td background=\"" +
+                     goneUrl.toUtf8() +
+                     "\" class=c>t</td></table>"
+                     "<img src=\"https://example.org/r.png\"><img src=\"cid:keep\"><img "
+                     "src=\"data:image/gif;base64,R0\">"
+                     "</body>");
+    MessageSpec spec = BaseSpec();
+    ASSERT_EQ(ImportBodyFile(spec, folder.path(QStringLiteral("p.htm")), ImportHtmlOnly), 0);
+    ASSERT_EQ(spec.related.size(), 1);
+    EXPECT_EQ(spec.htmlBody,
+              QStringLiteral("<body><p>ab</p><img src=\"cid:") + spec.related[0].contentId +
+                  QStringLiteral("\"><table><td class=c>t</td></table><img src=\"https://example.org/r.png\">"
+                                 "<img src=\"cid:keep\"><img src=\"data:image/gif;base64,R0\"></body>"));
+    EXPECT_EQ(
+        spec.leftOutPictures,
+        QStringList({folder.path(QStringLiteral("back.jpg")), folder.path(QStringLiteral("missing.png")),
+                     folder.path(QStringLiteral("gone.gif")), folder.path(QStringLiteral("notes.txt"))}));
+
+    qint32 rc = -1;
+    const QByteArray bytes = ComposeMessage(spec, &rc);
+    ASSERT_EQ(rc, 0);
+    EXPECT_FALSE(bytes.contains("file:"));
+    EXPECT_FALSE(bytes.contains(QDir(folder.path(QString())).dirName().toUtf8()));
 }

@@ -35,7 +35,7 @@ QList<QJsonObject> PythonLeaves(const QJsonObject& summary) {
     QList<QJsonObject> out;
     for (const QJsonValue& v : summary.value(QStringLiteral("parts")).toArray()) {
         const QJsonObject o = v.toObject();
-        if (!o.value(QStringLiteral("type")).toString().startsWith(QLatin1String("multipart/")))
+        if (o.contains(QStringLiteral("bytes"))) // containers (multiparts, attached messages) have none
             out << o;
     }
     return out;

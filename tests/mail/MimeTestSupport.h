@@ -21,7 +21,7 @@ private:
 // Runs tests/mail/peers/parse_message.py on the bytes; an empty object when it fails.
 QJsonObject PythonSummary(const QByteArray& message);
 
-// The leaf parts of the Python summary, in order (multipart containers left out).
+// The leaf parts of the Python summary, in order (containers: multiparts and attached messages, left out).
 QList<QJsonObject> PythonLeaves(const QJsonObject& summary);
 
 // Decoded bytes of a Python leaf.

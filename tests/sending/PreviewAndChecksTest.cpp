@@ -11,6 +11,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -28,6 +29,28 @@ TEST(SendChecks, SubjectAndBodyRules) {
     EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\n")));
     EXPECT_FALSE(IsEmptyBodyText(QStringLiteral("\r \n")));
     EXPECT_FALSE(IsEmptyBodyText(QString(QChar(160))));
+}
+
+// A picture a message cannot carry: missing, not a picture, or not a file; addresses that name no local
+// file are not pictures of the sender's disk.
+TEST(SendChecks, PicturesThatCannotBeReadAreTheMissingAndTheNonPictures) {
+    QTemporaryDir dir;
+    const QString logo = dir.filePath(QStringLiteral("logo.gif"));
+    const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    const QString gone = dir.filePath(QStringLiteral("gone.png"));
+    {
+        QFile f(logo);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14));
+        QFile t(notes);
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write("text");
+    }
+    const QMap<QString, QString> pictures{
+        {QStringLiteral("a.gif"), logo},  {QStringLiteral("b.png"), gone},
+        {QStringLiteral("c.txt"), notes}, {QStringLiteral("d"), dir.path()},
+        {QStringLiteral("e.png"), gone},  {QStringLiteral("https://example.org/r.png"), QString()}};
+    EXPECT_EQ(PicturesThatCannotBeRead(pictures), QStringList({gone, notes, dir.path()}));
 }
 
 TEST(SendChecks, AccountIsCompleteOnlyWithNameAddressServerAndPort) {

@@ -1,10 +1,11 @@
 // The send run where it used to fail silently or leak: a body that could not be written, a failed login,
-// a silent server, history files others could read.
+// a silent server, history files others could read, a picture that named the sender's file.
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryStore.h"
+#include "sending/SendCheckRules.h"
 #include "sending/SendRun.h"
 #include "tests/sending/SendingFixture.h"
 
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -151,4 +153,34 @@ TEST(SendRunRepairs, HistoryFilesAreNeverReadableByOthers) {
         EXPECT_FALSE(reopened.contains(base + ext)) << ext.toStdString();
         EXPECT_EQ(QFile::permissions(run.historyBase() + ext) & 0x0077, 0) << ext.toStdString();
     }
+}
+
+// A picture of the document that cannot be read is left out of every message, never sent as a reference
+// to the sender's file, whether named by a file URL or relatively; the log says so once, not per message.
+TEST(SendRun, PicturesThatCannotBeReadAreLeftOutAndLoggedOnce) {
+    MakeGroup(3);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    const QString gone = TempFolder() + QStringLiteral("gone-logo.png");
+    SendRunInput in = HtmlInput();
+    in.writeHtmlBody = [gone] {
+        const QString path = TempFolder() + QStringLiteral("Pictures.htm");
+        QFile f(path);
+        const QByteArray html = "<p>Dear $*MergeFirstName*$</p><img src=\"gone-logo.png\">"
+                                "<img src=\"" +
+                                QUrl::fromLocalFile(gone).toEncoded() + "\">";
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(html) > 0 ? path : QString();
+    };
+    SendRun run;
+    EXPECT_EQ(run.run(in, PartialRange{}), SendRun::End::Normal);
+    ASSERT_EQ(peer.messageCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray msg = peer.message(i);
+        EXPECT_TRUE(msg.contains("Dear First" + QByteArray::number(i + 1))) << msg.constData();
+        EXPECT_FALSE(msg.contains("gone-logo")) << msg.constData();
+        EXPECT_FALSE(msg.contains("file:"));
+    }
+    const QString log = run.log();
+    EXPECT_EQ(log.count(LeftOutPicturesLogText({gone}) + QStringLiteral("\r\n\r\n")), 1) << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("gone-logo")), 1);
 }

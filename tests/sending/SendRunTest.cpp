@@ -50,6 +50,7 @@ TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
     EXPECT_TRUE(log.endsWith(QStringLiteral(
         "Personal Sending process has been completed.\r\n3 messages sent during process.\r\n")));
     EXPECT_FALSE(log.contains(QStringLiteral("failed during process")));
+    EXPECT_FALSE(log.contains(QStringLiteral("cancelled")));
     EXPECT_EQ(run.sentCount(), 3);
 
     // History: the first recipient's message and the whole log plus CR LF, private to the user.
@@ -61,6 +62,7 @@ TEST(SendRun, SendsOnePersonalisedMessagePerRecipientOverOneConnection) {
     EXPECT_FALSE(eml.contains("r2@example.test"));
     EXPECT_EQ(ReadAll(base + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
     EXPECT_EQ(QFile::permissions(base + QStringLiteral(".txt")) & 0x0077, 0);
+    EXPECT_EQ(HistoryCancelNote(base + QStringLiteral(".txt")), QString());
     EXPECT_EQ(QFile::permissions(base + QStringLiteral(".eml")) & 0x0077, 0);
 }
 
@@ -167,7 +169,9 @@ TEST(SendRun, CancelDuringConnectSendsNothing) {
     EXPECT_EQ(peer.messageCount(), 0);
     const QString log = run.log();
     EXPECT_TRUE(log.contains(SmtpResultText(20) + QStringLiteral("\r\n\r\n"))) << log.toStdString();
-    EXPECT_TRUE(log.endsWith(QStringLiteral("Personal Sending process has been completed.\r\n")));
+    EXPECT_TRUE(log.endsWith(QStringLiteral("The sending process was cancelled before recipient #1.\r\n"
+                                            "Personal Sending process has been completed.\r\n")))
+        << log.toStdString();
     EXPECT_FALSE(QFile::exists(run.historyBase() + QStringLiteral(".eml")));
     EXPECT_EQ(ReadAll(run.historyBase() + QStringLiteral(".txt")), (log + QStringLiteral("\r\n")).toUtf8());
 }
@@ -186,7 +190,10 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
     EXPECT_EQ(peer.messageCount(), 1);
     EXPECT_EQ(run.sentCount(), 1);
-    EXPECT_TRUE(run.log().endsWith(QStringLiteral("1 messages sent during process.\r\n")));
+    EXPECT_TRUE(run.log().endsWith(QStringLiteral("The sending process was cancelled after recipient #1.\r\n"
+                                                  "Personal Sending process has been completed.\r\n"
+                                                  "1 messages sent during process.\r\n")))
+        << run.log().toStdString();
 
     SendRun last;
     QObject::connect(&last, &SendRun::recipientStarted, &last, [&last](qint32 position) {
@@ -196,6 +203,33 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_EQ(last.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
     EXPECT_EQ(peer.messageCount(), 4);
     EXPECT_EQ(last.sentCount(), 3);
+    EXPECT_TRUE(last.log().contains(QStringLiteral("cancelled after recipient #3.\r\n")));
+
+    // In a partial run the position counts in the whole group: a cancel before the range's first
+    // message points at the recipient before it, one after a message at that message's recipient.
+    MakeGroup(5);
+    StoreAccount(peer.port());
+    SendRun partial;
+    QObject::connect(&partial, &SendRun::logAppended, &partial, [&partial](const QString& text) {
+        if (text.startsWith(QStringLiteral("Connecting to")))
+            partial.requestCancel();
+    });
+    EXPECT_EQ(partial.run(HtmlInput(), PartialRange{true, 3, 4}), SendRun::End::Cancelled);
+    EXPECT_TRUE(partial.log().contains(
+        QStringLiteral("\r\nThe sending process was cancelled after recipient #2.\r\n")))
+        << partial.log().toStdString();
+    SendRun inRange;
+    QObject::connect(&inRange, &SendRun::overallValue, &inRange, [&inRange](qint32 handled) {
+        if (handled == 1)
+            QTimer::singleShot(0, &inRange, [&inRange] { inRange.requestCancel(); });
+    });
+    EXPECT_EQ(inRange.run(HtmlInput(), PartialRange{true, 3, 4}), SendRun::End::Cancelled);
+    EXPECT_EQ(inRange.sentCount(), 1);
+    EXPECT_TRUE(inRange.log().contains(QStringLiteral("cancelled after recipient #3.\r\n")));
+    EXPECT_EQ(ReadAll(inRange.historyBase() + QStringLiteral(".txt")),
+              (inRange.log() + QStringLiteral("\r\n")).toUtf8());
+    EXPECT_EQ(HistoryCancelNote(inRange.historyBase() + QStringLiteral(".txt")),
+              QStringLiteral("Cancelled after recipient #3"));
 }
 
 // An empty group still connects and ends normally: the size line says 0, no count line, a history log

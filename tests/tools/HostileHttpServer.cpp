@@ -8,8 +8,41 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace toolstest {
+
+namespace {
+
+// Deflated megabytes of zeros, each flushed whole: the first with the gzip header, then one that may be
+// repeated as often as wanted (each starts afresh at a byte boundary).
+struct Zeros {
+    QByteArray first;
+    QByteArray next;
+};
+
+Zeros GzipZeros() {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    QByteArray zeros(1 << 20, '\0');
+    const auto megabyte = [&] {
+        QByteArray out(1 << 16, '\0');
+        z.next_in = reinterpret_cast<Bytef*>(zeros.data());
+        z.avail_in = uInt(zeros.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        deflate(&z, Z_FULL_FLUSH);
+        out.truncate(out.size() - z.avail_out);
+        return out;
+    };
+    Zeros result;
+    result.first = megabyte();
+    result.next = megabyte();
+    deflateEnd(&z);
+    return result;
+}
+
+} // namespace
 
 HostileHttpServer::HostileHttpServer(Kind kind) : m_kind(kind) {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -99,6 +132,13 @@ void HostileHttpServer::serve(int fd) {
         head += "X-Padding: ";
         block = QByteArray(0x10000, 'a');
         break;
+    case Kind::GzipBomb: {
+        const Zeros zeros = GzipZeros();
+        head +=
+            "Content-Type: text/plain\r\nContent-Encoding: gzip\r\nConnection: close\r\n\r\n" + zeros.first;
+        block = zeros.next;
+        break;
+    }
     case Kind::Drip:
         head += "X-Slow: ";
         block = "d";

@@ -15,6 +15,7 @@ public:
         EndlessChunked, // 200 with chunked transfer, chunks without end
         EndlessHeader,  // a status line, then one header line that never ends
         Drip,           // a status line, then one header byte every 100 ms, never done
+        GzipBomb,       // 200 with a gzip body of zeros: a megabyte on the wire inflates to a gigabyte
     };
     explicit HostileHttpServer(Kind kind);
     ~HostileHttpServer();

@@ -24,6 +24,19 @@ QByteArray SameNamed(int attachments) {
     return m + "--m--\r\n";
 }
 
+QByteArray InlinePictures(int pictures) {
+    QByteArray html, parts;
+    for (int i = 0; i < pictures; ++i) {
+        const QByteArray id = "p" + QByteArray::number(i);
+        html += "<img src=\"cid:" + id + "\">\n";
+        parts += "--r\r\nContent-Type: image/png\r\nContent-ID: <" + id +
+                 ">\r\nContent-Disposition: inline; filename=\"pic.png\"\r\n\r\n" + id + "\r\n";
+    }
+    return "Subject: pictures\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"r\"\r\n\r\n"
+           "--r\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" +
+           html + "\r\n" + parts + "--r--\r\n";
+}
+
 QByteArray LargeTextLines() {
     const QByteArray line = "The quick brown fox jumps over the lazy dog \xc3\xa9t\xc3\xa9\r\n";
     return line.repeated(600000);

@@ -9,6 +9,9 @@ namespace toolstest {
 // A message with a text body and attachments parts all named "same.txt", the i-th holding the text of i.
 QByteArray SameNamed(int attachments);
 
+// A message with an HTML body that shows that many pictures of its own, all named "pic.png".
+QByteArray InlinePictures(int pictures);
+
 // A UTF-8 text body of LargeTextLines() lines, and the message that holds it.
 QByteArray LargeTextLines();
 QByteArray LargeTextMessage();

@@ -4,19 +4,23 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "mail/Message.h"
+#include "sending/SendRun.h"
 #include "tests/support/FileEvents.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/EmlCorpus.h"
 #include "tests/tools/MessageFileFixture.h"
+#include "tools/MessageExport.h"
 #include "tools/MessageExtract.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -87,6 +91,67 @@ TEST_F(MessageFilesTest, HostileNamesStayInsideTheFolderAndNeverReplaceFiles) {
     contents.sort();
     EXPECT_EQ(QStringList({"mine", "mine too", "part1", "part2", "part3", "part4", "part5", "part6"}),
               contents);
+}
+
+// Every file and folder below root that is not the user's only, with its mode ("body/Body.txt 644").
+QString NotPrivateBelow(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        struct stat st {};
+        ::lstat(QFile::encodeName(entry).constData(), &st);
+        if ((st.st_mode & 07777) != (S_ISDIR(st.st_mode) ? 0700u : 0600u))
+            out << QDir(root).relativeFilePath(entry) + QStringLiteral(" %1").arg(st.st_mode & 07777, 0, 8);
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
+// Bodies, pictures, attachments and exported messages are the user's mail: what the tools make of them
+// is readable by the user only, the folders they make included, however open the umask is.
+TEST_F(MessageFilesTest, WhatTheToolsWriteIsTheUsersOnlyWhateverTheUmask) {
+    const QString html = testenv::WriteFile(path(QStringLiteral("html.eml")), corpus::Messages().at(0).bytes);
+    const QString attached =
+        testenv::WriteFile(path(QStringLiteral("att.eml")), corpus::Messages().at(1).bytes);
+    for (const mode_t mask : {mode_t(0), mode_t(022)}) {
+        const QString root = path(QStringLiteral("umask%1").arg(mask, 3, 8, QLatin1Char('0')));
+        const QString exported = root + QStringLiteral("-export.eml");
+        const mode_t before = ::umask(mask);
+        ExtractRequest request;
+        request.messageFile = html;
+        request.bodyFolder = root + QStringLiteral("/new/body");
+        const QStringList notWritten = RunExtract(request).notWritten;
+        request.messageFile = attached;
+        request.bodyFolder.clear();
+        request.attachmentsFolder = root + QStringLiteral("/new/attachments");
+        const QStringList alsoNotWritten = RunExtract(request).notWritten;
+        mail::Message message;
+        message.SetWorkFolder(root + QStringLiteral("-work"));
+        message.ImportMessageFile(html, mail::BodyPartHtml, 2, 0);
+        const QString copy =
+            CopyBodyFolderInto(message.GetHtmlBodyPath(), root + QStringLiteral("/imported"));
+        SendRunInput input;
+        input.format = QStringLiteral("Text");
+        input.groupName = QStringLiteral("Friends");
+        input.plainBody = [] { return QStringLiteral("Hello"); };
+        const qint32 exportResult = ExportComposedMessage(input, exported);
+        ::umask(before);
+
+        SCOPED_TRACE(root.toStdString());
+        EXPECT_EQ(QStringList(), notWritten + alsoNotWritten);
+        EXPECT_EQ(0, exportResult);
+        for (const QString& made :
+             {QStringLiteral("/new/body/Body.txt"), QStringLiteral("/new/body/Body1/logo.png"),
+              QStringLiteral("/new/attachments/über Bericht.pdf"),
+              QStringLiteral("/imported/Body1/index.htm")})
+            EXPECT_TRUE(QFileInfo(root + made).isFile()) << made.toStdString();
+        EXPECT_EQ(std::string(), NotPrivateBelow(root).toStdString());
+        EXPECT_EQ(std::string(), NotPrivateBelow(root + QStringLiteral("-work")).toStdString());
+        struct stat st {};
+        ASSERT_EQ(0, ::stat(QFile::encodeName(exported).constData(), &st));
+        EXPECT_EQ(0600u, st.st_mode & 07777);
+    }
 }
 
 TEST_F(MessageFilesTest, FreeNamesAreSafeUniqueAndAtMost255Bytes) {

@@ -1,6 +1,6 @@
 // The update check against web servers that never stop: an endless chunked answer, a header line
-// without end and an answer that drips in. The fetch must end at its cap or its time-out, stop taking
-// bytes at once and hold no more than the cap meanwhile.
+// without end, an answer that drips in and a compressed bomb. The fetch must end at its cap or its
+// time-out, stop taking bytes at once and hold no more than the cap meanwhile.
 #include "tests/support/TimeBounds.h"
 #include "tests/tools/HostileHttpServer.h"
 #include "tests/tools/HttpTestServer.h"
@@ -54,6 +54,20 @@ Measured fetch(const HostileHttpServer& server, int timeoutMs) {
     return m;
 }
 
+// One check against a web server that answers "14.1+12" at once.
+Measured fetchFromAGoodServer(int timeoutMs) {
+    HttpTestServer good;
+    good.serve("/download-ost/setup.upd", {HttpAnswer::Complete, 200, "14.1+12", 0});
+    QElapsedTimer clock;
+    clock.start();
+    UpdateFetcher fetcher(timeoutMs);
+    Measured m;
+    m.result = fetcher.Fetch(QUrl(
+        QStringLiteral("http://%1/download-ost/setup.upd").arg(QString::fromLatin1(good.hostAndPort()))));
+    m.milliseconds = clock.elapsed();
+    return m;
+}
+
 // The client must give the connection up: the server sees it closed within the deadline.
 bool closedWithin(const HostileHttpServer& server, int ms) {
     QElapsedTimer clock;
@@ -65,19 +79,24 @@ bool closedWithin(const HostileHttpServer& server, int ms) {
     return server.peerClosed();
 }
 
+// A fetch of a 30 s time-out that the answer itself ended: nothing kept, the connection given up at
+// once, and no more taken meanwhile than the cap of 32 KB plus what the sockets and the network thread
+// hold in between (well under a megabyte), not what the server managed to send.
+void ExpectGivenUpAtOnce(const HostileHttpServer& server, const Measured& m) {
+    EXPECT_TRUE(m.result.body.isEmpty());
+    EXPECT_TRUE(EndedLongBeforeItsTimeOut(m.milliseconds, 30000)) << "the answer ends it, not the time-out";
+    ASSERT_TRUE(closedWithin(server, 10000));
+    EXPECT_LT(server.bytesSentWhenClosed(), 8 << 20) << server.bytesSentWhenClosed() / 1e6 << " MB sent";
+    EXPECT_LT(m.extraMemory, 16 << 20) << "peak " << m.extraMemory / 1e6 << " MB";
+}
+
 TEST(HostileUpdateAnswer, AnEndlessChunkedAnswerStopsAtTheCap) {
     HostileHttpServer server(HostileHttpServer::Kind::EndlessChunked);
     // The window's thread is busy for a moment (painting, a loaded machine) just as the answer pours in.
     QTimer::singleShot(0, [] { QThread::msleep(500); });
     const Measured m = fetch(server, 30000);
     EXPECT_EQ(m.result.outcome, UpdateFetchResult::TooLarge);
-    EXPECT_TRUE(m.result.body.isEmpty());
-    EXPECT_TRUE(EndedLongBeforeItsTimeOut(m.milliseconds, 30000)) << "the cap ends it, not the time-out";
-    ASSERT_TRUE(closedWithin(server, 10000));
-    // The cap is 32 KB: what crossed the connection is that plus what the sockets and the network
-    // thread hold in between (well under a megabyte), not what the server managed to send meanwhile.
-    EXPECT_LT(server.bytesSentWhenClosed(), 8 << 20) << server.bytesSentWhenClosed() / 1e6 << " MB sent";
-    EXPECT_LT(m.extraMemory, 16 << 20) << "peak " << m.extraMemory / 1e6 << " MB";
+    ExpectGivenUpAtOnce(server, m);
 }
 
 TEST(HostileUpdateAnswer, ADrippingAnswerEndsAtTheTimeOutNotAfterIt) {
@@ -100,13 +119,33 @@ TEST(HostileUpdateAnswer, AHeaderWithoutEndEndsAtTheTimeOut) {
         EXPECT_LT(m.extraMemory, 16 << 20) << "peak " << m.extraMemory / 1e6 << " MB";
     }
     // Once the server is gone, the thread reads what was already on its way and takes the next check.
-    HttpTestServer good;
-    good.serve("/download-ost/setup.upd", {HttpAnswer::Complete, 200, "14.1+12", 0});
-    UpdateFetcher fetcher(60000);
-    const UpdateFetchResult r = fetcher.Fetch(QUrl(
-        QStringLiteral("http://%1/download-ost/setup.upd").arg(QString::fromLatin1(good.hostAndPort()))));
-    EXPECT_EQ(r.outcome, UpdateFetchResult::Ok);
-    EXPECT_EQ(r.body, QByteArray("14.1+12"));
+    const Measured r = fetchFromAGoodServer(60000);
+    EXPECT_EQ(r.result.outcome, UpdateFetchResult::Ok);
+    EXPECT_EQ(r.result.body, QByteArray("14.1+12"));
+}
+
+// A megabyte of gzip that inflates to a gigabyte of zeros: the answer is refused as soon as its headers
+// say it is compressed, never inflated past the cap nor waited on until the time-out.
+TEST(HostileUpdateAnswer, ACompressedBombIsRefusedAtOnce) {
+    HostileHttpServer server(HostileHttpServer::Kind::GzipBomb);
+    const Measured m = fetch(server, 30000);
+    EXPECT_EQ(m.result.outcome, UpdateFetchResult::NetworkError);
+    ExpectGivenUpAtOnce(server, m);
+}
+
+// A check that gave up on a server still sending one endless header line leaves that connection
+// behind: the next check, against a good server, must not wait behind it.
+TEST(HostileUpdateAnswer, ANewCheckDoesNotWaitOnAnAbandonedOne) {
+    HostileHttpServer hostile(HostileHttpServer::Kind::EndlessHeader);
+    const Measured first = fetch(hostile, 2000);
+    EXPECT_EQ(first.result.outcome, UpdateFetchResult::TimedOut);
+    for (int check = 0; check < 2; ++check) {
+        const Measured r = fetchFromAGoodServer(30000);
+        EXPECT_EQ(r.result.outcome, UpdateFetchResult::Ok) << "check " << check;
+        EXPECT_EQ(r.result.body, QByteArray("14.1+12"));
+        EXPECT_TRUE(EndedLongBeforeItsTimeOut(r.milliseconds, 30000));
+    }
+    EXPECT_GT(hostile.bytesSent(), 0);
 }
 
 } // namespace

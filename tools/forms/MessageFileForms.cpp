@@ -2,12 +2,14 @@
 
 #include "core/TextUtil.h"
 #include "core/WriteSendStatus.h"
+#include "editor/SaveChanges.h"
 #include "sending/forms/ComposerInput.h"
 #include "tools/MessageExport.h"
 #include "tools/MessageExtract.h"
 #include "tools/MessageFiles.h"
 #include "tools/forms/MessageImport.h"
 #include "tools/forms/MessagePrint.h"
+#include "ui/Composer.h"
 #include "ui/DialogButtons.h"
 #include "ui/FieldLabels.h"
 #include "ui/FileDialogs.h"
@@ -220,11 +222,17 @@ ExtraForm2::ExtraForm2(Composer& composer, QWidget* parent)
 void ExtraForm2::import() {
     if (m_filePath->text().isEmpty())
         return WarnAndFocus(m_filePath, QStringLiteral("Please specify a file."));
-    const MessageImportOutcome outcome = ImportMessageIntoComposer(m_filePath->text(), m_composer);
+    // A modified document gets the question New and Open ask before the message replaces it.
+    HtmlEditor* editor = m_composer.Editor();
+    const MessageImportOutcome outcome =
+        ImportMessageIntoComposer(m_filePath->text(), m_composer,
+                                  [this, editor] { return !editor || PromptSaveChanges(this, editor); });
     if (!outcome.warning.isEmpty()) {
         ShowMessage(this, outcome.warning, QMessageBox::Warning);
         return;
     }
+    if (!outcome.done)
+        return; // the user kept the document: the window stays as it was
     ShowMessage(this, QStringLiteral("Import process has been completed."), QMessageBox::Information);
     accept();
 }

@@ -25,7 +25,8 @@ QByteArray TextAsHtml(const QByteArray& text) {
 
 } // namespace
 
-MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Composer& composer) {
+MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Composer& composer,
+                                               const std::function<bool()>& mayReplace) {
     MessageImportOutcome outcome;
     mail::Message message;
     const QString work = MakeWorkFolder();
@@ -36,6 +37,8 @@ MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Compo
     if (result != mail::MessageOk && outcome.warning.isEmpty())
         outcome.warning = MessageFileErrorText(mail::MessageException);
     if (!outcome.warning.isEmpty())
+        return outcome;
+    if (mayReplace && !mayReplace())
         return outcome;
 
     // The body is copied before anything changes: when it cannot be, the composer stays as it was.

@@ -2,6 +2,7 @@
 // Puts a stored message into the composer: subject, format, body (HTML through the editor's document
 // loaded from the imported-body folder, or text turned into "<br>" lines) and attachments.
 #include <QString>
+#include <functional>
 
 class Composer;
 
@@ -10,4 +11,8 @@ struct MessageImportOutcome {
     bool done = false; // the composer was changed
 };
 
-MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Composer& composer);
+// `mayReplace` is asked once the message has been read and before anything of the composer changes
+// (the window asks to save a modified document there); false ends the import with the composer as it
+// was, no warning and `done` false.
+MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Composer& composer,
+                                               const std::function<bool()>& mayReplace = {});

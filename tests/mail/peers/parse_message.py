@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Parses a message file with Python's email package (policy default) and prints a JSON summary:
-headers as decoded text, every leaf part with its type, charset, transfer encoding, file name,
+headers as decoded text, every container with its boundary (an attached message with its subject),
+every leaf part with its type, charset, transfer encoding, file name,
 Content-ID, decoded bytes (base64) and decoded text, plus the defects the parser found."""
 import base64
 import email
@@ -34,7 +35,12 @@ def main():
     parts = []
     for part in msg.walk():
         if part.is_multipart():
-            parts.append({"type": part.get_content_type(), "boundary": part.get_boundary()})
+            entry = {"type": part.get_content_type(), "boundary": part.get_boundary(),
+                     "cte": part.get("Content-Transfer-Encoding")}
+            if part.get_content_maintype() == "message":
+                inner = part.get_payload(0)
+                entry["subject"] = str(inner["Subject"]) if inner["Subject"] is not None else None
+            parts.append(entry)
             continue
         data = part.get_payload(decode=True) or b""
         entry = {

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "editor/HtmlEditor.h"
+#include "sending/SendCheckRules.h"
 #include "sending/forms/EmailManagerForm.h"
 #include "sending/forms/MessagePreview.h"
 #include "sending/forms/SendChecks.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace sendingtest;
@@ -199,6 +201,49 @@ TEST(SendChecks, StopAtTheFirstFailingCheck) {
     EXPECT_EQ(boxes.seen().size(), asked + 2);
     EXPECT_EQ(boxes.last(), QStringLiteral("Are you sure you want to send an empty message?"));
     EXPECT_TRUE(RunSendChecks(nullptr, main)); // every question answered Yes
+}
+
+// A picture of the document that cannot be read stops Send with a question whose answer is No unless
+// the user says Yes; Preview names it too and shows the message without it.
+TEST(SendChecks, PicturesThatCannotBeReadAreNamedBeforeSendAndPreview) {
+    MakeGroup(2);
+    SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann"));
+    SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.test"));
+    SaveSetting(Sections::Account, Keys::Server, QStringLiteral("127.0.0.1"));
+    SaveSetting(Sections::Account, Keys::Port, QStringLiteral("25"));
+    SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("0"));
+    testenv::TestComposer main;
+    main.subject = QStringLiteral("Offer");
+    main.group = QStringLiteral("Friends");
+    main.groupCount = 1;
+    main.format = QStringLiteral("HTML");
+    HtmlEditor editor;
+    main.editor = &editor;
+    const QString gone = TempFolder() + QStringLiteral("gone-logo.png");
+    editor.SetDocumentHTML(QStringLiteral("<html><body><p>Hello</p><img src=\"%1\"></body></html>")
+                               .arg(QUrl::fromLocalFile(gone).toString()));
+    testenv::MessageBoxRecorder boxes;
+    boxes.answer(QMessageBox::No);
+    EXPECT_FALSE(RunSendChecks(nullptr, main));
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.last(), UnreadablePicturesQuestion({gone}));
+    EXPECT_TRUE(boxes.last().contains(gone));
+    EXPECT_EQ(boxes.seen().back().defaultButton, QMessageBox::No);
+    EXPECT_TRUE(RunSendChecks(nullptr, main)) << "answered Yes";
+
+    QStringList opened;
+    SetFileOpenerForTesting([&opened](const QString& path) {
+        opened << path;
+        return true;
+    });
+    ShowMessagePreview(nullptr, main);
+    SetFileOpenerForTesting(nullptr);
+    EXPECT_EQ(boxes.last(), UnreadablePicturesWarning({gone}));
+    EXPECT_EQ(boxes.seen().back().icon, QMessageBox::Warning);
+    ASSERT_EQ(opened.size(), 1);
+    const QByteArray eml = ReadAll(opened.front());
+    EXPECT_TRUE(eml.contains("Hello"));
+    EXPECT_FALSE(eml.contains("gone-logo")) << eml.constData();
 }
 
 TEST(MessagePreview, SavesTheUnmergedMessageAndOpensIt) {

@@ -184,3 +184,22 @@ TEST(AccountDialog, TheAuthenticationBoxReactsToAScreenReadersToggle) {
     EXPECT_TRUE(auth->isChecked());
     EXPECT_TRUE(user->isEnabled() && password->isEnabled());
 }
+
+// The send run takes "Auth" as a number, so "1.0" logs in: the dialog must show that account as
+// authenticating, with its user and password, and its OK must keep them.
+TEST(AccountDialog, AuthenticationStoredAsANumberKeepsTheCredentials) {
+    StoreUsableAccount();
+    StoreAccount(Keys::Auth, QStringLiteral("1.0"));
+    testenv::MessageBoxRecorder boxes;
+    EmailManagerForm form;
+    form.show();
+    EXPECT_TRUE(form.findChild<QCheckBox*>(QStringLiteral("AuthCheckBox"))->isChecked());
+    EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("UsernameTextBox"))->text(), QStringLiteral("ann"));
+    EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("PasswordTextBox"))->text(),
+              QStringLiteral("secret"));
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::LeftButton);
+    EXPECT_EQ(form.result(), QDialog::Accepted) << boxes.last().toStdString();
+    EXPECT_EQ(Account(Keys::Auth), QStringLiteral("1"));
+    EXPECT_EQ(Account(Keys::Username), QStringLiteral("ann"));
+    EXPECT_EQ(Account(Keys::Password), QStringLiteral("secret"));
+}

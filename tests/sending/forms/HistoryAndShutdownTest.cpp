@@ -137,6 +137,35 @@ TEST(HistoryManager, DetailsColumnHoldsTheLongestRow) {
         EXPECT_LT(grid->fontMetrics().horizontalAdvance(grid->item(row, 1)->text()), grid->columnWidth(1));
 }
 
+// A cancelled run is told from a finished one in the list, with where it stopped; a finished run's row
+// stays as it was.
+TEST(HistoryManager, ACancelledRunSaysSoInItsRow) {
+    testenv::FreshDataPath();
+    QDir().mkpath(HistoryFolder());
+    const QByteArray end = "Personal Sending process has been completed.\r\n";
+    auto log = [](const char* name, const QByteArray& text) {
+        QFile f(HistoryFolder() + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Personal Sending process has been started.\r\nSending to 3 recipients.\r\n\r\n" + text +
+                "\r\n");
+    };
+    log("12-08-2026_01-31-05_A.txt", "The sending process was cancelled after recipient #2.\r\n" + end +
+                                         "2 messages sent during process.\r\n");
+    log("12-08-2026_01-31-06_B.txt", "The sending process was cancelled before recipient #1.\r\n" + end);
+    log("12-08-2026_01-31-07_C.txt", end + "3 messages sent during process.\r\n");
+    HistoryManagerForm form;
+    auto* grid = form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid"));
+    ASSERT_EQ(grid->rowCount(), 3);
+    EXPECT_EQ(grid->item(0, 1)->text(),
+              QStringLiteral("Date = 12-08-2026  -  Time = 01-31-05 - Subject = A - "
+                             "Cancelled after recipient #2"));
+    EXPECT_EQ(grid->item(1, 1)->text(),
+              QStringLiteral("Date = 12-08-2026  -  Time = 01-31-06 - Subject = B - "
+                             "Cancelled before recipient #1"));
+    EXPECT_EQ(grid->item(2, 1)->text(),
+              QStringLiteral("Date = 12-08-2026  -  Time = 01-31-07 - Subject = C"));
+}
+
 TEST(HistoryManager, MessagesWithoutLogsListNothing) {
     testenv::FreshDataPath();
     Touch(QStringLiteral("12-08-2026_01-31-05_Spring.eml"));

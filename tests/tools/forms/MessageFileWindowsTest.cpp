@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -305,6 +306,7 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
     composer.format = QStringLiteral("HTML");
     ExtraForm2 form(composer);
     Find<QLineEdit>(&form, "FilePathTextBox")->setText(target);
+    boxes.answer(QMessageBox::No); // the typed document is not kept
     Click(&form, "ImportButton");
     EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
     EXPECT_EQ(QString::fromUtf8("Grüße & more"), composer.subject);
@@ -316,6 +318,7 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
 
     // The same message again: listed twice, the first file keeps its bytes under its own name.
     testenv::WriteFile(composer.attachments.at(0), "changed by the user");
+    boxes.answer(QMessageBox::No);
     Click(&form, "ImportButton");
     ASSERT_EQ(2, composer.attachments.size());
     EXPECT_NE(composer.attachments.at(0), composer.attachments.at(1));
@@ -444,7 +447,7 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
             texts += leaf.value(QStringLiteral("type")).toString() == QLatin1String("text/plain");
         EXPECT_EQ(QLatin1String(s.textPart) == QLatin1String("1") ? 1 : 0, texts);
     }
-    // The document kept its own file (saved over it) and is still there to import.
+    // The document keeps its own file, and the export is there to import.
     EXPECT_EQ(doc, editor->CurrentDocumentPath());
 
     testenv::MessageBoxRecorder boxes;
@@ -488,6 +491,8 @@ TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFa
     for (const QString& file : {attached, html}) {
         ExtraForm2 form(composer);
         Find<QLineEdit>(&form, "FilePathTextBox")->setText(file);
+        if (editor->IsDirty()) // a text body imported before is not kept
+            boxes.answer(QMessageBox::No);
         Click(&form, "ImportButton");
         EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
     }
@@ -520,6 +525,63 @@ TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFa
     EXPECT_EQ(QStringLiteral("The message body could not be loaded into the editor."), boxes.last());
     EXPECT_EQ(QStringLiteral("kept"), composer.subject);
     EXPECT_NE(QDialog::Accepted, form.result());
+}
+
+// An import into a modified document first asks to save it, as New and Open do: Cancel keeps the
+// document, its file and the composer's fields as they were; Yes saves the document in its own file
+// before the message replaces it; No replaces it and leaves the file as last saved.
+TEST_F(MessageFileWindowsTest, AnImportAsksBeforeItReplacesAModifiedDocument) {
+    const QString message =
+        testenv::WriteFile(path(QStringLiteral("offer.eml")),
+                           "Subject: Offer\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n"
+                           "\r\n<html><body><p>The imported offer</p></body></html>\r\n");
+    const QByteArray saved = "<html><body><p>My letter</p></body></html>";
+    const QString letter = testenv::WriteFile(path(QStringLiteral("letter.htm")), saved);
+    composer.subject = QStringLiteral("mine");
+    composer.format = QStringLiteral("HTML");
+    testenv::MessageBoxRecorder boxes;
+    testenv::FileDialogAnswers files;
+    auto modifyLetter = [&] {
+        ASSERT_TRUE(editor->LoadDocument(letter));
+        editor->DOM().pasteHTML(QStringLiteral("<b>unsaved words</b>"));
+        ASSERT_TRUE(editor->IsDirty());
+    };
+    auto import = [&](QMessageBox::StandardButton answer) {
+        ExtraForm2 form(composer);
+        form.show();
+        files.answer(message);
+        QTest::mouseClick(Find<QPushButton>(&form, "ChooseImportButton"), Qt::LeftButton);
+        boxes.answer(answer);
+        QTest::mouseClick(Find<QPushButton>(&form, "ImportButton"), Qt::LeftButton);
+        return form.result();
+    };
+
+    modifyLetter();
+    const size_t before = boxes.seen().size();
+    EXPECT_NE(QDialog::Accepted, import(QMessageBox::Cancel));
+    ASSERT_EQ(before + 1, boxes.seen().size());
+    EXPECT_EQ(QStringLiteral("Do you want to save the changes?"), boxes.last());
+    EXPECT_EQ(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, boxes.seen().back().buttons);
+    EXPECT_TRUE(editor->IsDirty());
+    EXPECT_EQ(letter, editor->CurrentDocumentPath());
+    EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("unsaved words")));
+    EXPECT_EQ(QStringLiteral("mine"), composer.subject);
+    EXPECT_EQ(saved, testenv::ReadFile(letter));
+
+    EXPECT_EQ(QDialog::Accepted, import(QMessageBox::Yes));
+    EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
+    EXPECT_TRUE(testenv::ReadFile(letter).contains("unsaved words"));
+    EXPECT_EQ(QStringLiteral("Offer"), composer.subject);
+    EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("The imported offer")));
+
+    composer.subject = QStringLiteral("mine");
+    testenv::WriteFile(letter, saved);
+    modifyLetter();
+    EXPECT_EQ(QDialog::Accepted, import(QMessageBox::No));
+    EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
+    EXPECT_EQ(saved, testenv::ReadFile(letter));
+    EXPECT_EQ(QStringLiteral("Offer"), composer.subject);
+    EXPECT_EQ(3u, files.seen().size()) << "no save dialog: the letter has a file of its own";
 }
 
 } // namespace
