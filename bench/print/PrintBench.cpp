@@ -176,6 +176,10 @@ int main(int argc, char** argv) {
         return RunCase(QString::fromLocal8Bit(argv[2]), qstrcmp(argv[3], "1") == 0,
                        QString::fromLocal8Bit(argv[4]));
     }
+    // The cases' processes want a private run-time folder of their own, as a desktop session gives.
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QCoreApplication app(argc, argv);
     QString only;
     int limit = 120;
