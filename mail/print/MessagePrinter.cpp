@@ -1,6 +1,9 @@
 #include "mail/print/MessagePrinter.h"
 
 #include "mail/Message.h"
+#include "mail/print/PageWriter.h"
+#include "mail/print/PrintableHtml.h"
+#include "mail/print/TextBodyPages.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -24,7 +27,8 @@ qint32 Clamp(qint32 v) {
     return qBound(1, v, 99);
 }
 
-QString BodyHtml(const PrintableMessage& m) {
+// The message headers above the body.
+QString HeadHtml(const PrintableMessage& m) {
     QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
     auto row = [&html](const char* label, const QString& value) {
         if (value.isEmpty())
@@ -37,14 +41,11 @@ QString BodyHtml(const PrintableMessage& m) {
     row("Cc:", m.cc);
     row("Subject:", m.subject);
     row("Date:", m.date);
-    html += QStringLiteral("</table><hr/>");
-    if (m.bodyPart != BodyPartText && !m.htmlBody.isEmpty()) {
-        html += m.htmlBody; // rendered as rich text; what it may load is up to MessageDocument
-    } else {
-        html += QStringLiteral("<pre style=\"white-space: pre-wrap\">") +
-                QString::fromUtf8(m.textBodyUtf8).toHtmlEscaped() + QStringLiteral("</pre>");
-    }
-    return html;
+    return html + QStringLiteral("</table><hr/>");
+}
+
+qint32 RefusalFor(HtmlPrintVerdict verdict) {
+    return verdict == HtmlPrintVerdict::TooManyPictures ? PrintTooManyPictures : PrintTooComplex;
 }
 
 // The printed body: pictures and style sheets come only from the message itself, its parts by content
@@ -135,6 +136,29 @@ private:
     QString m_folder; // canonical, "" when the message has none
 };
 
+qint32 PrintHtmlBody(const PrintableMessage& message, QPrinter& printer, PageWriter& writer) {
+    // Nothing reaches the engine before its work is known to be bounded.
+    PrintableHtml body = BoundHtmlForPrint(message.htmlBody);
+    if (body.verdict != HtmlPrintVerdict::Printable)
+        return RefusalFor(body.verdict);
+    // No layout before the foreign pictures are gone: laying out would already look for them.
+    MessageDocument doc(message);
+    doc.setHtml(HeadHtml(message) + body.html);
+    body.html.clear();
+    doc.DropForeignPictures();
+    doc.documentLayout()->setPaintDevice(&printer);
+    doc.setPageSize(writer.bodySize());
+    const int pages = doc.pageCount();
+    if (!FitsTheEngine(doc))
+        return PrintTooLong;
+    for (int p = 0; p < pages; ++p) {
+        const qint32 result = writer.paint(doc, p);
+        if (result != PrintOk)
+            return result;
+    }
+    return PrintOk;
+}
+
 } // namespace
 
 void MessagePrinter::SetLeftMargin(qint32 millimetres) {
@@ -176,51 +200,22 @@ qint32 MessagePrinter::PrintMessage(qint32 handle, qint32) {
     printer.setPageMargins(QMarginsF(left_, top_, right_, top_), QPageLayout::Millimeter);
     printer.setDocName(message->subject);
 
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return PrintCannotInitialize;
-
     const QRectF page =
         printer.pageLayout()
             .paintRectPixels(printer.resolution())
             .translated(-printer.pageLayout().paintRectPixels(printer.resolution()).topLeft());
+    PageHeader header;
+    header.text = headerText_;
+    header.style = headerStyle_;
+    header.font.setBold(headerStyle_ & HeaderBold);
+    header.font.setUnderline(headerStyle_ & HeaderUnderline);
+    header.height = headerText_.isEmpty() ? 0 : QFontMetricsF(header.font, &printer).height() * 1.8;
+    PageWriter writer(printer, page, header, progress_);
 
-    // Page header
-    QFont headerFont = painter.font();
-    headerFont.setBold(headerStyle_ & HeaderBold);
-    headerFont.setUnderline(headerStyle_ & HeaderUnderline);
-    const qreal headerHeight = headerText_.isEmpty() ? 0 : QFontMetricsF(headerFont, &printer).height() * 1.8;
-
-    // No layout before the foreign pictures are gone: laying out would already look for them.
-    MessageDocument doc(*message);
-    doc.setHtml(BodyHtml(*message));
-    doc.DropForeignPictures();
-    doc.documentLayout()->setPaintDevice(&printer);
-    const QSizeF bodySize(page.width(), page.height() - headerHeight);
-    doc.setPageSize(bodySize);
-    const int pages = qMax(1, doc.pageCount());
-
-    for (int p = 0; p < pages; ++p) {
-        if (p > 0 && !printer.newPage()) {
-            painter.end();
-            return PrintCannotWrite;
-        }
-        if (!headerText_.isEmpty()) {
-            painter.save();
-            painter.setFont(headerFont);
-            const Qt::Alignment align = (headerStyle_ & HeaderCenter) ? Qt::AlignHCenter : Qt::AlignLeft;
-            painter.drawText(QRectF(0, 0, page.width(), headerHeight), align | Qt::AlignTop, headerText_);
-            painter.restore();
-        }
-        painter.save();
-        painter.translate(0, headerHeight - p * bodySize.height());
-        const QRectF clip(0, p * bodySize.height(), bodySize.width(), bodySize.height());
-        doc.drawContents(&painter, clip);
-        painter.restore();
-    }
-    if (!painter.end() || printer.printerState() == QPrinter::Error)
-        return PrintCannotWrite;
-    return PrintOk;
+    const qint32 result = message->bodyPart != BodyPartText && !message->htmlBody.isEmpty()
+                              ? PrintHtmlBody(*message, printer, writer)
+                              : PrintTextBody(writer, &printer, HeadHtml(*message), message->textBodyUtf8);
+    return result == PrintOk ? writer.finish() : result;
 }
 
 } // namespace mail

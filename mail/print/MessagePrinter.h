@@ -3,6 +3,8 @@
 // the message headers (From, To, Cc, Subject, Date) and the body, as text or as rendered HTML.
 #include <QString>
 
+#include <functional>
+
 class QPrinter;
 
 namespace mail {
@@ -12,8 +14,16 @@ enum PrintResult : qint32 {
     PrintInvalidPrinter = 202,
     PrintCannotInitialize = 203,
     PrintCannotWrite = 204,
+    // Refused before anything is printed: laying the message out would take the engine far too long.
+    PrintTooManyPictures = 205,
+    PrintTooComplex = 206,
+    // Refused: the message is longer than the engine can lay out in one piece.
+    PrintTooLong = 207,
     PrintCancelled = 255,
 };
+
+// Called after each printed page with the number of pages printed so far; false stops the print.
+using PageProgress = std::function<bool(qint32 pagesPrinted)>;
 
 // Page header style bits.
 enum HeaderStyleBits : qint32 { HeaderCenter = 1, HeaderBold = 2, HeaderUnderline = 4 };
@@ -35,6 +45,9 @@ public:
     // default printer; the printer must outlive the call to PrintMessage.
     void SetPrinter(QPrinter* printer) { printer_ = printer; }
 
+    // Called after each printed page; returning false cancels the print (PrintCancelled).
+    void SetPageProgress(PageProgress progress) { progress_ = std::move(progress); }
+
     // Tests print into this PDF file instead of the default printer.
     void SetOutputFileForTesting(const QString& pdfPath) { pdfPath_ = pdfPath; }
 
@@ -44,6 +57,7 @@ private:
     qint32 headerStyle_ = 0;
     QString pdfPath_;
     QPrinter* printer_ = nullptr;
+    PageProgress progress_;
 };
 
 } // namespace mail

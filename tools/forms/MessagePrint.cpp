@@ -3,10 +3,15 @@
 #include "mail/Message.h"
 #include "mail/MimeSupport.h"
 #include "mail/print/MessagePrinter.h"
+#include "mail/print/PrintableHtml.h"
 #include "tools/MessageFiles.h"
 #include "ui/PrintDialog.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QWindow>
 
 namespace {
 QString PrintResultText(qint32 result) {
@@ -17,6 +22,16 @@ QString PrintResultText(qint32 result) {
         return QStringLiteral("Error 203: Could not initialize printer.");
     case mail::PrintCannotWrite:
         return QStringLiteral("Error 204: Could not write to printer.");
+    case mail::PrintTooManyPictures:
+        return QStringLiteral(
+                   "Error 205: The message could not be printed because it shows more than %1 pictures.")
+            .arg(mail::HtmlPrintLimits().maxPictures);
+    case mail::PrintTooComplex:
+        return QStringLiteral("Error 206: The message could not be printed because its HTML body holds more "
+                              "than can be laid out in a few seconds.");
+    case mail::PrintTooLong:
+        return QStringLiteral("Error 207: The message could not be printed because it is too long to be "
+                              "printed whole.");
     case mail::PrintCancelled:
         return QStringLiteral("Error 255: Cancelled by user.");
     default:
@@ -68,5 +83,25 @@ QString PrintMessageFile(const PrintRequest& request, QWidget* parent) {
     printerComponent.SetLeftMargin(request.left);
     printerComponent.SetTopMargin(request.top);
     printerComponent.SetRightMargin(request.right);
+    // A long print shows how far it got and can be stopped; the window it covers takes no input meanwhile.
+    QProgressDialog progress(QStringLiteral("Printing the message..."), QStringLiteral("Cancel"), 0, 0,
+                             parent);
+    progress.setWindowTitle(QStringLiteral("Print Email Message"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    progress.setMinimumWidth(360); // room for the title
+    progress.show();
+    // Shown and drawn before the layout, which gives the event loop no turn until the first page.
+    for (QDeadlineTimer shown(500); !shown.hasExpired();) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (progress.windowHandle() && progress.windowHandle()->isExposed())
+            break;
+    }
+    QApplication::processEvents();
+    printerComponent.SetPageProgress([&progress](qint32 pages) {
+        progress.setLabelText(QStringLiteral("Printed page %1...").arg(pages));
+        QApplication::processEvents();
+        return !progress.wasCanceled();
+    });
     return PrintResultText(printerComponent.PrintMessage(handle, 511));
 }

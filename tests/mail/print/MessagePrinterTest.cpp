@@ -3,12 +3,15 @@
 
 #include "mail/Message.h"
 #include "mail/print/MessagePrinter.h"
+#include "tests/mail/print/PrintedText.h"
 #include "tests/support/FileEvents.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
+#include <QPrinter>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -152,4 +155,87 @@ TEST(MessagePrinter, LoadsOnlyTheMessagesOwnParts) {
     EXPECT_TRUE(seen.isEmpty()) << "the user's file was read: " << seen.join(u' ').toStdString();
     QCoreApplication::processEvents();
     EXPECT_FALSE(web.hasPendingConnections()) << "a web address was fetched";
+}
+
+namespace {
+// Numbered lines "Line 0" to "Line count-1", each ended by CR LF.
+QByteArray NumberedLines(int count) {
+    QByteArray lines;
+    for (int i = 0; i < count; ++i)
+        lines += "Line " + QByteArray::number(i) + " of a long body\r\n";
+    return lines;
+}
+
+// Prints into a PDF file at a printer resolution so fine that a few hundred pages of text reach the
+// height the engine can lay out in one document (a 16 MB body reaches it at the usual resolution).
+qint32 PrintFine(const QString& eml, qint32 bodyPart, const QString& pdf, const PageProgress& progress = {}) {
+    Message message;
+    EXPECT_EQ(message.ImportMessageFile(eml, bodyPart, 0), 0);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setResolution(9600);
+    MessagePrinter component;
+    component.SetPrinter(&printer);
+    component.SetPageProgress(progress);
+    return component.PrintMessage(message.GetMessageHandle(), 511);
+}
+} // namespace
+
+// Beyond the engine's height a text body lost its lines (a 16 MB body printed 241 of 266,000), and a
+// 4 MB one printed the headers alone, reported as printed. Every line prints, once, in order.
+TEST(MessagePrinter, ALongTextBodyPrintsEveryLine) {
+    Folder folder;
+    const int count = 12000;
+    const QString eml = folder.write(
+        QStringLiteral("m.eml"), "Subject: long\r\nContent-Type: text/plain\r\n\r\n" + NumberedLines(count));
+    const QString pdf = folder.path(QStringLiteral("out.pdf"));
+    qint32 pages = 0;
+    ASSERT_EQ(PrintFine(eml, BodyPartText, pdf,
+                        [&pages](qint32 printed) {
+                            pages = printed;
+                            return true;
+                        }),
+              PrintOk);
+    const QString text = printtest::PdfText(pdf);
+    EXPECT_TRUE(text.contains(QLatin1String("Subject:")));
+    const QRegularExpression line(QStringLiteral("Line (\\d+) of a long body"));
+    int expected = 0;
+    for (auto it = line.globalMatch(text); it.hasNext(); ++expected) {
+        const int seen = it.next().captured(1).toInt();
+        if (seen != expected) {
+            ADD_FAILURE() << "line " << seen << " printed where line " << expected << " belongs";
+            break;
+        }
+    }
+    EXPECT_EQ(expected, count);
+    EXPECT_EQ(pages, text.count(u'\f')) << "pages told and printed";
+}
+
+// An HTML body the engine cannot lay out whole is refused, never printed in part.
+TEST(MessagePrinter, AnHtmlBodyTooLongToLayOutIsRefused) {
+    Folder folder;
+    const QString eml =
+        folder.write(QStringLiteral("m.eml"), "Subject: long\r\nContent-Type: text/html\r\n\r\n<pre>" +
+                                                  NumberedLines(12000) + "</pre>\r\n");
+    const QString pdf = folder.path(QStringLiteral("out.pdf"));
+    EXPECT_EQ(PrintFine(eml, BodyPartHtml, pdf), PrintTooLong);
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+// A long print can be stopped after any page, and leaves nothing behind.
+TEST(MessagePrinter, APrintStopsWhenTheProgressSaysSo) {
+    Folder folder;
+    const QString eml = folder.write(
+        QStringLiteral("m.eml"), "Subject: long\r\nContent-Type: text/plain\r\n\r\n" + NumberedLines(2000));
+    QList<qint32> told;
+    const QString pdf = folder.path(QStringLiteral("out.pdf"));
+    EXPECT_EQ(PrintFine(eml, BodyPartText, pdf,
+                        [&told](qint32 printed) {
+                            told << printed;
+                            return printed < 3;
+                        }),
+              PrintCancelled);
+    EXPECT_EQ(told, QList<qint32>({1, 2, 3}));
+    EXPECT_FALSE(QFile::exists(pdf)) << "a stopped print leaves no file half written";
 }

@@ -184,6 +184,27 @@ TEST_F(MessageFileWindowsTest, PrintsHeaderAndBodyIntoAPdfFile) {
     EXPECT_TRUE(printed.contains(QLatin1String("Subject:")));
 }
 
+// A message the printer refuses (here: more pictures than a printout shows) is never reported as
+// printed, and nothing is printed of it.
+TEST_F(MessageFileWindowsTest, ARefusedPrintIsNotReportedAsPrinted) {
+    const QString pdf = path(QStringLiteral("out.pdf"));
+    SetPrintDialogHook([&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    PrintRequest request;
+    request.messageFile = testenv::WriteFile(path(QStringLiteral("p.eml")),
+                                             "Subject: pictures\r\nContent-Type: text/html\r\n\r\n" +
+                                                 QByteArray("<img src=cid:x>").repeated(2500) + "\r\n");
+    request.bodyPart = 1;
+    EXPECT_EQ(QStringLiteral("Error 205: The message could not be printed because it shows more than 2000 "
+                             "pictures."),
+              PrintMessageFile(request, nullptr));
+    SetPrintDialogHook({});
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
 // The print dialog offers "<document name>.pdf" in the home folder when printing to a file: a subject
 // with a slash would name a folder that is not there, and the print would fail.
 TEST_F(MessageFileWindowsTest, ThePrintDocumentNameIsAFileName) {

@@ -1,0 +1,97 @@
+// Messages that are hard on the rich-text engine: each prints, or is refused, within a few seconds of
+// processor time, and what is printed holds the message's text. Unbounded, these took the engine from
+// half a minute to hours while the program stood still.
+#include "tests/mail/MimeTestSupport.h"
+#include "tests/mail/print/PrintedText.h"
+#include "tests/support/ProcessMeasures.h"
+
+#include "mail/Message.h"
+#include "mail/print/MessagePrinter.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace mail;
+using mimetest::Folder;
+
+namespace {
+
+// Each case prints in a second or two here, some times that under the sanitizers; unbounded, the
+// smallest of them takes half a minute.
+constexpr qint64 kSecondsAllowed = testenv::kSanitized ? 60 : 15;
+
+struct Printed {
+    qint32 result = -1;
+    bool written = false; // a PDF file was made
+    QString text;         // what it shows
+};
+
+Printed PrintHtml(const QByteArray& html) {
+    Folder folder;
+    const QString eml = folder.write(
+        QStringLiteral("m.eml"),
+        "Subject: hostile\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" + html +
+            "\r\n");
+    Message message;
+    EXPECT_EQ(message.ImportMessageFile(eml, BodyPartHtml, 0), 0);
+    MessagePrinter printer;
+    const QString pdf = folder.path(QStringLiteral("out.pdf"));
+    printer.SetOutputFileForTesting(pdf);
+    Printed printed;
+    const qint64 cpu = testenv::ProcessorMilliseconds();
+    printed.result = printer.PrintMessage(message.GetMessageHandle(), 511);
+    EXPECT_LT(testenv::ProcessorMilliseconds() - cpu, kSecondsAllowed * 1000)
+        << "milliseconds of processor time";
+    printed.written = QFile::exists(pdf);
+    if (printed.written)
+        printed.text = printtest::PdfText(pdf);
+    return printed;
+}
+
+} // namespace
+
+// Every level of table nesting doubled the layout: 24 levels took minutes. The deepest tables become
+// text; every word still prints.
+TEST(HostilePrint, DeeplyNestedTablesPrintEveryWord) {
+    QByteArray html = "<p>before the tables</p>";
+    for (int i = 0; i < 24; ++i)
+        html += "<table><tr><td>level" + QByteArray::number(i) + " ";
+    html += "innermost";
+    for (int i = 0; i < 24; ++i)
+        html += "</td></tr></table>";
+    html += "<p>after the tables</p>";
+    const Printed printed = PrintHtml(html);
+    EXPECT_EQ(printed.result, PrintOk);
+    for (const char* word :
+         {"before the tables", "level0", "level12", "level23", "innermost", "after the tables"})
+        EXPECT_TRUE(printed.text.contains(QLatin1String(word)))
+            << word << " in " << printed.text.toStdString();
+}
+
+// Elements left open (200,000 <b>, unclosed <script> tags) cost the engine's parser time for every
+// element still open: minutes. They print what they hold; what scripts hold is never printed.
+TEST(HostilePrint, ElementsLeftOpenPrintTheirText) {
+    const Printed bold = PrintHtml("<p>first</p>" + QByteArray("<b>").repeated(200000) + "bold end");
+    EXPECT_EQ(bold.result, PrintOk);
+    EXPECT_TRUE(bold.text.contains(QLatin1String("bold end"))) << bold.text.toStdString();
+
+    const Printed scripts =
+        PrintHtml("<p>before the scripts</p>" + QByteArray("<script>var x ").repeated(20000));
+    EXPECT_EQ(scripts.result, PrintOk);
+    EXPECT_TRUE(scripts.text.contains(QLatin1String("before the scripts"))) << scripts.text.toStdString();
+    EXPECT_FALSE(scripts.text.contains(QLatin1String("var x")));
+}
+
+// 20,000 pictures in a line cost the engine time for every picture before each one (a minute and a
+// half); a message with more pictures than any printout shows, or more elements than the engine lays
+// out in a few seconds, is refused before anything is printed.
+TEST(HostilePrint, TooMuchForTheEngineIsRefusedUnprinted) {
+    const Printed pictures = PrintHtml(QByteArray("<img src=cid:x>").repeated(20000));
+    EXPECT_EQ(pictures.result, PrintTooManyPictures);
+    EXPECT_FALSE(pictures.written);
+
+    const Printed elements = PrintHtml(QByteArray("<b>x</b>").repeated(500000));
+    EXPECT_EQ(elements.result, PrintTooComplex);
+    EXPECT_FALSE(elements.written);
+}
