@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh --sanitize --target test_mail_hostile --target test_transfer_hostile --target test_dnsresolver_hostile \
-  --target test_tools_hostile_http --target test_tools_hostile --target test_tools_forms_hostile
+  --target test_tools_hostile_http --target test_tools_hostile --target test_tools_forms_hostile --target test_mail_print_hostile
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=new_delete_type_mismatch=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
