@@ -86,6 +86,29 @@ def wait_for(root, predicate, seconds):
     return None
 
 
+def tree_size(node, depth=0):
+    """How many objects the window shows, a combo box counted as one (its items are no controls)."""
+    if depth > 20 or node.getRoleName() == "combo box":
+        return 1
+    return 1 + sum(tree_size(child, depth + 1) for child in children(node))
+
+
+def settle(window, pyatspi, seconds=3):
+    """Waits until the window's tree stops growing: a window fills its controls as it loads, later on a
+    loaded machine, and a control not there yet would go unchecked."""
+    deadline = time.monotonic() + seconds
+    last = -1
+    while time.monotonic() < deadline:
+        try:
+            size = tree_size(window)
+        except Exception:
+            size = -1  # an object went away under the walk: the window is still changing
+        if size > 0 and size == last:
+            return
+        last = size
+        time.sleep(0.05)
+
+
 def unnamed_controls(window, pyatspi):
     """unnamed_controls_once, walked again when an object goes away under the walk (a tool tip or a
     status text that the program replaces while the test reads the tree)."""
@@ -363,7 +386,7 @@ def follow(app, window, path, actions, pyatspi, opened_from=()):
     windows its buttons open, and closes what it opened. Returns the failures and the windows checked."""
     failures, checked = [], 0
     while window is not None:
-        time.sleep(0.1)  # the window fills its controls as it loads
+        settle(window, pyatspi)
         found, offenders = unnamed_controls(window, pyatspi)
         checked += 1
         text = message_text(window, pyatspi) if len(found) == 0 else ""
