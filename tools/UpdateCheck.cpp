@@ -13,61 +13,54 @@
 
 namespace {
 
-// The first two dot-separated fields joined; a text without a dot stays as it is.
-QString ReduceVersion(const QString& text) {
-    const QStringList fields = text.split(u'.');
-    if (fields.size() < 2)
-        return text;
-    return fields.at(0) + fields.at(1);
-}
-
 bool IsDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
-// The number at the start of the text, with blanks, tabs and line feeds anywhere ignored: an optional
-// sign, digits with an optional decimal point, an optional exponent (E or D); 0 when there is none.
-double LeadingNumber(const QString& raw) {
-    QString t;
-    for (QChar c : raw) {
-        if (c != u' ' && c != u'\t' && c != u'\n')
-            t += c;
-    }
-    int i = 0;
-    QByteArray number;
-    if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
-        number += char(t[i++].unicode());
-    bool digits = false;
-    while (i < t.size() && IsDigit(t[i])) {
-        number += char(t[i++].unicode());
-        digits = true;
-    }
-    if (i < t.size() && t[i] == u'.') {
-        number += '.';
+// One dot-separated part of a version as a number: an optional sign and the digits after it, with
+// leading zeros dropped so that digit strings of any length compare without overflow; a part that does
+// not begin with a number is 0.
+struct VersionPart {
+    bool negative = false;
+    QStringView digits;
+};
+
+VersionPart ReadVersionPart(QStringView part) {
+    VersionPart out;
+    qsizetype i = 0;
+    if (i < part.size() && (part[i] == u'+' || part[i] == u'-'))
+        out.negative = part[i++] == u'-';
+    const qsizetype start = i;
+    while (i < part.size() && IsDigit(part[i]))
         ++i;
-        while (i < t.size() && IsDigit(t[i])) {
-            number += char(t[i++].unicode());
-            digits = true;
-        }
+    out.digits = part.mid(start, i - start);
+    while (!out.digits.isEmpty() && out.digits.front() == u'0')
+        out.digits = out.digits.mid(1);
+    if (out.digits.isEmpty())
+        out.negative = false; // -0 is 0
+    return out;
+}
+
+// Below zero, equal or above zero as a is lower than, equal to or higher than b.
+int CompareParts(const VersionPart& a, const VersionPart& b) {
+    if (a.negative != b.negative)
+        return a.negative ? -1 : 1;
+    int magnitude = 0;
+    if (a.digits.size() != b.digits.size())
+        magnitude = a.digits.size() < b.digits.size() ? -1 : 1;
+    else
+        magnitude = a.digits.compare(b.digits);
+    return a.negative ? -magnitude : magnitude;
+}
+
+// Blanks, tabs and line feeds count for nothing anywhere in a version text.
+QString WithoutBlanks(const QString& text) {
+    QString out;
+    for (QChar c : text) {
+        if (c != u' ' && c != u'\t' && c != u'\n')
+            out += c;
     }
-    if (!digits)
-        return 0.0;
-    if (i < t.size() && (t[i] == u'e' || t[i] == u'E' || t[i] == u'd' || t[i] == u'D')) {
-        int j = i + 1;
-        QByteArray exponent = "e";
-        if (j < t.size() && (t[j] == u'+' || t[j] == u'-'))
-            exponent += char(t[j++].unicode());
-        bool expDigits = false;
-        while (j < t.size() && IsDigit(t[j])) {
-            exponent += char(t[j++].unicode());
-            expDigits = true;
-        }
-        if (expDigits)
-            number += exponent;
-    }
-    bool ok = false;
-    const double value = number.toDouble(&ok); // locale-free; an overflow gives infinity, not 0
-    return ok || qIsInf(value) ? value : 0.0;
+    return out;
 }
 
 constexpr qint64 ReplyReadBufferBytes = 16 * 1024;
@@ -106,11 +99,18 @@ int& FetchTimeout() {
 } // namespace
 
 QString CompareVersion(const QString& installed, const QString& published) {
-    const double mine = LeadingNumber(ReduceVersion(installed));
-    const double site = LeadingNumber(ReduceVersion(published));
-    if (site < mine)
+    const QString mineText = WithoutBlanks(installed);
+    const QString siteText = WithoutBlanks(published);
+    const QList<QStringView> mine = QStringView(mineText).split(u'.');
+    const QList<QStringView> site = QStringView(siteText).split(u'.');
+    // A part one side lacks counts as 0, so 14 and 14.0 are the same version.
+    int order = 0;
+    for (qsizetype i = 0; order == 0 && i < qMax(mine.size(), site.size()); ++i)
+        order = CompareParts(ReadVersionPart(i < site.size() ? site.at(i) : QStringView()),
+                             ReadVersionPart(i < mine.size() ? mine.at(i) : QStringView()));
+    if (order < 0)
         return QStringLiteral("MyVersion");
-    if (site == mine)
+    if (order == 0)
         return QStringLiteral("SameVersion");
     return QStringLiteral("SiteVersion");
 }

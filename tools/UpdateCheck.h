@@ -9,9 +9,10 @@
 class QNetworkReply;
 
 // "MyVersion" (the installed version is the higher), "SameVersion" or "SiteVersion" (the published one
-// is the higher). Each text is cut at its dots and keeps its first two fields joined ("14.0" -> "140",
-// "3.10.2" -> "310", "4" -> "4"); then the number at its start counts, blanks, tabs and line feeds
-// ignored, and a text that does not begin with a number counts as 0.
+// is the higher). Versions compare as dotted numbers, part by part from the left, each part by its
+// value (3.10 is above 3.9, 15 above 14.0); a part one side lacks counts as 0 (14 is 14.0). Blanks,
+// tabs and line feeds anywhere are ignored; in each part the number at its start counts (an optional
+// sign and digits), and a part that does not begin with a number counts as 0.
 QString CompareVersion(const QString& installed, const QString& published);
 
 // The installed version as the check compares it: major "." minor ("14.0").

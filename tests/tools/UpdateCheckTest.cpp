@@ -22,26 +22,38 @@ struct VersionCase {
     const char* expected;
 };
 
-TEST(CompareVersion, FollowsTheTwoFieldRuleAndLeadingNumber) {
-    const VersionCase cases[] =
-        {
-            {"14.0", "14.1", "SiteVersion"},
-            {"14.0", "14.0.3", "SameVersion"}, // both become 140
-            {"3.10", "3.9", "MyVersion"},      // 310 against 39
-            {"14.0", "15", "MyVersion"},       // 140 against 15: no dot, no reduction
-            {"14.0", "abc", "MyVersion"},      // not a number: 0
-            {"14.0", "", "MyVersion"},
-            {"14.0", " 1 4.1", "SiteVersion"}, // blanks inside the number are ignored
-            {"14.0", "14.1\n", "SiteVersion"}, // a line feed too
-            {"14.0", "\t14.0", "SameVersion"},
-            {"14.0", "14.0\r", "SameVersion"}, // a carriage return ends the number
-            {"14.0", "14.0x9", "SameVersion"}, // the number at the start counts
-            {"14.0", "1.4e2", "SiteVersion"},  // "1" + "4e2" reads as 14e2 = 1400
-            {"4", "4", "SameVersion"},
-            {"4", "5", "SiteVersion"},
-            {"14.0", "-14.1", "MyVersion"},
-            {"0.0", "abc", "SameVersion"},
-        };
+TEST(CompareVersion, ComparesDottedNumbersPartByPart) {
+    const VersionCase cases[] = {
+        {"14.0", "14.1", "SiteVersion"},
+        {"14.0", "15", "SiteVersion"}, // a missing part counts as 0
+        {"14.0", "1.41", "MyVersion"},
+        {"14.0", "14", "SameVersion"},
+        {"14", "14.0.0", "SameVersion"},
+        {"14.0", "14.0.3", "SiteVersion"},
+        {"3.10", "3.9", "MyVersion"}, // 10 against 9, not text order
+        {"3.9", "3.10", "SiteVersion"},
+        {"14.0", "014.00", "SameVersion"},
+        {"14.0", "99999999999999999999999.0", "SiteVersion"}, // no overflow
+        {"14.0", "14.00000000000000000000001", "SiteVersion"},
+        {"4", "5", "SiteVersion"},
+        {"14.0", "+14.1", "SiteVersion"},
+        {"14.0", "-15", "MyVersion"},
+        {"14.0", "14.-1", "MyVersion"},
+        {"14.-1", "14.-2", "MyVersion"}, // -2 is below -1
+        {"0.0", "-0.0", "SameVersion"},
+        // A part that does not begin with a number counts as 0, and only the number at its start counts.
+        {"14.0", "abc", "MyVersion"},
+        {"14.0", "", "MyVersion"},
+        {"0.0", "abc", "SameVersion"},
+        {"14.0", "14.x.1", "SiteVersion"},
+        {"14.0", "14.0x9", "SameVersion"},
+        {"14.0", "14.0\r", "SameVersion"}, // a carriage return ends the number
+        {"14.0", "1.4e2", "MyVersion"},    // no exponent reaches across a dot
+        // Blanks, tabs and line feeds anywhere are ignored.
+        {"14.0", " 1 4.1", "SiteVersion"},
+        {"14.0", "14.1\n", "SiteVersion"},
+        {"14.0", "\t14 .\n0", "SameVersion"},
+    };
     for (const VersionCase& c : cases) {
         const QString installed = QString::fromLatin1(c.installed);
         const QString published = QString::fromLatin1(c.published);

@@ -95,8 +95,8 @@ TEST_F(UpdateWindow, EveryOtherAnswerEndsUpToDateOrFailed) {
         HttpAnswer answer;
         UpdateState state;
     } cases[] = {
-        {{HttpAnswer::Complete, 200, "14.0.3", 0}, UpdateState::Failed}, // no "+"
-        {{HttpAnswer::Complete, 200, "14.0.3+12", 0}, UpdateState::UpToDate},
+        {{HttpAnswer::Complete, 200, "14.0.3", 0}, UpdateState::Failed},  // no "+"
+        {{HttpAnswer::Complete, 200, "14+12", 0}, UpdateState::UpToDate}, // 14 is 14.0
         {{HttpAnswer::Complete, 200, "abc+12", 0}, UpdateState::Failed},
         {{HttpAnswer::Complete, 200, QByteArray(40 * 1024, '9') + "+1", 0}, UpdateState::Failed},
         {{HttpAnswer::Complete, 404, "14.1+12", 0}, UpdateState::Failed},
