@@ -22,7 +22,10 @@ struct TemplateValues {
     QString unsubscribeSubject;
 };
 
-// The five replacements in their order, every occurrence, case-sensitive, plain text: the row's picture
-// name by the file URL of the program folder's copy of it, then the company, web site, address and subject.
+// Every occurrence of the five placeholders, case-sensitive, in one pass over the document, so no value
+// is searched again for another placeholder: the row's picture name by the file URL of the program
+// folder's copy of it, then the company, web site, address and subject. Each value is written as text:
+// HTML-escaped in text and attributes, and percent-encoded inside a "mailto:" address (keeping "@" and
+// "+") and its query (blanks as %20).
 QString FillTemplate(const QString& document, int row, const TemplateValues& values,
                      const QString& programFolder);

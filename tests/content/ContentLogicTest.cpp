@@ -328,29 +328,37 @@ TEST(StoredTemplates, EachHoldsTheBoundHeadFooterAndPlaceholders) {
     EXPECT_EQ(StoredTemplate(5), QString());
 }
 
-TEST(StoredTemplates, ReplacementsRunInOrderOverTheWholeText) {
+TEST(StoredTemplates, EachPlaceholderIsReplacedOnceByItsValueEscapedForWhereItStands) {
     const QString doc =
-        QStringLiteral("<img src=\"Template3.jpg\"> Template1.jpg TorvaleCo %1 %2 UnsubscribeNow")
+        QStringLiteral("<img src=\"Template3.jpg\"> Template1.jpg TorvaleCo %1 %2 UnsubscribeNow "
+                       "<a href=\"mailto:%2?subject=UnsubscribeNow\" title='TorvaleCo'>")
             .arg(QLatin1String(TemplateWebHost), QLatin1String(TemplateUnsubscribeAddress));
-    const TemplateValues v{QStringLiteral("A&B UnsubscribeNow"), QStringLiteral("<TorvaleCo>"),
-                           QStringLiteral("out@example.test"), QStringLiteral("Stop it")};
+    // Each value holds markup, quotes and the placeholder of a later replacement.
+    const TemplateValues v{QStringLiteral("Acme's <b>Co</b> & Sons UnsubscribeNow"),
+                           QStringLiteral("<TorvaleCo>"), QStringLiteral("o'b+c&d?e@example.test"),
+                           QStringLiteral("Stop + \"now\" & TorvaleCo")};
     EXPECT_EQ(FillTemplate(doc, 2, v, QStringLiteral("/opt/velanto")),
-              QStringLiteral("<img src=\"file:///opt/velanto/Template3.jpg\"> Template1.jpg A&B Stop it "
-                             "<TorvaleCo> out@example.test Stop it"));
+              QStringLiteral("<img src=\"file:///opt/velanto/Template3.jpg\"> Template1.jpg "
+                             "Acme&#39;s &lt;b&gt;Co&lt;/b&gt; &amp; Sons UnsubscribeNow &lt;TorvaleCo&gt; "
+                             "o&#39;b+c&amp;d?e@example.test Stop + &quot;now&quot; &amp; TorvaleCo "
+                             "<a href=\"mailto:o%27b+c%26d%3Fe@example.test"
+                             "?subject=Stop%20%2B%20%22now%22%20%26%20TorvaleCo\" "
+                             "title='Acme&#39;s &lt;b&gt;Co&lt;/b&gt; &amp; Sons UnsubscribeNow'>"));
     // The picture's address is a file URL of the path, whatever characters the folder's name holds.
-    EXPECT_TRUE(FillTemplate(doc, 2, v, QStringLiteral("/opt/V #2 100%/"))
-                    .startsWith(QStringLiteral("<img src=\"file:///opt/V%20%232%20100%25/Template3.jpg\">")));
+    EXPECT_TRUE(FillTemplate(doc, 2, v, QStringLiteral("/opt/V #2 100% & co/"))
+                    .startsWith(QStringLiteral(
+                        "<img src=\"file:///opt/V%20%232%20100%25%20&amp;%20co/Template3.jpg\">")));
 
     // A filled document keeps its merge macros and has no placeholder left.
     const QString filled = FillTemplate(StoredTemplate(0), 0,
                                         {QStringLiteral("Acme"), QStringLiteral("www.acme.test"),
-                                         QStringLiteral("leave@acme.test"), QStringLiteral("REMOVE")},
+                                         QStringLiteral("leave@acme.test"), QStringLiteral("REMOVE ME")},
                                         QStringLiteral("/opt/velanto/"));
     EXPECT_FALSE(filled.contains(QStringLiteral("TorvaleCo")));
     EXPECT_FALSE(filled.contains(QStringLiteral("UnsubscribeNow")));
     EXPECT_FALSE(filled.contains(QStringLiteral(".invalid")));
     EXPECT_EQ(filled.count(QStringLiteral("leave@acme.test")), 2);
-    EXPECT_TRUE(filled.contains(QStringLiteral("mailto:leave@acme.test?subject=REMOVE")));
+    EXPECT_TRUE(filled.contains(QStringLiteral("mailto:leave@acme.test?subject=REMOVE%20ME")));
     EXPECT_TRUE(filled.contains(QStringLiteral("src=\"file:///opt/velanto/Template1.jpg\"")));
     EXPECT_TRUE(filled.contains(QStringLiteral("To: $*MergeCompany*$")));
 }
