@@ -7,11 +7,12 @@ namespace {
 // The pattern names every letter class in both cases, so it needs no case-insensitive option. Leaving
 // that option off matters: with it, the engine folds Unicode case and "[a-z]" would also accept the
 // Kelvin sign (U+212A) or the long s (U+017F). Without Unicode properties "\w" is [A-Za-z0-9_].
-// Two places are wider than the rule first was, for addresses every mail server delivers today: the
+// Three places are wider than the rule first was, for addresses every mail server delivers today: the
 // local part takes every character the usual web rule allows there (WHATWG's "valid e-mail address":
-// letters, digits and ! # $ % & ' * + / = ? ^ _ ` { | } ~ -), so o'brien@ and anna+promo@ pass; and the
-// last label takes 2 to 63 letters (.online, .museum, .technology). The shape stays: dot-separated runs,
-// a single letter alone, or a run of two or more.
+// letters, digits and ! # $ % & ' * + / = ? ^ _ ` { | } ~ -), so o'brien@ and anna+promo@ pass; a
+// domain label before the last takes one character or more (x.com, mail.x.org), still beginning with
+// a letter or digit; and the last label takes 2 to 63 letters (.online, .museum, .technology). The
+// local part's shape stays: dot-separated runs, a single letter alone, or a run of two or more.
 const QString& emailPattern() {
     static const QString local = QStringLiteral("[\\w!#$%&'*+/=?^`{|}~-]");
     static const QString pattern = QStringLiteral("^((") + local + QStringLiteral("+\\.)+") + local +
@@ -20,7 +21,7 @@ const QString& emailPattern() {
                                    QStringLiteral("[0-9]{1,2}|25[0-5]|2[0-4][0-9])\\.") +
                                    QStringLiteral("([0-1]?[0-9]{1,2}|25[0-5]|2[0-4][0-9])\\.([0-1]?") +
                                    QStringLiteral("[0-9]{1,2}|25[0-5]|2[0-4][0-9])){1}|") +
-                                   QStringLiteral("([a-zA-Z0-9]+[\\w-]+\\.)+[a-zA-Z]{2,63})$");
+                                   QStringLiteral("([a-zA-Z0-9][\\w-]*\\.)+[a-zA-Z]{2,63})$");
     return pattern;
 }
 

@@ -331,11 +331,12 @@ Tokens Scanned(const QString& text) {
 TEST(AddressExtraction, TakesWholeTokensOnlyAndNeverCutsOne) {
     // Characters the scan once took for the start of a new address: the whole token is the address, or
     // it is ignored; never news@, brien@ or rg@.
-    const QString text = QStringLiteral("anna+news@example.org o'brien@example.ie j\u00f6rg@example.de "
-                                        "x@my.museum a@b.c 'quoted@example.org' ''twice@example.org''");
+    const QString text =
+        QStringLiteral("anna+news@example.org o'brien@example.ie j\u00f6rg@example.de "
+                       "x@my.museum a@b.c someone@x.com 'quoted@example.org' ''twice@example.org''");
     const Tokens t = Scanned(text);
-    EXPECT_EQ(QStringList({"anna+news@example.org", "o'brien@example.ie", "x@my.museum", "quoted@example.org",
-                           "twice@example.org"}),
+    EXPECT_EQ(QStringList({"anna+news@example.org", "o'brien@example.ie", "x@my.museum", "someone@x.com",
+                           "quoted@example.org", "twice@example.org"}),
               t.found);
     EXPECT_EQ(QStringList({QStringLiteral("j\u00f6rg@example.de"), QStringLiteral("a@b.c")}), t.ignored);
     // Names, brackets, quotes and list separators around an address end its token.
