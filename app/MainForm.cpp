@@ -10,6 +10,7 @@
 #include "editor/HtmlEditor.h"
 #include "editor/SaveChanges.h"
 #include "recipients/forms/GroupManagerForm.h"
+#include "sending/Account.h"
 #include "sending/forms/EmailManagerForm.h"
 #include "sending/forms/SendingCommands.h"
 #include "ui/FieldLabels.h"
@@ -272,7 +273,7 @@ void MainForm::load() {
 
     m_sendingMethodComboBox->addItems({QStringLiteral("Personal Sending"), QStringLiteral("Bulk Sending"),
                                        QStringLiteral("3rd Party Sending")});
-    const QString method = SendingMethodText(GetSetting(Setting::AccountMethod));
+    const QString method = SendingMethodTextOfKey(GetSetting(Setting::AccountMethod));
     m_sendingMethodComboBox->setCurrentIndex(m_sendingMethodComboBox->findText(method));
 
     m_priorityComboBox->addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High")});

@@ -54,16 +54,6 @@ QString SenderItemText(const QString& name, const QString& email) {
     return name + QStringLiteral(" <") + email + QLatin1Char('>');
 }
 
-QString SendingMethodText(const QString& storedMethod) {
-    if (storedMethod == QLatin1String("Personal"))
-        return QStringLiteral("Personal Sending");
-    if (storedMethod == QLatin1String("Bulk"))
-        return QStringLiteral("Bulk Sending");
-    if (storedMethod == QLatin1String("Third"))
-        return QStringLiteral("3rd Party Sending");
-    return QString();
-}
-
 void DeleteTemporaryFiles() {
     removeFile(TempFolder() + QStringLiteral("Preview.eml"));
     removeFile(TempFolder() + QStringLiteral("Preview.htm"));

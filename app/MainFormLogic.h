@@ -8,10 +8,6 @@
 // The sender line of the From list: Name + " <" + Email + ">", or empty unless both are set.
 QString SenderItemText(const QString& name, const QString& email);
 
-// The sending-method list's text for the stored "Account" / "Method" value ("Personal", "Bulk",
-// "Third"); empty for any other value.
-QString SendingMethodText(const QString& storedMethod);
-
 // The close clean-up: the preview files in the temporary folder, the "*.tmp" files of the program
 // folder and DataPath's "ImportBody" folder with everything in it. A file that cannot be deleted stays.
 void DeleteTemporaryFiles();

@@ -39,10 +39,6 @@ QString GetSetting(const QString& section, const QString& key, const QString& de
     return v.toString();
 }
 
-QString GetSetting(const QString& section, const QString& key, int defaultValue) {
-    return GetSetting(section, key, QString::number(defaultValue));
-}
-
 QString GetSetting(const SettingEntry& setting) {
     return GetSetting(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key),
                       QString::fromLatin1(setting.missing));

@@ -14,10 +14,13 @@ enum BodyEncoding : qint32 { EncodingNone = 0, EncodingQuotedPrintable = 1, Enco
 // Attachment encodings as AttachFile passes them.
 enum AttachmentEncoding : qint32 { AttachBase64 = 0, AttachQuotedPrintable = 64, AttachNone = 512 };
 
+// Which header lists a recipient.
+enum class RecipientKind { To = 1, Cc = 2 };
+
 struct Recipient {
     QString name;
     QString address;
-    qint32 kind = 1; // 1 To, 2 Cc
+    RecipientKind kind = RecipientKind::To;
 };
 
 struct Attachment {

@@ -215,7 +215,7 @@ QByteArray MessageHeaders(const MessageSpec& spec, const QString& charset) {
         const QString box = Mailbox(r.name, r.address, charset);
         if (box.isEmpty())
             continue;
-        (r.kind == 2 ? cc : to) << box;
+        (r.kind == RecipientKind::Cc ? cc : to) << box;
     }
     if (!to.isEmpty())
         out += Fold("To", to.join(QStringLiteral(", ")));

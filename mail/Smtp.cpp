@@ -90,11 +90,11 @@ void Smtp::SetBodyFormat(qint32 format) {
     m_spec.bodyFormat = format == 1 ? 1 : 0;
 }
 
-void Smtp::AddRecipient(const QString& name, const QString& address, qint32 kind) {
+void Smtp::AddRecipient(const QString& name, const QString& address, RecipientKind kind) {
     Recipient r;
     r.name = OneLine(name);
     r.address = OneLine(address).trimmed();
-    r.kind = kind == 2 ? 2 : 1;
+    r.kind = kind;
     m_spec.recipients.append(r);
 }
 

@@ -10,6 +10,7 @@
 // Any other operation called while one runs returns 1 at once. deleteLater() while an operation runs is
 // held back until the operation has returned; never delete the object directly from such a handler.
 #include "mail/MessageSpec.h"
+#include "mail/SendStatus.h"
 
 #include <QList>
 #include <QObject>
@@ -43,9 +44,9 @@ public:
     void SetBodyText(const QString& text);
     void SetFromName(const QString& name);
     void SetFromAddress(const QString& address);
-    void SetBodyFormat(qint32 format);                                           // 1 HTML, 0 plain text
-    void AddRecipient(const QString& name, const QString& address, qint32 kind); // 1 To, 2 Cc
-    void SetPriority(const QString& priority);                                   // "1", "3", "5"
+    void SetBodyFormat(qint32 format); // 1 HTML, 0 plain text
+    void AddRecipient(const QString& name, const QString& address, RecipientKind kind);
+    void SetPriority(const QString& priority); // "1", "3", "5"
     void AddHeader(const QString& name, const QString& value);
     void SetCharset(const QString& charset);
     void SetBodyEncoding(qint32 encoding); // 0 none, 1 quoted-printable, 2 base 64
@@ -126,14 +127,15 @@ protected:
 
 private:
     friend class SmtpConversation;
-    qint32 BeginOperation();
+    // False when another operation of the object is still running.
+    bool BeginOperation();
     void EndOperation();
-    qint32 OpenConversation();
-    qint32 OpenServer(const QString& host);
-    qint32 Hello(SmtpConversation& c);
-    qint32 Authenticate(SmtpConversation& c);
-    qint32 Transaction(QByteArray message);
-    qint32 CloseConversation();
+    SendStatus OpenConversation();
+    SendStatus OpenServer(const QString& host);
+    SendStatus Hello(SmtpConversation& c);
+    SendStatus Authenticate(SmtpConversation& c);
+    SendStatus Transaction(QByteArray message);
+    SendStatus CloseConversation();
 
     MessageSpec m_spec;
     QString m_clientHostName;
@@ -152,8 +154,8 @@ private:
     int m_replyTimeout = 60000;
     QList<QSslCertificate> m_extraCas;
     std::unique_ptr<SmtpConversation> m_conv;
-    bool m_keepOpen = false;     // Connect was called: a Send keeps the connection it opens
-    qint32 m_connectFailure = 0; // the code of the failed Connect every Send returns
+    bool m_keepOpen = false;                      // Connect was called: a Send keeps the connection it opens
+    SendStatus m_connectFailure = SendStatus::Ok; // the failed Connect that every Send returns
     bool m_busy = false;
     bool m_resetPending = false;
     bool m_cancelled = false;

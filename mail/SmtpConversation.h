@@ -2,6 +2,7 @@
 // The TCP/TLS conversation with one SMTP server: replies, waits with their time-outs, capabilities.
 // Internal to the mail library; the Smtp object owns one while it is connected.
 
+#include "mail/SendStatus.h"
 #include "mail/Smtp.h"
 
 #include <QElapsedTimer>
@@ -16,7 +17,7 @@
 
 namespace mail {
 
-// Replies larger than this are not SMTP: they end the conversation with code 18.
+// Replies larger than this are not SMTP: they end the conversation with BadResponse.
 constexpr qsizetype kMaxReplyBytes = 64 * 1024;
 constexpr int kMaxReplyLines = 1000;
 // How long a cancelled operation still waits for the server's answer to a message that is all out.
@@ -89,15 +90,15 @@ public:
 
     bool Alive() const { return !broken && !lost && socket.state() == QAbstractSocket::ConnectedState; }
 
-    // Runs the caller's event loop until ready() holds. Returns 0, 20 (cancel), failCode when the
+    // Runs the caller's event loop until ready() holds. Returns Ok, Cancelled, failCode when the
     // connection fails, or timeoutCode when nothing happened for timeoutMs. The time-out counts from the
     // call or from the last bytes the server took from us, whichever is later, so a command's reply
     // time-out starts when the command is written and a long message keeps its wait alive while it
     // flows. With cancelOnlyWhileWriting a cancel ends the wait at once only while our bytes are still
     // on their way: once they are all out the outcome is the server's, and its reply is awaited for a
     // short grace (a message it accepts is sent, whatever the cancel).
-    qint32 Wait(const std::function<bool()>& ready, int timeoutMs, qint32 timeoutCode, qint32 failCode,
-                bool cancelOnlyWhileWriting = false) {
+    SendStatus Wait(const std::function<bool()>& ready, int timeoutMs, SendStatus timeoutCode,
+                    SendStatus failCode, bool cancelOnlyWhileWriting = false) {
         const qint64 startMs = clock.elapsed();
         qint64 cancelSeenMs = -1;
         for (;;) {
@@ -112,10 +113,10 @@ public:
                 // A reply that already arrived still counts.
                 if (!overflow && socket.bytesAvailable() > 0)
                     in.append(socket.readAll());
-                return ready() ? 0 : Fail(20);
+                return ready() ? SendStatus::Ok : Fail(SendStatus::Cancelled);
             }
             if (ready())
-                return 0;
+                return SendStatus::Ok;
             if (lost || socketError != QAbstractSocket::UnknownSocketError)
                 return Fail(failCode);
             const qint64 remaining = timeoutMs - (clock.elapsed() - qMax(startMs, lastWriteMs));
@@ -135,7 +136,7 @@ public:
         }
     }
 
-    qint32 Fail(qint32 code) {
+    SendStatus Fail(SendStatus code) {
         broken = true;
         return code;
     }
@@ -171,24 +172,24 @@ public:
         return in.size() > kMaxReplyBytes ? Parse::Garbage : Parse::Incomplete;
     }
 
-    qint32 ReadReply(SmtpReply& reply, bool cancelOnlyWhileWriting = false) {
+    SendStatus ReadReply(SmtpReply& reply, bool cancelOnlyWhileWriting = false) {
         Parse state = Parse::Incomplete;
-        const qint32 rc = Wait(
+        const SendStatus rc = Wait(
             [&] {
                 state = TryParse(reply);
                 return state != Parse::Incomplete;
             },
-            o.m_replyTimeout, 27, 16, cancelOnlyWhileWriting);
-        if (rc != 0)
+            o.m_replyTimeout, SendStatus::SocketTimeout, SendStatus::SocketError, cancelOnlyWhileWriting);
+        if (rc != SendStatus::Ok)
             return rc;
         if (state == Parse::Garbage) {
             emit o.ConnectLog(QStringLiteral("The server's reply is not SMTP.\r\n"), 0);
-            return Fail(18);
+            return Fail(SendStatus::BadResponse);
         }
         emit o.ConnectLog(secretReply && reply.code == 334 ? QStringLiteral("334 ***\r\n")
                                                            : reply.Text() + QStringLiteral("\r\n"),
                           reply.code);
-        return 0;
+        return SendStatus::Ok;
     }
 
     // Writes one command line; logText replaces the line in the log (for secrets).
@@ -197,9 +198,9 @@ public:
         emit o.ConnectLog((logText.isNull() ? QString::fromUtf8(line) : logText) + QStringLiteral("\r\n"), 0);
     }
 
-    qint32 Command(const QByteArray& line, SmtpReply& reply, const QString& logText = QString()) {
+    SendStatus Command(const QByteArray& line, SmtpReply& reply, const QString& logText = QString()) {
         if (o.m_cancelled)
-            return Fail(20);
+            return Fail(SendStatus::Cancelled);
         Write(line, logText);
         return ReadReply(reply);
     }

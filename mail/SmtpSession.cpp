@@ -127,12 +127,12 @@ bool Smtp::event(QEvent* e) {
     return QObject::event(e);
 }
 
-qint32 Smtp::BeginOperation() {
+bool Smtp::BeginOperation() {
     if (m_busy)
-        return 1;
+        return false;
     m_busy = true;
     m_cancelled = false;
-    return 0;
+    return true;
 }
 
 void Smtp::EndOperation() {
@@ -167,74 +167,74 @@ void Smtp::ResetSession() {
 
 qint32 Smtp::Connect(qint32 flags) {
     Q_UNUSED(flags)
-    if (BeginOperation() != 0)
-        return 1;
+    if (!BeginOperation())
+        return Code(SendStatus::Exception);
     m_keepOpen = true;
-    qint32 rc = 0;
+    SendStatus rc = SendStatus::Ok;
     if (m_conv && m_conv->overflow) {
-        rc = 18;
+        rc = SendStatus::BadResponse;
         m_conv->broken = true;
     } else if (!IsConnected()) {
         rc = OpenConversation();
     }
     m_connectFailure = rc;
     EndOperation();
-    return rc;
+    return Code(rc);
 }
 
 qint32 Smtp::Disconnect(qint32 flags) {
     Q_UNUSED(flags)
-    if (BeginOperation() != 0)
-        return 1;
+    if (!BeginOperation())
+        return Code(SendStatus::Exception);
     m_keepOpen = false;
-    m_connectFailure = 0;
-    qint32 rc = 0;
+    m_connectFailure = SendStatus::Ok;
+    SendStatus rc = SendStatus::Ok;
     if (m_conv && m_conv->overflow)
-        rc = 18;
+        rc = SendStatus::BadResponse;
     else if (IsConnected())
         rc = CloseConversation();
     m_conv.reset();
     EndOperation();
-    return rc;
+    return Code(rc);
 }
 
 qint32 Smtp::Send() {
-    if (BeginOperation() != 0)
-        return 1;
-    qint32 rc = 0;
-    if (m_keepOpen && m_connectFailure != 0)
+    if (!BeginOperation())
+        return Code(SendStatus::Exception);
+    SendStatus rc = SendStatus::Ok;
+    if (m_keepOpen && m_connectFailure != SendStatus::Ok)
         rc = m_connectFailure;
     else if (m_conv && m_conv->overflow)
-        rc = m_conv->Fail(18);
+        rc = m_conv->Fail(SendStatus::BadResponse);
     else if (!ValidEnvelopeAddress(m_spec.fromAddress))
-        rc = 7;
+        rc = SendStatus::SenderRefused;
     else if (m_spec.recipients.isEmpty())
-        rc = 8;
+        rc = SendStatus::RecipientRefused;
     for (const Recipient& r : std::as_const(m_spec.recipients)) {
-        if (rc == 0 && !ValidEnvelopeAddress(r.address))
-            rc = 8;
+        if (rc == SendStatus::Ok && !ValidEnvelopeAddress(r.address))
+            rc = SendStatus::RecipientRefused;
     }
-    if (rc == 0)
-        rc = m_attachError;
+    if (rc == SendStatus::Ok)
+        rc = StatusOf(m_attachError);
     QByteArray message;
-    if (rc == 0) {
+    if (rc == SendStatus::Ok) {
         qint32 composed = 0;
         message = ComposeMessage(m_spec, &composed);
         if (composed != 0)
-            rc = composed;
+            rc = StatusOf(composed);
         else if (message.isEmpty())
-            rc = 4;
+            rc = SendStatus::MessageProblem;
     }
     bool oneShot = false;
-    if (rc == 0 && !IsConnected()) {
+    if (rc == SendStatus::Ok && !IsConnected()) {
         m_conv.reset();
         rc = OpenConversation();
         oneShot = !m_keepOpen;
         // A lost connection is opened again once; when that fails the server is not tried again.
-        if (m_keepOpen && rc != 0 && rc != 20)
+        if (m_keepOpen && rc != SendStatus::Ok && rc != SendStatus::Cancelled)
             m_connectFailure = rc;
     }
-    if (rc == 0)
+    if (rc == SendStatus::Ok)
         rc = Transaction(std::move(message));
     if (oneShot && IsConnected()) {
         // The message's fate is decided by its own transaction; a failing QUIT is only logged.
@@ -242,32 +242,34 @@ qint32 Smtp::Send() {
         m_conv.reset();
     }
     EndOperation();
-    return rc;
+    return Code(rc);
 }
 
-qint32 Smtp::OpenConversation() {
+SendStatus Smtp::OpenConversation() {
     QStringList servers;
     for (const QString& s : m_servers.split(u';')) {
         if (!s.trimmed().isEmpty())
             servers += s.trimmed();
     }
     if (servers.isEmpty())
-        return 15;
+        return SendStatus::NoServer;
     if (m_port < 1 || m_port > 65535)
-        return 9;
-    qint32 rc = 9;
+        return SendStatus::ConnectFailed;
+    SendStatus rc = SendStatus::ConnectFailed;
     for (const QString& host : std::as_const(servers)) {
         m_conv.reset();
         rc = OpenServer(host);
-        if (rc == 0 || rc == 20 || rc == 24 || rc == 25 || rc == 26)
+        // A refused log-in or a cancel is the same on the next server: only a connect failure moves on.
+        if (rc == SendStatus::Ok || rc == SendStatus::Cancelled || rc == SendStatus::AuthFailed ||
+            rc == SendStatus::AuthModeUnsupported || rc == SendStatus::AuthProtocolError)
             break;
     }
-    if (rc != 0 && m_conv)
+    if (rc != SendStatus::Ok && m_conv)
         m_conv->broken = true;
     return rc;
 }
 
-qint32 Smtp::OpenServer(const QString& host) {
+SendStatus Smtp::OpenServer(const QString& host) {
     m_conv = std::make_unique<SmtpConversation>(*this);
     SmtpConversation& c = *m_conv;
     c.host = host;
@@ -286,14 +288,15 @@ qint32 Smtp::OpenServer(const QString& host) {
             done = true;
             c.Wake();
         });
-        const qint32 rc = c.Wait([&] { return done; }, m_resolveTimeout, 21, 17);
-        if (rc != 0) {
+        const SendStatus rc = c.Wait([&] { return done; }, m_resolveTimeout, SendStatus::ResolveTimedOut,
+                                     SendStatus::ResolveFailed);
+        if (rc != SendStatus::Ok) {
             QHostInfo::abortHostLookup(id);
             return rc;
         }
         if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
             emit ConnectLog(QStringLiteral("Could not resolve %1.\r\n").arg(host), 0);
-            return 17;
+            return SendStatus::ResolveFailed;
         }
         addresses = info.addresses();
     }
@@ -305,7 +308,7 @@ qint32 Smtp::OpenServer(const QString& host) {
     c.socket.setSslConfiguration(tls);
     const bool implicitTls = m_port == 465;
 
-    qint32 rc = 9;
+    SendStatus rc = SendStatus::ConnectFailed;
     for (const QHostAddress& address : std::as_const(addresses)) {
         emit ConnectLog(
             QStringLiteral("Connecting to %1 (%2) port %3.\r\n").arg(host, address.toString()).arg(m_port),
@@ -322,64 +325,65 @@ qint32 Smtp::OpenServer(const QString& host) {
                 return c.socket.state() == QAbstractSocket::ConnectedState &&
                        (!implicitTls || c.socket.isEncrypted());
             },
-            m_connectTimeout, 22, 9);
-        if (rc == 0 || rc == 20 || rc == 22)
+            m_connectTimeout, SendStatus::ConnectTimedOut, SendStatus::ConnectFailed);
+        if (rc == SendStatus::Ok || rc == SendStatus::Cancelled || rc == SendStatus::ConnectTimedOut)
             break;
         emit ConnectLog(QStringLiteral("Connection failed: %1\r\n").arg(c.socket.errorString()), 0);
         c.socket.abort();
     }
-    if (rc != 0)
+    if (rc != SendStatus::Ok)
         return rc;
     c.socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     SmtpReply greeting;
     rc = c.ReadReply(greeting);
-    if (rc != 0)
+    if (rc != SendStatus::Ok)
         return rc;
     if (greeting.code != 220)
-        return c.Fail(5);
+        return c.Fail(SendStatus::GreetingRefused);
     c.greeting = greeting.Text();
     c.serverReply = c.greeting;
 
     rc = Hello(c);
-    if (rc != 0)
+    if (rc != SendStatus::Ok)
         return rc;
 
     if (c.startTls && !c.socket.isEncrypted()) {
         SmtpReply reply;
         rc = c.Command("STARTTLS", reply);
-        if (rc != 0)
+        if (rc != SendStatus::Ok)
             return rc;
         if (reply.code != 220)
-            return c.Fail(9);
+            return c.Fail(SendStatus::ConnectFailed);
         c.in.clear(); // nothing sent before the hand-shake may count as an answer after it
         c.socket.startClientEncryption();
-        rc = c.Wait([&] { return c.socket.isEncrypted(); }, m_connectTimeout, 22, 9);
-        if (rc != 0) {
+        rc = c.Wait([&] { return c.socket.isEncrypted(); }, m_connectTimeout, SendStatus::ConnectTimedOut,
+                    SendStatus::ConnectFailed);
+        if (rc != SendStatus::Ok) {
             emit ConnectLog(QStringLiteral("TLS failed: %1\r\n").arg(c.socket.errorString()), 0);
             return rc;
         }
         emit ConnectLog(QStringLiteral("TLS started (%1).\r\n").arg(c.socket.sessionCipher().name()), 0);
         rc = Hello(c);
-        if (rc != 0)
+        if (rc != SendStatus::Ok)
             return rc;
     }
 
     if (m_authMode != AuthNone) {
         rc = Authenticate(c);
-        if (rc != 0)
+        if (rc != SendStatus::Ok)
             return c.Fail(rc);
     }
-    return 0;
+    return SendStatus::Ok;
 }
 
-qint32 Smtp::Hello(SmtpConversation& c) {
+SendStatus Smtp::Hello(SmtpConversation& c) {
     // EHLO is always tried: STARTTLS and PIPELINING are only offered there.
     const QByteArray name =
         m_clientHostName.isEmpty() ? QByteArray("localhost") : m_clientHostName.toLatin1();
     SmtpReply reply;
-    qint32 rc = c.Command("EHLO " + name, reply);
-    if (rc != 0)
+    SendStatus rc = c.Command("EHLO " + name, reply);
+    if (rc != SendStatus::Ok)
         return rc;
     if (reply.code == 250) {
         c.esmtp = true;
@@ -388,17 +392,17 @@ qint32 Smtp::Hello(SmtpConversation& c) {
         c.esmtp = false;
         c.ReadCapabilities(SmtpReply());
         rc = c.Command("HELO " + name, reply);
-        if (rc != 0)
+        if (rc != SendStatus::Ok)
             return rc;
         if (reply.code != 250)
-            return c.Fail(5);
+            return c.Fail(SendStatus::GreetingRefused);
     }
     // The greeting, then the answer of the last hello (after STARTTLS the one on the encrypted channel).
     c.serverReply = c.greeting + QStringLiteral("\r\n") + reply.Text();
-    return 0;
+    return SendStatus::Ok;
 }
 
-qint32 Smtp::Authenticate(SmtpConversation& c) {
+SendStatus Smtp::Authenticate(SmtpConversation& c) {
     const char* mechanism = nullptr;
     switch (m_authMode) {
     case AuthLogin:
@@ -411,19 +415,19 @@ qint32 Smtp::Authenticate(SmtpConversation& c) {
         mechanism = "NTLM";
         break;
     default:
-        return 25;
+        return SendStatus::AuthModeUnsupported;
     }
     if (!c.esmtp || !c.authMechanisms.contains(QLatin1String(mechanism))) {
         emit ConnectLog(
             QStringLiteral("The server does not offer AUTH %1.\r\n").arg(QLatin1String(mechanism)), 0);
-        return 25;
+        return SendStatus::AuthModeUnsupported;
     }
     Gsasl* ctx = SaslContext();
     if (!ctx || !gsasl_client_support_p(ctx, mechanism))
-        return 25;
+        return SendStatus::AuthModeUnsupported;
     Gsasl_session* session = nullptr;
     if (gsasl_client_start(ctx, mechanism, &session) != GSASL_OK)
-        return 26;
+        return SendStatus::AuthProtocolError;
     const std::unique_ptr<Gsasl_session, void (*)(Gsasl_session*)> guard(session, gsasl_finish);
     gsasl_property_set(session, GSASL_AUTHID, m_userName.toUtf8().constData());
     gsasl_property_set(session, GSASL_PASSWORD, m_password.toUtf8().constData());
@@ -437,24 +441,24 @@ qint32 Smtp::Authenticate(SmtpConversation& c) {
     } secretOff{c};
 
     SmtpReply reply;
-    qint32 rc = c.Command(QByteArray("AUTH ") + mechanism, reply);
-    for (int round = 0; rc == 0; ++round) {
+    SendStatus rc = c.Command(QByteArray("AUTH ") + mechanism, reply);
+    for (int round = 0; rc == SendStatus::Ok; ++round) {
         if (reply.code == 235)
-            return 0;
+            return SendStatus::Ok;
         if (reply.code == 504)
-            return 25;
+            return SendStatus::AuthModeUnsupported;
         if (reply.code == 500 || reply.code == 501 || reply.code == 502)
-            return 26;
+            return SendStatus::AuthProtocolError;
         if (reply.code != 334)
-            return 24;
+            return SendStatus::AuthFailed;
         if (round > 10)
-            return 26;
+            return SendStatus::AuthProtocolError;
         char* out = nullptr;
         const int step = gsasl_step64(session, reply.LastArgument().trimmed().toLatin1().constData(), &out);
         if (step != GSASL_OK && step != GSASL_NEEDS_MORE) {
             gsasl_free(out);
             c.Command("*", reply);
-            return 26;
+            return SendStatus::AuthProtocolError;
         }
         const QByteArray response(out ? out : "");
         gsasl_free(out);
@@ -463,16 +467,16 @@ qint32 Smtp::Authenticate(SmtpConversation& c) {
     return rc;
 }
 
-qint32 Smtp::Transaction(QByteArray message) {
+SendStatus Smtp::Transaction(QByteArray message) {
     SmtpConversation& c = *m_conv;
     const bool eightBit = HasEightBit(message);
     if (eightBit && !c.eightBitMime) {
         // A server without 8BITMIME may mangle 8-bit text: the message goes quoted-printable instead.
-        qint32 rc = 0;
+        qint32 composed = 0;
         message = QByteArray();
-        message = ComposeMessage(m_spec, &rc, true);
-        if (rc != 0 || message.isEmpty())
-            return rc != 0 ? rc : 4;
+        message = ComposeMessage(m_spec, &composed, true);
+        if (composed != 0 || message.isEmpty())
+            return composed != 0 ? StatusOf(composed) : SendStatus::MessageProblem;
     }
     QByteArray mail = "MAIL FROM:<" + m_spec.fromAddress.toUtf8() + ">";
     if (c.dsn && m_dsnReturn == DsnReturnHeaders)
@@ -499,7 +503,7 @@ qint32 Smtp::Transaction(QByteArray message) {
 
     bool mailOk = false;
     bool rcptOk = true;
-    qint32 rc = 0;
+    SendStatus rc = SendStatus::Ok;
     SmtpReply reply;
     if (c.pipelining) {
         // One write for the whole envelope, then the replies in order.
@@ -507,32 +511,34 @@ qint32 Smtp::Transaction(QByteArray message) {
         for (const QByteArray& r : std::as_const(rcpts))
             c.Write(r);
         rc = c.ReadReply(reply);
-        mailOk = rc == 0 && reply.code == 250;
-        for (qsizetype i = 0; rc == 0 && i < rcpts.size(); ++i) {
+        mailOk = rc == SendStatus::Ok && reply.code == 250;
+        for (qsizetype i = 0; rc == SendStatus::Ok && i < rcpts.size(); ++i) {
             rc = c.ReadReply(reply);
             rcptOk = rcptOk && reply.code >= 250 && reply.code <= 252;
         }
     } else {
         rc = c.Command(mail, reply);
-        mailOk = rc == 0 && reply.code == 250;
-        for (qsizetype i = 0; rc == 0 && mailOk && rcptOk && i < rcpts.size(); ++i) {
+        mailOk = rc == SendStatus::Ok && reply.code == 250;
+        for (qsizetype i = 0; rc == SendStatus::Ok && mailOk && rcptOk && i < rcpts.size(); ++i) {
             rc = c.Command(rcpts[i], reply);
-            rcptOk = rc == 0 && reply.code >= 250 && reply.code <= 252;
+            rcptOk = rc == SendStatus::Ok && reply.code >= 250 && reply.code <= 252;
         }
     }
-    if (rc != 0)
+    if (rc != SendStatus::Ok)
         return rc;
     if (!mailOk || !rcptOk) {
         rc = c.Command("RSET", reply);
-        return rc != 0 ? rc : (!mailOk ? 7 : 8);
+        if (rc != SendStatus::Ok)
+            return rc;
+        return !mailOk ? SendStatus::SenderRefused : SendStatus::RecipientRefused;
     }
 
     rc = c.Command("DATA", reply);
-    if (rc != 0)
+    if (rc != SendStatus::Ok)
         return rc;
     if (reply.code != 354) {
         rc = c.Command("RSET", reply);
-        return rc != 0 ? rc : 4;
+        return rc != SendStatus::Ok ? rc : SendStatus::MessageProblem;
     }
     DataBlock data(message);
     const qint64 size = data.size();
@@ -541,7 +547,7 @@ qint32 Smtp::Transaction(QByteArray message) {
     emit Progress(0, qint32(size));
     if (m_cancelled) {
         c.progressMax = 0;
-        return c.Fail(20);
+        return c.Fail(SendStatus::Cancelled);
     }
     // A piece at a time, the next one when the socket has taken most of the last: the socket never
     // buffers a second copy of a large message.
@@ -550,8 +556,9 @@ qint32 Smtp::Transaction(QByteArray message) {
         c.socket.write(data.next(kPiece));
         if (data.atEnd())
             break;
-        rc = c.Wait([&c] { return c.socket.bytesToWrite() < kPiece / 2; }, m_replyTimeout, 27, 16);
-        if (rc != 0) {
+        rc = c.Wait([&c] { return c.socket.bytesToWrite() < kPiece / 2; }, m_replyTimeout,
+                    SendStatus::SocketTimeout, SendStatus::SocketError);
+        if (rc != SendStatus::Ok) {
             c.progressMax = 0;
             return rc;
         }
@@ -560,20 +567,20 @@ qint32 Smtp::Transaction(QByteArray message) {
     // Once the whole message is out, a cancel no longer decides: a message the server accepts is sent.
     rc = c.ReadReply(reply, true);
     c.progressMax = 0;
-    if (rc != 0)
+    if (rc != SendStatus::Ok)
         return rc;
-    return reply.code == 250 ? 0 : 4;
+    return reply.code == 250 ? SendStatus::Ok : SendStatus::MessageProblem;
 }
 
-qint32 Smtp::CloseConversation() {
+SendStatus Smtp::CloseConversation() {
     SmtpConversation& c = *m_conv;
     SmtpReply reply;
-    const qint32 rc = c.Command("QUIT", reply);
+    const SendStatus rc = c.Command("QUIT", reply);
     c.socket.disconnectFromHost();
     c.broken = true;
-    if (rc == 20)
-        return 20;
-    return rc == 0 && reply.code == 221 ? 0 : 6;
+    if (rc == SendStatus::Cancelled)
+        return rc;
+    return rc == SendStatus::Ok && reply.code == 221 ? SendStatus::Ok : SendStatus::QuitFailed;
 }
 
 } // namespace mail

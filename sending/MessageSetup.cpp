@@ -7,6 +7,7 @@
 #include "core/Version.h"
 #include "mail/MimeComposer.h"
 #include "mail/Smtp.h"
+#include "sending/Account.h"
 #include "sending/ThreadModes.h"
 
 #include <span>
@@ -86,18 +87,8 @@ void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool re
                           MessageContent content) {
     smtp.SetFromName(GetSetting(Setting::AccountName));
     smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
-    smtp.SetMailServer(GetSetting(Setting::AccountServer));
-    bool portOk = false;
-    const qint32 port = GetSetting(Setting::AccountPort).toInt(&portOk);
-    if (portOk)
-        smtp.SetPort(port);
-    if (AuthenticationOn()) {
-        smtp.SetUserName(GetSetting(Setting::AccountUsername));
-        smtp.SetPassword(GetSetting(Setting::AccountPassword));
-        SetAuthModeByText(smtp, GetSetting(Setting::AccountAuthMode));
-        smtp.EnableEsmtp(1);
+    if (ApplyServerLogin(smtp, ServerLogin::Load()))
         SetDeliveryStatus(smtp);
-    }
     SetUpMessageHeaders(smtp, priorityText, readReceipt, content);
 }
 

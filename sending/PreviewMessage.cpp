@@ -36,7 +36,7 @@ bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
         smtp.SetThreadMode(mode);
     smtp.SetFromName(GetSetting(Setting::AccountName));
     smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
-    smtp.AddRecipient(input.groupName, input.groupName, 1);
+    smtp.AddRecipient(input.groupName, input.groupName, mail::RecipientKind::To);
     // A subject that cannot be encoded goes out as typed; the preview reports nothing.
     ApplySubject(smtp, input.subject);
     SetUpMessageHeaders(smtp, input.priority, input.readReceipt);

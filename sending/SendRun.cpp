@@ -247,7 +247,8 @@ void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
     mail::Smtp& smtp = *m_smtp;
     ApplyAttachments(smtp, message.attachments, message.rules);
     if (!message.toColumn.isEmpty())
-        smtp.AddRecipient(row.Field(message.toColumn), row.Field(QStringLiteral("G-Email")), 1);
+        smtp.AddRecipient(row.Field(message.toColumn), row.Field(QStringLiteral("G-Email")),
+                          mail::RecipientKind::To);
     if (message.text) {
         ApplyTextBody(smtp, message.plainText);
     } else if (message.html) {

@@ -9,7 +9,7 @@
 void BuildComposedMessage(mail::Smtp& smtp, const SendRunInput& input) {
     // The same set-up as a send run; server and authentication settings do not show in a saved file.
     SetUpSmtp(smtp, input.priority, input.readReceipt);
-    smtp.AddRecipient(input.groupName, input.groupName, 1);
+    smtp.AddRecipient(input.groupName, input.groupName, mail::RecipientKind::To);
     ApplySubject(smtp, input.subject);
     ApplyAttachments(smtp, input.attachments);
     if (input.format == QLatin1String("HTML")) {

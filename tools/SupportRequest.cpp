@@ -130,7 +130,7 @@ qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const
     const QString settingsBlock = SettingsBlock(programFolder);
     SetUpSmtp(smtp, request.priority, request.readReceipt, MessageContent::SupportPlainText);
     smtp.AttachFileSimple(request.attachment, 0); // an unreadable file makes Send refuse
-    smtp.AddRecipient(SupportMailbox(), SupportMailbox(), 1);
+    smtp.AddRecipient(SupportMailbox(), SupportMailbox(), mail::RecipientKind::To);
     smtp.SetSubject(SupportSubject(request.topic));
     smtp.SetBodyFormat(0);
     smtp.SetBodyText(BaseSupportBody(facts.localIp, request.description));
@@ -139,6 +139,7 @@ qint32 SendSupportRequest(mail::Smtp& smtp, const SupportRequest& request, const
     if (request.includeSettings)
         smtp.SetBodyText(smtp.GetBodyText() + CrLf + settingsBlock);
     if (request.sendCopy)
-        smtp.AddRecipient(GetSetting(Setting::AccountName), GetSetting(Setting::AccountEmail), 2);
+        smtp.AddRecipient(GetSetting(Setting::AccountName), GetSetting(Setting::AccountEmail),
+                          mail::RecipientKind::Cc);
     return smtp.Send();
 }

@@ -67,7 +67,7 @@ double LibraryRun(int count, const QString& bodyFile, const QString& subject, qu
     for (int i = 1; i <= count; ++i) {
         const QJsonObject r = RecipientValues(i);
         const QString email = r.value(QStringLiteral("G-Email")).toString();
-        smtp.AddRecipient(email, email, 1);
+        smtp.AddRecipient(email, email, mail::RecipientKind::To);
         smtp.SetBodyFormat(1);
         smtp.ImportBodyFile(bodyFile, mail::ImportHtmlWithText);
         QString merged = subject;
@@ -172,7 +172,8 @@ int main(int argc, char** argv) {
             return 1;
         mail::Smtp warm;
         SetUpSmtp(warm, QStringLiteral("Normal"), false);
-        warm.AddRecipient(QStringLiteral("w@bench.test"), QStringLiteral("w@bench.test"), 1);
+        warm.AddRecipient(QStringLiteral("w@bench.test"), QStringLiteral("w@bench.test"),
+                          mail::RecipientKind::To);
         warm.SetBodyFormat(1);
         ApplyHtmlBody(warm, warmBody);
         ApplySubject(warm, subject);

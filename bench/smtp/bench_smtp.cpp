@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     }
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("Recipient %1").arg(i);
-        smtp.AddRecipient(name, QStringLiteral("r%1@bench.test").arg(i), 1);
+        smtp.AddRecipient(name, QStringLiteral("r%1@bench.test").arg(i), mail::RecipientKind::To);
         smtp.SetSubject(QStringLiteral("Offer for recipient %1").arg(i));
         smtp.SetBodyFormat(1);
         smtp.ImportBodyFile(templatePath, mail::ImportHtmlOnly);

@@ -4,7 +4,6 @@
 
 #include "content/PageColours.h"
 #include "content/forms/ColorPicker.h"
-#include "content/forms/ContentHandBack.h"
 #include "editor/HtmlEditor.h"
 #include "ui/FieldLabels.h"
 #include "ui/WindowConventions.h"
@@ -24,20 +23,16 @@ struct ColourRow {
     QColor defaultColor;
     QString (HtmlDocument::*read)() const;
     void (HtmlDocument::*write)(const QString&);
-    QString* handBack;
 };
 
 const std::array<ColourRow, 5>& Rows() {
     static const std::array<ColourRow, 5> rows{{
-        {"Background Color :", QColor(255, 255, 255), &HtmlDocument::bgColor, &HtmlDocument::setBgColor,
-         &BodyBgColor},
-        {"Text Color :", QColor(0, 0, 0), &HtmlDocument::fgColor, &HtmlDocument::setFgColor, &BodyTextColor},
-        {"Link Color :", QColor(0, 0, 255), &HtmlDocument::linkColor, &HtmlDocument::setLinkColor,
-         &BodyLinkColor},
-        {"Visited Link Color :", QColor(128, 0, 128), &HtmlDocument::vlinkColor, &HtmlDocument::setVlinkColor,
-         &BodyVLinkColor},
-        {"Active Link Color :", QColor(0, 0, 255), &HtmlDocument::alinkColor, &HtmlDocument::setAlinkColor,
-         &BodyALinkColor},
+        {"Background Color :", QColor(255, 255, 255), &HtmlDocument::bgColor, &HtmlDocument::setBgColor},
+        {"Text Color :", QColor(0, 0, 0), &HtmlDocument::fgColor, &HtmlDocument::setFgColor},
+        {"Link Color :", QColor(0, 0, 255), &HtmlDocument::linkColor, &HtmlDocument::setLinkColor},
+        {"Visited Link Color :", QColor(128, 0, 128), &HtmlDocument::vlinkColor,
+         &HtmlDocument::setVlinkColor},
+        {"Active Link Color :", QColor(0, 0, 255), &HtmlDocument::alinkColor, &HtmlDocument::setAlinkColor},
     }};
     return rows;
 }
@@ -105,19 +100,15 @@ void BodyForm::colorPicked(int row, const QColor& color) {
 }
 
 void BodyForm::OKButton_Click() {
-    for (size_t row = 0; row < 5; ++row) {
-        const QString text = m_boxes[row]->text();
-        m_handedBack[row] = !text.isEmpty();
-        if (!text.isEmpty())
-            *Rows()[row].handBack = text;
-    }
+    for (size_t row = 0; row < 5; ++row)
+        m_chosen[row] = m_boxes[row]->text();
     accept();
 }
 
-void ApplyPageColours(HtmlEditor* editor, const std::array<bool, 5>& rows) {
+void ApplyPageColours(HtmlEditor* editor, const std::array<QString, 5>& colours) {
     if (!editor)
         return;
     for (size_t row = 0; row < 5; ++row)
-        if (rows[row])
-            (editor->DOM().*Rows()[row].write)(*Rows()[row].handBack);
+        if (!colours[row].isEmpty())
+            (editor->DOM().*Rows()[row].write)(colours[row]);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The page colours dialog: the document's five page colours in read-only boxes, a colour picker for
-// each, and OK, which hands the non-empty boxes back through the page colour variables.
+// each, and OK, which hands the non-empty boxes back.
 #include <QDialog>
 #include <array>
 
@@ -14,8 +14,9 @@ public:
     // Reads the colours of the editor's document (none when there is no editor).
     explicit BodyForm(HtmlEditor* editor, QWidget* parent = nullptr);
 
-    // Which rows OK handed back (their box was not empty); all false until OK.
-    const std::array<bool, 5>& handedBack() const { return m_handedBack; }
+    // The colours OK handed back ("#RRGGBB") in the order background, text, link, visited link, active
+    // link; a row whose box was empty, and every row until OK, is empty.
+    const std::array<QString, 5>& chosenColours() const { return m_chosen; }
 
     void OKButton_Click();
 
@@ -24,9 +25,9 @@ private:
 
     std::array<QLineEdit*, 5> m_boxes{};
     std::array<ColorPicker*, 5> m_pickers{};
-    std::array<bool, 5> m_handedBack{};
+    std::array<QString, 5> m_chosen{};
 };
 
-// Applies the variables of the rows OK handed back to the document, in the order background, text,
-// link, visited link, active link. Rows whose box was empty keep the document's own colour.
-void ApplyPageColours(HtmlEditor* editor, const std::array<bool, 5>& rows);
+// Applies the colours OK handed back to the document, in their order. Rows without a colour keep the
+// document's own.
+void ApplyPageColours(HtmlEditor* editor, const std::array<QString, 5>& colours);

@@ -3,7 +3,6 @@
 #include "ui/DialogButtons.h"
 
 #include "content/InsertMarkup.h"
-#include "content/forms/ContentHandBack.h"
 #include "content/forms/UpDown.h"
 #include "ui/FieldLabels.h"
 #include "ui/MessageBoxes.h"
@@ -21,7 +20,6 @@
 
 LineForm::LineForm(QWidget* parent) : QDialog(parent) {
     SetUpDialog(this, QStringLiteral("Line"), QStringLiteral("Message Options.htm"));
-    LineInserted = false;
 
     auto* frame = new QGroupBox(QStringLiteral("Line Setup"), this);
     frame->setObjectName(QStringLiteral("Frame"));
@@ -111,12 +109,17 @@ void LineForm::OKButton_Click() {
         WarnAndFocus(findChild<QLineEdit*>(problem.field), problem.message);
         return;
     }
-    LineHtml = BuildLineHtml(s);
-    LineInserted = true;
+    m_html = BuildLineHtml(s);
     accept();
 }
 
 void LineForm::CancelButton_Click() {
-    LineInserted = false;
     reject();
+}
+
+std::optional<QString> LineForm::Ask(QWidget* parent) {
+    LineForm form(parent);
+    if (form.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return form.insertedHtml();
 }

@@ -1,7 +1,10 @@
 #pragma once
-// The horizontal line dialog: alignment, width, height and shading in, one hr tag out through LineHtml
-// and LineInserted. It never touches the editor; the opener pastes the tag.
+// The horizontal line dialog: alignment, width, height and shading in, one hr tag out. It never
+// touches the editor; the opener pastes the tag.
 #include <QDialog>
+#include <QString>
+
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -13,6 +16,11 @@ public:
     explicit LineForm(QWidget* parent = nullptr);
     ~LineForm() override;
 
+    // Shows the dialog; the tag OK made, nothing when it was closed otherwise.
+    static std::optional<QString> Ask(QWidget* parent);
+    // The tag of the last OK of this showing.
+    const std::optional<QString>& insertedHtml() const { return m_html; }
+
     void OKButton_Click();
     void CancelButton_Click();
 
@@ -23,4 +31,5 @@ private:
     QLineEdit* m_height;
     QComboBox* m_heightUnit;
     QCheckBox* m_solid;
+    std::optional<QString> m_html;
 };

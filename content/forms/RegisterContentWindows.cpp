@@ -1,7 +1,6 @@
 #include "content/forms/RegisterContentWindows.h"
 
 #include "content/forms/BodyForm.h"
-#include "content/forms/ContentHandBack.h"
 #include "content/forms/DateTimeForm.h"
 #include "content/forms/LineForm.h"
 #include "content/forms/PropertiesForm.h"
@@ -13,9 +12,10 @@
 
 namespace {
 
-void PasteWhenInserted(HtmlEditor* editor, bool inserted, const QString& html) {
-    if (inserted && editor)
-        editor->DOM().pasteHTML(html);
+// The dialog is gone before the markup goes in, so the editor has the focus back.
+void PasteWhenInserted(HtmlEditor* editor, const std::optional<QString>& html) {
+    if (html && editor)
+        editor->DOM().pasteHTML(*html);
 }
 
 // Every content dialog works on the editor of the main window's message.
@@ -29,23 +29,15 @@ void Register(int commandId, void (*show)(QWidget*, HtmlEditor*)) {
 void ShowBodyForm(QWidget* parent, HtmlEditor* editor) {
     BodyForm form(editor, parent);
     if (form.exec() == QDialog::Accepted)
-        ApplyPageColours(editor, form.handedBack());
+        ApplyPageColours(editor, form.chosenColours());
 }
 
 void ShowLineForm(QWidget* parent, HtmlEditor* editor) {
-    {
-        LineForm form(parent);
-        form.exec();
-    }
-    PasteWhenInserted(editor, LineInserted, LineHtml);
+    PasteWhenInserted(editor, LineForm::Ask(parent));
 }
 
 void ShowTableForm(QWidget* parent, HtmlEditor* editor) {
-    {
-        TableForm form(parent);
-        form.exec();
-    }
-    PasteWhenInserted(editor, TableInserted, TableHtml);
+    PasteWhenInserted(editor, TableForm::Ask(parent));
 }
 
 void ShowDateTimeForm(QWidget* parent, HtmlEditor* editor) {

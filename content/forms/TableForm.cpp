@@ -3,7 +3,6 @@
 #include "ui/DialogButtons.h"
 
 #include "content/InsertMarkup.h"
-#include "content/forms/ContentHandBack.h"
 #include "content/forms/UpDown.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowConventions.h"
@@ -20,7 +19,6 @@
 
 TableForm::TableForm(QWidget* parent) : QDialog(parent) {
     SetUpDialog(this, QStringLiteral("Table"), QStringLiteral("Message Options.htm"));
-    TableInserted = false;
 
     auto* frame = new QGroupBox(QStringLiteral("Table Setup"), this);
     frame->setObjectName(QStringLiteral("Frame"));
@@ -121,12 +119,17 @@ void TableForm::OKButton_Click() {
         WarnAndFocus(findChild<QLineEdit*>(problem.field), problem.message);
         return;
     }
-    TableHtml = BuildTableHtml(s);
-    TableInserted = true;
+    m_html = BuildTableHtml(s);
     accept();
 }
 
 void TableForm::CancelButton_Click() {
-    TableInserted = false;
     reject();
+}
+
+std::optional<QString> TableForm::Ask(QWidget* parent) {
+    TableForm form(parent);
+    if (form.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return form.insertedHtml();
 }

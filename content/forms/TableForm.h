@@ -1,7 +1,10 @@
 #pragma once
-// The table dialog: a few settings in, the markup of an empty table out through TableHtml and
-// TableInserted. It never touches the editor; the opener pastes the markup.
+// The table dialog: a few settings in, the markup of an empty table out. It never touches the editor;
+// the opener pastes the markup.
 #include <QDialog>
+#include <QString>
+
+#include <optional>
 
 class QComboBox;
 class QLineEdit;
@@ -13,6 +16,11 @@ class TableForm : public QDialog {
 public:
     explicit TableForm(QWidget* parent = nullptr);
     ~TableForm() override;
+
+    // Shows the dialog; the markup OK made, nothing when it was closed otherwise.
+    static std::optional<QString> Ask(QWidget* parent);
+    // The markup of the last OK of this showing.
+    const std::optional<QString>& insertedHtml() const { return m_html; }
 
     void OKButton_Click();
     void CancelButton_Click();
@@ -29,4 +37,5 @@ private:
     QLineEdit* m_width;
     QRadioButton* m_percent;
     QRadioButton* m_pixels;
+    std::optional<QString> m_html;
 };

@@ -2,11 +2,8 @@
 
 #include "core/CharacterSettings.h"
 #include "core/RecipientFields.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
 #include "core/TextUtil.h"
 #include "mail/Smtp.h"
-#include "recipients/forms/ValidateEmail.h"
 #include "sending/MessageSetup.h"
 #include "sending/forms/ThreadForm.h"
 #include "ui/DialogButtons.h"
@@ -254,34 +251,61 @@ void EmailManagerForm::connectControls() {
 
 // Every opening shows what is stored, read with the defaults of the settings table.
 void EmailManagerForm::loadValues() {
-    SetUncutText(m_name, GetSetting(Setting::AccountName));
-    SetUncutText(m_email, GetSetting(Setting::AccountEmail));
-    SetUncutText(m_server, GetSetting(Setting::AccountServer));
-    SetUncutText(m_port, GetSetting(Setting::AccountPort));
-    m_auth->setChecked(AuthenticationOn());
-    SetUncutText(m_username, GetSetting(Setting::AccountUsername));
-    SetUncutText(m_password, GetSetting(Setting::AccountPassword));
-    ShowText(m_authMode, GetSetting(Setting::AccountAuthMode));
+    const Account a = Account::Load();
+    SetUncutText(m_name, a.name);
+    SetUncutText(m_email, a.email);
+    SetUncutText(m_server, a.login.server);
+    SetUncutText(m_port, a.login.port);
+    m_auth->setChecked(a.login.auth);
+    SetUncutText(m_username, a.login.username);
+    SetUncutText(m_password, a.login.password);
+    ShowText(m_authMode, a.login.authMode);
     // Credentials stored with authentication off are not shown and are dropped at the next OK.
     authToggled(m_auth->isChecked());
-    const QString method = GetSetting(Setting::AccountMethod);
-    if (method == QLatin1String("Bulk"))
-        m_bulk->setChecked(true);
-    else if (method == QLatin1String("Third"))
-        m_third->setChecked(true);
+    m_personal->setChecked(a.method == SendingMethod::Personal);
+    m_bulk->setChecked(a.method == SendingMethod::Bulk);
+    m_third->setChecked(a.method == SendingMethod::Third);
     methodChosen();
-    ShowText(m_toField, GetSetting(Setting::AccountToField));
-    SetUncutText(m_bcc, GetSetting(Setting::AccountBCCField));
-    ShowText(m_thirdField, GetSetting(Setting::AccountThirdField));
-    m_thirdPath->setText(GetSetting(Setting::AccountThirdPath));
-    ShowText(m_headerEncoding, GetSetting(Setting::AccountHeaderEncodingShown));
-    ShowText(m_contentEncoding, GetSetting(Setting::AccountEncoding));
-    ShowText(m_attachmentEncoding, GetSetting(Setting::AccountAttachmentEncoding));
-    ShowText(m_charSet, GetSetting(Setting::AccountCharSet));
-    m_textPart->setChecked(GetSetting(Setting::AccountTextPart) == QLatin1String("1"));
-    m_extended->setChecked(GetSetting(Setting::AccountExtended) == QLatin1String("1"));
-    ShowText(m_notify, GetSetting(Setting::AccountDSNNotify));
-    ShowText(m_return, GetSetting(Setting::AccountDSNReturn));
+    ShowText(m_toField, a.toField);
+    SetUncutText(m_bcc, a.bcc);
+    ShowText(m_thirdField, a.thirdField);
+    m_thirdPath->setText(a.thirdPath);
+    ShowText(m_headerEncoding, a.headerEncoding);
+    ShowText(m_contentEncoding, a.encoding);
+    ShowText(m_attachmentEncoding, a.attachmentEncoding);
+    ShowText(m_charSet, a.charSet);
+    m_textPart->setChecked(a.textPart);
+    m_extended->setChecked(a.extended);
+    ShowText(m_notify, a.dsnNotify);
+    ShowText(m_return, a.dsnReturn);
+}
+
+ServerLogin EmailManagerForm::typedLogin() const {
+    return ServerLogin{m_server->text(),   m_port->text(),     m_auth->isChecked(),
+                       m_username->text(), m_password->text(), m_authMode->currentText()};
+}
+
+Account EmailManagerForm::typedAccount() const {
+    Account a;
+    a.name = m_name->text();
+    a.email = m_email->text();
+    a.login = typedLogin();
+    a.method = m_bulk->isChecked()    ? SendingMethod::Bulk
+               : m_third->isChecked() ? SendingMethod::Third
+                                      : SendingMethod::Personal;
+    a.toField = m_toField->currentText();
+    a.bcc = m_bcc->text();
+    a.thirdField = m_thirdField->currentText();
+    a.thirdPath = m_thirdPath->text();
+    a.headerEncoding = m_headerEncoding->currentText();
+    a.encoding = m_contentEncoding->currentText();
+    a.attachmentEncoding = m_attachmentEncoding->currentText();
+    a.charSet = m_charSet->currentText();
+    a.textPart = m_textPart->isChecked();
+    a.extended = m_extended->isChecked();
+    a.dsnNotify = m_notify->currentText();
+    a.dsnReturn = m_return->currentText();
+    return a;
 }
 
 void EmailManagerForm::authToggled(bool checked) {
@@ -315,9 +339,32 @@ void EmailManagerForm::trimEntries() {
         SetUncutText(box, TrimBlanks(box->text()));
 }
 
-void EmailManagerForm::refuse(QWidget* field, int page, const QString& text) {
-    m_tabs->setCurrentIndex(page);
-    WarnAndFocus(field, text);
+QWidget* EmailManagerForm::control(AccountField field) const {
+    switch (field) {
+    case AccountField::Name:
+        return m_name;
+    case AccountField::Email:
+        return m_email;
+    case AccountField::Server:
+        return m_server;
+    case AccountField::Port:
+        return m_port;
+    case AccountField::Username:
+        return m_username;
+    case AccountField::Password:
+        return m_password;
+    case AccountField::Bcc:
+        return m_bcc;
+    case AccountField::ThirdPath:
+        return m_thirdBrowse; // the path box takes no typing: its button is where the user goes on
+    }
+    return m_name;
+}
+
+void EmailManagerForm::refuse(const AccountProblem& problem) {
+    const bool sendModePage = problem.field == AccountField::Bcc || problem.field == AccountField::ThirdPath;
+    m_tabs->setCurrentIndex(sendModePage ? 1 : 0);
+    WarnAndFocus(control(problem.field), problem.text);
 }
 
 void EmailManagerForm::ThirdCommandButton_Click() {
@@ -339,71 +386,12 @@ void EmailManagerForm::OKButton_Click() {
     if (m_testing)
         return;
     trimEntries();
-    if (m_name->text().isEmpty())
-        return refuse(m_name, 0, QStringLiteral("Please enter your name."));
-    if (!ValidateEmail(m_email->text(), this)) {
-        m_tabs->setCurrentIndex(0);
-        m_email->setFocus();
-        return;
-    }
-    if (m_server->text().isEmpty())
-        return refuse(m_server, 0, QStringLiteral("Please enter your mail server."));
-    if (m_port->text().isEmpty())
-        return refuse(m_port, 0, QStringLiteral("Please enter your port."));
-    if (!IsValidPortText(m_port->text()))
-        return refuse(m_port, 0, QStringLiteral("Please enter a valid port."));
-    if (m_auth->isChecked()) {
-        if (m_username->text().isEmpty())
-            return refuse(m_username, 0, QStringLiteral("Please enter your username."));
-        if (m_password->text().isEmpty())
-            return refuse(m_password, 0, QStringLiteral("Please enter your password."));
-    }
-    if (m_bulk->isChecked() && m_bcc->text().isEmpty())
-        return refuse(m_bcc, 1, QStringLiteral("Please enter the BCC Field."));
-    if (m_third->isChecked()) {
-        if (m_thirdPath->text().isEmpty())
-            return refuse(m_thirdBrowse, 1, QStringLiteral("Please enter the queue directory."));
-        if (QDir(m_thirdPath->text()).isRoot())
-            return refuse(m_thirdBrowse, 1, QStringLiteral("You cannot select root directory."));
-    }
-
-    SaveSetting(Setting::AccountName, m_name->text());
-    SaveSetting(Setting::AccountEmail, m_email->text());
-    SaveSetting(Setting::AccountServer, m_server->text());
-    SaveSetting(Setting::AccountPort, m_port->text());
-    SaveSetting(Setting::AccountAuth, m_auth->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    SaveSetting(Setting::AccountUsername, m_username->text());
-    SaveSetting(Setting::AccountPassword, m_password->text());
-    SaveSetting(Setting::AccountAuthMode, m_authMode->currentText());
-    QString methodText;
-    if (m_personal->isChecked()) {
-        SaveSetting(Setting::AccountMethod, QStringLiteral("Personal"));
-        methodText = QStringLiteral("Personal Sending");
-    } else if (m_bulk->isChecked()) {
-        SaveSetting(Setting::AccountMethod, QStringLiteral("Bulk"));
-        methodText = QStringLiteral("Bulk Sending");
-    } else {
-        SaveSetting(Setting::AccountMethod, QStringLiteral("Third"));
-        methodText = QStringLiteral("3rd Party Sending");
-    }
-    emit sendingMethodChanged(methodText);
-    SaveSetting(Setting::AccountToField, m_toField->currentText());
-    SaveSetting(Setting::AccountBCCField, m_bcc->text());
-    SaveSetting(Setting::AccountThirdField, m_thirdField->currentText());
-    SaveSetting(Setting::AccountThirdPath, m_thirdPath->text());
-    SaveSetting(Setting::AccountHeaderEncoding, m_headerEncoding->currentText());
-    SaveSetting(Setting::AccountEncoding, m_contentEncoding->currentText());
-    SaveSetting(Setting::AccountAttachmentEncoding, m_attachmentEncoding->currentText());
-    SaveSetting(Setting::AccountCharSet, m_charSet->currentText());
-    SaveSetting(Setting::AccountTextPart,
-                m_textPart->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    SaveSetting(Setting::AccountExtended,
-                m_extended->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    SaveSetting(Setting::AccountDSNNotify, m_notify->currentText());
-    SaveSetting(Setting::AccountDSNReturn, m_return->currentText());
-
-    emit senderChanged(GetSetting(Setting::AccountName) + QStringLiteral(" <") +
-                       GetSetting(Setting::AccountEmail) + QStringLiteral(">"));
+    const Account account = typedAccount();
+    if (const std::optional<AccountProblem> problem = account.Check())
+        return refuse(*problem);
+    account.Save();
+    emit sendingMethodChanged(SendingMethodText(account.method));
+    emit senderChanged(account.name + QStringLiteral(" <") + account.email + QStringLiteral(">"));
     accept();
 }
 
@@ -413,7 +401,7 @@ void EmailManagerForm::ResetButton_Click() {
     if (!AskYesNo(this, QStringLiteral("You are just about to wipe out your email settings.\r\n"
                                        "Are you sure you want to proceed?")))
         return;
-    DeleteSetting(QString::fromLatin1(Sections::Account));
+    Account::Erase();
     emit senderChanged(QString());
     accept();
 }
@@ -422,26 +410,19 @@ void EmailManagerForm::TestPushButton_Click() {
     if (m_testing)
         return;
     trimEntries();
-    if (m_server->text().isEmpty())
-        return WarnAndFocus(m_server, QStringLiteral("Please enter your mail server."));
-    if (m_auth->isChecked()) {
-        if (m_username->text().isEmpty())
-            return WarnAndFocus(m_username, QStringLiteral("Please enter your username."));
-        if (m_password->text().isEmpty())
-            return WarnAndFocus(m_password, QStringLiteral("Please enter your password."));
-    }
+    if (const std::optional<AccountProblem> problem = typedAccount().CheckForConnectionTest())
+        return refuse(*problem);
     // The test waits up to the time-outs with the event loop running: the buttons that would end the
     // dialog are off until its result has been shown (done() refuses Escape and the close box).
     m_testing = true;
     for (QPushButton* button : {m_test, m_ok, m_cancel, m_reset})
         button->setEnabled(false);
     m_tabs->setFocus();
-    AccountTestInput input{m_server->text(),   m_port->text(),     m_auth->isChecked(),
-                           m_username->text(), m_password->text(), m_authMode->currentText()};
     auto* smtp = new mail::Smtp(this);
-    const qint32 rc = RunAccountTest(*smtp, input);
+    const qint32 rc = RunConnectionTest(*smtp, typedLogin());
     smtp->deleteLater();
-    ShowMessage(this, AccountTestResultText(rc), rc == 0 ? QMessageBox::Information : QMessageBox::Warning);
+    ShowMessage(this, ConnectionTestResultText(rc),
+                rc == 0 ? QMessageBox::Information : QMessageBox::Warning);
     m_testing = false;
     for (QPushButton* button : {m_test, m_ok, m_cancel, m_reset})
         button->setEnabled(true);

@@ -1,7 +1,7 @@
 #pragma once
 // The mail account dialog: sender, server, authentication, sending method and message settings, with
 // a connection test of what is typed.
-#include "sending/AccountTest.h"
+#include "sending/ConnectionTest.h"
 
 #include <QDialog>
 
@@ -44,8 +44,12 @@ private:
     void authToggled(bool checked);
     void methodChosen();
     void trimEntries();
-    // A failed check: the warning, the tab page to the front, the focus on the field.
-    void refuse(QWidget* field, int page, const QString& text);
+    // What the controls hold.
+    Account typedAccount() const;
+    ServerLogin typedLogin() const;
+    QWidget* control(AccountField field) const;
+    // A failed check: the warning, the field's tab page to the front, the focus on the field.
+    void refuse(const AccountProblem& problem);
 
     QTabWidget* m_tabs = nullptr;
     QLineEdit* m_name = nullptr;

@@ -93,10 +93,6 @@ ShutDownForm::ShutDownForm(QWidget* sendingWindow, QWidget* parent)
     m_timer->start();
 }
 
-int ShutDownForm::remainingSeconds() const {
-    return m_counter->text().toInt();
-}
-
 void ShutDownForm::tick() {
     if (!m_timer->isActive() && m_closingOurselves)
         return;

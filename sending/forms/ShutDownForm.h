@@ -31,8 +31,6 @@ public:
     // sendingWindow: the window to close when the countdown reaches zero (may be null).
     explicit ShutDownForm(QWidget* sendingWindow, QWidget* parent = nullptr);
 
-    int remainingSeconds() const;
-
 public slots:
     // One second of the countdown (the timer calls it; tests may too).
     void tick();

@@ -138,8 +138,6 @@ TEST_F(MainFormTest, LoadLeavesListsEmptyWhenSettingsOrGroupsAreMissing) {
     EXPECT_EQ(child<QComboBox>(&form, "ToComboBox")->currentIndex(), -1);
     EXPECT_EQ(child<QComboBox>(&form, "SendingMethodComboBox")->currentText(), QString());
 
-    EXPECT_EQ(SendingMethodText(QStringLiteral("Personal")), QStringLiteral("Personal Sending"));
-    EXPECT_EQ(SendingMethodText(QStringLiteral("Third")), QStringLiteral("3rd Party Sending"));
     EXPECT_EQ(SenderItemText(QString(), QStringLiteral("a@b.c")), QString());
 }
 

@@ -19,7 +19,7 @@ protected:
 
 TEST_F(SettingsTest, DefaultsAndStoredValues) {
     EXPECT_EQ(QString(), GetSetting(Sections::Account, Keys::Name));
-    EXPECT_EQ(QStringLiteral("1"), GetSetting(Sections::Options, Keys::Tips, 1));
+    EXPECT_EQ(QStringLiteral("1"), GetSetting(Sections::Options, Keys::Tips, QStringLiteral("1")));
     EXPECT_EQ(QStringLiteral("Personal"),
               GetSetting(Sections::Account, Keys::Method, QStringLiteral("Personal")));
     SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Smith, John"));
@@ -27,7 +27,7 @@ TEST_F(SettingsTest, DefaultsAndStoredValues) {
     SaveSetting(Sections::Options, Keys::Tips, QStringLiteral("0"));
     EXPECT_EQ(QStringLiteral("Smith, John"), GetSetting(Sections::Account, Keys::Name));
     EXPECT_EQ(QStringLiteral("<p>Best regards,\r\nJohn</p>"), GetSetting(Sections::Signature, Keys::Message));
-    EXPECT_EQ(QStringLiteral("0"), GetSetting(Sections::Options, Keys::Tips, 1));
+    EXPECT_EQ(QStringLiteral("0"), GetSetting(Sections::Options, Keys::Tips, QStringLiteral("1")));
     // Keys are case-sensitive, as stored.
     EXPECT_EQ(QString(), GetSetting(QStringLiteral("account"), QStringLiteral("name")));
 }
@@ -98,7 +98,7 @@ TEST_F(SettingsTest, DeleteSettingRemovesOnlyThatSection) {
     SaveSetting(Sections::Options, Keys::FirstTip, QStringLiteral("2"));
     DeleteSetting(Sections::Account);
     DeleteSetting(QStringLiteral("NoSuchSection"));
-    EXPECT_EQ(QStringLiteral("25"), GetSetting(Sections::Account, Keys::Port, 25));
+    EXPECT_EQ(QStringLiteral("25"), GetSetting(Sections::Account, Keys::Port, QStringLiteral("25")));
     EXPECT_EQ(QString(), GetSetting(Sections::Account, Keys::Server));
     EXPECT_EQ(QStringLiteral("2"), GetSetting(Sections::Options, Keys::FirstTip));
 }

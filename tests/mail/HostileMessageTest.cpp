@@ -517,7 +517,7 @@ TEST(LargeAttachment, SendsWithLessThanThreeTimesItsSize) {
     smtp.SetMailServer(QStringLiteral("127.0.0.1"));
     smtp.SetPort(sink.port());
     smtp.SetFromAddress(QStringLiteral("sender@sender.test"));
-    smtp.AddRecipient(QString(), QStringLiteral("r@rcpt.test"), 1);
+    smtp.AddRecipient(QString(), QStringLiteral("r@rcpt.test"), mail::RecipientKind::To);
     smtp.SetBodyText(QStringLiteral("see the file"));
     ASSERT_EQ(smtp.AttachFile(path, QString(), AttachBase64), 0);
     qint32 lastProgress = 0;

@@ -31,8 +31,9 @@ TEST(Message, ReadsBackWhatTheComposerWrites) {
     MessageSpec spec;
     spec.fromName = QStringLiteral("Sender");
     spec.fromAddress = QStringLiteral("sender@example.org");
-    spec.recipients = {{QStringLiteral("Zoë"), QStringLiteral("zoe@example.org"), 1},
-                       {QStringLiteral("Smith, John"), QStringLiteral("john@example.org"), 2}};
+    spec.recipients = {
+        {QStringLiteral("Zoë"), QStringLiteral("zoe@example.org"), RecipientKind::To},
+        {QStringLiteral("Smith, John"), QStringLiteral("john@example.org"), RecipientKind::Cc}};
     spec.subject =
         EncodeHeaderText(QStringLiteral("Grüße"), QStringLiteral("iso-8859-1"), HeaderQuotedPrintable);
     spec.charset = QStringLiteral("iso-8859-1");

@@ -52,8 +52,8 @@ MessageSpec BaseSpec() {
     MessageSpec spec;
     spec.fromName = QStringLiteral("Jörg Müller");
     spec.fromAddress = QStringLiteral("joerg@example.org");
-    spec.recipients = {{QStringLiteral("Smith, John"), QStringLiteral("john@example.org"), 1},
-                       {QStringLiteral("Анна"), QStringLiteral("anna@example.org"), 2}};
+    spec.recipients = {{QStringLiteral("Smith, John"), QStringLiteral("john@example.org"), RecipientKind::To},
+                       {QStringLiteral("Анна"), QStringLiteral("anna@example.org"), RecipientKind::Cc}};
     spec.subject = QStringLiteral("Angebot für Sie");
     spec.charset = QStringLiteral("iso-8859-1");
     spec.boundaryPrefix = QStringLiteral("K3B4C7D1E9");

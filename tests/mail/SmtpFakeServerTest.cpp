@@ -32,7 +32,7 @@ std::unique_ptr<Smtp> Client(quint16 port, QString* log = nullptr, int replyMs =
     smtp->SetPort(port);
     smtp->SetClientHostName(QStringLiteral("client.test"));
     smtp->SetFromAddress(QStringLiteral("s@sender.test"));
-    smtp->AddRecipient(QString(), QStringLiteral("r@rcpt.test"), 1);
+    smtp->AddRecipient(QString(), QStringLiteral("r@rcpt.test"), mail::RecipientKind::To);
     smtp->SetSubject(QStringLiteral("S"));
     smtp->SetBodyText(QStringLiteral("B"));
     if (log)

@@ -42,7 +42,7 @@ std::unique_ptr<Smtp> MakeSmtp(quint16 port, QString* log = nullptr) {
 }
 
 void Message(Smtp& smtp, const QString& to, const QString& subject, const QString& body) {
-    smtp.AddRecipient(QStringLiteral("Someone"), to, 1);
+    smtp.AddRecipient(QStringLiteral("Someone"), to, mail::RecipientKind::To);
     smtp.SetSubject(subject);
     smtp.SetBodyText(body);
 }
@@ -147,7 +147,7 @@ TEST_F(SmtpPeerTest, PipeliningAndDsnFollowWhatTheServerOffers) {
         smtp->SetDsnNotify(Smtp::DsnFailure | Smtp::DsnSuccess | Smtp::DsnDelay);
         smtp->SetDsnReturn(Smtp::DsnReturnHeaders);
         Message(*smtp, QStringLiteral("a@rcpt.test"), QStringLiteral("S"), QStringLiteral("B"));
-        smtp->AddRecipient(QStringLiteral("Copy"), QStringLiteral("b@rcpt.test"), 2);
+        smtp->AddRecipient(QStringLiteral("Copy"), QStringLiteral("b@rcpt.test"), mail::RecipientKind::Cc);
         ASSERT_EQ(smtp->Send(), 0) << log.toStdString();
         const auto envs = peer->envelopes();
         ASSERT_EQ(envs.size(), 1);
@@ -310,7 +310,7 @@ TEST_F(SmtpPeerTest, HeadersStayOneLineAndBadAttachmentsNeverSend) {
     bad->SetFromAddress(QStringLiteral("sender@sender.test"));
     bad->ClearMessage(3);
     EXPECT_EQ(bad->Send(), 8);
-    bad->AddRecipient(QString(), QStringLiteral("a@rcpt.test>\r\nRSET"), 1);
+    bad->AddRecipient(QString(), QStringLiteral("a@rcpt.test>\r\nRSET"), mail::RecipientKind::To);
     EXPECT_EQ(bad->Send(), 8);
 }
 
@@ -469,7 +469,7 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
         f.close();
         Smtp smtp;
         smtp.SetFromAddress(QStringLiteral("a@b.test"));
-        smtp.AddRecipient(QString(), QStringLiteral("c@d.test"), 1);
+        smtp.AddRecipient(QString(), QStringLiteral("c@d.test"), mail::RecipientKind::To);
         smtp.SetBodyText(QStringLiteral("x"));
         ASSERT_EQ(smtp.AttachFile(swapped, QString(), mail::AttachBase64), 0);
         ASSERT_TRUE(QFile::remove(swapped));

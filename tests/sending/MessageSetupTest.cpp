@@ -32,7 +32,7 @@ void StoreLogin(quint16 port) {
 qint32 SendOne() {
     mail::Smtp smtp;
     SetUpSmtp(smtp, QStringLiteral("Normal"), false);
-    smtp.AddRecipient(QStringLiteral("Ann"), QStringLiteral("ann@example.test"), 1);
+    smtp.AddRecipient(QStringLiteral("Ann"), QStringLiteral("ann@example.test"), mail::RecipientKind::To);
     ApplyTextBody(smtp, QStringLiteral("Hello"));
     return smtp.Send();
 }

@@ -4,7 +4,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "mail/Smtp.h"
-#include "sending/AccountTest.h"
+#include "sending/ConnectionTest.h"
 #include "sending/PreviewMessage.h"
 #include "sending/SendCheckRules.h"
 #include "tests/sending/SendingFixture.h"
@@ -12,7 +12,10 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -64,22 +67,66 @@ TEST(SendChecks, AccountIsCompleteOnlyWithNameAddressServerAndPort) {
     EXPECT_TRUE(AccountIsComplete());
 }
 
-TEST(AccountTest, ConnectsWithWhatIsTypedAndWordsTheResult) {
+TEST(ConnectionTest, ConnectsWithWhatIsTypedAndWordsTheResult) {
     testenv::ClearSettings();
     SaveSetting(Sections::SmtpThread, Keys::Mode, QStringLiteral("No"));
     SmtpPeer peer;
     mail::Smtp smtp;
-    AccountTestInput input;
-    input.server = QStringLiteral("127.0.0.1");
-    input.port = QString::number(peer.port());
-    EXPECT_EQ(RunAccountTest(smtp, input), 0);
+    ServerLogin login;
+    login.server = QStringLiteral("127.0.0.1");
+    login.port = QString::number(peer.port());
+    EXPECT_EQ(RunConnectionTest(smtp, login), 0);
     EXPECT_EQ(smtp.ThreadMode(), 2);
-    EXPECT_EQ(AccountTestResultText(6), QStringLiteral("Error 6: Unknown Error."));
-    EXPECT_EQ(AccountTestResultText(17), QStringLiteral("Error 17: Could not resolve host."));
+    EXPECT_EQ(ConnectionTestResultText(6), QStringLiteral("Error 6: Unknown Error."));
+    EXPECT_EQ(ConnectionTestResultText(17), QStringLiteral("Error 17: Could not resolve host."));
     EXPECT_EQ(peer.quits().size(), 1);
     EXPECT_TRUE(IsValidPortText(QStringLiteral("65535")));
     for (const char* bad : {"", "0", "65536", " 25", "2a", "-1"})
         EXPECT_FALSE(IsValidPortText(QString::fromLatin1(bad))) << bad;
+}
+
+// The first refused value of an otherwise complete account, in the order OK checks them.
+TEST(Account, CheckNamesTheFirstRefusedValue) {
+    const auto complete = [] {
+        Account a;
+        a.name = QStringLiteral("Ann");
+        a.email = QStringLiteral("ann@example.test");
+        a.login = {QStringLiteral("mail.example.test"),
+                   QStringLiteral("25"),
+                   true,
+                   QStringLiteral("ann"),
+                   QStringLiteral("pw"),
+                   QStringLiteral("AUTH LOGIN")};
+        a.bcc = QStringLiteral("list@example.test");
+        a.thirdPath = QStringLiteral("/var/spool/queue/");
+        return a;
+    };
+    const std::vector<std::pair<std::function<void(Account&)>, AccountField>> cases = {
+        {[](Account& a) { a.name.clear(); }, AccountField::Name},
+        {[](Account& a) { a.email = QStringLiteral("ann@"); }, AccountField::Email},
+        {[](Account& a) { a.login.server.clear(); }, AccountField::Server},
+        {[](Account& a) { a.login.port = QStringLiteral("0"); }, AccountField::Port},
+        {[](Account& a) { a.login.username.clear(); }, AccountField::Username},
+        {[](Account& a) { a.login.password.clear(); }, AccountField::Password},
+        {[](Account& a) { a.method = SendingMethod::Bulk, a.bcc.clear(); }, AccountField::Bcc},
+        {[](Account& a) { a.method = SendingMethod::Third, a.thirdPath = QStringLiteral("/"); },
+         AccountField::ThirdPath},
+    };
+    EXPECT_FALSE(complete().Check());
+    for (const auto& [spoil, field] : cases) {
+        Account a = complete();
+        spoil(a);
+        const std::optional<AccountProblem> problem = a.Check();
+        ASSERT_TRUE(problem);
+        EXPECT_EQ(problem->field, field) << problem->text.toStdString();
+    }
+    Account off = complete();
+    off.login.auth = false;
+    off.login.username.clear();
+    EXPECT_FALSE(off.Check()) << "credentials are asked for only with authentication on";
+    EXPECT_EQ(SendingMethodFromKey(QStringLiteral("Odd")), SendingMethod::Personal);
+    EXPECT_EQ(SendingMethodTextOfKey(QStringLiteral("Odd")), QString());
+    EXPECT_EQ(SendingMethodTextOfKey(QStringLiteral("Third")), QStringLiteral("3rd Party Sending"));
 }
 
 TEST(PreviewMessage, BodyThatCannotBeWrittenPreviewsNothing) {

@@ -180,7 +180,7 @@ TEST_F(SupportMail, BothSetUpsAuthenticateExactlyWhenAuthIsTheNumberOne) {
         mail::Smtp run; // as the send run sets its object up
         SetUpThreadAndOptions(run);
         SetUpSenderAndServer(run, QStringLiteral("Normal"), false);
-        run.AddRecipient(QString(), QStringLiteral("bob@example.test"), 1);
+        run.AddRecipient(QString(), QStringLiteral("bob@example.test"), mail::RecipientKind::To);
         ApplyTextBody(run, QStringLiteral("hello"));
         ASSERT_EQ(run.Send(), 0) << label;
         mail::Smtp support;

@@ -3,7 +3,6 @@
 #include "content/EmailTemplates.h"
 #include "content/forms/BodyForm.h"
 #include "content/forms/ColorPicker.h"
-#include "content/forms/ContentHandBack.h"
 #include "content/forms/DateTimeForm.h"
 #include "content/forms/LineForm.h"
 #include "content/forms/PropertiesForm.h"
@@ -64,10 +63,7 @@ TEST_F(ContentDialogs, EachCommandOpensItsOwnWindow) {
 
 TEST_F(ContentDialogs, PageColoursShowTheDocumentsAndApplyOnlyAfterOk) {
     Load("<html><body bgcolor=\"#ff8000\" text=\"#000000\" link=\"blue\"><p>x</p></body></html>");
-    BodyBgColor = BodyTextColor = BodyLinkColor = BodyVLinkColor = BodyALinkColor = QString();
-    BodyALinkColor = QStringLiteral("#123456"); // from an earlier OK
-
-    // Cancel after picking: the document keeps its colours and no variable changes.
+    // Cancel after picking: the document keeps its colours and nothing is handed back.
     auto seen = WhenShown<BodyForm>([](BodyForm* form) {
         EXPECT_EQ(form->windowTitle(), QStringLiteral("Body"));
         EXPECT_EQ(Child<QLineEdit>(form, "TextBox1")->text(), QStringLiteral("#FF8000"));
@@ -80,26 +76,25 @@ TEST_F(ContentDialogs, PageColoursShowTheDocumentsAndApplyOnlyAfterOk) {
         Child<ColorPicker>(form, "ColorPicker1")->pick(QColor(10, 0, 255));
         EXPECT_EQ(Child<QLineEdit>(form, "TextBox1")->text(), QStringLiteral("#0A00FF"));
         Child<QPushButton>(form, "CancelButton")->click();
+        EXPECT_EQ(form->chosenColours()[0], QString());
     });
     ShowBodyForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(colour("bgcolor"), QStringLiteral("#ff8000"));
-    EXPECT_EQ(BodyBgColor, QString());
     EXPECT_FALSE(editor->IsDirty());
 
     // OK: every non-empty box is handed back as shown and applied; the empty ones leave the document's
-    // colour alone, whatever an earlier OK stored.
-    seen = WhenShown<BodyForm>([](BodyForm* form) {
+    // colour alone.
+    std::array<QString, 5> chosen;
+    seen = WhenShown<BodyForm>([&chosen](BodyForm* form) {
         Child<ColorPicker>(form, "ColorPicker2")->pick(QColor(1, 2, 3));
         Child<QPushButton>(form, "OKButton")->click();
+        chosen = form->chosenColours();
     });
     ShowBodyForm(nullptr, editor);
     EXPECT_TRUE(*seen);
-    EXPECT_EQ(BodyBgColor, QStringLiteral("#FF8000"));
-    EXPECT_EQ(BodyTextColor, QStringLiteral("#010203"));
-    EXPECT_EQ(BodyLinkColor, QStringLiteral("#0000FF"));
-    EXPECT_EQ(BodyVLinkColor, QString());
-    EXPECT_EQ(BodyALinkColor, QStringLiteral("#123456"));
+    EXPECT_EQ(chosen, (std::array<QString, 5>{QStringLiteral("#FF8000"), QStringLiteral("#010203"),
+                                              QStringLiteral("#0000FF"), QString(), QString()}));
     EXPECT_EQ(editor->DOM().fgColor(), QStringLiteral("#010203"));
     EXPECT_EQ(editor->DOM().bgColor(), QStringLiteral("#ff8000"));
     EXPECT_EQ(colour("alink"), QString());
@@ -109,18 +104,18 @@ TEST_F(ContentDialogs, PageColoursShowTheDocumentsAndApplyOnlyAfterOk) {
 TEST_F(ContentDialogs, TableChecksItsBoxesThenPastesTheTableAtTheCaret) {
     Load("<html><body><p id=\"a\">before after</p></body></html>");
     Caret("a", 6);
-    TableHtml = QStringLiteral("<p>old</p>");
 
-    // Cancel: nothing pasted, the earlier markup kept, the flag down.
-    auto seen =
-        WhenShown<TableForm>([](TableForm* form) { Child<QPushButton>(form, "CancelButton")->click(); });
+    // Cancel: nothing handed back, nothing pasted.
+    auto seen = WhenShown<TableForm>([](TableForm* form) {
+        Child<QPushButton>(form, "CancelButton")->click();
+        EXPECT_FALSE(form->insertedHtml());
+    });
     ShowTableForm(nullptr, editor);
     EXPECT_TRUE(*seen);
-    EXPECT_FALSE(TableInserted);
-    EXPECT_EQ(TableHtml, QStringLiteral("<p>old</p>"));
     EXPECT_EQ(count("table"), 0);
 
-    seen = WhenShown<TableForm>([this](TableForm* form) {
+    QString tableHtml;
+    seen = WhenShown<TableForm>([this, &tableHtml](TableForm* form) {
         EXPECT_EQ(Child<QComboBox>(form, "AlignComboBox")->currentText(), QStringLiteral("Left"));
         EXPECT_TRUE(Child<QRadioButton>(form, "PercentRadioButton")->isChecked());
         auto* border = Child<QLineEdit>(form, "BorderTextBox");
@@ -129,7 +124,7 @@ TEST_F(ContentDialogs, TableChecksItsBoxesThenPastesTheTableAtTheCaret) {
         Child<QPushButton>(form, "OKButton")->click();
         EXPECT_EQ(boxes.last(), QStringLiteral("Please enter a valid border."));
         EXPECT_TRUE(form->isVisible());
-        EXPECT_FALSE(TableInserted);
+        EXPECT_FALSE(form->insertedHtml());
         // The spin buttons stop at the limits of the checks.
         auto* spacing = Child<QLineEdit>(form, "SpacingTextBox");
         auto* spacingSpin = Child<UpDown>(form, "SpacingUpDown");
@@ -147,14 +142,14 @@ TEST_F(ContentDialogs, TableChecksItsBoxesThenPastesTheTableAtTheCaret) {
         Child<QLineEdit>(form, "SpecifyTextBox")->setText(QStringLiteral("250"));
         Child<QRadioButton>(form, "PixelRadioButton")->setChecked(true);
         Child<QPushButton>(form, "OKButton")->click();
+        tableHtml = form->insertedHtml().value_or(QString());
     });
     ShowTableForm(nullptr, editor);
     EXPECT_TRUE(*seen);
     EXPECT_EQ(boxes.texts().size(), 2);
-    EXPECT_TRUE(TableInserted);
-    EXPECT_TRUE(TableHtml.startsWith(QStringLiteral(
+    EXPECT_TRUE(tableHtml.startsWith(QStringLiteral(
         "<Table align=\"Center\" cellspacing=\"0\" cellpadding=\"1\" border=\"1\" width=250>\r\n")))
-        << TableHtml.toStdString();
+        << tableHtml.toStdString();
     // Two rows of three cells, at the caret inside the paragraph's text.
     ASSERT_EQ(count("table"), 1);
     EXPECT_EQ(count("table tr"), 2);
@@ -171,15 +166,14 @@ TEST_F(ContentDialogs, TableChecksItsBoxesThenPastesTheTableAtTheCaret) {
 
 TEST_F(ContentDialogs, LineChecksWidthThenHeightAndPastesOneRule) {
     Load("<html><body><p id=\"a\">one two</p></body></html>");
-    LineHtml = QStringLiteral("<hr>");
     auto seen = WhenShown<LineForm>([](LineForm* form) { form->reject(); }); // the close box
     ShowLineForm(nullptr, editor);
     EXPECT_TRUE(*seen);
-    EXPECT_FALSE(LineInserted);
     EXPECT_EQ(count("hr"), 0);
 
     Caret("a", 3);
-    seen = WhenShown<LineForm>([this](LineForm* form) {
+    QString lineHtml;
+    seen = WhenShown<LineForm>([this, &lineHtml](LineForm* form) {
         EXPECT_FALSE(Child<QComboBox>(form, "HeightComboBox")->isEnabled());
         auto* width = Child<QLineEdit>(form, "WidthTextBox");
         auto* height = Child<QLineEdit>(form, "HeightTextBox");
@@ -198,11 +192,11 @@ TEST_F(ContentDialogs, LineChecksWidthThenHeightAndPastesOneRule) {
         Child<QComboBox>(form, "AlignComboBox")->setCurrentText(QStringLiteral("Right"));
         Child<QCheckBox>(form, "SolidCheckBox")->setChecked(true);
         Child<QPushButton>(form, "OKButton")->click();
+        lineHtml = form->insertedHtml().value_or(QString());
     });
     ShowLineForm(nullptr, editor);
     EXPECT_TRUE(*seen);
-    EXPECT_TRUE(LineInserted);
-    EXPECT_EQ(LineHtml, QStringLiteral("<hr align=\"right\" noshade width=\"50%\">"));
+    EXPECT_EQ(lineHtml, QStringLiteral("<hr align=\"right\" noshade width=\"50%\">"));
     ASSERT_EQ(count("hr"), 1);
     EXPECT_EQ(Eval(QStringLiteral("document.querySelector('hr').getAttribute('width')")).toString(),
               QStringLiteral("50%"));

@@ -259,7 +259,7 @@ TEST_F(TemplateDialog, FilledTemplateArrivesWithItsPicturesAndNoPlaceholder) {
     smtp.SetMailServer(QStringLiteral("127.0.0.1"));
     smtp.SetPort(peer.port());
     smtp.SetFromAddress(QStringLiteral("sender@acme.test"));
-    smtp.AddRecipient(QStringLiteral("Jo"), QStringLiteral("jo@example.test"), 1);
+    smtp.AddRecipient(QStringLiteral("Jo"), QStringLiteral("jo@example.test"), mail::RecipientKind::To);
     smtp.SetSubject(QStringLiteral("Sports news"));
     smtp.SetBodyFormat(1);
     ASSERT_EQ(smtp.ImportBodyFile(body, mail::ImportHtmlOnly), 0);

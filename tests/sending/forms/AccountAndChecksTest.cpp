@@ -34,7 +34,7 @@ T* Find(QWidget& w, const char* name) {
     return child;
 }
 
-QString Account(const char* key) {
+QString Stored(const char* key) {
     return GetSetting(Sections::Account, key, QStringLiteral("<missing>"));
 }
 
@@ -85,7 +85,7 @@ TEST(EmailManager, ShowsDefaultsAndStoresWhatOkAccepts) {
         form.OKButton_Click();
         EXPECT_EQ(boxes.last(), *bad ? QStringLiteral("Please enter a valid port.")
                                      : QStringLiteral("Please enter your port."));
-        EXPECT_EQ(Account(Keys::Name), QStringLiteral("<missing>"));
+        EXPECT_EQ(Stored(Keys::Name), QStringLiteral("<missing>"));
     }
     EXPECT_EQ(Find<QLineEdit>(form, "FullNameTextBox")->text(), QStringLiteral("Ann Sender"));
     Find<QCheckBox>(form, "AuthCheckBox")->click();
@@ -95,13 +95,13 @@ TEST(EmailManager, ShowsDefaultsAndStoresWhatOkAccepts) {
     Find<QCheckBox>(form, "AuthCheckBox")->click();
     form.OKButton_Click();
 
-    EXPECT_EQ(Account(Keys::Name), QStringLiteral("Ann Sender"));
-    EXPECT_EQ(Account(Keys::Port), QStringLiteral("0025"));
-    EXPECT_EQ(Account(Keys::Username), QString());
-    EXPECT_EQ(Account(Keys::Password), QString());
-    EXPECT_EQ(Account(Keys::Method), QStringLiteral("Personal"));
-    EXPECT_EQ(Account(Keys::HeaderEncoding), QStringLiteral("None"));
-    EXPECT_EQ(Account(Keys::DSNReturn), QStringLiteral("Do not send command to server"));
+    EXPECT_EQ(Stored(Keys::Name), QStringLiteral("Ann Sender"));
+    EXPECT_EQ(Stored(Keys::Port), QStringLiteral("0025"));
+    EXPECT_EQ(Stored(Keys::Username), QString());
+    EXPECT_EQ(Stored(Keys::Password), QString());
+    EXPECT_EQ(Stored(Keys::Method), QStringLiteral("Personal"));
+    EXPECT_EQ(Stored(Keys::HeaderEncoding), QStringLiteral("None"));
+    EXPECT_EQ(Stored(Keys::DSNReturn), QStringLiteral("Do not send command to server"));
     EXPECT_EQ(main.method, QStringLiteral("Personal Sending"));
     EXPECT_EQ(main.senders, QStringList{QStringLiteral("Ann Sender <ann@example.test>")});
 }
@@ -131,24 +131,24 @@ TEST(EmailManager, ChecksOfTheOtherMethodsAndReset) {
         folders.answer(QStringLiteral("/var/spool/queue"));
         form.ThirdCommandButton_Click();
         EXPECT_EQ(Find<QLineEdit>(form, "ThirdPathTextBox")->text(), QStringLiteral("/var/spool/queue/"));
-        EXPECT_EQ(Account(Keys::Method), QStringLiteral("<missing>"));
+        EXPECT_EQ(Stored(Keys::Method), QStringLiteral("<missing>"));
     }
     {
         EmailManagerForm form;
         MainLists main(form);
         boxes.answer(QMessageBox::No);
         form.ResetButton_Click();
-        EXPECT_EQ(Account(Keys::Name), QStringLiteral("Ann"));
+        EXPECT_EQ(Stored(Keys::Name), QStringLiteral("Ann"));
         boxes.answer(QMessageBox::Yes);
         form.ResetButton_Click();
         EXPECT_EQ(boxes.last(), QStringLiteral("You are just about to wipe out your email settings.\r\n"
                                                "Are you sure you want to proceed?"));
-        EXPECT_EQ(Account(Keys::Name), QStringLiteral("<missing>"));
+        EXPECT_EQ(Stored(Keys::Name), QStringLiteral("<missing>"));
         EXPECT_EQ(main.senders, QStringList{QString()}) << "no sender left";
     }
 }
 
-TEST(AccountTest, ReportsTheConnectionResultOfWhatIsTyped) {
+TEST(EmailManager, ConnectionTestReportsTheResultOfWhatIsTyped) {
     testenv::ClearSettings();
     SaveSetting(Sections::SmtpThread, Keys::Mode, QStringLiteral("No"));
     SmtpPeer peer;
@@ -167,7 +167,7 @@ TEST(AccountTest, ReportsTheConnectionResultOfWhatIsTyped) {
     Find<QLineEdit>(form, "PortTextBox")->setText(QString::number(ClosedPort()));
     form.TestPushButton_Click();
     EXPECT_TRUE(boxes.last().startsWith(QStringLiteral("Error "))) << boxes.last().toStdString();
-    EXPECT_EQ(Account(Keys::Server), QStringLiteral("<missing>"));
+    EXPECT_EQ(Stored(Keys::Server), QStringLiteral("<missing>"));
 }
 
 TEST(SendChecks, StopAtTheFirstFailingCheck) {

@@ -26,7 +26,7 @@ static void PrintTo(const QString& text, std::ostream* out) {
 
 namespace {
 
-QString Account(const char* key) {
+QString Stored(const char* key) {
     return GetSetting(Sections::Account, key, QStringLiteral("<missing>"));
 }
 
@@ -85,9 +85,9 @@ TEST(AccountDialog, StoredValuesAreKeptWhetherOrNotTheBoxesOfferThem) {
         EXPECT_EQ(form.result(), QDialog::Accepted) << boxes.last().toStdString();
     }
     for (const ListValue& v : kUnknownValues)
-        EXPECT_EQ(Account(v.key), QString::fromUtf8(v.stored)) << v.key;
-    EXPECT_EQ(Account(Keys::Name), longName.trimmed());
-    EXPECT_EQ(Account(Keys::Username), longUser);
+        EXPECT_EQ(Stored(v.key), QString::fromUtf8(v.stored)) << v.key;
+    EXPECT_EQ(Stored(Keys::Name), longName.trimmed());
+    EXPECT_EQ(Stored(Keys::Username), longUser);
 
     // What the user picks is stored; the unknown value is not offered again once it is gone.
     {
@@ -96,7 +96,7 @@ TEST(AccountDialog, StoredValuesAreKeptWhetherOrNotTheBoxesOfferThem) {
         const int count = charset->count();
         charset->setCurrentText(QStringLiteral("Unicode (UTF-8)"));
         form.OKButton_Click();
-        EXPECT_EQ(Account(Keys::CharSet), QStringLiteral("Unicode (UTF-8)"));
+        EXPECT_EQ(Stored(Keys::CharSet), QStringLiteral("Unicode (UTF-8)"));
         EmailManagerForm again;
         EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("CharSetComboBox"))->count(), count - 1);
     }
@@ -146,7 +146,7 @@ TEST(AccountDialog, ConnectionTestKeepsTheDialogOpenUntilItsResultIsShown) {
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown.first().startsWith(QStringLiteral("Error "))) << shown.first().toStdString();
     EXPECT_TRUE(visibleWhenShown);
-    EXPECT_EQ(Account(Keys::Name), QStringLiteral("<missing>"));
+    EXPECT_EQ(Stored(Keys::Name), QStringLiteral("<missing>"));
     // Afterwards the dialog answers as before.
     EXPECT_TRUE(ok->isEnabled());
     QTest::keyClick(&form, Qt::Key_Escape);
@@ -176,9 +176,9 @@ TEST(AccountDialog, TheAuthenticationBoxReactsToAScreenReadersToggle) {
     EXPECT_FALSE(password->isEnabled());
     EXPECT_TRUE(user->text().isEmpty() && password->text().isEmpty());
     form.OKButton_Click();
-    EXPECT_EQ(Account(Keys::Auth), QStringLiteral("0"));
-    EXPECT_EQ(Account(Keys::Username), QString());
-    EXPECT_EQ(Account(Keys::Password), QString());
+    EXPECT_EQ(Stored(Keys::Auth), QStringLiteral("0"));
+    EXPECT_EQ(Stored(Keys::Username), QString());
+    EXPECT_EQ(Stored(Keys::Password), QString());
 
     accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     EXPECT_TRUE(auth->isChecked());
@@ -199,7 +199,7 @@ TEST(AccountDialog, AuthenticationStoredAsANumberKeepsTheCredentials) {
               QStringLiteral("secret"));
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::LeftButton);
     EXPECT_EQ(form.result(), QDialog::Accepted) << boxes.last().toStdString();
-    EXPECT_EQ(Account(Keys::Auth), QStringLiteral("1"));
-    EXPECT_EQ(Account(Keys::Username), QStringLiteral("ann"));
-    EXPECT_EQ(Account(Keys::Password), QStringLiteral("secret"));
+    EXPECT_EQ(Stored(Keys::Auth), QStringLiteral("1"));
+    EXPECT_EQ(Stored(Keys::Username), QStringLiteral("ann"));
+    EXPECT_EQ(Stored(Keys::Password), QStringLiteral("secret"));
 }
