@@ -15,7 +15,8 @@ struct MxEntry {
     uint16_t preference = 0;
 };
 
-// Longest reply read; a longer datagram is read as its first bytes.
+// Longest reply datagram read; of a longer one the first bytes are read, and the reply is asked for again
+// over TCP.
 constexpr size_t kMaxReply = 1000;
 // A chain of canonical names longer than this ends the lookup with no hosts.
 constexpr int kMaxCnameRestarts = 8;
