@@ -70,6 +70,11 @@ bool AnswersQuery(const uint8_t* reply, size_t size, const std::vector<uint8_t>&
     return true;
 }
 
+bool ReplyIsCut(const uint8_t* reply, size_t size, size_t datagramSize) {
+    constexpr uint8_t kTruncated = 0x02; // TC, in the third byte of the header
+    return datagramSize > size || (reply && size > 2 && (reply[2] & kTruncated));
+}
+
 std::optional<std::string> ReadDnsName(const uint8_t* reply, size_t size, size_t pos, size_t* next) {
     std::string name;
     size_t octets = 1; // the terminating zero

@@ -15,7 +15,8 @@ struct MxEntry {
     uint16_t preference = 0;
 };
 
-// Longest reply read; a longer datagram is read as its first bytes.
+// Longest reply datagram read; of a longer one the first bytes are read, and the reply is asked for again
+// over TCP.
 constexpr size_t kMaxReply = 1000;
 // A chain of canonical names longer than this ends the lookup with no hosts.
 constexpr int kMaxCnameRestarts = 8;
@@ -31,6 +32,10 @@ uint16_t RandomQueryId();
 // query asked (the name compared without regard to letter case, as servers may echo it in another case).
 // Anything else is another party's datagram, or a forgery, and is not read.
 bool AnswersQuery(const uint8_t* reply, size_t size, const std::vector<uint8_t>& query);
+
+// Whether the reply read (size bytes of a datagram of datagramSize bytes) is only the first part of the
+// server's answer: its truncation bit is set, or the datagram was longer than what was read.
+bool ReplyIsCut(const uint8_t* reply, size_t size, size_t datagramSize);
 
 // Reads the name at pos. On success *next is the position after the name in the record (after the first
 // pointer, when there is one). Malformed names (bad length byte, a read outside the bytes, over 255 octets,

@@ -11,6 +11,7 @@ using namespace com;
 
 namespace {
 constexpr int32_t kInvalidParameter = 87;
+constexpr int32_t kMessageTooLong = 10040;
 
 std::string Narrow(BSTR text) {
     return Utf8FromBstr(text);
@@ -210,6 +211,10 @@ HRESULT KelvorinDns::MXLookup(BSTR strDNSServer, BSTR strDomain, LONG* nCount) {
     m_resolver = std::make_unique<MxResolver>(ParseServerList(Narrow(strDNSServer)));
     const int32_t count = QueryMx(*m_resolver, Narrow(strDomain), m_timeoutMs);
     *nCount = count == -1 ? -static_cast<LONG>(m_resolver->error) : count;
+    // A list of only what fitted the reply datagram is not the whole list: the caller learns it from the
+    // last error, the Windows Sockets number for a message longer than its buffer.
+    if (m_resolver->incomplete)
+        m_lastError = kMessageTooLong;
     return S_OK;
 }
 

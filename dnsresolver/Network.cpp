@@ -1,6 +1,7 @@
 #include "dnsresolver/Network.h"
 
-#include <algorithm>
+#include "dnsresolver/MxTransport.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -113,34 +114,6 @@ bool FitsInput(const std::string& text, size_t room) {
     return text.size() < room;
 }
 
-// Waits up to the time-out for the reply to the query and reads it into reply; its length, or 0 when
-// none came (which reads as a reply without answers). Datagrams that do not answer the query are dropped
-// and the wait goes on: they cannot end it early, nor stand in for the reply.
-size_t ReceiveReply(int fd, const std::vector<uint8_t>& query, int32_t timeoutMs,
-                    uint8_t (&reply)[kMaxReply]) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(EffectiveWaitMs(timeoutMs));
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                .count();
-        if (left <= 0)
-            return 0;
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return 0;
-        const ssize_t n = ::recv(fd, reply, kMaxReply, MSG_DONTWAIT);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n < 0) // refused (nothing listens there), or another error: no reply will come
-            return 0;
-        if (AnswersQuery(reply, static_cast<size_t>(n), query))
-            return static_cast<size_t>(n);
-    }
-}
 } // namespace
 
 int32_t SocketErrorFromErrno(int err) {
@@ -397,6 +370,7 @@ MxResolver ParseServerList(const std::string& serverText) {
 
 int32_t QueryMx(MxResolver& resolver, std::string domain, int32_t timeoutMs, uint16_t port) {
     resolver.error = 0;
+    resolver.incomplete = false;
     resolver.list.clear();
     // No server at all: nothing can be asked (the same outcome as every server failing).
     if (resolver.servers.empty()) {
@@ -428,9 +402,19 @@ int32_t QueryMx(MxResolver& resolver, std::string domain, int32_t timeoutMs, uin
                     return 0; // a domain that is no valid name is never sent
                 (void)SendOnce(socket.fd(), query->data(), query->size());
 
+                const Deadline deadline = DeadlineAfter(timeoutMs);
                 uint8_t reply[kMaxReply] = {};
-                const size_t received = ReceiveReply(socket.fd(), *query, timeoutMs, reply);
-                const ReplyOutcome outcome = ReadMxReply(reply, received, query->size(), &resolver.list);
+                size_t datagramSize = 0;
+                const size_t received = ReceiveReply(socket.fd(), *query, deadline, reply, &datagramSize);
+                // A reply that did not fit is asked for whole over TCP, in what is left of the time-out;
+                // without that answer the part that came is listed, and said to be a part.
+                const bool cut = received > 0 && ReplyIsCut(reply, received, datagramSize);
+                const std::optional<std::vector<uint8_t>> whole =
+                    cut ? AskOverTcp(resolver.servers[i], port, *query, deadline) : std::nullopt;
+                resolver.incomplete = cut && !whole;
+                const ReplyOutcome outcome =
+                    whole ? ReadMxReply(whole->data(), whole->size(), query->size(), &resolver.list)
+                          : ReadMxReply(reply, received, query->size(), &resolver.list);
                 resolver.error = outcome.responseCode;
                 if (outcome.restart) {
                     if (++restarts > kMaxCnameRestarts)

@@ -40,6 +40,8 @@ struct MxResolver {
     std::vector<uint32_t> servers; // network byte order
     uint32_t error = 0;            // 1 invalid server token, 5 no server could be asked, else a response code
     std::vector<MxEntry> list;
+    // The reply was cut short and could not be had whole over TCP: list holds what arrived of it.
+    bool incomplete = false;
 };
 
 MxResolver ParseServerList(const std::string& serverText);

@@ -152,7 +152,12 @@ QString NoMailServerText() {
         "No mail server found. The DNS server did not answer or knows no MX record for this domain.");
 }
 
-QString MxReportText(int result, const std::function<QString(int)>& serverList) {
+QString IncompleteListText() {
+    return QStringLiteral("Incomplete list: the DNS server's reply was cut short, and asking again over TCP "
+                          "failed.");
+}
+
+QString MxReportText(int result, const std::function<QString(int)>& serverList, bool incomplete) {
     switch (result) {
     case -87:
         return QStringLiteral("Invalid Parameter");
@@ -163,13 +168,18 @@ QString MxReportText(int result, const std::function<QString(int)>& serverList) 
     case -1:
         return QStringLiteral("No DNS");
     case 0:
-        return NoMailServerText();
+        // Nothing read of a reply cut short is not "no mail server".
+        if (!incomplete)
+            return NoMailServerText();
+        break;
     default:
         break;
     }
     QString report;
     for (int index = 1; index <= result; ++index)
         report += serverList(index) + QStringLiteral("\r\n");
+    if (incomplete)
+        report += IncompleteListText();
     return report;
 }
 
@@ -197,13 +207,23 @@ DnsOutcome MxLookup(const QString& server, const QString& domain) {
         out.failure = CallFailure(u"MXLookup", hr);
         return out;
     }
-    out.text = MxReportText(count.toLong(), [&](int index) {
-        com::Variant host;
-        const com::HRESULT listed = dns.Method(u"MXServerList", {com::Variant::Long(index)}, &host);
-        if (com::Failed(listed) && out.failure.isEmpty())
-            out.failure = CallFailure(u"MXServerList", listed);
-        return QString::fromStdString(host.toUtf8());
-    });
+    // The component tells a list it could read only in part by its last error.
+    com::Variant lastError;
+    hr = dns.Method(u"GetSystemError", {}, &lastError);
+    if (com::Failed(hr)) {
+        out.failure = CallFailure(u"GetSystemError", hr);
+        return out;
+    }
+    out.text = MxReportText(
+        count.toLong(),
+        [&](int index) {
+            com::Variant host;
+            const com::HRESULT listed = dns.Method(u"MXServerList", {com::Variant::Long(index)}, &host);
+            if (com::Failed(listed) && out.failure.isEmpty())
+                out.failure = CallFailure(u"MXServerList", listed);
+            return QString::fromStdString(host.toUtf8());
+        },
+        lastError.toLong() == kMxListIncomplete);
     return out;
 }
 

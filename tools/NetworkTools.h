@@ -37,8 +37,11 @@ QString WithCrLf(const QString& text);
 // without MX records and for a server that never replied, so the text names both.
 QString NoMailServerText();
 
+// What the report says after the hosts when the DNS component could read only part of the server's reply.
+QString IncompleteListText();
+
 // The report of an MX lookup by its result; serverList gives the text of each 1-based index.
-QString MxReportText(int result, const std::function<QString(int)>& serverList);
+QString MxReportText(int result, const std::function<QString(int)>& serverList, bool incomplete = false);
 
 // One command's call on a fresh DNS object. created is false when the object could not be made (then
 // failure says why); a call that fails after creation also sets failure.
@@ -53,5 +56,8 @@ DnsOutcome AddressToName(const QString& address);
 DnsOutcome MxLookup(const QString& server, const QString& domain);
 
 inline constexpr const char* kDnsProgId = "Kelvorin.DNS.1";
+// The DNS object's last error after an MX lookup whose reply it could read only in part (the Windows
+// Sockets number for a message longer than its buffer).
+inline constexpr int kMxListIncomplete = 10040;
 
 } // namespace nettools

@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <set>
@@ -28,28 +29,47 @@ std::vector<std::string> ServerList(LateBound& dns, int count) {
     return hosts;
 }
 
-// A lookup no reply answers: one question, one wait of the whole time-out (2 s), no hosts.
+// A lookup no reply answers: one question, one wait of the whole time-out, no hosts. The time-out is long
+// enough that a stall of a loaded machine does not pass for a second wait.
 void ExpectNoHostsAfterTheTimeOut(LateBound& dns, const CannedResponder& responder) {
-    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(2)), S_OK);
+    ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(5)), S_OK);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 0);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(testenv::EndedByItsTimeOut(
-        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000));
+        std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000));
     EXPECT_EQ(responder.queries(), 1) << "one question, one wait";
+}
+
+std::string Numbered(const char* prefix, int i, const char* domain) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%02d.%s", prefix, i, domain);
+    return text;
+}
+
+// A reply listing count exchangers, prefix00.test up with preferences 0 up, each record 26 bytes.
+Bytes Exchangers(const Bytes& query, int count, const char* prefix) {
+    Bytes r = Reply(query, static_cast<uint16_t>(count));
+    for (int i = 0; i < count; ++i)
+        r = r + Record(Pointer(12), 15, Mx(static_cast<uint16_t>(i), Name(Numbered(prefix, i, "test"))));
+    return r;
 }
 
 class MxWithDnsmasq : public ::testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_NET_NAMESPACE();
+        std::vector<std::string> records = {
+            "--mx-host=example.test,mail-b.example.test,20", "--mx-host=example.test,mail-a.example.test,10",
+            "--mx-host=example.test,mail-c.example.test,30", "--host-record=example.test,127.0.0.5",
+            "--cname=alias.test,example.test"};
+        // Forty exchangers are more than the 512 bytes dnsmasq puts into a datagram: it sets the
+        // truncation bit there and answers in full over TCP. Given in reverse, so the sort is seen.
+        for (int i = 39; i >= 0; --i)
+            records.push_back("--mx-host=many.test," + Numbered("mx", i, "many.test") + "," +
+                              std::to_string(i));
         std::string error;
-        ASSERT_TRUE(m_dnsmasq.Start(
-            {"--mx-host=example.test,mail-b.example.test,20", "--mx-host=example.test,mail-a.example.test,10",
-             "--mx-host=example.test,mail-c.example.test,30", "--host-record=example.test,127.0.0.5",
-             "--cname=alias.test,example.test"},
-            &error))
-            << error;
+        ASSERT_TRUE(m_dnsmasq.Start(records, &error)) << error;
     }
     Dnsmasq m_dnsmasq;
 };
@@ -65,6 +85,15 @@ TEST_F(MxWithDnsmasq, ListsExchangersByPreference) {
     EXPECT_EQ(Number(dns, u"GetSystemError"), 87);
     // The next lookup resets the last error and replaces the list.
     EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), 3);
+    EXPECT_EQ(Number(dns, u"GetSystemError"), 0);
+}
+
+TEST_F(MxWithDnsmasq, FortyExchangersAreAllListed) {
+    LateBound dns = CreateDns();
+    ASSERT_EQ(Lookup(dns, "127.0.0.1", "many.test"), 40);
+    const std::vector<std::string> hosts = ServerList(dns, 40);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(hosts[static_cast<size_t>(i)], Numbered("mx", i, "many.test"));
     EXPECT_EQ(Number(dns, u"GetSystemError"), 0);
 }
 
@@ -166,6 +195,67 @@ TEST(MxCanned, OnlyTheReplyToOurQueryIsRead) {
     CannedResponder forger;
     ASSERT_TRUE(forger.Start(CannedResponder::Replies(forged)));
     ExpectNoHostsAfterTheTimeOut(dns, forger);
+}
+
+// A reply cut short (truncation bit, or a datagram longer than the 1,000 bytes read) is asked again of
+// the same server over TCP, within the same time-out. When that fails, what arrived is listed and the last
+// error says the list is incomplete (10040, message too long).
+TEST(MxCanned, ACutReplyIsAskedAgainOverTcp) {
+    REQUIRE_NET_NAMESPACE();
+    enum class Tcp { Refused, Whole, OtherId, CutShort, Silent };
+    const struct Case {
+        const char* what;
+        int udpHosts; // 50 exchangers make a datagram of 1,330 bytes
+        bool truncationBit;
+        Tcp tcp;
+        int hosts;
+        int lastError;
+    } cases[] = {
+        {"a whole reply", 3, false, Tcp::Whole, 3, 0},
+        {"truncation bit", 2, true, Tcp::Whole, 40, 0},
+        {"longer than read", 50, false, Tcp::Whole, 40, 0},
+        {"truncation bit, TCP refused", 2, true, Tcp::Refused, 2, 10040},
+        // The 37 whole records of the first 1,000 bytes.
+        {"longer than read, TCP refused", 50, false, Tcp::Refused, 37, 10040},
+        {"TCP answer under another id", 2, true, Tcp::OtherId, 2, 10040},
+        {"TCP answer cut short", 2, true, Tcp::CutShort, 2, 10040},
+        {"TCP silent", 2, true, Tcp::Silent, 2, 10040},
+    };
+    for (const Case& c : cases) {
+        CannedResponder responder;
+        if (c.tcp != Tcp::Refused) {
+            ASSERT_TRUE(responder.ListenTcp([&c](const Bytes& query) {
+                Bytes whole = Framed(Exchangers(query, 40, "tcp"));
+                if (c.tcp == Tcp::OtherId)
+                    whole[2] ^= 0x5A;
+                if (c.tcp == Tcp::CutShort)
+                    whole.resize(whole.size() - 1);
+                return c.tcp == Tcp::Silent ? Bytes() : whole;
+            })) << c.what;
+        }
+        ASSERT_TRUE(responder.Start([&c](const Bytes& query) {
+            Bytes r = Exchangers(query, c.udpHosts, "udp");
+            if (c.truncationBit)
+                r[2] |= 0x02;
+            return r;
+        })) << c.what;
+        LateBound dns = CreateDns();
+        ASSERT_EQ(dns.Put(u"Timeout", Variant::Long(5)), S_OK);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Lookup(dns, "127.0.0.1", "example.test"), c.hosts) << c.what;
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(Number(dns, u"GetSystemError"), c.lastError) << c.what;
+        EXPECT_EQ(Text(dns, u"MXServerList", {Variant::Long(1)}), c.hosts == 40 ? "tcp00.test" : "udp00.test")
+            << c.what;
+        const bool cut = c.truncationBit || c.udpHosts == 50;
+        EXPECT_EQ(responder.tcpConnections(), cut && c.tcp != Tcp::Refused ? 1 : 0) << c.what;
+        EXPECT_EQ(responder.queries(), 1) << c.what;
+        if (c.tcp == Tcp::Silent) {
+            EXPECT_TRUE(testenv::EndedByItsTimeOut(
+                std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000))
+                << c.what;
+        }
+    }
 }
 
 TEST(MxCanned, CanonicalNameLoopEndsAfterBoundedRestarts) {

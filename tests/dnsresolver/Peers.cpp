@@ -153,17 +153,61 @@ bool CannedResponder::Start(Replies replies) {
     return true;
 }
 
+bool CannedResponder::ListenTcp(Reply stream) {
+    m_stream = std::move(stream);
+    m_tcpFd = BoundSocket(SOCK_STREAM, 53);
+    return m_tcpFd >= 0;
+}
+
 void CannedResponder::Stop() {
     StopThread(m_stop, m_thread, m_fd);
+    if (m_tcpFd >= 0)
+        ::close(m_tcpFd);
+    m_tcpFd = -1;
+}
+
+void CannedResponder::ServeTcp(int client) {
+    ++m_tcpConnections;
+    // The query behind its two-byte length, read with a bounded wait.
+    std::vector<uint8_t> in;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while ((in.size() < 2 || in.size() < 2u + (in[0] << 8 | in[1])) &&
+           std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd{client, POLLIN, 0};
+        if (::poll(&pfd, 1, 100) <= 0)
+            continue;
+        uint8_t buffer[512];
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return;
+        in.insert(in.end(), buffer, buffer + n);
+    }
+    if (in.size() < 2)
+        return;
+    const std::vector<uint8_t> out = m_stream(std::vector<uint8_t>(in.begin() + 2, in.end()));
+    if (out.empty()) {
+        // Say nothing until the client gives up (it closes) or the test ends.
+        pollfd pfd[2] = {{client, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+        ::poll(pfd, 2, 20000);
+        return;
+    }
+    (void)!::send(client, out.data(), out.size(), MSG_NOSIGNAL);
 }
 
 void CannedResponder::Run() {
     for (;;) {
-        pollfd pfd[2] = {{m_fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
-        if (::poll(pfd, 2, -1) < 0 && errno != EINTR)
+        pollfd pfd[3] = {{m_fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}, {m_tcpFd, POLLIN, 0}};
+        if (::poll(pfd, m_tcpFd >= 0 ? 3 : 2, -1) < 0 && errno != EINTR)
             return;
         if (pfd[1].revents)
             return;
+        if (m_tcpFd >= 0 && (pfd[2].revents & POLLIN)) {
+            const int client = ::accept4(m_tcpFd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0) {
+                ServeTcp(client);
+                ::close(client);
+            }
+        }
         if (!(pfd[0].revents & POLLIN))
             continue;
         uint8_t buffer[2048];

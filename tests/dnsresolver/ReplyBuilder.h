@@ -58,6 +58,12 @@ inline Bytes Mx(uint16_t preference, const Bytes& exchange) {
     return Bytes{static_cast<uint8_t>(preference >> 8), static_cast<uint8_t>(preference & 0xFF)} + exchange;
 }
 
+// A message as TCP carries it: behind its length in two bytes.
+inline Bytes Framed(const Bytes& message) {
+    return Bytes{static_cast<uint8_t>(message.size() >> 8), static_cast<uint8_t>(message.size() & 0xFF)} +
+           message;
+}
+
 // The query the component sends for a domain.
 inline Bytes Query(const std::string& domain) {
     return Bytes{0x01, 0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00} + Name(domain) +

@@ -214,6 +214,65 @@ TEST(DnsReply, ListsExchangersAndSkipsWhatIsNoExchanger) {
     EXPECT_EQ(far[2].host, "new.far.test");
 }
 
+// What AnswersQuery takes for the reply to a query, over UDP and TCP alike.
+TEST(DnsReply, OnlyTheReplyToTheQueryIsTaken) {
+    const Bytes q = Query("example.test");
+    const Bytes reply = Reply(q, 1) + Record(Pointer(12), 15, Mx(1, Name("mx.test")));
+    const auto with = [&reply](size_t at, uint8_t value) {
+        Bytes r = reply;
+        r[at] = value;
+        return r;
+    };
+    const struct Case {
+        const char* what;
+        Bytes bytes;
+        bool taken;
+    } cases[] = {
+        {"the reply", reply, true},
+        {"its question in capitals", with(13, 'E'), true},
+        {"the question alone", Bytes(reply.begin(), reply.begin() + static_cast<long>(q.size())), true},
+        {"another id, high byte", with(0, q[0] ^ 0x01), false},
+        {"another id, low byte", with(1, q[1] ^ 0x80), false},
+        {"no reply bit", with(2, 0x01), false},
+        {"no question", with(5, 0), false},
+        {"two questions", with(5, 2), false},
+        {"257 questions", with(4, 1), false},
+        {"another name", with(13, 'f'), false},
+        {"another type", with(q.size() - 3, 1), false},
+        {"another class", with(q.size() - 1, 3), false},
+        {"shorter than the question", Bytes(reply.begin(), reply.begin() + static_cast<long>(q.size()) - 1),
+         false},
+    };
+    for (const Case& c : cases) {
+        Exact exact(c.bytes);
+        EXPECT_EQ(AnswersQuery(exact.data.get(), exact.size, q), c.taken) << c.what;
+    }
+}
+
+// A reply is only the first part of the server's answer when its truncation bit says so or the datagram
+// was longer than what was read of it.
+TEST(DnsReply, ACutReplyIsToldByItsTruncationBitOrItsLength) {
+    Bytes read = Reply(Query("example.test"), 0);
+    read.resize(kMaxReply);
+    const struct Case {
+        const char* what;
+        uint8_t flags;
+        size_t datagram;
+        bool cut;
+    } cases[] = {
+        {"whole", 0x81, kMaxReply, false},
+        {"truncation bit", 0x83, kMaxReply, true},
+        {"authoritative, not truncated", 0x85, kMaxReply, false},
+        {"every other bit", static_cast<uint8_t>(~0x02), kMaxReply, false},
+        {"one byte longer than read", 0x81, kMaxReply + 1, true},
+    };
+    for (const Case& c : cases) {
+        read[2] = c.flags;
+        Exact exact(read);
+        EXPECT_EQ(ReplyIsCut(exact.data.get(), exact.size, c.datagram), c.cut) << c.what;
+    }
+}
+
 TEST(DnsReply, HostileRepliesEndWithTheHostsReadBeforeTheFault) {
     const Bytes q = Query("example.test");
     for (const HostileCase& c : HostileReplies()) {

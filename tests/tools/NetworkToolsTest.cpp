@@ -84,6 +84,9 @@ TEST(NetworkTools, ReportTextByLookupResult) {
     // A lookup that found nothing says so: an empty box looks as if the button had done nothing.
     EXPECT_EQ(MxReportText(0, list), NoMailServerText());
     EXPECT_EQ(MxReportText(2, list), "mx1.test\r\nmx2.test\r\n");
+    // A list the DNS component could read only in part says so after what it holds.
+    EXPECT_EQ(MxReportText(2, list, true), "mx1.test\r\nmx2.test\r\n" + IncompleteListText());
+    EXPECT_EQ(MxReportText(0, list, true), IncompleteListText());
     EXPECT_EQ(WithCrLf(QStringLiteral("[ERROR] x\n")), "[ERROR] x\r\n");
 }
 

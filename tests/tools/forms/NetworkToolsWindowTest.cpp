@@ -3,6 +3,7 @@
 #include "tests/dnsresolver/Harness.h"
 #include "tests/dnsresolver/NetNamespace.h"
 #include "tests/dnsresolver/Peers.h"
+#include "tests/dnsresolver/ReplyBuilder.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestComposer.h"
 #include "tests/support/TestEnvironment.h"
@@ -146,10 +147,16 @@ TEST(NetworkTools, MxLookupFillsTheReport) {
     dnstest::EnsureRegistered();
     dnstest::Dnsmasq dnsmasq;
     std::string error;
-    ASSERT_TRUE(dnsmasq.Start(
-        {"--mx-host=example.test,mail-b.example.test,20", "--mx-host=example.test,mail-a.example.test,10"},
-        &error))
-        << error;
+    std::vector<std::string> records = {"--mx-host=example.test,mail-b.example.test,20",
+                                        "--mx-host=example.test,mail-a.example.test,10"};
+    // More exchangers than dnsmasq puts into a datagram: the rest come over TCP.
+    QString many;
+    for (int i = 0; i < 40; ++i) {
+        const QString host = QStringLiteral("mx%1.many.test").arg(i, 2, 10, QLatin1Char('0'));
+        records.push_back(QStringLiteral("--mx-host=many.test,%1,%2").arg(host).arg(i).toStdString());
+        many += host + QStringLiteral("\r\n");
+    }
+    ASSERT_TRUE(dnsmasq.Start(records, &error)) << error;
     ResolvConf conf("nameserver 127.0.0.1\n");
     testenv::MessageBoxRecorder boxes;
     NetworkToolsForm form;
@@ -159,9 +166,10 @@ TEST(NetworkTools, MxLookupFillsTheReport) {
     struct Case {
         const char* server;
         const char* domain;
-        const char* report;
+        QString report;
     } cases[] = {
         {"127.0.0.1", "example.test", "mail-a.example.test\r\nmail-b.example.test\r\n"},
+        {"127.0.0.1", "many.test", many},
         {" 127.0.0.1 ", "unknown.test",
          "No mail server found. The DNS server did not answer or knows no MX "
          "record for this domain."},
@@ -173,13 +181,29 @@ TEST(NetworkTools, MxLookupFillsTheReport) {
         domain->setText(c.domain);
         form.MXButton_Click();
         // The report box keeps CR LF as typed text would; compare what it holds.
-        EXPECT_EQ(report->toPlainText().replace("\n", "\r\n").replace("\r\r\n", "\r\n"),
-                  QString::fromLatin1(c.report))
+        EXPECT_EQ(report->toPlainText().replace("\n", "\r\n").replace("\r\r\n", "\r\n"), c.report)
             << c.server << " " << c.domain;
         EXPECT_TRUE(Find<QPushButton>(form, "MXButton")->isEnabled());
         EXPECT_TRUE(combo->isEnabled());
     }
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+TEST(NetworkTools, AListReadOnlyInPartSaysSo) {
+    REQUIRE_NET_NAMESPACE();
+    dnstest::EnsureRegistered();
+    // A reply with its truncation bit set, and nothing on TCP to ask again.
+    dnstest::CannedResponder responder;
+    ASSERT_TRUE(responder.Start([](const dnstest::Bytes& query) {
+        using namespace dnstest;
+        Bytes r = Reply(query, 1) + Record(Pointer(12), 15, Mx(5, Name("mx.test")));
+        r[2] |= 0x02;
+        return r;
+    }));
+    const DnsOutcome outcome = MxLookup(QStringLiteral("127.0.0.1"), QStringLiteral("example.test"));
+    EXPECT_TRUE(outcome.failure.isEmpty()) << outcome.failure.toStdString();
+    EXPECT_EQ(outcome.text, "mx.test\r\n" + IncompleteListText());
+    EXPECT_EQ(responder.queries(), 1);
 }
 
 TEST(NetworkTools, MissingComponentIsReportedAndTheWindowStaysUsable) {
