@@ -138,6 +138,22 @@ void MainForm::AddAttachments(const QStringList& paths) {
         m_attachmentComboBox->setCurrentIndex(0);
 }
 
+void MainForm::FocusField(Field field) {
+    QWidget* control = m_subjectTextBox;
+    switch (field) {
+    case Field::AccountButton:
+        control = m_emailButton;
+        break;
+    case Field::GroupButton:
+        control = m_groupButton;
+        break;
+    case Field::Subject:
+        control = m_subjectTextBox;
+        break;
+    }
+    control->setFocus(Qt::OtherFocusReason);
+}
+
 void MainForm::buildControls() {
     ApplyAppearance(this);
     auto* central = new QWidget(this);

@@ -41,6 +41,7 @@ public:
     bool ReadReceipt() const override;
     QStringList Attachments() const override;
     void AddAttachments(const QStringList& paths) override;
+    void FocusField(Field field) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -9,6 +9,10 @@ class HtmlEditor;
 
 class Composer {
 public:
+    // The controls where the user goes on after a refused send: the Email Manager's and the Group
+    // Manager's buttons and the subject box.
+    enum class Field { AccountButton, GroupButton, Subject };
+
     virtual ~Composer() = default;
 
     // The message's editor; null only in a composer without one.
@@ -28,4 +32,6 @@ public:
     // Appends the files to the attachment list as they are (a name it holds already too), then shows
     // its first file, if it has one.
     virtual void AddAttachments(const QStringList& paths) = 0;
+    // Gives the control the focus.
+    virtual void FocusField(Field field) = 0;
 };

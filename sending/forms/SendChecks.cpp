@@ -11,23 +11,18 @@
 #include <QWidget>
 
 namespace {
-// The main window's control of that name, where the user acts on a failed check.
-QWidget* MainWindowControl(QWidget* window, const char* name) {
-    return window ? window->findChild<QWidget*>(QString::fromLatin1(name)) : nullptr;
+using Field = Composer::Field;
+
+// The warning, then the focus where the user acts on it.
+void Warn(QWidget* parent, Composer& composer, Field focus, const QString& text) {
+    ShowMessage(parent, text, QMessageBox::Warning);
+    composer.FocusField(focus);
 }
 
-void Warn(QWidget* parent, QWidget* focus, const QString& text) {
-    if (focus)
-        WarnAndFocus(focus, text);
-    else
-        ShowMessage(parent, text, QMessageBox::Warning);
-}
-
-bool Ask(QWidget* parent, QWidget* focusOnNo, const QString& text) {
+bool Ask(QWidget* parent, Composer& composer, Field focusOnNo, const QString& text) {
     if (AskYesNo(parent, text))
         return true;
-    if (focusOnNo)
-        focusOnNo->setFocus();
+    composer.FocusField(focusOnNo);
     return false;
 }
 } // namespace
@@ -36,31 +31,31 @@ bool RunSendChecks(QWidget* parent, Composer& composer) {
     const QString subject = TrimBlanks(composer.Subject());
     composer.SetSubject(subject);
     if (!AccountIsComplete()) {
-        Warn(parent, MainWindowControl(parent, "EmailButton"),
+        Warn(parent, composer, Field::AccountButton,
              QStringLiteral("Please fill out the Mail Account section in Email Manager."));
         return false;
     }
-    QWidget* groupButton = MainWindowControl(parent, "GroupButton");
     if (composer.GroupCount() == 0) {
-        Warn(parent, groupButton, QStringLiteral("Please create at least one group of recipients."));
+        Warn(parent, composer, Field::GroupButton,
+             QStringLiteral("Please create at least one group of recipients."));
         return false;
     }
     const QString group = composer.Group();
     if (group.isEmpty()) {
-        Warn(parent, groupButton, QStringLiteral("Please specify a group in the To field."));
+        Warn(parent, composer, Field::GroupButton, QStringLiteral("Please specify a group in the To field."));
         return false;
     }
     if (CountGroupRecipients(group) == 0) {
-        Warn(parent, groupButton, QStringLiteral("The selected group does not contain any recipients."));
+        Warn(parent, composer, Field::GroupButton,
+             QStringLiteral("The selected group does not contain any recipients."));
         return false;
     }
-    QWidget* subjectBox = MainWindowControl(parent, "SubjectTextBox");
     if (subject.isEmpty() &&
-        !Ask(parent, subjectBox,
+        !Ask(parent, composer, Field::Subject,
              QStringLiteral("This message has no subject. Are you sure you want to send it?")))
         return false;
     if (IsReplyOrForwardSubject(subject) &&
-        !Ask(parent, subjectBox,
+        !Ask(parent, composer, Field::Subject,
              QStringLiteral("Never employ spam tactics like using RE: or FW: in the subject line.\r\n"
                             "You should be sure that you know what you are doing.\r\n"
                             "Are you sure you want to continue?")))
@@ -68,8 +63,11 @@ bool RunSendChecks(QWidget* parent, Composer& composer) {
     HtmlEditor* editor = composer.Editor();
     const QString body = editor ? editor->DOM().bodyOuterText() : QString();
     if (IsEmptyBodyText(body) &&
-        !Ask(parent, editor, QStringLiteral("Are you sure you want to send an empty message?")))
+        !AskYesNo(parent, QStringLiteral("Are you sure you want to send an empty message?"))) {
+        if (editor)
+            editor->setFocus();
         return false;
+    }
     // A picture that cannot be read would be left out of every message; No is the default answer.
     const QStringList pictures = composer.Format() == QLatin1String("HTML") && editor
                                      ? PicturesThatCannotBeRead(editor->PictureFiles())

@@ -3,6 +3,8 @@
 // test's editor (or none).
 #include "ui/Composer.h"
 
+#include <vector>
+
 namespace testenv {
 
 struct TestComposer : Composer {
@@ -14,6 +16,7 @@ struct TestComposer : Composer {
     QString priority;
     bool readReceipt = false;
     QStringList attachments;
+    std::vector<Field> focused; // every FocusField, in order
 
     HtmlEditor* Editor() const override { return editor; }
     QString Subject() const override { return subject; }
@@ -26,6 +29,7 @@ struct TestComposer : Composer {
     bool ReadReceipt() const override { return readReceipt; }
     QStringList Attachments() const override { return attachments; }
     void AddAttachments(const QStringList& paths) override { attachments += paths; }
+    void FocusField(Field field) override { focused.push_back(field); }
 };
 
 } // namespace testenv

@@ -201,6 +201,9 @@ TEST(SendChecks, StopAtTheFirstFailingCheck) {
     EXPECT_EQ(boxes.seen().size(), asked + 2);
     EXPECT_EQ(boxes.last(), QStringLiteral("Are you sure you want to send an empty message?"));
     EXPECT_TRUE(RunSendChecks(nullptr, main)); // every question answered Yes
+    // Each refusal but the empty body's (the editor's) sent the user to the control it names.
+    using F = Composer::Field;
+    EXPECT_EQ(main.focused, (std::vector<F>{F::AccountButton, F::GroupButton, F::GroupButton, F::Subject}));
 }
 
 // A picture of the document that cannot be read stops Send with a question whose answer is No unless
