@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace com {
 
@@ -27,25 +28,13 @@ void* LoadModule(const std::string& path) {
         return it->second;
     // Only absolute paths (a bare name would be searched along the library path), and only files no
     // other user can have written, below folders no other user can change.
-    TrustedFile module = OpenTrustedFile(path, FileTrustKind::Module);
-    if (!module.fd.valid()) {
-        AddRegistryNote(module.why);
+    TrustedModule module = LoadTrustedModule(path);
+    if (!module.handle) {
+        AddRegistryNote(std::move(module.why));
         return nullptr;
     }
-    // Exactly the file checked is loaded, through its descriptor: the path may lead elsewhere by now.
-    const std::string checked = "/proc/self/fd/" + std::to_string(module.fd.get());
-    void* handle = ::dlopen(checked.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* error = ::dlerror();
-        AddRegistryNote("velanto-com: the module " + path + " cannot be loaded: " + (error ? error : "?"));
-        return nullptr;
-    }
-    // The loader knows the module by that name from now on, and would take another module opened later
-    // under the same number for this one: the descriptor stays open as long as the module stays loaded,
-    // which is for the life of the process.
-    (void)module.fd.release();
-    Modules()[path] = handle;
-    return handle;
+    Modules()[path] = module.handle;
+    return module.handle;
 }
 
 HRESULT CLSIDFromProgID(const std::string& progId, CLSID* clsid, const std::string& registryPath) {

@@ -25,8 +25,8 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, vo
 HRESULT CreateObjectByProgID(const std::string& progId, const IID& iid, void** object,
                              const std::string& registryPath = {});
 
-// The module loaded for a path (loading it when needed); nullptr when it cannot be loaded or is not
-// trusted (TrustedModulePath: a module another user can write would run their code in ours).
+// The module loaded for a path (loading it when needed, through LoadTrustedModule); nullptr when it
+// cannot be loaded or is not trusted (a module another user can write would run their code in ours).
 void* LoadModule(const std::string& path);
 
 } // namespace com

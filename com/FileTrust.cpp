@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -243,6 +244,27 @@ TrustedFile OpenTrustedFile(const std::string& path, FileTrustKind kind) {
         return out;
     }
     return OpenTrustedFileIn(folder, path.substr(slash + 1));
+}
+
+TrustedModule LoadTrustedModule(const std::string& path) {
+    TrustedModule out;
+    TrustedFile module = OpenTrustedFile(path, FileTrustKind::Module);
+    if (!module.fd.valid()) {
+        out.refused = true;
+        out.why = std::move(module.why);
+        return out;
+    }
+    const std::string checked = "/proc/self/fd/" + std::to_string(module.fd.get());
+    out.handle = ::dlopen(checked.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!out.handle) {
+        const char* error = ::dlerror();
+        out.why = "velanto-com: the module " + path + " cannot be loaded: " + (error ? error : "?");
+        return out;
+    }
+    // The loader knows the module by that name from now on, and would take another module opened later
+    // under the same number for this one.
+    (void)module.fd.release();
+    return out;
 }
 
 std::optional<std::string> ReadDescriptor(int fd, size_t limit) {

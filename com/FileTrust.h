@@ -73,6 +73,18 @@ TrustedFile OpenTrustedFileIn(const TrustedFolder& folder, const std::string& na
 // Both in one: the folder part of path, then its last part.
 TrustedFile OpenTrustedFile(const std::string& path, FileTrustKind kind);
 
+// A module loaded only if trusted (OpenTrustedFile with FileTrustKind::Module), and then exactly the file
+// that was checked, through its descriptor: the path may lead elsewhere by then. Loading runs the module's
+// code (its constructors), so nothing of a module that is refused ever runs. The descriptor stays open
+// while the module is loaded, which is for the life of the process. handle is null when the module is
+// refused (refused set) or cannot be loaded; why then names the path and the reason.
+struct TrustedModule {
+    void* handle = nullptr;
+    bool refused = false;
+    std::string why;
+};
+TrustedModule LoadTrustedModule(const std::string& path);
+
 // Reads the whole file from its descriptor; nothing when reading fails or it holds more than limit bytes.
 std::optional<std::string> ReadDescriptor(int fd, size_t limit);
 

@@ -5,6 +5,7 @@
 // in the machine-wide registry under the prefix the tool is installed in (DIR/share with --prefix DIR,
 // which implies --system): what `cmake --install` does.
 #include "com/Com.h"
+#include "com/FileTrust.h"
 #include "com/Registry.h"
 
 #include <cstdio>
@@ -28,6 +29,19 @@ std::string Absolute(const std::string& path) {
         return path;
     std::string out = full;
     std::free(full);
+    return out;
+}
+
+// The module's path as given, from the working folder when relative: its links are left for the trust
+// checks to judge (resolving them first would hide a link of another user).
+std::string InWorkingFolder(const std::string& path) {
+    if (path[0] == '/')
+        return path;
+    char* folder = ::getcwd(nullptr, 0);
+    if (!folder)
+        return path;
+    std::string out = std::string(folder) + "/" + path;
+    std::free(folder);
     return out;
 }
 
@@ -69,7 +83,7 @@ int main(int argc, char** argv) {
         Usage();
         return 2;
     }
-    module = Absolute(module);
+    module = InWorkingFolder(module);
     if (system) {
         if (prefix.empty())
             prefix = com::ExecutablePrefix(); // the prefix the tool itself is installed in
@@ -90,17 +104,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velanto-regsvr: %s\n", why.c_str());
         return 1;
     }
-    // Creation refuses a module other users could change; say so now rather than leave it unexplained.
-    if (!unregister && !com::TrustedModulePath(module, &why))
-        std::fprintf(stderr, "velanto-regsvr: warning: the component will not be created: %s\n", why.c_str());
-
-    void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        std::fprintf(stderr, "velanto-regsvr: cannot load %s: %s\n", module.c_str(), ::dlerror());
+    // The tool runs as root for an install: a module another user could have changed would run their code
+    // as root. Loading alone runs a module's code, so one that is not trusted is not even loaded.
+    const com::TrustedModule loaded = com::LoadTrustedModule(module);
+    if (!loaded.handle) {
+        if (loaded.refused)
+            std::fprintf(stderr, "velanto-regsvr: refusing to run %s: %s\n", module.c_str(),
+                         loaded.why.c_str());
+        else
+            std::fprintf(stderr, "velanto-regsvr: %s\n", loaded.why.c_str());
         return 1;
     }
     const char* exportName = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    auto fn = reinterpret_cast<com::DllRegisterServerFn>(::dlsym(handle, exportName));
+    auto fn = reinterpret_cast<com::DllRegisterServerFn>(::dlsym(loaded.handle, exportName));
     if (!fn) {
         std::fprintf(stderr, "velanto-regsvr: %s has no %s\n", module.c_str(), exportName);
         return 1;

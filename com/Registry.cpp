@@ -433,13 +433,6 @@ bool TrustedRegistryFile(const std::string& path, std::string* why) {
     return file.fd.valid() || file.missing;
 }
 
-bool TrustedModulePath(const std::string& path, std::string* why) {
-    const TrustedFile file = OpenTrustedFile(path, FileTrustKind::Module);
-    if (!file.fd.valid() && why)
-        *why = file.why;
-    return file.fd.valid();
-}
-
 std::string ExecutablePrefix() {
     char buffer[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

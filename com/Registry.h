@@ -110,10 +110,6 @@ void AddRegistryNote(std::string note);
 // (com/FileTrust.h). A missing one is trusted (there is nothing to read); *why names the path and the
 // fault otherwise.
 bool TrustedRegistryFile(const std::string& path, std::string* why);
-// Whether a module may be loaded: an absolute path naming a plain file owned by this user or root that
-// neither group nor others can write, in a folder of this user's or root's that others cannot write,
-// below folders no one else could change.
-bool TrustedModulePath(const std::string& path, std::string* why);
 // The prefix the running executable is installed in (<prefix>/bin/<name>); empty when unknown.
 std::string ExecutablePrefix();
 // Creates a registry folder and the missing ones above it: 0755 for the machine-wide registry (every

@@ -347,10 +347,11 @@ int Reap(pid_t child, std::chrono::steady_clock::time_point deadline) {
 }
 } // namespace
 
-// The user's module lies in a folder of the user's own, inside a folder another user owns. That user
-// swaps the user's folder with one of their own, holding their module under the same name, as fast as
-// they can, while the user loads the module again and again (each time in a fresh process, as a loaded
-// module stays loaded). The other user's module is never loaded.
+// The user's module lies in a folder of the user's own, in a folder root owns, beside another folder
+// that holds another user's module under the same name. Root swaps the two folders as fast as it can
+// while the user loads the module again and again (each time in a fresh process, as a loaded module stays
+// loaded). Each load checks one of the two: the user's own module is loaded when it was the one checked,
+// and the other user's module never, not even when the folders change places between check and load.
 TEST_F(RegistryTrust, SwappingFoldersWhileAModuleLoadsNeverLoadsTheOtherUsersModule) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "acting as two other users needs root";
@@ -361,8 +362,8 @@ TEST_F(RegistryTrust, SwappingFoldersWhileAModuleLoadsNeverLoadsTheOtherUsersMod
     QTemporaryDir shared(QStringLiteral("/tmp/velanto-swap-XXXXXX"));
     ASSERT_TRUE(shared.isValid());
     ::chmod(shared.path().toUtf8().constData(), 0755);
-    const std::string theirs = shared.path().toStdString() + "/theirs";
-    const std::string mine = theirs + "/lib", spare = theirs + "/spare";
+    const std::string mine = shared.path().toStdString() + "/lib",
+                      spare = shared.path().toStdString() + "/spare";
     const auto plant = [](const std::string& folder, uid_t owner) {
         ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
         ASSERT_TRUE(
@@ -370,12 +371,10 @@ TEST_F(RegistryTrust, SwappingFoldersWhileAModuleLoadsNeverLoadsTheOtherUsersMod
         ASSERT_EQ(::chmod((folder + "/module.so").c_str(), 0644), 0);
         ASSERT_EQ(::chown((folder + "/module.so").c_str(), owner, owner), 0);
         ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
-        ASSERT_EQ(::chown(folder.c_str(), owner, owner), 0);
+        ASSERT_EQ(::chown(folder.c_str(), kUser, kUser), 0);
     };
     plant(mine, kUser);
     plant(spare, kPlanter);
-    ASSERT_EQ(::chown(theirs.c_str(), kPlanter, kPlanter), 0);
-    ASSERT_EQ(::chmod(theirs.c_str(), 0755), 0);
     struct stat planted {};
     ASSERT_EQ(::stat((spare + "/module.so").c_str(), &planted), 0);
 
@@ -384,8 +383,6 @@ TEST_F(RegistryTrust, SwappingFoldersWhileAModuleLoadsNeverLoadsTheOtherUsersMod
     ASSERT_GE(swapper, 0);
     if (swapper == 0) {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::setgid(kPlanter) != 0 || ::setuid(kPlanter) != 0)
-            ::_exit(10);
         while (std::chrono::steady_clock::now() < deadline + std::chrono::seconds(5))
             ::renameat2(AT_FDCWD, mine.c_str(), AT_FDCWD, spare.c_str(), RENAME_EXCHANGE);
         ::_exit(0);
@@ -409,8 +406,10 @@ TEST_F(RegistryTrust, SwappingFoldersWhileAModuleLoadsNeverLoadsTheOtherUsersMod
     ::kill(swapper, SIGKILL);
     Reap(swapper, std::chrono::steady_clock::now() + std::chrono::seconds(5));
     EXPECT_GE(runs, 10);
-    EXPECT_EQ(theirsLoaded, 0) << "in " << runs << " runs (the user's own module was loaded in " << mineLoaded
-                               << ")";
+    EXPECT_EQ(theirsLoaded, 0) << "in " << runs << " runs";
+    // Both folders were checked in some runs: the swaps did race the loads.
+    EXPECT_GT(mineLoaded, 0) << "in " << runs << " runs";
+    EXPECT_LT(mineLoaded, runs) << "the folders were never swapped";
 }
 
 // Without HOME and without an entry in the account database there is no user registry at all: only the
