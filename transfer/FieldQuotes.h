@@ -1,9 +1,12 @@
 #pragma once
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QChar>
+#include <array>
 
-// How fields of a delimited recipient list are enclosed in double quotes: the one rule the import reads
-// by, both where it finds the end of a record (ImportFileReader::ReadRecord) and where it cuts a record
-// into fields (SplitImportLine).
+// How fields of a delimited recipient list are enclosed in double quotes: the one rule the export writes
+// by and the import reads by, both where it finds the end of a record (ImportFileReader::ReadRecord) and
+// where it cuts a record into fields (SplitImportLine).
 //
 // Reading: a field is quoted when it opens with a double quote, blanks before it allowed unless the
 // blank is the delimiter. Inside it two quotes stand for one, and delimiters and line ends are text; the
@@ -102,3 +105,19 @@ inline QuoteScan::Kind QuoteScan::Step(char16_t c) {
     }
     return Kind::Text;
 }
+
+// Writing: a value is enclosed in quotes, its quotes doubled, when reading it as it stands would change
+// it: it holds the delimiter, a quote or a line end, or it starts or ends with a blank or a tab (the
+// import trims blanks, other programs tabs too). Every other value is written as it is. Values are the
+// UTF-8 bytes the database holds; all the characters that matter are ASCII.
+class FieldQuoter {
+public:
+    // No delimiter (QChar()): one value a line.
+    explicit FieldQuoter(QChar delimiter);
+
+    bool NeedsQuotes(QByteArrayView value) const;
+    static QByteArray Quoted(QByteArrayView value);
+
+private:
+    std::array<bool, 256> m_special{};
+};
