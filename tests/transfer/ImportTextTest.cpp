@@ -246,6 +246,7 @@ TEST(ImportText, AStrayQuoteTakesNoLineButItsOwn) {
         {"a@x.com,\"Anna\r\nb@x.com,Bob\r\nc@x.com,O\"Neil\r\nd",
          {"1-1:a@x.com,\"Anna", "2-2:b@x.com,Bob", "3-3:c@x.com,O\"Neil", "4-4:d"}},
         {"\"a\r\nb\" c\r\nd", {"1-1:\"a", "2-2:b\" c", "3-3:d"}},
+        {"\"a\r\nb\",\"c\" d\r\ne", {"1-2:\"a\r\nb\",\"c\" d", "3-3:e"}},
         {"x,\"1\r\n2\r\n3\",y\r\nz", {"1-3:x,\"1\r\n2\r\n3\",y", "4-4:z"}},
         {"x,\"1\r\n2\r\n3\r\n4\",y\r\nz", {"1-1:x,\"1", "2-2:2", "3-3:3", "4-4:4\",y", "5-5:z"}},
         {"\"a\rb\n\"\r\nc", {"1-3:\"a\rb\n\"", "4-4:c"}},
