@@ -25,7 +25,7 @@ public:
         Quote,         // a quote inside a quoted field: the next character tells whether it closes it
         Doubled,       // the second quote of a doubled pair, one quote of the text
         BreakInQuotes, // CR or LF inside a quoted field, text of the field
-        Stray,         // text after the closing quote of a field that holds a line end
+        Stray,         // text (not a blank) after the closing quote of a field that holds a line end
         Mark,          // U+FEFF
     };
 

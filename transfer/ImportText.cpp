@@ -76,11 +76,13 @@ qsizetype cutQuotedFields(QStringView line, QChar delimiter, qsizetype maxFields
     qsizetype open = -1;  // its opening quote
     qsizetype close = -1; // its closing quote
     const auto finish = [&](qsizetype end) {
-        if (open < 0)
+        if (open < 0) {
             fields->append(trimBlanks(line.sliced(start, end - start)).toString());
-        else
-            fields->append(undoubleQuotes(line.sliced(open + 1, close - open - 1)) +=
-                           trimTrailingBlanks(line.sliced(close + 1, end - close - 1)));
+        } else {
+            QString value = undoubleQuotes(line.sliced(open + 1, close - open - 1));
+            value += trimTrailingBlanks(line.sliced(close + 1, end - close - 1));
+            fields->append(std::move(value));
+        }
         start = end + 1;
         open = close = -1;
     };
