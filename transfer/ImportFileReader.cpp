@@ -237,6 +237,7 @@ bool ImportFileReader::Rewind() {
     startRecord();
     m_skipLine = false;
     m_pendingEnd = false;
+    m_linesBefore = m_firstLine = m_lastLine = 0;
     if (!m_device || !m_device->seek(m_bomLength)) {
         m_failed = true;
         m_atEnd = true;
@@ -340,8 +341,9 @@ bool ImportFileReader::fill() {
 
 void ImportFileReader::startRecord() {
     m_scan = m_pos;
-    m_state = Scan::FieldStart;
+    m_quotes.Restart();
     m_firstBreak = -1;
+    m_breaks = 0;
 }
 
 // Goes past the end of the line that was too long, dropping its text block by block. False at the end.
@@ -372,83 +374,59 @@ ImportFileReader::Record ImportFileReader::ReadRecord(QString* record, const Rec
     record->clear();
     if (m_skipLine && !skipLine())
         return Record::End;
-    const char16_t delimiter = rule.delimiter.unicode();
+    m_quotes = QuoteScan(rule.delimiter);
     for (;;) {
         const QChar* s = m_pending.constData();
         const qsizetype n = m_pending.size();
         qsizetype i = m_scan;
         qsizetype end = -1; // where the record ends: the first line end outside quotes
+        bool stray = false; // a quoted field spanning lines closed as no field closes, or spans too many
         for (; i < n; ++i) {
             const char16_t c = s[i].unicode();
             if (rule.limit >= 0 && i - m_pos > rule.limit)
                 break;
-            const bool lineEnd = c == u'\r' || c == u'\n';
             if (!rule.quotes) {
-                if (lineEnd) {
+                if (c == u'\r' || c == u'\n') {
                     end = i;
                     break;
                 }
                 continue;
             }
-            // The states follow SplitImportLine: blanks before an opening quote, the quote that closes
-            // (the first one not doubled), then plain text up to the next delimiter. A mark (U+FEFF) is
-            // no part of any field.
-            if (c == 0xFEFF)
-                continue;
-            if (m_state == Scan::QuoteInQuoted) {
-                if (c == u'"') {
-                    m_state = Scan::Quoted;
-                    continue;
-                }
-                m_state = Scan::Plain;
-            }
-            if (m_state == Scan::Quoted) {
-                if (c == u'"')
-                    m_state = Scan::QuoteInQuoted;
-                else if (lineEnd && m_firstBreak < 0)
-                    m_firstBreak = i;
-                continue;
-            }
-            if (lineEnd) {
+            const QuoteScan::Kind kind = m_quotes.Step(c);
+            if (kind == QuoteScan::Kind::LineEnd) {
                 end = i;
                 break;
             }
-            if (c == delimiter)
-                m_state = Scan::FieldStart;
-            else if (m_state == Scan::FieldStart && c == u'"')
-                m_state = Scan::Quoted;
-            else if (m_state == Scan::FieldStart && c != u' ')
-                m_state = Scan::Plain;
+            if (kind == QuoteScan::Kind::BreakInQuotes) {
+                // An opening quote stands before, so s[i - 1] is still in the buffer.
+                if (m_firstBreak < 0)
+                    m_firstBreak = i;
+                if (c == u'\r' || s[i - 1] != u'\r')
+                    ++m_breaks;
+                if (rule.lines >= 0 && m_breaks >= rule.lines) {
+                    stray = true;
+                    break;
+                }
+            } else if (kind == QuoteScan::Kind::Stray) {
+                stray = true;
+                break;
+            }
         }
         m_scan = i;
-        const bool overLimit = end < 0 && i < n;
-        const bool unclosedAtEnd = end < 0 && i >= n && m_pendingEnd && m_state == Scan::Quoted;
-        if ((overLimit || unclosedAtEnd) && m_firstBreak >= 0) {
-            // The quote did not close in time: the record is its first line, cut as plain text.
-            end = m_firstBreak;
-        } else if (overLimit) {
+        const bool overLimit = end < 0 && !stray && i < n;
+        const bool unclosedAtEnd = end < 0 && !stray && i >= n && m_pendingEnd && m_quotes.InQuotes();
+        // The quote protected nothing: the record is its first line, cut as plain text.
+        if (stray || ((overLimit || unclosedAtEnd) && m_firstBreak >= 0))
+            return giveRecord(record, m_firstBreak, 1);
+        if (overLimit) {
             *record = m_pending.mid(m_pos, rule.limit);
             m_skipLine = true;
+            m_firstLine = m_lastLine = ++m_linesBefore;
             return Record::TooLong;
         }
-        if (end >= 0) {
-            // A CR at the end of the buffer may be the first half of CR LF: look at the next block first.
-            if (s[end] == u'\r' && end + 1 == n && !m_pendingEnd) {
-                fill();
-                continue;
-            }
-            *record = m_pending.mid(m_pos, end - m_pos);
-            m_pos = end + (s[end] == u'\r' && end + 1 < n && s[end + 1] == u'\n' ? 2 : 1);
-            startRecord();
-            return Record::Read;
-        }
+        if (end >= 0 || (m_pendingEnd && m_pos < n))
+            return giveRecord(record, end >= 0 ? end : n, m_breaks + 1);
         if (m_pendingEnd) {
-            if (m_pos < n) {
-                *record = m_pending.mid(m_pos);
-                m_pos = n;
-                startRecord();
-                return Record::Read;
-            }
             m_pending.clear();
             m_pos = 0;
             startRecord();
@@ -456,6 +434,27 @@ ImportFileReader::Record ImportFileReader::ReadRecord(QString* record, const Rec
         }
         fill();
     }
+}
+
+// Gives the text from m_pos up to end (a line end, or the end of the text) as a record of that many
+// lines, and goes past its line end.
+ImportFileReader::Record ImportFileReader::giveRecord(QString* record, qsizetype end, qint64 lines) {
+    // A CR at the end of the buffer may be the first half of CR LF: look at the next block first.
+    if (end + 1 == m_pending.size() && m_pending[end] == u'\r' && !m_pendingEnd) {
+        const qsizetype dropped = m_pos;
+        if (fill())
+            end -= dropped;
+    }
+    const qsizetype n = m_pending.size();
+    *record = m_pending.mid(m_pos, end - m_pos);
+    if (end >= n)
+        m_pos = n;
+    else
+        m_pos = end + (m_pending[end] == u'\r' && end + 1 < n && m_pending[end + 1] == u'\n' ? 2 : 1);
+    m_firstLine = m_linesBefore + 1;
+    m_lastLine = m_linesBefore += lines;
+    startRecord();
+    return Record::Read;
 }
 
 QString DecodeImportText(const QByteArray& bytes) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include "transfer/FieldQuotes.h"
+
 // Reads an import file as text in blocks, so that memory stays the same whatever the file's size.
 //
 // A byte-order mark (UTF-8, UTF-16 LE/BE) decides the encoding and is dropped; without one, UTF-16 is
@@ -41,15 +43,16 @@ public:
     // The next piece of text (at most one block's worth); false at the end.
     bool ReadText(QString* text);
 
-    // How ReadRecord cuts the text. With quotes, a field that opens with a double quote (after blanks
-    // that are not the delimiter) runs to the quote that closes it, doubled quotes inside, and may hold
-    // line ends, so one record may span lines; this is where SplitImportLine finds its quoted fields.
-    // A quote that has not closed within limit characters, or by the end of the text, protects nothing:
-    // the record is then its first line alone. limit < 0 sets no limit.
+    // How ReadRecord cuts the text. With quotes, a quoted field (QuoteScan) may hold line ends, so one
+    // record may span lines. A quoted field that holds a line end and has not closed as a field closes
+    // within limit characters and within lines lines, or by the end of the text, protects nothing: the
+    // record is then its first line alone, and the next one starts on the line after it. A value < 0
+    // sets no limit.
     struct RecordRule {
         QChar delimiter = QLatin1Char('\t');
         bool quotes = false;
         qsizetype limit = -1;
+        qsizetype lines = -1;
     };
     enum class Record {
         End,     // nothing more to read
@@ -58,6 +61,9 @@ public:
                  // characters, and the next call goes on after its end (never holding the rest)
     };
     Record ReadRecord(QString* record, const RecordRule& rule);
+    // The numbers (from 1) of the first and the last line of the record ReadRecord gave last.
+    qint64 FirstLine() const { return m_firstLine; }
+    qint64 LastLine() const { return m_lastLine; }
     // Back to the start of the text, for a second pass.
     bool Rewind();
 
@@ -68,6 +74,7 @@ private:
     bool fill();
     void startRecord();
     bool skipLine();
+    Record giveRecord(QString* record, qsizetype end, qint64 lines);
 
     QFile m_file;
     QIODevice* m_device = nullptr;
@@ -79,14 +86,17 @@ private:
     bool m_failed = false;
     bool m_atEnd = true;
     // ReadRecord's text not yet given out: m_pending from m_pos on; m_scan is where the search for the
-    // record's end goes on, in the quoting state m_state; m_firstBreak is the first line end the
-    // record holds inside quotes (-1: none yet).
-    enum class Scan { FieldStart, Plain, Quoted, QuoteInQuoted };
+    // record's end goes on, in the quoting state m_quotes; m_firstBreak is the first line end the
+    // record holds inside quotes (-1: none yet), m_breaks the number of them (CR LF counts once).
     QString m_pending;
     qsizetype m_pos = 0;
     qsizetype m_scan = 0;
-    Scan m_state = Scan::FieldStart;
+    QuoteScan m_quotes;
     qsizetype m_firstBreak = -1;
+    qint64 m_breaks = 0;
+    qint64 m_linesBefore = 0; // lines given out before the record being read
+    qint64 m_firstLine = 0;
+    qint64 m_lastLine = 0;
     bool m_skipLine = false;
     bool m_pendingEnd = false;
 };

@@ -1,5 +1,6 @@
 #include "transfer/ImportText.h"
 
+#include "transfer/FieldQuotes.h"
 #include "transfer/ImportFileReader.h"
 
 QString FirstImportLine(const QString& path, QChar delimiter, bool quotes) {
@@ -7,7 +8,7 @@ QString FirstImportLine(const QString& path, QChar delimiter, bool quotes) {
     if (!reader.Open(path, ImportFileReader::Scope::Start))
         return QString();
     QString line;
-    reader.ReadRecord(&line, {delimiter, quotes, FirstLineLimit});
+    reader.ReadRecord(&line, {delimiter, quotes, FirstLineLimit, MaxImportRecordLines});
     return line;
 }
 
@@ -61,37 +62,51 @@ QStringView trimTrailingBlanks(QStringView text) {
     return text.first(end);
 }
 
-// A field that opens with a quote at `from` (blanks before it allowed unless the blank is the delimiter):
-// its text up to the closing quote, doubled quotes made single, then whatever stands between the closing
-// quote and the delimiter; `next` is where the following field starts, or -1 at the end of the line.
-enum class QuotedCut { NotQuoted, Unclosed, Cut };
-QuotedCut cutQuotedField(QStringView line, QChar delimiter, qsizetype from, QString* value, qsizetype* next) {
+// Cuts the fields of a line by the quoting rule (QuoteScan): a quoted field's text, doubled quotes made
+// single, then whatever stands between its closing quote and the delimiter; any other field trimmed of
+// blanks. Returns -1 at the end of the line (or of the fields wanted), or the start of a field whose
+// quote protected nothing (it never closed, or its field spans lines and goes on after the closing
+// quote), from where the rest of the line is to be cut as plain text.
+qsizetype cutQuotedFields(QStringView line, QChar delimiter, qsizetype maxFields, QStringList* fields) {
+    if (maxFields == 0)
+        return -1;
+    QuoteScan scan(delimiter);
     const qsizetype n = line.size();
-    qsizetype p = from;
-    while (delimiter != u' ' && p < n && line[p] == u' ')
-        ++p;
-    if (p >= n || line[p] != u'"')
-        return QuotedCut::NotQuoted;
-    // The closing quote is the first one not doubled; doubled ones are undone only once it is found.
-    const QChar* d = line.data();
-    qsizetype close = -1;
-    for (qsizetype i = p + 1; i < n; ++i) {
-        if (d[i] != u'"')
-            continue;
-        if (i + 1 < n && d[i + 1] == u'"') {
-            ++i;
-            continue;
+    qsizetype start = 0;  // the field's first character
+    qsizetype open = -1;  // its opening quote
+    qsizetype close = -1; // its closing quote
+    const auto finish = [&](qsizetype end) {
+        if (open < 0) {
+            fields->append(trimBlanks(line.sliced(start, end - start)).toString());
+        } else {
+            QString value = undoubleQuotes(line.sliced(open + 1, close - open - 1));
+            value += trimTrailingBlanks(line.sliced(close + 1, end - close - 1));
+            fields->append(std::move(value));
         }
-        close = i;
-        break;
+        start = end + 1;
+        open = close = -1;
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const bool afterQuote = scan.AfterQuote();
+        const QuoteScan::Kind kind = scan.Step(line[i].unicode());
+        if (afterQuote && kind != QuoteScan::Kind::Doubled)
+            close = i - 1;
+        if (kind == QuoteScan::Kind::Open) {
+            open = i;
+        } else if (kind == QuoteScan::Kind::Stray) {
+            return start;
+        } else if (kind == QuoteScan::Kind::Delimiter) {
+            finish(i);
+            if (maxFields >= 0 && fields->size() >= maxFields)
+                return -1;
+        }
     }
-    if (close < 0)
-        return QuotedCut::Unclosed;
-    *value = undoubleQuotes(line.sliced(p + 1, close - p - 1));
-    const qsizetype end = line.indexOf(delimiter, close + 1);
-    *value += trimTrailingBlanks(line.sliced(close + 1, (end < 0 ? n : end) - close - 1));
-    *next = end < 0 ? -1 : end + 1;
-    return QuotedCut::Cut;
+    if (scan.InQuotes())
+        return start;
+    if (scan.AfterQuote())
+        close = n - 1;
+    finish(n);
+    return -1;
 }
 
 } // namespace
@@ -103,26 +118,14 @@ QStringList SplitImportLine(const QString& text, QChar delimiter, bool stripQuot
     const QString line = text.contains(kMark) ? QString(text).remove(kMark) : text;
     if (line.isEmpty())
         return fields;
-    // Cut piece by piece: a line of nothing but delimiters must not turn into a list of every empty field.
     const QStringView view(line);
-    // Quotes protect the delimiters they enclose; after a quote that never closes, the rest of the line
-    // is cut as plain text (so no part of the line is searched twice).
-    bool quoted = stripQuotes;
-    QString value;
+    // Quotes protect the delimiters they enclose; after a quote that protects nothing, the rest of the
+    // line is cut as plain text (so no part of the line is searched twice).
     qsizetype start = 0;
+    if (stripQuotes && (start = cutQuotedFields(view, delimiter, maxFields, &fields)) < 0)
+        return fields;
+    // Cut piece by piece: a line of nothing but delimiters must not turn into a list of every empty field.
     while (maxFields < 0 || fields.size() < maxFields) {
-        if (quoted) {
-            qsizetype next = -1;
-            const QuotedCut cut = cutQuotedField(view, delimiter, start, &value, &next);
-            if (cut == QuotedCut::Cut) {
-                fields.append(value);
-                if (next < 0)
-                    break;
-                start = next;
-                continue;
-            }
-            quoted = cut == QuotedCut::NotQuoted;
-        }
         const qsizetype end = line.indexOf(delimiter, start);
         QStringView field = trimBlanks(view.sliced(start, (end < 0 ? line.size() : end) - start));
         if (stripQuotes && field.size() >= 2 && field.front() == u'"' && field.back() == u'"') {

@@ -16,10 +16,10 @@ QStringList DelimiterNames();
 QChar DelimiterForName(const QString& name);
 
 // Cuts one line of an import file into fields: byte-order marks dropped, split at every delimiter, blanks
-// trimmed from each field. With stripQuotes a field enclosed in double quotes is one field whatever
-// delimiters it holds, loses its quotes and has its doubled quotes made single; after a quote that never
-// closes the rest of the line is cut as plain text. An empty line gives no fields. With maxFields >= 0 the
-// line is cut into at most that many fields.
+// trimmed from each field. With stripQuotes a field enclosed in double quotes (QuoteScan, the rule the
+// export writes by) is one field whatever delimiters it holds, loses its quotes and has its doubled
+// quotes made single; after a quote that protects nothing the rest of the line is cut as plain text. An
+// empty line gives no fields. With maxFields >= 0 the line is cut into at most that many fields.
 QStringList SplitImportLine(const QString& line, QChar delimiter, bool stripQuotes, qsizetype maxFields = -1);
 
 // The fields of a line the recipient columns can take: none beyond the 18th.
@@ -30,3 +30,7 @@ inline constexpr qsizetype UsedImportFields = 18;
 // with nothing but doubled quotes inside, come to some 2,700; 64 Ki leaves room for lists whose free
 // fields are longer than anything typed, and a longer line is no list of recipients.
 inline constexpr qsizetype MaxImportRecordLength = qsizetype(1) << 16;
+
+// No record spans more lines than this: a quoted postal address or note holds a few line ends. A quote
+// left open for longer is a stray one, and each line it would take is a record of its own.
+inline constexpr qsizetype MaxImportRecordLines = 64;

@@ -2,11 +2,11 @@
 
 #include "core/Database.h"
 #include "core/RecipientFields.h"
+#include "transfer/FieldQuotes.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -87,29 +87,15 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
         std::memcpy(buffer.data() + used, bytes.data(), size_t(bytes.size()));
         used += bytes.size();
     };
-    // A field that holds the delimiter, a double quote or a line end is put in double quotes, its quotes
-    // doubled, so the import's quote option reads it back as it was; every other field is written as it
-    // is stored. In "Only Email Address" mode no delimiter is written, so none needs protecting.
-    std::array<bool, 256> special{};
-    special['"'] = special['\r'] = special['\n'] = true;
-    if (m_options.mode == ExportMode::Fields)
-        special[static_cast<unsigned char>(delimiter.at(0))] = true;
+    // A field the import's quote option would not read back as it is goes in quotes (FieldQuoter); every
+    // other field is written as it is stored. In "Only Email Address" mode no delimiter is written, so
+    // none needs protecting.
+    const FieldQuoter quoter(m_options.mode == ExportMode::Fields ? m_options.delimiter : QChar());
     auto appendField = [&](QByteArrayView value) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
-        if (std::none_of(bytes, bytes + value.size(), [&special](unsigned char c) { return special[c]; })) {
+        if (quoter.NeedsQuotes(value))
+            append(FieldQuoter::Quoted(value));
+        else
             append(value);
-            return;
-        }
-        append("\"");
-        for (qsizetype from = 0; from < value.size();) {
-            const qsizetype at = value.sliced(from).indexOf('"');
-            const qsizetype to = at < 0 ? value.size() : from + at + 1;
-            append(value.sliced(from, to - from));
-            if (at >= 0)
-                append("\"");
-            from = to;
-        }
-        append("\"");
     };
     bool more = rows.Step();
     while (more) {

@@ -6,7 +6,8 @@
 
 // The recipient export run, without widgets: writes one group of Group.mdb to a delimited text file
 // (UTF-8 without BOM, CR LF after every line, no header; a field that holds the delimiter, a double quote
-// or a line end is enclosed in double quotes with its quotes doubled, every other field is written as is).
+// or a line end, or starts or ends with a blank or a tab, is enclosed in double quotes with its quotes
+// doubled (FieldQuotes.h), every other field is written as is).
 
 enum class ExportMode {
     EmailOnly, // one address per line

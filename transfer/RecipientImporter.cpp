@@ -284,6 +284,14 @@ void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& prog
     }
 }
 
+// The report line of a refused record that spans lines: its address on one line, then its lines, so
+// that every line of the file is found in the report.
+QString SpanningRecordText(QString address, qint64 first, qint64 last) {
+    address.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    address.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return address + QStringLiteral(" (lines %1 to %2)").arg(first).arg(last);
+}
+
 // "Select Fields": one recipient per record (a line, or with quotes the lines a quoted field spans), its
 // fields mapped onto the recipient columns. A line longer than any record can be is reported as ignored
 // and skipped, without ever being held whole.
@@ -292,24 +300,32 @@ void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportR
     progress.start(clampCount(reader.LineCount()));
     std::array<QString, 18> row;
     QString line;
-    const ImportFileReader::RecordRule rule{options.delimiter, options.stripQuotes, MaxImportRecordLength};
+    const ImportFileReader::RecordRule rule{options.delimiter, options.stripQuotes, MaxImportRecordLength,
+                                            MaxImportRecordLines};
     for (;;) {
         const ImportFileReader::Record read = reader.ReadRecord(&line, rule);
         if (read == ImportFileReader::Record::End)
             break;
+        // One field more than can be used, to tell a record that holds more than the mapping offers.
         const QStringList fields =
-            SplitImportLine(line, options.delimiter, options.stripQuotes, UsedImportFields);
+            SplitImportLine(line, options.delimiter, options.stripQuotes, UsedImportFields + 1);
         for (size_t j = 0; j < row.size(); ++j) {
             const int k = options.mapping[j];
             row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
         }
         QString& address = row[0];
-        if (read == ImportFileReader::Record::TooLong) {
+        const bool tooLong = read == ImportFileReader::Record::TooLong;
+        const bool valid = !tooLong && ValidateEmailSilent(address);
+        const bool spans = reader.LastLine() > reader.FirstLine();
+        if (tooLong) {
             // The report names the line by the start of its address field.
             if (address.size() > MaxEmailLength)
                 address = address.first(MaxEmailLength) + QStringLiteral("...");
             run.record(Outcome::Ignored, address);
-        } else if (!ValidateEmailSilent(address)) {
+        } else if (spans &&
+                   (!valid || (options.offeredFields > 0 && fields.size() > options.offeredFields))) {
+            run.record(Outcome::Ignored, SpanningRecordText(address, reader.FirstLine(), reader.LastLine()));
+        } else if (!valid) {
             run.record(Outcome::Ignored, address);
         } else if (run.isDuplicate(address)) {
             run.record(Outcome::Duplicated, address);

@@ -21,6 +21,9 @@ struct ImportOptions {
     bool stripQuotes = false;
     // Per recipient field (RecipientFields order): the 1-based field number of the line, 0 = ignore.
     std::array<int, 18> mapping{};
+    // The number of fields the mapping offers (those of the file's first record). A record that spans
+    // lines and holds more is lines a stray quote ran together, and is refused. 0: not known.
+    int offeredFields = 0;
 };
 
 // The field number a mapping box's text selects ("Field 3 = ..." gives 3), 0 for "Ignore" or anything else.

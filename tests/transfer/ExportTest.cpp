@@ -134,7 +134,8 @@ TEST_F(Export, AnExportedGroupImportsBackToTheSameRows) {
 }
 
 TEST_F(Export, FieldsWithDelimitersQuotesOrLineEndsAreQuotedAndReadBackExactly) {
-    // Values that hold each delimiter, quotes and line ends, beside plain ones.
+    // Values that hold each delimiter, quotes and line ends, or start or end with blanks or tabs, beside
+    // plain ones.
     db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails]"));
     const QStringList tricky = {QStringLiteral("Smith, Jr."),
                                 QStringLiteral("Dr. \"Q\""),
@@ -144,7 +145,12 @@ TEST_F(Export, FieldsWithDelimitersQuotesOrLineEndsAreQuotedAndReadBackExactly) 
                                 QStringLiteral("12:30; late\tnight"),
                                 QStringLiteral("\""),
                                 QStringLiteral("\"quoted\", then, more"),
-                                QStringLiteral("O'Brien")};
+                                QStringLiteral("O'Brien"),
+                                QStringLiteral(" lead"),
+                                QStringLiteral("trail "),
+                                QStringLiteral("\ttab"),
+                                QStringLiteral("tab\t"),
+                                QStringLiteral("  ")};
     for (qsizetype i = 0; i < tricky.size(); ++i) {
         Statement insert = db.Prepare(QStringLiteral(
             "INSERT INTO [Emails] ([G-ID], [G-Email], [G-Title], [G-LastName], [G-City], [G-Add]) "
@@ -195,7 +201,11 @@ TEST_F(Export, FieldsWithDelimitersQuotesOrLineEndsAreQuotedAndReadBackExactly) 
                                  "r5@example.com,12:30; late\tnight,Plain\r\n"
                                  "r6@example.com,\"\"\"\",Plain\r\n"))
         << bytes.toStdString();
-    EXPECT_TRUE(bytes.endsWith("\r\nr8@example.com,O'Brien,Plain\r\n"));
+    // Blanks and tabs at either end are kept inside quotes.
+    EXPECT_TRUE(bytes.endsWith("\r\nr8@example.com,O'Brien,Plain\r\nr9@example.com,\" lead\",Plain\r\n"
+                               "r10@example.com,\"trail \",Plain\r\nr11@example.com,\"\ttab\",Plain\r\n"
+                               "r12@example.com,\"tab\t\",Plain\r\nr13@example.com,\"  \",Plain\r\n"))
+        << bytes.toStdString();
     run(ExportMode::Fields, {"G-Email", "G-LastName"}, QLatin1Char(' '), path);
     EXPECT_TRUE(readFile(path).startsWith("r0@example.com \"Smith, Jr.\"\r\n"));
 }

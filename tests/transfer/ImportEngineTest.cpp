@@ -16,8 +16,9 @@ protected:
         return RecipientImporter(o).Run();
     }
     ImportResult importFields(const QString& path, QChar delimiter, std::array<int, 18> mapping,
-                              bool quotes = false, const ImportRunHooks& hooks = {}) {
+                              bool quotes = false, const ImportRunHooks& hooks = {}, int offered = 0) {
         ImportOptions o;
+        o.offeredFields = offered;
         o.filePath = path;
         o.groupName = QStringLiteral("Clients");
         o.mode = ImportMode::Fields;
@@ -132,6 +133,38 @@ TEST_F(ImportEngine, FieldModeStoresEveryEncodingAndLineEnd) {
         QLatin1Char(','), emailFirstLast(), true);
     EXPECT_EQ(1, r.added);
     EXPECT_EQ(QStringList({row("zoe@example.com", "Zoë", "O'Brien \"Jr\"")}), rowsOf(id));
+}
+
+TEST_F(ImportEngine, EveryLineBelongsToOneReportedRecord) {
+    const qint32 id = addGroup(QStringLiteral("Clients"));
+    // A stray quote opens a name on line 1, and a name on line 1,000 holds one: every line is a record.
+    QByteArray bytes = "r1@example.com,\"Anna\r\n";
+    for (int i = 2; i < 1000; ++i)
+        bytes += "r" + QByteArray::number(i) + "@example.com,Name " + QByteArray::number(i) + "\r\n";
+    bytes += "r1000@example.com,O\"Neil\r\n";
+    ImportResult r =
+        importFields(writeFile(QStringLiteral("stray.txt"), bytes), QLatin1Char(','), emailFirstLast(), true);
+    EXPECT_EQ(1000, r.added);
+    EXPECT_EQ(0, r.ignored);
+    EXPECT_EQ(1000, reportText().count(QStringLiteral("\r\nEmail Added : ")));
+    EXPECT_EQ(row("r1000@example.com", "O\"Neil"), rowsOf(id).value(999));
+
+    // A record that spans lines and fails names its lines: an address that fails the rule, more fields
+    // than the first record offered the mapping; one that passes is added.
+    db.ExecuteWrite(QStringLiteral("DELETE FROM [Emails]"));
+    bytes = "a@example.com,Anna\r\n\"b@example.com\r\nx\",Bob\r\nc@example.com,\"Carl\r\nJr\",Smith\r\n"
+            "d@example.com,\"Dora\r\nLee\"\r\ne@example.com,Eve";
+    r = importFields(writeFile(QStringLiteral("spans.txt"), bytes), QLatin1Char(','), emailFirstLast(), true,
+                     {}, 2);
+    EXPECT_EQ(3, r.added);
+    EXPECT_EQ(2, r.ignored);
+    EXPECT_TRUE(reportText().contains(QStringLiteral("\r\nEmail Added : a@example.com\r\n"
+                                                     "Email Ignored : b@example.com x (lines 2 to 3)\r\n"
+                                                     "Email Ignored : c@example.com (lines 4 to 5)\r\n"
+                                                     "Email Added : d@example.com\r\n"
+                                                     "Email Added : e@example.com\r\n")))
+        << reportText().toStdString();
+    EXPECT_EQ(row("d@example.com", "Dora\r\nLee"), rowsOf(id).value(1));
 }
 
 TEST_F(ImportEngine, DuplicatesAreTheSameAddressInTheSameGroupOnly) {

@@ -91,9 +91,10 @@ TEST(ImportText, NulBytesAndBinaryNeverBreakTheText) {
 }
 
 // The records the reader gives for some bytes; one that is too long shows as "!" and its start. The
-// counting pass's number of lines goes to lineCount.
+// counting pass's number of lines goes to lineCount; with numbered, each record starts with the numbers
+// of its first and last line ("3-4:").
 QStringList recordsOf(const QByteArray& bytes, const ImportFileReader::RecordRule& rule,
-                      qint64* lineCount = nullptr) {
+                      qint64* lineCount = nullptr, bool numbered = false) {
     QByteArray copy = bytes;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
@@ -105,12 +106,20 @@ QStringList recordsOf(const QByteArray& bytes, const ImportFileReader::RecordRul
             const ImportFileReader::Record read = reader.ReadRecord(&record, rule);
             if (read == ImportFileReader::Record::End)
                 break;
-            records << (read == ImportFileReader::Record::TooLong ? QStringLiteral("!") + record : record);
+            const QString lines = QStringLiteral("%1-%2:").arg(reader.FirstLine()).arg(reader.LastLine());
+            records << (numbered ? lines : QString()) + (read == ImportFileReader::Record::TooLong
+                                                             ? QStringLiteral("!") + record
+                                                             : record);
         }
     }
     if (lineCount)
         *lineCount = reader.LineCount();
     return records;
+}
+
+// Records as one readable text, for a failure message.
+std::string Shown(const QStringList& records) {
+    return records.join(QStringLiteral(" ## ")).toStdString();
 }
 
 // The lines the reader gives for some bytes.
@@ -147,9 +156,9 @@ TEST(ImportText, BlockBoundariesCutNothing) {
 TEST(ImportText, QuotedFieldsSpanLinesAndRecordsStayBounded) {
     const ImportFileReader::RecordRule comma{QLatin1Char(','), true, 64};
     // A quoted field holds line ends of every kind, delimiters and doubled quotes; quotes elsewhere in a
-    // field protect nothing.
-    EXPECT_EQ(QStringList({"x,\"a\r\nb\nc\rd\",y", "\"say \"\"hi,\r\n\"\"\"", "a\"b,c", "  \"q\r\n\" z,w"}),
-              recordsOf("x,\"a\r\nb\nc\rd\",y\r\n\"say \"\"hi,\r\n\"\"\"\na\"b,c\r\n  \"q\r\n\" z,w", comma));
+    // field protect nothing. One that holds a line end must end where its quote closes (blanks allowed).
+    EXPECT_EQ(QStringList({"x,\"a\r\nb\nc\rd\",y", "\"say \"\"hi,\r\n\"\"\"", "a\"b,c", "  \"q\r\n\"  ,w"}),
+              recordsOf("x,\"a\r\nb\nc\rd\",y\r\n\"say \"\"hi,\r\n\"\"\"\na\"b,c\r\n  \"q\r\n\"  ,w", comma));
     // Without the quotation box, or with another delimiter before the quote, every line is a record.
     EXPECT_EQ(QStringList({"x,\"a", "b\",y"}), recordsOf("x,\"a\r\nb\",y", {QLatin1Char(','), false, 64}));
     EXPECT_EQ(QStringList({"x;y\"a", "b\""}), recordsOf("x;y\"a\r\nb\"", comma));
@@ -186,6 +195,68 @@ TEST(ImportText, QuotedFieldsSpanLinesAndRecordsStayBounded) {
         QStringList({"a@example.com", "Smith,\r\nJr.", "London"}),
         SplitImportLine(FirstImportLine(file.fileName(), QLatin1Char(','), true), QLatin1Char(','), true));
     EXPECT_EQ(QStringLiteral("a@example.com,\"Smith,"), FirstImportLine(file.fileName()));
+}
+
+TEST(ImportText, SpreadsheetFilesReadAsTheyAlwaysDid) {
+    // The shapes spreadsheets write: quoted delimiters, empty quoted fields, doubled quotes, quoted line
+    // ends (LF and CR LF), UTF-8. Each record as "first-last:" line numbers and its fields.
+    struct Case {
+        const char* bytes;
+        QStringList records;
+    };
+    const Case cases[] = {
+        {"first,last,address,city,zip\nJohn,Doe,120 any st.,\"Anytown, WW\",08123\n",
+         {"1-1:first|last|address|city|zip", "2-2:John|Doe|120 any st.|Anytown, WW|08123"}},
+        {"a,b,c\n1,\"\",\"\"\n2,3,4\n", {"1-1:a|b|c", "2-2:1||", "3-3:2|3|4"}},
+        {"a,b,c\r\n1,\"\",\"\"\r\n2,3,4\r\n", {"1-1:a|b|c", "2-2:1||", "3-3:2|3|4"}},
+        {"a,b\n1,\"ha \"\"ha\"\" ha\"\n3,4\n", {"1-1:a|b", "2-2:1|ha \"ha\" ha", "3-3:3|4"}},
+        {"key,val\n1,\"{\"\"type\"\": \"\"Point\"\", \"\"coordinates\"\": [102.0, 0.5]}\"\n",
+         {"1-1:key|val", "2-2:1|{\"type\": \"Point\", \"coordinates\": [102.0, 0.5]}"}},
+        {"a,b,c\n1,2,3\n\"Once upon \na time\",5,6\n7,8,9\n",
+         {"1-1:a|b|c", "2-2:1|2|3", "3-4:Once upon \na time|5|6", "5-5:7|8|9"}},
+        {"a,b,c\r\n1,2,3\r\n\"Once upon \r\na time\",5,6\r\n7,8,9\r\n",
+         {"1-1:a|b|c", "2-2:1|2|3", "3-4:Once upon \r\na time|5|6", "5-5:7|8|9"}},
+        {"a,b\n1,\"ha \n\"\"ha\"\" \nha\"\n3,4\n", {"1-1:a|b", "2-4:1|ha \n\"ha\" \nha", "5-5:3|4"}},
+        {"a,b,c\n1,2,3", {"1-1:a|b|c", "2-2:1|2|3"}},
+        {"a,b,c\r\n1,2,3\r\n", {"1-1:a|b|c", "2-2:1|2|3"}},
+        {"a,b,c\n1,2,3\n4,5,\xCA\xA4\n", {"1-1:a|b|c", "2-2:1|2|3", QStringLiteral("3-3:4|5|\u02A4")}},
+    };
+    const QChar comma(QLatin1Char(','));
+    for (const Case& c : cases) {
+        QStringList records =
+            recordsOf(c.bytes, {comma, true, MaxImportRecordLength, MaxImportRecordLines}, nullptr, true);
+        for (QString& record : records) {
+            const qsizetype colon = record.indexOf(QLatin1Char(':'));
+            record = record.left(colon + 1) +
+                     SplitImportLine(record.mid(colon + 1), comma, true).join(QLatin1Char('|'));
+        }
+        EXPECT_EQ(Shown(c.records), Shown(records)) << c.bytes;
+    }
+}
+
+TEST(ImportText, AStrayQuoteTakesNoLineButItsOwn) {
+    // A quote that opens a field spanning lines and does not close as a field closes, or not within
+    // the lines (3 here) or characters (48) a record may span, protected nothing: its line is a record of its
+    // own and the lines after it are read afresh. Line numbers count every line end once.
+    struct Case {
+        const char* bytes;
+        QStringList records;
+    };
+    const Case cases[] = {
+        {"a@x.com,\"Anna\r\nb@x.com,Bob\r\nc@x.com,O\"Neil\r\nd",
+         {"1-1:a@x.com,\"Anna", "2-2:b@x.com,Bob", "3-3:c@x.com,O\"Neil", "4-4:d"}},
+        {"\"a\r\nb\" c\r\nd", {"1-1:\"a", "2-2:b\" c", "3-3:d"}},
+        {"\"a\r\nb\",\"c\" d\r\ne", {"1-2:\"a\r\nb\",\"c\" d", "3-3:e"}},
+        {"x,\"1\r\n2\r\n3\",y\r\nz", {"1-3:x,\"1\r\n2\r\n3\",y", "4-4:z"}},
+        {"x,\"1\r\n2\r\n3\r\n4\",y\r\nz", {"1-1:x,\"1", "2-2:2", "3-3:3", "4-4:4\",y", "5-5:z"}},
+        {"\"a\rb\n\"\r\nc", {"1-3:\"a\rb\n\"", "4-4:c"}},
+        {"\"Smith\" Jr,z\r\n\"\"\r\n\r\nq", {"1-1:\"Smith\" Jr,z", "2-2:\"\"", "3-3:", "4-4:q"}},
+        {"0123456789012345678901234567890123456789012345678901\r\n\"a\r\nb\"",
+         {"1-1:!012345678901234567890123456789012345678901234567", "2-3:\"a\r\nb\""}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Shown(c.records), Shown(recordsOf(c.bytes, {QLatin1Char(','), true, 48, 3}, nullptr, true)))
+            << c.bytes;
 }
 
 TEST(ImportText, OneBadByteAnywhereMakesTheWholeFileWindows1252) {
@@ -263,8 +334,10 @@ TEST(ImportText, QuotedFieldsKeepTheirDelimiters) {
         {R"("say ""hi"", then go",z)", ',', {"say \"hi\", then go", "z"}},
         {R"("Smith" Jr,z)", ',', {"Smith Jr", "z"}},
         {R"("",x,)", ',', {"", "x", ""}},
-        // An opening quote that never closes protects nothing: the line is cut as plain text.
+        // An opening quote that never closes protects nothing: the line is cut as plain text; so does
+        // one whose field spans lines and goes on after the closing quote.
         {R"("Bob,Smith,x)", ',', {"\"Bob", "Smith", "x"}},
+        {"\"a\r\nb\" c,d", ',', {"\"a\r\nb\" c", "d"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.fields, SplitImportLine(QString::fromUtf8(c.line), QLatin1Char(c.delimiter), true))

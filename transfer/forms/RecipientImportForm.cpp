@@ -271,6 +271,7 @@ void RecipientImportForm::startImport() {
         }
         for (size_t j = 0; j < m_boxes.size(); ++j)
             options.mapping[j] = MappedFieldNumber(m_boxes[j]->currentText());
+        options.offeredFields = m_boxes[0]->count() - 1; // every box offers "Ignore" and the fields
     }
     if (ShowMessage(
             this,
