@@ -133,7 +133,9 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
 bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, const QDateTime& start,
                       Connection& db, Message& message) {
     m_cancelRequested = false;
+    m_lastBrokenOff = false;
     m_stopReason.clear();
+    m_endLine.clear();
     m_running = true;
     m_sent = 0;
     m_failed = 0;
@@ -224,9 +226,21 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
         // while Connect ran, while a message went out or while the run yielded ends the run here, so no
         // message is started after the user said stop (its Send would even open a new connection).
         if (m_cancelRequested) {
-            // Positions count in the whole group, as the partial range does; rows before the range
-            // were never the run's to send.
-            m_cancelledAfter = partial.enabled ? qMax(position - 1, partial.from - 1) : position - 1;
+            // A message the cancel broke off was not sent: the line names its recipient as the first
+            // to resume from. Positions count in the whole group, as the partial range does; rows
+            // before the range were never the run's to send.
+            const bool left = !rows.Eof() && !(partial.enabled && position > partial.to);
+            qint32 after = position - 1;
+            qint32 firstNotSent = left ? position : 0;
+            if (m_lastBrokenOff) {
+                firstNotSent = after;
+                --after;
+            }
+            if (partial.enabled) {
+                after = qMax(after, partial.from - 1);
+                firstNotSent = firstNotSent > 0 ? qMax(firstNotSent, partial.from) : 0;
+            }
+            m_endLine = CancelledRunLine(after, firstNotSent);
             return End::Cancelled;
         }
         if (rows.Eof() || (partial.enabled && position > partial.to))
@@ -276,6 +290,7 @@ void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
         message.historyMessageSaved = SaveHistoryMessage(smtp, message.historyMessage);
 
     const qint32 rc = smtp.Send();
+    m_lastBrokenOff = rc != 0 && m_cancelRequested;
     if (rc == 0) {
         ++m_sent;
         append(QStringLiteral("Message sent successfully.") + CRLF + CRLF);
@@ -297,10 +312,10 @@ void SendRun::finish(End end) {
     if (end == End::Normal)
         smtp->ResetSession();
 
-    // A cancelled run says so, and where it stopped, so that a later look at the history shows that
-    // not everyone got the message and which Partial Sending range would resume it.
-    if (end == End::Cancelled)
-        append(CancelledRunLine(m_cancelledAfter) + CRLF);
+    // A run that ended early says so, and where, so that a later look at the history shows that not
+    // everyone got the message and which Partial Sending range would resume it.
+    if (!m_endLine.isEmpty())
+        append(m_endLine + CRLF);
     append(QStringLiteral("Personal Sending process has been completed.") + CRLF);
     if (m_sent > 0)
         append(QStringLiteral("%1 messages sent during process.").arg(m_sent) + CRLF);

@@ -104,7 +104,8 @@ private:
     qint32 m_failed = 0;
     bool m_running = false;
     bool m_cancelRequested = false;
-    qint32 m_cancelledAfter = 0; // a cancelled run: the position of the last recipient it dealt with
+    bool m_lastBrokenOff = false; // the last message's Send failed while a cancel was asked for
+    QString m_endLine;            // a run that ended early: where (before the end line)
     QString m_historyBase;
     QString m_stopReason;
     mail::Smtp* m_smtp = nullptr;
