@@ -109,6 +109,7 @@ Statement& Statement::operator=(Statement&& other) noexcept {
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_db = std::move(other.m_db);
         m_failed = std::exchange(other.m_failed, false);
+        m_error = std::move(other.m_error);
         m_bound = std::move(other.m_bound);
     }
     return *this;
@@ -158,7 +159,8 @@ bool Statement::Step() {
     if (rc == SQLITE_ROW)
         return true;
     if (rc != SQLITE_DONE) {
-        qCWarning(lcDatabase) << "statement failed:" << errorOf(m_db.get());
+        m_error = errorOf(m_db.get());
+        qCWarning(lcDatabase) << "statement failed:" << m_error;
         m_failed = true;
     }
     return false;
@@ -181,6 +183,8 @@ qint32 Statement::Execute() {
 void Statement::Reset() {
     if (m_stmt)
         sqlite3_reset(m_stmt);
+    m_failed = false;
+    m_error.clear();
 }
 
 int Statement::ColumnCount() const {
@@ -237,6 +241,7 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept {
         m_columns = std::move(other.m_columns);
         m_hasRow = std::exchange(other.m_hasRow, false);
         m_failed = std::exchange(other.m_failed, false);
+        m_error = std::move(other.m_error);
     }
     return *this;
 }
@@ -253,7 +258,8 @@ void Recordset::step() {
     const int rc = sqlite3_step(m_stmt);
     m_hasRow = rc == SQLITE_ROW;
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        qCWarning(lcDatabase) << "read failed:" << errorOf(m_db.get());
+        m_error = errorOf(m_db.get());
+        qCWarning(lcDatabase) << "read failed:" << m_error;
         m_failed = true;
     }
 }
@@ -331,11 +337,13 @@ Recordset Connection::Execute(const QString& sql) {
         qCWarning(lcDatabase) << "statement failed:" << m_lastError << sql;
         Recordset failed;
         failed.m_failed = true;
+        failed.m_error = m_lastError;
         return failed;
     }
     if (!writeAllowed(stmt)) {
         Recordset failed;
         failed.m_failed = true;
+        failed.m_error = m_lastError;
         return failed;
     }
     Recordset rows(stmt, m_db);

@@ -36,8 +36,11 @@ public:
     bool FieldInt(const QString& column, qint32* value) const;
     void MoveNext();
     void Close();
-    // True when the statement itself failed (it then reads as empty).
+    // True when the statement failed or a row could not be read: the rows then end there, and are not
+    // all there were. Every walk over rows looks at this after its last row.
     bool Failed() const { return m_failed; }
+    // The engine's words for that failure ("" when there was none).
+    QString Error() const { return m_error; }
 
 private:
     friend class Connection;
@@ -50,6 +53,7 @@ private:
     mutable QHash<QString, int> m_columns; // column name -> index, built on the first read
     bool m_hasRow = false;
     bool m_failed = false;
+    QString m_error;
 };
 
 // A statement prepared once and run many times with bound values: the bulk paths (import, export) use it
@@ -67,13 +71,16 @@ public:
     // Values for the "?" placeholders, numbered from 1; they stay bound until replaced.
     void BindInt(int index, qint64 value);
     void BindText(int index, const QString& value);
-    // The next row: true when there is one. A failed step reads as the end and sets Failed().
+    // The next row: true when there is one. A failed step ends the rows too and sets Failed(): a walk
+    // tells the two apart after its last row.
     bool Step();
     // Runs a write to its end: the number of rows it touched, or -1 when it failed.
     qint32 Execute();
-    // Ready to run again (bound values kept).
+    // Ready to run again (bound values kept); a failure of the last run is forgotten.
     void Reset();
     bool Failed() const { return m_failed; }
+    // The engine's words for the failure ("" when there was none).
+    QString Error() const { return m_error; }
 
     int ColumnCount() const;
     // The index of a column by its name (letter case ignored), -1 when the statement has none.
@@ -89,6 +96,7 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
     std::shared_ptr<sqlite3> m_db;
     bool m_failed = false;
+    QString m_error;
     std::vector<QByteArray> m_bound; // the bytes of each bound text, alive while they are bound
 };
 

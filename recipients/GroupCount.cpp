@@ -2,16 +2,18 @@
 
 #include "core/Database.h"
 
-qint32 CountGroupRecipients(const QString& groupName) {
+qint32 CountGroupRecipients(const QString& groupName, QString* readError) {
     Connection connection;
     if (!connection.Open())
         return 0;
-    const qint32 count = CountGroupRecipients(connection, groupName);
+    const qint32 count = CountGroupRecipients(connection, groupName, readError);
     connection.Close();
     return count;
 }
 
-qint32 CountGroupRecipients(Connection& connection, const QString& groupName) {
+qint32 CountGroupRecipients(Connection& connection, const QString& groupName, QString* readError) {
+    if (readError)
+        readError->clear();
     if (!connection.IsOpen())
         return 0;
     const qint32 id = GroupByName(connection, groupName);
@@ -24,6 +26,11 @@ qint32 CountGroupRecipients(Connection& connection, const QString& groupName) {
         ++count;
         rs.MoveNext();
     }
-    rs.Close();
+    // The rows counted before a damaged page are not the group's size.
+    if (rs.Failed()) {
+        if (readError)
+            *readError = rs.Error();
+        return -1;
+    }
     return count;
 }

@@ -343,17 +343,24 @@ QString SearchCondition(const QString& fieldLabel, const QString& compareLabel, 
     return col + QStringLiteral("Like '") + SqlQuote(likePattern(term, before, after)) + QStringLiteral("')");
 }
 
-void SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
-                      const QString& term, const RecipientRowSink& take) {
+QString IncompleteListText(qint32 shown, const QString& readError) {
+    return QStringLiteral("The recipient database could not be read to the end: %1.\n\nThis list is "
+                          "incomplete: it shows only the %2 recipients read before that.")
+        .arg(readError)
+        .arg(shown);
+}
+
+QString SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
+                         const QString& term, const RecipientRowSink& take) {
     const QString condition = SearchCondition(fieldLabel, compareLabel, term);
     if (condition.isEmpty())
-        return;
+        return QString();
     Connection connection;
     if (!connection.Open())
-        return;
+        return QString();
     const qint32 id = GroupByName(connection, groupName);
     if (id == 0)
-        return;
+        return QString();
     // Only the three shown columns, read by position, as the group load reads them; hits come in the
     // order the recipients were added, whichever index the database uses to find them.
     Recordset rs = connection.Execute(
@@ -361,6 +368,7 @@ void SearchRecipients(const QString& groupName, const QString& fieldLabel, const
         QString::number(id) + QStringLiteral("') AND ") + condition + QStringLiteral(") ORDER BY [ID]"));
     for (; !rs.Eof(); rs.MoveNext())
         take(rs.FieldUtf8(0), rs.FieldUtf8(1), rs.FieldUtf8(2));
+    return rs.Error();
 }
 
 // ---- Loading a group
@@ -368,13 +376,16 @@ void SearchRecipients(const QString& groupName, const QString& fieldLabel, const
 bool GroupLoader::Start(const QString& groupName) {
     Finish();
     m_expected = 0;
+    m_readError.clear();
     if (!m_connection.Open())
         return false;
     Recordset group = m_connection.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([GroupName] = '") +
                                            SqlQuote(groupName) + QStringLiteral(" ')"));
     qint32 id = 0;
-    if (!group.FieldInt(QStringLiteral("ID"), &id))
+    if (!group.FieldInt(QStringLiteral("ID"), &id)) {
+        m_readError = group.Error();
         return false;
+    }
     // Only a clause of column names is run; any other stored text is ignored (and logged).
     const QString sortSql = SortClause(group.Field(QStringLiteral("SortSQL")));
     group.Close();
@@ -389,6 +400,7 @@ bool GroupLoader::Start(const QString& groupName) {
         QStringLiteral("SELECT [G-Email], [G-FirstName], [G-LastName] FROM [Emails] WHERE ([G-ID] = '") +
         QString::number(id) + QStringLiteral(" ')") + QStringLiteral(" ORDER BY ") +
         (sortSql.isEmpty() ? QStringLiteral("[ID]") : sortSql));
+    m_readError = m_rows.Error();
     return !m_rows.Failed();
 }
 
@@ -398,6 +410,7 @@ bool GroupLoader::Read(int maxRows, const RowSink& take) {
         take(m_rows.FieldUtf8(1), m_rows.FieldUtf8(2), m_rows.FieldUtf8(0));
         m_rows.MoveNext();
     }
+    m_readError = m_rows.Error();
     return !m_rows.Eof();
 }
 

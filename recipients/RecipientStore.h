@@ -74,9 +74,13 @@ using RecipientRowSink =
     std::function<void(QByteArrayView firstName, QByteArrayView lastName, QByteArrayView email)>;
 
 // Hands every hit to take, in the store's order, straight from the database (a search may find a whole
-// large group); nothing when nothing matches or the search cannot run.
-void SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
-                      const QString& term, const RecipientRowSink& take);
+// large group); nothing when nothing matches or the search cannot run. Returns "" when the rows were
+// read to their end, else the engine's words for the read that broke off (the hits are then not all).
+QString SearchRecipients(const QString& groupName, const QString& fieldLabel, const QString& compareLabel,
+                         const QString& term, const RecipientRowSink& take);
+
+// What a list of recipients says when its read broke off after `shown` rows.
+QString IncompleteListText(qint32 shown, const QString& readError);
 
 // ---- Loading a group
 
@@ -92,10 +96,14 @@ public:
     // call); false once every row has been read.
     using RowSink = RecipientRowSink;
     bool Read(int maxRows, const RowSink& take);
+    // After the last Read: "" when every row was read, else the engine's words for the read that broke
+    // off (the rows handed are then not the whole group).
+    QString ReadError() const { return m_readError; }
     void Finish();
 
 private:
     Connection m_connection;
     Recordset m_rows;
     qint32 m_expected = 0;
+    QString m_readError;
 };

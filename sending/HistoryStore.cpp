@@ -55,16 +55,39 @@ bool DeleteHistory() {
     return all;
 }
 
-QString CancelledRunLine(qint32 after) {
-    return after > 0 ? QStringLiteral("The sending process was cancelled after recipient #%1.").arg(after)
-                     : QStringLiteral("The sending process was cancelled before recipient #1.");
+namespace {
+
+// "after recipient #21; #22 and later were not sent", "before recipient #1".
+QString whereRunEnded(qint32 after, qint32 firstNotSent) {
+    if (after <= 0)
+        return QStringLiteral("before recipient #1");
+    QString where = QStringLiteral("after recipient #%1").arg(after);
+    if (firstNotSent > 0)
+        where += QStringLiteral("; #%1 and later were not sent").arg(firstNotSent);
+    return where;
+}
+
+} // namespace
+
+QString CancelledRunLine(qint32 after, qint32 firstNotSent) {
+    return QStringLiteral("The sending process was cancelled ") + whereRunEnded(after, firstNotSent) +
+           QLatin1Char('.');
+}
+
+QString StoppedRunLine(qint32 after, qint32 firstNotSent, const QString& why) {
+    // The History Manager finds this line in the log's last bytes: the engine's words are short, and a
+    // longer text is cut rather than pushing the line out of reach.
+    return QStringLiteral("The sending process was stopped ") + whereRunEnded(after, firstNotSent) +
+           QStringLiteral(". The recipient database could not be read: ") + why.left(120).simplified() +
+           QLatin1Char('.');
 }
 
 QString HistoryCancelNote(const QString& path) {
     // The cancel line counts only where a run's own end put it: followed by the end line, the count
     // lines and the file's last line end, so a server's reply quoted in the log cannot pass for one.
     static const QRegularExpression end(
-        QStringLiteral("\r\nThe sending process was cancelled ((?:after|before) recipient #\\d+)\\.\r\n"
+        QStringLiteral("\r\nThe sending process was (cancelled|stopped) ((?:after|before) recipient #\\d+"
+                       "(?:; #\\d+ and later were not sent)?)\\.(?: [^\r\n]*)?\r\n"
                        "Personal Sending process has been completed\\.\r\n"
                        "(?:\\d+ messages sent during process\\.\r\n)?"
                        "(?:\\d+ messages failed during process\\.\r\n)?\r\n$"));
@@ -76,5 +99,8 @@ QString HistoryCancelNote(const QString& path) {
     if (file.size() > tailSize && !file.seek(file.size() - tailSize))
         return QString();
     const QRegularExpressionMatch m = end.match(QString::fromUtf8(file.read(tailSize)));
-    return m.hasMatch() ? QStringLiteral("Cancelled ") + m.captured(1) : QString();
+    if (!m.hasMatch())
+        return QString();
+    const QString how = m.captured(1);
+    return how.left(1).toUpper() + how.mid(1) + QLatin1Char(' ') + m.captured(2);
 }

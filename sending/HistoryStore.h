@@ -27,10 +27,14 @@ QStringList ListHistoryLogs();
 bool DeleteHistory();
 
 // The line a cancelled run writes before its end line, naming the position (in the group's reading
-// order) of the last recipient it dealt with; 0 when it dealt with none.
-QString CancelledRunLine(qint32 after);
+// order) of the last recipient it dealt with (0: none) and of the first one it was to send and did not
+// (0: none was left), where a Partial Sending would resume.
+QString CancelledRunLine(qint32 after, qint32 firstNotSent);
+// The same for a run stopped because the recipients could not be read, with the database's words.
+QString StoppedRunLine(qint32 after, qint32 firstNotSent, const QString& why);
 
-// The History Manager's mark for the row of a cancelled run: "Cancelled after recipient #N" (or
-// "Cancelled before recipient #1"), taken from the cancel line at the end of the finished log at `path`
-// (only its last bytes are read); "" for any other log.
+// The History Manager's mark for the row of a run that ended early: "Cancelled after recipient #21; #22
+// and later were not sent", "Stopped after recipient #386; ...", "Cancelled before recipient #1", taken
+// from that line at the end of the finished log at `path` (only its last bytes are read); "" for any
+// other log.
 QString HistoryCancelNote(const QString& path);

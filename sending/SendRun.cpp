@@ -133,7 +133,9 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
 bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, const QDateTime& start,
                       Connection& db, Message& message) {
     m_cancelRequested = false;
+    m_lastBrokenOff = false;
     m_stopReason.clear();
+    m_endLine.clear();
     m_running = true;
     m_sent = 0;
     m_failed = 0;
@@ -143,6 +145,7 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
     append(QStringLiteral("Personal Sending process has been started.") + CRLF);
 
     db.Open();
+    QString countError;
     if (partial.enabled) {
         const qint32 n = partial.to - partial.from + 1;
         emit overallMaximum(n);
@@ -152,9 +155,11 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
                    .arg(partial.to) +
                CRLF + CRLF);
     } else {
-        const qint32 n = CountGroupRecipients(db, input.groupName);
-        emit overallMaximum(n);
-        append(QStringLiteral("Sending to %1 recipients.").arg(n) + CRLF + CRLF);
+        // A count that broke off on a damaged page is no size: the run stops before its first message.
+        const qint32 n = CountGroupRecipients(db, input.groupName, &countError);
+        emit overallMaximum(qMax(n, 0));
+        if (n >= 0)
+            append(QStringLiteral("Sending to %1 recipients.").arg(n) + CRLF + CRLF);
     }
 
     createSmtp();
@@ -165,6 +170,10 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
     SetUpSenderAndServer(*m_smtp, input.priority, input.readReceipt);
     if (m_timeouts[2] > 0)
         m_smtp->SetTimeouts(m_timeouts[0], m_timeouts[1], m_timeouts[2]);
+    if (!countError.isEmpty()) {
+        m_stopReason = m_endLine = StoppedRunLine(0, 1, countError);
+        return false;
+    }
 
     // The document is written once, before anything is sent: a message whose body could not be
     // written is never sent empty.
@@ -217,20 +226,29 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
     if (!orderIgnored.isEmpty())
         append(QStringLiteral("The group's sort order was ignored: %1.").arg(orderIgnored) + CRLF + CRLF);
     // An empty group ends normally: there is no recipient after which a cancel could end it.
-    if (rows.Eof())
+    if (rows.Eof() && !rows.Failed())
         return End::Normal;
     for (qint32 position = 1;; ++position) {
         // The one look at the cancel flag, before each row and after the last one: a cancel confirmed
         // while Connect ran, while a message went out or while the run yielded ends the run here, so no
         // message is started after the user said stop (its Send would even open a new connection).
         if (m_cancelRequested) {
-            // Positions count in the whole group, as the partial range does; rows before the range
-            // were never the run's to send.
-            m_cancelledAfter = partial.enabled ? qMax(position - 1, partial.from - 1) : position - 1;
+            const bool left = (!rows.Eof() || rows.Failed()) && !(partial.enabled && position > partial.to);
+            const auto [after, firstNotSent] = endedBefore(position, left, partial);
+            m_endLine = CancelledRunLine(after, firstNotSent);
             return End::Cancelled;
         }
-        if (rows.Eof() || (partial.enabled && position > partial.to))
+        if (partial.enabled && position > partial.to)
             return End::Normal;
+        if (rows.Eof()) {
+            if (!rows.Failed())
+                return End::Normal;
+            // A row that cannot be read (a damaged page) is not the end of the group: the run stops
+            // there and says so, with the rows after it unsent.
+            const auto [after, firstNotSent] = endedBefore(position, true, partial);
+            m_stopReason = m_endLine = StoppedRunLine(after, firstNotSent, rows.Error());
+            return End::Stopped;
+        }
         if (!partial.enabled || position >= partial.from)
             sendOne(rows, position, message);
         rows.MoveNext();
@@ -240,6 +258,24 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
         if (!m_cancelRequested)
             QCoreApplication::processEvents();
     }
+}
+
+std::pair<qint32, qint32> SendRun::endedBefore(qint32 position, bool rowsLeft,
+                                               const PartialRange& partial) const {
+    qint32 after = position - 1;
+    qint32 firstNotSent = rowsLeft ? position : 0;
+    // A message the cancel broke off was not sent: its recipient is the first to resume from.
+    if (m_lastBrokenOff) {
+        firstNotSent = after;
+        --after;
+    }
+    // Positions count in the whole group, as the partial range does; rows before the range were never
+    // the run's to send.
+    if (partial.enabled) {
+        after = qMax(after, partial.from - 1);
+        firstNotSent = firstNotSent > 0 ? qMax(firstNotSent, partial.from) : 0;
+    }
+    return {after, firstNotSent};
 }
 
 void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
@@ -277,6 +313,7 @@ void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
         message.historyMessageSaved = SaveHistoryMessage(smtp, message.historyMessage);
 
     const qint32 rc = smtp.Send();
+    m_lastBrokenOff = rc != 0 && m_cancelRequested;
     if (rc == 0) {
         ++m_sent;
         append(QStringLiteral("Message sent successfully.") + CRLF + CRLF);
@@ -298,10 +335,10 @@ void SendRun::finish(End end) {
     if (end == End::Normal)
         smtp->ResetSession();
 
-    // A cancelled run says so, and where it stopped, so that a later look at the history shows that
-    // not everyone got the message and which Partial Sending range would resume it.
-    if (end == End::Cancelled)
-        append(CancelledRunLine(m_cancelledAfter) + CRLF);
+    // A run that ended early says so, and where, so that a later look at the history shows that not
+    // everyone got the message and which Partial Sending range would resume it.
+    if (!m_endLine.isEmpty())
+        append(m_endLine + CRLF);
     append(QStringLiteral("Personal Sending process has been completed.") + CRLF);
     if (m_sent > 0)
         append(QStringLiteral("%1 messages sent during process.").arg(m_sent) + CRLF);

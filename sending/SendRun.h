@@ -48,7 +48,8 @@ bool IsValidPartialRange(qint32 from, qint32 to, qint32 count);
 class SendRun : public QObject, public SendLog {
     Q_OBJECT
 public:
-    // Stopped: the run could not start sending (the message could not be written); nothing was sent.
+    // Stopped: the run could not start sending (the message could not be written), or the group's rows
+    // could not be read to their end; the log says why and where.
     enum class End { Normal, Cancelled, Stopped };
 
     explicit SendRun(QObject* parent = nullptr);
@@ -97,6 +98,9 @@ private:
     void createSmtp();
     End sendRows(Connection& db, const QString& groupName, const PartialRange& partial, Message& message);
     void sendOne(const Recordset& row, qint32 position, Message& message);
+    // Where a run that ends before the row at `position` stands: the position of the last recipient
+    // it dealt with (0: none) and of the first one it was to send and did not (0: none was left).
+    std::pair<qint32, qint32> endedBefore(qint32 position, bool rowsLeft, const PartialRange& partial) const;
     void finish(End end);
 
     HistoryLog m_history;
@@ -104,7 +108,8 @@ private:
     qint32 m_failed = 0;
     bool m_running = false;
     bool m_cancelRequested = false;
-    qint32 m_cancelledAfter = 0; // a cancelled run: the position of the last recipient it dealt with
+    bool m_lastBrokenOff = false; // the last message's Send failed while a cancel was asked for
+    QString m_endLine;            // a run that ended early: where (before the end line)
     QString m_historyBase;
     QString m_stopReason;
     mail::Smtp* m_smtp = nullptr;

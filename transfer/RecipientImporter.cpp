@@ -54,6 +54,9 @@ public:
     bool isDuplicate(const QString& address) {
         m_find.BindText(2, address);
         const bool found = m_find.Step();
+        // A look-up that failed is no answer: the address is then not added, as its twin may stand
+        // where the read broke off.
+        m_lookupFailed = !m_find.IsValid() || m_find.Failed();
         m_find.Reset();
         return found;
     }
@@ -85,6 +88,11 @@ public:
     }
 
     void insert(Statement& statement, const QString& address) {
+        if (std::exchange(m_lookupFailed, false)) {
+            record(Outcome::NotAdded, address);
+            ++m_result.failed;
+            return;
+        }
         if (!m_inTransaction) {
             m_inTransaction = m_db.BeginTransaction();
             m_batchStart = m_report.pos();
@@ -183,6 +191,7 @@ private:
     qint32 m_addedInBatch = 0;
     qint64 m_batchStart = 0; // where the open batch's report lines begin
     bool m_reportFailed = false;
+    bool m_lookupFailed = false; // the last duplicate look-up could not be read
 };
 
 qint32 clampCount(qsizetype n) {

@@ -182,6 +182,9 @@ void GroupManagerForm::LoadGroupRecipients() {
         UpdateRecipientGridState(m_grid);
     }
     m_loading = false;
+    // Rows that end at a damaged page are not the group: the grid says so rather than pass for it.
+    if (!m_stopLoading && !loader.ReadError().isEmpty())
+        ShowMessage(this, IncompleteListText(m_model->rowCount(), loader.ReadError()), QMessageBox::Warning);
 }
 
 bool GroupManagerForm::CheckGroup() {

@@ -89,12 +89,15 @@ void RecipientSearchForm::SearchButton_Click() {
     }
     m_grid->setEnabled(false);
     m_model->clear();
-    SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term,
-                     [this](QByteArrayView first, QByteArrayView last, QByteArrayView email) {
-                         m_model->addPending(first, last, email);
-                     });
+    const QString readError =
+        SearchRecipients(m_groupName, m_field->currentText(), m_compare->currentText(), term,
+                         [this](QByteArrayView first, QByteArrayView last, QByteArrayView email) {
+                             m_model->addPending(first, last, email);
+                         });
     m_model->showPending();
     UpdateRecipientGridState(m_grid);
+    if (!readError.isEmpty())
+        ShowMessage(this, IncompleteListText(m_model->rowCount(), readError), QMessageBox::Warning);
 }
 
 void RecipientSearchForm::ModifyButton_Click() {

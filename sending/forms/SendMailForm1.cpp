@@ -258,7 +258,15 @@ void SendMailForm1::SendButton_Click() {
 void SendMailForm1::PartialButton_Click() {
     if (m_run.isRunning())
         return;
-    const qint32 count = CountGroupRecipients(m_inputSource().groupName);
+    QString readError;
+    const qint32 count = CountGroupRecipients(m_inputSource().groupName, &readError);
+    if (count < 0) {
+        // A group whose rows cannot be read to their end has no size to choose a range in.
+        ShowMessage(this,
+                    QStringLiteral("The recipient database could not be read to the end: %1.").arg(readError),
+                    QMessageBox::Warning);
+        return;
+    }
     qint32 from = 0;
     qint32 to = 0;
     if (!AskPartialRange(this, count, &from, &to))

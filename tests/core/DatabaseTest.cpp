@@ -1,5 +1,7 @@
 #include "core/Database.h"
+#include "core/Paths.h"
 #include "core/RecipientFields.h"
+#include "tests/support/DamagedDatabase.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QFile>
@@ -225,6 +227,33 @@ TEST(DatabaseFile, BadFilesReadAsEmptyDatabase) {
         EXPECT_EQ(0, GroupByName(c, QStringLiteral("Friends")));
     }
     EXPECT_FALSE(QFile::exists(dir + QStringLiteral("missing.mdb"))) << "opening never creates a file";
+}
+
+// A read that breaks off on a damaged page ends the rows of both row readers, told from their end by
+// Failed() and the engine's words; a statement run again starts with no failure.
+TEST(DatabaseFile, AReadThatBreaksOffIsToldFromTheEndOfTheRows) {
+    testenv::ZeroPages(UserDatabasePath(), testenv::FillGroupDatabase(QStringLiteral("Large"), 3000), 0.1, 1);
+    Connection db;
+    ASSERT_TRUE(db.Open());
+    int rows = 0;
+    Recordset rs = db.Execute(GroupRecipientsSql(1, QString()));
+    for (; !rs.Eof(); rs.MoveNext())
+        ++rows;
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(rows, 3000);
+    EXPECT_TRUE(rs.Failed());
+    EXPECT_EQ(rs.Error(), QStringLiteral("database disk image is malformed"));
+    Statement st = db.Prepare(GroupRecipientsSql(1, QString()));
+    for (int run = 0; run < 2; ++run) {
+        int stepped = 0;
+        while (st.Step())
+            ++stepped;
+        EXPECT_EQ(stepped, rows);
+        EXPECT_TRUE(st.Failed());
+        EXPECT_EQ(st.Error(), rs.Error());
+        st.Reset();
+        EXPECT_FALSE(st.Failed());
+    }
 }
 
 // The shipped file is a real SQLCipher database: the CLI opens it with the password only.

@@ -4,7 +4,9 @@
 #include "core/Database.h"
 #include "core/DatabaseCheck.h"
 #include "core/Paths.h"
+#include "recipients/GroupCount.h"
 #include "recipients/RecipientStore.h"
+#include "tests/support/DamagedDatabase.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 
@@ -21,25 +23,9 @@ RecipientValues Recipient(const QString& email) {
 }
 
 // A fresh data folder whose database holds the group "Intact" with enough recipients to fill many pages,
-// as a file the program has not checked yet (the check is made once per file); the size of one page.
+// as a file the program has not checked yet; the size of one page.
 qint64 FillFreshDatabase() {
-    testenv::FreshDataPath();
-    const QString filled = UserDatabasePath();
-    EXPECT_EQ(StoreResult::Done, CreateGroup(QStringLiteral("Intact")));
-    Connection db;
-    EXPECT_TRUE(db.Open());
-    EXPECT_EQ(3000, db.ExecuteWrite(QStringLiteral(
-                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                        "INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName]) "
-                        "SELECT 1, 'r' || i || '@example.com', 'Name' || i FROM n")));
-    Recordset rs = db.Execute(QStringLiteral("PRAGMA page_size"));
-    const qint64 page = rs.Field(QStringLiteral("page_size")).toLongLong();
-    rs.Close();
-    db.Close();
-    testenv::FreshDataPath();
-    QFile::remove(UserDatabasePath());
-    EXPECT_TRUE(QFile::copy(filled, UserDatabasePath()));
-    return page;
+    return testenv::FillGroupDatabase(QStringLiteral("Intact"), 3000);
 }
 
 TEST(DamagedStore, AFileThatFailsItsCheckIsNeverWrittenAndStillReads) {
@@ -137,6 +123,44 @@ TEST(DamagedStore, AGroupIsLoadedInItsStoredOrderOnlyWhenThatIsASortClause) {
     EXPECT_EQ((QStringList{"c@x.org", "b@x.org", "a@x.org"}), loaded(QStringLiteral("G-Email desc")));
     EXPECT_EQ((QStringList{"b@x.org", "c@x.org", "a@x.org"}),
               loaded(QStringLiteral("[G-Email] DESC, (SELECT count(*) FROM [Emails])")));
+}
+
+// Every walk over a group's rows tells a read that broke off on a damaged page from the end of the
+// group: the count, the Group Manager's load and the search say so instead of passing for the whole group.
+TEST(DamagedStore, AReadThatBreaksOffIsAFailureAtEveryWalker) {
+    const QString malformed = QStringLiteral("database disk image is malformed");
+    const struct {
+        const char* damage;
+        double at;        // where in the file the zeroed page lies
+        bool countBreaks; // the count reads the index alone
+    } cases[] = {{"a page of the rows", 0.1, false}, {"a page of the index", 0.4, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        const QString group = QStringLiteral("Large");
+        testenv::ZeroPages(UserDatabasePath(), testenv::FillGroupDatabase(group, 3000), c.at, 1);
+        QString why;
+        EXPECT_EQ(CountGroupRecipients(group, &why), c.countBreaks ? -1 : 3000);
+        EXPECT_EQ(why, c.countBreaks ? malformed : QString());
+
+        int rows = 0;
+        const auto take = [&rows](QByteArrayView, QByteArrayView, QByteArrayView) { ++rows; };
+        GroupLoader loader;
+        loader.Start(group);
+        while (loader.Read(500, take)) {
+        }
+        EXPECT_EQ(loader.ReadError(), malformed);
+        loader.Finish();
+        EXPECT_LT(rows, 3000);
+        rows = 0;
+        EXPECT_EQ(SearchRecipients(group, QStringLiteral("First Name"), QStringLiteral("Starts with"),
+                                   QStringLiteral("Name"), take),
+                  malformed);
+        EXPECT_LT(rows, 3000);
+    }
+    EXPECT_EQ(
+        IncompleteListText(219, QStringLiteral("disk I/O error")),
+        QStringLiteral("The recipient database could not be read to the end: disk I/O error.\n\nThis list "
+                       "is incomplete: it shows only the 219 recipients read before that."));
 }
 
 } // namespace

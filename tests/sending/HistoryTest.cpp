@@ -120,3 +120,45 @@ TEST(HistoryStore, ListsLogFilesInNameOrderAndDeletesEveryFile) {
     EXPECT_TRUE(QDir(folder).exists());
     EXPECT_TRUE(ListHistoryLogs().isEmpty());
 }
+
+// The History Manager's mark comes from the line a cancelled or stopped run writes before its end lines;
+// the same words anywhere else in a log (a server's reply, a longer log's middle) mark nothing.
+TEST(HistoryStore, MarksARunThatEndedEarlyWithWhereToResume) {
+    testenv::FreshDataPath();
+    QDir().mkpath(HistoryFolder());
+    const QString end = QStringLiteral("Personal Sending process has been completed.\r\n");
+    const QString counts =
+        QStringLiteral("21 messages sent during process.\r\n1 messages failed during process.\r\n");
+    const struct {
+        QString endLine;
+        QString tail;
+        const char* mark;
+    } cases[] = {
+        {CancelledRunLine(21, 22), end + counts,
+         "Cancelled after recipient #21; #22 and later were not sent"},
+        {CancelledRunLine(3, 0), end, "Cancelled after recipient #3"},
+        {CancelledRunLine(0, 1), end, "Cancelled before recipient #1"},
+        {StoppedRunLine(386, 387, QStringLiteral("database disk image is malformed")), end + counts,
+         "Stopped after recipient #386; #387 and later were not sent"},
+        {StoppedRunLine(0, 1, QString(300, QLatin1Char('x'))), end, "Stopped before recipient #1"},
+        {CancelledRunLine(2, 3), end + QStringLiteral("250 OK\r\n"), ""},
+        {QString(), end + counts, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mark);
+        const QString path = HistoryFolder() + QStringLiteral("run.txt");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(2000, 'x') + "\r\n" +
+                (c.endLine + QStringLiteral("\r\n") + c.tail + "\r\n").toUtf8());
+        f.close();
+        EXPECT_EQ(HistoryCancelNote(path), QLatin1String(c.mark));
+    }
+    EXPECT_EQ(CancelledRunLine(21, 22),
+              QStringLiteral(
+                  "The sending process was cancelled after recipient #21; #22 and later were not sent."));
+    EXPECT_TRUE(
+        StoppedRunLine(386, 387, QStringLiteral("disk I/O error"))
+            .endsWith(QStringLiteral("#387 and later were not sent. The recipient database could not be "
+                                     "read: disk I/O error.")));
+}

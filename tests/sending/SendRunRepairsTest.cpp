@@ -8,6 +8,8 @@
 #include "sending/SendCheckRules.h"
 #include "sending/SendRun.h"
 #include "tests/sending/SendingFixture.h"
+#include "tests/support/DamagedDatabase.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -183,4 +185,41 @@ TEST(SendRun, PicturesThatCannotBeReadAreLeftOutAndLoggedOnce) {
     const QString log = run.log();
     EXPECT_EQ(log.count(LeftOutPicturesLogText({gone}) + QStringLiteral("\r\n\r\n")), 1) << log.toStdString();
     EXPECT_EQ(log.count(QStringLiteral("gone-logo")), 1);
+}
+
+// A group whose rows cannot all be read stops the run at the first row it cannot read, or before the
+// first message when even the count breaks off: a stop with the database's words and where to resume,
+// in the log and the History Manager's mark, never a run that reached everyone.
+TEST(SendRunRepairs, AGroupThatCannotBeReadToItsEndStopsTheRun) {
+    const struct {
+        const char* damage;
+        double at;   // where in the file the zeroed page lies
+        qint32 sent; // the rows before it, in the order of adding
+    } cases[] = {{"a page of the rows", 0.1, 219}, {"a page of the index, which the count reads", 0.4, 0}};
+    SmtpPeer peer;
+    int delivered = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        testenv::ZeroPages(UserDatabasePath(), testenv::FillGroupDatabase(QStringLiteral("Friends"), 3000),
+                           c.at, 1);
+        testenv::ClearSettings();
+        StoreAccount(peer.port());
+        SendRun run;
+        EXPECT_EQ(run.run(TextInput(), PartialRange{}), SendRun::End::Stopped);
+        EXPECT_EQ(run.sentCount(), c.sent);
+        EXPECT_EQ(run.failedCount(), 0);
+        delivered += c.sent;
+        EXPECT_EQ(peer.messageCount(), delivered);
+        const QString line =
+            StoppedRunLine(c.sent, c.sent + 1, QStringLiteral("database disk image is malformed"));
+        EXPECT_EQ(run.stopReason(), line);
+        const QString log = run.log();
+        EXPECT_TRUE(log.contains(QStringLiteral("\r\n") + line +
+                                 QStringLiteral("\r\nPersonal Sending process has been completed.\r\n")))
+            << log.right(600).toStdString();
+        EXPECT_EQ(log.contains(QStringLiteral("Sending to 3000 recipients.")), c.sent > 0);
+        EXPECT_FALSE(log.contains(QStringLiteral("Sending to 0")));
+        EXPECT_TRUE(HistoryCancelNote(run.historyBase() + QStringLiteral(".txt"))
+                        .startsWith(QStringLiteral("Stopped ")));
+    }
 }

@@ -190,7 +190,8 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     EXPECT_EQ(run.run(HtmlInput(), PartialRange{}), SendRun::End::Cancelled);
     EXPECT_EQ(peer.messageCount(), 1);
     EXPECT_EQ(run.sentCount(), 1);
-    EXPECT_TRUE(run.log().endsWith(QStringLiteral("The sending process was cancelled after recipient #1.\r\n"
+    EXPECT_TRUE(run.log().endsWith(QStringLiteral("The sending process was cancelled after recipient #1; "
+                                                  "#2 and later were not sent.\r\n"
                                                   "Personal Sending process has been completed.\r\n"
                                                   "1 messages sent during process.\r\n")))
         << run.log().toStdString();
@@ -216,7 +217,8 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     });
     EXPECT_EQ(partial.run(HtmlInput(), PartialRange{true, 3, 4}), SendRun::End::Cancelled);
     EXPECT_TRUE(partial.log().contains(
-        QStringLiteral("\r\nThe sending process was cancelled after recipient #2.\r\n")))
+        QStringLiteral("\r\nThe sending process was cancelled after recipient #2; #3 and later were not "
+                       "sent.\r\n")))
         << partial.log().toStdString();
     SendRun inRange;
     QObject::connect(&inRange, &SendRun::overallValue, &inRange, [&inRange](qint32 handled) {
@@ -225,11 +227,55 @@ TEST(SendRun, CancelBetweenMessagesOrDuringTheLastOneEndsAsCancelled) {
     });
     EXPECT_EQ(inRange.run(HtmlInput(), PartialRange{true, 3, 4}), SendRun::End::Cancelled);
     EXPECT_EQ(inRange.sentCount(), 1);
-    EXPECT_TRUE(inRange.log().contains(QStringLiteral("cancelled after recipient #3.\r\n")));
+    EXPECT_TRUE(inRange.log().contains(
+        QStringLiteral("cancelled after recipient #3; #4 and later were not sent.\r\n")));
     EXPECT_EQ(ReadAll(inRange.historyBase() + QStringLiteral(".txt")),
               (inRange.log() + QStringLiteral("\r\n")).toUtf8());
     EXPECT_EQ(HistoryCancelNote(inRange.historyBase() + QStringLiteral(".txt")),
-              QStringLiteral("Cancelled after recipient #3"));
+              QStringLiteral("Cancelled after recipient #3; #4 and later were not sent"));
+}
+
+// A cancel while a recipient's message goes out aborts it: that recipient was not sent (it counts as
+// failed), and the cancel line names the one before it as the last dealt with and it as the first to
+// resume from, in the whole group's positions also for a partial run.
+TEST(SendRun, CancelDuringAMessageNamesItAsTheFirstNotSent) {
+    MakeGroup(4);
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    const struct {
+        PartialRange range;
+        qint32 cancelledAt;
+        const char* line;
+    } cases[] = {
+        {{}, 2, "cancelled after recipient #1; #2 and later were not sent."},
+        {{}, 1, "cancelled before recipient #1."},
+        {{true, 2, 3}, 3, "cancelled after recipient #2; #3 and later were not sent."},
+        {{}, 4, "cancelled after recipient #3; #4 and later were not sent."},
+    };
+    int delivered = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        SendRun run;
+        qint32 current = 0;
+        QObject::connect(&run, &SendRun::recipientStarted, &run, [&current](qint32 p) { current = p; });
+        QObject::connect(&run, &SendRun::messageProgress, &run, [&](qint32 value, qint32) {
+            if (value == 0 && current == c.cancelledAt)
+                run.requestCancel(); // the message's content is about to go out
+        });
+        EXPECT_EQ(run.run(TextInput(), c.range), SendRun::End::Cancelled);
+        const qint32 before = c.cancelledAt - (c.range.enabled ? c.range.from : 1);
+        EXPECT_EQ(run.sentCount(), before);
+        EXPECT_EQ(run.failedCount(), 1);
+        delivered += before;
+        EXPECT_EQ(peer.messageCount(), delivered);
+        const QString log = run.log();
+        EXPECT_TRUE(log.contains(QStringLiteral("\r\nThe sending process was ") + QLatin1String(c.line) +
+                                 QStringLiteral("\r\nPersonal Sending process has been completed.\r\n")))
+            << log.toStdString();
+        const QString mark = QLatin1String(c.line).chopped(1);
+        EXPECT_EQ(HistoryCancelNote(run.historyBase() + QStringLiteral(".txt")),
+                  QStringLiteral("C") + mark.mid(1));
+    }
 }
 
 // An empty group still connects and ends normally: the size line says 0, no count line, a history log

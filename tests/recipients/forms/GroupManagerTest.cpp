@@ -1,11 +1,13 @@
 #include "tests/recipients/forms/RecipientTestSupport.h"
 
+#include "core/Paths.h"
 #include "recipients/RecipientStore.h"
 #include "recipients/forms/FlexGrid.h"
 #include "recipients/forms/GroupManagerForm.h"
 #include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientSearchForm.h"
 #include "recipients/forms/TransferWindows.h"
+#include "tests/support/DamagedDatabase.h"
 #include "tests/support/ProcessMeasures.h"
 
 #include <QLabel>
@@ -462,4 +464,27 @@ TEST_F(GroupManager, LoadedRowsShowEveryTextAsStored) {
     EXPECT_EQ(GridColumn(2), QStringList({W(""), W("山田 🙂"), W("")}));
     EXPECT_EQ(GridColumn(3),
               QStringList({W("zoë@exämple.de"), W("taro@example.jp"), W("empty@example.com")}));
+}
+
+// A group whose rows cannot all be read is never shown as if whole: the grid and the search say that
+// their list is incomplete, and how many rows it holds.
+TEST_F(GroupManager, AGroupThatCannotBeReadToItsEndIsShownAsIncomplete) {
+    const QString large = W("Large");
+    testenv::ZeroPages(UserDatabasePath(), testenv::FillGroupDatabase(large, 3000), 0.1, 1);
+    const QString malformed = W("database disk image is malformed");
+    form = std::make_unique<GroupManagerForm>();
+    groups = form->findChild<QComboBox*>(QStringLiteral("GroupComboBox"));
+    grid = form->findChild<QTableView*>(QStringLiteral("MSFlexGrid"));
+    Choose(large);
+    EXPECT_LT(grid->model()->rowCount(), 3000);
+    EXPECT_EQ(boxes.texts(), QStringList{IncompleteListText(grid->model()->rowCount(), malformed)});
+
+    RecipientSearchForm search(large);
+    SetText(&search, "EntryTextBox", W("Name"));
+    search.findChild<QComboBox*>(QStringLiteral("FieldComboBox"))->setCurrentText(W("First Name"));
+    search.findChild<QComboBox*>(QStringLiteral("CompareComboBox"))->setCurrentText(W("Starts with"));
+    search.SearchButton_Click();
+    const int hits = search.findChild<QTableView*>(QStringLiteral("MSFlexGrid"))->model()->rowCount();
+    EXPECT_EQ(boxes.texts().size(), 2);
+    EXPECT_EQ(boxes.last(), IncompleteListText(hits, malformed));
 }

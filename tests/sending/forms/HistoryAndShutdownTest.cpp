@@ -149,8 +149,9 @@ TEST(HistoryManager, ACancelledRunSaysSoInItsRow) {
         f.write("Personal Sending process has been started.\r\nSending to 3 recipients.\r\n\r\n" + text +
                 "\r\n");
     };
-    log("12-08-2026_01-31-05_A.txt", "The sending process was cancelled after recipient #2.\r\n" + end +
-                                         "2 messages sent during process.\r\n");
+    log("12-08-2026_01-31-05_A.txt",
+        "The sending process was cancelled after recipient #2; #3 and later were not sent.\r\n" + end +
+            "2 messages sent during process.\r\n");
     log("12-08-2026_01-31-06_B.txt", "The sending process was cancelled before recipient #1.\r\n" + end);
     log("12-08-2026_01-31-07_C.txt", end + "3 messages sent during process.\r\n");
     HistoryManagerForm form;
@@ -158,7 +159,7 @@ TEST(HistoryManager, ACancelledRunSaysSoInItsRow) {
     ASSERT_EQ(grid->rowCount(), 3);
     EXPECT_EQ(grid->item(0, 1)->text(),
               QStringLiteral("Date = 12-08-2026  -  Time = 01-31-05 - Subject = A - "
-                             "Cancelled after recipient #2"));
+                             "Cancelled after recipient #2; #3 and later were not sent"));
     EXPECT_EQ(grid->item(1, 1)->text(),
               QStringLiteral("Date = 12-08-2026  -  Time = 01-31-06 - Subject = B - "
                              "Cancelled before recipient #1"));

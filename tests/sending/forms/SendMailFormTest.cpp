@@ -3,10 +3,12 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "sending/HistoryStore.h"
 #include "sending/SendRun.h"
 #include "sending/forms/SendMailForm1.h"
 #include "sending/forms/ShutDownForm.h"
 #include "tests/sending/SendingFixture.h"
+#include "tests/support/DamagedDatabase.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -120,6 +122,43 @@ TEST(SendMailForm1Window, PartialSendingAsksForAValidRangeThenSendsIt) {
                     .contains(QStringLiteral("Partial Sending to 2 recipients (from #2 to #3).\n")));
     form.close();
     EXPECT_FALSE(form.partialRange().enabled);
+}
+
+// A group whose count breaks off on a damaged page: Send ends as a stop that the window tells, with no
+// shutdown countdown even with its box ticked, and Partial Sending offers no range for a size the group
+// does not have.
+TEST(SendMailForm1Window, AGroupThatCannotBeReadStopsWithoutTheCountdown) {
+    testenv::ZeroPages(UserDatabasePath(), testenv::FillGroupDatabase(QStringLiteral("Friends"), 3000), 0.4,
+                       1);
+    testenv::ClearSettings();
+    SmtpPeer peer;
+    StoreAccount(peer.port());
+    FakePowerOff powerOff;
+    SetPowerOffService(&powerOff);
+    testenv::MessageBoxRecorder boxes;
+    SendMailForm1 form;
+    form.setInputSource([] { return TextInput(); });
+    form.findChild<QCheckBox*>(QStringLiteral("ShutDownCheckBox"))->setChecked(true);
+    QStringList opened; // windows that came up modally, closed at once
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&opened] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened << modal->objectName();
+            modal->close();
+        }
+    });
+    watch.start(20);
+    form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
+    form.PartialButton_Click();
+    const QString malformed = QStringLiteral("database disk image is malformed");
+    EXPECT_EQ(boxes.texts(),
+              (QStringList{StoppedRunLine(0, 1, malformed),
+                           QStringLiteral("The recipient database could not be read to the end: ") +
+                               malformed + QLatin1Char('.')}));
+    EXPECT_TRUE(opened.isEmpty()) << opened.join(u' ').toStdString();
+    EXPECT_EQ(peer.messageCount(), 0);
+    EXPECT_EQ(powerOff.calls, 0);
+    SetPowerOffService(nullptr);
 }
 
 // The keyboard alone runs the window: it opens with the focus on Send, Return presses the focused
