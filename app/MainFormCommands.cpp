@@ -328,9 +328,12 @@ void MainForm::openTransferWindow(bool import) {
         return;
     }
     // The group list is not refreshed afterwards: the import adds recipients, never groups.
-    const auto& open = import ? OpenRecipientImportWindow() : OpenRecipientExportWindow();
-    if (open)
+    if (import) {
+        if (const auto& open = OpenRecipientImportWindow())
+            open(this);
+    } else if (const auto& open = OpenRecipientExportWindow()) {
         open(this);
+    }
 }
 
 void MainForm::technicalSupport() {

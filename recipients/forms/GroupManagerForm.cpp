@@ -2,7 +2,6 @@
 
 #include "recipients/RecipientStore.h"
 #include "recipients/forms/GroupForms.h"
-#include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientForms.h"
 #include "recipients/forms/RecipientGrid.h"
 #include "recipients/forms/RecipientSearchForm.h"
@@ -244,16 +243,11 @@ void GroupManagerForm::DeleteGroupButton_Click() {
 void GroupManagerForm::AddButton_Click() {
     if (!CheckGroup())
         return;
-    RecipientAdded = false;
-    ClearHandBackTexts();
-    {
-        RecipientAddForm form(m_groups->currentText(), this);
-        form.exec();
-    }
-    if (!RecipientAdded)
+    const std::optional<GridRecipient> added = RecipientAddForm::Ask(m_groups->currentText(), this);
+    if (!added)
         return;
     // The new row goes at the end whatever the group's order; a reload puts it in place.
-    std::vector<GridRecipient> row{{ModifiedFirstName, ModifiedLastName, ModifiedEmail}};
+    std::vector<GridRecipient> row{*added};
     m_model->append(std::move(row));
     UpdateRecipientGridState(m_grid);
     SetTotal(m_total->text().toInt() + 1);
@@ -293,10 +287,7 @@ void GroupManagerForm::ImportButton_Click() {
         WarnAndFocus(m_groups, QStringLiteral("There is no group to import the data to."));
         return;
     }
-    RecipientsImported = false;
-    if (auto& open = OpenRecipientImportWindow())
-        open(this);
-    if (RecipientsImported)
+    if (auto& open = OpenRecipientImportWindow(); open && open(this))
         LoadGroupRecipients();
 }
 

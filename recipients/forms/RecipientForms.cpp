@@ -2,7 +2,6 @@
 
 #include "core/TextUtil.h"
 #include "recipients/RecipientLists.h"
-#include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientGrid.h"
 #include "recipients/forms/ValidateEmail.h"
 #include "ui/DialogButtons.h"
@@ -145,12 +144,6 @@ void RecipientFieldsDialog::SetFields(const RecipientValues& values) {
         setTextOf(m_fields[i], values[i]);
 }
 
-void RecipientFieldsDialog::HandBackStored(const RecipientValues& values) {
-    ModifiedEmail = values[0];
-    ModifiedFirstName = values[2];
-    ModifiedLastName = values[3];
-}
-
 QLineEdit* RecipientFieldsDialog::EmailBox() const {
     return static_cast<QLineEdit*>(m_fields[0]);
 }
@@ -164,12 +157,11 @@ std::optional<RecipientValues> RecipientFieldsDialog::CheckedFields() {
     return values;
 }
 
-void RecipientFieldsDialog::FinishStore(StoreResult result, const RecipientValues& values, bool& storedFlag,
+void RecipientFieldsDialog::FinishStore(StoreResult result, const RecipientValues& values,
                                         const char* notFoundText) {
     switch (result) {
     case StoreResult::Done:
-        storedFlag = true;
-        HandBackStored(values);
+        m_stored = RecipientEdit{values[2], values[3], values[0]};
         accept();
         return;
     case StoreResult::Duplicate:
@@ -193,7 +185,13 @@ RecipientAddForm::RecipientAddForm(const QString& groupName, QWidget* parent)
 
 void RecipientAddForm::OKButton_Click() {
     if (const std::optional<RecipientValues> values = CheckedFields())
-        FinishStore(AddRecipient(m_groupName, *values), *values, RecipientAdded, GroupNotFoundText);
+        FinishStore(AddRecipient(m_groupName, *values), *values, GroupNotFoundText);
+}
+
+std::optional<RecipientEdit> RecipientAddForm::Ask(const QString& groupName, QWidget* parent) {
+    RecipientAddForm form(groupName, parent);
+    form.exec();
+    return form.stored();
 }
 
 // ---- Modify
@@ -212,23 +210,25 @@ RecipientModifyForm::RecipientModifyForm(const QString& groupName, const QString
 
 void RecipientModifyForm::OKButton_Click() {
     if (const std::optional<RecipientValues> values = CheckedFields())
-        FinishStore(ModifyRecipient(m_groupId, m_recordId, *values), *values, RecipientModified,
-                    RecipientNotFoundText);
+        FinishStore(ModifyRecipient(m_groupId, m_recordId, *values), *values, RecipientNotFoundText);
+}
+
+std::optional<RecipientEdit> RecipientModifyForm::Ask(const QString& groupName, const QString& email,
+                                                      QWidget* parent, const char* formName) {
+    RecipientModifyForm form(groupName, email, parent, formName);
+    form.exec();
+    return form.stored();
 }
 
 // ---- Grid rows
 
 bool ModifyGridRecipient(QWidget* parent, const QString& groupName, RecipientGridModel* model, int row,
                          const char* formName) {
-    RecipientModified = false;
-    ClearHandBackTexts();
-    {
-        RecipientModifyForm form(groupName, model->recipient(row).email, parent, formName);
-        form.exec();
-    }
-    if (!RecipientModified)
+    const std::optional<RecipientEdit> modified =
+        RecipientModifyForm::Ask(groupName, model->recipient(row).email, parent, formName);
+    if (!modified)
         return false;
-    model->setRecipient(row, {ModifiedFirstName, ModifiedLastName, ModifiedEmail});
+    model->setRecipient(row, *modified);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "recipients/forms/TransferWindows.h"
 
-std::function<void(QWidget*)>& OpenRecipientImportWindow() {
-    static std::function<void(QWidget*)> hook;
+std::function<bool(QWidget*)>& OpenRecipientImportWindow() {
+    static std::function<bool(QWidget*)> hook;
     return hook;
 }
 

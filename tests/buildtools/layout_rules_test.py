@@ -20,7 +20,7 @@ class LayoutRules(unittest.TestCase):
 
     def test_logic_reaches_no_window_library(self):
         for header in ("ui/MessageBoxes.h", "editor/HtmlEditor.h", "mail/print/MessagePrinter.h",
-                       "sending/forms/SendMailForm1.h", "recipients/forms/HandBack.h"):
+                       "sending/forms/SendMailForm1.h", "recipients/forms/RecipientForms.h"):
             with self.subTest(header=header):
                 self.assertEqual(len(self.faults({"sending/SendRun.cpp": [header]})), 1)
 
@@ -30,7 +30,7 @@ class LayoutRules(unittest.TestCase):
                                     "sending/HistoryLog.h"],
             "tools/SupportRequest.cpp": ["sending/MessageSetup.h", "com/LateBound.h"],
             "sending/forms/SendMailForm1.cpp": ["ui/MessageBoxes.h", "editor/HtmlEditor.h", "sending/SendRun.h",
-                                                "recipients/forms/HandBack.h", "sending/forms/ThreadForm.h"],
+                                                "recipients/forms/RecipientForms.h", "sending/forms/ThreadForm.h"],
             "tools/forms/MessagePrint.cpp": ["mail/print/MessagePrinter.h", "sending/forms/ComposerInput.h"],
             "app/MainForm.cpp": ["tools/forms/MessageImport.h"],
         }), [])

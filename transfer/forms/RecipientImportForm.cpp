@@ -1,6 +1,5 @@
 #include "transfer/forms/RecipientImportForm.h"
 
-#include "recipients/forms/HandBack.h"
 #include "transfer/ImportText.h"
 #include "transfer/RecipientImporter.h"
 #include "ui/FieldLabels.h"
@@ -296,7 +295,7 @@ void RecipientImportForm::startImport() {
         ShowMessage(this, ImportSummaryText(result), QMessageBox::Information);
     }
     enableImportControls();
-    RecipientsImported = true;
+    m_importRan = true;
 }
 
 void RecipientImportForm::openReport() {

@@ -21,6 +21,8 @@ public:
     // The mapping box of one recipient field (0 = "Email Address :", ...).
     QComboBox* mappingBox(int row) const { return m_boxes[size_t(row)]; }
     QLabel* mappingLabel(int row) const { return m_labels[size_t(row)]; }
+    // Whether a confirmed run ended in this showing (its group may have changed).
+    bool importRan() const { return m_importRan; }
     bool importCancelRequested() const { return cancelRequested(); }
 
     // The mapping panel shows twelve of the 18 rows; value = the first row shown (0 to 6).
@@ -68,4 +70,5 @@ private:
     QPushButton* m_importButton;
     QPushButton* m_reportButton;
     QPushButton* m_cancelButton;
+    bool m_importRan = false;
 };

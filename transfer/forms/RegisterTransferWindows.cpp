@@ -5,8 +5,10 @@
 #include "transfer/forms/RecipientImportForm.h"
 #include "ui/ModalDialog.h"
 
-void ShowRecipientImportForm(QWidget* parent) {
-    ShowModalDialog<RecipientImportForm>(parent);
+bool ShowRecipientImportForm(QWidget* parent) {
+    RecipientImportForm form(parent);
+    form.exec();
+    return form.importRan();
 }
 
 void ShowRecipientExportForm(QWidget* parent) {

@@ -2,9 +2,9 @@
 
 class QWidget;
 
-// Shows the import or export window modally over the parent and returns when it has closed. The
-// import window sets RecipientsImported at the end of every run; the caller clears it before.
-void ShowRecipientImportForm(QWidget* parent);
+// Shows the import or export window modally over the parent and returns when it has closed; the import
+// says whether a run ended while it was open.
+bool ShowRecipientImportForm(QWidget* parent);
 void ShowRecipientExportForm(QWidget* parent);
 
 // Lets the Group Manager's Import and Export buttons open these windows. Called once at start-up.

@@ -2,7 +2,6 @@
 
 #include "recipients/RecipientLists.h"
 #include "recipients/forms/GroupForms.h"
-#include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientForms.h"
 
 #include <QApplication>
@@ -138,8 +137,6 @@ protected:
         AddRecipients(friends, {{W("ann@example.com"), W("Ann"), W("Lee")},
                                 {W("bob@example.com"), W("Bob"), W("Roe")}});
         AddRecipients(other, {{W("carl@example.com"), W("Carl"), W("Poe")}});
-        RecipientAdded = RecipientModified = false;
-        ModifiedFirstName = ModifiedLastName = ModifiedEmail = QString();
     }
     qint32 friends = 0;
     qint32 other = 0;
@@ -172,7 +169,7 @@ TEST_F(RecipientDialogs, AddRefusesAnInvalidOrDuplicateAddressAndStoresFieldsAsT
     form.OKButton_Click();
     EXPECT_EQ(boxes.texts(), QStringList({W("Invalid email address."),
                                           W("A recipient with the email you specified already exists.")}));
-    EXPECT_FALSE(RecipientAdded);
+    EXPECT_FALSE(form.stored());
     EXPECT_EQ(Column(friends, W("G-Email")).size(), 2);
 
     SetText(&form, "EmailTextBox", W("dan@example.com "));
@@ -185,10 +182,10 @@ TEST_F(RecipientDialogs, AddRefusesAnInvalidOrDuplicateAddressAndStoresFieldsAsT
     SetText(&form, "AddTextBox", W("Zoë \"Q\""));
     form.OKButton_Click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_TRUE(RecipientAdded);
-    EXPECT_EQ(ModifiedEmail, W("dan@example.com"));
-    EXPECT_EQ(ModifiedFirstName, W("Dan  Mary"));
-    EXPECT_EQ(ModifiedLastName, W("O'Brien"));
+    ASSERT_TRUE(form.stored());
+    EXPECT_EQ(form.stored()->email, W("dan@example.com"));
+    EXPECT_EQ(form.stored()->firstName, W("Dan  Mary"));
+    EXPECT_EQ(form.stored()->lastName, W("O'Brien"));
     EXPECT_EQ(Column(friends, W("G-Email")).last(), W("dan@example.com"));
     EXPECT_EQ(Column(friends, W("G-Title")).last(), W("Dr."));
     EXPECT_EQ(Column(friends, W("G-LastName")).last(), W("O'Brien"));
@@ -211,7 +208,7 @@ TEST_F(RecipientDialogs, AddToAGroupThatIsGoneWritesNothing) {
     SetText(&form, "EmailTextBox", W("dan@example.com"));
     form.OKButton_Click();
     EXPECT_EQ(boxes.last(), W("The selected group could not be found."));
-    EXPECT_FALSE(RecipientAdded);
+    EXPECT_FALSE(form.stored());
     EXPECT_NE(form.result(), QDialog::Accepted);
     Connection db;
     db.Open();
@@ -233,17 +230,17 @@ TEST_F(RecipientDialogs, ModifyShowsTheStoredRowAndWritesBackToThatRowOnly) {
     SetText(&form, "EmailTextBox", W("Bob@Example.com"));
     form.OKButton_Click();
     EXPECT_EQ(boxes.last(), W("A recipient with the email you specified already exists."));
-    EXPECT_FALSE(RecipientModified);
+    EXPECT_FALSE(form.stored());
     EXPECT_EQ(Column(friends, W("G-Email")), QStringList({W("ann@example.com"), W("bob@example.com")}));
 
     // Another group's address, and only a change of letter case, are accepted.
     SetText(&form, "EmailTextBox", W("carl@example.com"));
     SetText(&form, "FirstNameTextBox", W(" Anne "));
     form.OKButton_Click();
-    EXPECT_TRUE(RecipientModified);
-    EXPECT_EQ(ModifiedFirstName, W("Anne"));
-    EXPECT_EQ(ModifiedLastName, W("O'Lee"));
-    EXPECT_EQ(ModifiedEmail, W("carl@example.com"));
+    ASSERT_TRUE(form.stored());
+    EXPECT_EQ(form.stored()->firstName, W("Anne"));
+    EXPECT_EQ(form.stored()->lastName, W("O'Lee"));
+    EXPECT_EQ(form.stored()->email, W("carl@example.com"));
     EXPECT_EQ(Column(friends, W("G-Email")), QStringList({W("carl@example.com"), W("bob@example.com")}));
     EXPECT_EQ(Column(friends, W("G-LastName")), QStringList({W("O'Lee"), W("Roe")}));
     EXPECT_EQ(Column(other, W("G-FirstName")), QStringList({W("Carl")}));
@@ -264,7 +261,7 @@ TEST_F(RecipientDialogs, ModifyOfARecipientGoneMeanwhileWritesNothing) {
     }
     form.OKButton_Click();
     EXPECT_EQ(boxes.last(), W("The recipient could not be found."));
-    EXPECT_FALSE(RecipientModified);
+    EXPECT_FALSE(form.stored());
     EXPECT_NE(form.result(), QDialog::Accepted);
 
     RecipientModifyForm missing(W("Friends"), W("nobody@example.com"));

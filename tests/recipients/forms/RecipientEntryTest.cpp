@@ -1,7 +1,6 @@
 // What the recipient dialogs keep of stored and typed texts, and how the recipient grids show rows.
 #include "tests/recipients/forms/RecipientTestSupport.h"
 
-#include "recipients/forms/HandBack.h"
 #include "recipients/forms/RecipientForms.h"
 #include "recipients/forms/RecipientGrid.h"
 
@@ -45,8 +44,6 @@ protected:
         RecipientTest::SetUp();
         friends = AddGroup(W("Friends"));
         AddRecipients(friends, {{W("ann@example.com"), W("Ann"), W("Lee")}});
-        RecipientAdded = RecipientModified = false;
-        ClearHandBackTexts();
     }
     QString Stored(const char* column) { return Column(friends, QString::fromLatin1(column)).value(0); }
     qint32 friends = 0;
@@ -99,7 +96,8 @@ TEST_F(RecipientEntry, ModifyShowsAndKeepsLongStoredValuesInFull) {
     EXPECT_EQ(Stored("G-Title"), QString(16, QLatin1Char('t')));
     for (int i : {2, 3, 4, 5, 6, 17})
         EXPECT_EQ(Stored(kColumns[i]), QString(2000, QChar(u'a' + i))) << kColumns[i];
-    EXPECT_EQ(ModifiedFirstName.size(), 2000);
+    ASSERT_TRUE(form.stored());
+    EXPECT_EQ(form.stored()->firstName.size(), 2000);
 }
 
 TEST_F(RecipientEntry, ListFieldsStoreWhatWasTypedNotAnItemItResembles) {

@@ -1,4 +1,3 @@
-#include "recipients/forms/HandBack.h"
 #include "recipients/forms/TransferWindows.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/transfer/TransferFixture.h"
@@ -134,15 +133,14 @@ TEST_F(Windows, ImportRunsAfterConfirmationAndSetsTheHandBack) {
     form.openReport();
     EXPECT_EQ(QStringLiteral("Report is not available for this session."), boxes.last());
 
-    RecipientsImported = false;
     boxes.answer(QMessageBox::Cancel);
     form.startImport();
-    EXPECT_FALSE(RecipientsImported);
+    EXPECT_FALSE(form.importRan());
     EXPECT_TRUE(emailsOf(id).isEmpty());
     EXPECT_EQ(QMessageBox::Ok | QMessageBox::Cancel, boxes.seen().back().buttons);
 
     form.startImport();
-    EXPECT_TRUE(RecipientsImported);
+    EXPECT_TRUE(form.importRan());
     EXPECT_EQ(QStringLiteral("1 invalid recipients ignored.\n0 duplicate recipients ignored.\n"
                              "2 recipients imported successfully."),
               boxes.last());
@@ -163,10 +161,9 @@ TEST_F(Windows, ImportRunsAfterConfirmationAndSetsTheHandBack) {
 
     // A confirmed run whose group has gone still hands back, so the Group Manager shows the truth.
     ASSERT_EQ(1, db.ExecuteWrite(QStringLiteral("DELETE FROM [Groups] WHERE [GroupName] = 'Friends'")));
-    RecipientsImported = false;
     form.startImport();
     EXPECT_EQ(QStringLiteral("The selected group could not be found."), boxes.last());
-    EXPECT_TRUE(RecipientsImported);
+    EXPECT_TRUE(form.importRan());
     EXPECT_TRUE(child<QPushButton>(&form, "ImportButton")->isEnabled());
 }
 
@@ -347,8 +344,13 @@ TEST_F(Windows, AScreenReadersToggleOfTheModeButtonsSwitchesTheMode) {
 
 TEST_F(Windows, TheGroupManagerButtonsOpenTheseWindows) {
     RegisterTransferWindows();
-    for (auto* open : {&OpenRecipientImportWindow(), &OpenRecipientExportWindow()}) {
-        ASSERT_TRUE(bool(*open));
+    ASSERT_TRUE(bool(OpenRecipientImportWindow()));
+    ASSERT_TRUE(bool(OpenRecipientExportWindow()));
+    const std::pair<QString, std::function<void()>> windows[] = {
+        {QStringLiteral("Import Recipients"), [] { EXPECT_FALSE(OpenRecipientImportWindow()(nullptr)); }},
+        {QStringLiteral("Export Recipients"), [] { OpenRecipientExportWindow()(nullptr); }},
+    };
+    for (const auto& [title, open] : windows) {
         QString caption;
         QTimer::singleShot(0, [&] {
             QWidget* modal = QApplication::activeModalWidget();
@@ -356,10 +358,8 @@ TEST_F(Windows, TheGroupManagerButtonsOpenTheseWindows) {
             caption = modal->windowTitle();
             modal->close();
         });
-        (*open)(nullptr);
-        EXPECT_EQ(open == &OpenRecipientImportWindow() ? QStringLiteral("Import Recipients")
-                                                       : QStringLiteral("Export Recipients"),
-                  caption);
+        open();
+        EXPECT_EQ(title, caption);
     }
 }
 
