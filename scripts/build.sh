@@ -2,6 +2,7 @@
 # Configures and builds Velanto into build/ (Ninja, warnings as errors).
 #   --no-tests        builds only the program, the DNS component and the register tool (BUILD_TESTING off)
 #   --sanitize        builds with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/
+#   --tsan            builds with ThreadSanitizer into build-tsan/
 #   --target NAME     builds only that target (and what it needs)
 # VELANTO_JOBS sets how many compilers run at once (default: one per processor).
 set -euo pipefail
@@ -14,6 +15,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --no-tests) testing=OFF ;;
     --sanitize) dir=build-asan; extra+=(-DVELANTO_SANITIZE=ON) ;;
+    --tsan) dir=build-tsan; extra+=(-DVELANTO_SANITIZE=thread) ;;
     --target) shift; targets+=(--target "$1") ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac

@@ -1,4 +1,5 @@
 // The SMTP class against servers that misbehave: each failure comes back as its code, within the time-out.
+#include "mail/DataBlock.h"
 #include "mail/Smtp.h"
 #include "tests/mail/SmtpPeers.h"
 #include "tests/support/TimeBounds.h"
@@ -6,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -42,6 +44,28 @@ std::unique_ptr<Smtp> Client(quint16 port, QString* log = nullptr, int replyMs =
 
 QByteArray Ehlo(const QByteArray& extra = {}) {
     return "250-fake.test\r\n" + extra + "250 HELP\r\n";
+}
+
+// A server that answers every message with its verdict at the end of DATA and is silent inside it.
+std::function<QByteArray(const QByteArray&)> Verdict(const QByteArray& verdict = "250 queued\r\n") {
+    auto inData = std::make_shared<bool>(false);
+    return [inData, verdict](const QByteArray& line) -> QByteArray {
+        if (*inData) {
+            *inData = line != ".";
+            return *inData ? FakeServer::Silence : verdict;
+        }
+        if (line.startsWith("EHLO"))
+            return Ehlo();
+        *inData = line == "DATA";
+        return *inData ? "354 go\r\n" : "250 OK\r\n";
+    };
+}
+
+// The lines of the last message the server took, as they came (dots still doubled).
+QList<QByteArray> DataLines(const FakeServer& server) {
+    const qsizetype data = server.received.lastIndexOf("DATA");
+    const qsizetype end = server.received.indexOf(".", data + 1);
+    return data < 0 || end < 0 ? QList<QByteArray>() : server.received.mid(data + 1, end - data - 1);
 }
 
 } // namespace
@@ -223,20 +247,7 @@ TEST(SmtpFailures, MessageAcceptedAfterACancelCountsAsSent) {
     for (const Case& c :
          {Case{"250 queued\r\n", 0}, Case{"554 refused\r\n", 4}, Case{FakeServer::Silence, 20}}) {
         FakeServer server;
-        bool inData = false;
-        server.answer = [&c, &inData](const QByteArray& line) {
-            if (inData) {
-                inData = line != ".";
-                return inData ? QByteArray(FakeServer::Silence) : c.verdict;
-            }
-            if (line.startsWith("EHLO"))
-                return Ehlo();
-            if (line == "DATA") {
-                inData = true;
-                return QByteArray("354 go\r\n");
-            }
-            return QByteArray("250 OK\r\n");
-        };
+        server.answer = Verdict(c.verdict);
         auto smtp = Client(server.port(), nullptr, 2 * kLongMs);
         ASSERT_EQ(smtp->Connect(0), 0);
         // The cancel comes when the last byte of the message has been written.
@@ -424,4 +435,92 @@ TEST(SmtpFailures, CancelAndResetSessionDuringConnect) {
     smtp->ResetSession();
     EXPECT_TRUE(smtp->GetServerReply().isEmpty());
     EXPECT_EQ(smtp->Disconnect(0), 0);
+}
+
+// The bytes of DATA wherever its pieces are cut: every line ends in CR LF (the last one too), a "." that
+// begins a line is doubled once, the end is ".", and no piece is much larger than asked for.
+TEST(SmtpData, LineEndsAndDotsWhereverThePiecesAreCut) {
+    struct Case {
+        QByteArray message;
+        QByteArray data;
+    };
+    const QList<Case> cases{
+        {"a\r\nlast", "a\r\nlast\r\n.\r\n"},
+        {"a\r\n", "a\r\n.\r\n"},
+        {".a\r\n..\r\n.\r\nb.c\r\n", "..a\r\n...\r\n..\r\nb.c\r\n.\r\n"},
+        {"x\ny\rz\r\r\n.", "x\r\ny\r\nz\r\n\r\n..\r\n.\r\n"},
+        {"", ".\r\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(mail::DataBlock(c.message).size(), c.data.size()) << c.message.toStdString();
+        for (qsizetype piece = 1; piece <= c.data.size(); ++piece) {
+            mail::DataBlock block(c.message);
+            QByteArray out;
+            for (qsizetype n = 0; !block.atEnd() && n <= c.data.size(); ++n) {
+                const QByteArray next = block.next(piece);
+                EXPECT_LE(next.size(), piece + 6) << "piece of " << piece;
+                out += next;
+            }
+            EXPECT_EQ(out, c.data) << c.message.toStdString() << " in pieces of " << piece;
+        }
+    }
+}
+
+// Where the first 1 MB piece of DATA ends inside a line that begins with ".", at whichever of its bytes,
+// the dot is doubled once. The headers' length varies a little (the message id), so messages go until
+// each byte of such a line has met the end of the piece.
+TEST(SmtpData, DotLinesAtThePieceBoundaryAreStuffedOnce) {
+    FakeServer server;
+    server.answer = Verdict();
+    auto smtp = Client(server.port(), nullptr, kLongMs);
+    smtp->SetBodyEncoding(mail::EncodingNone);
+    ASSERT_EQ(smtp->Connect(0), 0);
+    constexpr int kDotLines = 2048; // "..", sent as "...\r\n": 10 KB around the end of the piece
+    QSet<qsizetype> met;            // the bytes of a dot line that the end of the piece fell on
+    for (int shift = 0; shift < 30 && met.size() < 5; ++shift) {
+        // 72 bytes a filler line with its CR LF, then the dot lines from about 4 KB before the piece's end
+        const QByteArray body = QByteArray(shift % 5, 'x') + '\n' +
+                                (QByteArray(70, 'a') + '\n').repeated((mail::kDataPiece - 4096) / 72) +
+                                QByteArray("..\n").repeated(kDotLines) + "end";
+        smtp->SetBodyText(QString::fromLatin1(body));
+        ASSERT_EQ(smtp->Send(), 0);
+        qsizetype at = 0; // where the line begins in DATA
+        int dots = 0;
+        for (const QByteArray& line : DataLines(server)) {
+            if (line.startsWith('.')) {
+                EXPECT_EQ(line, "...") << "the line at byte " << at;
+                ++dots;
+                if (at <= mail::kDataPiece && mail::kDataPiece < at + line.size() + 2)
+                    met.insert(mail::kDataPiece - at);
+            }
+            at += line.size() + 2;
+        }
+        EXPECT_EQ(dots, kDotLines);
+    }
+    EXPECT_EQ(met.size(), 5);
+}
+
+// The writer hands the socket a piece only when it has taken most of the last: when the last byte of an
+// 8 MB message is handed over, less than two pieces wait in the socket (all of it with a writer that
+// does not wait).
+TEST(SmtpData, ALargeMessageIsNeverQueuedWhole) {
+    FakeServer server;
+    server.answer = Verdict();
+    auto smtp = Client(server.port(), nullptr, kLongMs);
+    smtp->SetBodyEncoding(mail::EncodingNone);
+    smtp->SetBodyText(QString::fromLatin1((QByteArray(76, 'b') + '\n').repeated(8 * mail::kDataPiece / 77)));
+    qint64 taken = 0, total = 0, queuedAtEnd = -1;
+    QObject::connect(smtp.get(), &Smtp::Progress, [&](qint32 value, qint32 max) {
+        taken = value;
+        total = max;
+    });
+    QObject::connect(smtp.get(), &Smtp::ConnectLog, [&](const QString& text, qint32) {
+        if (text.contains(QStringLiteral(" bytes of message)")))
+            queuedAtEnd = total - taken;
+    });
+    ASSERT_EQ(smtp->Send(), 0);
+    EXPECT_GT(total, 8 * mail::kDataPiece);
+    EXPECT_GE(queuedAtEnd, 0);
+    EXPECT_LT(queuedAtEnd, 2 * mail::kDataPiece)
+        << "bytes waiting in the socket when the last was handed over";
 }

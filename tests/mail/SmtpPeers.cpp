@@ -145,10 +145,13 @@ FakeServer::FakeServer() {
             auto buffer = std::make_shared<QByteArray>();
             connect(s, &QTcpSocket::readyRead, s, [this, s, buffer] {
                 buffer->append(s->readAll());
+                // The lines are taken from the front in one pass: a message of many short lines must
+                // not cost a move of the whole buffer per line.
+                qsizetype from = 0;
                 qsizetype nl;
-                while ((nl = buffer->indexOf("\r\n")) >= 0) {
-                    const QByteArray line = buffer->left(nl);
-                    buffer->remove(0, nl + 2);
+                while ((nl = buffer->indexOf("\r\n", from)) >= 0) {
+                    const QByteArray line = buffer->mid(from, nl - from);
+                    from = nl + 2;
                     received.append(line);
                     const QByteArray reply = answer ? answer(line) : DefaultAnswer(line);
                     if (reply == Close) {
@@ -158,6 +161,7 @@ FakeServer::FakeServer() {
                     if (reply != Silence)
                         s->write(reply);
                 }
+                buffer->remove(0, from);
             });
         }
     });

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -67,4 +68,27 @@ TEST(AccessibleComboBox, NamedByItsLabelWithTheShownItemAsValue) {
     EXPECT_TRUE(node->state().expanded);
     actions->doAction(QAccessibleActionInterface::showMenuAction());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !mapping->view()->isVisible(); }, 5000));
+}
+
+// A disabled box does not open its list for a screen reader, by either action; enabled again, it does.
+TEST(AccessibleComboBox, DisabledBoxDoesNotOpenItsList) {
+    InstallAccessibleComboBoxes();
+    QWidget window;
+    auto* box = new QComboBox(&window);
+    box->addItem(QStringLiteral("Normal"));
+    window.show();
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(box)->actionInterface();
+    ASSERT_NE(nullptr, actions);
+    for (const QString& action :
+         {QAccessibleActionInterface::showMenuAction(), QAccessibleActionInterface::pressAction()}) {
+        box->setEnabled(false);
+        actions->doAction(action);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(box->view()->isVisible()) << action.toStdString();
+        box->setEnabled(true);
+        actions->doAction(action);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return box->view()->isVisible(); }, 5000)) << action.toStdString();
+        box->hidePopup();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !box->view()->isVisible(); }, 5000));
+    }
 }
