@@ -291,9 +291,7 @@ public:
 // A body's text, read from the message file into out.
 void DecodeBody(const Leaf& leaf, TextSink& out) {
     PartContent content(leaf.body.get());
-    DecodeCharset(content,
-                  leaf.charset.isEmpty() ? QStringLiteral("us-ascii") : QString::fromLatin1(leaf.charset),
-                  out);
+    DecodeCharset(content, QString::fromLatin1(leaf.charset), out); // no label: UTF-8 when it is UTF-8
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {

@@ -285,6 +285,30 @@ TEST_F(MessageFilesTest, WhatCouldNotBeWrittenIsNeverReportedDone) {
     EXPECT_TRUE(report.contains(request.recipientsFile));
 }
 
+// Body.txt holds the text read in its charset: one bad byte of a UTF-8 HTML body replaces only itself,
+// and a gb2312 body holding GBK characters reads as Chinese.
+TEST_F(MessageFilesTest, BodyTextIsReadInItsCharsetWithOnlyBadBytesReplaced) {
+    const QList<QPair<QByteArray, QString>> cases = {
+        {"Content-Type: text/html; charset=utf-8\r\n\r\n<p>\xd0\x9f\xd1\x80\xd0\xb8 \xff "
+         "\xd0\xbc\xd0\xb8\xd1\x80</p>",
+         QStringLiteral(u"При \uFFFD мир")},
+        {"Content-Type: text/plain; charset=gb2312\r\n\r\n\xce\xd2\xb0\xd1\x88\xd2\xe9\x46\xcd\xb7",
+         QStringLiteral(u"我把堃镕头")},
+    };
+    for (const auto& [part, text] : cases) {
+        SCOPED_TRACE(text.toStdString());
+        ExtractRequest request;
+        request.messageFile = testenv::WriteFile(
+            path(QStringLiteral("m.eml")), "From: a@example.org\r\nMIME-Version: 1.0\r\n" + part + "\r\n");
+        request.bodyFolder = path(QStringLiteral("body"));
+        ASSERT_EQ(QStringList(), RunExtract(request).notWritten);
+        const QString body =
+            QString::fromUtf8(testenv::ReadFile(request.bodyFolder + QStringLiteral("/Body.txt")));
+        EXPECT_TRUE(body.contains(text)) << body.toStdString();
+        EXPECT_EQ(text.count(QChar(0xFFFD)), body.count(QChar(0xFFFD)));
+    }
+}
+
 TEST_F(MessageFilesTest, WorkFoldersOfEarlierRunsAreRemoved) {
     const QDateTime first(QDate(2026, 12, 8), QTime(14, 5, 9));
     EXPECT_EQ(QStringLiteral("12-08-2026_14-05-09"), WorkFolderName(first));
