@@ -5,6 +5,7 @@
 #include "mail/MailCharsets.h"
 #include "mail/Message.h"
 #include "mail/MimeComposer.h"
+#include "mail/TransferDecoding.h"
 #include "tests/support/TestFiles.h"
 
 #include <QDir>
@@ -415,4 +416,42 @@ TEST(Message, BodiesWithABadByteOrAWiderCharsetReadWhole) {
     QFile index(m.GetHtmlBodyPath() + QStringLiteral("/index.htm"));
     ASSERT_TRUE(index.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QString::fromUtf8(index.readAll()).contains(body));
+}
+
+// Base64 and uuencode undone piece by piece give the same bytes wherever the pieces are cut, read lines
+// that lost their trailing blanks as blanks, and tell data that ends early: uuencode without its "begin"
+// or "end" line, base64 cut inside a group of four.
+TEST(Message, TransferEncodingsInPiecesTellDataThatEndsEarly) {
+    struct Case {
+        TransferDecoder::Kind kind;
+        QByteArray encoded;
+        QByteArray bytes;
+        bool whole;
+    };
+    const Case cases[] = {
+        {TransferDecoder::Base64, "QUJD\r\nREU=", "ABCDE", true},
+        {TransferDecoder::Base64, "QUJD REVG==", "ABCDEF", true},
+        {TransferDecoder::Base64, "QUJDRA", "ABCD", false},
+        {TransferDecoder::Base64, "QUJDR", "ABC", false},
+        {TransferDecoder::Uuencode, "junk\r\nbegin 644 x\r\n%04)#1$4`\r\n`\r\nend\r\nafter", "ABCDE", true},
+        {TransferDecoder::Uuencode, "begin 644 x\n%04)#1$4\n\nend", "ABCDE", true},
+        {TransferDecoder::Uuencode, "begin 644 x\n#0\nend\n", QByteArray("@\0\0", 3), true},
+        {TransferDecoder::Uuencode, "begin 644 x\n%04)#1$4\n", "ABCDE", false},
+        {TransferDecoder::Uuencode, "%04)#1$4\nend\n", "", false},
+    };
+    for (const Case& c : cases) {
+        for (qsizetype size : {1, 3, 64 * 1024}) {
+            SCOPED_TRACE(c.encoded.toStdString() + " in pieces of " + std::to_string(size));
+            TransferDecoder decoder(c.kind);
+            QByteArray bytes = "left from before";
+            decoder.Feed("QUJD\nbegin 644 y\n#0\n", &bytes);
+            decoder.Reset();
+            bytes.clear();
+            for (qsizetype at = 0; at < c.encoded.size(); at += size)
+                decoder.Feed(QByteArrayView(c.encoded).sliced(at, qMin(size, c.encoded.size() - at)), &bytes);
+            decoder.Finish(&bytes);
+            EXPECT_EQ(c.bytes, bytes);
+            EXPECT_EQ(c.whole, decoder.Whole());
+        }
+    }
 }
