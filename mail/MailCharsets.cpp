@@ -319,32 +319,18 @@ QString DecodeHeaderWords(const QByteArray& raw) {
     bool lastWasWord = false;
     QString pendingSpace;
     // Adjacent encoded words of one charset are decoded together: mailers split a character's bytes
-    // over two words. When the run does not decode exactly, each word is decoded on its own.
+    // over two words.
     QByteArray wordBytes;
     QByteArray wordCharset;
-    QList<qsizetype> wordEnds;
     auto flushWords = [&] {
         if (wordCharset.isEmpty())
             return;
         const QString label = QString::fromLatin1(wordCharset);
         QString decoded;
-        if (!DecodeCharset(wordBytes, label, &decoded) && wordEnds.size() > 1) {
-            // each word on its own, when that reads every one of them exactly
-            QString each, word;
-            bool exact = true;
-            qsizetype from = 0;
-            for (qsizetype to : std::as_const(wordEnds)) {
-                exact = DecodeCharset(wordBytes.mid(from, to - from), label, &word) && exact;
-                each += word;
-                from = to;
-            }
-            if (exact)
-                decoded = each;
-        }
+        DecodeCharset(wordBytes, label, &decoded); // only bad bytes are replaced
         result += decoded;
         wordBytes.clear();
         wordCharset.clear();
-        wordEnds.clear();
     };
     while (i < raw.size()) {
         if (raw.at(i) == '=' && i + 1 < raw.size() && raw.at(i + 1) == '?') {
@@ -396,7 +382,6 @@ QString DecodeHeaderWords(const QByteArray& raw) {
                         wordCharset = charset.isEmpty() ? QByteArrayLiteral("us-ascii") : charset;
                     }
                     wordBytes += bytes;
-                    wordEnds << wordBytes.size();
                     lastWasWord = true;
                     i = end + 2;
                     continue;

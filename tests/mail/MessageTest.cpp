@@ -350,6 +350,14 @@ TEST(Message, TextDecodesInItsCharsetAndReplacesOnlyItsInvalidSequences) {
     const Case cases[] = {
         {"utf-8", "\xd0\x9f\xd1\x80\xff\xd0\xb8", u"Пр\uFFFDи"_s, false},
         {"UTF-8", "ab\xe2\x82", u"ab\uFFFD"_s, false},
+        {"utf-8",
+         "\xd0"
+         "A\xe0\x80z",
+         u"\uFFFDA\uFFFD\uFFFDz"_s, false},
+        {"utf-8",
+         "\xef\xbb\xbf"
+         "a\xef\xbb\xbf",
+         u"a\uFEFF"_s, true},
         {"gb2312", "\xce\xd2\xb0\xd1\x88\xd2\xe9\x46\xcd\xb7", u"我把堃镕头"_s, true},
         {"gb2312", "\xce\xd2\xff\xb0\xd1\xce A", u"我\uFFFD把\uFFFD A"_s, false},
         {"gbk", "\xa2\xe3\x94\x39\xfc\x36", u"€😀"_s, true},
@@ -380,6 +388,7 @@ TEST(Message, EncodedWordsDecodeInTheirCharsetsPieceByPiece) {
     const QList<QPair<QByteArray, QString>> cases = {
         {"=?gb2312?B?ztKw0Yg=?= =?gb2312?B?0ulGzbc=?=", u"我把堃镕头"_s},
         {"=?utf-8?Q?=D0=9F=FF=D1=80?= x", u"П\uFFFDр x"_s},
+        {"=?utf-8?Q?caf=C3?= =?utf-8?Q?=A9=FF?=", u"café\uFFFD"_s},
         {"=?ks_c_5601-1987?B?jGO55g==?=", u"똠방"_s},
         {"=?x-unknown?Q?caf=E9?=", u"café"_s},
         {"caf\xc3\xa9 =?iso-8859-1?Q?=80?=", u"café €"_s},
@@ -434,7 +443,7 @@ TEST(Message, TransferEncodingsInPiecesTellDataThatEndsEarly) {
         {TransferDecoder::Base64, "QUJDRA", "ABCD", false},
         {TransferDecoder::Base64, "QUJDR", "ABC", false},
         {TransferDecoder::Uuencode, "junk\r\nbegin 644 x\r\n%04)#1$4`\r\n`\r\nend\r\nafter", "ABCDE", true},
-        {TransferDecoder::Uuencode, "begin 644 x\n%04)#1$4\n\nend", "ABCDE", true},
+        {TransferDecoder::Uuencode, "begin 644 x\n#04)#\n\n\"1$4\n\nend", "ABCDE", true},
         {TransferDecoder::Uuencode, "begin 644 x\n#0\nend\n", QByteArray("@\0\0", 3), true},
         {TransferDecoder::Uuencode, "begin 644 x\n%04)#1$4\n", "ABCDE", false},
         {TransferDecoder::Uuencode, "%04)#1$4\nend\n", "", false},
