@@ -26,8 +26,12 @@ public:
         for (qsizetype i = 0; i < bytes.size(); ++i) {
             const auto b = static_cast<uchar>(bytes[i]);
             if (needed_ == 0) {
-                if (b < 0x80) {
-                    text->append(QChar(b));
+                if (b < 0x80) { // a run of ASCII at once
+                    qsizetype end = i + 1;
+                    while (end < bytes.size() && static_cast<uchar>(bytes[end]) < 0x80)
+                        ++end;
+                    text->append(QLatin1StringView(bytes.data() + i, end - i));
+                    i = end - 1;
                     atStart_ = false;
                 } else if (b >= 0xC2 && b <= 0xDF) {
                     Begin(1, b & 0x1F);
