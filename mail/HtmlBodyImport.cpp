@@ -35,10 +35,10 @@ QString DecodeHtmlFile(const QByteArray& bytes) {
         QStringLiteral("<meta\\b[^>]*?charset\\s*=\\s*[\"']?([A-Za-z0-9_.:-]+)"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = declared.match(QString::fromLatin1(bytes.left(4096)));
+    // Read in the declared charset, only invalid sequences replaced; undeclared, UTF-8 when the bytes are
+    // UTF-8, else Windows-1252.
     QString text;
-    if (m.hasMatch() && IsKnownCharset(m.captured(1)) && DecodeCharset(bytes, m.captured(1), &text))
-        return text;
-    DecodeCharset(bytes, QStringLiteral("utf-8"), &text); // UTF-8 when valid, else Windows-1252
+    DecodeCharset(bytes, m.hasMatch() ? m.captured(1) : QString(), &text);
     return text;
 }
 

@@ -5,10 +5,10 @@
 
 #include <QHash>
 #include <QMutex>
-#include <QStringDecoder>
 
 #include <cerrno>
 #include <iconv.h>
+#include <utility>
 
 namespace mail {
 
@@ -183,6 +183,8 @@ bool HzEncode(const QString& text, QByteArray* out) {
     return true;
 }
 
+} // namespace
+
 bool HzDecode(const QByteArray& in, QString* out) {
     out->clear();
     bool gbMode = false;
@@ -227,8 +229,6 @@ bool HzDecode(const QByteArray& in, QString* out) {
     return clean;
 }
 
-} // namespace
-
 } // namespace charsets
 
 using namespace charsets;
@@ -269,45 +269,37 @@ bool EncodeCharset(const QString& text, const QString& label, QByteArray* out) {
         }
         return true;
     case Special::None:
+    case Special::Windows1252: // labels of received text only
+    case Special::Unlabelled:
         break;
     }
     return IconvEncode(text, r.iconvName, out);
 }
 
 bool DecodeCharset(const QByteArray& bytes, const QString& label, QString* out) {
-    const Resolved r = Resolve(label);
-    switch (r.special) {
-    case Special::Hz:
-        return HzDecode(bytes, out);
-    case Special::UserDefined:
-        out->clear();
-        out->reserve(bytes.size());
-        for (char b : bytes) {
-            const auto u = static_cast<unsigned char>(b);
-            out->append(u < 0x80 ? QChar(u) : QChar(static_cast<char16_t>(0xF780 + u - 0x80)));
-        }
-        return true;
-    case Special::Ascii:
-    case Special::Utf8:
-    case Special::None: {
-        QByteArray utf8;
-        if (r.special == Special::None && Iconv(QByteArrayLiteral("UTF-8"), r.iconvName, bytes, &utf8)) {
-            *out = QString::fromUtf8(utf8);
-            return true;
-        }
-        // stateless: a sequence cut off at the end is an error, not a character held back and lost
-        QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        *out = dec.decode(bytes);
-        if (!dec.hasError())
-            return r.special != Special::None;
-        if (Iconv(QByteArrayLiteral("UTF-8"), QByteArrayLiteral("WINDOWS-1252"), bytes, &utf8))
-            *out = QString::fromUtf8(utf8);
-        else
-            *out = QString::fromLatin1(bytes);
-        return false;
-    }
-    }
-    return false;
+    // the bytes as one piece: the same reading as a body read from its file
+    class Whole : public ByteSource {
+    public:
+        explicit Whole(const QByteArray& bytes) : bytes_(bytes) {}
+        QByteArray Next() override { return std::exchange(next_, QByteArray()); }
+        void Rewind() override { next_ = bytes_; }
+
+    private:
+        const QByteArray& bytes_;
+        QByteArray next_;
+    };
+    class Into : public TextSink {
+    public:
+        explicit Into(QString* out) : out_(out) {}
+        void Restart() override { out_->clear(); }
+        void Append(QStringView text) override { out_->append(text); }
+
+    private:
+        QString* out_;
+    };
+    Whole in(bytes);
+    Into into(out);
+    return DecodeCharset(in, label, into);
 }
 
 qsizetype CachedConverterCount() {
@@ -327,28 +319,18 @@ QString DecodeHeaderWords(const QByteArray& raw) {
     bool lastWasWord = false;
     QString pendingSpace;
     // Adjacent encoded words of one charset are decoded together: mailers split a character's bytes
-    // over two words. When the run does not decode as a whole, each word is decoded on its own.
+    // over two words.
     QByteArray wordBytes;
     QByteArray wordCharset;
-    QList<qsizetype> wordEnds;
     auto flushWords = [&] {
         if (wordCharset.isEmpty())
             return;
         const QString label = QString::fromLatin1(wordCharset);
         QString decoded;
-        if (DecodeCharset(wordBytes, label, &decoded) || wordEnds.size() < 2) {
-            result += decoded;
-        } else {
-            qsizetype from = 0;
-            for (qsizetype to : std::as_const(wordEnds)) {
-                DecodeCharset(wordBytes.mid(from, to - from), label, &decoded);
-                result += decoded;
-                from = to;
-            }
-        }
+        DecodeCharset(wordBytes, label, &decoded); // only bad bytes are replaced
+        result += decoded;
         wordBytes.clear();
         wordCharset.clear();
-        wordEnds.clear();
     };
     while (i < raw.size()) {
         if (raw.at(i) == '=' && i + 1 < raw.size() && raw.at(i + 1) == '?') {
@@ -400,7 +382,6 @@ QString DecodeHeaderWords(const QByteArray& raw) {
                         wordCharset = charset.isEmpty() ? QByteArrayLiteral("us-ascii") : charset;
                     }
                     wordBytes += bytes;
-                    wordEnds << wordBytes.size();
                     lastWasWord = true;
                     i = end + 2;
                     continue;
@@ -422,7 +403,7 @@ QString DecodeHeaderWords(const QByteArray& raw) {
         result += pendingSpace;
         pendingSpace.clear();
         QString piece;
-        DecodeCharset(raw.mid(i, j - i), QStringLiteral("utf-8"), &piece);
+        DecodeCharset(raw.mid(i, j - i), QString(), &piece); // raw bytes say no charset
         result += piece;
         lastWasWord = false;
         i = j;

@@ -14,8 +14,11 @@ bool IsKnownCharset(const QString& label);
 // of the text; out is then undefined.
 bool EncodeCharset(const QString& text, const QString& label, QByteArray* out);
 
-// Converts bytes of the charset into text. Unknown charsets and invalid sequences fall back to UTF-8,
-// then Windows-1252, so a damaged message still reads; returns false when a fallback was used.
+// Converts received bytes into text. The label resolves as mail readers resolve it (gb2312 as GB18030,
+// ks_c_5601-1987 as CP949, shift_jis as CP932, iso-8859-1 and us-ascii as Windows-1252, ...); only the
+// sequences that are invalid in its charset become U+FFFD. An unknown label reads as Windows-1252, an
+// empty one as UTF-8 when the bytes are UTF-8, else as Windows-1252. True when the text was read exactly
+// as labelled: a known label (or none, and UTF-8) and nothing replaced.
 bool DecodeCharset(const QByteArray& bytes, const QString& label, QString* out);
 
 // Bytes read piece by piece, such as a part's content as its transfer encoding is undone.
@@ -26,8 +29,8 @@ public:
     virtual void Rewind() = 0;     // back before the first piece
 };
 
-// Where decoded text goes piece by piece. Restart drops what came so far: a fallback charset reads the
-// source again from its start.
+// Where decoded text goes piece by piece. Restart drops what came so far: text without a label that is
+// not UTF-8 is read again from its start.
 class TextSink {
 public:
     virtual ~TextSink() = default;

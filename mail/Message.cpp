@@ -5,6 +5,7 @@
 #include "mail/MessageBodyFolder.h"
 #include "mail/MessageHeaders.h"
 #include "mail/MimeSupport.h"
+#include "mail/TransferDecoding.h"
 #include "mail/UniqueNames.h"
 
 #include <QDir>
@@ -19,11 +20,13 @@
 #include <QUrl>
 
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 namespace mail {
 
 struct ParsedMessage : PrintableMessage {
+    bool bodiesWhole = true;
     QList<MessageRecipient> recipients;
     QList<ReceivedHeader> received;
     QList<BodyPart> parts;
@@ -85,7 +88,8 @@ QByteArray ObjectBytes(GMimeObject* obj) {
     return data;
 }
 
-// A part's content with its transfer encoding undone, read piece by piece from the message file.
+// A part's content with its transfer encoding undone, read piece by piece from the message file. Base64
+// and uuencode are undone here, so that content cut off before its end is told from whole content.
 class PartContent : public ByteSource {
 public:
     explicit PartContent(GMimePart* part) {
@@ -97,11 +101,14 @@ public:
         const gint64 length = g_mime_stream_length(raw);
         estimate_ = length <= 0 ? 0 : encoding == GMIME_CONTENT_ENCODING_BASE64 ? length / 4 * 3 + 3 : length;
         stream_ = g_mime_stream_filter_new(raw);
-        if (encoding == GMIME_CONTENT_ENCODING_BASE64 || encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
-            encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
+        if (encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE) {
             GMimeFilter* decode = g_mime_filter_basic_new(encoding, FALSE);
             g_mime_stream_filter_add(GMIME_STREAM_FILTER(stream_), decode);
             g_object_unref(decode);
+        } else if (encoding == GMIME_CONTENT_ENCODING_BASE64) {
+            decoder_.emplace(TransferDecoder::Base64);
+        } else if (encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
+            decoder_.emplace(TransferDecoder::Uuencode);
         }
     }
     ~PartContent() override {
@@ -112,22 +119,34 @@ public:
     PartContent& operator=(const PartContent&) = delete;
 
     QByteArray Next() override {
-        if (!stream_)
+        if (!stream_ || ended_)
             return {};
         QByteArray piece(64 * 1024, Qt::Uninitialized);
         for (;;) {
             const ssize_t n = g_mime_stream_read(stream_, piece.data(), size_t(piece.size()));
-            if (n > 0) {
+            if (n > 0 && !decoder_) {
                 piece.truncate(n);
                 return piece;
             }
-            if (n < 0 || g_mime_stream_eos(stream_))
-                return {};
+            QByteArray decoded;
+            if (n > 0) {
+                decoder_->Feed(QByteArrayView(piece.constData(), n), &decoded);
+            } else if (n < 0 || g_mime_stream_eos(stream_)) {
+                ended_ = true;
+                readFailed_ = n < 0;
+                if (decoder_)
+                    decoder_->Finish(&decoded);
+            }
+            if (!decoded.isEmpty() || ended_)
+                return decoded;
         }
     }
     void Rewind() override {
         if (stream_)
             g_mime_stream_reset(stream_);
+        if (decoder_)
+            decoder_->Reset();
+        ended_ = readFailed_ = false;
     }
     // All of the content at once, in a buffer of about its size.
     QByteArray All() {
@@ -138,10 +157,15 @@ public:
             all += piece;
         return all;
     }
+    // Once read to the end: true when the content ended where its transfer encoding says it does.
+    bool Whole() const { return !stream_ || (ended_ && !readFailed_ && (!decoder_ || decoder_->Whole())); }
 
 private:
     GMimeStream* stream_ = nullptr;
+    std::optional<TransferDecoder> decoder_;
     gint64 estimate_ = 0;
+    bool ended_ = false;
+    bool readFailed_ = false;
 };
 
 // Text appended to a string.
@@ -205,6 +229,7 @@ struct Leaf {
     QString contentId;
     bool attachment = false;
     bool inRelated = false;
+    bool whole = true; // false: the content ends before its transfer encoding says it does
     std::shared_ptr<const QByteArray> data;
     GMimePartRef body; // instead of data for the bodies: their text is read from the file once, as text
 };
@@ -282,18 +307,19 @@ public:
             *bodyIndex = int(leaves.size());
             leaf.body = Keep(part);
         } else {
-            leaf.data = std::make_shared<const QByteArray>(PartContent(part).All());
+            PartContent content(part);
+            leaf.data = std::make_shared<const QByteArray>(content.All());
+            leaf.whole = content.Whole();
         }
         leaves << leaf;
     }
 };
 
-// A body's text, read from the message file into out.
-void DecodeBody(const Leaf& leaf, TextSink& out) {
+// A body's text, read from the message file into out; false when the content was cut off.
+bool DecodeBody(const Leaf& leaf, TextSink& out) {
     PartContent content(leaf.body.get());
-    DecodeCharset(content,
-                  leaf.charset.isEmpty() ? QStringLiteral("us-ascii") : QString::fromLatin1(leaf.charset),
-                  out);
+    DecodeCharset(content, QString::fromLatin1(leaf.charset), out); // no label: UTF-8 when it is UTF-8
+    return content.Whole();
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -361,11 +387,11 @@ QList<QPair<qsizetype, QString>> TakeBodiesAndParts(Walker& walker, ParsedMessag
     const int htmlIndex = walker.htmlIndex, textIndex = walker.textIndex;
     if (htmlIndex >= 0) {
         TextInto html(&m->htmlBody);
-        DecodeBody(walker.leaves.at(htmlIndex), html);
+        m->bodiesWhole = DecodeBody(walker.leaves.at(htmlIndex), html);
     }
     CrLfUtf8Into text(&m->textBodyUtf8);
     if (textIndex >= 0)
-        DecodeBody(walker.leaves.at(textIndex), text);
+        m->bodiesWhole = DecodeBody(walker.leaves.at(textIndex), text) && m->bodiesWhole;
     else
         text.Append(HtmlToText(m->htmlBody));
     for (int index : {htmlIndex, textIndex})
@@ -386,7 +412,7 @@ QList<QPair<qsizetype, QString>> TakeBodiesAndParts(Walker& walker, ParsedMessag
             SafePartName(l.fileName, QStringLiteral("part%1%2").arg(i + 1).arg(ExtensionForType(l.type))));
         if (!l.contentId.isEmpty())
             cidParts.append({m->parts.size(), l.contentId});
-        m->parts << BodyPart(kind, name, l.type, l.data);
+        m->parts << BodyPart(kind, name, l.type, l.data, l.whole);
         if (!l.contentId.isEmpty() && l.data)
             m->partsByContentId.insert(l.contentId.toLower(), l.data);
     }
@@ -504,6 +530,9 @@ bool Message::RecipientsCut() const {
 }
 bool Message::ReceivedCut() const {
     return parsed_ && parsed_->receivedCut;
+}
+bool Message::BodiesWhole() const {
+    return !parsed_ || parsed_->bodiesWhole;
 }
 QString Message::GetHtmlBodyPath() const {
     return parsed_ ? parsed_->htmlFolder : QString();

@@ -60,12 +60,16 @@ class BodyPart {
 public:
     BodyPart() = default;
     BodyPart(qint32 kind, const QString& fileName, const QByteArray& contentType,
-             std::shared_ptr<const QByteArray> data)
-        : kind_(kind), fileName_(fileName), contentType_(contentType), data_(std::move(data)) {}
+             std::shared_ptr<const QByteArray> data, bool whole = true)
+        : kind_(kind), fileName_(fileName), contentType_(contentType), data_(std::move(data)), whole_(whole) {
+    }
     qint32 PartKind() const { return kind_; }
     QString PartFileName() const { return fileName_; }
     QByteArray PartContentType() const { return contentType_; }
     QByteArray PartData() const { return data_ ? *data_ : QByteArray(); }
+    // False when the part's data ends before its transfer encoding says it does (uuencode without its
+    // "end" line, base64 cut off): PartData is then what there was of it.
+    bool IsWhole() const { return whole_; }
     // Writes the decoded part to path (creating its folder); 0 or 258.
     qint32 SavePartToFile(const QString& path, qint32 flags = 1) const;
     // Writes the decoded part into a new file at path, which must not exist yet (nor be a link); nothing
@@ -77,6 +81,7 @@ private:
     QString fileName_;
     QByteArray contentType_;
     std::shared_ptr<const QByteArray> data_;
+    bool whole_ = true;
 };
 
 struct ParsedMessage;
@@ -104,6 +109,8 @@ public:
     // True when the message held more recipients (Received headers) than the lists keep.
     bool RecipientsCut() const;
     bool ReceivedCut() const;
+    // False when the text or HTML body ends before its transfer encoding says it does.
+    bool BodiesWhole() const;
     // A folder directly inside the work folder holding the decoded HTML body as "index.htm", or ""
     // when the message has no HTML body (or no work folder was set).
     QString GetHtmlBodyPath() const;

@@ -49,7 +49,10 @@ void SaveAttachments(const mail::Message& message, const ExtractRequest& request
         if (kind != mail::PartAttachment &&
             !(request.bodyPartAttachments && kind == mail::PartBodyPartAttachment))
             continue;
-        if (SavePartInto(names, parts.at(i), i).isEmpty())
+        // a cut file under the attachment's own name would pass for the attachment
+        if (!parts.at(i).IsWhole())
+            outcome->cutShort << parts.at(i).PartFileName();
+        else if (SavePartInto(names, parts.at(i), i).isEmpty())
             outcome->notWritten << parts.at(i).PartFileName();
     }
 }
@@ -102,6 +105,8 @@ ExtractOutcome RunExtract(const ExtractRequest& request) {
         if (!MakeFolderPath(request.bodyFolder) ||
             !WriteFileAtomically(bodyFile, {text, "\r\n"}, /*privateFile=*/true))
             outcome.notWritten << bodyFile;
+        else if (!message.BodiesWhole())
+            outcome.cutShort << bodyFile;
         if (!work.isEmpty() && !CopyFolderContents(work, request.bodyFolder, /*overwrite=*/false))
             outcome.notWritten << request.bodyFolder;
     }
@@ -130,8 +135,15 @@ ExtractOutcome RunExtract(const ExtractRequest& request) {
 }
 
 QString ExtractReport(const ExtractOutcome& outcome) {
+    QStringList failures;
     if (!outcome.notWritten.isEmpty())
-        return NotWrittenText(outcome.notWritten);
+        failures << NotWrittenText(outcome.notWritten);
+    if (!outcome.cutShort.isEmpty())
+        failures << QStringLiteral("These parts end early in the message and were not extracted whole (%1):")
+                            .arg(outcome.cutShort.size()) +
+                        QLatin1Char('\n') + outcome.cutShort.join(QLatin1Char('\n'));
+    if (!failures.isEmpty())
+        return failures.join(QStringLiteral("\n\n"));
     QString text = QStringLiteral("Extract process has been completed.");
     if (outcome.recipientsCut)
         text += QStringLiteral("\nOnly the first %1 recipients were written.").arg(mail::kMaxRecipients);

@@ -23,6 +23,9 @@ QString CheckExtractTargets(const ExtractRequest& request);
 struct ExtractOutcome {
     QString stopText;       // a message-file error that stopped everything before any output
     QStringList notWritten; // outputs and parts that could not be written
+    // Parts whose data ends before their transfer encoding says it does: "Body.txt" holds what there was
+    // of the text, a cut attachment is not saved.
+    QStringList cutShort;
     bool recipientsCut = false;
     bool receivedCut = false;
 };
@@ -30,7 +33,7 @@ struct ExtractOutcome {
 ExtractOutcome RunExtract(const ExtractRequest& request);
 
 // What the user is told after a run that was not stopped: the completion text when everything was
-// written (with a note when lists were cut), otherwise what could not be written.
+// written whole (with a note when lists were cut), otherwise what could not be written and what was cut.
 QString ExtractReport(const ExtractOutcome& outcome);
 
 // "-300 " / " 300 ": a whole number as the output files write it.

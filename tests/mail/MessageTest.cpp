@@ -5,6 +5,7 @@
 #include "mail/MailCharsets.h"
 #include "mail/Message.h"
 #include "mail/MimeComposer.h"
+#include "mail/TransferDecoding.h"
 #include "tests/support/TestFiles.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@
 using namespace mail;
 using namespace mimetest;
 using testenv::FilesBelow;
+using namespace Qt::StringLiterals;
 
 namespace {} // namespace
 
@@ -331,6 +333,135 @@ TEST(Message, TextReadPieceByPieceDecodesAsAWhole) {
             out.text = QStringLiteral("left from before");
             EXPECT_EQ(wholeClean, DecodeCharset(in, label, out));
             EXPECT_EQ(whole, out.text);
+        }
+    }
+}
+
+// Labels resolve as mail readers and browsers resolve them (gb2312 holding GBK, ks_c_5601-1987 holding
+// CP949, shift_jis holding CP932, iso-8859-1 and us-ascii holding Windows-1252), and only the invalid
+// sequences of a text become U+FFFD; an unknown label reads as Windows-1252, no label as UTF-8 when the
+// bytes are UTF-8. The result says whether the text was read exactly as labelled.
+TEST(Message, TextDecodesInItsCharsetAndReplacesOnlyItsInvalidSequences) {
+    struct Case {
+        const char* label;
+        QByteArray bytes;
+        QString text;
+        bool exact;
+    };
+    const Case cases[] = {
+        {"utf-8", "\xd0\x9f\xd1\x80\xff\xd0\xb8", u"Пр\uFFFDи"_s, false},
+        {"UTF-8", "ab\xe2\x82", u"ab\uFFFD"_s, false},
+        {"utf-8",
+         "\xd0"
+         "A\xe0\x80z",
+         u"\uFFFDA\uFFFD\uFFFDz"_s, false},
+        {"utf-8",
+         "\xef\xbb\xbf"
+         "a\xef\xbb\xbf",
+         u"a\uFEFF"_s, true},
+        {"gb2312", "\xce\xd2\xb0\xd1\x88\xd2\xe9\x46\xcd\xb7", u"我把堃镕头"_s, true},
+        {"gb2312", "\xce\xd2\xff\xb0\xd1\xce A", u"我\uFFFD把\uFFFD A"_s, false},
+        {"gbk", "\xa2\xe3\x94\x39\xfc\x36", u"€😀"_s, true},
+        {"ks_c_5601-1987", "\x8c\x63\xb9\xe6", u"똠방"_s, true},
+        {"euc-kr", "\x8c\x63", u"똠"_s, true},
+        {"shift_jis", "\x87\x40\x93\xfa\x96\x7b", u"①日本"_s, true},
+        {"Shift_JIS", "\x93\xfa\x96", u"日\uFFFD"_s, false},
+        {"iso-8859-1", "\x80 caf\xe9", u"€ café"_s, true},
+        {"us-ascii", "caf\xe9\x81", u"café\u0081"_s, true},
+        {" Windows-1251 ", "\xcf\xf0\xe8", u"При"_s, true},
+        {"big5", "\xa4\xa4\xa4\xe5", u"中文"_s, true},
+        {"utf-16", QByteArray("a\0b\0", 4), u"ab"_s, true},
+        {"x-no-such-charset", "caf\xe9\x81", u"café\u0081"_s, false},
+        {"", "caf\xc3\xa9", u"café"_s, true},
+        {"", "caf\xe9", u"café"_s, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.label) + ": " + c.bytes.toHex(' ').toStdString());
+        QString text;
+        EXPECT_EQ(c.exact, DecodeCharset(c.bytes, QLatin1String(c.label), &text));
+        EXPECT_EQ(c.text, text);
+    }
+}
+
+// Encoded words read in their charsets as the bodies do; a character split over two words of one charset
+// is whole, and a bad byte replaces only itself.
+TEST(Message, EncodedWordsDecodeInTheirCharsetsPieceByPiece) {
+    const QList<QPair<QByteArray, QString>> cases = {
+        {"=?gb2312?B?ztKw0Yg=?= =?gb2312?B?0ulGzbc=?=", u"我把堃镕头"_s},
+        {"=?utf-8?Q?=D0=9F=FF=D1=80?= x", u"П\uFFFDр x"_s},
+        {"=?utf-8?Q?caf=C3?= =?utf-8?Q?=A9=FF?=", u"café\uFFFD"_s},
+        {"=?ks_c_5601-1987?B?jGO55g==?=", u"똠방"_s},
+        {"=?x-unknown?Q?caf=E9?=", u"café"_s},
+        {"caf\xc3\xa9 =?iso-8859-1?Q?=80?=", u"café €"_s},
+        {"raw \xe9t\xe9", u"raw été"_s},
+    };
+    for (const auto& [raw, text] : cases)
+        EXPECT_EQ(text, DecodeHeaderWords(raw)) << raw.toStdString();
+}
+
+// What the printer gets and what the import loads (the body folder's index.htm): a UTF-8 body with one
+// bad byte in it reads with that byte replaced and nothing else changed, a gb2312 body holding GBK
+// characters reads as Chinese.
+TEST(Message, BodiesWithABadByteOrAWiderCharsetReadWhole) {
+    const QString half = u"<p>Привет, мир</p>\n"_s.repeated(230);
+    const QByteArray html = "<html><body>" + half.toUtf8() + "\xff" + half.toUtf8() + "</body></html>";
+    const QByteArray eml = "From: a@example.org\r\nSubject: =?gb2312?B?ztKw0Yg=?= =?gb2312?B?0ulGzbc=?=\r\n"
+                           "MIME-Version: 1.0\r\nContent-Type: multipart/alternative; boundary=\"b\"\r\n\r\n"
+                           "--b\r\nContent-Type: text/plain; charset=gb2312\r\n\r\n"
+                           "\xce\xd2\xb0\xd1\x88\xd2\xe9\x46\xcd\xb7\r\n"
+                           "--b\r\nContent-Type: text/html; charset=\"utf-8\"\r\n"
+                           "Content-Transfer-Encoding: base64\r\n\r\n" +
+                           html.toBase64() + "\r\n--b--\r\n";
+    Folder folder;
+    Message m;
+    m.SetWorkFolder(folder.path(QStringLiteral("work")));
+    ASSERT_TRUE(QDir().mkpath(folder.path(QStringLiteral("work"))));
+    ASSERT_EQ(MessageOk, m.ImportMessageFile(folder.write(QStringLiteral("m.eml"), eml), BodyPartHtml, 2));
+    EXPECT_EQ(u"我把堃镕头"_s, m.GetSubject());
+    const auto printable = PrintableForHandle(m.GetMessageHandle());
+    ASSERT_TRUE(printable);
+    EXPECT_EQ(u"我把堃镕头"_s.toUtf8(), printable->textBodyUtf8);
+    const QString body = half + QChar(0xFFFD) + half;
+    EXPECT_EQ(u"<html><body>"_s + body + u"</body></html>"_s, printable->htmlBody);
+    QFile index(m.GetHtmlBodyPath() + QStringLiteral("/index.htm"));
+    ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(index.readAll()).contains(body));
+}
+
+// Base64 and uuencode undone piece by piece give the same bytes wherever the pieces are cut, read lines
+// that lost their trailing blanks as blanks, and tell data that ends early: uuencode without its "begin"
+// or "end" line, base64 cut inside a group of four.
+TEST(Message, TransferEncodingsInPiecesTellDataThatEndsEarly) {
+    struct Case {
+        TransferDecoder::Kind kind;
+        QByteArray encoded;
+        QByteArray bytes;
+        bool whole;
+    };
+    const Case cases[] = {
+        {TransferDecoder::Base64, "QUJD\r\nREU=", "ABCDE", true},
+        {TransferDecoder::Base64, "QUJD REVG==", "ABCDEF", true},
+        {TransferDecoder::Base64, "QUJDRA", "ABCD", false},
+        {TransferDecoder::Base64, "QUJDR", "ABC", false},
+        {TransferDecoder::Uuencode, "junk\r\nbegin 644 x\r\n%04)#1$4`\r\n`\r\nend\r\nafter", "ABCDE", true},
+        {TransferDecoder::Uuencode, "begin 644 x\n#04)#\n\n\"1$4\n\nend", "ABCDE", true},
+        {TransferDecoder::Uuencode, "begin 644 x\n#0\nend\n", QByteArray("@\0\0", 3), true},
+        {TransferDecoder::Uuencode, "begin 644 x\n%04)#1$4\n", "ABCDE", false},
+        {TransferDecoder::Uuencode, "%04)#1$4\nend\n", "", false},
+    };
+    for (const Case& c : cases) {
+        for (qsizetype size : {1, 3, 64 * 1024}) {
+            SCOPED_TRACE(c.encoded.toStdString() + " in pieces of " + std::to_string(size));
+            TransferDecoder decoder(c.kind);
+            QByteArray bytes = "left from before";
+            decoder.Feed("QUJD\nbegin 644 y\n#0\n", &bytes);
+            decoder.Reset();
+            bytes.clear();
+            for (qsizetype at = 0; at < c.encoded.size(); at += size)
+                decoder.Feed(QByteArrayView(c.encoded).sliced(at, qMin(size, c.encoded.size() - at)), &bytes);
+            decoder.Finish(&bytes);
+            EXPECT_EQ(c.bytes, bytes);
+            EXPECT_EQ(c.whole, decoder.Whole());
         }
     }
 }

@@ -285,6 +285,90 @@ TEST_F(MessageFilesTest, WhatCouldNotBeWrittenIsNeverReportedDone) {
     EXPECT_TRUE(report.contains(request.recipientsFile));
 }
 
+// Body.txt holds the text read in its charset: one bad byte of a UTF-8 HTML body replaces only itself,
+// and a gb2312 body holding GBK characters reads as Chinese.
+TEST_F(MessageFilesTest, BodyTextIsReadInItsCharsetWithOnlyBadBytesReplaced) {
+    const QList<QPair<QByteArray, QString>> cases = {
+        {"Content-Type: text/html; charset=utf-8\r\n\r\n<p>\xd0\x9f\xd1\x80\xd0\xb8 \xff "
+         "\xd0\xbc\xd0\xb8\xd1\x80</p>",
+         QStringLiteral(u"При \uFFFD мир")},
+        {"Content-Type: text/plain; charset=gb2312\r\n\r\n\xce\xd2\xb0\xd1\x88\xd2\xe9\x46\xcd\xb7",
+         QStringLiteral(u"我把堃镕头")},
+    };
+    for (const auto& [part, text] : cases) {
+        SCOPED_TRACE(text.toStdString());
+        ExtractRequest request;
+        request.messageFile = testenv::WriteFile(
+            path(QStringLiteral("m.eml")), "From: a@example.org\r\nMIME-Version: 1.0\r\n" + part + "\r\n");
+        request.bodyFolder = path(QStringLiteral("body"));
+        ASSERT_EQ(QStringList(), RunExtract(request).notWritten);
+        const QString body =
+            QString::fromUtf8(testenv::ReadFile(request.bodyFolder + QStringLiteral("/Body.txt")));
+        EXPECT_TRUE(body.contains(text)) << body.toStdString();
+        EXPECT_EQ(text.count(QChar(0xFFFD)), body.count(QChar(0xFFFD)));
+    }
+}
+
+// uuencode as mailers write it, blanks or grave accents for zero bits; stripped, its lines lose their
+// trailing blanks as they do in transit (the empty line before "end" was a blank).
+QByteArray Uuencoded(const QByteArray& data, bool stripped) {
+    QByteArray out = "begin 644 a.zip\r\n";
+    const char zero = stripped ? ' ' : '`';
+    for (qsizetype at = 0; at < data.size(); at += 45) {
+        const QByteArray chunk = data.mid(at, 45);
+        QByteArray line(1, char(32 + chunk.size()));
+        for (qsizetype i = 0; i < chunk.size(); i += 3) {
+            const QByteArray three = (chunk.mid(i, 3) + QByteArray(2, '\0')).left(3);
+            const uint v = uint(uchar(three[0])) << 16 | uint(uchar(three[1])) << 8 | uchar(three[2]);
+            for (int shift = 18; shift >= 0; shift -= 6)
+                line += ((v >> shift) & 63) ? char(32 + ((v >> shift) & 63)) : zero;
+        }
+        while (stripped && line.endsWith(' '))
+            line.chop(1);
+        out += line + "\r\n";
+    }
+    return out + (stripped ? "\r\n" : "`\r\n") + "end\r\n";
+}
+
+// A uuencoded zip whose lines lost their trailing blanks extracts byte for byte; a part whose data ends
+// early (uuencode without "end", cut base64, a cut text body) is a failure of that part, counted, never
+// "completed", and no cut attachment is saved as if it were whole.
+TEST_F(MessageFilesTest, DamagedUuencodeExtractsWholeAndCutPartsAreFailures) {
+    QByteArray data;
+    for (int i = 0; i < 4000; ++i)
+        data += i % 45 >= 38 || i % 7 == 0 ? '\0' : char(i * 37 % 251 + 1);
+    const QByteArray whole = Uuencoded(data, true);
+    const QList<QPair<const char*, QByteArray>> parts = {
+        {"x-uuencode", whole},
+        {"uuencode", Uuencoded(data, false)},
+        {"x-uuencode", whole.left(whole.size() / 2)},
+        {"base64", data.toBase64().chopped(3)},
+    };
+    QByteArray eml =
+        "From: a@example.org\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=m\r\n\r\n"
+        "--m\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\nc2VlIGF0dGFjaGV\r\n";
+    for (int i = 0; i < parts.size(); ++i)
+        eml += "--m\r\nContent-Type: application/zip\r\nContent-Disposition: attachment; filename=" +
+               QByteArray::number(i) + ".zip\r\nContent-Transfer-Encoding: " + parts[i].first + "\r\n\r\n" +
+               parts[i].second + "\r\n";
+    ExtractRequest request;
+    request.messageFile = testenv::WriteFile(path(QStringLiteral("m.eml")), eml + "--m--\r\n");
+    request.attachmentsFolder = path(QStringLiteral("parts"));
+    request.bodyFolder = path(QStringLiteral("body"));
+    const ExtractOutcome outcome = RunExtract(request);
+    EXPECT_EQ(QStringList(), outcome.notWritten);
+    EXPECT_EQ(QStringList({request.bodyFolder + QStringLiteral("/Body.txt"), QStringLiteral("2.zip"),
+                           QStringLiteral("3.zip")}),
+              outcome.cutShort);
+    EXPECT_EQ(data, testenv::ReadFile(request.attachmentsFolder + QStringLiteral("/0.zip")));
+    EXPECT_EQ(data, testenv::ReadFile(request.attachmentsFolder + QStringLiteral("/1.zip")));
+    EXPECT_EQ(QStringList({QStringLiteral("0.zip"), QStringLiteral("1.zip")}),
+              FilesBelow(request.attachmentsFolder));
+    const QString report = ExtractReport(outcome);
+    EXPECT_FALSE(report.contains(QLatin1String("completed"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QLatin1String("3.zip"))) << report.toStdString();
+}
+
 TEST_F(MessageFilesTest, WorkFoldersOfEarlierRunsAreRemoved) {
     const QDateTime first(QDate(2026, 12, 8), QTime(14, 5, 9));
     EXPECT_EQ(QStringLiteral("12-08-2026_14-05-09"), WorkFolderName(first));

@@ -348,7 +348,7 @@ void ExtraForm4::extract() {
         ShowMessage(this, outcome.stopText, QMessageBox::Warning);
         return;
     }
-    if (!outcome.notWritten.isEmpty()) {
+    if (!outcome.notWritten.isEmpty() || !outcome.cutShort.isEmpty()) {
         ShowMessage(this, ExtractReport(outcome), QMessageBox::Warning);
         return;
     }

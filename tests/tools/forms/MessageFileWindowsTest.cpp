@@ -14,6 +14,7 @@
 #include "tests/tools/MessageFileFixture.h"
 #include "tools/MessageExport.h"
 #include "tools/forms/MessageFileForms.h"
+#include "tools/forms/MessageImport.h"
 #include "tools/forms/MessagePrint.h"
 #include "tools/forms/RegisterMessageFileTools.h"
 #include "ui/CommandWindows.h"
@@ -469,6 +470,19 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
               testenv::ReadFile(QFileInfo(loaded).absolutePath() + QLatin1Char('/') + picture));
     ASSERT_EQ(1, composer.attachments.size());
     EXPECT_EQ(corpus::Png(), testenv::ReadFile(composer.attachments.at(0)));
+}
+
+// The import shows a UTF-8 body with one bad byte with that byte replaced and nothing else changed, and a
+// gb2312 subject holding GBK characters as Chinese.
+TEST_F(MessageFileWindowsTest, AnImportReadsTheBodyAndSubjectInTheirCharsets) {
+    const QString file = testenv::WriteFile(
+        path(QStringLiteral("c.eml")),
+        "From: a@example.org\r\nSubject: =?gb2312?B?ztKw0Yg=?= =?gb2312?B?0ulGzbc=?=\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: text/html; charset=utf-8\r\n\r\n<p>\xd0\x9f\xd1\x80\xd0\xb8 \xff "
+        "\xd0\xbc\xd0\xb8\xd1\x80</p>\r\n");
+    ASSERT_TRUE(ImportMessageIntoComposer(file, composer).done);
+    EXPECT_EQ(QStringLiteral(u"我把堃镕头"), composer.subject);
+    EXPECT_EQ(QStringLiteral(u"При \uFFFD мир"), editor->DOM().bodyOuterText().trimmed());
 }
 
 // The body folder of an import never lands on an attachment of an earlier one (an attachment named
