@@ -486,7 +486,7 @@ void Message::SetWorkFolder(const QString& folder) {
     workFolder_ = folder;
 }
 
-qint32 Message::ImportMessageFile(const QString& path, qint32 bodyPart, qint32, qint32) {
+MessageFileResult Message::ImportMessageFile(const QString& path, qint32 bodyPart, qint32, qint32) {
     if (handle_)
         Unregister(handle_);
     handle_ = 0;
@@ -496,7 +496,7 @@ qint32 Message::ImportMessageFile(const QString& path, qint32 bodyPart, qint32, 
         const qint32 rc = Parse(path, workFolder_, bodyPart, parsed.get());
         ReleaseCachedConverters(); // the labels of one message are seldom those of the next
         if (rc != MessageOk)
-            return rc;
+            return static_cast<MessageFileResult>(rc);
         parsed_ = parsed;
         handle_ = Register(parsed_);
         return MessageOk;

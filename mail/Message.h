@@ -97,7 +97,8 @@ public:
     // With a work folder set, the decoded HTML body and its related parts are written into a fresh
     // folder inside it. flags (2: a work folder is set, 8: extended international charsets, which are
     // always supported here) and reserved are accepted as the callers pass them.
-    qint32 ImportMessageFile(const QString& path, qint32 bodyPart, qint32 flags, qint32 reserved = 0);
+    MessageFileResult ImportMessageFile(const QString& path, qint32 bodyPart, qint32 flags,
+                                        qint32 reserved = 0);
 
     QString GetSubject() const;
     QString GetTextBody() const; // CR LF line ends

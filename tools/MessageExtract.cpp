@@ -90,11 +90,8 @@ ExtractOutcome RunExtract(const ExtractRequest& request) {
     mail::Message message;
     const QString work = MakeWorkFolder();
     message.SetWorkFolder(work);
-    const qint32 result =
-        message.ImportMessageFile(request.messageFile, request.bodyPart, MessageImportFlags(true), 0);
-    outcome.stopText = MessageFileErrorText(result);
-    if (result != mail::MessageOk && outcome.stopText.isEmpty())
-        outcome.stopText = MessageFileErrorText(mail::MessageException);
+    outcome.stopText = MessageFileFailureText(
+        message.ImportMessageFile(request.messageFile, request.bodyPart, MessageImportFlags(true), 0));
     if (!outcome.stopText.isEmpty())
         return outcome;
 

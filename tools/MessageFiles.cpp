@@ -16,25 +16,33 @@
 #include <optional>
 #include <unistd.h>
 
-QString MessageFileErrorText(qint32 result) {
+QString MessageFileErrorText(mail::MessageFileResult result) {
     switch (result) {
-    case 14:
-        return QStringLiteral("Error 14: Out of memory.");
-    case 206:
-        return QStringLiteral("Error 206: Exception.");
-    case 257:
-        return QStringLiteral("Error 257: There was an error decoding a BINHEX message.");
-    case 258:
-        return QStringLiteral("Error 258: File IO error.");
-    case 259:
-        return QStringLiteral("Error 259: Could not find boundry mark.");
-    case 275:
-        return QStringLiteral("Error 275: Encoding method unknown.");
-    case 1002:
-        return QStringLiteral("Error 1002: BINHEX CRC error.");
-    default:
+    case mail::MessageOk:
         return QString();
+    case mail::MessageOutOfMemory:
+        return QStringLiteral("Error 14: Out of memory.");
+    case mail::MessageException:
+        return QStringLiteral("Error 206: Exception.");
+    case mail::MessageBinhexError:
+        return QStringLiteral("Error 257: There was an error decoding a BINHEX message.");
+    case mail::MessageFileIoError:
+        return QStringLiteral("Error 258: File IO error.");
+    case mail::MessageNoBoundary:
+        return QStringLiteral("Error 259: Could not find boundry mark.");
+    case mail::MessageUnknownEncoding:
+        return QStringLiteral("Error 275: Encoding method unknown.");
+    case mail::MessageBinhexCrcError:
+        return QStringLiteral("Error 1002: BINHEX CRC error.");
     }
+    return QString(); // a result the component added later
+}
+
+QString MessageFileFailureText(mail::MessageFileResult result) {
+    const QString text = MessageFileErrorText(result);
+    if (result != mail::MessageOk && text.isEmpty())
+        return MessageFileErrorText(mail::MessageException);
+    return text;
 }
 
 qint32 MessageImportFlags(bool withWorkFolder) {

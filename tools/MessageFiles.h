@@ -3,6 +3,7 @@
 // them, the import flags from the account setting, the work folder the parser writes into, and how a
 // part named by a message is saved into a folder of the user's (or ours) without ever leaving it or
 // replacing a file that is already there.
+#include "mail/Message.h"
 #include "mail/UniqueNames.h"
 
 #include <QDateTime>
@@ -13,9 +14,11 @@ namespace mail {
 class BodyPart;
 }
 
-// The warning for an ImportMessageFile result that stops the operation, or "" for a result that lets
-// it go on.
-QString MessageFileErrorText(qint32 result);
+// The warning of an ImportMessageFile result that has a text of its own, or "" for one without.
+QString MessageFileErrorText(mail::MessageFileResult result);
+// The warning for a result that stops the operation ("" for MessageOk): its own text, or the text of
+// MessageException for a failure without one.
+QString MessageFileFailureText(mail::MessageFileResult result);
 
 // 2 (a work folder is set) plus 8 when Account/Extended is exactly "1"; print passes no work folder.
 qint32 MessageImportFlags(bool withWorkFolder);

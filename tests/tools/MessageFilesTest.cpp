@@ -267,9 +267,10 @@ TEST_F(MessageFilesTest, ChecksAndStopsComeBeforeAnyOutput) {
         EXPECT_EQ(QLatin1String(c.text), outcome.stopText);
         EXPECT_FALSE(QFile::exists(request.recipientsFile));
     }
-    EXPECT_EQ(QString(), MessageFileErrorText(0));
-    EXPECT_EQ(QString(), MessageFileErrorText(201));
-    EXPECT_EQ(QStringLiteral("Error 1002: BINHEX CRC error."), MessageFileErrorText(1002));
+    EXPECT_EQ(QString(), MessageFileFailureText(mail::MessageOk));
+    EXPECT_EQ(QStringLiteral("Error 206: Exception."), MessageFileFailureText(mail::MessageFileResult(201)));
+    EXPECT_EQ(QStringLiteral("Error 1002: BINHEX CRC error."),
+              MessageFileFailureText(mail::MessageBinhexCrcError));
 }
 
 TEST_F(MessageFilesTest, WhatCouldNotBeWrittenIsNeverReportedDone) {

@@ -31,11 +31,8 @@ MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Compo
     mail::Message message;
     const QString work = MakeWorkFolder();
     message.SetWorkFolder(work);
-    const qint32 result =
-        message.ImportMessageFile(messageFile, mail::BodyPartHtml, MessageImportFlags(true), 0);
-    outcome.warning = MessageFileErrorText(result);
-    if (result != mail::MessageOk && outcome.warning.isEmpty())
-        outcome.warning = MessageFileErrorText(mail::MessageException);
+    outcome.warning = MessageFileFailureText(
+        message.ImportMessageFile(messageFile, mail::BodyPartHtml, MessageImportFlags(true), 0));
     if (!outcome.warning.isEmpty())
         return outcome;
     if (mayReplace && !mayReplace())

@@ -56,13 +56,10 @@ qint32 HeaderStyle(bool center, bool bold, bool underline) {
 
 QString PrintMessageFile(const PrintRequest& request, QWidget* parent) {
     mail::Message message;
-    const qint32 result =
-        message.ImportMessageFile(request.messageFile, request.bodyPart, MessageImportFlags(false), 0);
-    const QString error = MessageFileErrorText(result);
+    const QString error = MessageFileFailureText(
+        message.ImportMessageFile(request.messageFile, request.bodyPart, MessageImportFlags(false), 0));
     if (!error.isEmpty())
         return error;
-    if (result != mail::MessageOk)
-        return MessageFileErrorText(mail::MessageException);
     const qint32 handle = message.GetMessageHandle();
     if (handle == 0)
         return QStringLiteral("There was an error creating the message handle.");
