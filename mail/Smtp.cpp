@@ -156,8 +156,8 @@ qint32 Smtp::AttachFileSimple(const QString& path, qint32 flags) {
     return AttachFile(path, QString(), AttachBase64);
 }
 
-qint32 Smtp::ImportBodyFile(const QString& path, qint32 mode) {
-    return mail::ImportBodyFile(m_spec, path, mode);
+ImportBodyResult Smtp::ImportBodyFile(const QString& path, qint32 mode) {
+    return static_cast<ImportBodyResult>(mail::ImportBodyFile(m_spec, path, mode));
 }
 
 qint32 Smtp::ReplaceMergeField(const QString& macro, const QString& value, qint32 flags) {

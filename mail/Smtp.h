@@ -10,6 +10,7 @@
 // Any other operation called while one runs returns 1 at once. deleteLater() while an operation runs is
 // held back until the operation has returned; never delete the object directly from such a handler.
 #include "mail/MessageSpec.h"
+#include "mail/MimeComposer.h"
 #include "mail/SendStatus.h"
 
 #include <QList>
@@ -59,7 +60,7 @@ public:
     qint32 AttachFileSimple(const QString& path, qint32 flags = 0);
     // HTML body from a file with its local images; mode 2 HTML only, 6 also the text alternative.
     // Returns 0, 1 opening failed, 2 reading failed, 3 invalid parameter, 101 the parser failed.
-    qint32 ImportBodyFile(const QString& path, qint32 mode);
+    ImportBodyResult ImportBodyFile(const QString& path, qint32 mode);
     // Replaces every occurrence of macro in every body of the message; returns 0, or 3 for an empty macro.
     qint32 ReplaceMergeField(const QString& macro, const QString& value, qint32 flags = 1);
     // RFC 2047 form of text (mode 1 Q, 2 B); "" or "ERR:..." on failure.

@@ -152,16 +152,17 @@ void ApplyTextBody(mail::Smtp& smtp, const QString& text) {
     smtp.SetBodyText(text);
 }
 
-qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile) {
+std::optional<mail::ImportBodyResult> ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile) {
     return ApplyHtmlBody(smtp, htmlFile, MessageRules::FromSettings());
 }
 
-qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile, const MessageRules& rules) {
+std::optional<mail::ImportBodyResult> ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile,
+                                                    const MessageRules& rules) {
     if (rules.textPart == QLatin1String("0"))
         return smtp.ImportBodyFile(htmlFile, mail::ImportHtmlOnly);
     if (rules.textPart == QLatin1String("1"))
         return smtp.ImportBodyFile(htmlFile, mail::ImportHtmlWithText);
-    return -1;
+    return std::nullopt;
 }
 
 bool ApplySubject(mail::Smtp& smtp, const QString& subject) {

@@ -2,8 +2,12 @@
 // Preparing the SMTP object from the account settings: the connection set-up done once per object and
 // the content rules applied to each message. Settings are read at each call, so a change in the
 // account dialog takes effect at the next set-up.
+#include "mail/MimeComposer.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace mail {
 class Smtp;
@@ -68,10 +72,11 @@ void ApplyAttachments(mail::Smtp& smtp, const QStringList& paths, const MessageR
 // Plain-text body.
 void ApplyTextBody(mail::Smtp& smtp, const QString& text);
 
-// HTML body imported from a file by the "TextPart" rule. Returns the import's result code, or -1 when
+// HTML body imported from a file by the "TextPart" rule. Returns the import's result, or nothing when
 // the stored value imports nothing.
-qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile);
-qint32 ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile, const MessageRules& rules);
+std::optional<mail::ImportBodyResult> ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile);
+std::optional<mail::ImportBodyResult> ApplyHtmlBody(mail::Smtp& smtp, const QString& htmlFile,
+                                                    const MessageRules& rules);
 
 // Sets the subject by the "HeaderEncoding" rule. False when the text could not be header-encoded (the
 // raw text is then set); true otherwise, including when the rule sets no subject.

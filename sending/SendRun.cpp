@@ -42,19 +42,22 @@ bool SaveHistoryMessage(mail::Smtp& smtp, const QString& path) {
     return false;
 }
 // The log line of a body import that failed ("" for every other result).
-QString BodyImportErrorText(qint32 code) {
-    switch (code) {
-    case 1:
-        return QStringLiteral("Error 1: Failure opening file.");
-    case 2:
-        return QStringLiteral("Error 2: Failure reading file.");
-    case 3:
-        return QStringLiteral("Error 3: Invalid parameter.");
-    case 101:
-        return QStringLiteral("Error 101: Exception was thrown during parsing.");
-    default:
+QString BodyImportErrorText(std::optional<mail::ImportBodyResult> result) {
+    if (!result)
         return QString();
+    switch (*result) {
+    case mail::ImportOk:
+        return QString();
+    case mail::ImportOpenFailed:
+        return QStringLiteral("Error 1: Failure opening file.");
+    case mail::ImportReadFailed:
+        return QStringLiteral("Error 2: Failure reading file.");
+    case mail::ImportInvalidParameter:
+        return QStringLiteral("Error 3: Invalid parameter.");
+    case mail::ImportParserFailed:
+        return QStringLiteral("Error 101: Exception was thrown during parsing.");
     }
+    return QString();
 }
 } // namespace
 

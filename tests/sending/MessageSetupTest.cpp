@@ -87,9 +87,9 @@ TEST(MessageSetup, FollowsTheAccountSettings) {
     EXPECT_TRUE(ApplySubject(smtp, QString()));
     EXPECT_EQ(smtp.Spec().subject, QString());
     SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("2"));
-    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), -1);
+    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), std::nullopt);
     SaveSetting(Sections::Account, Keys::TextPart, QStringLiteral("0"));
-    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), 1);
+    EXPECT_EQ(ApplyHtmlBody(smtp, QStringLiteral("/nonexistent.htm")), mail::ImportOpenFailed);
 }
 
 // The thread mode comes from the stored text as the thread options store it, exactly; a text none of
@@ -210,12 +210,12 @@ TEST(MessageSetup, AttachmentBodyAndSubjectRulesFollowTheStoredTexts) {
         f.write("<html><body><p>Dear reader</p></body></html>");
     }
     SaveSetting(A, Keys::TextPart, QStringLiteral("1"));
-    EXPECT_EQ(ApplyHtmlBody(smtp, html), 0);
+    EXPECT_EQ(ApplyHtmlBody(smtp, html), mail::ImportOk);
     EXPECT_TRUE(smtp.Spec().textAlternative);
     EXPECT_TRUE(smtp.Spec().bodyText.contains(QStringLiteral("Dear reader")));
     smtp.ClearMessage(3);
     SaveSetting(A, Keys::TextPart, QStringLiteral("0"));
-    EXPECT_EQ(ApplyHtmlBody(smtp, html), 0);
+    EXPECT_EQ(ApplyHtmlBody(smtp, html), mail::ImportOk);
     EXPECT_FALSE(smtp.Spec().textAlternative);
     EXPECT_TRUE(smtp.Spec().htmlBody.contains(QStringLiteral("Dear reader")));
 
