@@ -3,6 +3,7 @@
 #include "app/LockState.h"
 #include "app/MainFormLogic.h"
 #include "core/Globals.h"
+#include "core/MessageChoices.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/TextUtil.h"
@@ -10,7 +11,6 @@
 #include "editor/HtmlEditor.h"
 #include "editor/SaveChanges.h"
 #include "recipients/forms/GroupManagerForm.h"
-#include "sending/Account.h"
 #include "sending/forms/EmailManagerForm.h"
 #include "sending/forms/SendingCommands.h"
 #include "ui/FieldLabels.h"
@@ -109,16 +109,17 @@ int MainForm::GroupCount() const {
     return m_toComboBox->count();
 }
 
-QString MainForm::Format() const {
-    return m_formatComboBox->currentText();
+// The lists hold only their own items, so their text always names a choice.
+MessageFormat MainForm::Format() const {
+    return FormatFromText(m_formatComboBox->currentText()).value_or(MessageFormat::Html);
 }
 
-void MainForm::SetFormat(const QString& format) {
-    m_formatComboBox->setCurrentText(format);
+void MainForm::SetFormat(MessageFormat format) {
+    m_formatComboBox->setCurrentText(FormatText(format));
 }
 
-QString MainForm::Priority() const {
-    return m_priorityComboBox->currentText();
+MessagePriority MainForm::Priority() const {
+    return PriorityFromText(m_priorityComboBox->currentText()).value_or(MessagePriority::Normal);
 }
 
 bool MainForm::ReadReceipt() const {
@@ -292,11 +293,13 @@ void MainForm::load() {
     const QString method = SendingMethodTextOfKey(GetSetting(Setting::AccountMethod));
     m_sendingMethodComboBox->setCurrentIndex(m_sendingMethodComboBox->findText(method));
 
-    m_priorityComboBox->addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High")});
-    m_priorityComboBox->setCurrentText(QStringLiteral("Normal"));
+    for (MessagePriority p : {MessagePriority::Low, MessagePriority::Normal, MessagePriority::High})
+        m_priorityComboBox->addItem(PriorityText(p));
+    m_priorityComboBox->setCurrentText(PriorityText(MessagePriority::Normal));
 
-    m_formatComboBox->addItems({QStringLiteral("HTML"), QStringLiteral("Text")});
-    m_formatComboBox->setCurrentText(QStringLiteral("HTML"));
+    for (MessageFormat f : {MessageFormat::Html, MessageFormat::Text})
+        m_formatComboBox->addItem(FormatText(f));
+    m_formatComboBox->setCurrentText(FormatText(MessageFormat::Html));
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

@@ -35,9 +35,9 @@ public:
     void SetSubject(const QString& subject) override;
     QString Group() const override;
     int GroupCount() const override;
-    QString Format() const override;
-    void SetFormat(const QString& format) override;
-    QString Priority() const override;
+    MessageFormat Format() const override;
+    void SetFormat(MessageFormat format) override;
+    MessagePriority Priority() const override;
     bool ReadReceipt() const override;
     QStringList Attachments() const override;
     void AddAttachments(const QStringList& paths) override;

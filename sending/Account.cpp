@@ -9,53 +9,10 @@
 #include <QDir>
 
 namespace {
-struct MethodNames {
-    SendingMethod method;
-    const char* key;
-    const char* text;
-};
-constexpr MethodNames Methods[] = {{SendingMethod::Personal, "Personal", "Personal Sending"},
-                                   {SendingMethod::Bulk, "Bulk", "Bulk Sending"},
-                                   {SendingMethod::Third, "Third", "3rd Party Sending"}};
-
-const MethodNames* FindKey(const QString& key) {
-    for (const MethodNames& m : Methods) {
-        if (key == QLatin1String(m.key))
-            return &m;
-    }
-    return nullptr;
-}
-
-const MethodNames& Names(SendingMethod method) {
-    for (const MethodNames& m : Methods) {
-        if (m.method == method)
-            return m;
-    }
-    return Methods[0];
-}
-
 QString Flag(bool on) {
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 } // namespace
-
-QString SendingMethodKey(SendingMethod method) {
-    return QString::fromLatin1(Names(method).key);
-}
-
-SendingMethod SendingMethodFromKey(const QString& key) {
-    const MethodNames* m = FindKey(key);
-    return m ? m->method : SendingMethod::Personal;
-}
-
-QString SendingMethodText(SendingMethod method) {
-    return QString::fromLatin1(Names(method).text);
-}
-
-QString SendingMethodTextOfKey(const QString& key) {
-    const MethodNames* m = FindKey(key);
-    return m ? QString::fromLatin1(m->text) : QString();
-}
 
 bool IsValidPortText(const QString& port) {
     if (port.isEmpty())

@@ -2,6 +2,8 @@
 // The mail account as the "Account" section holds it: what the Email Manager shows, the checks its OK
 // and its connection test make, and what OK stores. The dialog only moves these values to and from its
 // controls, so the rules are tested without a screen.
+#include "core/MessageChoices.h"
+
 #include <QString>
 
 #include <optional>
@@ -9,18 +11,6 @@
 namespace mail {
 class Smtp;
 }
-
-// How the main window's message goes out, stored as its key text ("Personal", "Bulk", "Third").
-enum class SendingMethod { Personal, Bulk, Third };
-
-// The stored key text of a method, and back; a key that names none reads as Personal, as the dialog
-// has always shown it.
-QString SendingMethodKey(SendingMethod method);
-SendingMethod SendingMethodFromKey(const QString& key);
-// The sending-method list's text ("Personal Sending", "Bulk Sending", "3rd Party Sending").
-QString SendingMethodText(SendingMethod method);
-// The list's text for a stored key; empty for a key that names no method.
-QString SendingMethodTextOfKey(const QString& key);
 
 // The fields a failed check names, so the dialog can bring the right control to the front.
 enum class AccountField { Name, Email, Server, Port, Username, Password, Bcc, ThirdPath };

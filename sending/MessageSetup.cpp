@@ -83,16 +83,16 @@ void SetUpThreadAndOptions(mail::Smtp& smtp) {
                             : SendingOptions + mail::Smtp::OptionExtendedCharset);
 }
 
-void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+void SetUpSenderAndServer(mail::Smtp& smtp, MessagePriority priority, bool readReceipt,
                           MessageContent content) {
     smtp.SetFromName(GetSetting(Setting::AccountName));
     smtp.SetFromAddress(GetSetting(Setting::AccountEmail));
     if (ApplyServerLogin(smtp, ServerLogin::Load()))
         SetDeliveryStatus(smtp);
-    SetUpMessageHeaders(smtp, priorityText, readReceipt, content);
+    SetUpMessageHeaders(smtp, priority, readReceipt, content);
 }
 
-void SetUpMessageHeaders(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+void SetUpMessageHeaders(mail::Smtp& smtp, MessagePriority priority, bool readReceipt,
                          MessageContent content) {
     if (content == MessageContent::SupportPlainText) {
         smtp.SetBodyEncoding(mail::EncodingQuotedPrintable);
@@ -107,19 +107,24 @@ void SetUpMessageHeaders(mail::Smtp& smtp, const QString& priorityText, bool rea
     }
     smtp.AddHeader(QStringLiteral("X-Mailer"), MailerName());
     smtp.SetBoundaryPrefix(MakeBoundaryPrefix());
-    if (priorityText == QLatin1String("Low"))
+    switch (priority) {
+    case MessagePriority::Low:
         smtp.SetPriority(QStringLiteral("5"));
-    else if (priorityText == QLatin1String("Normal"))
+        break;
+    case MessagePriority::Normal:
         smtp.SetPriority(QStringLiteral("3"));
-    else if (priorityText == QLatin1String("High"))
+        break;
+    case MessagePriority::High:
         smtp.SetPriority(QStringLiteral("1"));
+        break;
+    }
     if (readReceipt)
         smtp.AddHeader(QStringLiteral("Disposition-Notification-To"), GetSetting(Setting::AccountEmail));
 }
 
-void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt, MessageContent content) {
+void SetUpSmtp(mail::Smtp& smtp, MessagePriority priority, bool readReceipt, MessageContent content) {
     SetUpThreadAndOptions(smtp);
-    SetUpSenderAndServer(smtp, priorityText, readReceipt, content);
+    SetUpSenderAndServer(smtp, priority, readReceipt, content);
 }
 
 MessageRules MessageRules::FromSettings() {

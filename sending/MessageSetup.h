@@ -2,6 +2,7 @@
 // Preparing the SMTP object from the account settings: the connection set-up done once per object and
 // the content rules applied to each message. Settings are read at each call, so a change in the
 // account dialog takes effect at the next set-up.
+#include "core/MessageChoices.h"
 #include "mail/MimeComposer.h"
 
 #include <QString>
@@ -42,16 +43,16 @@ void SetUpThreadAndOptions(mail::Smtp& smtp);
 
 // Sender, server and port, authentication with the delivery-status requests (only when the stored
 // "Auth" has the numeric value 1), then the message headers below.
-void SetUpSenderAndServer(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+void SetUpSenderAndServer(mail::Smtp& smtp, MessagePriority priority, bool readReceipt,
                           MessageContent content = MessageContent::FromAccount);
 
 // Content encoding, charset, X-Mailer, boundary prefix, priority (the main window's priority text) and
 // read receipt.
-void SetUpMessageHeaders(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+void SetUpMessageHeaders(mail::Smtp& smtp, MessagePriority priority, bool readReceipt,
                          MessageContent content = MessageContent::FromAccount);
 
 // Both parts of the set-up, in order.
-void SetUpSmtp(mail::Smtp& smtp, const QString& priorityText, bool readReceipt,
+void SetUpSmtp(mail::Smtp& smtp, MessagePriority priority, bool readReceipt,
                MessageContent content = MessageContent::FromAccount);
 
 // The content rules of the settings, read at one time. A send run reads them once at its start: the

@@ -41,13 +41,13 @@ bool BuildPreviewMessage(mail::Smtp& smtp, const SendRunInput& input) {
     ApplySubject(smtp, input.subject);
     SetUpMessageHeaders(smtp, input.priority, input.readReceipt);
     ApplyAttachments(smtp, ReadableFiles(input.attachments));
-    if (input.format == QLatin1String("HTML")) {
+    if (input.format == MessageFormat::Html) {
         smtp.SetBodyFormat(1);
         const QString file = input.writeHtmlBody ? input.writeHtmlBody() : QString();
         if (file.isEmpty())
             return false;
         ApplyHtmlBody(smtp, file);
-    } else if (input.format == QLatin1String("Text")) {
+    } else {
         ApplyTextBody(smtp, input.plainBody ? input.plainBody() : QString());
     }
     return true;

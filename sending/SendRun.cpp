@@ -180,8 +180,8 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
 
     // The document is written once, before anything is sent: a message whose body could not be
     // written is never sent empty.
-    message.html = input.format == QLatin1String("HTML");
-    message.text = input.format == QLatin1String("Text");
+    message.html = input.format == MessageFormat::Html;
+    message.text = input.format == MessageFormat::Text;
     message.htmlFile = message.html && input.writeHtmlBody ? input.writeHtmlBody() : QString();
     if (message.html && message.htmlFile.isEmpty()) {
         m_stopReason = BodyNotWrittenText();

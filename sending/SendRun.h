@@ -2,6 +2,7 @@
 // The send run: one SMTP connection, one personalised message per recipient of a group, a log of
 // everything in the program's own text (CR LF line ends), counts, the history files, and an orderly
 // end on cancel. The sending window drives it; tests call it directly.
+#include "core/MessageChoices.h"
 #include "core/WriteSendStatus.h"
 #include "sending/HistoryLog.h"
 
@@ -22,8 +23,8 @@ class Recordset;
 struct SendRunInput {
     QString subject;   // as typed, macros not yet replaced
     QString groupName; // the To box
-    QString format;    // "HTML" or "Text"
-    QString priority;  // "Low", "Normal", "High"
+    MessageFormat format = MessageFormat::Html;
+    MessagePriority priority = MessagePriority::Normal;
     bool readReceipt = false;
     QStringList attachments;
     // HTML format: writes the document to a file and returns its path (empty when it could not).

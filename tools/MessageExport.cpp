@@ -12,10 +12,10 @@ void BuildComposedMessage(mail::Smtp& smtp, const SendRunInput& input) {
     smtp.AddRecipient(input.groupName, input.groupName, mail::RecipientKind::To);
     ApplySubject(smtp, input.subject);
     ApplyAttachments(smtp, input.attachments);
-    if (input.format == QLatin1String("HTML")) {
+    if (input.format == MessageFormat::Html) {
         smtp.SetBodyFormat(1);
         ApplyHtmlBody(smtp, input.writeHtmlBody ? input.writeHtmlBody() : QString());
-    } else if (input.format == QLatin1String("Text")) {
+    } else {
         ApplyTextBody(smtp, input.plainBody ? input.plainBody() : QString());
     }
     smtp.SetOptionFlags(64);

@@ -1,6 +1,8 @@
 #pragma once
 // The technical-support request apart from its window: the texts of the mail and its sending through
 // the user's own account. The mail is plain text in Windows-1252, quoted-printable.
+#include "core/MessageChoices.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +24,7 @@ struct SupportRequest {
     bool includeSystem = true;
     bool includeSettings = true;
     bool sendCopy = false;
-    QString priority; // the main window's priority text ("Low", "Normal", "High")
+    MessagePriority priority = MessagePriority::Normal; // the main window's
     bool readReceipt = false;
 };
 

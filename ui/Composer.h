@@ -2,6 +2,8 @@
 // The message the main window composes, as the windows it opens see it. The main window implements
 // this and hands it to each window that reads or changes the message when it opens it (tests hand in
 // one of their own); no window reaches into the main window's controls.
+#include "core/MessageChoices.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,11 +24,9 @@ public:
     // The group chosen in the To list ("" when none), and how many groups the list offers.
     virtual QString Group() const = 0;
     virtual int GroupCount() const = 0;
-    // "HTML" or "Text".
-    virtual QString Format() const = 0;
-    virtual void SetFormat(const QString& format) = 0;
-    // "Low", "Normal" or "High".
-    virtual QString Priority() const = 0;
+    virtual MessageFormat Format() const = 0;
+    virtual void SetFormat(MessageFormat format) = 0;
+    virtual MessagePriority Priority() const = 0;
     virtual bool ReadReceipt() const = 0;
     virtual QStringList Attachments() const = 0;
     // Appends the files to the attachment list as they are (a name it holds already too), then shows

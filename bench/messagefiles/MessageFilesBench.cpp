@@ -168,7 +168,7 @@ int RunStep(const QString& file, const QString& step, const QString& out) {
     if (step == QLatin1String("import")) {
         editor = std::make_unique<HtmlEditor>();
         composer.editor = editor.get();
-        composer.format = QStringLiteral("HTML");
+        composer.format = MessageFormat::Html;
         editor->DocumentHTML(); // the engine is up before the clock starts
         SetDataPath(out + QStringLiteral("/data/"));
     }

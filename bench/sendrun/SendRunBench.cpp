@@ -58,7 +58,7 @@ QJsonObject RecipientValues(int i) {
 // the run do, without the run). Returns the seconds, or -1 on a failure.
 double LibraryRun(int count, const QString& bodyFile, const QString& subject, quint16 port) {
     mail::Smtp smtp;
-    SetUpSmtp(smtp, QStringLiteral("Normal"), false);
+    SetUpSmtp(smtp, MessagePriority::Normal, false);
     smtp.SetPort(port);
     const QString charset = GetCharset();
     const bench::Stopwatch stopwatch;
@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
     message.subject = subject;
     message.group = QStringLiteral("Bench");
     message.groupCount = 1;
-    message.format = QStringLiteral("HTML");
-    message.priority = QStringLiteral("Normal");
+    message.format = MessageFormat::Html;
+    message.priority = MessagePriority::Normal;
 
     // One message built and saved first, so the one-time start-up of the MIME and charset machinery
     // weighs on neither of the timed runs.
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
         if (!editor.SaveDocument(warmBody))
             return 1;
         mail::Smtp warm;
-        SetUpSmtp(warm, QStringLiteral("Normal"), false);
+        SetUpSmtp(warm, MessagePriority::Normal, false);
         warm.AddRecipient(QStringLiteral("w@bench.test"), QStringLiteral("w@bench.test"),
                           mail::RecipientKind::To);
         warm.SetBodyFormat(1);

@@ -11,7 +11,7 @@
 void ShowMessagePreview(QWidget* parent, Composer& composer) {
     composer.SetSubject(TrimBlanks(composer.Subject()));
     HtmlEditor* editor = composer.Editor();
-    if (composer.Format() == QLatin1String("HTML") && editor) {
+    if (composer.Format() == MessageFormat::Html && editor) {
         const QStringList pictures = PicturesThatCannotBeRead(editor->PictureFiles());
         if (!pictures.isEmpty())
             ShowMessage(parent, UnreadablePicturesWarning(pictures), QMessageBox::Warning);

@@ -69,7 +69,7 @@ bool RunSendChecks(QWidget* parent, Composer& composer) {
         return false;
     }
     // A picture that cannot be read would be left out of every message; No is the default answer.
-    const QStringList pictures = composer.Format() == QLatin1String("HTML") && editor
+    const QStringList pictures = composer.Format() == MessageFormat::Html && editor
                                      ? PicturesThatCannotBeRead(editor->PictureFiles())
                                      : QStringList();
     if (!pictures.isEmpty() &&

@@ -131,7 +131,7 @@ TEST(ApostropheAddress, IsStoredFoundMovedAndMailedIntact) {
     request.topic = QStringLiteral("Bug Report");
     request.description = QStringLiteral("Mail to o'brien@example.ie");
     request.sendCopy = true;
-    request.priority = QStringLiteral("Normal");
+    request.priority = MessagePriority::Normal;
     mail::Smtp smtp;
     EXPECT_EQ(0, SendSupportRequest(smtp, request, SystemFacts(), ProgramFolder()));
     qunsetenv("VELANTO_TEST_SUPPORT_ADDRESS");

@@ -203,7 +203,7 @@ TEST_F(ComposerDocumentsTest, PreviewAndSendNeverReplaceALockedDocument) {
     ASSERT_EQ(::stat(QFile::encodeName(path("locked.htm")).constData(), &before), 0);
 
     MainForm form;
-    form.SetFormat(QStringLiteral("HTML"));
+    form.SetFormat(MessageFormat::Html);
     ASSERT_TRUE(form.editor()->LoadDocument(path("locked.htm")));
     form.editor()->DOM().pasteHTML(QStringLiteral("<b>edited</b>"));
 
@@ -230,7 +230,7 @@ TEST_F(ComposerDocumentsTest, PreviewAndSendNeverReplaceALockedDocument) {
 TEST_F(ComposerDocumentsTest, APreviewNoProgramOpensSaysWhereItIs) {
     openerAnswer = false;
     MainForm form;
-    form.SetFormat(QStringLiteral("HTML"));
+    form.SetFormat(MessageFormat::Html);
     form.editor()->DOM().pasteHTML(QStringLiteral("<p>hello</p>"));
     form.ExecuteCommand(CommandId::Preview);
     ASSERT_EQ(opened.size(), 1);

@@ -100,8 +100,8 @@ TEST_F(MainFormTest, LoadFillsTheFieldsFromSettingsAndDatabase) {
     EXPECT_EQ(message.Group(), QStringLiteral("Zeta"));
     EXPECT_EQ(message.GroupCount(), 2);
     EXPECT_EQ(message.Editor(), form.editor());
-    EXPECT_EQ(message.Priority(), QStringLiteral("Normal"));
-    EXPECT_EQ(message.Format(), QStringLiteral("HTML"));
+    EXPECT_EQ(message.Priority(), MessagePriority::Normal);
+    EXPECT_EQ(message.Format(), MessageFormat::Html);
     EXPECT_FALSE(message.ReadReceipt());
 
     const QStringList panes = {
@@ -119,7 +119,7 @@ TEST_F(MainFormTest, WindowsChangeTheMessageThroughTheComposer) {
     attachments->setCurrentIndex(-1);
     Composer& message = form;
     message.SetSubject(QStringLiteral("Imported"));
-    message.SetFormat(QStringLiteral("Text"));
+    message.SetFormat(MessageFormat::Text);
     message.AddAttachments({QStringLiteral("/tmp/a.txt"), QStringLiteral("/tmp/b.txt")});
     EXPECT_EQ(child<QLineEdit>(&form, "SubjectTextBox")->text(), QStringLiteral("Imported"));
     EXPECT_EQ(child<QComboBox>(&form, "FormatComboBox")->currentText(), QStringLiteral("Text"));

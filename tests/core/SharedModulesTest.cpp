@@ -3,6 +3,7 @@
 #include "core/GetBoundaryMarkPrefix.h"
 #include "core/GetComputerName.h"
 #include "core/GetWinVer.h"
+#include "core/MessageChoices.h"
 #include "core/Paths.h"
 #include "core/TextUtil.h"
 #include "core/WriteSendStatus.h"
@@ -223,3 +224,21 @@ TEST(LockedFiles, AFileWithoutItsOwnersWriteBitIsLockedForRootAndForAUser) {
 }
 
 } // namespace
+
+// Every choice reads back as itself; a text the lists do not hold (case differs too) names none.
+TEST(MessageChoices, TextsMapBothWaysAndUnknownTextsNameNothing) {
+    for (MessageFormat f : {MessageFormat::Html, MessageFormat::Text})
+        EXPECT_EQ(FormatFromText(FormatText(f)), f);
+    for (MessagePriority p : {MessagePriority::Low, MessagePriority::Normal, MessagePriority::High})
+        EXPECT_EQ(PriorityFromText(PriorityText(p)), p);
+    for (SendingMethod m : {SendingMethod::Personal, SendingMethod::Bulk, SendingMethod::Third})
+        EXPECT_EQ(SendingMethodFromKey(SendingMethodKey(m)), m);
+    EXPECT_EQ(FormatText(MessageFormat::Html), QStringLiteral("HTML"));
+    EXPECT_EQ(PriorityText(MessagePriority::High), QStringLiteral("High"));
+    EXPECT_EQ(SendingMethodKey(SendingMethod::Third), QStringLiteral("Third"));
+    EXPECT_EQ(FormatFromText(QStringLiteral("html")), std::nullopt);
+    EXPECT_EQ(PriorityFromText(QStringLiteral("Urgent")), std::nullopt);
+    EXPECT_EQ(SendingMethodFromKey(QStringLiteral("Odd")), SendingMethod::Personal);
+    EXPECT_EQ(SendingMethodTextOfKey(QStringLiteral("Odd")), QString());
+    EXPECT_EQ(SendingMethodTextOfKey(QStringLiteral("Third")), QStringLiteral("3rd Party Sending"));
+}

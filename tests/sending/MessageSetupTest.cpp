@@ -31,7 +31,7 @@ void StoreLogin(quint16 port) {
 // One plain message to ann@example.test through an object set up from the stored account.
 qint32 SendOne() {
     mail::Smtp smtp;
-    SetUpSmtp(smtp, QStringLiteral("Normal"), false);
+    SetUpSmtp(smtp, MessagePriority::Normal, false);
     smtp.AddRecipient(QStringLiteral("Ann"), QStringLiteral("ann@example.test"), mail::RecipientKind::To);
     ApplyTextBody(smtp, QStringLiteral("Hello"));
     return smtp.Send();
@@ -51,7 +51,7 @@ TEST(MessageSetup, FollowsTheAccountSettings) {
     testenv::ClearSettings();
     {
         mail::Smtp smtp;
-        SetUpSmtp(smtp, QStringLiteral("Low"), false);
+        SetUpSmtp(smtp, MessagePriority::Low, false);
         EXPECT_EQ(smtp.Spec().optionFlags, 256) << "no extended character set unless asked for";
         EXPECT_EQ(smtp.Spec().priority, QStringLiteral("5"));
     }
@@ -60,7 +60,7 @@ TEST(MessageSetup, FollowsTheAccountSettings) {
     SaveSetting(Sections::Account, Keys::Encoding, QStringLiteral("Base 64"));
     {
         mail::Smtp smtp;
-        SetUpSmtp(smtp, QStringLiteral("Normal"), true);
+        SetUpSmtp(smtp, MessagePriority::Normal, true);
         const mail::MessageSpec& spec = smtp.Spec();
         EXPECT_EQ(spec.optionFlags, 272);
         EXPECT_EQ(smtp.ThreadMode(), 1);
@@ -80,9 +80,9 @@ TEST(MessageSetup, FollowsTheAccountSettings) {
     SaveSetting(Sections::Account, Keys::Extended, QStringLiteral("0"));
     SaveSetting(Sections::Account, Keys::HeaderEncoding, QStringLiteral("Base 64"));
     mail::Smtp smtp;
-    SetUpSmtp(smtp, QStringLiteral("Urgent"), false);
+    SetUpSmtp(smtp, MessagePriority::Low, false);
     EXPECT_EQ(smtp.Spec().optionFlags, 256);
-    EXPECT_EQ(smtp.Spec().priority, QString());
+    EXPECT_EQ(smtp.Spec().priority, QStringLiteral("5"));
     EXPECT_EQ(smtp.Spec().headers.size(), 1);
     EXPECT_TRUE(ApplySubject(smtp, QString()));
     EXPECT_EQ(smtp.Spec().subject, QString());
@@ -125,7 +125,7 @@ TEST(MessageSetup, LogsInOnlyWhenAuthIsNumericallyOne) {
         SaveSetting(A, Keys::Auth, QString::fromLatin1(c.stored));
         const int before = peer.authAttempts();
         mail::Smtp smtp;
-        SetUpSmtp(smtp, QStringLiteral("Normal"), false);
+        SetUpSmtp(smtp, MessagePriority::Normal, false);
         EXPECT_EQ(smtp.Connect(0), 0) << c.stored;
         EXPECT_EQ(smtp.Disconnect(0), 0) << c.stored;
         EXPECT_EQ(peer.authAttempts() - before, c.logsIn ? 1 : 0) << '"' << c.stored << '"';

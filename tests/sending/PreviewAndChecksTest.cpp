@@ -124,9 +124,6 @@ TEST(Account, CheckNamesTheFirstRefusedValue) {
     off.login.auth = false;
     off.login.username.clear();
     EXPECT_FALSE(off.Check()) << "credentials are asked for only with authentication on";
-    EXPECT_EQ(SendingMethodFromKey(QStringLiteral("Odd")), SendingMethod::Personal);
-    EXPECT_EQ(SendingMethodTextOfKey(QStringLiteral("Odd")), QString());
-    EXPECT_EQ(SendingMethodTextOfKey(QStringLiteral("Third")), QStringLiteral("3rd Party Sending"));
 }
 
 TEST(PreviewMessage, BodyThatCannotBeWrittenPreviewsNothing) {

@@ -321,7 +321,7 @@ TEST(SendRun, EveryMessageCarriesTheBodyAttachmentPriorityAndReceipt) {
         f.write("prices\n");
     }
     SendRunInput in = TextInput();
-    in.priority = QStringLiteral("High");
+    in.priority = MessagePriority::High;
     in.readReceipt = true;
     in.attachments = {file};
     SendRun run;

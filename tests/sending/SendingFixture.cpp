@@ -115,8 +115,8 @@ SendRunInput HtmlInput(const QString& subject) {
     SendRunInput in;
     in.subject = subject;
     in.groupName = QStringLiteral("Friends");
-    in.format = QStringLiteral("HTML");
-    in.priority = QStringLiteral("Normal");
+    in.format = MessageFormat::Html;
+    in.priority = MessagePriority::Normal;
     in.writeHtmlBody = [] {
         const QString path = TempFolder() + QStringLiteral("TestBody.htm");
         QFile f(path);
@@ -133,8 +133,8 @@ SendRunInput TextInput() {
     SendRunInput in;
     in.subject = QStringLiteral("Note for $*MergeFirstName*$");
     in.groupName = QStringLiteral("Friends");
-    in.format = QStringLiteral("Text");
-    in.priority = QStringLiteral("Normal");
+    in.format = MessageFormat::Text;
+    in.priority = MessagePriority::Normal;
     in.plainBody = [] { return QStringLiteral("Dear $*MergeFirstName*$,\nthe note."); };
     return in;
 }

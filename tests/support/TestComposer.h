@@ -12,8 +12,8 @@ struct TestComposer : Composer {
     QString subject;
     QString group;      // the chosen entry of the To list
     int groupCount = 0; // the entries the To list offers
-    QString format;
-    QString priority;
+    MessageFormat format = MessageFormat::Html;
+    MessagePriority priority = MessagePriority::Normal;
     bool readReceipt = false;
     QStringList attachments;
     std::vector<Field> focused; // every FocusField, in order
@@ -23,9 +23,9 @@ struct TestComposer : Composer {
     void SetSubject(const QString& text) override { subject = text; }
     QString Group() const override { return group; }
     int GroupCount() const override { return groupCount; }
-    QString Format() const override { return format; }
-    void SetFormat(const QString& text) override { format = text; }
-    QString Priority() const override { return priority; }
+    MessageFormat Format() const override { return format; }
+    void SetFormat(MessageFormat value) override { format = value; }
+    MessagePriority Priority() const override { return priority; }
     bool ReadReceipt() const override { return readReceipt; }
     QStringList Attachments() const override { return attachments; }
     void AddAttachments(const QStringList& paths) override { attachments += paths; }

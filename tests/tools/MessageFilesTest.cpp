@@ -132,7 +132,7 @@ TEST_F(MessageFilesTest, WhatTheToolsWriteIsTheUsersOnlyWhateverTheUmask) {
         const QString copy =
             CopyBodyFolderInto(message.GetHtmlBodyPath(), root + QStringLiteral("/imported"));
         SendRunInput input;
-        input.format = QStringLiteral("Text");
+        input.format = MessageFormat::Text;
         input.groupName = QStringLiteral("Friends");
         input.plainBody = [] { return QStringLiteral("Hello"); };
         const qint32 exportResult = ExportComposedMessage(input, exported);

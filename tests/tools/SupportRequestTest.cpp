@@ -115,7 +115,7 @@ TEST_F(SupportMail, AuthenticatesWithThePasswordYetNeverMailsIt) {
     SupportRequest r = request();
     r.includeSystem = false;
     r.sendCopy = true;
-    r.priority = QStringLiteral("High");
+    r.priority = MessagePriority::High;
     r.readReceipt = true;
     mail::Smtp smtp;
     ASSERT_EQ(SendSupportRequest(smtp, r, SampleFacts(), QStringLiteral("/opt/velanto")), 0);
@@ -179,7 +179,7 @@ TEST_F(SupportMail, BothSetUpsAuthenticateExactlyWhenAuthIsTheNumberOne) {
         peer.clear();
         mail::Smtp run; // as the send run sets its object up
         SetUpThreadAndOptions(run);
-        SetUpSenderAndServer(run, QStringLiteral("Normal"), false);
+        SetUpSenderAndServer(run, MessagePriority::Normal, false);
         run.AddRecipient(QString(), QStringLiteral("bob@example.test"), mail::RecipientKind::To);
         ApplyTextBody(run, QStringLiteral("hello"));
         ASSERT_EQ(run.Send(), 0) << label;

@@ -68,7 +68,7 @@ MessageImportOutcome ImportMessageIntoComposer(const QString& messageFile, Compo
         return outcome;
     }
     composer.SetSubject(message.GetSubject());
-    composer.SetFormat(document.isEmpty() ? QStringLiteral("Text") : QStringLiteral("HTML"));
+    composer.SetFormat(document.isEmpty() ? MessageFormat::Text : MessageFormat::Html);
 
     // Saved under names no earlier import used, so an attachment already listed keeps its bytes.
     FolderNames names(importBody);

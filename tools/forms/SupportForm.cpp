@@ -28,7 +28,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SupportForm::SupportForm(const QString& priority, bool readReceipt, QWidget* parent)
+SupportForm::SupportForm(MessagePriority priority, bool readReceipt, QWidget* parent)
     : QDialog(parent), m_priority(priority), m_readReceipt(readReceipt) {
     setObjectName(QStringLiteral("SupportForm"));
     SetUpDialog(this, QStringLiteral("Technical Support"), QStringLiteral("Contact Information.htm"));

@@ -1,6 +1,8 @@
 #pragma once
 // "Technical Support": a request for help mailed to the maker through the user's own account, with an
 // optional attachment, system information, the program's settings and a copy to the user.
+#include "core/MessageChoices.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -20,7 +22,7 @@ class SupportForm : public QDialog {
     Q_OBJECT
 public:
     // The request goes with the priority and read receipt of the main window's message.
-    SupportForm(const QString& priority, bool readReceipt, QWidget* parent = nullptr);
+    SupportForm(MessagePriority priority, bool readReceipt, QWidget* parent = nullptr);
     ~SupportForm() override;
     bool IsSending() const { return m_sending; }
 
@@ -51,7 +53,7 @@ private:
     QPushButton* m_cancel = nullptr;
     std::unique_ptr<mail::Smtp> m_smtp;
     bool m_sending = false;
-    QString m_priority;
+    MessagePriority m_priority;
     bool m_readReceipt = false;
     bool m_closeWanted = false;
 };

@@ -219,7 +219,7 @@ TEST(SendChecks, PicturesThatCannotBeReadAreNamedBeforeSendAndPreview) {
     main.subject = QStringLiteral("Offer");
     main.group = QStringLiteral("Friends");
     main.groupCount = 1;
-    main.format = QStringLiteral("HTML");
+    main.format = MessageFormat::Html;
     HtmlEditor editor;
     main.editor = &editor;
     const QString gone = TempFolder() + QStringLiteral("gone-logo.png");
@@ -259,8 +259,8 @@ TEST(MessagePreview, SavesTheUnmergedMessageAndOpensIt) {
     main.subject = QStringLiteral("  Hello $*MergeFirstName*$ ");
     main.group = QStringLiteral("Friends");
     main.groupCount = 1;
-    main.format = QStringLiteral("Text");
-    main.priority = QStringLiteral("High");
+    main.format = MessageFormat::Text;
+    main.priority = MessagePriority::High;
     struct {
         QStringList opened;
     } opener;

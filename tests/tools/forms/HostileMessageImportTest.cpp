@@ -21,7 +21,7 @@ class HostileMessageImport : public toolstest::MessageFileFixture {
 protected:
     void SetUp() override {
         MessageFileFixture::SetUp();
-        composer.format = QStringLiteral("HTML");
+        composer.format = MessageFormat::Html;
     }
 
     testenv::TestComposer composer; // without an editor: the body goes nowhere
@@ -45,7 +45,7 @@ TEST_F(HostileMessageImport, ALargeTextBodyCostsLessThanThreeTimesItsSize) {
     MessageImportOutcome imported;
     const qint64 growth = Measured([&] { imported = ImportMessageIntoComposer(file, composer); });
     EXPECT_TRUE(imported.done);
-    EXPECT_EQ(QStringLiteral("Text"), composer.format);
+    EXPECT_EQ(MessageFormat::Text, composer.format);
     if (!kSanitized) {
         EXPECT_LT(growth, 3 * bytes.size()) << "bytes of memory to import " << bytes.size();
     }

@@ -84,8 +84,8 @@ protected:
         composer.editor = editor;
         composer.group = QStringLiteral("Friends");
         composer.groupCount = 1;
-        composer.format = QStringLiteral("HTML");
-        composer.priority = QStringLiteral("High");
+        composer.format = MessageFormat::Html;
+        composer.priority = MessagePriority::High;
         SaveSetting(Sections::Account, Keys::Name, QStringLiteral("Ann Sender"));
         SaveSetting(Sections::Account, Keys::Email, QStringLiteral("ann@example.com"));
         SaveSetting(Sections::Account, QStringLiteral("CharSet"), QStringLiteral("Unicode (UTF-8)"));
@@ -270,7 +270,7 @@ TEST_F(MessageFileWindowsTest, ImportAndExtractRefuseWithTheirTexts) {
 // A text message exported, then imported: same subject, body text and attachment bytes; the export
 // never replaces a file it could not write completely.
 TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
-    composer.format = QStringLiteral("Text");
+    composer.format = MessageFormat::Text;
     composer.subject = QString::fromUtf8("Grüße & more");
     editor->SetDocumentHTML(QStringLiteral("<html><body><p>Hello round trip</p></body></html>"));
     const QByteArray bytes("binary\0data\xff", 12);
@@ -304,14 +304,14 @@ TEST_F(MessageFileWindowsTest, TextRoundTripAndFailedExportKeepsTheOldFile) {
     composer.subject.clear();
     composer.attachments.clear();
     editor->SetDocumentHTML(QStringLiteral("<p>other</p>"));
-    composer.format = QStringLiteral("HTML");
+    composer.format = MessageFormat::Html;
     ExtraForm2 form(composer);
     Find<QLineEdit>(&form, "FilePathTextBox")->setText(target);
     boxes.answer(QMessageBox::No); // the typed document is not kept
     Click(&form, "ImportButton");
     EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
     EXPECT_EQ(QString::fromUtf8("Grüße & more"), composer.subject);
-    EXPECT_EQ(QStringLiteral("Text"), composer.format);
+    EXPECT_EQ(MessageFormat::Text, composer.format);
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("Hello round trip")));
     ASSERT_EQ(1, composer.attachments.size());
     EXPECT_EQ(bytes, testenv::ReadFile(composer.attachments.at(0)));
@@ -335,7 +335,7 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
         const char* name;
         const char* headerEncoding;
         QString subject;
-        const char* priority;
+        MessagePriority priority;
         bool receipt;
         const char* attachmentEncoding;
         QList<QByteArray> present;
@@ -345,7 +345,7 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
         {"empty subject as typed",
          "None",
          QString(),
-         "Low",
+         MessagePriority::Low,
          false,
          "Base 64",
          {"\r\nSubject: \r\n", "X-Priority: 5", "Content-Transfer-Encoding: base64"},
@@ -353,7 +353,7 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
         {"empty subject encoded",
          "Quoted Printable",
          QString(),
-         "Normal",
+         MessagePriority::Normal,
          true,
          "Quoted Printable",
          {"X-Priority: 3", "Disposition-Notification-To: ann@example.com", "filename=a.txt"},
@@ -361,7 +361,7 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
         {"empty subject in base 64",
          "Base 64",
          QString(),
-         "High",
+         MessagePriority::High,
          false,
          "None",
          {"X-Priority: 1", "filename=a.txt"},
@@ -369,28 +369,28 @@ TEST_F(MessageFileWindowsTest, ExportFollowsTheSettingsAndControls) {
         {"subject encoded",
          "Quoted Printable",
          QStringLiteral("Hi there"),
-         "",
+         MessagePriority::High,
          false,
          "Other",
-         {"Subject: =?utf-8?Q?Hi_there?="},
-         {"X-Priority", "filename=a.txt"}},
+         {"Subject: =?utf-8?Q?Hi_there?=", "X-Priority: 1"},
+         {"filename=a.txt"}},
         {"unknown header encoding",
          "Other",
          QStringLiteral("Hi"),
-         "Urgent",
+         MessagePriority::Low,
          false,
          "Base 64",
-         {"filename=a.txt"},
-         {"Subject:", "X-Priority"}},
+         {"filename=a.txt", "X-Priority: 5"},
+         {"Subject:"}},
     };
     const QString attachment = testenv::WriteFile(path(QStringLiteral("a.txt")), "attached text\r\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SaveSetting(Sections::Account, Keys::HeaderEncoding, QLatin1String(c.headerEncoding));
         SaveSetting(Sections::Account, Keys::AttachmentEncoding, QLatin1String(c.attachmentEncoding));
-        composer.format = QStringLiteral("Text");
+        composer.format = MessageFormat::Text;
         composer.subject = c.subject;
-        composer.priority = QLatin1String(c.priority);
+        composer.priority = c.priority;
         composer.readReceipt = c.receipt;
         composer.attachments.clear();
         composer.attachments << attachment;
@@ -414,7 +414,7 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
         testenv::WriteFile(path(QStringLiteral("doc.htm")),
                            "<html><body><p>Offer \xc3\xa9t\xc3\xa9</p><img src=\"logo.png\"></body></html>");
     ASSERT_TRUE(editor->LoadDocument(doc));
-    composer.format = QStringLiteral("HTML");
+    composer.format = MessageFormat::Html;
     composer.subject = QStringLiteral("Summer");
     composer.readReceipt = true;
     composer.attachments << png;
@@ -457,7 +457,7 @@ TEST_F(MessageFileWindowsTest, HtmlExportsReadCleanlyAndImportWithTheirPictures)
     composer.attachments.clear();
     Click(&form, "ImportButton");
     EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
-    EXPECT_EQ(QStringLiteral("HTML"), composer.format);
+    EXPECT_EQ(MessageFormat::Html, composer.format);
     const QString loaded = editor->CurrentDocumentPath();
     EXPECT_TRUE(loaded.startsWith(DataPath() + QStringLiteral("ImportBody/"))) << loaded.toStdString();
     EXPECT_TRUE(loaded.endsWith(QLatin1String("/index.htm")));
@@ -510,7 +510,7 @@ TEST_F(MessageFileWindowsTest, AnImportedBodyNeverCollidesWithAnAttachmentAndAFa
         Click(&form, "ImportButton");
         EXPECT_EQ(QStringLiteral("Import process has been completed."), boxes.last());
     }
-    EXPECT_EQ(QStringLiteral("HTML"), composer.format);
+    EXPECT_EQ(MessageFormat::Html, composer.format);
     EXPECT_TRUE(editor->DOM().bodyOuterText().contains(QLatin1String("The imported body")));
     ASSERT_EQ(1, composer.attachments.size());
     EXPECT_EQ(QByteArray("the attachment"), testenv::ReadFile(composer.attachments.at(0)));
@@ -552,7 +552,7 @@ TEST_F(MessageFileWindowsTest, AnImportAsksBeforeItReplacesAModifiedDocument) {
     const QByteArray saved = "<html><body><p>My letter</p></body></html>";
     const QString letter = testenv::WriteFile(path(QStringLiteral("letter.htm")), saved);
     composer.subject = QStringLiteral("mine");
-    composer.format = QStringLiteral("HTML");
+    composer.format = MessageFormat::Html;
     testenv::MessageBoxRecorder boxes;
     testenv::FileDialogAnswers files;
     auto modifyLetter = [&] {

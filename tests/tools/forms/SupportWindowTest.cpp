@@ -51,7 +51,7 @@ protected:
 };
 
 TEST_F(SupportWindow, OpensWithTheAccountAndTopicsAndRefusesABlankDescription) {
-    SupportForm form(QStringLiteral("Normal"), false);
+    SupportForm form(MessagePriority::Normal, false);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Technical Support"));
     EXPECT_EQ(find<QLineEdit>(form, "NameTextBox")->text(), QStringLiteral("Ada Sender"));
     EXPECT_EQ(find<QLineEdit>(form, "EmailTextBox")->text(), QStringLiteral("ada@example.test"));
@@ -84,7 +84,7 @@ TEST_F(SupportWindow, OpensWithTheAccountAndTopicsAndRefusesABlankDescription) {
 
 // Return in a box of the window sends nothing and opens nothing: no file dialog from the "+" button.
 TEST_F(SupportWindow, ReturnInABoxPressesNoButton) {
-    SupportForm form(QStringLiteral("Normal"), false);
+    SupportForm form(MessagePriority::Normal, false);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -100,7 +100,7 @@ TEST_F(SupportWindow, ReturnInABoxPressesNoButton) {
 }
 
 TEST_F(SupportWindow, ASentRequestKeepsTheInputsLocked) {
-    SupportForm form(QStringLiteral("Low"), false);
+    SupportForm form(MessagePriority::Low, false);
     find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("  It crashes.  "));
     find<QPushButton>(form, "OKButton")->click();
     EXPECT_EQ(boxes.texts(),
@@ -126,7 +126,7 @@ TEST_F(SupportWindow, ASentRequestKeepsTheInputsLocked) {
 TEST_F(SupportWindow, AFailedSendOffersTheOnlineFormAndUnlocksTheInputs) {
     SaveSetting(QString::fromLatin1(Sections::Account), QStringLiteral("Port"),
                 QString::number(smtptest::FreePort()));
-    SupportForm form(QStringLiteral("Normal"), false);
+    SupportForm form(MessagePriority::Normal, false);
     find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("No connection."));
     boxes.answer(QMessageBox::Ok);
     boxes.answer(QMessageBox::Yes);
@@ -158,7 +158,7 @@ TEST_F(SupportWindow, CancelWhileSendingStopsTheConversationAndClosesWithoutResu
     silent.greeting = smtptest::FakeServer::Silence;
     SaveSetting(QString::fromLatin1(Sections::Account), QStringLiteral("Port"),
                 QString::number(silent.port()));
-    SupportForm form(QStringLiteral("Normal"), false);
+    SupportForm form(MessagePriority::Normal, false);
     form.show();
     find<QPlainTextEdit>(form, "DescriptionTextBox")->setPlainText(QStringLiteral("Hangs."));
     QTimer::singleShot(100, &form, [&] {
