@@ -11,9 +11,13 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <atomic>
+
 namespace mail {
 
 namespace {
+
+std::atomic<qint64> g_encodings{0};
 
 // ---------------------------------------------------------------------------------------------
 // Transfer encodings of our own: they are lossless for any bytes (a bare CR or LF never turns
@@ -481,6 +485,10 @@ GMimeObject* ComposeBody(const MessageSpec& spec, const QString& charset, bool s
     return BodyComposer(spec, charset, sevenBit, files).compose(rc);
 }
 
+qint64 AttachmentEncodings() {
+    return g_encodings.load();
+}
+
 QByteArray InsertFileContents(const QByteArray& written, QList<EncodedFile>& files) {
     qsizetype size = written.size();
     for (const EncodedFile& f : files)
@@ -497,6 +505,7 @@ QByteArray InsertFileContents(const QByteArray& written, QList<EncodedFile>& fil
             return {};
         message.append(written.constData() + from, at - from);
         const qsizetype start = message.size();
+        ++g_encodings;
         if (f.kind == 1) {
             AppendQuotedPrintable(message, f.bytes, false, "\r\n");
             // the line break before the next boundary belongs to the boundary: a soft one ends the content

@@ -63,6 +63,10 @@ QString EncodeHeaderText(const QString& text, const QString& charset, qint32 mod
 // With bytes null only checks that the file can be opened.
 qint32 ReadRegularFile(const QString& path, QByteArray* bytes);
 
+// How many times a file's content (attachment or picture) has been read and transfer-encoded in this
+// process: a send run with one attachment costs one, whatever the number of its messages.
+qint64 AttachmentEncodings();
+
 // Writes the composed message to path, replacing the file atomically. Returns the ComposeMessage
 // result, or 11 when the file cannot be written.
 qint32 SaveMessageFile(const MessageSpec& spec, const QString& path);
