@@ -501,15 +501,23 @@ SendStatus Smtp::Transaction(QByteArray message) {
     for (const Recipient& r : std::as_const(m_spec.recipients))
         rcpts += "RCPT TO:<" + r.address.toUtf8() + ">" + notify;
 
+    // With PIPELINING, DATA closes the envelope's group (RFC 2920) when there is one recipient: a
+    // refused one leaves the server none, so even a server that answers DATA with 354 delivers
+    // nothing. Several recipients keep DATA until their replies are in, so a refusal of some never
+    // delivers an empty message to the others.
+    const bool dataInGroup = c.pipelining && rcpts.size() == 1;
     bool mailOk = false;
     bool rcptOk = true;
     SendStatus rc = SendStatus::Ok;
     SmtpReply reply;
     if (c.pipelining) {
-        // One write for the whole envelope, then the replies in order.
+        // One write for the whole group, then the replies in order.
         c.Write(mail);
         for (const QByteArray& r : std::as_const(rcpts))
             c.Write(r);
+        if (dataInGroup)
+            c.Write("DATA");
+        c.socket.flush();
         rc = c.ReadReply(reply);
         mailOk = rc == SendStatus::Ok && reply.code == 250;
         for (qsizetype i = 0; rc == SendStatus::Ok && i < rcpts.size(); ++i) {
@@ -524,18 +532,28 @@ SendStatus Smtp::Transaction(QByteArray message) {
             rcptOk = rc == SendStatus::Ok && reply.code >= 250 && reply.code <= 252;
         }
     }
+    if (rc == SendStatus::Ok && dataInGroup)
+        rc = c.ReadReply(reply);
     if (rc != SendStatus::Ok)
         return rc;
     if (!mailOk || !rcptOk) {
+        // A server that opened the data anyway gets an empty message before the reset.
+        if (dataInGroup && reply.code == 354) {
+            rc = c.Command(".", reply);
+            if (rc != SendStatus::Ok)
+                return rc;
+        }
         rc = c.Command("RSET", reply);
         if (rc != SendStatus::Ok)
             return rc;
         return !mailOk ? SendStatus::SenderRefused : SendStatus::RecipientRefused;
     }
 
-    rc = c.Command("DATA", reply);
-    if (rc != SendStatus::Ok)
-        return rc;
+    if (!dataInGroup) {
+        rc = c.Command("DATA", reply);
+        if (rc != SendStatus::Ok)
+            return rc;
+    }
     if (reply.code != 354) {
         rc = c.Command("RSET", reply);
         return rc != SendStatus::Ok ? rc : SendStatus::MessageProblem;
@@ -554,6 +572,7 @@ SendStatus Smtp::Transaction(QByteArray message) {
     constexpr qsizetype kPiece = 1024 * 1024;
     for (;;) {
         c.socket.write(data.next(kPiece));
+        c.socket.flush();
         if (data.atEnd())
             break;
         rc = c.Wait([&c] { return c.socket.bytesToWrite() < kPiece / 2; }, m_replyTimeout,
