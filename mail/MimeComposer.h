@@ -5,9 +5,12 @@
 #include "mail/MessageSpec.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace mail {
+
+class FileContentCache;
 
 // Result codes of ComposeMessage (the SMTP class passes them on as its own send-status codes).
 enum ComposeResult : qint32 {
@@ -37,6 +40,11 @@ enum HeaderEncodingMode : qint32 { HeaderQuotedPrintable = 1, HeaderBase64 = 2 }
 // for the Date and Message-ID headers. With sevenBit every part that would go as 8-bit goes
 // quoted-printable instead (for servers without 8BITMIME).
 QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit = false);
+
+// The same message as pieces that follow one another (empty on failure): the files come from cache, and
+// their encoded content stays shared with it instead of being copied into the message.
+QList<QByteArray> ComposeMessagePieces(const MessageSpec& spec, qint32* result, bool sevenBit,
+                                       FileContentCache& cache);
 
 // Reads an HTML file into spec.htmlBody (bodyFormat 1), with the local images it references as related
 // parts (cid:), and for mode 6 also a plain-text alternative in spec.bodyText. Remote URLs, cid: and
@@ -69,6 +77,6 @@ qint64 AttachmentEncodings();
 
 // Writes the composed message to path, replacing the file atomically. Returns the ComposeMessage
 // result, or 11 when the file cannot be written.
-qint32 SaveMessageFile(const MessageSpec& spec, const QString& path);
+qint32 SaveMessageFile(const MessageSpec& spec, const QString& path, FileContentCache* cache = nullptr);
 
 } // namespace mail

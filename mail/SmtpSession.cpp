@@ -1,5 +1,6 @@
 #include "mail/Smtp.h"
 
+#include "mail/FileContent.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpConversation.h"
 
@@ -40,10 +41,11 @@ bool ValidEnvelopeAddress(const QString& address) {
 }
 
 // The message as DATA carries it, made a piece at a time: every line ended by CR LF, a leading "."
-// doubled, then ".". A large message goes out without a second copy of it in memory.
+// doubled, then ".". The message comes in pieces (a file's encoded content is one, shared with the
+// cache), and a large one goes out without a second copy of it in memory.
 class DataBlock {
 public:
-    explicit DataBlock(const QByteArray& message) : m_message(message) {}
+    explicit DataBlock(const QList<QByteArray>& message) : m_message(message) {}
 
     // The size of the whole block.
     qint64 size() const {
@@ -67,33 +69,46 @@ public:
 private:
     template <typename Out>
     void run(qsizetype maxBytes, Out&& put) {
-        const char* p = m_message.constData();
-        const qsizetype n = m_message.size();
         qsizetype written = 0;
-        while (m_at < n && written < maxBytes) {
-            const char c = p[m_at++];
-            if (c == '\r' || c == '\n') {
-                if (c == '\r' && m_at < n && p[m_at] == '\n')
-                    ++m_at;
-                put("\r\n", 2);
-                written += 2;
-                m_lineStart = true;
-                continue;
+        while (m_piece < m_message.size() && written < maxBytes) {
+            const QByteArray& piece = m_message[m_piece];
+            const char* p = piece.constData();
+            const qsizetype n = piece.size();
+            while (m_at < n && written < maxBytes) {
+                const char c = p[m_at++];
+                if (c == '\r' || c == '\n') {
+                    // a CR LF split between two pieces is one line end
+                    if (c == '\r' && m_at < n && p[m_at] == '\n')
+                        ++m_at;
+                    else if (c == '\r' && m_at == n && NextStartsWithLf())
+                        m_skipLf = true;
+                    put("\r\n", 2);
+                    written += 2;
+                    m_lineStart = true;
+                    continue;
+                }
+                if (m_lineStart && c == '.') {
+                    put(".", 1);
+                    ++written;
+                }
+                // the rest of the line up to its end, or up to the piece's size, in one go
+                const qsizetype room = maxBytes - written;
+                const qsizetype limit = room < n - m_at ? m_at + room : n;
+                qsizetype end = m_at;
+                while (end < limit && p[end] != '\r' && p[end] != '\n')
+                    ++end;
+                put(p + m_at - 1, end - m_at + 1);
+                written += end - m_at + 1;
+                m_at = end;
+                m_lineStart = false;
             }
-            if (m_lineStart && c == '.') {
-                put(".", 1);
-                ++written;
+            if (m_at >= n) {
+                ++m_piece;
+                m_at = m_skipLf ? 1 : 0;
+                m_skipLf = false;
             }
-            // the rest of the line up to its end, or up to the piece's size, in one go
-            qsizetype end = m_at;
-            while (end < n && end - m_at < maxBytes - written && p[end] != '\r' && p[end] != '\n')
-                ++end;
-            put(p + m_at - 1, end - m_at + 1);
-            written += end - m_at + 1;
-            m_at = end;
-            m_lineStart = false;
         }
-        if (m_at >= n && !m_done) {
+        if (m_piece >= m_message.size() && !m_done) {
             if (!m_lineStart)
                 put("\r\n", 2);
             put(".\r\n", 3);
@@ -101,16 +116,24 @@ private:
         }
     }
 
-    const QByteArray& m_message;
+    bool NextStartsWithLf() const {
+        return m_piece + 1 < m_message.size() && m_message[m_piece + 1].startsWith('\n');
+    }
+
+    const QList<QByteArray>& m_message;
+    qsizetype m_piece = 0;
     qsizetype m_at = 0;
     bool m_lineStart = true;
+    bool m_skipLf = false;
     bool m_done = false;
 };
 
-bool HasEightBit(const QByteArray& bytes) {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
+bool HasEightBit(const QList<QByteArray>& pieces) {
+    for (const QByteArray& bytes : pieces) {
+        for (char c : bytes) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return true;
+        }
     }
     return false;
 }
@@ -216,10 +239,10 @@ qint32 Smtp::Send() {
     }
     if (rc == SendStatus::Ok)
         rc = StatusOf(m_attachError);
-    QByteArray message;
+    QList<QByteArray> message;
     if (rc == SendStatus::Ok) {
         qint32 composed = 0;
-        message = ComposeMessage(m_spec, &composed);
+        message = ComposeMessagePieces(m_spec, &composed, false, *m_files);
         if (composed != 0)
             rc = StatusOf(composed);
         else if (message.isEmpty())
@@ -467,14 +490,14 @@ SendStatus Smtp::Authenticate(SmtpConversation& c) {
     return rc;
 }
 
-SendStatus Smtp::Transaction(QByteArray message) {
+SendStatus Smtp::Transaction(QList<QByteArray> message) {
     SmtpConversation& c = *m_conv;
     const bool eightBit = HasEightBit(message);
     if (eightBit && !c.eightBitMime) {
         // A server without 8BITMIME may mangle 8-bit text: the message goes quoted-printable instead.
         qint32 composed = 0;
-        message = QByteArray();
-        message = ComposeMessage(m_spec, &composed, true);
+        message.clear();
+        message = ComposeMessagePieces(m_spec, &composed, true, *m_files);
         if (composed != 0 || message.isEmpty())
             return composed != 0 ? StatusOf(composed) : SendStatus::MessageProblem;
     }
