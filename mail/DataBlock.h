@@ -1,7 +1,7 @@
 #pragma once
-// Internal to the mail library: the bytes of DATA, made from the composed message a piece at a time.
-
+// The bytes DATA carries for a message. Internal to the mail library.
 #include <QByteArray>
+#include <QList>
 
 #include <limits>
 
@@ -12,10 +12,11 @@ namespace mail {
 constexpr qsizetype kDataPiece = 1024 * 1024;
 
 // The message as DATA carries it, made a piece at a time: every line ended by CR LF, a leading "."
-// doubled, then ".". A large message goes out without a second copy of it in memory.
+// doubled, then ".". The message comes in pieces (a file's encoded content is one, shared with the
+// cache), and a large one goes out without a second copy of it in memory.
 class DataBlock {
 public:
-    explicit DataBlock(const QByteArray& message) : m_message(message) {}
+    explicit DataBlock(const QList<QByteArray>& message) : m_message(message) {}
 
     // The size of the whole block.
     qint64 size() const {
@@ -39,33 +40,46 @@ public:
 private:
     template <typename Out>
     void run(qsizetype maxBytes, Out&& put) {
-        const char* p = m_message.constData();
-        const qsizetype n = m_message.size();
         qsizetype written = 0;
-        while (m_at < n && written < maxBytes) {
-            const char c = p[m_at++];
-            if (c == '\r' || c == '\n') {
-                if (c == '\r' && m_at < n && p[m_at] == '\n')
-                    ++m_at;
-                put("\r\n", 2);
-                written += 2;
-                m_lineStart = true;
-                continue;
+        while (m_piece < m_message.size() && written < maxBytes) {
+            const QByteArray& piece = m_message[m_piece];
+            const char* p = piece.constData();
+            const qsizetype n = piece.size();
+            while (m_at < n && written < maxBytes) {
+                const char c = p[m_at++];
+                if (c == '\r' || c == '\n') {
+                    // a CR LF split between two pieces is one line end
+                    if (c == '\r' && m_at < n && p[m_at] == '\n')
+                        ++m_at;
+                    else if (c == '\r' && m_at == n && NextStartsWithLf())
+                        m_skipLf = true;
+                    put("\r\n", 2);
+                    written += 2;
+                    m_lineStart = true;
+                    continue;
+                }
+                if (m_lineStart && c == '.') {
+                    put(".", 1);
+                    ++written;
+                }
+                // the rest of the line up to its end, or up to the piece's size, in one go
+                const qsizetype room = maxBytes - written;
+                const qsizetype limit = room < n - m_at ? m_at + room : n;
+                qsizetype end = m_at;
+                while (end < limit && p[end] != '\r' && p[end] != '\n')
+                    ++end;
+                put(p + m_at - 1, end - m_at + 1);
+                written += end - m_at + 1;
+                m_at = end;
+                m_lineStart = false;
             }
-            if (m_lineStart && c == '.') {
-                put(".", 1);
-                ++written;
+            if (m_at >= n) {
+                ++m_piece;
+                m_at = m_skipLf ? 1 : 0;
+                m_skipLf = false;
             }
-            // the rest of the line up to its end, or up to the piece's size, in one go
-            qsizetype end = m_at;
-            while (end < n && end - m_at < maxBytes - written && p[end] != '\r' && p[end] != '\n')
-                ++end;
-            put(p + m_at - 1, end - m_at + 1);
-            written += end - m_at + 1;
-            m_at = end;
-            m_lineStart = false;
         }
-        if (m_at >= n && !m_done) {
+        if (m_piece >= m_message.size() && !m_done) {
             if (!m_lineStart)
                 put("\r\n", 2);
             put(".\r\n", 3);
@@ -73,9 +87,15 @@ private:
         }
     }
 
-    const QByteArray& m_message;
+    bool NextStartsWithLf() const {
+        return m_piece + 1 < m_message.size() && m_message[m_piece + 1].startsWith('\n');
+    }
+
+    const QList<QByteArray>& m_message;
+    qsizetype m_piece = 0;
     qsizetype m_at = 0;
     bool m_lineStart = true;
+    bool m_skipLf = false;
     bool m_done = false;
 };
 

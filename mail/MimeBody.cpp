@@ -4,64 +4,12 @@
 #include "mail/MimeComposer.h"
 
 #include <QFileInfo>
-#include <QHash>
-#include <QMimeDatabase>
-#include <QMutex>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 namespace mail {
 
 namespace {
-
-// ---------------------------------------------------------------------------------------------
-// Transfer encodings of our own: they are lossless for any bytes (a bare CR or LF never turns
-// into a line break), and the composer needs them before GMime sees the content.
-
-const char kHex[] = "0123456789ABCDEF";
-
-// Quoted-printable, appended to out. In text mode "\n" is a line break; in binary mode only CR LF is,
-// and every other CR or LF byte is encoded. Lines end with eol.
-void AppendQuotedPrintable(QByteArray& out, const QByteArray& in, bool textMode, const char* eol) {
-    const qsizetype eolLength = qstrlen(eol);
-    int lineLength = 0;
-    auto put = [&](const char* token, int length) {
-        if (lineLength + length > 75) {
-            out.append('=');
-            out.append(eol, eolLength);
-            lineLength = 0;
-        }
-        out.append(token, length);
-        lineLength += length;
-    };
-    const qsizetype n = in.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const auto c = static_cast<unsigned char>(in.at(i));
-        const bool lineEnd = textMode ? c == '\n' : (c == '\r' && i + 1 < n && in.at(i + 1) == '\n');
-        if (lineEnd) {
-            out.append(eol, eolLength);
-            lineLength = 0;
-            if (!textMode)
-                ++i;
-            continue;
-        }
-        const bool nextIsLineEnd =
-            i + 1 >= n ||
-            (textMode ? in.at(i + 1) == '\n' : (in.at(i + 1) == '\r' && i + 2 < n && in.at(i + 2) == '\n'));
-        const bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !nextIsLineEnd);
-        // A dot that would start a line, after a line break or a soft one, is encoded: the message never
-        // depends on the transport's dot-stuffing, and a line of one dot never ends it.
-        const bool startsLine = lineLength == 0 || lineLength + 1 > 75;
-        if (literal && !(c == '.' && startsLine)) {
-            const char ch = static_cast<char>(c);
-            put(&ch, 1);
-        } else {
-            const char token[3] = {'=', kHex[c >> 4], kHex[c & 15]};
-            put(token, 3);
-        }
-    }
-}
 
 QByteArray EncodeQuotedPrintable(const QByteArray& in, bool textMode) {
     QByteArray out;
@@ -70,120 +18,11 @@ QByteArray EncodeQuotedPrintable(const QByteArray& in, bool textMode) {
     return out;
 }
 
-// Base64 in lines of 76 characters, each ended with eol; encoded a block at a time, so a large file
-// costs no second copy of its encoded form.
-void AppendBase64Lines(QByteArray& out, const QByteArray& in, const char* eol) {
-    const qsizetype eolLength = qstrlen(eol);
-    constexpr qsizetype kLineBytes = 57; // 76 characters of base64
-    constexpr qsizetype kBlock = kLineBytes * 1024;
-    for (qsizetype at = 0; at < in.size(); at += kBlock) {
-        const QByteArray b64 =
-            QByteArray::fromRawData(in.constData() + at, qMin(kBlock, in.size() - at)).toBase64();
-        for (qsizetype i = 0; i < b64.size(); i += 76) {
-            out.append(b64.constData() + i, qMin<qsizetype>(76, b64.size() - i));
-            out.append(eol, eolLength);
-        }
-    }
-}
-
 QByteArray EncodeBase64Lines(const QByteArray& in) {
     QByteArray out;
     out.reserve(in.size() / 3 * 4 + in.size() / 57 + 8);
-    AppendBase64Lines(out, in, "\n");
+    AppendBase64Lines(out, in.constData(), in.size(), "\n");
     return out;
-}
-
-// The line breaks bytes that go unencoded may hold: "\n" (text), CR LF (a file's bytes), or either (an
-// attached message, whose lines end CR LF on the wire anyway).
-enum class LineEnds { Lf, CrLf, Either };
-
-// True when bytes can go unencoded (7bit or 8bit): no NUL, no line break but those allowed, lines of at
-// most 998.
-bool SafeUnencoded(const QByteArray& in, LineEnds ends, bool* eightBit) {
-    *eightBit = false;
-    int lineLength = 0;
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        const auto c = static_cast<unsigned char>(in.at(i));
-        if (c == 0)
-            return false;
-        if (c == '\n') {
-            if (ends == LineEnds::CrLf)
-                return false;
-            lineLength = 0;
-            continue;
-        }
-        if (c == '\r') {
-            if (ends == LineEnds::Lf || i + 1 >= in.size() || in.at(i + 1) != '\n')
-                return false;
-            ++i;
-            lineLength = 0;
-            continue;
-        }
-        if (c >= 0x80)
-            *eightBit = true;
-        if (++lineLength > 998)
-            return false;
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Files for attachments and related parts. A send run attaches the same files to every message, so
-// their encoded form is kept while the file stays unchanged.
-
-struct FileData {
-    qint32 error = 0;
-    QByteArray bytes;
-    QByteArray mimeType;
-};
-
-FileData ReadFile(const QString& path) {
-    FileData d;
-    d.error = ReadRegularFile(path, &d.bytes);
-    if (d.error != 0)
-        return d;
-    static QMutex dbLock;
-    QMutexLocker lock(&dbLock);
-    static QMimeDatabase db;
-    d.mimeType = db.mimeTypeForFileNameAndData(path, d.bytes.left(4096)).name().toLatin1();
-    if (d.mimeType.isEmpty() || !d.mimeType.contains('/'))
-        d.mimeType = "application/octet-stream";
-    return d;
-}
-
-struct CacheKey {
-    QString path;
-    qint64 size;
-    qint64 mtime;
-    bool operator==(const CacheKey& o) const { return path == o.path && size == o.size && mtime == o.mtime; }
-};
-size_t qHash(const CacheKey& k, size_t seed = 0) {
-    return ::qHash(k.path, seed) ^ ::qHash(k.mtime, seed);
-}
-
-FileData CachedFile(const QString& path) {
-    static QMutex lock;
-    static QHash<CacheKey, FileData> cache;
-    static qint64 cachedBytes = 0;
-    const QFileInfo info(path);
-    const CacheKey key{info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch()};
-    {
-        QMutexLocker l(&lock);
-        auto it = cache.constFind(key);
-        if (it != cache.constEnd())
-            return it.value();
-    }
-    FileData d = ReadFile(path);
-    if (d.error == 0 && d.bytes.size() < 16 * 1024 * 1024) {
-        QMutexLocker l(&lock);
-        if (cachedBytes + d.bytes.size() > 64 * 1024 * 1024) {
-            cache.clear();
-            cachedBytes = 0;
-        }
-        cache.insert(key, d);
-        cachedBytes += d.bytes.size();
-    }
-    return d;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -257,69 +96,30 @@ GMimePart* TextPart(const QByteArray& subtype, const QString& text, const QStrin
     return part;
 }
 
-// The charset a text file's bytes are in: a BOM decides, then UTF-8 when the bytes are valid UTF-8,
-// else Windows-1252 (the rule the program reads text files by).
-QByteArray TextFileCharset(const QByteArray& bytes) {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
-        return "utf-16";
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(bytes);
-    return utf8.hasError() ? "windows-1252" : "utf-8";
-}
-
-// A message may travel only as it is (RFC 2046): 7bit or 8bit, never base64 or quoted-printable.
-bool IsEncapsulatedMessage(const QByteArray& type) {
-    return type == "message/rfc822" || type == "message/news" || type == "message/global";
-}
-
 // The part of a file. Encoded content (quoted-printable, base64) is not put into the tree: the part
 // holds a marker line that InsertFileContents replaces. *unencoded tells whether the bytes went as
 // they are.
-GMimePart* FilePart(const QString& path, const FileData& d, qint32 encoding, bool inlinePart, bool sevenBit,
+GMimePart* FilePart(const QString& path, const std::shared_ptr<const FileContent>& d, bool inlinePart,
                     QList<EncodedFile>* files, bool* unencoded) {
-    QByteArray mimeType = d.mimeType;
-    int kind = 2;
-    if (IsEncapsulatedMessage(mimeType)) {
-        bool eightBit = false;
-        const bool eightBitAllowed = mimeType != "message/news" && !sevenBit;
-        if (SafeUnencoded(d.bytes, LineEnds::Either, &eightBit) && (!eightBit || eightBitAllowed))
-            kind = eightBit ? 8 : 7;
-        else
-            mimeType = "application/octet-stream"; // then the chosen encoding keeps its bytes intact
-    } else if (mimeType.startsWith("multipart/")) {
-        // its boundary is named in the file's own header, which a part's header does not carry
-        mimeType = "application/octet-stream";
-    }
-    if (kind == 2) {
-        if (encoding == AttachQuotedPrintable) {
-            kind = 1;
-        } else if (encoding == AttachNone) {
-            bool eightBit = false;
-            if (SafeUnencoded(d.bytes, LineEnds::CrLf, &eightBit))
-                kind = eightBit && sevenBit ? 1 : (eightBit ? 8 : 7);
-        }
-    }
-    *unencoded = kind == 7 || kind == 8;
+    const QByteArray& mimeType = d->mimeType;
+    *unencoded = d->kind == 7 || d->kind == 8;
     QByteArray content;
     if (*unencoded) {
-        content = d.bytes;
+        content = d->bytes;
     } else {
-        // also base64 for "None" when the bytes would not survive unencoded
         EncodedFile file;
         file.marker = "VelantoFileContent." + QByteArray::number(files->size() + 1) + '.' +
                       QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        file.bytes = d.bytes;
-        file.kind = kind;
+        file.content = d;
         content = file.marker + '\n';
         files->append(file);
     }
     const qsizetype slash = mimeType.indexOf('/');
-    GMimePart* part = NewPart(mimeType.left(slash), mimeType.mid(slash + 1), content, kind);
+    GMimePart* part = NewPart(mimeType.left(slash), mimeType.mid(slash + 1), content, d->kind);
     const QByteArray name = QFileInfo(path).fileName().toUtf8();
     g_mime_part_set_filename(part, name.constData());
     if (mimeType.startsWith("text/"))
-        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset",
-                                                 TextFileCharset(d.bytes).constData());
+        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", d->charset.constData());
     if (inlinePart)
         g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_INLINE);
     return part;
@@ -365,9 +165,10 @@ QString WithCharsetDeclaration(const QString& html, const QString& label) {
 // larger one; when a file cannot be read it frees what it holds, keeps the error and returns nullptr.
 class BodyComposer {
 public:
-    BodyComposer(const MessageSpec& spec, const QString& charset, bool sevenBit, QList<EncodedFile>* files)
+    BodyComposer(const MessageSpec& spec, const QString& charset, bool sevenBit, FileContentCache& cache,
+                 QList<EncodedFile>* files)
         : m_spec(spec), m_charset(charset), m_prefix(SafeBoundaryPrefix(spec.boundaryPrefix)),
-          m_sevenBit(sevenBit), m_files(files) {}
+          m_sevenBit(sevenBit), m_cache(cache), m_files(files) {}
 
     GMimeObject* compose(qint32* rc) {
         GMimeObject* body = m_spec.bodyFormat == 1 && !m_spec.htmlBody.isEmpty() ? htmlBody() : plainBody();
@@ -409,13 +210,11 @@ private:
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
         add(related, html);
         for (const RelatedPart& r : m_spec.related) {
-            FileData d = CachedFile(r.path);
-            if (d.error)
-                return failed(related, d.error);
-            if (!r.mimeType.isEmpty())
-                d.mimeType = r.mimeType.toLatin1();
+            const auto d = m_cache.Get(r.path, AttachBase64, m_sevenBit, r.mimeType.toLatin1());
+            if (d->error)
+                return failed(related, d->error);
             bool unencoded = false;
-            GMimePart* picture = FilePart(r.path, d, AttachBase64, true, m_sevenBit, m_files, &unencoded);
+            GMimePart* picture = FilePart(r.path, d, true, m_files, &unencoded);
             g_mime_part_set_content_id(picture, r.contentId.toLatin1().constData());
             add(related, GMIME_OBJECT(picture));
         }
@@ -440,13 +239,13 @@ private:
         GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
         add(mixed, body);
         for (const Attachment& a : m_spec.attachments) {
-            const FileData d = CachedFile(a.path);
-            if (d.error)
-                return failed(mixed, d.error);
+            const auto d = m_cache.Get(a.path, a.encoding, m_sevenBit);
+            if (d->error)
+                return failed(mixed, d->error);
             bool unencoded = false;
-            GMimePart* part = FilePart(a.path, d, a.encoding, false, m_sevenBit, m_files, &unencoded);
+            GMimePart* part = FilePart(a.path, d, false, m_files, &unencoded);
             if (unencoded)
-                m_unencoded += d.bytes;
+                m_unencoded += d->bytes;
             add(mixed, GMIME_OBJECT(part));
         }
         SetBoundary(mixed, m_prefix, "M", m_unencoded);
@@ -469,6 +268,7 @@ private:
     const QString m_charset;
     const QByteArray m_prefix;
     const bool m_sevenBit;
+    FileContentCache& m_cache;
     QList<EncodedFile>* m_files;
     QByteArray m_unencoded; // what a boundary must not collide with
     qint32 m_rc = ComposeOk;
@@ -477,39 +277,25 @@ private:
 } // namespace
 
 GMimeObject* ComposeBody(const MessageSpec& spec, const QString& charset, bool sevenBit, qint32* rc,
-                         QList<EncodedFile>* files) {
-    return BodyComposer(spec, charset, sevenBit, files).compose(rc);
+                         FileContentCache& cache, QList<EncodedFile>* files) {
+    return BodyComposer(spec, charset, sevenBit, cache, files).compose(rc);
 }
 
-QByteArray InsertFileContents(const QByteArray& written, QList<EncodedFile>& files) {
-    qsizetype size = written.size();
-    for (const EncodedFile& f : files)
-        size += f.kind == 2 ? (f.bytes.size() + 2) / 3 * 4 + (f.bytes.size() / 57 + 1) * 2
-                            : f.bytes.size() + f.bytes.size() / 8 + 8;
-    QByteArray message;
-    message.reserve(size);
+QList<QByteArray> InsertFileContents(const QByteArray& written, const QList<EncodedFile>& files) {
+    QList<QByteArray> pieces;
     qsizetype from = 0;
-    for (EncodedFile& f : files) {
+    for (const EncodedFile& f : files) {
         // The markers stand in the written tree in the order their parts were made.
         const QByteArray line = f.marker + "\r\n";
         const qsizetype at = written.indexOf(line, from);
         if (at < 0)
             return {};
-        message.append(written.constData() + from, at - from);
-        const qsizetype start = message.size();
-        if (f.kind == 1) {
-            AppendQuotedPrintable(message, f.bytes, false, "\r\n");
-            // the line break before the next boundary belongs to the boundary: a soft one ends the content
-            if (message.size() == start || !message.endsWith("\r\n"))
-                message.append("=\r\n");
-        } else {
-            AppendBase64Lines(message, f.bytes, "\r\n");
-        }
-        f.bytes = QByteArray();
+        pieces.append(written.mid(from, at - from));
+        pieces.append(f.content->bytes); // shared, never copied
         from = at + line.size();
     }
-    message.append(written.constData() + from, written.size() - from);
-    return message;
+    pieces.append(written.mid(from));
+    return pieces;
 }
 
 } // namespace mail

@@ -262,7 +262,8 @@ void AppendWritten(QByteArray& out, GMimeObject* body) {
 
 } // namespace
 
-QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit) {
+QList<QByteArray> ComposeMessagePieces(const MessageSpec& spec, qint32* result, bool sevenBit,
+                                       FileContentCache& cache) {
     qint32 dummy = 0;
     qint32& rc = result ? *result : dummy;
     rc = ComposeOk;
@@ -272,7 +273,7 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit
                                     ? QStringLiteral("utf-8")
                                     : spec.charset.trimmed();
         QList<EncodedFile> files;
-        GMimeObject* body = ComposeBody(spec, charset, sevenBit, &rc, &files);
+        GMimeObject* body = ComposeBody(spec, charset, sevenBit, &rc, cache, &files);
         if (!body)
             return {};
         QByteArray out = MessageHeaders(spec, charset);
@@ -281,13 +282,25 @@ QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit
         if (!out.endsWith('\n'))
             out.append('\n');
         if (files.isEmpty())
-            return ToCrLf(out);
-        QByteArray message = InsertFileContents(ToCrLf(out), files);
-        if (message.isEmpty())
+            return {ToCrLf(out)};
+        QList<QByteArray> pieces = InsertFileContents(ToCrLf(out), files);
+        if (pieces.isEmpty())
             rc = ComposeBodyProblem;
-        return message;
+        return pieces;
     } catch (const std::bad_alloc&) {
         rc = ComposeBodyProblem;
+        return {};
+    }
+}
+
+QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit) {
+    FileContentCache cache;
+    const QList<QByteArray> pieces = ComposeMessagePieces(spec, result, sevenBit, cache);
+    try {
+        return pieces.size() == 1 ? pieces.first() : pieces.join();
+    } catch (const std::bad_alloc&) {
+        if (result)
+            *result = ComposeBodyProblem;
         return {};
     }
 }
@@ -356,17 +369,20 @@ qint32 ReadRegularFile(const QString& path, QByteArray* bytes) {
     return rc;
 }
 
-qint32 SaveMessageFile(const MessageSpec& spec, const QString& path) {
+qint32 SaveMessageFile(const MessageSpec& spec, const QString& path, FileContentCache* cache) {
     qint32 rc = 0;
-    const QByteArray bytes = ComposeMessage(spec, &rc);
+    FileContentCache own;
+    const QList<QByteArray> pieces = ComposeMessagePieces(spec, &rc, false, cache ? *cache : own);
     if (rc != 0)
         return rc;
     QSaveFile f(path);
     if (path.isEmpty() || !f.open(QIODevice::WriteOnly))
         return ComposeCannotOpenFile;
-    if (f.write(bytes) != bytes.size() || !f.commit())
-        return ComposeCannotReadFile;
-    return 0;
+    for (const QByteArray& piece : pieces) {
+        if (f.write(piece) != piece.size())
+            return ComposeCannotReadFile;
+    }
+    return f.commit() ? 0 : ComposeCannotReadFile;
 }
 
 } // namespace mail

@@ -5,9 +5,12 @@
 #include "mail/MessageSpec.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace mail {
+
+class FileContentCache;
 
 // Result codes of ComposeMessage (the SMTP class passes them on as its own send-status codes).
 enum ComposeResult : qint32 {
@@ -38,6 +41,11 @@ enum HeaderEncodingMode : qint32 { HeaderQuotedPrintable = 1, HeaderBase64 = 2 }
 // quoted-printable instead (for servers without 8BITMIME).
 QByteArray ComposeMessage(const MessageSpec& spec, qint32* result, bool sevenBit = false);
 
+// The same message as pieces that follow one another (empty on failure): the files come from cache, and
+// their encoded content stays shared with it instead of being copied into the message.
+QList<QByteArray> ComposeMessagePieces(const MessageSpec& spec, qint32* result, bool sevenBit,
+                                       FileContentCache& cache);
+
 // Reads an HTML file into spec.htmlBody (bodyFormat 1), with the local images it references as related
 // parts (cid:), and for mode 6 also a plain-text alternative in spec.bodyText. Remote URLs, cid: and
 // data: stay as they are. A local picture that cannot be embedded (missing, unreadable, not an image)
@@ -63,8 +71,12 @@ QString EncodeHeaderText(const QString& text, const QString& charset, qint32 mod
 // With bytes null only checks that the file can be opened.
 qint32 ReadRegularFile(const QString& path, QByteArray* bytes);
 
+// How many times a file's content (attachment or picture) has been read and transfer-encoded in this
+// process: a send run with one attachment costs one, whatever the number of its messages.
+qint64 AttachmentEncodings();
+
 // Writes the composed message to path, replacing the file atomically. Returns the ComposeMessage
 // result, or 11 when the file cannot be written.
-qint32 SaveMessageFile(const MessageSpec& spec, const QString& path);
+qint32 SaveMessageFile(const MessageSpec& spec, const QString& path, FileContentCache* cache = nullptr);
 
 } // namespace mail

@@ -1,6 +1,7 @@
 #include "mail/Smtp.h"
 
 #include "core/GetComputerName.h"
+#include "mail/FileContent.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpConversation.h"
 
@@ -65,7 +66,9 @@ QString OneLine(const QString& text) {
 
 } // namespace
 
-Smtp::Smtp(QObject* parent) : QObject(parent), m_clientHostName(GetLocalComputerName()) {}
+Smtp::Smtp(QObject* parent)
+    : QObject(parent), m_clientHostName(GetLocalComputerName()),
+      m_files(std::make_unique<FileContentCache>()) {}
 
 Smtp::~Smtp() = default;
 
@@ -173,7 +176,7 @@ QString Smtp::EncodeHeaderText(const QString& text, const QString& charset, qint
 qint32 Smtp::SaveMessageFile(const QString& path) {
     if (path.isEmpty())
         return 10;
-    return mail::SaveMessageFile(m_spec, path);
+    return mail::SaveMessageFile(m_spec, path, m_files.get());
 }
 
 void Smtp::ClearMessage(qint32 what) {
@@ -188,6 +191,8 @@ void Smtp::ClearMessage(qint32 what) {
         m_spec.textAlternative = false;
         m_spec.subject.clear();
         m_attachError = 0;
+        // files no message since the last clear carried are let go
+        m_files->KeepOnlyUsed();
     }
 }
 

@@ -23,6 +23,7 @@
 namespace mail {
 
 class SmtpConversation;
+class FileContentCache;
 
 class Smtp : public QObject {
     Q_OBJECT
@@ -135,7 +136,7 @@ private:
     SendStatus OpenServer(const QString& host);
     SendStatus Hello(SmtpConversation& c);
     SendStatus Authenticate(SmtpConversation& c);
-    SendStatus Transaction(QByteArray message);
+    SendStatus Transaction(QList<QByteArray> message);
     SendStatus CloseConversation();
 
     MessageSpec m_spec;
@@ -154,6 +155,8 @@ private:
     int m_connectTimeout = 30000;
     int m_replyTimeout = 60000;
     QList<QSslCertificate> m_extraCas;
+    // The attachments and pictures of the messages, each read and encoded once while it is unchanged.
+    std::unique_ptr<FileContentCache> m_files;
     std::unique_ptr<SmtpConversation> m_conv;
     bool m_keepOpen = false;                      // Connect was called: a Send keeps the connection it opens
     SendStatus m_connectFailure = SendStatus::Ok; // the failed Connect that every Send returns

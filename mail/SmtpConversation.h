@@ -5,6 +5,7 @@
 #include "mail/SendStatus.h"
 #include "mail/Smtp.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSslSocket>
@@ -22,6 +23,8 @@ constexpr qsizetype kMaxReplyBytes = 64 * 1024;
 constexpr int kMaxReplyLines = 1000;
 // How long a cancelled operation still waits for the server's answer to a message that is all out.
 constexpr qint64 kCancelGraceMs = 3000;
+// How often the caller's events are let through while the conversation waits on its socket.
+constexpr qint64 kEventsEveryMs = 50;
 
 struct SmtpReply {
     int code = 0;
@@ -63,9 +66,11 @@ public:
         });
         QObject::connect(&socket, &QSslSocket::errorOccurred, &socket,
                          [this](QAbstractSocket::SocketError e) {
+                             // A socket wait that ran out is no fault: the time-outs are our own.
+                             if (e == QAbstractSocket::SocketTimeoutError)
+                                 return;
                              socketError = e;
-                             if (e != QAbstractSocket::SocketTimeoutError)
-                                 lost = true;
+                             lost = true;
                              Wake();
                          });
         QObject::connect(&socket, &QSslSocket::bytesWritten, &socket, [this](qint64 n) {
@@ -90,13 +95,18 @@ public:
 
     bool Alive() const { return !broken && !lost && socket.state() == QAbstractSocket::ConnectedState; }
 
-    // Runs the caller's event loop until ready() holds. Returns Ok, Cancelled, failCode when the
-    // connection fails, or timeoutCode when nothing happened for timeoutMs. The time-out counts from the
-    // call or from the last bytes the server took from us, whichever is later, so a command's reply
-    // time-out starts when the command is written and a long message keeps its wait alive while it
-    // flows. With cancelOnlyWhileWriting a cancel ends the wait at once only while our bytes are still
-    // on their way: once they are all out the outcome is the server's, and its reply is awaited for a
-    // short grace (a message it accepts is sent, whatever the cancel).
+    // Waits until ready() holds. Returns Ok, Cancelled, failCode when the connection fails, or
+    // timeoutCode when nothing happened for timeoutMs. The time-out counts from the call or from the
+    // last bytes the server took from us, whichever is later, so a command's reply time-out starts when
+    // the command is written and a long message keeps its wait alive while it flows. With
+    // cancelOnlyWhileWriting a cancel ends the wait at once only while our bytes are still on their
+    // way: once they are all out the outcome is the server's, and its reply is awaited for a short
+    // grace (a message it accepts is sent, whatever the cancel).
+    //
+    // Once the conversation is under way the wait is on the socket itself, and the caller's events
+    // are let through every kEventsEveryMs: a reply that comes at once costs no trip through the
+    // caller's loop, and a handler (Cancel, the close box) still answers within twice that. Until then
+    // (host look-up, connect, TLS hand-shake) the caller's loop runs, which those need.
     SendStatus Wait(const std::function<bool()>& ready, int timeoutMs, SendStatus timeoutCode,
                     SendStatus failCode, bool cancelOnlyWhileWriting = false) {
         const qint64 startMs = clock.elapsed();
@@ -125,15 +135,46 @@ public:
             qint64 wait = remaining;
             if (o.m_cancelled)
                 wait = qMax<qint64>(1, qMin(wait, kCancelGraceMs - (clock.elapsed() - cancelSeenMs)));
-            QEventLoop waitLoop;
-            QTimer timer;
-            timer.setSingleShot(true);
-            QObject::connect(&timer, &QTimer::timeout, &waitLoop, &QEventLoop::quit);
-            timer.start(int(qMin<qint64>(wait, std::numeric_limits<int>::max())));
-            loop = &waitLoop;
-            waitLoop.exec();
-            loop = nullptr;
+            if (OnSocket())
+                WaitOnSocket(wait);
+            else
+                WaitInLoop(wait);
         }
+    }
+
+    // True once the conversation is on an open channel: no look-up, connect or hand-shake under way.
+    bool OnSocket() const {
+        return socket.state() == QAbstractSocket::ConnectedState &&
+               (socket.mode() == QSslSocket::UnencryptedMode || socket.isEncrypted());
+    }
+
+    // Waits for the socket at most waitMs and only up to the next turn of the caller's events, which
+    // it then lets through.
+    void WaitOnSocket(qint64 waitMs) {
+        const qint64 sinceEvents = clock.elapsed() - lastEventsMs;
+        if (lastEventsMs < 0 || sinceEvents >= kEventsEveryMs) {
+            QCoreApplication::processEvents();
+            lastEventsMs = clock.elapsed();
+            return;
+        }
+        const int slice = int(qMax<qint64>(1, qMin(waitMs, kEventsEveryMs - sinceEvents)));
+        // Both waits take in what arrives and send what is queued.
+        if (socket.bytesToWrite() > 0)
+            socket.waitForBytesWritten(slice);
+        else
+            socket.waitForReadyRead(slice);
+    }
+
+    void WaitInLoop(qint64 waitMs) {
+        QEventLoop waitLoop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &waitLoop, &QEventLoop::quit);
+        timer.start(int(qMin<qint64>(waitMs, std::numeric_limits<int>::max())));
+        loop = &waitLoop;
+        waitLoop.exec();
+        loop = nullptr;
+        lastEventsMs = clock.elapsed();
     }
 
     SendStatus Fail(SendStatus code) {
@@ -202,6 +243,7 @@ public:
         if (o.m_cancelled)
             return Fail(SendStatus::Cancelled);
         Write(line, logText);
+        socket.flush();
         return ReadReply(reply);
     }
 
@@ -230,7 +272,8 @@ public:
     QEventLoop* loop = nullptr;
     QElapsedTimer clock;
     qint64 lastWriteMs = -1;
-    bool overflow = false; // the server pushed more than a reply between two operations
+    qint64 lastEventsMs = -1; // when the caller's events last ran during a wait
+    bool overflow = false;    // the server pushed more than a reply between two operations
     bool lost = false;
     bool broken = false;
     bool secretReply = false;

@@ -1,6 +1,7 @@
 #include "mail/Smtp.h"
 
 #include "mail/DataBlock.h"
+#include "mail/FileContent.h"
 #include "mail/MimeComposer.h"
 #include "mail/SmtpConversation.h"
 
@@ -39,10 +40,38 @@ bool ValidEnvelopeAddress(const QString& address) {
     return true;
 }
 
-bool HasEightBit(const QByteArray& bytes) {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
+// MAIL FROM with the delivery-status return (-1: none) and the 8-bit body parameter.
+QByteArray MailCommand(const QString& from, qint32 dsnReturn, bool eightBitBody) {
+    QByteArray mail = "MAIL FROM:<" + from.toUtf8() + ">";
+    if (dsnReturn == Smtp::DsnReturnHeaders)
+        mail += " RET=HDRS";
+    else if (dsnReturn == Smtp::DsnReturnFull)
+        mail += " RET=FULL";
+    if (eightBitBody)
+        mail += " BODY=8BITMIME";
+    return mail;
+}
+
+// The NOTIFY parameter of every RCPT TO ("" when none is asked for).
+QByteArray NotifyParameter(qint32 dsnNotify) {
+    if (dsnNotify <= 0)
+        return QByteArray();
+    QByteArrayList words;
+    if (dsnNotify & Smtp::DsnSuccess)
+        words += "SUCCESS";
+    if (dsnNotify & Smtp::DsnFailure)
+        words += "FAILURE";
+    if (dsnNotify & Smtp::DsnDelay)
+        words += "DELAY";
+    return words.isEmpty() ? QByteArray() : " NOTIFY=" + words.join(',');
+}
+
+bool HasEightBit(const QList<QByteArray>& pieces) {
+    for (const QByteArray& bytes : pieces) {
+        for (char c : bytes) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return true;
+        }
     }
     return false;
 }
@@ -64,6 +93,10 @@ bool Smtp::BeginOperation() {
         return false;
     m_busy = true;
     m_cancelled = false;
+    // Every operation lets the caller's events through at its first wait, however fast the server:
+    // a handler that is due when a message starts (a Cancel) is heard during that message.
+    if (m_conv)
+        m_conv->lastEventsMs = -1;
     return true;
 }
 
@@ -148,10 +181,10 @@ qint32 Smtp::Send() {
     }
     if (rc == SendStatus::Ok)
         rc = StatusOf(m_attachError);
-    QByteArray message;
+    QList<QByteArray> message;
     if (rc == SendStatus::Ok) {
         qint32 composed = 0;
-        message = ComposeMessage(m_spec, &composed);
+        message = ComposeMessagePieces(m_spec, &composed, false, *m_files);
         if (composed != 0)
             rc = StatusOf(composed);
         else if (message.isEmpty())
@@ -399,49 +432,41 @@ SendStatus Smtp::Authenticate(SmtpConversation& c) {
     return rc;
 }
 
-SendStatus Smtp::Transaction(QByteArray message) {
+SendStatus Smtp::Transaction(QList<QByteArray> message) {
     SmtpConversation& c = *m_conv;
     const bool eightBit = HasEightBit(message);
     if (eightBit && !c.eightBitMime) {
         // A server without 8BITMIME may mangle 8-bit text: the message goes quoted-printable instead.
         qint32 composed = 0;
-        message = QByteArray();
-        message = ComposeMessage(m_spec, &composed, true);
+        message.clear();
+        message = ComposeMessagePieces(m_spec, &composed, true, *m_files);
         if (composed != 0 || message.isEmpty())
             return composed != 0 ? StatusOf(composed) : SendStatus::MessageProblem;
     }
-    QByteArray mail = "MAIL FROM:<" + m_spec.fromAddress.toUtf8() + ">";
-    if (c.dsn && m_dsnReturn == DsnReturnHeaders)
-        mail += " RET=HDRS";
-    else if (c.dsn && m_dsnReturn == DsnReturnFull)
-        mail += " RET=FULL";
-    if (c.eightBitMime && eightBit)
-        mail += " BODY=8BITMIME";
-    QByteArray notify;
-    if (c.dsn && m_dsnNotify > 0) {
-        QByteArrayList words;
-        if (m_dsnNotify & DsnSuccess)
-            words += "SUCCESS";
-        if (m_dsnNotify & DsnFailure)
-            words += "FAILURE";
-        if (m_dsnNotify & DsnDelay)
-            words += "DELAY";
-        if (!words.isEmpty())
-            notify = " NOTIFY=" + words.join(',');
-    }
+    const QByteArray mail =
+        MailCommand(m_spec.fromAddress, c.dsn ? m_dsnReturn : -1, c.eightBitMime && eightBit);
+    const QByteArray notify = c.dsn ? NotifyParameter(m_dsnNotify) : QByteArray();
     QList<QByteArray> rcpts;
     for (const Recipient& r : std::as_const(m_spec.recipients))
         rcpts += "RCPT TO:<" + r.address.toUtf8() + ">" + notify;
 
+    // With PIPELINING, DATA closes the envelope's group (RFC 2920) when there is one recipient: a
+    // refused one leaves the server none, so even a server that answers DATA with 354 delivers
+    // nothing. Several recipients keep DATA until their replies are in, so a refusal of some never
+    // delivers an empty message to the others.
+    const bool dataInGroup = c.pipelining && rcpts.size() == 1;
     bool mailOk = false;
     bool rcptOk = true;
     SendStatus rc = SendStatus::Ok;
     SmtpReply reply;
     if (c.pipelining) {
-        // One write for the whole envelope, then the replies in order.
+        // One write for the whole group, then the replies in order.
         c.Write(mail);
         for (const QByteArray& r : std::as_const(rcpts))
             c.Write(r);
+        if (dataInGroup)
+            c.Write("DATA");
+        c.socket.flush();
         rc = c.ReadReply(reply);
         mailOk = rc == SendStatus::Ok && reply.code == 250;
         for (qsizetype i = 0; rc == SendStatus::Ok && i < rcpts.size(); ++i) {
@@ -456,18 +481,28 @@ SendStatus Smtp::Transaction(QByteArray message) {
             rcptOk = rc == SendStatus::Ok && reply.code >= 250 && reply.code <= 252;
         }
     }
+    if (rc == SendStatus::Ok && dataInGroup)
+        rc = c.ReadReply(reply);
     if (rc != SendStatus::Ok)
         return rc;
     if (!mailOk || !rcptOk) {
+        // A server that opened the data anyway gets an empty message before the reset.
+        if (dataInGroup && reply.code == 354) {
+            rc = c.Command(".", reply);
+            if (rc != SendStatus::Ok)
+                return rc;
+        }
         rc = c.Command("RSET", reply);
         if (rc != SendStatus::Ok)
             return rc;
         return !mailOk ? SendStatus::SenderRefused : SendStatus::RecipientRefused;
     }
 
-    rc = c.Command("DATA", reply);
-    if (rc != SendStatus::Ok)
-        return rc;
+    if (!dataInGroup) {
+        rc = c.Command("DATA", reply);
+        if (rc != SendStatus::Ok)
+            return rc;
+    }
     if (reply.code != 354) {
         rc = c.Command("RSET", reply);
         return rc != SendStatus::Ok ? rc : SendStatus::MessageProblem;
@@ -485,6 +520,7 @@ SendStatus Smtp::Transaction(QByteArray message) {
     // buffers a second copy of a large message.
     for (;;) {
         c.socket.write(data.next(kDataPiece));
+        c.socket.flush();
         if (data.atEnd())
             break;
         rc = c.Wait([&c] { return c.socket.bytesToWrite() < kDataPiece / 2; }, m_replyTimeout,

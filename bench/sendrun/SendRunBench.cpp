@@ -4,6 +4,8 @@
 // data. Prints the rates, their ratios and the run's peak memory.
 //
 //   bench_sendrun [-n COUNT] [--run-only]     (--run-only: no reference runs, for memory at large N)
+//   bench_sendrun --attach MB [-n COUNT]      (the run alone, every message with one attachment of MB
+//                                              megabytes; default 10 recipients)
 #include "bench/support/BenchSupport.h"
 #include "core/CharacterSettings.h"
 #include "core/Database.h"
@@ -26,6 +28,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <unistd.h>
@@ -84,6 +87,28 @@ double LibraryRun(int count, const QString& bodyFile, const QString& subject, qu
     smtp.Disconnect(0);
     return stopwatch.seconds();
 }
+
+// A file of mb megabytes of random bytes (they go base64 like any binary attachment), written a block
+// at a time.
+bool WriteAttachment(const QString& path, int mb) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(1024 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < mb; ++i) {
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(block.data()),
+                                              block.size() / qsizetype(sizeof(quint32)));
+        if (f.write(block) != block.size())
+            return false;
+    }
+    return f.flush();
+}
+
+// The value after name among the arguments, 0 when there is none.
+int IntArgument(const QStringList& arguments, const QString& name) {
+    const qsizetype at = arguments.indexOf(name);
+    return at >= 0 && at + 1 < arguments.size() ? arguments[at + 1].toInt() : 0;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -101,9 +126,10 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
-    const int count = bench::CountArgument(app.arguments(), 2000);
-    const bool runOnly = app.arguments().contains(QStringLiteral("--run-only"));
-    if (count <= 0) {
+    const int attachMb = IntArgument(app.arguments(), QStringLiteral("--attach"));
+    const int count = bench::CountArgument(app.arguments(), attachMb > 0 ? 10 : 2000);
+    const bool runOnly = attachMb > 0 || app.arguments().contains(QStringLiteral("--run-only"));
+    if (count <= 0 || attachMb < 0) {
         std::fprintf(stderr, "usage: bench_sendrun [-n COUNT]\n");
         return 2;
     }
@@ -163,6 +189,12 @@ int main(int argc, char** argv) {
     message.groupCount = 1;
     message.format = MessageFormat::Html;
     message.priority = MessagePriority::Normal;
+    if (attachMb > 0) {
+        const QString attachment = home.filePath(QStringLiteral("attachment.bin"));
+        if (!WriteAttachment(attachment, attachMb))
+            return 1;
+        message.attachments << attachment;
+    }
 
     // One message built and saved first, so the one-time start-up of the MIME and charset machinery
     // weighs on neither of the timed runs.
@@ -184,6 +216,9 @@ int main(int argc, char** argv) {
     form.setInputSource([&message] { return SendRunInputFrom(message); });
     form.show();
     const qint64 setUpPeakKb = bench::PeakMemoryKb();
+    const qint64 baseKb = bench::StatusKb("VmRSS:");
+    bench::ResetPeakMemory();
+    const qint64 encodingsBefore = mail::AttachmentEncodings();
     const bench::Stopwatch stopwatch;
     form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
     const double ours = stopwatch.seconds();
@@ -199,6 +234,13 @@ int main(int argc, char** argv) {
     std::printf("peak memory:       %.1f MB (VmHWM after the run; %.1f MB before it, with the group "
                 "made)\n",
                 peakKb / 1024.0, setUpPeakKb / 1024.0);
+    if (attachMb > 0) {
+        std::printf("attachment:        %d MB, base 64\n", attachMb);
+        std::printf("attachment encodings: %lld\n",
+                    static_cast<long long>(mail::AttachmentEncodings() - encodingsBefore));
+        std::printf("peak above base: %lld MB (reference: 1.5 x the attachment = %.0f MB)\n",
+                    static_cast<long long>((peakKb - baseKb) / 1024), attachMb * 1.5);
+    }
     if (runOnly)
         return 0;
 

@@ -452,9 +452,10 @@ TEST(SmtpData, LineEndsAndDotsWhereverThePiecesAreCut) {
         {"", ".\r\n"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(mail::DataBlock(c.message).size(), c.data.size()) << c.message.toStdString();
+        const QList<QByteArray> message{c.message};
+        EXPECT_EQ(mail::DataBlock(message).size(), c.data.size()) << c.message.toStdString();
         for (qsizetype piece = 1; piece <= c.data.size(); ++piece) {
-            mail::DataBlock block(c.message);
+            mail::DataBlock block(message);
             QByteArray out;
             for (qsizetype n = 0; !block.atEnd() && n <= c.data.size(); ++n) {
                 const QByteArray next = block.next(piece);
@@ -523,4 +524,95 @@ TEST(SmtpData, ALargeMessageIsNeverQueuedWhole) {
     EXPECT_GE(queuedAtEnd, 0);
     EXPECT_LT(queuedAtEnd, 2 * mail::kDataPiece)
         << "bytes waiting in the socket when the last was handed over";
+}
+
+// While a reply is awaited on the socket the caller's events keep running (a timer every 20 ms ticks on),
+// and a Cancel from one of them ends the wait with 20 at once, long before the reply time-out.
+TEST(SmtpFailures, CallerEventsRunWhileAReplyIsAwaited) {
+    struct Case {
+        const char* silentAt; // the line the server never answers; "" for the greeting
+        bool send;
+    };
+    for (const Case& c : {Case{"", false}, Case{"MAIL", true}, Case{"DATA", true}}) {
+        FakeServer server;
+        if (!*c.silentAt)
+            server.greeting = FakeServer::Silence;
+        server.answer = [&c](const QByteArray& line) {
+            if (line.startsWith(c.silentAt))
+                return QByteArray(FakeServer::Silence);
+            if (line.startsWith("EHLO"))
+                return Ehlo("250-PIPELINING\r\n");
+            return QByteArray("250 OK\r\n");
+        };
+        auto smtp = Client(server.port(), nullptr, kLongMs);
+        if (c.send) {
+            ASSERT_EQ(smtp->Connect(0), 0);
+        }
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (++ticks == 10)
+                smtp->Cancel();
+        });
+        tick.start(20);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(c.send ? smtp->Send() : smtp->Connect(0), 20) << c.silentAt;
+        // Ten ticks with the events let through every 50 ms or so, not only at the time-out's end.
+        EXPECT_LT(timer.elapsed(), 10 * 100) << c.silentAt;
+        EXPECT_EQ(ticks, 10);
+    }
+}
+
+// With PIPELINING, DATA goes with a one-recipient envelope before any reply. When the envelope fails
+// and the server still says 354, an empty message (a lone ".") closes the data and RSET follows; the
+// failure counts as the envelope's, and the next message on the connection goes.
+TEST(SmtpFailures, PipelinedDataAfterAFailedEnvelope) {
+    struct Case {
+        QByteArray mail, rcpt, data;
+        qint32 code;
+    };
+    const QList<Case> cases{
+        {"250 OK\r\n", "550 no such user\r\n", "354 go\r\n", 8},
+        {"250 OK\r\n", "550 no such user\r\n", "554 no valid recipients\r\n", 8},
+        {"553 bad sender\r\n", "503 need MAIL\r\n", "354 go\r\n", 7},
+        {"250 OK\r\n", "250 OK\r\n", "554 no thanks\r\n", 4},
+    };
+    for (const Case& c : cases) {
+        FakeServer server;
+        bool refuse = true, inData = false;
+        server.answer = [&](const QByteArray& line) {
+            if (inData) {
+                inData = line != ".";
+                return inData ? QByteArray(FakeServer::Silence) : QByteArray("250 OK\r\n");
+            }
+            if (line.startsWith("EHLO"))
+                return Ehlo("250-PIPELINING\r\n");
+            if (line.startsWith("MAIL"))
+                return refuse ? c.mail : QByteArray("250 OK\r\n");
+            if (line.startsWith("RCPT"))
+                return refuse ? c.rcpt : QByteArray("250 OK\r\n");
+            if (line == "DATA") {
+                const QByteArray reply = refuse ? c.data : QByteArray("354 go\r\n");
+                inData = reply.startsWith("354");
+                return reply;
+            }
+            return QByteArray("250 OK\r\n");
+        };
+        QString log;
+        auto smtp = Client(server.port(), &log);
+        ASSERT_EQ(smtp->Connect(0), 0);
+        EXPECT_EQ(smtp->Send(), c.code) << log.toStdString();
+        const qsizetype dataAt = server.received.indexOf("DATA");
+        ASSERT_GE(dataAt, 0) << log.toStdString();
+        EXPECT_LT(log.indexOf(QStringLiteral("DATA")), log.indexOf(QStringLiteral("250 OK")))
+            << "DATA written before the first reply";
+        const bool dot = c.data.startsWith("354");
+        const QList<QByteArray> after = dot ? QList<QByteArray>{".", "RSET"} : QList<QByteArray>{"RSET"};
+        EXPECT_EQ(server.received.mid(dataAt + 1, after.size()), after);
+        EXPECT_FALSE(server.received.contains("Subject: S")) << "no message after a failed envelope";
+        refuse = false;
+        EXPECT_EQ(smtp->Send(), 0) << log.toStdString();
+        EXPECT_TRUE(server.received.contains("Subject: S"));
+    }
 }

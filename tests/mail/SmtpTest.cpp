@@ -5,6 +5,7 @@
 #include "tests/support/BlockedOpens.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -477,5 +478,55 @@ TEST(SmtpAttachments, SpecialFilesFailAtOnceAndAreNeverRead) {
         EXPECT_EQ(smtp.SaveMessageFile(dir.filePath(QStringLiteral("out.eml"))), 10) << target.toStdString();
         EXPECT_EQ(blocked.count(), 0) << target.toStdString();
         QFile::remove(swapped);
+    }
+}
+
+// An attachment is encoded once for all the messages (and their saved copies) of one SMTP object, and
+// again when the file changes on disk, even to the same size and modification time, or its encoding.
+TEST(SmtpAttachments, EncodedOnceWhileTheFileStaysTheSame) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.bin"));
+    auto write = [&path](char fill) {
+        QFile f(path);
+        const QDateTime when = QFileInfo(path).lastModified();
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(100000, fill) + '\0');
+        f.close();
+        if (when.isValid())
+            f.setFileTime(when, QFileDevice::FileModificationTime);
+    };
+    write('a');
+    struct Step {
+        char rewrite; // 0: the file stays
+        qint32 encoding;
+        int encodings; // new encodings for this message and its saved copy
+    };
+    const Step steps[] = {{0, mail::AttachBase64, 1},
+                          {0, mail::AttachBase64, 0},
+                          {'b', mail::AttachBase64, 1},
+                          {0, mail::AttachQuotedPrintable, 1},
+                          {0, mail::AttachQuotedPrintable, 0}};
+    Smtp smtp;
+    smtp.SetFromAddress(QStringLiteral("a@b.test"));
+    char content = 'a';
+    for (const Step& s : steps) {
+        if (s.rewrite) {
+            write(s.rewrite);
+            content = s.rewrite;
+        }
+        const qint64 before = mail::AttachmentEncodings();
+        smtp.AddRecipient(QString(), QStringLiteral("c@d.test"), mail::RecipientKind::To);
+        smtp.SetBodyText(QStringLiteral("x"));
+        ASSERT_EQ(smtp.AttachFile(path, QString(), s.encoding), 0);
+        const QString eml = dir.filePath(QStringLiteral("out.eml"));
+        ASSERT_EQ(smtp.SaveMessageFile(eml), 0);
+        ASSERT_EQ(smtp.SaveMessageFile(eml), 0);
+        EXPECT_EQ(mail::AttachmentEncodings() - before, s.encodings) << &s - steps;
+        QFile f(eml);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        const QByteArray run(57, content);
+        EXPECT_TRUE(saved.contains(s.encoding == mail::AttachBase64 ? run.toBase64() : run)) << &s - steps;
+        smtp.ClearMessage(3);
     }
 }
