@@ -126,14 +126,17 @@ TEST(HostilePrint, OverLongWordsAndLinesPrintEveryCharacter) {
         const char* what;
         const char* type;
         QByteArray body;
-        qsizetype digits; // 0: refused, as longer than the engine lays out in one piece
+        qsizetype digits; // and euro signs; 0: refused, as longer than the engine lays out in one piece
     } cases[] = {
         {"one word of 4 MB", "text/html", "<p>" + Digits(4 << 20) + "</p>", 4 << 20},
         {"a preformatted line of 200,000", "text/html", "<pre>" + Digits(200000) + "</pre>", 200000},
         {"a preformatted line of 8 MB", "text/html", "<pre>" + Digits(8 << 20) + "</pre>", 0},
         {"a cell of a table kept to its width", "text/html",
          "<table width=300><tr><td nowrap>" + Digits(200000) + "</td></tr></table>", 200000},
-        {"a text body line of 2 MB", "text/plain", Digits(2 << 20), 2 << 20},
+        {"a text body line of 4 MB", "text/plain", Digits(4 << 20), 4 << 20},
+        // With characters of three bytes: the pieces the body is laid out in end inside the line, between
+        // characters.
+        {"a text body line of 400 KB", "text/plain", QByteArray("0123456789\u20AC").repeated(32000), 352000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -141,7 +144,8 @@ TEST(HostilePrint, OverLongWordsAndLinesPrintEveryCharacter) {
         EXPECT_EQ(printed.result, c.digits > 0 ? PrintOk : PrintTooLong);
         EXPECT_EQ(printed.written, c.digits > 0);
         const QString& paper = printed.onPaper;
-        EXPECT_EQ(std::count_if(paper.cbegin(), paper.cend(), [](QChar ch) { return ch.isDigit(); }),
+        EXPECT_EQ(std::count_if(paper.cbegin(), paper.cend(),
+                                [](QChar ch) { return ch.isDigit() || ch == u'\u20AC'; }),
                   c.digits);
     }
 }
