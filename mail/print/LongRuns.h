@@ -1,9 +1,9 @@
 #pragma once
 // Gives over-long runs of text places to break before the rich-text engine lays them out. For a word
-// longer than a line the engine looks for the word's end again for every line it breaks off, so a word
-// of a megabyte takes it half a minute; a table cell is made as wide as its longest word. A zero-width
-// space after every few characters of such a run makes both linear, and the run still fills each line
-// up to the page width (less at most a few characters).
+// longer than a line the engine looks for the word's end again for every line it breaks off (a word of
+// a megabyte took it 24 s), and it makes a table cell as wide as the cell's longest word. A zero-width
+// space after every few characters of such a run keeps the work linear and the cells on the page, and
+// the run still fills each line up to the page width, less fewer characters than are between breaks.
 #include <QString>
 #include <QStringView>
 

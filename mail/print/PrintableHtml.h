@@ -25,8 +25,8 @@ struct HtmlPrintLimits {
     double maxWork = 600000;
     // A run of more characters than this without a blank is given a break opportunity (a zero-width
     // space) after every breakEvery of its characters, never inside a character, an entity or before
-    // a combining mark. Left alone, the engine looks for the end of such a word again for every line
-    // it breaks off (a 1 MB word took half a minute), and a table or a wider page keeps what does not fit.
+    // a combining mark (LongRuns.h). No printed line holds 256 characters, so ordinary words and
+    // addresses are left as they are.
     int longestRun = 256;
     int breakEvery = 16;
 };
