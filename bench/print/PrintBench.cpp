@@ -1,17 +1,20 @@
 // Prints messages that are hard on Qt's rich-text engine, and long text bodies, into PDF files through
 // the message printer, and shows per case the result, the time, the peak memory growth beside the
-// message size, the pages and, for the text bodies, how many of their lines the PDF shows. A newsletter
+// message size, the pages and, for the text bodies, how many of their lines the PDF shows (for one
+// long line of digits, how many of its digits). A newsletter
 // of nested tables is the reference of a real message. Every case runs in a process of its own, given
 // up after the time limit (default 120 s).
 //   bench_print [case] [--limit SECONDS]
 #include "bench/support/BenchSupport.h"
 #include "mail/Message.h"
 #include "mail/print/MessagePrinter.h"
+#include "tests/mail/print/PrintedText.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -68,11 +71,30 @@ QByteArray Newsletter(int blocks) {
         rows + "</table></td></tr></table></body></html>");
 }
 
+// One line of digits, that many, without a break opportunity: in a paragraph or preformatted.
+QByteArray Digits(qsizetype count) {
+    QByteArray digits;
+    digits.reserve(count);
+    while (digits.size() < count)
+        digits += "0123456789";
+    digits.truncate(count);
+    return digits;
+}
+
+QByteArray TextLine(qsizetype count) {
+    return "Subject: bench\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + Digits(count) + "\r\n";
+}
+
+// What the PDF is checked for: the numbered lines of a text body, or the digits of one long line.
+enum class Count { Nothing, Lines, Digits };
+
 struct Case {
     const char* name;
     const char* what;
     QByteArray (*make)();
-    bool text; // printed as the text body; its lines are counted in the PDF
+    bool text; // printed as the text body
+    Count count = Count::Nothing;
+    qsizetype expected = 0; // digits the message holds
 };
 
 const Case cases[] = {
@@ -84,8 +106,20 @@ const Case cases[] = {
     {"script", "<script> + 1 MB", [] { return Html("<p>text</p><script>" + QByteArray(1 << 20, 'x')); },
      false},
     {"scripts", "1 MB of <script>x", [] { return Html(QByteArray("<script>x ").repeated(104858)); }, false},
-    {"text4", "4 MB text body", [] { return TextBody(4 << 20); }, true},
-    {"text16", "16 MB text body", [] { return TextBody(16 << 20); }, true},
+    {"text4", "4 MB text body", [] { return TextBody(4 << 20); }, true, Count::Lines},
+    {"text16", "16 MB text body", [] { return TextBody(16 << 20); }, true, Count::Lines},
+    {"word1", "one 1 MB word", [] { return Html("<p>" + Digits(1 << 20) + "</p>"); }, false, Count::Digits,
+     1 << 20},
+    {"word2", "one 2 MB word", [] { return Html("<p>" + Digits(2 << 20) + "</p>"); }, false, Count::Digits,
+     2 << 20},
+    {"word4", "one 4 MB word", [] { return Html("<p>" + Digits(4 << 20) + "</p>"); }, false, Count::Digits,
+     4 << 20},
+    {"pre200k", "<pre> line of 200,000", [] { return Html("<pre>" + Digits(200000) + "</pre>"); }, false,
+     Count::Digits, 200000},
+    {"pre8", "<pre> line of 8 MB", [] { return Html("<pre>" + Digits(8 << 20) + "</pre>"); }, false,
+     Count::Digits, 8 << 20},
+    {"line1", "text line of 1 MB", [] { return TextLine(1 << 20); }, true, Count::Digits, 1 << 20},
+    {"line8", "text line of 8 MB", [] { return TextLine(8 << 20); }, true, Count::Digits, 8 << 20},
     {"news", "newsletter (real)", [] { return Newsletter(30); }, false},
 };
 
@@ -110,14 +144,18 @@ int RunCase(const QString& eml, bool text, const QString& pdf) {
     return 0;
 }
 
-// The pages of a PDF file and the numbered lines it shows.
-QPair<int, int> PagesAndLines(const QString& pdf) {
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    if (!text.waitForFinished(600000))
-        return {-1, -1};
-    const QString out = QString::fromUtf8(text.readAllStandardOutput());
-    return {int(out.count(u'\f')), int(out.count(QLatin1String(" of a long text body")))};
+// The pages of a PDF file and the numbered lines or the digits it shows inside its margins (the
+// engine also writes the line above each page's body into the file, clipped away on paper).
+QPair<int, qsizetype> PagesAndCount(const QString& pdf, Count count) {
+    const QString all = printtest::PdfText(pdf);
+    qsizetype counted = 0;
+    if (count == Count::Lines) {
+        counted = all.count(QLatin1String(" of a long text body"));
+    } else if (count == Count::Digits) {
+        const QString paper = printtest::PdfTextOnPaper(pdf, 20 / 25.4 * 72);
+        counted = std::count_if(paper.cbegin(), paper.cend(), [](QChar c) { return c.isDigit(); });
+    }
+    return {int(all.count(u'\f')), counted};
 }
 
 int RunAll(const QString& only, int limitSeconds) {
@@ -125,8 +163,8 @@ int RunAll(const QString& only, int limitSeconds) {
     std::printf("Time and peak memory growth of PrintMessage into a PDF file (the message read before the\n"
                 "clock starts). Cases given up after %d s show \">\".\n\n",
                 limitSeconds);
-    std::printf("%-9s %-24s %9s %7s %9s %9s %10s %7s %7s %9s\n", "case", "message", "input MB", "result",
-                "seconds", "cpu s", "memory MB", "x input", "pages", "lines");
+    std::printf("%-9s %-24s %9s %7s %9s %9s %10s %7s %7s %s\n", "case", "message", "input MB", "result",
+                "seconds", "cpu s", "memory MB", "x input", "pages", "lines / digits printed");
     for (const Case& c : cases) {
         if (!only.isEmpty() && only != QLatin1String(c.name))
             continue;
@@ -158,10 +196,16 @@ int RunAll(const QString& only, int limitSeconds) {
             continue;
         }
         const double mb = f.at(3).toDouble() / 1024.0;
-        const QPair<int, int> pages = QFile::exists(pdf) ? PagesAndLines(pdf) : QPair<int, int>(0, 0);
-        std::printf("%-9s %-24s %9.2f %7s %9s %9s %10.1f %7.1f %7d %9s\n", c.name, c.what, inputMb,
+        const QPair<int, qsizetype> pages =
+            QFile::exists(pdf) ? PagesAndCount(pdf, c.count) : QPair<int, qsizetype>(0, 0);
+        QString shown;
+        if (c.count == Count::Lines)
+            shown = QString::number(pages.second);
+        else if (c.count == Count::Digits)
+            shown = QStringLiteral("%1 of %2").arg(pages.second).arg(c.expected);
+        std::printf("%-9s %-24s %9.2f %7s %9s %9s %10.1f %7.1f %7d %s\n", c.name, c.what, inputMb,
                     f.at(0).constData(), f.at(1).constData(), f.at(2).constData(), mb, mb / inputMb,
-                    pages.first, c.text ? qPrintable(QString::number(pages.second)) : "");
+                    pages.first, qPrintable(shown));
         std::fflush(stdout);
     }
     return 0;

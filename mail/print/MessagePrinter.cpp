@@ -85,6 +85,18 @@ public:
         }
     }
 
+    // Preformatted text and cells that must not wrap would run off the right edge of the paper, which
+    // shows a long line's first hundred characters only: on paper every line wraps at the page width.
+    void WrapEveryLine() {
+        for (QTextBlock block = begin(); block.isValid(); block = block.next()) {
+            if (!block.blockFormat().nonBreakableLines())
+                continue;
+            QTextBlockFormat format;
+            format.setNonBreakableLines(false);
+            QTextCursor(block).mergeBlockFormat(format);
+        }
+    }
+
 protected:
     QVariant loadResource(int type, const QUrl& name) override {
         QVariant found = ownResource(type, name);
@@ -146,6 +158,7 @@ qint32 PrintHtmlBody(const PrintableMessage& message, QPrinter& printer, PageWri
     doc.setHtml(HeadHtml(message) + body.html);
     body.html.clear();
     doc.DropForeignPictures();
+    doc.WrapEveryLine();
     doc.documentLayout()->setPaintDevice(&printer);
     doc.setPageSize(writer.bodySize());
     const int pages = doc.pageCount();

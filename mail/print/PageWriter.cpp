@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QPrinter>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 namespace mail {
 
@@ -27,7 +29,19 @@ PageWriter::~PageWriter() {
         QFile::remove(m_printer.outputFileName());
 }
 
+namespace {
+// Paragraphs longer than this may run over many pages.
+constexpr int kLongParagraph = 4096;
+} // namespace
+
 qint32 PageWriter::paint(QTextDocument& doc, int page) {
+    // The engine throws a paragraph's shaped text away after each drawing and shapes all of it again
+    // for the next page it shows on: a paragraph of a megabyte cost seconds for every page. Long ones
+    // keep it while their pages are painted.
+    if (page == 0)
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+            if (block.length() > kLongParagraph)
+                block.layout()->setCacheEnabled(true);
     // The printer starts with the first page: a message refused before it leaves no output behind.
     if (m_printed == 0 && !m_painter.isActive() && !m_painter.begin(&m_printer))
         return PrintCannotInitialize;

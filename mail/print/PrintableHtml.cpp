@@ -1,5 +1,7 @@
 #include "mail/print/PrintableHtml.h"
 
+#include "mail/print/LongRuns.h"
+
 #include <QHash>
 
 #include <array>
@@ -178,6 +180,13 @@ bool IsTableStructure(Kind k) {
     return k == Kind::Section || k == Kind::Row || k == Kind::Cell || k == Kind::TablePart;
 }
 
+// Tags after which the engine starts a new line: a run of text does not go on across them.
+bool EndsRun(Kind k, QStringView name) {
+    return IsTableStructure(k) || k == Kind::Table || k == Kind::P || k == Kind::ClosesP || k == Kind::Li ||
+           k == Kind::DdDt || k == Kind::ListOwner || k == Kind::Dl ||
+           name.compare(QLatin1String("br"), Qt::CaseInsensitive) == 0;
+}
+
 // Table depths beyond this count as this one: by then the estimate is far beyond any limit.
 constexpr int kDepths = 40;
 
@@ -207,7 +216,8 @@ struct Census {
 class Walk {
 public:
     Walk(QStringView html, const HtmlPrintLimits& limits, int keepTables, QString* out)
-        : m_s(html), m_limits(limits), m_keepTables(keepTables), m_out(out) {}
+        : m_s(html), m_limits(limits), m_keepTables(keepTables), m_out(out),
+          m_runs(limits.longestRun, limits.breakEvery, true) {}
 
     // False when the work already passed the limit with every table flattened (the walk then stops).
     bool run(Census* census) {
@@ -216,10 +226,11 @@ public:
             const Token t = NextToken(m_s, pos);
             pos = t.end;
             switch (t.kind) {
-            case TokenKind::Text:
-                count(Counted::Other, 1 + double(t.end - t.begin) / 16);
-                keep(t);
+            case TokenKind::Text: {
+                const qsizetype breaks = m_runs.append(m_s.mid(t.begin, t.end - t.begin), m_out);
+                count(Counted::Other, 1 + double(t.end - t.begin + breaks) / 16);
                 break;
+            }
             case TokenKind::Markup:
                 keep(t);
                 break;
@@ -279,6 +290,8 @@ private:
                 ++m_droppedOpen[t.name.toString().toLower()];
             return t.end;
         }
+        if (EndsRun(kind, t.name))
+            m_runs.endRun();
         bool structure = false, flattened = false;
         if (kind == Kind::Table) {
             structure = true;
@@ -346,6 +359,8 @@ private:
         }
         const bool kept = m_open[at].kept;
         popThrough(at);
+        if (EndsRun(kind, t.name))
+            m_runs.endRun();
         if (kept)
             keep(t);
     }
@@ -438,6 +453,7 @@ private:
     std::vector<Open> m_open;
     std::vector<size_t> m_tables; // indexes into m_open of the open tables
     QHash<QString, int> m_droppedOpen;
+    RunBreaker m_runs;
 };
 
 } // namespace

@@ -5,8 +5,9 @@
 // the layout of what lies inside. A few hundred bytes of nested tables would keep it busy for minutes.
 // One linear pass looks at the HTML as the engine will and returns what may be laid out: scripts and
 // titles (never printed) are left out, elements opened beyond a depth no message needs lose their tags
-// but keep their text, and the innermost tables are flattened into text until the estimated work fits.
-// A message that would still be too much is refused, never cut.
+// but keep their text, the innermost tables are flattened into text until the estimated work fits, and
+// over-long runs of text get places to break. A message that would still be too much is refused, never
+// cut.
 #include <QString>
 #include <QStringView>
 
@@ -22,6 +23,12 @@ struct HtmlPrintLimits {
     // around them; a table, row or cell counts 6 such units. A newsletter of tables five deep and 270 KB
     // counts 565,000; at the limit the engine lays out within about 5 s.
     double maxWork = 600000;
+    // A run of more characters than this without a blank is given a break opportunity (a zero-width
+    // space) after every breakEvery of its characters, never inside a character, an entity or before
+    // a combining mark (LongRuns.h). No printed line holds 256 characters, so ordinary words and
+    // addresses are left as they are.
+    int longestRun = 256;
+    int breakEvery = 16;
 };
 
 enum class HtmlPrintVerdict { Printable, TooManyPictures, TooMuchWork };

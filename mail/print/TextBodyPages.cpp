@@ -1,7 +1,9 @@
 #include "mail/print/TextBodyPages.h"
 
+#include "mail/print/LongRuns.h"
 #include "mail/print/MessagePrinter.h"
 #include "mail/print/PageWriter.h"
+#include "mail/print/PrintableHtml.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
@@ -119,9 +121,12 @@ qint32 PrintTextBody(PageWriter& writer, QPaintDevice* device, const QString& he
     bool first = true;
     qsizetype pieceBytes = kPieceBytes;
     int pieceLines = kPieceLines;
+    const HtmlPrintLimits limits;
+    RunBreaker runs(limits.longestRun, limits.breakEvery, false); // a run may go on into the next piece
     for (;;) {
         const qsizetype end = PieceEnd(utf8, pos, pieceBytes, pieceLines);
-        const QString text = carried + LinesOf(utf8.mid(pos, end - pos));
+        QString text = carried;
+        runs.append(LinesOf(utf8.mid(pos, end - pos)), &text);
         pos = end;
         const bool last = pos >= utf8.size();
 

@@ -24,6 +24,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -198,7 +199,10 @@ void ExtraForm1::print() {
     request.left = m_left->text().toInt();
     request.top = m_top->text().toInt();
     request.right = m_right->text().toInt();
+    const QPointer<ExtraForm1> alive(this);
     const QString problem = PrintMessageFile(request, this);
+    if (!alive)
+        return; // deleted during the print: nothing is left to tell
     if (!problem.isEmpty()) {
         ShowMessage(this, problem, QMessageBox::Warning);
         return;

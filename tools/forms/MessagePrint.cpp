@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QWindow>
@@ -81,24 +82,32 @@ QString PrintMessageFile(const PrintRequest& request, QWidget* parent) {
     printerComponent.SetTopMargin(request.top);
     printerComponent.SetRightMargin(request.right);
     // A long print shows how far it got and can be stopped; the window it covers takes no input meanwhile.
-    QProgressDialog progress(QStringLiteral("Printing the message..."), QStringLiteral("Cancel"), 0, 0,
-                             parent);
-    progress.setWindowTitle(QStringLiteral("Print Email Message"));
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(0);
-    progress.setMinimumWidth(360); // room for the title
-    progress.show();
+    // The progress window has one owner, the print window (this function when there is none), which may
+    // be deleted while the print lets events run (the program closing under it): the print then stops.
+    QPointer<QProgressDialog> progress = new QProgressDialog(QStringLiteral("Printing the message..."),
+                                                             QStringLiteral("Cancel"), 0, 0, parent);
+    progress->setWindowTitle(QStringLiteral("Print Email Message"));
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->setMinimumDuration(0);
+    progress->setMinimumWidth(360); // room for the title
+    progress->show();
     // Shown and drawn before the layout, which gives the event loop no turn until the first page.
-    for (QDeadlineTimer shown(500); !shown.hasExpired();) {
+    for (QDeadlineTimer shown(500); progress && !shown.hasExpired();) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (progress.windowHandle() && progress.windowHandle()->isExposed())
+        if (progress && progress->windowHandle() && progress->windowHandle()->isExposed())
             break;
     }
     QApplication::processEvents();
+    if (!progress)
+        return PrintResultText(mail::PrintCancelled);
     printerComponent.SetPageProgress([&progress](qint32 pages) {
-        progress.setLabelText(QStringLiteral("Printed page %1...").arg(pages));
+        if (!progress)
+            return false;
+        progress->setLabelText(QStringLiteral("Printed page %1...").arg(pages));
         QApplication::processEvents();
-        return !progress.wasCanceled();
+        return progress && !progress->wasCanceled();
     });
-    return PrintResultText(printerComponent.PrintMessage(handle, 511));
+    const QString outcome = PrintResultText(printerComponent.PrintMessage(handle, 511));
+    delete progress; // null when it went with its window
+    return outcome;
 }
