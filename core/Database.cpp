@@ -125,6 +125,7 @@ Statement& Statement::operator=(Statement&& other) noexcept {
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_db = std::move(other.m_db);
         m_path = std::move(other.m_path);
+        m_failuresSeen = other.m_failuresSeen;
         m_failed = std::exchange(other.m_failed, false);
         m_error = std::move(other.m_error);
         m_bound = std::move(other.m_bound);
@@ -188,15 +189,17 @@ qint32 Statement::Execute() {
     if (!m_stmt)
         return -1;
     sqlite3_reset(m_stmt);
-    // Checked when prepared; a statement that met damage in the file since stops every later write.
+    // Checked when prepared; a verdict against a file since (a statement met damage in it) is asked
+    // for before the next write. Asking on every run would cost a bulk insert a quarter of its time.
     const bool writes = !sqlite3_stmt_readonly(m_stmt);
-    if (writes) {
+    if (writes && DatabaseFailuresSoFar() != m_failuresSeen) {
         const DatabaseCheckResult check = DatabaseWriteCheck(m_path, !sqlite3_get_autocommit(m_db.get()));
         if (check.health != DatabaseHealth::Sound) {
             m_failed = true;
             m_error = check.reason;
             return -1;
         }
+        m_failuresSeen = DatabaseFailuresSoFar();
     }
     const bool failedBefore = m_failed;
     m_failed = false;
@@ -426,9 +429,10 @@ Statement Connection::Prepare(const QString& sql) {
         noteDamage(m_db.get(), m_path);
         return Statement();
     }
+    const int failuresSeen = DatabaseFailuresSoFar();
     if (!writeAllowed(stmt))
         return Statement();
-    return Statement(stmt, m_db, m_path);
+    return Statement(stmt, m_db, m_path, failuresSeen);
 }
 
 bool Connection::BeginTransaction() {
@@ -527,87 +531,6 @@ QString SqlQuote(const QString& value) {
     QString quoted = value;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return quoted;
-}
-
-namespace {
-
-// The columns a sort clause may name, as the schema spells them.
-QString emailsColumn(QStringView name) {
-    for (const char* column : {"ID", "G-ID"})
-        if (name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0)
-            return QLatin1String(column);
-    for (const RecipientField& f : RecipientFields)
-        if (name.compare(QLatin1String(f.column), Qt::CaseInsensitive) == 0)
-            return QLatin1String(f.column);
-    return QString();
-}
-
-// One term of a sort clause: "[G-Email]", "G-Email DESC", "[G-LastName]  asc"; empty when it is not one.
-QString sortTerm(QStringView term) {
-    term = term.trimmed();
-    QStringView name;
-    QStringView rest;
-    if (term.startsWith(QLatin1Char('['))) {
-        const qsizetype close = term.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return QString();
-        name = term.sliced(1, close - 1);
-        rest = term.sliced(close + 1).trimmed();
-    } else {
-        qsizetype end = 0;
-        while (end < term.size() && !term[end].isSpace())
-            ++end;
-        name = term.first(end);
-        rest = term.sliced(end).trimmed();
-    }
-    const QString column = emailsColumn(name);
-    if (column.isEmpty())
-        return QString();
-    if (rest.isEmpty())
-        return QLatin1Char('[') + column + QLatin1Char(']');
-    for (const char* direction : {"ASC", "DESC"})
-        if (rest.compare(QLatin1String(direction), Qt::CaseInsensitive) == 0)
-            return QLatin1Char('[') + column + QStringLiteral("] ") + QLatin1String(direction);
-    return QString();
-}
-
-} // namespace
-
-QString SortClause(const QString& sortSql, QString* refusal) {
-    if (refusal)
-        refusal->clear();
-    if (sortSql.trimmed().isEmpty())
-        return QString();
-    QStringList terms;
-    for (QStringView term : QStringView(sortSql).split(QLatin1Char(','))) {
-        const QString checked = sortTerm(term);
-        if (checked.isEmpty()) {
-            // The stored text may be anything a foreign file holds: the log gets a bounded piece of it.
-            const QString why = QStringLiteral("\"%1\" is not a column of the recipients, optionally "
-                                               "followed by ASC or DESC")
-                                    .arg(term.trimmed().left(80).toString());
-            qCWarning(lcDatabase) << "group order ignored:" << why;
-            if (refusal)
-                *refusal = why;
-            return QString();
-        }
-        terms << checked;
-    }
-    return terms.join(QStringLiteral(", "));
-}
-
-QString GroupRecipientsSql(qint32 groupId, const QString& sortSql, QString* refusal) {
-    const QString order = SortClause(sortSql, refusal);
-    if (order.isEmpty()) {
-        // Without an order of the group's own the store would return rows in index order (by address);
-        // the order they were added is the table's own order. The "+" keeps the planner from taking the
-        // (group, address) index, which would need a sort of every row in memory to restore that order:
-        // the rows are then read straight from the table, in order, in flat memory.
-        return QStringLiteral("SELECT * FROM [Emails] WHERE (+[G-ID] = ") + QString::number(groupId) +
-               QStringLiteral(") ORDER BY [ID]");
-    }
-    return QStringLiteral("SELECT * FROM [Emails] WHERE ([G-ID] = '") + QString::number(groupId) +
-           QStringLiteral(" ') ORDER BY ") + order;
 }
 
 QStringList ReadGroupNames() {

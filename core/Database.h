@@ -1,4 +1,6 @@
 #pragma once
+#include "core/GroupOrder.h"
+
 #include <QByteArrayView>
 #include <QHash>
 #include <QString>
@@ -93,13 +95,14 @@ public:
 
 private:
     friend class Connection;
-    Statement(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db, QString path)
-        : m_stmt(stmt), m_db(std::move(db)), m_path(std::move(path)) {}
+    Statement(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db, QString path, int failuresSeen)
+        : m_stmt(stmt), m_db(std::move(db)), m_path(std::move(path)), m_failuresSeen(failuresSeen) {}
     void close();
 
     sqlite3_stmt* m_stmt = nullptr;
     std::shared_ptr<sqlite3> m_db;
     QString m_path;
+    int m_failuresSeen = 0; // DatabaseFailuresSoFar() when the file last passed for this statement
     bool m_failed = false;
     QString m_error;
     std::vector<QByteArray> m_bound; // the bytes of each bound text, alive while they are bound
@@ -162,17 +165,6 @@ int CompareRecipientTextUnicode(QByteArrayView a, QByteArrayView b);
 
 // Doubles every single quote, for values that go into statement text.
 QString SqlQuote(const QString& value);
-
-// A group's stored order (its SortSQL) as a clause that may follow ORDER BY: column names of [Emails],
-// bracketed or bare, each optionally followed by ASC or DESC, separated by commas, in any letter case.
-// The clause returned is rebuilt from those names, never the stored text. Empty when there is no order,
-// and when the text is anything else: *refusal then says why (the reason also goes to the log), and the
-// group is read in its plain order.
-QString SortClause(const QString& sortSql, QString* refusal = nullptr);
-
-// The read of a whole group's recipients: ordered by the group's SortSQL when it is a sort clause as
-// above, otherwise in the order they were added (*refusal says why an order was ignored).
-QString GroupRecipientsSql(qint32 groupId, const QString& sortSql, QString* refusal = nullptr);
 
 // Every group name, in the table's order (the order the groups were made).
 QStringList ReadGroupNames();

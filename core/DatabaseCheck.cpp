@@ -64,10 +64,14 @@ bool lasts(const DatabaseCheckResult& result) {
            result.health == DatabaseHealth::Unopenable;
 }
 
+std::atomic<int> failuresSoFar = 0;
+
 // Keeps a check's answer, unless a statement met damage in the file while it ran; false then.
 bool keep(Entry& entry, const DatabaseCheckResult& result, const FileStamp& stamp) {
     if (entry.known && entry.result.health == DatabaseHealth::Damaged && entry.stamp == stamp)
         return false;
+    if (result.health != DatabaseHealth::Sound)
+        ++failuresSoFar;
     entry.result = result;
     entry.known = lasts(result);
     entry.stamp = stamp;
@@ -252,8 +256,13 @@ void DatabaseDamageFound(const QString& file, const QString& reason) {
         entry.result = damaged;
         entry.known = true;
         entry.stamp = stamp;
+        ++failuresSoFar;
     }
     announce(file, damaged);
+}
+
+int DatabaseFailuresSoFar() {
+    return failuresSoFar;
 }
 
 void DatabaseWritten(const QString& file) {

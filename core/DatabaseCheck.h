@@ -42,6 +42,10 @@ DatabaseCheckResult DatabaseWriteCheck(const QString& file, bool heldByUs = fals
 // user is told once.
 void DatabaseDamageFound(const QString& file, const QString& reason);
 
+// Grows whenever a verdict turns against a file (found by a check or met by a statement): a write that
+// passed its check need not ask again while this stays as it was then.
+int DatabaseFailuresSoFar();
+
 // A write of ours to a file that passed has ended (outside a transaction): the change it made to the
 // file's size and time is no reason to check again.
 void DatabaseWritten(const QString& file);

@@ -183,13 +183,16 @@ TEST(DatabaseCheck, AVerdictIsMadeAgainWhenTheFileChanged) {
         {"replaced by a sound copy", [&] { replaceWith(sound); }, DatabaseHealth::Sound},
         {"damage a read meets, the same size and time",
          [&] {
-             KeepingTime(file, [&] { testenv::OverwriteBytes(file, 0, damaged); });
              Connection db;
              ASSERT_TRUE(db.Open(file));
+             // A write prepared (and so checked) before, run again once the read met the damage.
+             Statement later = db.Prepare(QStringLiteral("UPDATE [Groups] SET [SortSQL] = ''"));
+             KeepingTime(file, [&] { testenv::OverwriteBytes(file, 0, damaged); });
              Recordset rs = db.Execute(GroupRecipientsSql(1, QString()));
              while (!rs.Eof())
                  rs.MoveNext();
              EXPECT_EQ(rs.Error(), QStringLiteral("database disk image is malformed"));
+             EXPECT_EQ(later.Execute(), -1);
          },
          DatabaseHealth::Damaged},
     };
