@@ -110,7 +110,7 @@ TEST(DatabaseCheck, EachKindOfFileGetsItsVerdictAndItsAdvice) {
         DatabaseCheckResult answer;
         qint32 written = 0;
         AsAnyUser([&] {
-            answer = CheckDatabaseFile(file);
+            answer = DatabaseWriteCheck(file);
             written = TryWrite(file);
         });
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
@@ -129,6 +129,9 @@ TEST(DatabaseCheck, EachKindOfFileGetsItsVerdictAndItsAdvice) {
         EXPECT_TRUE(text.contains(file) && text.contains(answer.reason)) << text.toStdString();
         // Only a file whose contents failed gets the advice that throws away what it holds.
         EXPECT_EQ(text.contains(kRestore), c.health != DatabaseHealth::NoAccess) << text.toStdString();
+        if (c.health == DatabaseHealth::NoAccess) {
+            EXPECT_EQ(TryWrite(file), 1) << "a verdict was kept while the file could not be opened";
+        }
     }
 }
 
