@@ -36,25 +36,41 @@ QString errorOf(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
-std::shared_ptr<sqlite3> openFile(const QString& file, int flags, QString* error) {
+std::shared_ptr<sqlite3> openHandle(const QString& file, int flags, int* rc) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, flags, nullptr);
-    std::shared_ptr<sqlite3> db(raw, [](sqlite3* d) { sqlite3_close_v2(d); });
-    if (rc != SQLITE_OK) {
-        *error = raw ? errorOf(raw) : QStringLiteral("cannot open");
-        return nullptr;
-    }
+    *rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, flags, nullptr);
+    return std::shared_ptr<sqlite3>(raw, [](sqlite3* d) { sqlite3_close_v2(d); });
+}
+
+// Our settings, the collation and the key on an open handle, then the first read: the key is only
+// checked there, so a wrong password or a file that is no database fails here. SQLite's result code.
+int useHandle(sqlite3* raw) {
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_busy_timeout(raw, 5000);
     sqlite3_create_collation(raw, kCollation, SQLITE_UTF8, nullptr, compareText);
     const QByteArray key = QByteArray("PRAGMA key = '") + DatabasePassword + "';";
     sqlite3_exec(raw, key.constData(), nullptr, nullptr, nullptr);
-    // The key is only checked on first read: a wrong password or a file that is no database fails here.
-    if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        *error = errorOf(raw);
+    return sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+}
+
+std::shared_ptr<sqlite3> openFile(const QString& file, int flags, QString* error) {
+    int rc = SQLITE_OK;
+    std::shared_ptr<sqlite3> db = openHandle(file, flags, &rc);
+    if (rc == SQLITE_OK)
+        rc = useHandle(db.get());
+    if (rc != SQLITE_OK) {
+        *error = db ? errorOf(db.get()) : QStringLiteral("cannot open");
         return nullptr;
     }
     return db;
+}
+
+// A statement that met damage (a page that does not decrypt or parse) fails the file's check at once,
+// whatever the last check found: nothing more is written to it.
+void noteDamage(sqlite3* db, const QString& path) {
+    const int primary = sqlite3_errcode(db) & 0xff;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)
+        DatabaseDamageFound(path, errorOf(db));
 }
 
 } // namespace
@@ -108,6 +124,8 @@ Statement& Statement::operator=(Statement&& other) noexcept {
         close();
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_db = std::move(other.m_db);
+        m_path = std::move(other.m_path);
+        m_failuresSeen = other.m_failuresSeen;
         m_failed = std::exchange(other.m_failed, false);
         m_error = std::move(other.m_error);
         m_bound = std::move(other.m_bound);
@@ -162,6 +180,7 @@ bool Statement::Step() {
         m_error = errorOf(m_db.get());
         qCWarning(lcDatabase) << "statement failed:" << m_error;
         m_failed = true;
+        noteDamage(m_db.get(), m_path);
     }
     return false;
 }
@@ -170,6 +189,18 @@ qint32 Statement::Execute() {
     if (!m_stmt)
         return -1;
     sqlite3_reset(m_stmt);
+    // Checked when prepared; a verdict against a file since (a statement met damage in it) is asked
+    // for before the next write. Asking on every run would cost a bulk insert a quarter of its time.
+    const bool writes = !sqlite3_stmt_readonly(m_stmt);
+    if (writes && DatabaseFailuresSoFar() != m_failuresSeen) {
+        const DatabaseCheckResult check = DatabaseWriteCheck(m_path, !sqlite3_get_autocommit(m_db.get()));
+        if (check.health != DatabaseHealth::Sound) {
+            m_failed = true;
+            m_error = check.reason;
+            return -1;
+        }
+        m_failuresSeen = DatabaseFailuresSoFar();
+    }
     const bool failedBefore = m_failed;
     m_failed = false;
     while (Step()) {
@@ -177,6 +208,9 @@ qint32 Statement::Execute() {
     const bool failed = m_failed;
     m_failed = m_failed || failedBefore;
     sqlite3_reset(m_stmt);
+    // A write of ours outside a transaction changed the file; in one, the commit tells.
+    if (!failed && writes && sqlite3_get_autocommit(m_db.get()))
+        DatabaseWritten(m_path);
     return failed ? -1 : qint32(sqlite3_changes(m_db.get()));
 }
 
@@ -207,7 +241,8 @@ QByteArrayView Statement::ColumnUtf8(int index) const {
 
 // ---- Recordset
 
-Recordset::Recordset(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db) : m_stmt(stmt), m_db(std::move(db)) {
+Recordset::Recordset(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db, QString path)
+    : m_stmt(stmt), m_db(std::move(db)), m_path(std::move(path)) {
     step();
 }
 
@@ -238,6 +273,7 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept {
         Close();
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_db = std::move(other.m_db);
+        m_path = std::move(other.m_path);
         m_columns = std::move(other.m_columns);
         m_hasRow = std::exchange(other.m_hasRow, false);
         m_failed = std::exchange(other.m_failed, false);
@@ -261,6 +297,7 @@ void Recordset::step() {
         m_error = errorOf(m_db.get());
         qCWarning(lcDatabase) << "read failed:" << m_error;
         m_failed = true;
+        noteDamage(m_db.get(), m_path);
     }
 }
 
@@ -313,18 +350,34 @@ Connection::~Connection() {
 bool Connection::Open(const QString& file) {
     Close();
     const QString path = file.isEmpty() ? UserDatabasePath() : file;
+    m_lastCode = 0;
     if (!QFile::exists(path)) {
         // Never let the engine create an empty file in place of the user's database.
         m_lastError = QStringLiteral("no database file");
+        m_lastCode = SQLITE_CANTOPEN;
         qCWarning(lcDatabase) << "open failed:" << path << m_lastError;
         return false;
     }
     // A connection belongs to the handler that opened it, on one thread: no locking inside the engine.
     m_path = path;
-    m_db = openFile(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, &m_lastError);
-    if (!m_db)
+    int rc = SQLITE_OK;
+    std::shared_ptr<sqlite3> db = openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, &rc);
+    {
+        // Known to Interrupt before the key is derived and the first page read, the slow part.
+        std::lock_guard lock(m_handleMutex);
+        m_db = db;
+    }
+    if (rc == SQLITE_OK)
+        rc = useHandle(db.get());
+    if (rc != SQLITE_OK) {
+        m_lastError = db ? errorOf(db.get()) : QStringLiteral("cannot open");
+        m_lastCode = (db ? sqlite3_errcode(db.get()) : rc) & 0xff;
         qCWarning(lcDatabase) << "open failed:" << path << m_lastError;
-    return IsOpen();
+        db.reset();
+        Close();
+        return false;
+    }
+    return true;
 }
 
 Recordset Connection::Execute(const QString& sql) {
@@ -335,6 +388,7 @@ Recordset Connection::Execute(const QString& sql) {
     if (sqlite3_prepare_v2(m_db.get(), text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
         m_lastError = errorOf(m_db.get());
         qCWarning(lcDatabase) << "statement failed:" << m_lastError << sql;
+        noteDamage(m_db.get(), m_path);
         Recordset failed;
         failed.m_failed = true;
         failed.m_error = m_lastError;
@@ -346,7 +400,7 @@ Recordset Connection::Execute(const QString& sql) {
         failed.m_error = m_lastError;
         return failed;
     }
-    Recordset rows(stmt, m_db);
+    Recordset rows(stmt, m_db, m_path);
     if (rows.m_failed)
         m_lastError = errorOf(m_db.get());
     return rows;
@@ -359,7 +413,9 @@ qint32 Connection::ExecuteWrite(const QString& sql) {
     if (rows.Failed() || !rows.m_stmt)
         return -1;
     rows.Close();
-    return qint32(sqlite3_changes(m_db.get()));
+    const qint32 touched = qint32(sqlite3_changes(m_db.get()));
+    noteWritten();
+    return touched;
 }
 
 Statement Connection::Prepare(const QString& sql) {
@@ -370,11 +426,13 @@ Statement Connection::Prepare(const QString& sql) {
     if (sqlite3_prepare_v2(m_db.get(), text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
         m_lastError = errorOf(m_db.get());
         qCWarning(lcDatabase) << "statement failed:" << m_lastError << sql;
+        noteDamage(m_db.get(), m_path);
         return Statement();
     }
+    const int failuresSeen = DatabaseFailuresSoFar();
     if (!writeAllowed(stmt))
         return Statement();
-    return Statement(stmt, m_db);
+    return Statement(stmt, m_db, m_path, failuresSeen);
 }
 
 bool Connection::BeginTransaction() {
@@ -389,16 +447,29 @@ void Connection::Rollback() {
 }
 
 void Connection::Close() {
+    std::lock_guard lock(m_handleMutex);
     m_db.reset();
+}
+
+void Connection::noteWritten() {
+    // Inside a transaction nothing is final yet; its COMMIT (or ROLLBACK) ends here too.
+    if (m_wroteSinceNote && sqlite3_get_autocommit(m_db.get())) {
+        m_wroteSinceNote = false;
+        DatabaseWritten(m_path);
+    }
 }
 
 bool Connection::writeAllowed(sqlite3_stmt* stmt) {
     // BEGIN, COMMIT and reads count as read-only; everything else would change the file.
     if (sqlite3_stmt_readonly(stmt))
         return true;
-    const DatabaseCheckResult check = DatabaseWriteCheck(m_path);
-    if (check.health == DatabaseHealth::Sound)
+    // Within a transaction that has written already the file is ours: only what is known counts.
+    const bool heldByUs = m_wroteSinceNote && !sqlite3_get_autocommit(m_db.get());
+    const DatabaseCheckResult check = DatabaseWriteCheck(m_path, heldByUs);
+    if (check.health == DatabaseHealth::Sound) {
+        m_wroteSinceNote = true;
         return true;
+    }
     sqlite3_finalize(stmt);
     m_lastError = check.reason;
     // Once per connection: an import refused row by row would otherwise log every row.
@@ -447,6 +518,9 @@ bool Connection::QuickCheck(QString* problem) {
 }
 
 void Connection::Interrupt() {
+    // The lock keeps the handle from being closed meanwhile; the engine's interrupt is made for calls
+    // from other threads.
+    std::lock_guard lock(m_handleMutex);
     if (m_db)
         sqlite3_interrupt(m_db.get());
 }
@@ -457,87 +531,6 @@ QString SqlQuote(const QString& value) {
     QString quoted = value;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return quoted;
-}
-
-namespace {
-
-// The columns a sort clause may name, as the schema spells them.
-QString emailsColumn(QStringView name) {
-    for (const char* column : {"ID", "G-ID"})
-        if (name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0)
-            return QLatin1String(column);
-    for (const RecipientField& f : RecipientFields)
-        if (name.compare(QLatin1String(f.column), Qt::CaseInsensitive) == 0)
-            return QLatin1String(f.column);
-    return QString();
-}
-
-// One term of a sort clause: "[G-Email]", "G-Email DESC", "[G-LastName]  asc"; empty when it is not one.
-QString sortTerm(QStringView term) {
-    term = term.trimmed();
-    QStringView name;
-    QStringView rest;
-    if (term.startsWith(QLatin1Char('['))) {
-        const qsizetype close = term.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return QString();
-        name = term.sliced(1, close - 1);
-        rest = term.sliced(close + 1).trimmed();
-    } else {
-        qsizetype end = 0;
-        while (end < term.size() && !term[end].isSpace())
-            ++end;
-        name = term.first(end);
-        rest = term.sliced(end).trimmed();
-    }
-    const QString column = emailsColumn(name);
-    if (column.isEmpty())
-        return QString();
-    if (rest.isEmpty())
-        return QLatin1Char('[') + column + QLatin1Char(']');
-    for (const char* direction : {"ASC", "DESC"})
-        if (rest.compare(QLatin1String(direction), Qt::CaseInsensitive) == 0)
-            return QLatin1Char('[') + column + QStringLiteral("] ") + QLatin1String(direction);
-    return QString();
-}
-
-} // namespace
-
-QString SortClause(const QString& sortSql, QString* refusal) {
-    if (refusal)
-        refusal->clear();
-    if (sortSql.trimmed().isEmpty())
-        return QString();
-    QStringList terms;
-    for (QStringView term : QStringView(sortSql).split(QLatin1Char(','))) {
-        const QString checked = sortTerm(term);
-        if (checked.isEmpty()) {
-            // The stored text may be anything a foreign file holds: the log gets a bounded piece of it.
-            const QString why = QStringLiteral("\"%1\" is not a column of the recipients, optionally "
-                                               "followed by ASC or DESC")
-                                    .arg(term.trimmed().left(80).toString());
-            qCWarning(lcDatabase) << "group order ignored:" << why;
-            if (refusal)
-                *refusal = why;
-            return QString();
-        }
-        terms << checked;
-    }
-    return terms.join(QStringLiteral(", "));
-}
-
-QString GroupRecipientsSql(qint32 groupId, const QString& sortSql, QString* refusal) {
-    const QString order = SortClause(sortSql, refusal);
-    if (order.isEmpty()) {
-        // Without an order of the group's own the store would return rows in index order (by address);
-        // the order they were added is the table's own order. The "+" keeps the planner from taking the
-        // (group, address) index, which would need a sort of every row in memory to restore that order:
-        // the rows are then read straight from the table, in order, in flat memory.
-        return QStringLiteral("SELECT * FROM [Emails] WHERE (+[G-ID] = ") + QString::number(groupId) +
-               QStringLiteral(") ORDER BY [ID]");
-    }
-    return QStringLiteral("SELECT * FROM [Emails] WHERE ([G-ID] = '") + QString::number(groupId) +
-           QStringLiteral(" ') ORDER BY ") + order;
 }
 
 QStringList ReadGroupNames() {

@@ -1,9 +1,12 @@
 #pragma once
+#include "core/GroupOrder.h"
+
 #include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 struct sqlite3;
@@ -13,7 +16,8 @@ struct sqlite3_stmt;
 // Every handler opens its own Connection, reads its recordsets forward to the end and closes them.
 // A file that cannot be opened (missing, not a database, another password) behaves like an empty
 // database: every read ends at once and every write reports failure; the reason goes to the debug log.
-// A statement that would change the file runs only once the file has passed its check (DatabaseCheck.h).
+// A statement that would change the file runs only once the file has passed its check (DatabaseCheck.h);
+// a statement that meets damage fails that check at once.
 
 inline constexpr const char* DatabasePassword = "qtrnbvxclwk7316";
 
@@ -44,12 +48,13 @@ public:
 
 private:
     friend class Connection;
-    Recordset(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db);
+    Recordset(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db, QString path);
     void step();
     int columnIndex(const QString& column) const;
 
     sqlite3_stmt* m_stmt = nullptr;
     std::shared_ptr<sqlite3> m_db;         // keeps the connection alive while rows are read
+    QString m_path;                        // the file, for a read that meets damage
     mutable QHash<QString, int> m_columns; // column name -> index, built on the first read
     bool m_hasRow = false;
     bool m_failed = false;
@@ -90,11 +95,14 @@ public:
 
 private:
     friend class Connection;
-    Statement(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db) : m_stmt(stmt), m_db(std::move(db)) {}
+    Statement(sqlite3_stmt* stmt, std::shared_ptr<sqlite3> db, QString path, int failuresSeen)
+        : m_stmt(stmt), m_db(std::move(db)), m_path(std::move(path)), m_failuresSeen(failuresSeen) {}
     void close();
 
     sqlite3_stmt* m_stmt = nullptr;
     std::shared_ptr<sqlite3> m_db;
+    QString m_path;
+    int m_failuresSeen = 0; // DatabaseFailuresSoFar() when the file last passed for this statement
     bool m_failed = false;
     QString m_error;
     std::vector<QByteArray> m_bound; // the bytes of each bound text, alive while they are bound
@@ -122,22 +130,31 @@ public:
     void Rollback();
     void Close();
     QString LastError() const { return m_lastError; }
+    // SQLite's primary result code for the failure of Open (SQLITE_BUSY for a file another program
+    // holds locked, SQLITE_NOTADB, ...); 0 after an Open that worked.
+    int LastErrorCode() const { return m_lastCode; }
 
     // SQLite's quick check of the whole file and of the two tables the program needs. False when the
     // check could not run to its end for another reason than damage (the file busy, interrupted), with
     // the reason in *problem; otherwise *problem is empty for a sound file, else what was found.
     bool QuickCheck(QString* problem);
-    // Stops the statement running on this connection; may be called from another thread.
+    // Stops the statement running on this connection, also while Open derives the key or reads the
+    // first page; may be called from another thread at any time, also while Open or Close run.
     void Interrupt();
 
 private:
     // A statement that would write: allowed when the file passed its check, else refused with the reason.
     bool writeAllowed(sqlite3_stmt* stmt);
+    // After a statement that ended outside a transaction: the file's check learns of writes of ours.
+    void noteWritten();
 
-    std::shared_ptr<sqlite3> m_db;
+    std::shared_ptr<sqlite3> m_db; // set and cleared only under m_handleMutex (Interrupt reads it)
+    std::mutex m_handleMutex;
     QString m_path;
     QString m_lastError;
+    int m_lastCode = 0;
     bool m_writeRefusalLogged = false;
+    bool m_wroteSinceNote = false; // a write was let through since the check last heard of ours
 };
 
 // The comparison rule of the recipient texts (the collation of [GroupName] and the recipient columns):
@@ -148,17 +165,6 @@ int CompareRecipientTextUnicode(QByteArrayView a, QByteArrayView b);
 
 // Doubles every single quote, for values that go into statement text.
 QString SqlQuote(const QString& value);
-
-// A group's stored order (its SortSQL) as a clause that may follow ORDER BY: column names of [Emails],
-// bracketed or bare, each optionally followed by ASC or DESC, separated by commas, in any letter case.
-// The clause returned is rebuilt from those names, never the stored text. Empty when there is no order,
-// and when the text is anything else: *refusal then says why (the reason also goes to the log), and the
-// group is read in its plain order.
-QString SortClause(const QString& sortSql, QString* refusal = nullptr);
-
-// The read of a whole group's recipients: ordered by the group's SortSQL when it is a sort clause as
-// above, otherwise in the order they were added (*refusal says why an order was ignored).
-QString GroupRecipientsSql(qint32 groupId, const QString& sortSql, QString* refusal = nullptr);
 
 // Every group name, in the table's order (the order the groups were made).
 QStringList ReadGroupNames();

@@ -8,11 +8,17 @@
 #include <QHash>
 #include <QLoggingCategory>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcDatabaseCheck, "velanto.database.check")
@@ -24,20 +30,60 @@ namespace {
 // the write is then refused as unchecked rather than made blind.
 constexpr auto kWriteWait = std::chrono::minutes(2);
 
+// Which file a path names and how it last looked: an answer belongs to that and nothing else.
+struct FileStamp {
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{};
+
+    bool operator==(const FileStamp& other) const {
+        return inode == other.inode && size == other.size && modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+FileStamp stampOf(const QString& file) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+        return {};
+    return {st.st_ino, st.st_size, st.st_mtim};
+}
+
 struct Entry {
     DatabaseCheckResult result;
     bool known = false;
     bool running = false;
-    ino_t inode = 0;                  // the file the answer belongs to
+    FileStamp stamp;                  // the file the answer belongs to, as it was when checked
     Connection* connection = nullptr; // the running check's, so that it can be interrupted
 };
+
+// Only an answer about the file's contents lasts; a busy file, one the user may not open yet and a
+// check that was stopped are asked again.
+bool lasts(const DatabaseCheckResult& result) {
+    return result.health == DatabaseHealth::Sound || result.health == DatabaseHealth::Damaged ||
+           result.health == DatabaseHealth::Unopenable;
+}
+
+std::atomic<int> failuresSoFar = 0;
+
+// Keeps a check's answer, unless a statement met damage in the file while it ran; false then.
+bool keep(Entry& entry, const DatabaseCheckResult& result, const FileStamp& stamp) {
+    if (entry.known && entry.result.health == DatabaseHealth::Damaged && entry.stamp == stamp)
+        return false;
+    if (result.health != DatabaseHealth::Sound)
+        ++failuresSoFar;
+    entry.result = result;
+    entry.known = lasts(result);
+    entry.stamp = stamp;
+    return true;
+}
 
 struct Checks {
     std::mutex mutex;
     std::condition_variable finished;
     QHash<QString, Entry> entries;
     std::vector<std::thread> threads;
-    bool stopping = false;
+    std::atomic<bool> stopping = false;
 
     ~Checks() { stop(); }
 
@@ -53,7 +99,6 @@ struct Checks {
         }
         for (std::thread& thread : running)
             thread.join();
-        std::lock_guard lock(mutex);
         stopping = false;
     }
 };
@@ -67,13 +112,8 @@ QString keyOf(const QString& file) {
     return QDir::cleanPath(QDir(file).absolutePath());
 }
 
-ino_t inodeOf(const QString& file) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
-}
-
 void announce(const QString& file, const DatabaseCheckResult& result) {
-    if (result.health != DatabaseHealth::Damaged && result.health != DatabaseHealth::Unopenable)
+    if (result.health == DatabaseHealth::Sound || result.health == DatabaseHealth::Unchecked)
         return;
     qCWarning(lcDatabaseCheck) << "check of" << file << "failed:" << result.reason;
     DatabaseCheckNotices* notices = &DatabaseCheckNotices::instance();
@@ -82,11 +122,34 @@ void announce(const QString& file, const DatabaseCheckResult& result) {
         notices, [notices, file, text] { emit notices->problemFound(file, text); }, Qt::QueuedConnection);
 }
 
-DatabaseCheckResult checkOn(Connection& connection, const QString& file) {
+// The user's permissions first: SQLite would only say that it cannot open the file.
+bool mayOpen(const QString& file, DatabaseCheckResult* result) {
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    if (errno != EACCES && errno != EPERM && errno != EROFS)
+        return true; // missing and the like: the engine's words below
+    *result = {DatabaseHealth::NoAccess, QString::fromLocal8Bit(std::strerror(errno))};
+    return false;
+}
+
+DatabaseCheckResult checkOn(Connection& connection, const QString& file, const std::atomic<bool>* stop) {
     DatabaseCheckResult result;
+    if (!mayOpen(file, &result))
+        return result;
     if (!connection.Open(file)) {
-        result.health = DatabaseHealth::Unopenable;
+        // Busy (another program holds it locked) or stopped while opening says nothing about the file.
+        const int code = connection.LastErrorCode();
+        const bool transient =
+            code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT || code == SQLITE_NOMEM;
+        result.health = transient ? DatabaseHealth::Unchecked : DatabaseHealth::Unopenable;
         result.reason = connection.LastError();
+        return result;
+    }
+    if (stop && *stop) {
+        result.reason = QStringLiteral("the check was stopped");
         return result;
     }
     QString problem;
@@ -100,28 +163,28 @@ DatabaseCheckResult checkOn(Connection& connection, const QString& file) {
 }
 
 // The thread of one background check.
-void runCheck(QString key, QString file) {
+void runCheck(QString key, QString file, FileStamp stamp) {
     Checks& all = checks();
     Connection connection;
-    bool stopping = false;
     {
         std::lock_guard lock(all.mutex);
         all.entries[key].connection = &connection;
-        stopping = all.stopping;
     }
-    // The program ending before the check began: no answer (a later write would check again).
-    const DatabaseCheckResult result = stopping ? DatabaseCheckResult{} : checkOn(connection, file);
+    // The program ending before the check began: no answer (a later write checks again).
+    const DatabaseCheckResult result =
+        all.stopping ? DatabaseCheckResult{} : checkOn(connection, file, &all.stopping);
     connection.Close();
+    bool kept = false;
     {
         std::lock_guard lock(all.mutex);
         Entry& entry = all.entries[key];
         entry.connection = nullptr;
         entry.running = false;
-        entry.result = result;
-        entry.known = result.health != DatabaseHealth::Unchecked;
+        kept = keep(entry, result, stamp);
     }
     all.finished.notify_all();
-    announce(file, result);
+    if (kept)
+        announce(file, result);
 }
 
 } // namespace
@@ -139,50 +202,75 @@ DatabaseCheckNotices& DatabaseCheckNotices::instance() {
 
 DatabaseCheckResult CheckDatabaseFile(const QString& file) {
     Connection connection;
-    return checkOn(connection, file);
+    return checkOn(connection, file, nullptr);
 }
 
 void StartDatabaseCheck(const QString& file) {
     DatabaseCheckNotices::instance();
     Checks& all = checks();
     const QString key = keyOf(file);
+    const FileStamp stamp = stampOf(file);
     std::lock_guard lock(all.mutex);
     Entry& entry = all.entries[key];
-    const ino_t inode = inodeOf(file);
-    if (entry.known && entry.inode == inode) {
+    if (entry.known && entry.stamp == stamp) {
         announce(file, entry.result);
         return;
     }
     if (entry.running)
         return;
-    entry.known = false;
     entry.running = true;
-    entry.inode = inode;
-    all.threads.emplace_back(runCheck, key, file);
+    all.threads.emplace_back(runCheck, key, file, stamp);
 }
 
-DatabaseCheckResult DatabaseWriteCheck(const QString& file) {
+DatabaseCheckResult DatabaseWriteCheck(const QString& file, bool heldByUs) {
     Checks& all = checks();
     const QString key = keyOf(file);
-    const ino_t inode = inodeOf(file);
     std::unique_lock lock(all.mutex);
-    Entry& entry = all.entries[key];
-    if (entry.running &&
+    if (all.entries[key].running &&
         !all.finished.wait_for(lock, kWriteWait, [&] { return !all.entries[key].running; })) {
         return {DatabaseHealth::Unchecked, QStringLiteral("the check of the file has not finished")};
     }
-    Entry& current = all.entries[key];
-    if (current.known && current.inode == inode)
+    // How the file looks now, taken before any check: a change made while one runs is seen next time.
+    const FileStamp stamp = stampOf(file);
+    const Entry& current = all.entries[key];
+    if (current.known && (heldByUs || current.stamp == stamp))
         return current.result;
-    // Not checked yet (no start-up check in this process, or the file was replaced): checked here, once.
+    // Not checked yet (no start-up check in this process), or changed since: checked here.
     lock.unlock();
     const DatabaseCheckResult result = CheckDatabaseFile(file);
     lock.lock();
     Entry& checked = all.entries[key];
-    checked.result = result;
-    checked.known = result.health != DatabaseHealth::Unchecked;
-    checked.inode = inode;
-    return result;
+    keep(checked, result, stamp);
+    return checked.result;
+}
+
+void DatabaseDamageFound(const QString& file, const QString& reason) {
+    Checks& all = checks();
+    const DatabaseCheckResult damaged{DatabaseHealth::Damaged, reason};
+    {
+        std::lock_guard lock(all.mutex);
+        Entry& entry = all.entries[keyOf(file)];
+        const FileStamp stamp = stampOf(file);
+        if (entry.known && entry.result.health == DatabaseHealth::Damaged && entry.stamp == stamp)
+            return; // told already
+        entry.result = damaged;
+        entry.known = true;
+        entry.stamp = stamp;
+        ++failuresSoFar;
+    }
+    announce(file, damaged);
+}
+
+int DatabaseFailuresSoFar() {
+    return failuresSoFar;
+}
+
+void DatabaseWritten(const QString& file) {
+    Checks& all = checks();
+    std::lock_guard lock(all.mutex);
+    Entry& entry = all.entries[keyOf(file)];
+    if (entry.known && entry.result.health == DatabaseHealth::Sound)
+        entry.stamp = stampOf(file);
 }
 
 void StopDatabaseChecks() {
@@ -191,6 +279,17 @@ void StopDatabaseChecks() {
 
 QString DatabaseProblemText(const QString& file, const DatabaseCheckResult& result) {
     const QString name = QDir::toNativeSeparators(file);
+    // Only a file whose contents failed is to be replaced by a saved copy: that would lose every
+    // recipient added since, so a busy file or one of the wrong permissions never gets that advice.
+    if (result.health == DatabaseHealth::NoAccess)
+        return QStringLiteral("The recipient database %1 cannot be opened for reading and writing: %2.\n\n"
+                              "Velanto will not change this file. Make sure that your user account may read "
+                              "and write it and the folder it is in.")
+            .arg(name, result.reason);
+    if (result.health == DatabaseHealth::Unchecked)
+        return QStringLiteral("The recipient database %1 could not be checked: %2.\n\nAnother program may "
+                              "be using it. Velanto tries again at the next change.")
+            .arg(name, result.reason);
     if (result.health == DatabaseHealth::Unopenable)
         return QStringLiteral("The recipient database %1 could not be opened: %2.\n\nVelanto will not "
                               "change this file. Close Velanto and put back a copy of Group.mdb that you "

@@ -376,6 +376,7 @@ QString SearchRecipients(const QString& groupName, const QString& fieldLabel, co
 bool GroupLoader::Start(const QString& groupName) {
     Finish();
     m_expected = 0;
+    m_rows = Recordset();
     m_readError.clear();
     if (!m_connection.Open())
         return false;
@@ -400,7 +401,6 @@ bool GroupLoader::Start(const QString& groupName) {
         QStringLiteral("SELECT [G-Email], [G-FirstName], [G-LastName] FROM [Emails] WHERE ([G-ID] = '") +
         QString::number(id) + QStringLiteral(" ')") + QStringLiteral(" ORDER BY ") +
         (sortSql.isEmpty() ? QStringLiteral("[ID]") : sortSql));
-    m_readError = m_rows.Error();
     return !m_rows.Failed();
 }
 
@@ -410,7 +410,6 @@ bool GroupLoader::Read(int maxRows, const RowSink& take) {
         take(m_rows.FieldUtf8(1), m_rows.FieldUtf8(2), m_rows.FieldUtf8(0));
         m_rows.MoveNext();
     }
-    m_readError = m_rows.Error();
     return !m_rows.Eof();
 }
 

@@ -98,12 +98,12 @@ public:
     bool Read(int maxRows, const RowSink& take);
     // After the last Read: "" when every row was read, else the engine's words for the read that broke
     // off (the rows handed are then not the whole group).
-    QString ReadError() const { return m_readError; }
+    QString ReadError() const { return m_readError.isEmpty() ? m_rows.Error() : m_readError; }
     void Finish();
 
 private:
     Connection m_connection;
     Recordset m_rows;
     qint32 m_expected = 0;
-    QString m_readError;
+    QString m_readError; // the group's own row could not be read
 };

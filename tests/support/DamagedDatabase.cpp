@@ -15,15 +15,16 @@ qint64 FillGroupDatabase(const QString& group, int count) {
     const QString filled = UserDatabasePath();
     Connection db;
     EXPECT_TRUE(db.Open());
-    EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('") + SqlQuote(group) +
-                                 QStringLiteral("')")));
+    EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('") +
+                                 SqlQuote(group) + QStringLiteral("')")));
     const qint32 id = GroupByName(db, group);
-    EXPECT_EQ(count, db.ExecuteWrite(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                                                    "WHERE i < %1) INSERT INTO [Emails] ([G-ID], [G-Email], "
-                                                    "[G-FirstName]) SELECT %2, 'r' || i || '@example.com', "
-                                                    "'Name' || i FROM n")
-                                         .arg(count)
-                                         .arg(id)));
+    EXPECT_EQ(count,
+              db.ExecuteWrite(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                             "WHERE i < %1) INSERT INTO [Emails] ([G-ID], [G-Email], "
+                                             "[G-FirstName]) SELECT %2, 'r' || i || '@example.com', "
+                                             "'Name' || i FROM n")
+                                  .arg(count)
+                                  .arg(id)));
     Recordset rs = db.Execute(QStringLiteral("PRAGMA page_size"));
     const qint64 page = rs.Field(QStringLiteral("page_size")).toLongLong();
     rs.Close();
