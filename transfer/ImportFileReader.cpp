@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -13,13 +14,71 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString decodeCp1252(const QByteArray& bytes) {
-    QString out(bytes.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *d++ = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+char16_t cp1252(unsigned char b) {
+    return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b);
+}
+
+// Writes the text of Windows-1252 bytes, NULs dropped, to out; returns the end of what it wrote.
+char16_t* decodeCp1252(char16_t* out, const unsigned char* p, qsizetype n) {
+    for (qsizetype i = 0; i < n; ++i)
+        if (p[i] != 0)
+            *out++ = cp1252(p[i]);
+    return out;
+}
+
+// Writes the text of UTF-8 bytes, NULs dropped, to out; a byte that starts no valid sequence (the rules
+// of Utf8Check) is read as its Windows-1252 character. Returns the end of what it wrote; *used tells how
+// many bytes it read: all of them when last, otherwise all but a sequence the end cuts short.
+char16_t* decodeUtf8(char16_t* out, const unsigned char* p, qsizetype n, bool last, qsizetype* used) {
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            if (c != 0)
+                *out++ = c;
+            ++i;
+            continue;
+        }
+        int need = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        char32_t code = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            need = 1;
+            code = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            need = 2;
+            code = c & 0x0F;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            need = 3;
+            code = c & 0x07;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        }
+        int k = 1;
+        for (; need > 0 && k <= need && i + k < n; ++k) {
+            const unsigned char t = p[i + k];
+            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF))
+                break;
+            code = code << 6 | (t & 0x3F);
+        }
+        if (need > 0 && k > need) {
+            if (code >= 0x10000) {
+                *out++ = char16_t(0xD7C0 + (code >> 10));
+                *out++ = char16_t(0xDC00 | (code & 0x3FF));
+            } else {
+                *out++ = char16_t(code);
+            }
+            i += need + 1;
+        } else if (need > 0 && i + k >= n && !last) {
+            break; // the rest of the sequence is in the next block
+        } else {
+            *out++ = cp1252(c);
+            ++i;
+        }
     }
+    *used = i;
     return out;
 }
 
@@ -112,38 +171,9 @@ private:
     bool m_valid = true;
 };
 
-// Counts lines as ReadRecord cuts them without quotes, one code unit at a time; NUL units are skipped because
-// the decoded text drops them (so CR NUL LF is one line end, as in the text).
-class LineCounter {
-public:
-    void unit(char16_t u) {
-        if (u == 0)
-            return;
-        if (u == u'\n') {
-            if (!m_afterCr)
-                ++m_ends;
-            m_afterCr = false;
-            m_open = false;
-        } else if (u == u'\r') {
-            ++m_ends;
-            m_afterCr = true;
-            m_open = false;
-        } else {
-            m_afterCr = false;
-            m_open = true;
-        }
-    }
-    qint64 lines() const { return m_ends + (m_open ? 1 : 0); }
-
-private:
-    qint64 m_ends = 0;
-    bool m_afterCr = false;
-    bool m_open = false;
-};
-
 } // namespace
 
-bool ImportFileReader::Open(const QString& path, Scope scope) {
+bool ImportFileReader::Open(const QString& path) {
     m_file.setFileName(path);
     m_device = nullptr;
     // Only a plain file has an end to read to: a pipe would block the open itself, a device may never end.
@@ -153,52 +183,57 @@ bool ImportFileReader::Open(const QString& path, Scope scope) {
         return false;
     }
     m_device = &m_file;
-    return start(scope);
+    return start();
 }
 
-bool ImportFileReader::Open(QIODevice* device, Scope scope) {
+bool ImportFileReader::Open(QIODevice* device) {
     m_device = device;
-    return start(scope);
+    return start();
 }
 
-qint64 ImportFileReader::readBlock(QByteArray* block) {
-    block->resize(BlockSize);
-    const qint64 n = m_device->read(block->data(), BlockSize);
+// The next block into m_block: its size, 0 at the end, -1 when the read failed.
+qint64 ImportFileReader::readBlock() {
+    m_block.resize(BlockSize);
+    const qint64 n = m_device->read(m_block.data(), BlockSize);
     if (n < 0) {
         m_failed = true;
-        block->clear();
+        m_block.resize(0);
         return -1;
     }
-    block->resize(n);
+    m_block.resize(n);
+    m_bytesRead += n;
     return n;
 }
 
-bool ImportFileReader::start(Scope scope) {
+// Decides the encoding from the first block, which then stays in m_block to be decoded first.
+bool ImportFileReader::start() {
     m_size = m_device->size();
     m_failed = false;
     m_atEnd = false;
-    m_lineCount = 0;
-    m_pending.clear();
-    m_pos = m_scan = 0;
-    m_pendingEnd = false;
-
-    QByteArray first;
-    if (readBlock(&first) < 0) {
+    m_pending.resize(0);
+    m_pos = 0;
+    startRecord();
+    m_skipLine = m_pendingEnd = m_started = false;
+    m_linesBefore = m_firstLine = m_lastLine = 0;
+    m_bytesRead = m_charsDecoded = m_charsDropped = 0;
+    m_carry.resize(0);
+    if (readBlock() < 0) {
         m_atEnd = true;
         return false;
     }
-    qint64 bomLength = 0;
+    const QByteArray& first = m_block;
+    m_bomLength = 0;
     bool eightBit = false;
     // Only a mark at the very start is a BOM; the same bytes later in the file are text.
     if (first.startsWith("\xEF\xBB\xBF")) {
         m_encoding = Encoding::Utf8;
-        bomLength = 3;
+        m_bomLength = 3;
     } else if (first.startsWith("\xFF\xFE")) {
         m_encoding = Encoding::Utf16LE;
-        bomLength = 2;
+        m_bomLength = 2;
     } else if (first.startsWith("\xFE\xFF")) {
         m_encoding = Encoding::Utf16BE;
-        bomLength = 2;
+        m_bomLength = 2;
     } else {
         switch (guessUtf16(first, m_size)) {
         case Utf16Guess::LittleEndian:
@@ -212,130 +247,97 @@ bool ImportFileReader::start(Scope scope) {
             break;
         }
     }
-
-    if (scope == Scope::WholeFile) {
-        if (!scanWhole(bomLength, eightBit)) {
-            m_atEnd = true;
-            return false;
-        }
-    } else if (eightBit) {
-        // From the first block alone: a sequence cut off by the block's end counts as valid when more
-        // of the file follows.
+    if (eightBit) {
+        // A sequence cut off by the block's end counts as valid when more of the file follows.
         Utf8Check check;
         check.feed(reinterpret_cast<const unsigned char*>(first.constData()), first.size());
         const bool more = first.size() < m_size;
         m_encoding = (more ? check.valid() : check.complete()) ? Encoding::Utf8 : Encoding::Windows1252;
     }
-
-    m_bomLength = bomLength;
-    return Rewind();
-}
-
-bool ImportFileReader::Rewind() {
-    m_pending.clear();
-    m_pos = 0;
-    startRecord();
-    m_skipLine = false;
-    m_pendingEnd = false;
-    m_linesBefore = m_firstLine = m_lastLine = 0;
-    if (!m_device || !m_device->seek(m_bomLength)) {
-        m_failed = true;
-        m_atEnd = true;
-        return false;
-    }
-    m_atEnd = false;
-    switch (m_encoding) {
-    case Encoding::Utf8:
-        m_decoder = QStringDecoder(QStringConverter::Utf8);
-        break;
-    case Encoding::Utf16LE:
-        m_decoder = QStringDecoder(QStringConverter::Utf16LE);
-        break;
-    case Encoding::Utf16BE:
-        m_decoder = QStringDecoder(QStringConverter::Utf16BE);
-        break;
-    case Encoding::Windows1252:
-        break;
-    }
+    if (m_encoding == Encoding::Utf16LE || m_encoding == Encoding::Utf16BE)
+        m_decoder = QStringDecoder(m_encoding == Encoding::Utf16LE ? QStringConverter::Utf16LE
+                                                                   : QStringConverter::Utf16BE);
+    m_block.remove(0, m_bomLength);
     return true;
 }
 
-// One pass over every byte: settles UTF-8 against Windows-1252 (for 8-bit text) and counts the lines.
-// Nothing of the file is kept.
-bool ImportFileReader::scanWhole(qint64 from, bool check8Bit) {
-    if (!m_device->seek(from)) {
-        m_failed = true;
+qint64 ImportFileReader::Position() const {
+    const qint64 given = m_charsDropped + m_pos;
+    if (m_atEnd && given >= m_charsDecoded)
+        return m_size;
+    if (m_charsDecoded <= 0)
+        return m_bomLength;
+    return m_bomLength + (m_bytesRead - m_bomLength) * given / m_charsDecoded;
+}
+
+// Decodes the block read last (the first one is read by start) onto the end of *text and reads the next.
+// False once there is nothing more to decode.
+bool ImportFileReader::appendText(QString* text) {
+    if (m_atEnd)
         return false;
+    const qsizetype before = text->size();
+    const QByteArray* bytes = &m_block;
+    if (!m_carry.isEmpty()) {
+        m_joined.resize(0);
+        m_joined.append(m_carry).append(m_block);
+        bytes = &m_joined;
     }
-    const bool utf16 = m_encoding == Encoding::Utf16LE || m_encoding == Encoding::Utf16BE;
-    const bool bigEndian = m_encoding == Encoding::Utf16BE;
-    Utf8Check check;
-    LineCounter lines;
-    QByteArray block;
-    int carry = -1; // a UTF-16 byte whose partner lies in the next block
-    for (;;) {
-        const qint64 n = readBlock(&block);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        const auto* p = reinterpret_cast<const unsigned char*>(block.constData());
-        if (utf16) {
-            qsizetype i = 0;
-            if (carry >= 0) {
-                lines.unit(bigEndian ? char16_t(carry << 8 | p[0]) : char16_t(p[0] << 8 | carry));
-                i = 1;
-                carry = -1;
-            }
-            for (; i + 1 < n; i += 2)
-                lines.unit(bigEndian ? char16_t(p[i] << 8 | p[i + 1]) : char16_t(p[i + 1] << 8 | p[i]));
-            if (i < n)
-                carry = p[i];
-        } else {
-            if (check8Bit)
-                check.feed(p, n);
-            // CR, LF and NUL never occur inside a UTF-8 sequence, so bytes count like units.
-            for (qsizetype i = 0; i < n; ++i)
-                if (p[i] <= '\r')
-                    lines.unit(p[i]);
-                else
-                    lines.unit(u'x');
-        }
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes->constData());
+    const qsizetype n = bytes->size();
+    const bool last = m_block.isEmpty();
+    text->resize(before + n);
+    auto* out = reinterpret_cast<char16_t*>(text->data()) + before;
+    char16_t* end = out;
+    qsizetype used = n;
+    switch (m_encoding) {
+    case Encoding::Utf8:
+        end = decodeUtf8(out, p, n, last, &used);
+        break;
+    case Encoding::Windows1252:
+        end = decodeCp1252(out, p, n);
+        break;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        end = reinterpret_cast<char16_t*>(m_decoder.appendToBuffer(reinterpret_cast<QChar*>(out), *bytes));
+        end = std::remove(out, end, u'\0');
+        break;
     }
-    if (check8Bit)
-        m_encoding = check.complete() ? Encoding::Utf8 : Encoding::Windows1252;
-    m_lineCount = lines.lines();
+    // As a decoder does, a mark right after the BOM is dropped with it.
+    if (!m_started && end > out && *out == 0xFEFF && m_encoding == Encoding::Utf8 && m_bomLength > 0)
+        end = std::copy(out + 1, end, out);
+    m_started = m_started || end > out;
+    if (m_encoding == Encoding::Utf8)
+        m_carry = bytes->sliced(used);
+    text->resize(before + (end - out));
+    m_charsDecoded += end - out;
+    if (last || readBlock() < 0)
+        m_atEnd = last || m_failed;
     return true;
 }
 
 bool ImportFileReader::ReadText(QString* text) {
-    text->clear();
-    while (!m_atEnd && text->isEmpty()) {
-        QByteArray block;
-        const qint64 n = readBlock(&block);
-        if (n <= 0) {
-            m_atEnd = true;
-            break;
-        }
-        *text = m_encoding == Encoding::Windows1252 ? decodeCp1252(block) : m_decoder.decode(block);
-        text->remove(QChar(0));
+    text->resize(0);
+    while (text->isEmpty() && appendText(text)) {
     }
+    m_charsDropped += text->size();
     return !text->isEmpty();
 }
 
 bool ImportFileReader::fill() {
-    QString more;
-    if (!ReadText(&more)) {
-        m_pendingEnd = true;
-        return false;
-    }
     // Drop what was given out already, so the buffer holds at most the current record and one block.
     m_pending.remove(0, m_pos);
+    m_charsDropped += m_pos;
     m_scan -= m_pos;
     if (m_firstBreak >= 0)
         m_firstBreak -= m_pos;
     m_pos = 0;
-    m_pending += more;
+    const qsizetype before = m_pending.size();
+    while (m_pending.size() == before && appendText(&m_pending)) {
+    }
+    if (m_pending.size() == before) {
+        m_pendingEnd = true;
+        return false;
+    }
     return true;
 }
 
@@ -427,7 +429,8 @@ ImportFileReader::Record ImportFileReader::ReadRecord(QString* record, const Rec
         if (end >= 0 || (m_pendingEnd && m_pos < n))
             return giveRecord(record, end >= 0 ? end : n, m_breaks + 1);
         if (m_pendingEnd) {
-            m_pending.clear();
+            m_charsDropped += m_pending.size();
+            m_pending.resize(0);
             m_pos = 0;
             startRecord();
             return Record::End;

@@ -6,18 +6,17 @@
 
 #include "transfer/FieldQuotes.h"
 
-// Reads an import file as text in blocks, so that memory stays the same whatever the file's size.
+// Reads an import file as text in blocks, once from start to end, so that memory stays the same whatever
+// the file's size.
 //
-// A byte-order mark (UTF-8, UTF-16 LE/BE) decides the encoding and is dropped; without one, UTF-16 is
-// recognised by its pattern of zero bytes, bytes that are valid UTF-8 throughout are read as UTF-8 and
-// anything else as Windows-1252. NUL characters are dropped: they cannot be stored and would only cut
-// a value short. Lines end at CR LF, LF or CR; a line end at the very end makes no further line.
+// A byte-order mark (UTF-8, UTF-16 LE/BE) decides the encoding and is dropped; without one, the first
+// block decides: UTF-16 is recognised by its pattern of zero bytes, bytes that are valid UTF-8 throughout
+// are read as UTF-8 and anything else as Windows-1252. In text read as UTF-8 a later byte that starts no
+// valid sequence is read as its Windows-1252 character, so nothing of a file that changes after its first
+// block is lost. NUL characters are dropped: they cannot be stored and would only cut a value short.
+// Lines end at CR LF, LF or CR; a line end at the very end makes no further line.
 class ImportFileReader {
 public:
-    enum class Scope {
-        WholeFile, // one pass over every byte (holding none of them) decides the encoding and counts lines
-        Start,     // the encoding is decided from the first block alone: enough to preview the first line
-    };
     enum class Encoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
 
     // Bytes read from the file at a time.
@@ -29,14 +28,17 @@ public:
 
     // False when the file cannot be opened or read, or is no plain file (a pipe, a device); it then reads
     // as empty.
-    bool Open(const QString& path, Scope scope = Scope::WholeFile);
-    // The same over a device that is open for reading and can seek (a buffer in tests); not owned.
-    bool Open(QIODevice* device, Scope scope = Scope::WholeFile);
+    bool Open(const QString& path);
+    // The same over a device that is open for reading (a buffer in tests); not owned.
+    bool Open(QIODevice* device);
 
     qint64 Size() const { return m_size; }
     Encoding TextEncoding() const { return m_encoding; }
-    // The number of lines ReadRecord gives without quotes (WholeFile scope only; 0 otherwise).
-    qint64 LineCount() const { return m_lineCount; }
+    // The lines ReadRecord has gone past so far.
+    qint64 LineCount() const { return m_linesBefore; }
+    // The bytes of the file behind the text given out so far: within a block, its share of the block's
+    // text; Size() once all of it is given out.
+    qint64 Position() const;
     // True once a read failed; what was read before stays valid.
     bool Failed() const { return m_failed; }
 
@@ -64,13 +66,11 @@ public:
     // The numbers (from 1) of the first and the last line of the record ReadRecord gave last.
     qint64 FirstLine() const { return m_firstLine; }
     qint64 LastLine() const { return m_lastLine; }
-    // Back to the start of the text, for a second pass.
-    bool Rewind();
 
 private:
-    bool start(Scope scope);
-    bool scanWhole(qint64 from, bool check8Bit);
-    qint64 readBlock(QByteArray* block);
+    bool start();
+    qint64 readBlock();
+    bool appendText(QString* text);
     bool fill();
     void startRecord();
     bool skipLine();
@@ -79,10 +79,17 @@ private:
     QFile m_file;
     QIODevice* m_device = nullptr;
     qint64 m_size = 0;
-    qint64 m_lineCount = 0;
     qint64 m_bomLength = 0;
     Encoding m_encoding = Encoding::Utf8;
-    QStringDecoder m_decoder;
+    QStringDecoder m_decoder; // UTF-16
+    // A UTF-8 sequence cut by the end of a block, and the block it is joined to.
+    QByteArray m_carry;
+    QByteArray m_joined;
+    QByteArray m_block;     // the bytes of one read, reused from block to block
+    bool m_started = false; // some text was decoded (a mark at its very start is dropped)
+    qint64 m_bytesRead = 0;
+    qint64 m_charsDecoded = 0; // the text decoded so far, and of it given out and dropped from m_pending
+    qint64 m_charsDropped = 0;
     bool m_failed = false;
     bool m_atEnd = true;
     // ReadRecord's text not yet given out: m_pending from m_pos on; m_scan is where the search for the

@@ -5,7 +5,7 @@
 
 QString FirstImportLine(const QString& path, QChar delimiter, bool quotes) {
     ImportFileReader reader;
-    if (!reader.Open(path, ImportFileReader::Scope::Start))
+    if (!reader.Open(path))
         return QString();
     QString line;
     reader.ReadRecord(&line, {delimiter, quotes, FirstLineLimit, MaxImportRecordLines});

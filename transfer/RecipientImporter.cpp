@@ -194,26 +194,23 @@ private:
     bool m_lookupFailed = false; // the last duplicate look-up could not be read
 };
 
-qint32 clampCount(qsizetype n) {
-    return n > std::numeric_limits<qint32>::max() ? std::numeric_limits<qint32>::max() : qint32(n);
-}
-
-// Tells the window after each record: progress, then the cancel test, then one yield.
+// Tells the window after each record: progress, then the cancel test, then one yield. The bar runs over
+// the file's bytes (in steps that fit its range), so it is sized before anything is read.
 class RunProgress {
 public:
     RunProgress(const ImportRunHooks& hooks, ImportResult& result) : m_hooks(hooks), m_result(result) {}
 
-    void start(qint32 records) {
-        m_maximum = std::max(records, 1);
+    void start(qint64 bytes) {
+        m_step = bytes / std::numeric_limits<qint32>::max() + 1;
+        m_maximum = std::max(qint32(bytes / m_step), 1);
         if (m_hooks.progress)
             m_hooks.progress(0, m_maximum);
     }
 
     // False when the run is to stop.
-    bool afterRecord() {
-        ++m_done;
+    bool afterRecord(qint64 position) {
         if (m_hooks.progress)
-            m_hooks.progress(std::min(m_done, m_maximum), m_maximum);
+            m_hooks.progress(std::min(qint32(position / m_step), m_maximum), m_maximum);
         if (m_hooks.cancelRequested && m_hooks.cancelRequested()) {
             m_result.status = ImportResult::Status::Cancelled;
             return false;
@@ -226,7 +223,7 @@ public:
 private:
     const ImportRunHooks& m_hooks;
     ImportResult& m_result;
-    qint32 m_done = 0;
+    qint64 m_step = 1;
     qint32 m_maximum = 1;
 };
 
@@ -261,19 +258,13 @@ void WriteReportTail(ImportRun& run, const ImportResult& result, ImportMode mode
     run.writeLine(QStringLiteral("Import Completed"), false);
 }
 
-// "Only Email Address": every token with an "@" anywhere in the file, after a pass that counts them. One
-// the e-mail rule accepts whole is added; any other is reported as ignored.
+// "Only Email Address": every token with an "@" anywhere in the file. One the e-mail rule accepts whole
+// is added; any other is reported as ignored. The text goes to the scanner in slices, so that the
+// progress moves within a block.
 void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& progress) {
-    qint64 tokens = 0;
-    QString piece;
-    {
-        AddressScanner counter([&tokens](const QString&, bool) { ++tokens; });
-        while (reader.ReadText(&piece))
-            counter.Feed(piece);
-        counter.Finish();
-    }
-    progress.start(clampCount(tokens));
+    progress.start(reader.Size());
     bool stopped = false;
+    qint64 position = 0;
     AddressScanner scanner([&](const QString& token, bool accepted) {
         if (stopped)
             return;
@@ -283,14 +274,22 @@ void ImportAddresses(ImportFileReader& reader, ImportRun& run, RunProgress& prog
             run.record(Outcome::Duplicated, token);
         else
             run.insertAddress(token);
-        stopped = !progress.afterRecord();
+        stopped = !progress.afterRecord(position);
     });
-    if (reader.Rewind()) {
-        while (!stopped && reader.ReadText(&piece))
-            scanner.Feed(piece);
-        if (!stopped)
-            scanner.Finish();
+    constexpr qsizetype kSlice = 4096;
+    QString piece;
+    qint64 before = 0;
+    while (!stopped && reader.ReadText(&piece)) {
+        const qint64 after = reader.Position();
+        for (qsizetype at = 0; !stopped && at < piece.size(); at += kSlice) {
+            const qsizetype end = std::min(at + kSlice, piece.size());
+            position = before + (after - before) * end / piece.size();
+            scanner.Feed(QStringView(piece).sliced(at, end - at));
+        }
+        before = after;
     }
+    if (!stopped)
+        scanner.Finish();
 }
 
 // The report line of a refused record that spans lines: its address on one line, then its lines, so
@@ -306,7 +305,7 @@ QString SpanningRecordText(QString address, qint64 first, qint64 last) {
 // and skipped, without ever being held whole.
 void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportRun& run,
                  RunProgress& progress) {
-    progress.start(clampCount(reader.LineCount()));
+    progress.start(reader.Size());
     std::array<QString, 18> row;
     QString line;
     const ImportFileReader::RecordRule rule{options.delimiter, options.stripQuotes, MaxImportRecordLength,
@@ -343,7 +342,7 @@ void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportR
         }
         for (QString& entry : row)
             entry.clear();
-        if (!progress.afterRecord())
+        if (!progress.afterRecord(reader.Position()))
             break;
     }
 }
@@ -413,8 +412,7 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     ImportRun run(db, groupId, report, result);
     WriteReportHead(run);
 
-    // The file is read in blocks, never whole: a pass that decides the encoding (and counts the lines),
-    // in mode 1 a pass that counts the addresses for the progress bar, then the pass that imports.
+    // The file is read in blocks, never whole, and once: its first block decides the encoding.
     ImportFileReader reader;
     result.fileRead = reader.Open(m_options.filePath);
     result.processedBytes = reader.Size();

@@ -9,11 +9,12 @@ namespace {
 
 class ImportEngine : public TransferFixture {
 protected:
-    ImportResult importEmails(const QString& path, const QString& group = QStringLiteral("Clients")) {
+    ImportResult importEmails(const QString& path, const QString& group = QStringLiteral("Clients"),
+                              const ImportRunHooks& hooks = {}) {
         ImportOptions o;
         o.filePath = path;
         o.groupName = group;
-        return RecipientImporter(o).Run();
+        return RecipientImporter(o).Run(hooks);
     }
     ImportResult importFields(const QString& path, QChar delimiter, std::array<int, 18> mapping,
                               bool quotes = false, const ImportRunHooks& hooks = {}, int offered = 0) {
@@ -379,3 +380,31 @@ TEST_F(ImportEngine, ABatchTheDatabaseLosesIsReportedAsNotAdded) {
 }
 
 } // namespace
+
+TEST_F(ImportEngine, ProgressRunsOverTheFileBytesToItsEnd) {
+    // The bar is sized from the file's bytes before anything is read and rises with every record to its
+    // end, however many lines a quoted record spans or bytes a character takes.
+    addGroup(QStringLiteral("Clients"));
+    QByteArray quoted, plain;
+    for (int i = 0; i < 3000; ++i) {
+        quoted += "q" + QByteArray::number(i) + "@example.com,\"Zo\xC3\xAB\r\nSecond line\",x\r\n";
+        plain += "p" + QByteArray::number(i) + "@example.com \xC5\x81\xC3\xB3\x64\xC5\xBA ";
+    }
+    const struct {
+        QByteArray bytes;
+        bool fields;
+    } cases[] = {{quoted, true}, {plain, false}, {quoted.first(40), true}};
+    for (const auto& c : cases) {
+        std::vector<std::pair<qint32, qint32>> steps;
+        ImportRunHooks hooks;
+        hooks.progress = [&](qint32 value, qint32 maximum) { steps.emplace_back(value, maximum); };
+        const QString path = writeFile(QStringLiteral("progress.txt"), c.bytes);
+        const ImportResult r = c.fields ? importFields(path, QLatin1Char(','), emailFirstLast(), true, hooks)
+                                        : importEmails(path, QStringLiteral("Clients"), hooks);
+        const auto size = qint32(c.bytes.size());
+        ASSERT_EQ(size_t(r.added + r.duplicates + r.ignored) + 1, steps.size()) << size;
+        EXPECT_EQ(std::make_pair(0, size), steps.front());
+        EXPECT_EQ(std::make_pair(size, size), steps.back());
+        EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end())) << size;
+    }
+}

@@ -259,21 +259,34 @@ TEST(ImportText, AStrayQuoteTakesNoLineButItsOwn) {
             << c.bytes;
 }
 
-TEST(ImportText, OneBadByteAnywhereMakesTheWholeFileWindows1252) {
-    // Valid UTF-8 for megabytes, then one byte that is not: every line is read as Windows-1252, the
-    // first block included; only the preview, which reads the start alone, takes the start for UTF-8.
-    const QByteArray bytes =
-        "Zo\xC3\xAB;x\r\n" + QByteArray(3 * ImportFileReader::BlockSize, 'a') + "\r\nCaf\xE9";
-    const QStringList lines = linesOf(bytes);
-    ASSERT_EQ(3, lines.size());
-    EXPECT_EQ(QStringLiteral("ZoÃ«;x"), lines[0]);
-    EXPECT_EQ(QStringLiteral("Café"), lines[2]);
+TEST(ImportText, TheFirstBlockDecidesAndLaterBadBytesAreWindows1252) {
+    // The file is read once: its first block decides. Text read as UTF-8 reads a later byte that starts
+    // no valid sequence as Windows-1252, and a sequence cut by a block's end (the third) whole; the preview,
+    // which reads the start alone, sees the same first line.
+    const QByteArray filler(ImportFileReader::BlockSize - 9, 'a');
+    struct Case {
+        QByteArray bytes;
+        QString first, last;
+    };
+    const Case cases[] = {
+        {"Zo\xC3\xAB;x\r\n" + QByteArray(3 * ImportFileReader::BlockSize, 'a') + "\r\nCaf\xE9", "Zoë;x",
+         "Café"},
+        {"Zoe;x\r\n" + filler + "\r\nCaf\xE9\x80", "Zoe;x", "Café€"},
+        {"Zoe;x\r\n" + filler.first(filler.size() - 1) + "\r\n\xC3\xA9\xF0\x9F\x98\x80", "Zoe;x", "é😀"},
+        {"Zo\xEB;x\r\n" + filler + "\r\n\xC3\xA9", "Zoë;x", "Ã©"},
+    };
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("mixed.txt")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
-    EXPECT_EQ(QStringLiteral("Zoë;x"), FirstImportLine(file.fileName()));
+    for (const Case& c : cases) {
+        const QStringList lines = linesOf(c.bytes);
+        ASSERT_EQ(3, lines.size());
+        EXPECT_EQ(c.first, lines[0]);
+        EXPECT_EQ(c.last, lines[2]);
+        QFile file(dir.filePath(QStringLiteral("mixed.txt")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.bytes);
+        file.close();
+        EXPECT_EQ(c.first, FirstImportLine(file.fileName()));
+    }
 }
 
 TEST(ImportText, AMarkInsideTheTextLeavesNoTraceInTheFields) {
