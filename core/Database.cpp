@@ -544,14 +544,17 @@ QStringList ReadGroupNames() {
     return names;
 }
 
-qint32 GroupByName(Connection& connection, const QString& name) {
+GroupRecord GroupByName(Connection& connection, const QString& name) {
     // The blank before the closing quote is harmless: the comparison ignores trailing blanks.
     Recordset rs = connection.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([GroupName] = '") +
                                       SqlQuote(name) + QStringLiteral(" ')"));
-    qint32 id = 0;
-    rs.FieldInt(QStringLiteral("ID"), &id);
+    GroupRecord group;
+    if (rs.FieldInt(QStringLiteral("ID"), &group.id))
+        group.sortSql = rs.Field(QStringLiteral("SortSQL"));
+    else
+        group.error = rs.Error();
     rs.Close();
-    return id;
+    return group;
 }
 
 bool CreateRecipientDatabase(const QString& file, QString* error) {

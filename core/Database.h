@@ -169,8 +169,16 @@ QString SqlQuote(const QString& value);
 // Every group name, in the table's order (the order the groups were made).
 QStringList ReadGroupNames();
 
-// The group id for a name (letter case and trailing blanks ignored), 0 when no group has it.
-qint32 GroupByName(Connection& connection, const QString& name);
+// A group as its row in [Groups] holds it.
+struct GroupRecord {
+    qint32 id = 0;   // 0 when no group has the name
+    QString sortSql; // the stored SortSQL, as stored (see GroupOrder.h for how it is run)
+    QString error;   // the engine's words when the row could not be read (a damaged page)
+};
+
+// The group of a name (letter case and trailing blanks ignored): the one place that finds a group by
+// its name.
+GroupRecord GroupByName(Connection& connection, const QString& name);
 
 // Makes a new empty recipient database with both tables (used by the build to make the shipped file).
 bool CreateRecipientDatabase(const QString& file, QString* error = nullptr);

@@ -16,8 +16,19 @@ qint32 CountGroupRecipients(Connection& connection, const QString& groupName, QS
         readError->clear();
     if (!connection.IsOpen())
         return 0;
-    const qint32 id = GroupByName(connection, groupName);
-    if (id == 0)
+    const GroupRecord group = GroupByName(connection, groupName);
+    if (!group.error.isEmpty()) {
+        if (readError)
+            *readError = group.error;
+        return -1;
+    }
+    return CountGroupRecipients(connection, group.id, readError);
+}
+
+qint32 CountGroupRecipients(Connection& connection, qint32 id, QString* readError) {
+    if (readError)
+        readError->clear();
+    if (id == 0 || !connection.IsOpen())
         return 0;
     Recordset rs = connection.Execute(QStringLiteral("SELECT [G-Email] FROM [Emails] WHERE ([G-ID] = '") +
                                       QString::number(id) + QStringLiteral(" ')"));

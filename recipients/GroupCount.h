@@ -9,3 +9,5 @@ qint32 CountGroupRecipients(const QString& groupName, QString* readError = nullp
 class Connection;
 // The same count over a connection the caller has open (opening one costs the key derivation).
 qint32 CountGroupRecipients(Connection& connection, const QString& groupName, QString* readError = nullptr);
+// The same count for a group already found (GroupByName).
+qint32 CountGroupRecipients(Connection& connection, qint32 groupId, QString* readError = nullptr);

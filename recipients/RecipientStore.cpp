@@ -157,7 +157,7 @@ StoreResult CreateGroup(const QString& name) {
     if (!connection.Open())
         return StoreResult::Failed;
     // The lists may be older than the file: the store decides whether the name is free.
-    if (GroupByName(connection, name) != 0)
+    if (GroupByName(connection, name).id != 0)
         return StoreResult::Duplicate;
     const qint32 touched =
         connection.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('") +
@@ -169,8 +169,8 @@ StoreResult RenameGroup(const QString& oldName, const QString& newName) {
     Connection connection;
     if (!connection.Open())
         return StoreResult::Failed;
-    const qint32 other = GroupByName(connection, newName);
-    if (other != 0 && other != GroupByName(connection, oldName))
+    const qint32 other = GroupByName(connection, newName).id;
+    if (other != 0 && other != GroupByName(connection, oldName).id)
         return StoreResult::Duplicate;
     return writeResult(connection.ExecuteWrite(QStringLiteral("Update [Groups] Set [GroupName] = '") +
                                                SqlQuote(newName) + QStringLiteral("' Where [GroupName] = '") +
@@ -181,7 +181,7 @@ StoreResult DeleteGroup(const QString& name) {
     Connection connection;
     if (!connection.Open() || !connection.BeginTransaction())
         return StoreResult::Failed;
-    const qint32 id = GroupByName(connection, name);
+    const qint32 id = GroupByName(connection, name).id;
     const qint32 groups = connection.ExecuteWrite(
         QStringLiteral("DELETE from [Groups] Where [GroupName] = '") + SqlQuote(name) + QStringLiteral("'"));
     if (groups <= 0 || id == 0) {
@@ -203,7 +203,7 @@ StoreResult AddRecipient(const QString& groupName, const RecipientValues& values
     Connection connection;
     if (!connection.Open())
         return StoreResult::Failed;
-    const qint32 id = GroupByName(connection, groupName);
+    const qint32 id = GroupByName(connection, groupName).id;
     if (id == 0)
         return StoreResult::NotFound;
     Recordset same = connection.Execute(sameAddressSql(id, values[0], true));
@@ -229,7 +229,7 @@ StoredRecipient ReadRecipient(const QString& groupName, const QString& email) {
     Connection connection;
     if (!connection.Open())
         return found;
-    found.groupId = GroupByName(connection, groupName);
+    found.groupId = GroupByName(connection, groupName).id;
     if (found.groupId == 0)
         return found;
     Recordset rs = connection.Execute(sameAddressSql(found.groupId, email, false));
@@ -289,7 +289,7 @@ StoreResult DeleteRecipient(const QString& groupName, const QString& email) {
     Connection connection;
     if (!connection.Open())
         return StoreResult::Failed;
-    const qint32 groupId = GroupByName(connection, groupName);
+    const qint32 groupId = GroupByName(connection, groupName).id;
     Recordset rs = connection.Execute(sameAddressSql(groupId, email, false));
     qint32 recordId = 0;
     const bool found = rs.FieldInt(QStringLiteral("ID"), &recordId);
@@ -358,7 +358,7 @@ QString SearchRecipients(const QString& groupName, const QString& fieldLabel, co
     Connection connection;
     if (!connection.Open())
         return QString();
-    const qint32 id = GroupByName(connection, groupName);
+    const qint32 id = GroupByName(connection, groupName).id;
     if (id == 0)
         return QString();
     // Only the three shown columns, read by position, as the group load reads them; hits come in the
@@ -380,16 +380,14 @@ bool GroupLoader::Start(const QString& groupName) {
     m_readError.clear();
     if (!m_connection.Open())
         return false;
-    Recordset group = m_connection.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([GroupName] = '") +
-                                           SqlQuote(groupName) + QStringLiteral(" ')"));
-    qint32 id = 0;
-    if (!group.FieldInt(QStringLiteral("ID"), &id)) {
-        m_readError = group.Error();
+    const GroupRecord group = GroupByName(m_connection, groupName);
+    if (group.id == 0) {
+        m_readError = group.error;
         return false;
     }
+    const qint32 id = group.id;
     // Only a clause of column names is run; any other stored text is ignored (and logged).
-    const QString sortSql = SortClause(group.Field(QStringLiteral("SortSQL")));
-    group.Close();
+    const QString sortSql = SortClause(group.sortSql);
     // The rows CountGroupRecipients walks, counted by the database on this connection.
     Recordset all =
         m_connection.Execute(QStringLiteral("SELECT count(*) AS [N] FROM [Emails] WHERE ([G-ID] = '") +

@@ -22,12 +22,6 @@
 namespace {
 const QString CRLF = QStringLiteral("\r\n");
 
-// The group's own order of its recipients ("" when it has none).
-QString GroupSortSql(Connection& db, qint32 groupId) {
-    Recordset rs =
-        db.Execute(QStringLiteral("SELECT [SortSQL] FROM [Groups] WHERE ([ID] = %1)").arg(groupId));
-    return rs.Eof() ? QString() : rs.Field(QStringLiteral("SortSQL"));
-}
 // The first message of a run, saved once: the file is made the owner's only before a byte of it is
 // written (the save keeps the permissions of the file it replaces). A file of that name that exists
 // already (a run in the same second) stays as it is.
@@ -125,16 +119,17 @@ SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial
     // One connection to the recipient database for the whole run (each opening derives the key anew).
     Connection db;
     Message message;
+    GroupRecord group;
     End end = End::Stopped;
-    if (prepare(input, partial, start, db, message))
-        end = sendRows(db, input.groupName, partial, message);
+    if (prepare(input, partial, start, db, group, message))
+        end = sendRows(db, group, partial, message);
     db.Close();
     finish(end);
     return end;
 }
 
 bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, const QDateTime& start,
-                      Connection& db, Message& message) {
+                      Connection& db, GroupRecord& group, Message& message) {
     m_cancelRequested = false;
     m_lastBrokenOff = false;
     m_stopReason.clear();
@@ -148,8 +143,12 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
     append(QStringLiteral("Personal Sending process has been started.") + CRLF);
 
     db.Open();
-    QString countError;
-    if (partial.enabled) {
+    // The group is found by its name once; the count and the rows go by its id.
+    group = GroupByName(db, input.groupName);
+    QString countError = group.error;
+    if (!countError.isEmpty()) {
+        emit overallMaximum(0);
+    } else if (partial.enabled) {
         const qint32 n = partial.to - partial.from + 1;
         emit overallMaximum(n);
         append(QStringLiteral("Partial Sending to %1 recipients (from #%2 to #%3).")
@@ -159,7 +158,7 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
                CRLF + CRLF);
     } else {
         // A count that broke off on a damaged page is no size: the run stops before its first message.
-        const qint32 n = CountGroupRecipients(db, input.groupName, &countError);
+        const qint32 n = CountGroupRecipients(db, group.id, &countError);
         emit overallMaximum(qMax(n, 0));
         if (n >= 0)
             append(QStringLiteral("Sending to %1 recipients.").arg(n) + CRLF + CRLF);
@@ -215,7 +214,7 @@ void SendRun::createSmtp() {
     SetUpThreadAndOptions(*m_smtp);
 }
 
-SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const PartialRange& partial,
+SendRun::End SendRun::sendRows(Connection& db, const GroupRecord& group, const PartialRange& partial,
                                Message& message) {
     const qint32 rc = m_smtp->Connect(0);
     if (rc != 0)
@@ -223,9 +222,8 @@ SendRun::End SendRun::sendRows(Connection& db, const QString& groupName, const P
     m_history.flush();
 
     // The rows are read one at a time as the run goes, never all at once.
-    const qint32 groupId = GroupByName(db, groupName);
     QString orderIgnored;
-    Recordset rows = db.Execute(GroupRecipientsSql(groupId, GroupSortSql(db, groupId), &orderIgnored));
+    Recordset rows = db.Execute(GroupRecipientsSql(group.id, group.sortSql, &orderIgnored));
     if (!orderIgnored.isEmpty())
         append(QStringLiteral("The group's sort order was ignored: %1.").arg(orderIgnored) + CRLF + CRLF);
     // An empty group ends normally: there is no recipient after which a cancel could end it.

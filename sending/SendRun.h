@@ -17,6 +17,7 @@ namespace mail {
 class Smtp;
 }
 class Connection;
+struct GroupRecord;
 class Recordset;
 
 // What one run sends: the main window's message when the run starts (ComposerInput.h).
@@ -95,9 +96,9 @@ private:
     // The run's three stages: the log's first lines, the SMTP object and the message's shared parts
     // (false when the message could not be written); one message per row of the group; the end.
     bool prepare(const SendRunInput& input, const PartialRange& partial, const QDateTime& start,
-                 Connection& db, Message& message);
+                 Connection& db, GroupRecord& group, Message& message);
     void createSmtp();
-    End sendRows(Connection& db, const QString& groupName, const PartialRange& partial, Message& message);
+    End sendRows(Connection& db, const GroupRecord& group, const PartialRange& partial, Message& message);
     void sendOne(const Recordset& row, qint32 position, Message& message);
     // Where a run that ends before the row at `position` stands: the position of the last recipient
     // it dealt with (0: none) and of the first one it was to send and did not (0: none was left).

@@ -23,22 +23,6 @@ QString ColumnForExportRowLabel(const QString& label) {
 
 namespace {
 
-struct ExportGroup {
-    qint32 id = 0;
-    QString sortSql;
-};
-
-// The group by its name: its id (0 when there is none) and its sort order.
-ExportGroup FindGroup(Connection& db, const QString& name) {
-    Recordset group = db.Execute(QStringLiteral("SELECT * FROM [Groups] WHERE ([GroupName] = '") +
-                                 SqlQuote(name) + QStringLiteral(" ')"));
-    ExportGroup found;
-    group.FieldInt(QStringLiteral("ID"), &found.id);
-    found.sortSql = group.Field(QStringLiteral("SortSQL"));
-    group.Close();
-    return found;
-}
-
 // The progress bar's maximum: the group's rows plus one, counted before anything is written. It counts
 // the rows the data pass reads (the order does not change their number).
 qint32 ProgressMaximum(Connection& db, qint32 groupId) {
@@ -141,7 +125,7 @@ ExportResult RecipientExporter::Run(const ExportRunHooks& hooks) {
     ExportResult result;
     Connection db;
     db.Open();
-    const ExportGroup group = FindGroup(db, m_options.groupName);
+    const GroupRecord group = GroupByName(db, m_options.groupName);
     if (group.id <= 0) {
         result.status = ExportResult::Status::GroupNotFound;
         return result;

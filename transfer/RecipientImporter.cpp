@@ -399,7 +399,7 @@ ImportResult RecipientImporter::Run(const ImportRunHooks& hooks) {
     // the page cache few pages are read and decrypted twice. The cache is bounded (16 MB), so memory
     // stays flat however large the group grows.
     db.ExecuteWrite(QStringLiteral("PRAGMA cache_size = -16384"));
-    const qint32 groupId = GroupByName(db, m_options.groupName);
+    const qint32 groupId = GroupByName(db, m_options.groupName).id;
     if (groupId <= 0) {
         // Rows of group 0 would belong to no group and could never be seen again.
         result.status = ImportResult::Status::GroupNotFound;

@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
         if (!db.Open() ||
             db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('Bench')")) != 1)
             return 1;
-        const qint32 id = GroupByName(db, QStringLiteral("Bench"));
+        const qint32 id = GroupByName(db, QStringLiteral("Bench")).id;
         db.BeginTransaction();
         for (int i = 1; i <= count; ++i) {
             const QJsonObject r = RecipientValues(i);

@@ -21,7 +21,7 @@ protected:
         EXPECT_EQ(1, db.ExecuteWrite(
                          QStringLiteral("INSERT INTO [Groups] ([GroupName], [SortSQL]) VALUES ('%1', '%2')")
                              .arg(name, SqlQuote(sort))));
-        return GroupByName(db, name);
+        return GroupByName(db, name).id;
     }
     void addRecipient(qint32 group, const QString& email, const QString& first = QString()) {
         EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("INSERT INTO [Emails] ([G-ID], [G-Email], [G-FirstName]) "
@@ -41,12 +41,19 @@ protected:
 TEST_F(DatabaseTest, GroupLookupIgnoresCaseAndTrailingBlank) {
     const qint32 id = addGroup(QStringLiteral("Friends"));
     EXPECT_GT(id, 0);
-    EXPECT_EQ(id, GroupByName(db, QStringLiteral("friends")));
-    EXPECT_EQ(id, GroupByName(db, QStringLiteral("FRIENDS  ")));
-    EXPECT_EQ(0, GroupByName(db, QStringLiteral("Friend")));
+    EXPECT_EQ(id, GroupByName(db, QStringLiteral("friends")).id);
+    EXPECT_EQ(id, GroupByName(db, QStringLiteral("FRIENDS  ")).id);
+    EXPECT_EQ(0, GroupByName(db, QStringLiteral("Friend")).id);
     EXPECT_TRUE(emailsOf(0).isEmpty());
     // A pasted quote cannot break the statement.
-    EXPECT_EQ(0, GroupByName(db, QStringLiteral("x') OR ('1'='1")));
+    EXPECT_EQ(0, GroupByName(db, QStringLiteral("x') OR ('1'='1")).id);
+    // The record carries the stored order as stored, for the readers that run it.
+    ASSERT_EQ(1,
+              db.ExecuteWrite(
+                  QStringLiteral("UPDATE [Groups] SET [SortSQL] = '[G-City] DESC' WHERE [ID] = %1").arg(id)));
+    const GroupRecord group = GroupByName(db, QStringLiteral("friends"));
+    EXPECT_EQ(group.sortSql, QStringLiteral("[G-City] DESC"));
+    EXPECT_TRUE(group.error.isEmpty());
 }
 
 TEST_F(DatabaseTest, QuotesAndNonAsciiRoundTrip) {
@@ -145,7 +152,7 @@ TEST_F(DatabaseTest, QuotedValuesGoInWholeOrNotAtAll) {
                         QString::number(id) + QStringLiteral(", '") + SqlQuote(nul) + QStringLiteral("')"));
     const QStringList stored = emailsOf(id);
     EXPECT_TRUE(written == -1 ? stored.isEmpty() : stored == QStringList{nul}) << written;
-    EXPECT_EQ(0, GroupByName(db, QStringLiteral("Quotes") + QChar(0) + QStringLiteral("' OR '1'='1")));
+    EXPECT_EQ(0, GroupByName(db, QStringLiteral("Quotes") + QChar(0) + QStringLiteral("' OR '1'='1")).id);
 }
 
 TEST_F(DatabaseTest, LargeGroupCountsPast32767) {
@@ -224,7 +231,7 @@ TEST(DatabaseFile, BadFilesReadAsEmptyDatabase) {
         EXPECT_FALSE(c.Open(path));
         EXPECT_TRUE(c.Execute(QStringLiteral("SELECT * FROM [Groups]")).Eof());
         EXPECT_EQ(-1, c.ExecuteWrite(QStringLiteral("DELETE FROM [Groups]")));
-        EXPECT_EQ(0, GroupByName(c, QStringLiteral("Friends")));
+        EXPECT_EQ(0, GroupByName(c, QStringLiteral("Friends")).id);
     }
     EXPECT_FALSE(QFile::exists(dir + QStringLiteral("missing.mdb"))) << "opening never creates a file";
 }

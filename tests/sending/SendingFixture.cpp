@@ -88,7 +88,7 @@ qint32 MakeGroup(int count, const QString& name) {
     EXPECT_EQ(db.ExecuteWrite(
                   QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('%1')").arg(SqlQuote(name))),
               1);
-    const qint32 id = GroupByName(db, name);
+    const qint32 id = GroupByName(db, name).id;
     db.BeginTransaction();
     for (int i = 1; i <= count; ++i) {
         db.ExecuteWrite(

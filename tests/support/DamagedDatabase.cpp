@@ -17,7 +17,7 @@ qint64 FillGroupDatabase(const QString& group, int count) {
     EXPECT_TRUE(db.Open());
     EXPECT_EQ(1, db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('") +
                                  SqlQuote(group) + QStringLiteral("')")));
-    const qint32 id = GroupByName(db, group);
+    const qint32 id = GroupByName(db, group).id;
     EXPECT_EQ(count,
               db.ExecuteWrite(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                                              "WHERE i < %1) INSERT INTO [Emails] ([G-ID], [G-Email], "

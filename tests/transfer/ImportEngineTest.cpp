@@ -174,7 +174,7 @@ TEST_F(ImportEngine, DuplicatesAreTheSameAddressInTheSameGroupOnly) {
     const qint32 other = addGroup(QStringLiteral("Other"));
     ASSERT_EQ(1, db.ExecuteWrite(
                      QStringLiteral("INSERT INTO [Groups] ([ID], [GroupName]) VALUES (40000, 'Clients')")));
-    const qint32 id = GroupByName(db, QStringLiteral("Clients"));
+    const qint32 id = GroupByName(db, QStringLiteral("Clients")).id;
     ASSERT_EQ(40000, id);
     ASSERT_EQ(
         1, db.ExecuteWrite(

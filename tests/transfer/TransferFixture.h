@@ -23,7 +23,7 @@ protected:
         EXPECT_EQ(1, db.ExecuteWrite(
                          QStringLiteral("INSERT INTO [Groups] ([GroupName], [SortSQL]) VALUES ('%1', '%2')")
                              .arg(name, SqlQuote(sort))));
-        return GroupByName(db, name);
+        return GroupByName(db, name).id;
     }
 
     QString writeFile(const QString& name, const QByteArray& bytes) {

@@ -19,7 +19,7 @@ inline qint32 AddGroup(const QString& name) {
     Connection db;
     db.Open();
     db.ExecuteWrite(QStringLiteral("INSERT INTO [Groups] ([GroupName]) VALUES ('") + SqlQuote(name) + "')");
-    return GroupByName(db, name);
+    return GroupByName(db, name).id;
 }
 
 inline void AddRecipients(qint32 groupId, const QList<QStringList>& rows) {
