@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryFile>
 
 QStringList ExtractAddresses(const QString& text, QStringList* ignored) {
@@ -41,6 +42,7 @@ public:
         m_find = m_db.Prepare(
             QStringLiteral("SELECT [ID] FROM [Emails] WHERE (([G-ID] = ?) AND ([G-Email] = ?)) LIMIT 1"));
         m_find.BindInt(1, groupId);
+        seedKnown();
     }
 
     void writeLine(const QString& line, bool lineEnd = true) { writeLine(QLatin1String(), line, lineEnd); }
@@ -71,6 +73,10 @@ public:
     }
 
     bool isDuplicate(const QString& address) {
+        // An address whose key no row of the group has is new; only a match is asked of the database,
+        // which has the final word (keys of different addresses may collide).
+        if (m_keysKnown && !m_keys.contains(KeyOf(address)))
+            return false;
         m_find.BindText(2, address);
         const bool found = m_find.Step();
         // A look-up that failed is no answer: the address is then not added, as its twin may stand
@@ -118,6 +124,8 @@ public:
             m_addedInBatch = 0;
         }
         if (statement.Execute() == 1) {
+            if (m_keysKnown)
+                m_keys.insert(KeyOf(address));
             record(Outcome::Added, address);
             ++m_result.added;
             ++m_addedInBatch;
@@ -166,6 +174,29 @@ private:
         return QLatin1String("Email Not Added : ");
     }
 
+    // The key of an address as the column's comparison rule sees it: letter case and trailing blanks
+    // ignored. Equal addresses have equal keys.
+    static size_t KeyOf(QStringView address) {
+        qsizetype n = address.size();
+        while (n > 0 && address[n - 1] == u' ')
+            --n;
+        return qHash(address.first(n).toString().toCaseFolded());
+    }
+
+    // The keys of the group's stored addresses, read once. A read that fails leaves every address to
+    // the database's look-up.
+    void seedKnown() {
+        Statement stored = m_db.Prepare(QStringLiteral("SELECT [G-Email] FROM [Emails] WHERE ([G-ID] = ?)"));
+        if (!stored.IsValid())
+            return;
+        stored.BindInt(1, m_groupId);
+        while (stored.Step())
+            m_keys.insert(KeyOf(QString::fromUtf8(stored.ColumnUtf8(0))));
+        m_keysKnown = !stored.Failed();
+        if (!m_keysKnown)
+            m_keys.clear();
+    }
+
     // Rewrites the report from the offset on with its "Email Added" lines made "Email Not Added" ones.
     // The lines pass through a scratch file a block at a time: a batch may be followed by any number
     // of lines, and none of them is held in memory.
@@ -210,6 +241,8 @@ private:
     qint32 m_addedInBatch = 0;
     qint64 m_batchStart = 0; // where the open batch's report lines begin
     QByteArray m_line;       // the report line being written
+    QSet<size_t> m_keys;     // KeyOf every address of the group
+    bool m_keysKnown = false;
     bool m_reportFailed = false;
     bool m_lookupFailed = false; // the last duplicate look-up could not be read
 };
