@@ -176,11 +176,20 @@ private:
 
     // The key of an address as the column's comparison rule sees it: letter case and trailing blanks
     // ignored. Equal addresses have equal keys.
-    static size_t KeyOf(QStringView address) {
+    // ASCII is folded by hand into a buffer kept for the run; other text by the full Unicode rule.
+    size_t KeyOf(QStringView address) {
         qsizetype n = address.size();
         while (n > 0 && address[n - 1] == u' ')
             --n;
-        return qHash(address.first(n).toString().toCaseFolded());
+        m_keyText.resize(n);
+        QChar* out = m_keyText.data();
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = address[i].unicode();
+            if (c >= 0x80)
+                return qHash(address.first(n).toString().toCaseFolded());
+            out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+        }
+        return qHash(m_keyText);
     }
 
     // The keys of the group's stored addresses, read once. A read that fails leaves every address to
@@ -241,6 +250,7 @@ private:
     qint32 m_addedInBatch = 0;
     qint64 m_batchStart = 0; // where the open batch's report lines begin
     QByteArray m_line;       // the report line being written
+    QString m_keyText;       // KeyOf's buffer
     QSet<size_t> m_keys;     // KeyOf every address of the group
     bool m_keysKnown = false;
     bool m_reportFailed = false;
