@@ -111,6 +111,24 @@ qsizetype cutQuotedFields(QStringView line, QChar delimiter, qsizetype maxFields
 
 } // namespace
 
+bool SplitPlainImportLine(QStringView line, QChar delimiter, qsizetype maxFields,
+                          QList<QStringView>* fields) {
+    fields->resize(0);
+    if (line.contains(QChar(0xFEFF)))
+        return false;
+    if (line.isEmpty())
+        return true;
+    qsizetype start = 0;
+    while (maxFields < 0 || fields->size() < maxFields) {
+        const qsizetype end = line.indexOf(delimiter, start);
+        fields->append(trimBlanks(line.sliced(start, (end < 0 ? line.size() : end) - start)));
+        if (end < 0)
+            break;
+        start = end + 1;
+    }
+    return true;
+}
+
 QStringList SplitImportLine(const QString& text, QChar delimiter, bool stripQuotes, qsizetype maxFields) {
     QStringList fields;
     // A byte-order mark inside the text (where lists were joined) is no part of any field.

@@ -22,6 +22,11 @@ QChar DelimiterForName(const QString& name);
 // empty line gives no fields. With maxFields >= 0 the line is cut into at most that many fields.
 QStringList SplitImportLine(const QString& line, QChar delimiter, bool stripQuotes, qsizetype maxFields = -1);
 
+// SplitImportLine without quotes, as views into the line, so that a run cuts its records without a copy;
+// fields keeps its room from line to line. False (and no fields) for a line that holds a byte-order mark,
+// which only SplitImportLine drops.
+bool SplitPlainImportLine(QStringView line, QChar delimiter, qsizetype maxFields, QList<QStringView>* fields);
+
 // The fields of a line the recipient columns can take: none beyond the 18th.
 inline constexpr qsizetype UsedImportFields = 18;
 

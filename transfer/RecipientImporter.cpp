@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryFile>
 
 QStringList ExtractAddresses(const QString& text, QStringList* ignored) {
@@ -41,17 +42,41 @@ public:
         m_find = m_db.Prepare(
             QStringLiteral("SELECT [ID] FROM [Emails] WHERE (([G-ID] = ?) AND ([G-Email] = ?)) LIMIT 1"));
         m_find.BindInt(1, groupId);
+        seedKnown();
     }
 
-    void writeLine(const QString& line, bool lineEnd = true) {
-        QByteArray bytes = line.toUtf8();
+    void writeLine(const QString& line, bool lineEnd = true) { writeLine(QLatin1String(), line, lineEnd); }
+
+    // The line is made in one buffer kept for the whole run; plain ASCII text is copied as it is.
+    void writeLine(QLatin1String prefix, QStringView text, bool lineEnd = true) {
+        m_line.resize(0);
+        m_line.append(prefix.data(), prefix.size());
+        const qsizetype start = m_line.size();
+        m_line.resize(start + text.size());
+        char* out = m_line.data() + start;
+        bool ascii = true;
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80) {
+                ascii = false;
+                break;
+            }
+            *out++ = char(c.unicode());
+        }
+        if (!ascii) {
+            m_line.resize(start);
+            m_line.append(text.toUtf8());
+        }
         if (lineEnd)
-            bytes += "\r\n";
-        if (m_report.isOpen() && m_report.write(bytes) != bytes.size())
+            m_line.append("\r\n", 2);
+        if (m_report.isOpen() && m_report.write(m_line) != m_line.size())
             m_reportFailed = true;
     }
 
     bool isDuplicate(const QString& address) {
+        // An address whose key no row of the group has is new; only a match is asked of the database,
+        // which has the final word (keys of different addresses may collide).
+        if (m_keysKnown && !m_keys.contains(KeyOf(address)))
+            return false;
         m_find.BindText(2, address);
         const bool found = m_find.Step();
         // A look-up that failed is no answer: the address is then not added, as its twin may stand
@@ -99,6 +124,8 @@ public:
             m_addedInBatch = 0;
         }
         if (statement.Execute() == 1) {
+            if (m_keysKnown)
+                m_keys.insert(KeyOf(address));
             record(Outcome::Added, address);
             ++m_result.added;
             ++m_addedInBatch;
@@ -115,7 +142,7 @@ public:
             ++m_result.duplicates;
         else if (outcome == Outcome::Ignored)
             ++m_result.ignored;
-        writeLine(LinePrefix(outcome) + address);
+        writeLine(LinePrefix(outcome), address);
     }
 
     void commit() {
@@ -145,6 +172,38 @@ private:
             break;
         }
         return QLatin1String("Email Not Added : ");
+    }
+
+    // The key of an address as the column's comparison rule sees it: letter case and trailing blanks
+    // ignored. Equal addresses have equal keys.
+    // ASCII is folded by hand into a buffer kept for the run; other text by the full Unicode rule.
+    size_t KeyOf(QStringView address) {
+        qsizetype n = address.size();
+        while (n > 0 && address[n - 1] == u' ')
+            --n;
+        m_keyText.resize(n);
+        QChar* out = m_keyText.data();
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = address[i].unicode();
+            if (c >= 0x80)
+                return qHash(address.first(n).toString().toCaseFolded());
+            out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+        }
+        return qHash(m_keyText);
+    }
+
+    // The keys of the group's stored addresses, read once. A read that fails leaves every address to
+    // the database's look-up.
+    void seedKnown() {
+        Statement stored = m_db.Prepare(QStringLiteral("SELECT [G-Email] FROM [Emails] WHERE ([G-ID] = ?)"));
+        if (!stored.IsValid())
+            return;
+        stored.BindInt(1, m_groupId);
+        while (stored.Step())
+            m_keys.insert(KeyOf(QString::fromUtf8(stored.ColumnUtf8(0))));
+        m_keysKnown = !stored.Failed();
+        if (!m_keysKnown)
+            m_keys.clear();
     }
 
     // Rewrites the report from the offset on with its "Email Added" lines made "Email Not Added" ones.
@@ -190,6 +249,10 @@ private:
     int m_rowsInBatch = 0;
     qint32 m_addedInBatch = 0;
     qint64 m_batchStart = 0; // where the open batch's report lines begin
+    QByteArray m_line;       // the report line being written
+    QString m_keyText;       // KeyOf's buffer
+    QSet<size_t> m_keys;     // KeyOf every address of the group
+    bool m_keysKnown = false;
     bool m_reportFailed = false;
     bool m_lookupFailed = false; // the last duplicate look-up could not be read
 };
@@ -308,6 +371,8 @@ void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportR
     progress.start(reader.Size());
     std::array<QString, 18> row;
     QString line;
+    QList<QStringView> views;
+    QStringList fields;
     const ImportFileReader::RecordRule rule{options.delimiter, options.stripQuotes, MaxImportRecordLength,
                                             MaxImportRecordLines};
     for (;;) {
@@ -315,11 +380,20 @@ void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportR
         if (read == ImportFileReader::Record::End)
             break;
         // One field more than can be used, to tell a record that holds more than the mapping offers.
-        const QStringList fields =
-            SplitImportLine(line, options.delimiter, options.stripQuotes, UsedImportFields + 1);
+        // Plain lines are cut into views and copied into the row's strings, which keep their room.
+        const bool plain = !options.stripQuotes &&
+                           SplitPlainImportLine(line, options.delimiter, UsedImportFields + 1, &views);
+        if (!plain)
+            fields = SplitImportLine(line, options.delimiter, options.stripQuotes, UsedImportFields + 1);
+        const qsizetype fieldCount = plain ? views.size() : fields.size();
         for (size_t j = 0; j < row.size(); ++j) {
             const int k = options.mapping[j];
-            row[j] = k >= 1 && k <= 18 && k <= fields.size() ? fields[k - 1] : QString();
+            if (k < 1 || k > 18 || k > fieldCount)
+                continue; // stays empty
+            if (plain)
+                row[j].append(views[k - 1]);
+            else
+                row[j] = fields[k - 1];
         }
         QString& address = row[0];
         const bool tooLong = read == ImportFileReader::Record::TooLong;
@@ -330,8 +404,7 @@ void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportR
             if (address.size() > MaxEmailLength)
                 address = address.first(MaxEmailLength) + QStringLiteral("...");
             run.record(Outcome::Ignored, address);
-        } else if (spans &&
-                   (!valid || (options.offeredFields > 0 && fields.size() > options.offeredFields))) {
+        } else if (spans && (!valid || (options.offeredFields > 0 && fieldCount > options.offeredFields))) {
             run.record(Outcome::Ignored, SpanningRecordText(address, reader.FirstLine(), reader.LastLine()));
         } else if (!valid) {
             run.record(Outcome::Ignored, address);
@@ -341,7 +414,7 @@ void ImportLines(ImportFileReader& reader, const ImportOptions& options, ImportR
             run.insertRow(row);
         }
         for (QString& entry : row)
-            entry.clear();
+            entry.resize(0); // keeps its room for the next record
         if (!progress.afterRecord(reader.Position()))
             break;
     }
