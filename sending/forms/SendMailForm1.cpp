@@ -137,14 +137,15 @@ SendMailForm1::SendMailForm1(QWidget* parent)
     // window again for every line and every block of bytes.
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
-    m_flushTimer->setInterval(100);
+    m_flushTimer->setInterval(250);
     connect(m_flushTimer, &QTimer::timeout, this, &SendMailForm1::flushLog);
     connect(&m_run, &SendRun::logAppended, this, [this](const QString& text) {
         m_pendingLog += text;
-        if (m_pendingLog.size() > 256 * 1024)
-            flushLog(); // a run that yields rarely still shows its log in bounded pieces
-        else
-            scheduleFlush();
+        m_pendingNewlines += text.count(QLatin1Char('\n'));
+        // A run that yields rarely keeps a bounded batch: only its newest lines can still be shown.
+        if (m_pendingNewlines > 2 * ReportLineLimit)
+            keepPendingTail();
+        scheduleFlush();
     });
     // Progress bars repaint at once when their value changes; the newest values are shown with the log.
     connect(&m_run, &SendRun::overallMaximum, this, [this](qint32 maximum) {
@@ -182,6 +183,38 @@ QString ReportTailNotice() {
         .arg(ReportLineLimit);
 }
 
+namespace {
+// The log keeps CR LF; the view shows line ends as its own paragraphs.
+void NormaliseLineEnds(QString& text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+// Where the last `blocks` paragraphs of the text begin (after its blocks-th line end from the end),
+// or -1 when it has fewer line ends.
+qsizetype TailStart(const QString& text, int blocks) {
+    qsizetype at = text.size();
+    for (int i = 0; i < blocks; ++i) {
+        at = at > 0 ? text.lastIndexOf(QLatin1Char('\n'), at - 1) : -1;
+        if (at < 0)
+            return -1;
+    }
+    return at + 1;
+}
+} // namespace
+
+void SendMailForm1::keepPendingTail() {
+    NormaliseLineEnds(m_pendingLog);
+    const qsizetype start = TailStart(m_pendingLog, ReportLineLimit);
+    if (start < 0) {
+        m_pendingNewlines = m_pendingLog.count(QLatin1Char('\n'));
+        return;
+    }
+    m_pendingLog.remove(0, start);
+    m_pendingNewlines = ReportLineLimit - 1;
+    m_pendingReplacesView = true;
+}
+
 void SendMailForm1::flushLog() {
     m_flushTimer->stop();
     m_overallProgress->setMaximum(m_overallMaximum);
@@ -194,12 +227,23 @@ void SendMailForm1::flushLog() {
     }
     if (m_pendingLog.isEmpty())
         return;
-    // The log keeps CR LF; the view shows line ends as its own paragraphs.
-    QString shown = m_pendingLog;
-    m_pendingLog.clear();
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QString shown = std::move(m_pendingLog);
+    m_pendingLog = QString();
+    m_pendingNewlines = 0;
+    NormaliseLineEnds(shown);
     QTextDocument* doc = m_report->document();
+    // A batch with a box's worth of lines fills the box alone: the box is set once, not grown and cut.
+    const qsizetype tail = TailStart(shown, ReportLineLimit);
+    if (m_pendingReplacesView || tail >= 0) {
+        m_pendingReplacesView = false;
+        if (tail > 0)
+            shown.remove(0, tail);
+        shown.prepend(ReportTailNotice() + QLatin1Char('\n'));
+        doc->setPlainText(shown);
+        m_reportTrimmed = true;
+        m_report->verticalScrollBar()->setValue(m_report->verticalScrollBar()->maximum());
+        return;
+    }
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(shown);
@@ -226,6 +270,8 @@ void SendMailForm1::startRun() {
     m_partialButton->setEnabled(false);
     m_cancel->setText(QStringLiteral("Cancel"));
     m_pendingLog.clear();
+    m_pendingNewlines = 0;
+    m_pendingReplacesView = false;
     m_pendingSubject = QString();
     m_report->clear();
     m_reportTrimmed = false;

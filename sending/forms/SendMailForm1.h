@@ -45,6 +45,8 @@ private:
     void askToCancel();
     void scheduleFlush();
     void flushLog();
+    // Cuts the waiting batch to the lines the box can still show.
+    void keepPendingTail();
 
     SendRun m_run;
     PartialRange m_partial;
@@ -58,7 +60,9 @@ private:
     QCheckBox* m_shutDown = nullptr;
     QLineEdit* m_textSubject = nullptr;
     QString m_pendingLog;
-    QString m_pendingSubject; // null: nothing new
+    qsizetype m_pendingNewlines = 0;    // line ends in m_pendingLog, counted as it grows
+    bool m_pendingReplacesView = false; // the batch alone has more lines than the box shows
+    QString m_pendingSubject;           // null: nothing new
     bool m_reportTrimmed = false;
     qint32 m_overallValue = 0;
     qint32 m_overallMaximum = 100;

@@ -242,3 +242,31 @@ TEST(SendMailForm1Window, HistoryIsTheWholeLogAndTheReportBoxItsTail) {
 }
 
 // The preview leaves out an attachment it cannot read and still saves the message.
+
+// However the log arrives in batches (each step is given at once, the box catches up in between), the box
+// ends as notice and newest lines exactly when the log is longer than it keeps.
+TEST(SendMailForm1Window, ReportBoxTailIsTheSameForEveryBatching) {
+    const std::vector<std::vector<int>> cases = {{200}, {4000, 1500}, {11000}, {3000, 11000, 10}, {5000}};
+    for (const std::vector<int>& steps : cases) {
+        SendMailForm1 form;
+        auto* report = form.findChild<QPlainTextEdit*>(QStringLiteral("Report"));
+        QString all;
+        for (size_t s = 0; s < steps.size(); ++s) {
+            QString last;
+            for (int i = 0; i < steps[s]; ++i) {
+                last = QStringLiteral("line %1 of step %2\r\n").arg(i).arg(s);
+                all += last;
+                emit form.run().logAppended(last);
+            }
+            last.chop(2);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return report->toPlainText().endsWith(last + '\n'); }, 10000));
+        }
+        all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QStringList blocks = all.split(QLatin1Char('\n'));
+        if (blocks.size() > ReportLineLimit) {
+            blocks = blocks.mid(blocks.size() - ReportLineLimit);
+            blocks.prepend(ReportTailNotice());
+        }
+        EXPECT_EQ(report->toPlainText(), blocks.join(QLatin1Char('\n'))) << steps.size() << " " << steps[0];
+    }
+}
