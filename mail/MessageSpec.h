@@ -56,4 +56,14 @@ struct MessageSpec {
     qint32 optionFlags = 0;
 };
 
+// The bodies of a message as an import made them, kept to be put back for the next recipient.
+struct MessageBody {
+    qint32 bodyFormat = 0;
+    QString bodyText;
+    QString htmlBody;
+    bool textAlternative = false;
+    QList<RelatedPart> related;
+    QStringList leftOutPictures;
+};
+
 } // namespace mail

@@ -163,6 +163,20 @@ ImportBodyResult Smtp::ImportBodyFile(const QString& path, qint32 mode) {
     return static_cast<ImportBodyResult>(mail::ImportBodyFile(m_spec, path, mode));
 }
 
+MessageBody Smtp::TakeBody() const {
+    return {m_spec.bodyFormat,      m_spec.bodyText, m_spec.htmlBody,
+            m_spec.textAlternative, m_spec.related,  m_spec.leftOutPictures};
+}
+
+void Smtp::PutBody(const MessageBody& body) {
+    m_spec.bodyFormat = body.bodyFormat;
+    m_spec.bodyText = body.bodyText;
+    m_spec.htmlBody = body.htmlBody;
+    m_spec.textAlternative = body.textAlternative;
+    m_spec.related = body.related;
+    m_spec.leftOutPictures = body.leftOutPictures;
+}
+
 qint32 Smtp::ReplaceMergeField(const QString& macro, const QString& value, qint32 flags) {
     Q_UNUSED(flags)
     return mail::ReplaceMergeField(m_spec, macro, value);

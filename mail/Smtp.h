@@ -62,6 +62,11 @@ public:
     // HTML body from a file with its local images; mode 2 HTML only, 6 also the text alternative.
     // Returns 0, 1 opening failed, 2 reading failed, 3 invalid parameter, 101 the parser failed.
     ImportBodyResult ImportBodyFile(const QString& path, qint32 mode);
+    // The bodies as they are now, and putting them back. A caller that sends one document to many
+    // recipients imports it once and puts the bodies back before each recipient's merge fields, instead
+    // of reading and parsing the same file for every message.
+    MessageBody TakeBody() const;
+    void PutBody(const MessageBody& body);
     // Replaces every occurrence of macro in every body of the message; returns 0, or 3 for an empty macro.
     qint32 ReplaceMergeField(const QString& macro, const QString& value, qint32 flags = 1);
     // RFC 2047 form of text (mode 1 Q, 2 B); "" or "ERR:..." on failure.

@@ -112,7 +112,8 @@ struct SendRun::Message {
     QList<std::pair<QString, QString>> macros; // macro, column
     QString historyMessage;
     bool historyMessageSaved = false;
-    QStringList leftOutPictures; // as last said in the log
+    QStringList leftOutPictures;           // as last said in the log
+    std::optional<mail::MessageBody> body; // the document as imported, before any recipient's values
 };
 
 SendRun::End SendRun::run(const SendRunInput& input, const PartialRange& partial, const QDateTime& start) {
@@ -188,7 +189,7 @@ bool SendRun::prepare(const SendRunInput& input, const PartialRange& partial, co
         return false;
     }
     message.rules = MessageRules::FromSettings();
-    // Each message imports the body afresh because ClearMessage empties it.
+    // ClearMessage empties the bodies after each message: the first import is put back for the next.
     message.plainText = message.text && input.plainBody ? input.plainBody() : QString();
     message.subject = input.subject;
     message.attachments = input.attachments;
@@ -290,9 +291,18 @@ void SendRun::sendOne(const Recordset& row, qint32 position, Message& message) {
         ApplyTextBody(smtp, message.plainText);
     } else if (message.html) {
         smtp.SetBodyFormat(1);
-        const QString error = BodyImportErrorText(ApplyHtmlBody(smtp, message.htmlFile, message.rules));
-        if (!error.isEmpty())
-            append(error + CRLF + CRLF);
+        if (message.body) {
+            smtp.PutBody(*message.body);
+        } else {
+            const auto result = ApplyHtmlBody(smtp, message.htmlFile, message.rules);
+            const QString error = BodyImportErrorText(result);
+            if (!error.isEmpty())
+                append(error + CRLF + CRLF);
+            // The document stays as it was written for the run: one good import serves every recipient.
+            // One that failed is tried again for the next, and says so again.
+            else if (result)
+                message.body = smtp.TakeBody();
+        }
         // Said once, and again only when the pictures left out change: not once per recipient.
         const QStringList leftOut = smtp.Spec().leftOutPictures;
         if (leftOut != message.leftOutPictures) {

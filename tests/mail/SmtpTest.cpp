@@ -530,3 +530,44 @@ TEST(SmtpAttachments, EncodedOnceWhileTheFileStaysTheSame) {
         smtp.ClearMessage(3);
     }
 }
+
+// A document sent to many recipients is imported once and its bodies put back for each of them: every
+// recipient's message is the one a fresh import of the same file would have made, with that
+// recipient's values only, in both import modes.
+TEST(SmtpBodies, PutBackBodyMatchesAFreshImportForEachRecipient) {
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("logo.png"));
+    const QString html = dir.filePath(QStringLiteral("body.htm"));
+    for (const auto& [path, bytes] :
+         {std::pair{picture, QByteArray("\x89PNG\r\n\x1a\n")},
+          std::pair{html,
+                    QByteArray("<html><body><p>Dear $*MergeFirstName*$,</p><img src=\"logo.png\">"
+                               "<img src=\"gone.png\"><p>$*MergeFirstName*$ &amp; co</p></body></html>")}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    const QString macro = QStringLiteral("$*MergeFirstName*$");
+    for (const qint32 mode : {mail::ImportHtmlOnly, mail::ImportHtmlWithText}) {
+        Smtp fresh, reused;
+        ASSERT_EQ(reused.ImportBodyFile(html, mode), mail::ImportOk);
+        const mail::MessageBody body = reused.TakeBody();
+        for (const QString& name : {QStringLiteral("Ann <&>"), QStringLiteral("Bob"), QString()}) {
+            ASSERT_EQ(fresh.ImportBodyFile(html, mode), mail::ImportOk);
+            reused.PutBody(body);
+            fresh.ReplaceMergeField(macro, name);
+            reused.ReplaceMergeField(macro, name);
+            const mail::MessageSpec& a = fresh.Spec();
+            const mail::MessageSpec& b = reused.Spec();
+            EXPECT_EQ(b.htmlBody, a.htmlBody) << mode;
+            EXPECT_EQ(b.bodyText, a.bodyText) << mode;
+            EXPECT_EQ(b.textAlternative, a.textAlternative) << mode;
+            EXPECT_EQ(b.leftOutPictures, a.leftOutPictures) << mode;
+            ASSERT_EQ(b.related.size(), 1) << mode;
+            EXPECT_EQ(b.related[0].contentId, a.related[0].contentId) << mode;
+            EXPECT_FALSE(b.htmlBody.contains(macro)) << mode;
+            fresh.ClearMessage(3);
+            reused.ClearMessage(3);
+        }
+    }
+}
