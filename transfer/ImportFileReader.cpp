@@ -32,6 +32,20 @@ char16_t* decodeCp1252(char16_t* out, const unsigned char* p, qsizetype n) {
 char16_t* decodeUtf8(char16_t* out, const unsigned char* p, qsizetype n, bool last, qsizetype* used) {
     qsizetype i = 0;
     while (i < n) {
+        // Plain ASCII without NULs, the bulk of any list, goes eight bytes at a time.
+        constexpr quint64 kLow = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+        while (i + 8 <= n) {
+            quint64 v;
+            std::memcpy(&v, p + i, 8);
+            if ((v & kHigh) != 0 || ((v - kLow) & ~v & kHigh) != 0)
+                break;
+            for (int k = 0; k < 8; ++k)
+                out[k] = p[i + k];
+            out += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
         const unsigned char c = p[i];
         if (c < 0x80) {
             if (c != 0)

@@ -68,6 +68,26 @@ TEST(ImportText, Utf8IsWhatAStrictDecoderAccepts) {
     }
 }
 
+// Plain ASCII is decoded a word at a time: a NUL, a valid sequence or a stray byte at any place in or
+// across a word is still seen.
+TEST(ImportText, OddBytesAtEveryPlaceOfAWord) {
+    const struct {
+        QByteArray bytes;
+        QString text;
+    } odd[] = {{QByteArray("\0", 1), QString()},
+               {"\xC3\xA9", QStringLiteral("\u00e9")},
+               {"\xE2\x82\xAC", QStringLiteral("\u20ac")},
+               {"\x80", QStringLiteral("\u20ac")}};
+    for (const auto& o : odd) {
+        for (int at = 0; at < 17; ++at) {
+            const QByteArray before(at, 'a'), after(11, 'b');
+            EXPECT_EQ(DecodeImportText(before + o.bytes + after),
+                      QString::fromLatin1(before) + o.text + QString::fromLatin1(after))
+                << o.bytes.toHex().constData() << " at " << at;
+        }
+    }
+}
+
 TEST(ImportText, OnlyALeadingMarkIsABom) {
     // "ï»¿" inside the text is text (in UTF-8 and in Windows-1252 alike), never deleted.
     EXPECT_EQ(QStringLiteral("a;ï»¿b"), DecodeImportText("\xEF\xBB\xBF"
