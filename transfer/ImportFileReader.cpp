@@ -339,7 +339,14 @@ bool ImportFileReader::ReadText(QString* text) {
 
 bool ImportFileReader::fill() {
     // Drop what was given out already, so the buffer holds at most the current record and one block.
-    m_pending.remove(0, m_pos);
+    // The rest moves to the front of the same buffer: removing from the front would only move the
+    // buffer's start, and the next block would then need a new allocation.
+    const qsizetype keep = m_pending.size() - m_pos;
+    if (m_pos > 0 && keep > 0) {
+        QChar* d = m_pending.data();
+        std::memmove(d, d + m_pos, size_t(keep) * sizeof(QChar));
+    }
+    m_pending.resize(keep);
     m_charsDropped += m_pos;
     m_scan -= m_pos;
     if (m_firstBreak >= 0)
@@ -387,7 +394,7 @@ bool ImportFileReader::skipLine() {
 }
 
 ImportFileReader::Record ImportFileReader::ReadRecord(QString* record, const RecordRule& rule) {
-    record->clear();
+    record->resize(0); // the caller's string keeps its room from record to record
     if (m_skipLine && !skipLine())
         return Record::End;
     m_quotes = QuoteScan(rule.delimiter);
@@ -463,7 +470,8 @@ ImportFileReader::Record ImportFileReader::giveRecord(QString* record, qsizetype
             end -= dropped;
     }
     const qsizetype n = m_pending.size();
-    *record = m_pending.mid(m_pos, end - m_pos);
+    record->resize(0);
+    record->append(QStringView(m_pending).sliced(m_pos, end - m_pos));
     if (end >= n)
         m_pos = n;
     else

@@ -75,7 +75,8 @@ public:
     bool isDuplicate(const QString& address) {
         // An address whose key no row of the group has is new; only a match is asked of the database,
         // which has the final word (keys of different addresses may collide).
-        if (m_keysKnown && !m_keys.contains(KeyOf(address)))
+        m_lastKey = KeyOf(address);
+        if (m_keysKnown && !m_keys.contains(m_lastKey))
             return false;
         m_find.BindText(2, address);
         const bool found = m_find.Step();
@@ -125,7 +126,7 @@ public:
         }
         if (statement.Execute() == 1) {
             if (m_keysKnown)
-                m_keys.insert(KeyOf(address));
+                m_keys.insert(m_lastKey);
             record(Outcome::Added, address);
             ++m_result.added;
             ++m_addedInBatch;
@@ -252,6 +253,7 @@ private:
     QByteArray m_line;       // the report line being written
     QString m_keyText;       // KeyOf's buffer
     QSet<size_t> m_keys;     // KeyOf every address of the group
+    size_t m_lastKey = 0;    // KeyOf the address isDuplicate looked at last: the one insert adds
     bool m_keysKnown = false;
     bool m_reportFailed = false;
     bool m_lookupFailed = false; // the last duplicate look-up could not be read
