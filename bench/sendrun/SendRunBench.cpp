@@ -4,6 +4,8 @@
 // data. Prints the rates, their ratios and the run's peak memory.
 //
 //   bench_sendrun [-n COUNT] [--run-only]     (--run-only: no reference runs, for memory at large N)
+//   bench_sendrun [-n COUNT] --rounds R       (R rounds of the run and the library back to back; the
+//                                              medians, for a machine under changing load)
 //   bench_sendrun --attach MB [-n COUNT]      (the run alone, every message with one attachment of MB
 //                                              megabytes; default 10 recipients)
 #include "bench/support/BenchSupport.h"
@@ -30,8 +32,10 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 // About 1 KB of HTML with five merge macros.
@@ -104,6 +108,12 @@ bool WriteAttachment(const QString& path, int mb) {
     return f.flush();
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 // The value after name among the arguments, 0 when there is none.
 int IntArgument(const QStringList& arguments, const QString& name) {
     const qsizetype at = arguments.indexOf(name);
@@ -129,6 +139,7 @@ int main(int argc, char** argv) {
     const int attachMb = IntArgument(app.arguments(), QStringLiteral("--attach"));
     const int count = bench::CountArgument(app.arguments(), attachMb > 0 ? 10 : 2000);
     const bool runOnly = attachMb > 0 || app.arguments().contains(QStringLiteral("--run-only"));
+    const int rounds = std::max(1, IntArgument(app.arguments(), QStringLiteral("--rounds")));
     if (count <= 0 || attachMb < 0) {
         std::fprintf(stderr, "usage: bench_sendrun [-n COUNT]\n");
         return 2;
@@ -215,22 +226,49 @@ int main(int argc, char** argv) {
     SendMailForm1 form;
     form.setInputSource([&message] { return SendRunInputFrom(message); });
     form.show();
+    const QString bodyFile = home.filePath(QStringLiteral("body.htm"));
+    if (!runOnly && !editor.SaveDocument(bodyFile))
+        return 1;
+
+    // Each round times the run and then the library alone, back to back: on a machine whose load
+    // changes (a build beside it), the two figures of a round meet the same load, and the median of
+    // the rounds' ratios is the comparison.
     const qint64 setUpPeakKb = bench::PeakMemoryKb();
     const qint64 baseKb = bench::StatusKb("VmRSS:");
     bench::ResetPeakMemory();
     const qint64 encodingsBefore = mail::AttachmentEncodings();
-    const bench::Stopwatch stopwatch;
-    form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
-    const double ours = stopwatch.seconds();
-    const qint64 peakKb = bench::PeakMemoryKb();
-    if (form.run().sentCount() != count) {
-        std::fprintf(stderr, "the send run sent %d of %d messages\n", form.run().sentCount(), count);
-        return 1;
+    std::vector<double> runSeconds, librarySeconds, ratios;
+    qint64 peakKb = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const bench::Stopwatch stopwatch;
+        form.findChild<QPushButton*>(QStringLiteral("SendButton"))->click();
+        const double ours = stopwatch.seconds();
+        if (round == 0)
+            peakKb = bench::PeakMemoryKb();
+        if (form.run().sentCount() != count) {
+            std::fprintf(stderr, "the send run sent %d of %d messages\n", form.run().sentCount(), count);
+            return 1;
+        }
+        runSeconds.push_back(ours);
+        if (runOnly)
+            continue;
+        const double library = LibraryRun(count, bodyFile, subject, port);
+        if (library < 0) {
+            std::fprintf(stderr, "the library run failed\n");
+            return 1;
+        }
+        librarySeconds.push_back(library);
+        ratios.push_back(library / ours);
+        if (rounds > 1)
+            std::printf("round %d:           run %.2f s, library %.2f s, ratio %.2f\n", round + 1, ours,
+                        library, library / ours);
     }
+    const char* const median = rounds > 1 ? " (median of the rounds)" : "";
+    const double ours = Median(runSeconds);
     std::printf(
         "recipients:        %d (1 KB HTML, five merge macros, one connection, smtp-sink on 127.0.0.1)\n",
         count);
-    std::printf("send run:          %.2f s, %.1f messages/s\n", ours, count / ours);
+    std::printf("send run:          %.2f s, %.1f messages/s%s\n", ours, count / ours, median);
     std::printf("peak memory:       %.1f MB (VmHWM after the run; %.1f MB before it, with the group "
                 "made)\n",
                 peakKb / 1024.0, setUpPeakKb / 1024.0);
@@ -243,17 +281,9 @@ int main(int argc, char** argv) {
     }
     if (runOnly)
         return 0;
-
-    const QString bodyFile = home.filePath(QStringLiteral("body.htm"));
-    if (!editor.SaveDocument(bodyFile))
-        return 1;
-    const double library = LibraryRun(count, bodyFile, subject, port);
-    if (library < 0) {
-        std::fprintf(stderr, "the library run failed\n");
-        return 1;
-    }
-    std::printf("library alone:     %.2f s, %.1f messages/s\n", library, count / library);
-    std::printf("ratio run/library: %.2f\n", library / ours);
+    const double library = Median(librarySeconds);
+    std::printf("library alone:     %.2f s, %.1f messages/s%s\n", library, count / library, median);
+    std::printf("ratio run/library: %.2f%s\n", Median(ratios), median);
 
     QJsonArray recipients;
     for (int i = 1; i <= count; ++i)
