@@ -280,8 +280,14 @@ LookupResult Whois(const std::string& domain, const std::string& server, int32_t
         rc = ::connect(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     while (rc != 0 && errno == EINTR);
     if (rc != 0) {
+        const int connectErrno = errno;
         // A blocking connect cut short by the send time-out reports "in progress": it timed out.
-        const int32_t n = SocketErrorFromErrno(errno == EINPROGRESS ? ETIMEDOUT : errno);
+        const int32_t n = SocketErrorFromErrno(connectErrno == EINPROGRESS ? ETIMEDOUT : connectErrno);
+        // A reset that meets the connect itself came after the hand-shake: the server took the
+        // connection and dropped it at once, which is the lookup failing, as when the reset meets the
+        // query a moment later. A refused connection reports ECONNREFUSED instead.
+        if (connectErrno == ECONNRESET)
+            return Failure(Format("[ERROR] Client: Cannot do lookup on [%s]: Error %d\r\n", server, n), n);
         if (n == kTimedOut)
             return Failure(
                 Format("[ERROR] Client: Cannot connect to [%s]: Error %d\r\nA connection attempt failed "
